@@ -1,0 +1,47 @@
+#pragma once
+// The subcommands of `ravir`. Each subcommand lives in its own file and registers itself with a
+// static CommandRegistration, so adding a command touches no other file.
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace ravir::cli {
+
+struct Command {
+    QString name;
+    QString usage;    // arguments after the name, e.g. "MOVIE [--format json|gpx|csv]"
+    QString summary;  // one line for `ravir --help`
+    QString details;  // further lines for `ravir help NAME` (fields printed, options)
+    std::function<int(const QStringList& args)> run;  // args exclude the command name
+};
+
+const std::vector<Command>& commands();
+
+struct CommandRegistration {
+    explicit CommandRegistration(Command command);
+};
+
+// Small helpers shared by the subcommands.
+int usageError(const QString& commandName, const QString& message);  // prints to stderr, 2
+int failure(const QString& message);                                  // prints to stderr, 1
+void printJson(const QJsonObject& object);                            // indented, on stdout
+
+// Parses "--name value" options out of args; positional arguments stay in order.
+struct ParsedArgs {
+    QStringList positional;
+    QMap<QString, QString> options;  // "--frames" -> "120"
+    QStringList flags;               // options without a value, e.g. "--demo"
+    QString error;
+    bool has(const QString& option) const { return options.contains(option) || flags.contains(option); }
+    QString value(const QString& option, const QString& fallback = {}) const
+    { return options.value(option, fallback); }
+};
+// valueOptions are the options that take a value; anything else starting with "--" is a flag
+// if listed in flagOptions, and an error otherwise.
+ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions,
+                     const QStringList& flagOptions = {});
+
+}  // namespace ravir::cli

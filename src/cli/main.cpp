@@ -1,0 +1,139 @@
+// `ravir`: the viewer's core for scripts and batch work. Every subcommand prints JSON on stdout
+// unless it writes a file; errors go to stderr with a non-zero exit code.
+#include "cli/command.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+
+namespace ravir::cli {
+namespace {
+std::vector<Command>& registry()
+{
+    static std::vector<Command> list;
+    return list;
+}
+
+void printHelp()
+{
+    QTextStream out(stdout);
+    out << "ravir " RAVIR_VERSION " - drive recorder card tools\n\n"
+        << "Usage: ravir COMMAND [ARGS...]\n"
+        << "       ravir help COMMAND   more about one command\n\n"
+        << "Commands:\n";
+    auto sorted = registry();
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Command& a, const Command& b) { return a.name < b.name; });
+    for (const Command& c : sorted)
+        out << "  " << c.name << ' ' << c.usage << "\n      " << c.summary << '\n';
+    out << "\nEvery command prints JSON on stdout unless it writes a file; errors are printed on\n"
+           "stderr and the exit code is not 0.\n";
+}
+}  // namespace
+
+const std::vector<Command>& commands() { return registry(); }
+
+CommandRegistration::CommandRegistration(Command command)
+{
+    registry().push_back(std::move(command));
+}
+
+int usageError(const QString& commandName, const QString& message)
+{
+    for (const Command& c : registry()) {
+        if (c.name == commandName) {
+            std::fprintf(stderr, "ravir %s: %s\nusage: ravir %s %s\n", qPrintable(commandName),
+                         qPrintable(message), qPrintable(c.name), qPrintable(c.usage));
+            return 2;
+        }
+    }
+    std::fprintf(stderr, "ravir: %s\n", qPrintable(message));
+    return 2;
+}
+
+int failure(const QString& message)
+{
+    std::fprintf(stderr, "ravir: %s\n", qPrintable(message));
+    return 1;
+}
+
+void printJson(const QJsonObject& object)
+{
+    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions,
+                     const QStringList& flagOptions)
+{
+    ParsedArgs parsed;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (!a.startsWith("--") || a == "--") {
+            parsed.positional << a;
+            continue;
+        }
+        QString name = a;
+        QString inlineValue;
+        const qsizetype eq = a.indexOf('=');
+        if (eq > 0) {
+            name = a.left(eq);
+            inlineValue = a.mid(eq + 1);
+        }
+        if (valueOptions.contains(name)) {
+            if (eq > 0) {
+                parsed.options[name] = inlineValue;
+            } else if (i + 1 < args.size()) {
+                parsed.options[name] = args[++i];
+            } else {
+                parsed.error = QString("%1 needs a value").arg(name);
+                return parsed;
+            }
+        } else if (flagOptions.contains(name) && eq < 0) {
+            parsed.flags << name;
+        } else {
+            parsed.error = QString("unknown option %1").arg(a);
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+}  // namespace ravir::cli
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("ravir");
+    QCoreApplication::setApplicationVersion(RAVIR_VERSION);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    using namespace ravir::cli;
+    if (args.isEmpty() || args[0] == "--help" || args[0] == "-h") {
+        printHelp();
+        return args.isEmpty() ? 2 : 0;
+    }
+    if (args[0] == "--version") {
+        std::printf("ravir %s\n", RAVIR_VERSION);
+        return 0;
+    }
+    if (args[0] == "help" && args.size() == 2) {
+        for (const Command& c : commands()) {
+            if (c.name == args[1]) {
+                std::printf("ravir %s %s\n    %s\n%s%s", qPrintable(c.name), qPrintable(c.usage),
+                            qPrintable(c.summary), c.details.isEmpty() ? "" : "\n",
+                            qPrintable(c.details));
+                return 0;
+            }
+        }
+    }
+    const QString name = args.takeFirst();
+    for (const Command& c : commands()) {
+        if (c.name == name)
+            return c.run(args);
+    }
+    std::fprintf(stderr, "ravir: unknown command '%s' (see ravir --help)\n", qPrintable(name));
+    return 2;
+}
