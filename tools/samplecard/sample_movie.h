@@ -28,4 +28,7 @@ struct SampleMovieOptions {
 bool WriteSampleMovie(const QString& path, const SampleMovieOptions& options,
                       QString* error = nullptr);
 
+// The number of frames WriteSampleMovie writes: round(seconds * fps), at least 1.
+long long frameCount(const SampleMovieOptions& options);
+
 }  // namespace ravir::samples
