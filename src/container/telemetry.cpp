@@ -1,0 +1,646 @@
+#include "container/telemetry.h"
+
+#include "container/find_mutex.h"
+#include "container/mapped_file.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+
+namespace ravir {
+namespace {
+
+// The window mapped at the block; a block is at most about 342 KB, joined blocks longer.
+constexpr uint64_t kBlockWindow = 0x2000000;
+// Header offsets relative to H (the first byte after the magic).
+constexpr int64_t kCountOffset = 26;
+constexpr int64_t kRecordsOffset = 28;
+constexpr int64_t kFullBlockEnd =
+    kRecordsOffset + int64_t{kTelemetryFullBlockRecords} * kTelemetryRecordSize;
+
+// A bounded byte range; reads past its end give 0.
+struct Bytes {
+    const uint8_t* p = nullptr;
+    size_t n = 0;
+
+    uint8_t at(int64_t off) const
+    {
+        return off >= 0 && static_cast<uint64_t>(off) < n ? p[off] : uint8_t{0};
+    }
+    bool has(int64_t off, int64_t len) const
+    {
+        return off >= 0 && len >= 0 && static_cast<uint64_t>(off) <= n &&
+               static_cast<uint64_t>(len) <= n - static_cast<uint64_t>(off);
+    }
+    bool startsWith(int64_t off, const char* magic) const
+    {
+        return has(off, kTelemetryMagicSize) && std::memcmp(p + off, magic, kTelemetryMagicSize) == 0;
+    }
+    // Copies len bytes at off into out, zero-filled where the range leaves the bytes.
+    void copy(int64_t off, size_t len, uint8_t* out) const
+    {
+        for (size_t i = 0; i < len; ++i)
+            out[i] = at(off + static_cast<int64_t>(i));
+    }
+};
+
+bool IsCSpace(uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+
+// A number field read like atof on a zero-terminated copy: leading white space, an optional
+// sign, digits, an optional decimal point and more digits; the first other byte ends it. The
+// fields are at most ten bytes, so the digits form an exact integer and one division by a power
+// of ten gives the correctly rounded value.
+double NumberField(const uint8_t* f, size_t len)
+{
+    size_t i = 0;
+    while (i < len && IsCSpace(f[i]))
+        ++i;
+    bool negative = false;
+    if (i < len && (f[i] == '+' || f[i] == '-')) {
+        negative = f[i] == '-';
+        ++i;
+    }
+    double mantissa = 0.0;
+    double scale = 1.0;
+    bool point = false;
+    for (; i < len && f[i] != 0; ++i) {
+        if (IsDigit(f[i])) {
+            mantissa = mantissa * 10.0 + (f[i] - '0');
+            if (point)
+                scale *= 10.0;
+        } else if (f[i] == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    const double v = mantissa / scale;
+    return negative ? -v : v;
+}
+
+// A short field read like atoi.
+int IntField(const uint8_t* f, size_t len)
+{
+    size_t i = 0;
+    while (i < len && IsCSpace(f[i]))
+        ++i;
+    bool negative = false;
+    if (i < len && (f[i] == '+' || f[i] == '-')) {
+        negative = f[i] == '-';
+        ++i;
+    }
+    int v = 0;
+    for (; i < len && IsDigit(f[i]); ++i)
+        v = v * 10 + (f[i] - '0');
+    return negative ? -v : v;
+}
+
+bool HasDigit(const uint8_t* f, size_t len)
+{
+    return std::any_of(f, f + len, [](uint8_t c) { return IsDigit(c); });
+}
+
+float SampleTime(int64_t k, float intervalMs)
+{
+    return static_cast<float>(k) * intervalMs;
+}
+
+int32_t TruncToInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v <= -2147483648.0)
+        return INT32_MIN;
+    if (v >= 2147483647.0)
+        return INT32_MAX;
+    return static_cast<int32_t>(v);
+}
+
+// Decodes header fields (steps 1 to 5) at off.
+void DecodeHeaderFields(Bytes h, int64_t off, bool timeLapse, TelemetryHeader& hdr,
+                        float& intervalMs)
+{
+    uint8_t raw[kTelemetryHeaderSize];
+    h.copy(off, sizeof raw, raw);
+    hdr = TelemetryHeader{};
+    hdr.kind = static_cast<char>(raw[16]);
+    if (hdr.kind == 'M' || hdr.kind == 'D') {
+        uint8_t field[5] = {};
+        float* values[4] = {&hdr.thresholdX, &hdr.thresholdY, &hdr.thresholdZ, &hdr.fourth};
+        for (int i = 0; i < 4; ++i) {
+            std::memcpy(field, raw + 4 * i, 4);
+            *values[i] = static_cast<float>(NumberField(field, 4)) / 1000.0f;
+        }
+    } else {
+        hdr.thresholdX = hdr.thresholdY = hdr.thresholdZ = hdr.fourth = -1.0f;
+    }
+    hdr.byte23 = static_cast<char>(raw[23]);
+    hdr.byte24 = static_cast<char>(raw[24]);
+    hdr.rate = timeLapse ? 'T' : 'N';
+    intervalMs = timeLapse ? kTelemetryTimeLapseIntervalMs : kTelemetryIntervalMs;
+    std::memcpy(hdr.firmware, raw + 17, 6);
+}
+
+// The mark byte for records ending at recordsEnd (relative to H), with the place after a full
+// block as the fallback; 0 when neither place holds the end magic inside the bytes.
+uint8_t MarkByte(Bytes h, int64_t recordsEnd)
+{
+    if (recordsEnd >= 0 && h.startsWith(recordsEnd + 2, kTelemetryEndMagic))
+        return h.at(recordsEnd);
+    if (h.startsWith(kFullBlockEnd + 2, kTelemetryEndMagic))
+        return h.at(kFullBlockEnd);
+    return 0;
+}
+
+uint16_t RecordCount(Bytes h)
+{
+    return static_cast<uint16_t>(h.at(kCountOffset) << 8 | h.at(kCountOffset + 1));
+}
+
+// Header decode, chained headers included, then the mark byte.
+void DecodeHeader(Bytes h, bool timeLapse, TelemetryHeader& hdr, float& intervalMs)
+{
+    int64_t off = 0;
+    for (;;) {
+        DecodeHeaderFields(h, off, timeLapse, hdr, intervalMs);
+        const uint8_t next = h.at(off + 33);
+        if (h.at(off + 30) == '@' && h.at(off + 31) == 'Q' && h.at(off + 32) == 'V' &&
+            next >= 'A' && next <= 'Z' && h.has(off + 34, 1))
+            off += 34;
+        else
+            break;
+    }
+    const uint16_t count = RecordCount(h);
+    const int64_t end =
+        count == kTelemetryNoCount ? -1 : kRecordsOffset + int64_t{count} * kTelemetryRecordSize;
+    hdr.mark = MarkByte(h, end);
+    hdr.trigger = hdr.mark;
+}
+
+// Converts the local calendar time of a record, with a small cache: ten records a second share
+// one date and time, and mktime is the costly part of a record.
+class TimeDecoder {
+public:
+    void decode(const uint8_t* rec, GpsSample& s)
+    {
+        int fields[6];
+        for (int i = 0; i < 6; ++i)
+            fields[i] = IntField(rec + 31 + 2 * i, 2);
+        if (!haveSeconds_ || std::memcmp(fields, fields_, sizeof fields) != 0) {
+            std::memcpy(fields_, fields, sizeof fields);
+            haveSeconds_ = true;
+            struct tm t {};
+            t.tm_year = 100 + fields[0];
+            t.tm_mon = fields[1] - 1;
+            t.tm_mday = fields[2];
+            t.tm_hour = fields[3];
+            t.tm_min = fields[4];
+            t.tm_sec = fields[5];
+            t.tm_isdst = 0;
+            const time_t secs = std::mktime(&t);
+            converted_ = secs != static_cast<time_t>(-1);
+            seconds_ = converted_ ? static_cast<int64_t>(secs) : 0;
+        }
+        int64_t secs = seconds_;
+        if (converted_ && rec[44] != '*')
+            secs += IntField(rec + 44, 3);
+        s.utcSeconds = secs;
+        if (!haveLocal_ || secs != localFor_) {
+            haveLocal_ = true;
+            localFor_ = secs;
+            local_ = TelemetryTime{};
+            const time_t tt = static_cast<time_t>(secs);
+            struct tm lt {};
+            if (localtime_r(&tt, &lt) != nullptr) {
+                local_.year = static_cast<int16_t>(lt.tm_year + 1900);
+                local_.month = static_cast<int16_t>(lt.tm_mon + 1);
+                local_.dayOfWeek = static_cast<int16_t>(lt.tm_wday);
+                local_.day = static_cast<int16_t>(lt.tm_mday);
+                local_.hour = static_cast<int16_t>(lt.tm_hour);
+                local_.minute = static_cast<int16_t>(lt.tm_min);
+                local_.second = static_cast<int16_t>(lt.tm_sec);
+            }
+        }
+        s.localTime = local_;
+    }
+
+private:
+    int fields_[6] = {};
+    bool haveSeconds_ = false;
+    bool converted_ = false;
+    int64_t seconds_ = 0;
+    bool haveLocal_ = false;
+    int64_t localFor_ = 0;
+    TelemetryTime local_;
+};
+
+double Coordinate(const uint8_t* field, size_t len, uint8_t hemisphere)
+{
+    if (!HasDigit(field, len))
+        return kNoCoordinate;
+    const double v = NumberField(field, len);
+    // |v| < 1e10 (ten bytes at most), so the whole part fits a 64-bit integer.
+    const int64_t degrees = static_cast<int64_t>(v) / 100;
+    const double minutes = std::fmod(v, 100.0);
+    // South and west are negative, as GPS data means them; a zero byte (no hemisphere written)
+    // is negative too, as the recorder's readers have always taken it.
+    const double sign = (hemisphere == 'S' || hemisphere == 'W' || hemisphere == 0) ? -1.0 : 1.0;
+    return (minutes / 60.0 + static_cast<double>(degrees)) * sign;
+}
+
+GpsSample DecodeGps(const uint8_t* rec, int32_t k, float intervalMs, TimeDecoder& times)
+{
+    GpsSample s;
+    s.index = k;
+    s.time = TruncToInt(SampleTime(k, intervalMs));
+    s.valid = rec[5] == 'A' ? 1 : 0;
+    s.speed = HasDigit(rec + 27, 4) ? NumberField(rec + 27, 4) : kNoSpeed;
+    s.latitude = Coordinate(rec + 6, 9, rec[15]);
+    s.longitude = Coordinate(rec + 16, 10, rec[26]);
+    times.decode(rec, s);
+    return s;
+}
+
+AccelSample DecodeAccel(const uint8_t* rec, int32_t k, float intervalMs)
+{
+    AccelSample a;
+    a.index = k;
+    a.time = TruncToInt(SampleTime(k, intervalMs));
+    if (rec[75] == 'D')
+        a.markerCode = 6;
+    else if (rec[72] == 'D')
+        a.markerCode = 5;
+    else if (rec[76] == 'D')
+        a.markerCode = 7;
+    else
+        a.markerCode = -1;
+    switch (rec[73]) {
+    case 'X': a.axisCode = 1; break;
+    case 'Y': a.axisCode = 2; break;
+    case 'Z': a.axisCode = 3; break;
+    default: a.axisCode = 0; break;
+    }
+    a.x = static_cast<double>(static_cast<float>(NumberField(rec + 57, 5)) / 1000.0f);
+    a.y = static_cast<double>(static_cast<float>(NumberField(rec + 62, 5)) / 1000.0f);
+    a.z = static_cast<double>(static_cast<float>(NumberField(rec + 67, 5)) / 1000.0f);
+    a.byte122 = rec[122];
+    a.nibbleHigh = rec[123] >> 4;
+    a.nibbleLow = rec[123] & 0x0F;
+    return a;
+}
+
+int32_t FollowingNumber(const uint8_t* rec)
+{
+    if (rec[48] == ' ' && rec[49] == ' ' && rec[50] == ' ')
+        return -1;
+    return IntField(rec + 48, 3);
+}
+
+struct RecordsResult {
+    int32_t decoded = 0;
+    bool cancelled = false;
+    bool stoppedAtEndMagic = false;
+};
+
+// Decodes the records after the header at H. accel may be null (GPS only).
+RecordsResult DecodeRecords(Bytes h, float intervalMs, std::vector<GpsSample>& gps,
+                            std::vector<AccelSample>* accel, std::atomic<int>* cancel)
+{
+    RecordsResult r;
+    const uint16_t count = RecordCount(h);
+    const bool counted = count != kTelemetryNoCount;
+    const uint64_t whole = h.n > kRecordsOffset ? (h.n - kRecordsOffset) / kTelemetryRecordSize : 0;
+    const uint64_t expect = counted ? std::min<uint64_t>(count, whole) : whole;
+    gps.reserve(gps.size() + expect);
+    if (accel != nullptr)
+        accel->reserve(accel->size() + expect);
+    TimeDecoder times;
+    for (int64_t k = 0;; ++k) {
+        if (counted && k >= count)
+            break;
+        const int64_t off = kRecordsOffset + k * kTelemetryRecordSize;
+        if (h.startsWith(off, kTelemetryEndMagic)) {
+            r.stoppedAtEndMagic = true;
+            break;
+        }
+        if (!h.has(off, kTelemetryRecordSize) || k >= INT32_MAX)
+            break;  // the record would run past the end: stop at the last whole record
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0) {
+            cancel->store(0);
+            r.cancelled = true;
+            break;
+        }
+        const uint8_t* rec = h.p + off;
+        const auto index = static_cast<int32_t>(k);
+        gps.push_back(DecodeGps(rec, index, intervalMs, times));
+        if (accel != nullptr) {
+            if (!accel->empty())
+                accel->back().followingNumber = FollowingNumber(rec);
+            accel->push_back(DecodeAccel(rec, index, intervalMs));
+        }
+        r.decoded = index + 1;
+    }
+    return r;
+}
+
+// The locate step over bytes held in memory: offset of the first four bytes of magic.
+int64_t FindMagic(Bytes b, const char* magic)
+{
+    if (b.n < 4)
+        return -1;
+    for (size_t i = 0; i + 4 <= b.n; ++i) {
+        if (b.p[i] == static_cast<uint8_t>(magic[0]) && std::memcmp(b.p + i, magic, 4) == 0)
+            return static_cast<int64_t>(i);
+    }
+    return -1;
+}
+
+enum class Locate { Found, NotFound, Cancelled, Failed };
+
+// The locate step over a file: bounded reads in chunks that overlap by three bytes.
+Locate FindMagicInFile(const MappedFile& f, const char* magic, std::atomic<int>* cancel,
+                       uint64_t& at)
+{
+    constexpr size_t kChunk = 64 * 1024;
+    std::vector<uint8_t> buf(kChunk);
+    uint64_t pos = 0;
+    while (pos + 4 <= f.size()) {
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0) {
+            cancel->store(0);
+            return Locate::Cancelled;
+        }
+        const size_t len = static_cast<size_t>(std::min<uint64_t>(kChunk, f.size() - pos));
+        if (!f.read(pos, buf.data(), len))
+            return Locate::Failed;
+        const int64_t i = FindMagic(Bytes{buf.data(), len}, magic);
+        if (i >= 0) {
+            at = pos + static_cast<uint64_t>(i);
+            return Locate::Found;
+        }
+        if (pos + len >= f.size())
+            break;
+        pos += len - 3;
+    }
+    return Locate::NotFound;
+}
+
+bool StartsWithMagic(const MappedFile& f)
+{
+    char head[kTelemetryMagicSize];
+    return f.read(0, head, sizeof head) && std::memcmp(head, kTelemetryMagic, sizeof head) == 0;
+}
+
+bool StartsWithMagic(QByteArrayView bytes)
+{
+    return bytes.size() >= kTelemetryMagicSize &&
+           std::memcmp(bytes.data(), kTelemetryMagic, kTelemetryMagicSize) == 0;
+}
+
+Bytes AfterMagic(const uint8_t* p, size_t n)
+{
+    return n > kTelemetryMagicSize ? Bytes{p + kTelemetryMagicSize, n - kTelemetryMagicSize}
+                                   : Bytes{p + n, 0};
+}
+
+Bytes ViewBytes(QByteArrayView bytes)
+{
+    return Bytes{reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<size_t>(bytes.size())};
+}
+
+// The whole decode of a block whose header starts at h.
+bool DecodeBlock(Bytes h, bool timeLapse, TelemetryReader& reader)
+{
+    reader.gps.clear();
+    reader.accel.clear();
+    reader.frameIndex.clear();
+    reader.maxAbsAccel = 0.0;
+    DecodeHeader(h, timeLapse, reader.header, reader.intervalMs);
+    reader.sampleCount = 0;
+    const RecordsResult r = DecodeRecords(h, reader.intervalMs, reader.gps, &reader.accel,
+                                          &reader.cancel);
+    if (r.cancelled)
+        return false;
+    reader.sampleCount = r.decoded;
+    const bool counted = RecordCount(h) != kTelemetryNoCount;
+    if (!(counted && r.stoppedAtEndMagic)) {
+        reader.header.mark =
+            MarkByte(h, kRecordsOffset + int64_t{r.decoded} * kTelemetryRecordSize);
+        reader.header.trigger = reader.header.mark;
+    }
+    return true;
+}
+
+QString RecorderNumberAt(Bytes b, int64_t at)
+{
+    uint8_t digits[6];
+    if (at < 0 || !b.has(at + kTelemetryMagicSize, 6))
+        return {};
+    b.copy(at + kTelemetryMagicSize, 6, digits);
+    if (std::all_of(digits, digits + 6, [](uint8_t c) { return c == ' '; }))
+        return {};
+    const int value = IntField(digits, 6);
+    if (value < 0)
+        return {};
+    return QString::asprintf("%06d", value);
+}
+
+}  // namespace
+
+QString TelemetryHeader::firmwareVersion() const
+{
+    const auto* f = reinterpret_cast<const uint8_t*>(firmware);
+    return QString::asprintf("%d.%d.%d", IntField(f, 2), IntField(f + 2, 2), IntField(f + 4, 2));
+}
+
+QString TelemetryHeader::firmwareText() const
+{
+    QString text;
+    for (char c : firmware)
+        text += QChar(static_cast<ushort>(static_cast<uint8_t>(c)));
+    return text;
+}
+
+void TelemetryReader::clear()
+{
+    path.clear();
+    sampleCount = 0;
+    maxAbsAccel = 0.0;
+    std::vector<GpsSample>().swap(gps);
+    std::vector<AccelSample>().swap(accel);
+    std::vector<int32_t>().swap(frameIndex);
+    header = TelemetryHeader{};
+    loaded = false;
+}
+
+const AccelSample* TelemetryReader::sampleAtFrame(int64_t frame) const
+{
+    if (frame < 0 || static_cast<uint64_t>(frame) >= frameIndex.size())
+        return nullptr;
+    const int32_t i = frameIndex[static_cast<size_t>(frame)];
+    if (i < 0 || static_cast<size_t>(i) >= accel.size())
+        return nullptr;
+    return &accel[static_cast<size_t>(i)];
+}
+
+const GpsSample* TelemetryReader::gpsOf(const AccelSample& sample) const
+{
+    if (sample.gpsLink < 0 || static_cast<size_t>(sample.gpsLink) >= gps.size())
+        return nullptr;
+    return &gps[static_cast<size_t>(sample.gpsLink)];
+}
+
+bool IsTimeLapseTelemetryName(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    return (name.size() > 0 && name[0] == u'T') || (name.size() > 2 && name[2] == u'T');
+}
+
+bool HasTelemetryMagic(const QString& telemetryPath)
+{
+    MappedFile f;
+    return f.open(telemetryPath) && StartsWithMagic(f);
+}
+
+bool ReadTelemetryHeader(const QString& telemetryPath, TelemetryHeader& header)
+{
+    header = TelemetryHeader{};
+    MappedFile f;
+    if (!f.open(telemetryPath) || !StartsWithMagic(f))
+        return false;
+    std::lock_guard<std::mutex> scan(FindMutex());
+    uint64_t at = 0;
+    if (FindMagicInFile(f, kTelemetryMagic, nullptr, at) != Locate::Found)
+        return false;
+    const MappedFile::Window w = f.map(at, kBlockWindow);
+    if (!w.valid())
+        return false;
+    float interval = kTelemetryIntervalMs;
+    DecodeHeader(AfterMagic(w.data(), w.size()), IsTimeLapseTelemetryName(telemetryPath), header,
+                 interval);
+    return true;
+}
+
+QString ReadRecorderNumber(const QString& telemetryPath)
+{
+    MappedFile f;
+    if (!f.open(telemetryPath) || !StartsWithMagic(f))
+        return {};
+    std::lock_guard<std::mutex> scan(FindMutex());
+    uint64_t at = 0;
+    if (FindMagicInFile(f, kTelemetryEndMagic, nullptr, at) != Locate::Found)
+        return {};
+    uint8_t tail[12];
+    if (!f.read(at, tail, sizeof tail))
+        return {};
+    return RecorderNumberAt(Bytes{tail, sizeof tail}, 0);
+}
+
+bool LoadTelemetryFile(TelemetryReader& reader, const QString& telemetryPath)
+{
+    reader.clear();
+    MappedFile f;
+    bool ok = f.open(telemetryPath) && StartsWithMagic(f);
+    if (ok) {
+        std::lock_guard<std::mutex> scan(FindMutex());
+        uint64_t at = 0;
+        const Locate found = FindMagicInFile(f, kTelemetryMagic, &reader.cancel, at);
+        if (found == Locate::Found) {
+            const MappedFile::Window w = f.map(at, kBlockWindow);
+            ok = w.valid() && DecodeBlock(AfterMagic(w.data(), w.size()),
+                                          IsTimeLapseTelemetryName(telemetryPath), reader);
+        } else {
+            ok = found == Locate::NotFound;
+        }
+    }
+    if (!ok) {
+        reader.clear();
+        return false;
+    }
+    reader.path = telemetryPath;
+    reader.loaded = true;
+    return true;
+}
+
+bool DecodeGpsOnly(const QString& telemetryPath, std::vector<GpsSample>& out)
+{
+    MappedFile f;
+    if (!f.open(telemetryPath) || !StartsWithMagic(f))
+        return false;
+    std::lock_guard<std::mutex> scan(FindMutex());
+    uint64_t at = 0;
+    const Locate found = FindMagicInFile(f, kTelemetryMagic, nullptr, at);
+    if (found != Locate::Found)
+        return found == Locate::NotFound;
+    const MappedFile::Window w = f.map(at, kBlockWindow);
+    if (!w.valid())
+        return false;
+    const float interval = IsTimeLapseTelemetryName(telemetryPath) ? kTelemetryTimeLapseIntervalMs
+                                                                   : kTelemetryIntervalMs;
+    DecodeRecords(AfterMagic(w.data(), w.size()), interval, out, nullptr, nullptr);
+    return true;
+}
+
+bool DecodeTelemetryBytes(QByteArrayView bytes, bool timeLapse, TelemetryReader& reader)
+{
+    reader.clear();
+    if (!StartsWithMagic(bytes))
+        return false;
+    const Bytes all = ViewBytes(bytes);
+    const int64_t at = FindMagic(all, kTelemetryMagic);  // 0, as the bytes start with it
+    const size_t from = static_cast<size_t>(at);
+    const size_t len = std::min<size_t>(all.n - from, kBlockWindow);
+    if (!DecodeBlock(AfterMagic(all.p + from, len), timeLapse, reader)) {
+        reader.clear();
+        return false;
+    }
+    reader.loaded = true;
+    return true;
+}
+
+bool ReadTelemetryHeaderBytes(QByteArrayView bytes, bool timeLapse, TelemetryHeader& header)
+{
+    header = TelemetryHeader{};
+    if (!StartsWithMagic(bytes))
+        return false;
+    const Bytes all = ViewBytes(bytes);
+    float interval = kTelemetryIntervalMs;
+    DecodeHeader(AfterMagic(all.p, std::min<size_t>(all.n, kBlockWindow)), timeLapse, header,
+                 interval);
+    return true;
+}
+
+QString ReadRecorderNumberBytes(QByteArrayView bytes)
+{
+    if (!StartsWithMagic(bytes))
+        return {};
+    const Bytes all = ViewBytes(bytes);
+    return RecorderNumberAt(all, FindMagic(all, kTelemetryEndMagic));
+}
+
+bool DecodeGpsOnlyBytes(QByteArrayView bytes, bool timeLapse, std::vector<GpsSample>& out)
+{
+    if (!StartsWithMagic(bytes))
+        return false;
+    const Bytes all = ViewBytes(bytes);
+    DecodeRecords(AfterMagic(all.p, std::min<size_t>(all.n, kBlockWindow)),
+                  timeLapse ? kTelemetryTimeLapseIntervalMs : kTelemetryIntervalMs, out, nullptr,
+                  nullptr);
+    return true;
+}
+
+int GraphRangeCode(double maxAbsAccel)
+{
+    if (maxAbsAccel >= 1.5)
+        return 3;
+    if (maxAbsAccel >= 1.0)
+        return 2;
+    if (maxAbsAccel >= 0.5)
+        return 1;
+    return 0;
+}
+
+}  // namespace ravir
