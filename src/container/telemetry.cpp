@@ -418,6 +418,7 @@ bool DecodeBlock(Bytes h, bool timeLapse, TelemetryReader& reader)
     reader.accel.clear();
     reader.frameIndex.clear();
     reader.maxAbsAccel = 0.0;
+    reader.timesInFrames = false;
     DecodeHeader(h, timeLapse, reader.header, reader.intervalMs);
     reader.sampleCount = 0;
     const RecordsResult r = DecodeRecords(h, reader.intervalMs, reader.gps, &reader.accel,
@@ -473,6 +474,7 @@ void TelemetryReader::clear()
     std::vector<AccelSample>().swap(accel);
     std::vector<int32_t>().swap(frameIndex);
     header = TelemetryHeader{};
+    timesInFrames = false;
     loaded = false;
 }
 

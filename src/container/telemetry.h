@@ -111,6 +111,7 @@ public:
     // One entry per video frame of the main camera's movie: index into accel, -1 none.
     std::vector<int32_t> frameIndex;
     float frameMs = 0.0f;           // ms per frame of the movie (set when the movie is opened)
+    bool timesInFrames = false;     // sample times already converted to frame numbers
     std::atomic<int> cancel{0};     // set by another thread to stop a scan in progress
     bool loaded = false;
     // Prefetch slot only: 1 while a prefetch runs, and the movie it was fetched for.
