@@ -1,9 +1,54 @@
+// ravir-viewer: the desktop viewer for a drive recorder's card.
+//
+//   ravir-viewer [SOURCE] [--screenshot FILE.png]
+//
+// SOURCE is a card, a folder or a movie file; without it the viewer chooses the card or the
+// remembered source. --screenshot renders the window once it has started, writes it as PNG and
+// exits (used where no display is available).
+#include "mainwindow/dedorade_dlg.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QCommandLineParser>
+#include <QTimer>
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("ravir-viewer"));
+    QApplication::setApplicationVersion(QStringLiteral(RAVIR_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Drive recorder card viewer"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                  QStringLiteral("Write a PNG of the window and exit."),
+                                  QStringLiteral("file"));
+    parser.addOption(screenshot);
+    parser.addPositionalArgument(QStringLiteral("source"),
+                                 QStringLiteral("Card, folder or movie file to open."));
+    parser.process(app);
+
+    ravir::CdedoradeDlg::Options options;
+    if (!parser.positionalArguments().isEmpty())
+        options.source = parser.positionalArguments().constFirst();
+    options.skipUpdateCheck = parser.isSet(screenshot);
+    ravir::CdedoradeDlg window(options);
+    window.show();
+
+    if (parser.isSet(screenshot)) {
+        const QString file = parser.value(screenshot);
+        QObject::connect(&window, &ravir::CdedoradeDlg::deferredStartDone, &window, [&] {
+            // Give the panes one more turn of the event loop to paint.
+            QTimer::singleShot(500, &window, [&] {
+                const bool ok = window.grab().save(file, "PNG");
+                if (!ok)
+                    std::fprintf(stderr, "ravir-viewer: cannot write %s\n", qPrintable(file));
+                window.close();
+                QApplication::exit(ok ? 0 : 1);
+            });
+        });
+    }
+    return QApplication::exec();
 }

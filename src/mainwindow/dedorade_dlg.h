@@ -1,0 +1,87 @@
+#pragma once
+// CdedoradeDlg: the viewer's main window. A borderless dark window on the design grid of
+// 1120 x 697 scaled units that holds the main camera surface, the position slider, the vehicle
+// information panel, the acceleration graph, the file browser, the transport row, the volume
+// slider and the progress bar of the background task.
+#include "mainwindow/main_layout.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+class QFrame;
+class QProgressBar;
+
+namespace ravir {
+
+class CdedoradeDlg : public QWidget {
+    Q_OBJECT
+public:
+    struct Options {
+        QString source;          // a card, folder or movie given on the command line
+        bool skipUpdateCheck = false;
+    };
+    explicit CdedoradeDlg(Options options, QWidget* parent = nullptr);
+    ~CdedoradeDlg() override;
+
+    // The one shutdown routine, run by the close command, the system close and the loss of the
+    // drive that holds the program. Safe to call more than once.
+    void Shutdown();
+
+    bool initialised() const { return m_initialised; }
+    bool aspectKeep() const { return m_aspectKeep; }
+    int volume() const { return m_volume; }
+    bool hardwareDecoding() const { return m_hwDecode; }
+    const MainLayout& layoutRects() const { return m_layout; }
+    QString startupSource() const { return m_options.source; }
+
+    // Steps of the shutdown routine, in order; later parts of the window register what they
+    // must release (the update check, the players, the background task).
+    void addShutdownStep(QString name, std::function<void()> step);
+
+Q_SIGNALS:
+    void deferredStartDone();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void InitDialog();
+    void DeferredStart();
+    void LayOut();
+    void SaveWindowLayout();
+    QFrame* makePane(const QString& name);
+
+    Options m_options;
+    bool m_initialised = false;
+    bool m_shutDown = false;
+    bool m_aspectKeep = false;
+    bool m_hwDecode = false;
+    int m_volume = 65535;
+    float m_scaleX = 1.0f;
+    float m_scaleY = 1.0f;
+    MainLayout m_layout;
+    QPoint m_dragOffset;
+    bool m_dragging = false;
+
+    QFrame* m_video = nullptr;
+    QFrame* m_positionSlider = nullptr;
+    QFrame* m_infoPanel = nullptr;
+    QFrame* m_graph = nullptr;
+    QFrame* m_fileBrowser = nullptr;
+    QFrame* m_volumeSlider = nullptr;
+    std::vector<QFrame*> m_transport;
+    QProgressBar* m_progress = nullptr;
+
+    std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
+};
+
+}  // namespace ravir
