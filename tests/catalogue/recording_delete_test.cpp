@@ -1,0 +1,380 @@
+// Deleting recordings: the card form (rename to DMY/TDA, hidden), the trash elsewhere, and the
+// delete task's order, stop and failure rules.
+#include "catalogue/recording_delete.h"
+#include "catalogue/recording_name.h"
+#include "shell/hidden_attribute.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QUrl>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace ravir {
+namespace {
+
+const QString kStem = QStringLiteral("A___-250101-120000-000123");
+const QString kParkingStem = QStringLiteral("P___-250101-130000-000200");
+
+void writeFile(const QString& path, const QByteArray& content = QByteArray("data"))
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(content);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool exists(const QString& path) { return QFileInfo::exists(path); }
+
+// A card of the given layout under `root`: its four layout folders, nothing in them.
+void makeCard(const QString& root, int layout)
+{
+    for (const FolderKindRow& row : kFolderKindTable[layout])
+        QDir().mkpath(root + QLatin1Char('/') + QLatin1String(row.folder));
+}
+
+// Each test gets its own trash (XDG_DATA_HOME) so nothing reaches the user's.
+class DeleteTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        root = dir.path() + QStringLiteral("/card");
+        QDir().mkpath(root);
+        dataHome = dir.path() + QStringLiteral("/xdg-data");
+        QDir().mkpath(dataHome);
+        savedDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+        SetCurrentLayoutIndex(0);
+    }
+    void TearDown() override
+    {
+        if (savedDataHome.isEmpty())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", savedDataHome);
+        SetCurrentLayoutIndex(0);
+    }
+    QString at(const QString& relative) const { return root + QLatin1Char('/') + relative; }
+
+    QTemporaryDir dir;
+    QString root;
+    QString dataHome;
+    QByteArray savedDataHome;
+};
+
+TEST_F(DeleteTest, CardLayoutZeroRenamesMovieAndTelemetryInTheirFoldersAndLeavesTheSubCamera)
+{
+    makeCard(root, 0);
+    const QString movie = at("Normal/" + kStem + "M.MOV");
+    const QString sub = at("Normal/" + kStem + "S.MOV");
+    const QString telemetry = at("_NData/" + kStem + "D.ADA");
+    writeFile(movie, "main");
+    writeFile(sub, "sub");
+    writeFile(telemetry, "QVXDAT");
+    const QString parkingMovie = at("Parking/" + kParkingStem + "M.MOV");
+    const QString parkingData = at("_PData/" + kParkingStem + "D.ADA");
+    writeFile(parkingMovie);
+    writeFile(parkingData);
+
+    DeleteReport report;
+    ASSERT_TRUE(DeleteRecording(movie, root, &report)) << report.error.toStdString();
+    EXPECT_EQ(report.method, DeleteMethod::Rename);
+    EXPECT_FALSE(exists(movie));
+    EXPECT_EQ(readFile(at("Normal/" + kStem + "M.DMY")), "main");
+    EXPECT_FALSE(exists(telemetry));
+    EXPECT_EQ(readFile(at("_NData/" + kStem + "D.TDA")), "QVXDAT");
+    EXPECT_EQ(readFile(sub), "sub");
+    ASSERT_EQ(report.moved.size(), 2u);
+    EXPECT_EQ(report.moved[0].from, movie);
+    EXPECT_EQ(report.moved[1].to, at("_NData/" + kStem + "D.TDA"));
+    // Nothing went to the trash.
+    EXPECT_FALSE(QDir(dataHome + "/Trash/files").exists()
+                 && !QDir(dataHome + "/Trash/files").isEmpty());
+
+    // A parking recording uses the parking pair.
+    ASSERT_TRUE(DeleteRecording(parkingMovie, root, &report));
+    EXPECT_TRUE(exists(at("Parking/" + kParkingStem + "M.DMY")));
+    EXPECT_TRUE(exists(at("_PData/" + kParkingStem + "D.TDA")));
+    EXPECT_FALSE(exists(parkingData));
+}
+
+TEST_F(DeleteTest, CardLayoutOneAndFilesOutsideLayoutFolders)
+{
+    makeCard(root, 1);
+    const QString movie = at("Video/" + kStem + "M.MOV");
+    writeFile(movie);
+    writeFile(at("_VData/" + kStem + "D.ADA"));
+    ASSERT_TRUE(DeleteRecording(movie, root));
+    EXPECT_EQ(CurrentLayoutIndex(), 1);
+    EXPECT_TRUE(exists(at("Video/" + kStem + "M.DMY")));
+    EXPECT_TRUE(exists(at("_VData/" + kStem + "D.TDA")));
+
+    // A recording in another folder of the card keeps its deleted forms beside it.
+    const QString copy = at("backup/" + kStem + "M.MOV");
+    writeFile(copy);
+    writeFile(at("backup/" + kStem + "D.ADA"));
+    ASSERT_TRUE(DeleteRecording(copy, root));
+    EXPECT_TRUE(exists(at("backup/" + kStem + "M.DMY")));
+    EXPECT_TRUE(exists(at("backup/" + kStem + "D.TDA")));
+    EXPECT_FALSE(exists(copy));
+
+    // A lone parking folder is enough to make the root a card.
+    const QString other = dir.path() + "/parking-only";
+    QDir().mkpath(other + "/Parking");
+    EXPECT_TRUE(IsCardRoot(other));
+    EXPECT_FALSE(IsCardRoot(dir.path() + "/xdg-data"));
+}
+
+TEST_F(DeleteTest, MissingTelemetryOnTheCardIsNothingToDelete)
+{
+    makeCard(root, 0);
+    const QString movie = at("Normal/" + kStem + "M.MOV");
+    writeFile(movie);
+    DeleteReport report;
+    ASSERT_TRUE(DeleteRecording(movie, root, &report)) << report.error.toStdString();
+    EXPECT_TRUE(exists(at("Normal/" + kStem + "M.DMY")));
+    EXPECT_FALSE(exists(movie));
+    EXPECT_EQ(report.moved.size(), 1u);
+    EXPECT_FALSE(exists(at("_NData/" + kStem + "D.TDA")));
+}
+
+TEST_F(DeleteTest, TakenDeletedNamesFailBeforeAnythingIsRenamed)
+{
+    makeCard(root, 0);
+    const QString movie = at("Normal/" + kStem + "M.MOV");
+    const QString dmy = at("Normal/" + kStem + "M.DMY");
+    const QString telemetry = at("_NData/" + kStem + "D.ADA");
+    const QString tda = at("_NData/" + kStem + "D.TDA");
+
+    // A movie already in its deleted form stays so, and its telemetry file is not touched.
+    writeFile(dmy, "old");
+    writeFile(telemetry);
+    DeleteReport report;
+    EXPECT_FALSE(DeleteRecording(movie, root, &report));
+    EXPECT_EQ(report.method, DeleteMethod::None);
+    EXPECT_FALSE(report.error.isEmpty());
+    EXPECT_EQ(readFile(dmy), "old");
+    EXPECT_TRUE(exists(telemetry));
+    EXPECT_FALSE(exists(tda));
+
+    // Live and deleted movie side by side: neither is touched.
+    writeFile(movie, "new");
+    EXPECT_FALSE(DeleteRecording(movie, root));
+    EXPECT_EQ(readFile(movie), "new");
+    EXPECT_EQ(readFile(dmy), "old");
+
+    // The telemetry file's deleted name is taken: the movie keeps its live name.
+    QFile::remove(dmy);
+    writeFile(tda, "old telemetry");
+    EXPECT_FALSE(DeleteRecording(movie, root, &report));
+    EXPECT_TRUE(report.moved.empty());
+    EXPECT_EQ(readFile(movie), "new");
+    EXPECT_FALSE(exists(dmy));
+    EXPECT_EQ(readFile(tda), "old telemetry");
+    EXPECT_TRUE(exists(telemetry));
+}
+
+// On a real FAT card the deleted forms carry the DOS hidden attribute. Needs mkfs.vfat and a
+// kernel that mounts vfat through a loop device; skipped otherwise.
+TEST_F(DeleteTest, OnAFatCardTheDeletedFormsAreHidden)
+{
+    const QString image = dir.path() + "/card.img";
+    const QString mountPoint = dir.path() + "/fat";
+    QDir().mkpath(mountPoint);
+    if (QProcess::execute("mkfs.vfat", {"-C", image, "8192"}) != 0)
+        GTEST_SKIP() << "mkfs.vfat is not available";
+    if (QProcess::execute("mount", {"-o", "loop", image, mountPoint}) != 0)
+        GTEST_SKIP() << "cannot mount a FAT image here";
+    struct Unmount {
+        QString path;
+        ~Unmount() { QProcess::execute("umount", {path}); }
+    } unmount{mountPoint};
+
+    makeCard(mountPoint, 0);
+    const QString movie = mountPoint + "/Normal/" + kStem + "M.MOV";
+    const QString sub = mountPoint + "/Normal/" + kStem + "S.MOV";
+    writeFile(movie);
+    writeFile(sub);
+    writeFile(mountPoint + "/_NData/" + kStem + "D.ADA");
+    ASSERT_TRUE(HasDosAttributes(movie));
+    // The card is found from the path's own drive, the mount point.
+    EXPECT_EQ(DriveRootOf(movie), mountPoint);
+    DeleteReport report;
+    ASSERT_TRUE(DeleteRecording(movie, QString(), &report)) << report.error.toStdString();
+    const QString dmy = mountPoint + "/Normal/" + kStem + "M.DMY";
+    const QString tda = mountPoint + "/_NData/" + kStem + "D.TDA";
+    ASSERT_TRUE(exists(dmy));
+    ASSERT_TRUE(exists(tda));
+    EXPECT_TRUE(IsHidden(dmy));
+    EXPECT_TRUE(IsHidden(tda));
+    EXPECT_FALSE(IsHidden(sub));
+}
+
+// A rename that fails after every check passed (the data folder made immutable) undoes the
+// movie's rename.
+TEST_F(DeleteTest, FailedTelemetryRenameRollsTheMovieBack)
+{
+    makeCard(root, 0);
+    const QString movie = at("Normal/" + kStem + "M.MOV");
+    const QString telemetry = at("_NData/" + kStem + "D.ADA");
+    writeFile(movie);
+    writeFile(telemetry);
+    const QByteArray data = QFile::encodeName(at("_NData"));
+    const int fd = ::open(data.constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        ::close(fd);
+        GTEST_SKIP() << "the filesystem has no inode flags";
+    }
+    int frozen = flags | FS_IMMUTABLE_FL;
+    if (::ioctl(fd, FS_IOC_SETFLAGS, &frozen) != 0) {
+        ::close(fd);
+        GTEST_SKIP() << "cannot make a folder immutable here";
+    }
+    DeleteReport report;
+    const bool ok = DeleteRecording(movie, root, &report);
+    ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(exists(movie));
+    EXPECT_FALSE(exists(at("Normal/" + kStem + "M.DMY")));
+    EXPECT_TRUE(exists(telemetry));
+    EXPECT_TRUE(report.moved.empty());
+}
+
+// Reads "Key=value" from a .trashinfo file.
+QString trashInfoValue(const QString& infoPath, const QString& key)
+{
+    const QStringList lines = QString::fromUtf8(readFile(infoPath)).split('\n');
+    for (const QString& line : lines) {
+        if (line.startsWith(key + '='))
+            return line.mid(key.size() + 1).trimmed();
+    }
+    return QString();
+}
+
+TEST_F(DeleteTest, FolderOnAHardDiskGoesToTheTrashWithItsCompanions)
+{
+    // Main/Sub_ two-camera folders on a disk without layout folders.
+    const QString movie = at("trip/Main/" + kStem + "M.MOV");
+    const QString sub = at("trip/Sub_/" + kStem + "S.MOV");
+    const QString telemetry = at("trip/Main/" + kStem + "D.ADA");
+    const QString unrelated = at("trip/Main/A___-250101-120100-000124M.MOV");
+    writeFile(movie, "main");
+    writeFile(sub, "sub");
+    writeFile(telemetry, "tele");
+    writeFile(unrelated);
+
+    DeleteReport report;
+    ASSERT_TRUE(DeleteRecording(movie, root, &report)) << report.error.toStdString();
+    EXPECT_EQ(report.method, DeleteMethod::Trash);
+    EXPECT_FALSE(exists(movie));
+    EXPECT_FALSE(exists(sub));
+    EXPECT_FALSE(exists(telemetry));
+    EXPECT_TRUE(exists(unrelated));
+    ASSERT_EQ(report.moved.size(), 3u);
+    const QByteArray contents[] = {"main", "sub", "tele"};
+    for (size_t i = 0; i < 3; ++i) {
+        const MovedFile& m = report.moved[i];
+        EXPECT_EQ(readFile(m.to), contents[i]) << m.to.toStdString();
+        // <trash>/files/<name> with <trash>/info/<name>.trashinfo naming the original path.
+        const QFileInfo trashed(m.to);
+        EXPECT_EQ(QFileInfo(trashed.absolutePath()).fileName(), "files");
+        const QString info = QFileInfo(trashed.absolutePath()).absolutePath() + "/info/"
+                             + trashed.fileName() + ".trashinfo";
+        ASSERT_TRUE(exists(info)) << info.toStdString();
+        EXPECT_EQ(QUrl::fromPercentEncoding(trashInfoValue(info, "Path").toUtf8()), m.from);
+        EXPECT_FALSE(trashInfoValue(info, "DeletionDate").isEmpty());
+    }
+    // Home and the test folder share a filesystem here, so the trash is the test's own.
+    if (QStorageInfo(dir.path()) == QStorageInfo(QDir::homePath())) {
+        EXPECT_TRUE(report.moved[0].to.startsWith(dataHome + "/Trash/files/"));
+    }
+
+    // A missing movie is nothing to delete; an empty path cannot be recycled.
+    EXPECT_FALSE(RecycleDelete(QString()));
+    EXPECT_FALSE(RecycleDelete(movie));
+    EXPECT_TRUE(DeleteRecording(movie, root, &report));
+    EXPECT_TRUE(report.moved.empty());
+}
+
+TEST_F(DeleteTest, DriveRootIsTheMountPointHoldingThePath)
+{
+    const QString expected = QStorageInfo(dir.path()).rootPath();
+    EXPECT_EQ(DriveRootOf(dir.path()), expected);
+    // A path that does not exist yet is looked up through its nearest existing folder.
+    EXPECT_EQ(DriveRootOf(dir.path() + "/no/such/file.MOV"), expected);
+}
+
+TEST_F(DeleteTest, TaskDeletesFromTheLastChosenAndStopsAtTheFirstFailure)
+{
+    makeCard(root, 0);
+    QStringList chosen;
+    for (int n = 1; n <= 4; ++n) {
+        const QString stem = QStringLiteral("A___-250101-12000%1-00010%1").arg(n);
+        chosen << at("Normal/" + stem + "M.MOV");
+        writeFile(chosen.last());
+    }
+    // The second chosen one cannot be deleted: its deleted name is taken.
+    writeFile(at("Normal/A___-250101-120002-000102M.DMY"));
+
+    std::vector<QString> seen;
+    std::vector<std::pair<int, int>> progress;
+    DeleteTaskOptions options;
+    options.probeRoot = root;
+    options.beforeDelete = [&](const QString& p) { seen.push_back(p); };
+    options.progress = [&](int done, int total) { progress.emplace_back(done, total); };
+    const DeleteTaskResult result = RunDeleteTask(chosen, options);
+    EXPECT_EQ(result.status, DeleteTaskStatus::Failed);
+    EXPECT_EQ(result.deleted, (std::vector<int>{3, 2}));
+    EXPECT_EQ(result.failedIndex, 1);
+    EXPECT_EQ(seen, (std::vector<QString>{chosen[3], chosen[2], chosen[1]}));
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}}));
+    EXPECT_TRUE(exists(chosen[0]));  // never reached
+    EXPECT_TRUE(exists(chosen[1]));
+    EXPECT_FALSE(exists(chosen[2]));
+    ASSERT_EQ(result.reports.size(), 3u);
+    EXPECT_FALSE(result.reports.back().error.isEmpty());
+
+    // The running flag stops the task before the next recording.
+    const QStringList more = {at("Normal/A___-250101-130000-000300M.MOV"),
+                              at("Normal/A___-250101-130100-000301M.MOV")};
+    for (const QString& m : more)
+        writeFile(m);
+    std::atomic<bool> running{true};
+    options.running = &running;
+    options.progress = [&](int, int) { running = false; };
+    const DeleteTaskResult stopped = RunDeleteTask(more, options);
+    EXPECT_EQ(stopped.status, DeleteTaskStatus::Stopped);
+    EXPECT_EQ(stopped.deleted, (std::vector<int>{1}));
+    EXPECT_TRUE(exists(more[0]));
+    EXPECT_FALSE(exists(more[1]));
+
+    // A lost source deletes nothing.
+    running = true;
+    options.sourceLost = true;
+    const DeleteTaskResult lost = RunDeleteTask(more, options);
+    EXPECT_EQ(lost.status, DeleteTaskStatus::SourceLost);
+    EXPECT_TRUE(lost.deleted.empty());
+    EXPECT_TRUE(exists(more[0]));
+}
+
+}  // namespace
+}  // namespace ravir
