@@ -1,0 +1,87 @@
+#include "shell/hidden_attribute.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+namespace ravir {
+namespace {
+
+constexpr long kExfatSuperMagic = 0x2011BAB0;
+
+class Fd {
+public:
+    explicit Fd(const QString& path)
+        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
+    {
+    }
+    ~Fd()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool onDosFilesystem(int fd)
+{
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    const long type = static_cast<long>(fs.f_type);
+    return type == MSDOS_SUPER_MAGIC || type == kExfatSuperMagic;
+}
+
+bool nameStartsWithDot(const QString& path)
+{
+    return QFileInfo(path).fileName().startsWith(u'.');
+}
+
+}  // namespace
+
+bool HasDosAttributes(const QString& path)
+{
+    const Fd fd(path);
+    return fd.get() >= 0 && onDosFilesystem(fd.get());
+}
+
+bool SetHiddenAttribute(const QString& path)
+{
+    const Fd fd(path);
+    if (fd.get() < 0 || !onDosFilesystem(fd.get()))
+        return false;
+    std::uint32_t attributes = 0;
+    if (::ioctl(fd.get(), FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
+        return false;
+    // Keep the directory bit, which is not an attribute one can change; everything else
+    // becomes the hidden attribute alone.
+    std::uint32_t wanted = ATTR_HIDDEN | (attributes & ATTR_DIR);
+    if (wanted == attributes)
+        return true;
+    return ::ioctl(fd.get(), FAT_IOCTL_SET_ATTRIBUTES, &wanted) == 0;
+}
+
+bool IsHidden(const QString& path)
+{
+    const Fd fd(path);
+    if (fd.get() >= 0 && onDosFilesystem(fd.get())) {
+        std::uint32_t attributes = 0;
+        if (::ioctl(fd.get(), FAT_IOCTL_GET_ATTRIBUTES, &attributes) == 0)
+            return (attributes & ATTR_HIDDEN) != 0;
+    }
+    return nameStartsWithDot(path);
+}
+
+}  // namespace ravir
