@@ -436,6 +436,20 @@ private:
 
 }  // namespace
 
+QString OptionsFingerprint(const SampleCardOptions& o)
+{
+    return QStringLiteral("v%1 layout=%2 two=%3 sub=%4 main=%5x%6 subsize=%7x%8 s=%9 fs=%10 "
+                          "audio=%11 kinds=%12 short=%13 long=%14 deleted=%15 hide=%16 url=%17 "
+                          "pvtrace=%18 distinct=%19 count=%20 tiny=%21 seed=%22 fw=%23 rn=%24")
+        .arg(kSampleDataVersion).arg(o.layout).arg(o.twoCamera).arg(o.subCamera)
+        .arg(o.mainWidth).arg(o.mainHeight).arg(o.subWidth).arg(o.subHeight)
+        .arg(o.seconds, 0, 'g', 17).arg(o.featureSeconds, 0, 'g', 17)
+        .arg(o.audio).arg(o.allKinds).arg(o.shortMovies).arg(o.longRun).arg(o.deletedForms)
+        .arg(o.hideTelemetry).arg(o.downloadUrl).arg(o.pvtrace).arg(o.distinctPictures)
+        .arg(o.count).arg(o.tiny).arg(o.seed)
+        .arg(QString::fromLatin1(o.firmware), QString::fromLatin1(o.recorderNumber));
+}
+
 SampleCardOptions SmallCardOptions()
 {
     SampleCardOptions o;

@@ -20,6 +20,10 @@
 
 namespace ravir::samples {
 
+// Raised whenever the writers make different bytes for the same options, so that cached test
+// data is made again.
+constexpr int kSampleDataVersion = 1;
+
 struct SampleCardOptions {
     int layout = 0;          // 0: Normal/_NData/Parking/_PData; 1: Video/_VData/Parking/_PData
     bool twoCamera = false;  // movies in <movie folder>/Main and <movie folder>/Sub_
@@ -43,6 +47,9 @@ struct SampleCardOptions {
     QByteArray firmware = "010502";        // header firmware digits (version 1.5.2)
     QByteArray recorderNumber = "231015";  // after the end magic of every telemetry block
 };
+
+// A text naming every option, for caches of generated cards.
+QString OptionsFingerprint(const SampleCardOptions& options);
 
 // Options of the usual cards.
 SampleCardOptions SmallCardOptions();  // 320x180 / 160x90, 1 s movies: a card in a few seconds

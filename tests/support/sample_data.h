@@ -1,0 +1,28 @@
+#pragma once
+// Sample cards and movies made once per build tree and kept under testDataDir(), so that every
+// test program can use the same generated data without making it again. Two programs that ask
+// for the same key at the same time wait for each other (a lock file per key); the data is
+// written into a temporary folder and renamed into place only when complete.
+#include "samplecard/sample_card.h"
+#include "samplecard/sample_movie.h"
+
+#include <QString>
+
+namespace ravir::test {
+
+// The root folder of the card made with these options under the name key (letters, digits,
+// '-', '_'). A card made earlier with other options or by another writer version is made again.
+// Returns an empty string (and the reason in *error) when the card cannot be made.
+QString sampleCard(const QString& key, const samples::SampleCardOptions& options,
+                   QString* error = nullptr);
+
+// The path of the movie made with these options. key is the file name; ".MOV" is added when it
+// has no extension. Returns an empty string (and the reason) on failure.
+QString sampleMovie(const QString& key, const samples::SampleMovieOptions& options,
+                    QString* error = nullptr);
+
+// The small standard card (SmallCardOptions with deleted forms, markers, short movies, a long
+// parking run) in layout 0 and 1; used by the tests of several subsystems.
+QString smallCard(int layout = 0);
+
+}  // namespace ravir::test
