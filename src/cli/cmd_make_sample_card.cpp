@@ -112,8 +112,6 @@ int run(const QStringList& args)
         o.distinctPictures = true;
     if (a.has("--no-hide"))
         o.hideTelemetry = false;
-    if (o.tiny && o.count == 0)
-        return usageError(name, QStringLiteral("--tiny goes with --count"));
 
     QElapsedTimer timer;
     timer.start();
@@ -173,7 +171,9 @@ const CommandRegistration registration(Command{
         "  --no-hide             do not set the hidden attribute (it is set on FAT/exFAT only)\n"
         "  --url                 write ZU590-MVS_download.url at the root\n"
         "  --pvtrace             write pvtrace.txt at the root\n"
-        "  --count N [--tiny]    a benchmark card of N recordings (--tiny: 64x36, 0.2 s movies)\n"
+        "  --count N             a benchmark card of N recordings (runs, gaps, both folders)\n"
+        "  --tiny                64x36 movies of at most 0.2 s, where only names and structure\n"
+        "                        matter (fuzz seeds, catalogue benchmarks)\n"
         "  --distinct            encode every movie on its own (else equal movies share bytes)\n"
         "  --no-audio            movies without sound\n"
         "  --seed N              varies telemetry and pictures (default 1)\n"

@@ -525,7 +525,8 @@ TEST(SampleCardCli, SummaryMatchesTheDiskAndBenchmarkCardsAreTiny)
     const auto bad = runRavir({"make-sample-card", dir.filePath("x"), "--layout", "2"});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("x")));
-    EXPECT_EQ(runRavir({"make-sample-card", dir.filePath("x"), "--tiny"}).exitCode, 2);
+    EXPECT_EQ(runRavir({"make-sample-card", dir.filePath("x"), "--small", "--demo"}).exitCode, 2);
+    EXPECT_EQ(runRavir({"make-sample-card", dir.filePath("x"), "--seconds", "0"}).exitCode, 2);
     EXPECT_EQ(runRavir({"make-sample-card", dir.filePath("x"), "--main-size", "15x9"}).exitCode, 2);
 }
 

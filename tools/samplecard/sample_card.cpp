@@ -282,7 +282,7 @@ private:
             dataDir = mainDir;  // no layout folder is the parent: the data lies beside the movie
         }
         const double fps = r.timeLapse() ? 15.0 : 30.0;
-        const double seconds = (o_.tiny && o_.count > 0) ? 0.2 : r.seconds;
+        const double seconds = o_.tiny ? std::min(0.2, r.seconds) : r.seconds;
         const int perSecond = r.timeLapse() ? 15 : 10;
         const int records = std::clamp(static_cast<int>(std::lround(seconds * perSecond)), 1,
                                        kTelemetryMaxRecords);
@@ -291,7 +291,7 @@ private:
         const QString mainName = mainDir + QLatin1Char('/') + stem +
                                  (r.deleted ? QStringLiteral("M.DMY") : QStringLiteral("M.MOV"));
         int mw = o_.mainWidth, mh = o_.mainHeight, sw = o_.subWidth, sh = o_.subHeight;
-        if (o_.tiny && o_.count > 0) {
+        if (o_.tiny) {
             mw = sw = 64;
             mh = sh = 36;
         }

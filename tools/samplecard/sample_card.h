@@ -42,7 +42,7 @@ struct SampleCardOptions {
     bool pvtrace = false;        // "pvtrace.txt" at the root
     bool distinctPictures = false;  // encode every movie on its own (else equal movies are shared)
     int count = 0;               // > 0: benchmark card of this many recordings instead
-    bool tiny = false;           // with count: 64x36 movies of 0.2 s, one encoding for all
+    bool tiny = false;           // 64x36 movies of at most 0.2 s (names and structure only)
     uint32_t seed = 1;
     QByteArray firmware = "010502";        // header firmware digits (version 1.5.2)
     QByteArray recorderNumber = "231015";  // after the end magic of every telemetry block
