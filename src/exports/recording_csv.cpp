@@ -1,0 +1,273 @@
+#include "exports/recording_csv.h"
+
+#include "container/mp4_box.h"
+#include "container/telemetry.h"
+#include "exports/text_encoding.h"
+#include "shell/ui_text.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace ravir {
+namespace {
+
+const QLatin1String kCrLf("\r\n");
+
+QString fileNameOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return path.mid(slash + 1);
+}
+
+bool isTimeLapseName(const QString& fileName)
+{
+    return (fileName.size() > 0 && fileName[0] == QLatin1Char('T'))
+           || (fileName.size() > 2 && fileName[2] == QLatin1Char('T'));
+}
+
+}  // namespace
+
+std::optional<CsvMovieFacts> ReadCsvMovieFacts(const QString& moviePath)
+{
+    TelemetryHeader header;
+    if (!ReadTelemetryHeader(TelemetryPathOf(moviePath), header))
+        return std::nullopt;
+    const std::optional<MovieFacts> movie = ProbeMovie(moviePath);
+    if (!movie || movie->width <= 0 || movie->height <= 0)
+        return std::nullopt;
+    CsvMovieFacts facts;
+    facts.width = movie->width;
+    facts.height = movie->height;
+    facts.totalSamples = movie->totalSamples;
+    facts.frameRate = movie->frameRate;
+    facts.mark = header.mark;
+    return facts;
+}
+
+QString CsvFileName(const SystemTime& t)
+{
+    return QString::asprintf("Dv_%04d%02d%02d_%02d%02d%02d.csv", t.year, t.month, t.day, t.hour,
+                             t.minute, t.second);
+}
+
+QString CsvHeaderLine(bool rtcColumn)
+{
+    QString line = text(TXT_CSV_FILE_NAME) + text(TXT_CSV_DATE) + text(TXT_CSV_START_TIME)
+                   + text(TXT_CSV_REC_TIME) + text(TXT_CSV_TRIGGER) + text(TXT_CSV_REC_SIZE)
+                   + text(TXT_CSV_FRAME_RATE);
+    if (rtcColumn)
+        line += text(TXT_CSV_DATA_SIZE) + text(TXT_RTC_RESET);
+    else
+        line += text(TXT_DATA_SIZE);
+    return line + kCrLf;
+}
+
+QString CsvShortRow(const QString& fileName)
+{
+    return fileName + QLatin1String(",-,-,-,-,-,fps,0MB") + kCrLf;
+}
+
+QString CsvPictureSizeClass(int height)
+{
+    switch (height) {
+    case 360:
+        return QStringLiteral("SD");
+    case 720:
+        return QStringLiteral("HD");
+    case 1080:
+        return QStringLiteral("FHD");
+    case 1296:
+        return QStringLiteral("3M");
+    case 1440:
+        return QStringLiteral("WQHD");
+    default:
+        return QString();
+    }
+}
+
+QString CsvRow(const QString& moviePath, const std::optional<CsvMovieFacts>& facts,
+               uint64_t fileSize, bool rtcColumn)
+{
+    const QString name = fileNameOf(moviePath);
+    // A frame rate that is no positive number cannot give a recording time.
+    if (!facts || !(facts->frameRate > 0) || !std::isfinite(facts->frameRate))
+        return CsvShortRow(name);
+
+    double samples = facts->totalSamples;
+    QString rateText;
+    if (isTimeLapseName(name)) {
+        samples = std::trunc(samples * 15.0);
+        rateText = text(TXT_TIMELAPSE);
+    } else {
+        rateText = QString::asprintf("%.1ffps", facts->frameRate);
+    }
+    const double seconds = std::trunc(samples / facts->frameRate);
+    // Even a sample count of 2^32 at a thousandth of a frame per second fits.
+    const long long s = seconds < 9.0e15 ? static_cast<long long>(seconds) : 0;
+    const QString duration =
+        QString::asprintf("%02lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+
+    const SystemTime start = StartTimeOf(moviePath);
+    const QString date = start.year == 0
+                             ? QStringLiteral("--/--/--")
+                             : QString::asprintf("%04d/%02d/%02d", start.year, start.month,
+                                                 start.day);
+    const QString time = start.year == 0 ? QStringLiteral("--:--:--")
+                                         : QString::asprintf("%02d:%02d:%02d", start.hour,
+                                                             start.minute, start.second);
+
+    QString row = name + QLatin1Char(',') + date + QLatin1Char(',') + time + QLatin1Char(',')
+                  + duration + QLatin1Char(',') + KindLabel(moviePath) + QLatin1Char(',')
+                  + CsvPictureSizeClass(facts->height) + QLatin1Char(',') + rateText
+                  + QLatin1Char(',') + QString::number(fileSize >> 20) + QLatin1String("MB");
+    if (rtcColumn) {
+        row += QLatin1Char(',');
+        if (facts->mark == 0)
+            row += text(TXT_ABSENT);
+        else if (facts->mark == 1)
+            row += text(TXT_PRESENT);
+        else
+            row += QLatin1Char('-');
+    }
+    return row + kCrLf;
+}
+
+std::optional<CsvEncoding> CsvEncodingFromName(const QString& name)
+{
+    const QString n = name.trimmed().toLower();
+    if (n == QLatin1String("locale"))
+        return CsvEncoding::Locale;
+    if (n == QLatin1String("cp932") || n == QLatin1String("windows-31j")
+        || n == QLatin1String("ms932") || n == QLatin1String("shift_jis")
+        || n == QLatin1String("sjis"))
+        return CsvEncoding::Cp932;
+    if (n == QLatin1String("utf-8") || n == QLatin1String("utf8"))
+        return CsvEncoding::Utf8;
+    return std::nullopt;
+}
+
+QByteArray CsvCharset(CsvEncoding encoding)
+{
+    switch (encoding) {
+    case CsvEncoding::Cp932:
+        return QByteArrayLiteral("CP932");
+    case CsvEncoding::Utf8:
+        return QByteArrayLiteral("UTF-8");
+    case CsvEncoding::Locale:
+        break;
+    }
+    // The C locale's ASCII holds none of the Japanese texts; write UTF-8 rather than question
+    // marks.
+    const QByteArray locale = LocaleCharset();
+    return IsAsciiCharset(locale) ? QByteArrayLiteral("UTF-8") : locale;
+}
+
+QString CsvExportStatusName(CsvExportStatus status)
+{
+    switch (status) {
+    case CsvExportStatus::Written:
+        return QStringLiteral("written");
+    case CsvExportStatus::Stopped:
+        return QStringLiteral("stopped");
+    case CsvExportStatus::NoRecordings:
+        return QStringLiteral("no_recordings");
+    case CsvExportStatus::Declined:
+        return QStringLiteral("declined");
+    case CsvExportStatus::CreateFailed:
+        return QStringLiteral("create_failed");
+    case CsvExportStatus::WriteFailed:
+        return QStringLiteral("write_failed");
+    case CsvExportStatus::BadEncoding:
+        return QStringLiteral("bad_encoding");
+    }
+    return QString();
+}
+
+CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExportOptions& options)
+{
+    CsvExportResult result;
+    if (recordings.isEmpty()) {
+        result.status = CsvExportStatus::NoRecordings;
+        return result;
+    }
+    QString folder = options.folder;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    result.path = folder + QLatin1Char('/') + CsvFileName(StartTimeOf(recordings.first()));
+
+    result.charset = CsvCharset(options.encoding);
+    TextEncoder encoder(result.charset);
+    if (!encoder.isValid()) {
+        result.status = CsvExportStatus::BadEncoding;
+        result.error = QStringLiteral("unknown character set: %1")
+                           .arg(QString::fromLatin1(result.charset));
+        return result;
+    }
+
+    if (QFileInfo::exists(result.path)
+        && !(options.confirmOverwrite && options.confirmOverwrite(result.path))) {
+        result.status = CsvExportStatus::Declined;
+        return result;
+    }
+
+    QSaveFile file(result.path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        result.status = CsvExportStatus::CreateFailed;
+        result.error = file.errorString();
+        return result;
+    }
+    auto write = [&](const QString& line) {
+        const QByteArray bytes = encoder.encode(line, &result.replaced);
+        return !bytes.isEmpty() && file.write(bytes) == bytes.size();
+    };
+    auto writeFailed = [&]() {
+        file.cancelWriting();
+        result.status = CsvExportStatus::WriteFailed;
+        result.error = file.errorString();
+        result.rows = 0;
+        return result;
+    };
+
+    if (!write(CsvHeaderLine(options.rtcColumn)))
+        return writeFailed();
+    const CsvFactsReader& read = options.facts ? options.facts : CsvFactsReader(ReadCsvMovieFacts);
+    const int total = static_cast<int>(recordings.size());
+    bool stopped = false;
+    for (int i = 0; i < total; ++i) {
+        if (options.running && !options.running->load()) {
+            stopped = true;
+            break;
+        }
+        const QString& path = recordings[i];
+        const QString row =
+            CsvRow(path, read(path), static_cast<uint64_t>(QFileInfo(path).size()),
+                   options.rtcColumn);
+        if (!write(row))
+            return writeFailed();
+        ++result.rows;
+        if (options.progress)
+            options.progress(result.rows, total);
+    }
+    if (!file.commit()) {
+        result.status = CsvExportStatus::WriteFailed;
+        result.error = file.errorString();
+        result.rows = 0;
+        return result;
+    }
+    result.status = stopped ? CsvExportStatus::Stopped : CsvExportStatus::Written;
+    return result;
+}
+
+CsvExportResult ExportRecordingCsv(const RecordList& recordings, const CsvExportOptions& options)
+{
+    QStringList paths;
+    paths.reserve(static_cast<qsizetype>(recordings.size()));
+    for (const RecordingRecord& r : recordings)
+        paths << r.path;
+    return ExportRecordingCsv(paths, options);
+}
+
+}  // namespace ravir

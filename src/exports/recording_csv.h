@@ -1,0 +1,101 @@
+#pragma once
+// The recording list CSV: one line per recording of the source with its file name, date, start
+// time, recording time, trigger, picture size class, frame rate and data size, and an RTC reset
+// column when the card carries the download marker. Lines end in CR LF, there is no byte-order
+// mark, and the text is in the locale's character set or in CP932 on request (what a
+// spreadsheet on a Japanese desktop expects).
+//
+// The export runs as a background task; its window parts (folder chooser, messages, progress
+// bar) belong to the caller, which answers the "same name exists" question through a callback.
+#include "catalogue/recording_name.h"
+#include "catalogue/recording_record.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace ravir {
+
+// What a full row needs to know about one recording.
+struct CsvMovieFacts {
+    int width = 0, height = 0;   // picture size of the movie
+    uint32_t totalSamples = 0;   // samples of the first track
+    double frameRate = 0;        // frames per second
+    uint8_t mark = 0;            // telemetry header mark byte (1: the recorder's clock was reset)
+};
+
+// Reads the facts of a movie: its telemetry header (the telemetry file of TelemetryPathOf, with
+// the current layout index) and its box model. Empty when the header cannot be read, the movie
+// cannot be read as a box model or its picture size is not valid; such a recording gets the
+// short row.
+std::optional<CsvMovieFacts> ReadCsvMovieFacts(const QString& moviePath);
+using CsvFactsReader = std::function<std::optional<CsvMovieFacts>(const QString& moviePath)>;
+
+// "Dv_%Y%m%d_%H%M%S.csv" of a start time.
+QString CsvFileName(const SystemTime& start);
+// The header line with its CR LF; the RTC reset column only with rtcColumn.
+QString CsvHeaderLine(bool rtcColumn);
+// "name,-,-,-,-,-,fps,0MB" with CR LF, for a recording that cannot be analysed.
+QString CsvShortRow(const QString& fileName);
+// "SD", "HD", "FHD", "3M", "WQHD" for heights 360, 720, 1080, 1296, 1440; else empty.
+QString CsvPictureSizeClass(int height);
+// The row of one recording with its CR LF. Without facts, or with a frame rate that is not a
+// positive number, the short row. fileSize is the movie's size in bytes.
+QString CsvRow(const QString& moviePath, const std::optional<CsvMovieFacts>& facts,
+               uint64_t fileSize, bool rtcColumn);
+
+enum class CsvEncoding {
+    Locale,  // the locale's character set (UTF-8 when the locale is plain ASCII)
+    Cp932,   // Windows Japanese
+    Utf8,
+};
+// "locale", "cp932", "utf-8" (also "utf8", "CP932", ...) -> the encoding; nullopt otherwise.
+std::optional<CsvEncoding> CsvEncodingFromName(const QString& name);
+// The iconv name of the character set an encoding writes with.
+QByteArray CsvCharset(CsvEncoding encoding);
+
+enum class CsvExportStatus {
+    Written,       // every row written
+    Stopped,       // the running flag was cleared; the file holds the rows written so far
+    NoRecordings,  // nothing to list; no file
+    Declined,      // the file exists and the caller did not want it replaced; file untouched
+    CreateFailed,  // the file could not be created; nothing under the final name changed
+    WriteFailed,   // writing or the final rename failed; nothing under the final name changed
+    BadEncoding,   // iconv does not know the character set
+};
+QString CsvExportStatusName(CsvExportStatus status);  // "written", "stopped", ...
+
+struct CsvExportOptions {
+    QString folder;                              // output folder
+    CsvEncoding encoding = CsvEncoding::Locale;
+    bool rtcColumn = false;                      // the download-marker flag of the source
+    // Asked when the file exists; true replaces it. Null: an existing file is never replaced.
+    std::function<bool(const QString& path)> confirmOverwrite;
+    // Called after each row with (rows written, total).
+    std::function<void(int done, int total)> progress;
+    // The export goes on while this flag is set (tested before each row); null: always.
+    const std::atomic<bool>* running = nullptr;
+    CsvFactsReader facts;                        // null: ReadCsvMovieFacts
+};
+
+struct CsvExportResult {
+    CsvExportStatus status = CsvExportStatus::NoRecordings;
+    QString path;         // the CSV file (also when declined)
+    int rows = 0;         // rows written
+    QByteArray charset;   // the character set written
+    int replaced = 0;     // characters that the character set could not hold ('?')
+    QString error;
+};
+
+// Writes the CSV of the recordings (movie paths, in list order) into options.folder, named
+// after the start time of the first recording. The file is written under a temporary name and
+// renamed at the end: a failure leaves nothing new under the final name, a stop keeps the rows
+// written so far.
+CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExportOptions& options);
+CsvExportResult ExportRecordingCsv(const RecordList& recordings, const CsvExportOptions& options);
+
+}  // namespace ravir
