@@ -1,0 +1,82 @@
+#include "playback/movie_probe.h"
+
+#include "container/mp4_box.h"
+
+#include <cmath>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace ravir {
+namespace {
+
+struct AvFacts {
+    double frameMs = 0;
+    double durationMs = 0;
+    long long frames = 0;
+};
+
+// Reads the container header only (no packets): enough for MOV/MP4, which keep their tables in
+// the moov box.
+std::optional<AvFacts> ProbeWithLibav(const QString& path)
+{
+    AVFormatContext* ctx = nullptr;
+    const QByteArray name = path.toUtf8();
+    if (avformat_open_input(&ctx, name.constData(), nullptr, nullptr) < 0)
+        return std::nullopt;
+    std::optional<AvFacts> out;
+    const int index = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index >= 0) {
+        const AVStream* s = ctx->streams[index];
+        AVRational rate = s->avg_frame_rate.num > 0 ? s->avg_frame_rate : s->r_frame_rate;
+        AvFacts f;
+        if (rate.num > 0 && rate.den > 0)
+            f.frameMs = 1000.0 * rate.den / rate.num;
+        f.frames = s->nb_frames;
+        if (s->duration > 0)
+            f.durationMs = s->duration * av_q2d(s->time_base) * 1000.0;
+        else if (ctx->duration > 0)
+            f.durationMs = ctx->duration / 1000.0;
+        if (f.frameMs > 0)
+            out = f;
+    }
+    avformat_close_input(&ctx);
+    return out;
+}
+
+}  // namespace
+
+bool IsTooShortToPlay(double durationMs, double frameMs)
+{
+    if (durationMs > 2000.0 || frameMs <= 0)
+        return false;
+    // 15 frames per second, allowing for the rounding of the frame duration.
+    return std::fabs(1000.0 / frameMs - 15.0) > 0.01;
+}
+
+std::optional<MovieTiming> ProbeMovieTiming(const QString& path)
+{
+    MovieTiming t;
+    const std::optional<double> boxFrameMs = ProbeFrameDurationMs(path);
+    const std::optional<double> boxDurationMs = ProbeMovieDurationMs(path);
+    const std::optional<AvFacts> av = ProbeWithLibav(path);
+    if (boxFrameMs && *boxFrameMs > 0 && std::isfinite(*boxFrameMs)) {
+        t.frameMs = *boxFrameMs;
+        t.fromBoxes = true;
+        t.durationMs = boxDurationMs.value_or(0.0);
+        t.tooShort = boxDurationMs && IsTooShortToPlay(*boxDurationMs, *boxFrameMs);
+    } else if (av) {
+        t.frameMs = av->frameMs;
+        t.durationMs = av->durationMs;
+    } else {
+        return std::nullopt;
+    }
+    if (av && av->frames > 0)
+        t.frameCount = av->frames;
+    else if (t.durationMs > 0)
+        t.frameCount = static_cast<long long>(std::floor(t.durationMs / t.frameMs + 1e-6));
+    return t;
+}
+
+}  // namespace ravir

@@ -1,0 +1,184 @@
+#include "playback/mpv_handle.h"
+
+#include <QByteArray>
+#include <QMetaObject>
+#include <QStringList>
+#include <algorithm>
+#include <chrono>
+#include <mpv/client.h>
+
+namespace ravir {
+
+MpvHandle::MpvHandle(QObject* parent) : QObject(parent) {}
+
+MpvHandle::~MpvHandle() { destroy(); }
+
+bool MpvHandle::create(const std::vector<std::pair<QString, QString>>& options)
+{
+    destroy();
+    mpv_handle* h = mpv_create();
+    if (!h)
+        return false;
+    for (const auto& [name, value] : options) {
+        if (mpv_set_option_string(h, name.toUtf8().constData(), value.toUtf8().constData()) < 0) {
+            mpv_terminate_destroy(h);
+            return false;
+        }
+    }
+    if (mpv_initialize(h) < 0) {
+        mpv_terminate_destroy(h);
+        return false;
+    }
+    handle_ = h;
+    mpv_set_wakeup_callback(handle_, &MpvHandle::wakeup, this);
+    return true;
+}
+
+void MpvHandle::destroy()
+{
+    if (!handle_)
+        return;
+    mpv_set_wakeup_callback(handle_, nullptr, nullptr);
+    mpv_terminate_destroy(handle_);
+    handle_ = nullptr;
+}
+
+void MpvHandle::wakeup(void* self)
+{
+    // Runs on a libmpv thread: only queue a drain on the owner's thread, once at a time.
+    auto* me = static_cast<MpvHandle*>(self);
+    if (me->drainQueued_.exchange(true))
+        return;
+    QMetaObject::invokeMethod(me, [me] { me->drain(); }, Qt::QueuedConnection);
+}
+
+void MpvHandle::drain()
+{
+    drainQueued_.store(false);
+    while (handle_) {
+        mpv_event* e = mpv_wait_event(handle_, 0);
+        if (!e || e->event_id == MPV_EVENT_NONE)
+            break;
+        if (handler_)
+            handler_(*e);
+    }
+}
+
+bool MpvHandle::pumpUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    using clock = std::chrono::steady_clock;
+    const auto deadline = clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (handle_ && !done()) {
+        const auto left = std::chrono::duration<double>(deadline - clock::now()).count();
+        if (left <= 0)
+            break;
+        // With a wake hook the wait goes in short slices so that the hook keeps running.
+        mpv_event* e = mpv_wait_event(handle_, wakeHook_ ? std::min(left, 0.004) : left);
+        if (wakeHook_)
+            wakeHook_();
+        if (!e || e->event_id == MPV_EVENT_NONE)
+            continue;
+        if (handler_)
+            handler_(*e);
+    }
+    return done();
+}
+
+bool MpvHandle::command(const QStringList& args)
+{
+    if (!handle_)
+        return false;
+    std::vector<QByteArray> bytes;
+    bytes.reserve(static_cast<size_t>(args.size()));
+    for (const QString& a : args)
+        bytes.push_back(a.toUtf8());
+    std::vector<const char*> argv;
+    for (const QByteArray& b : bytes)
+        argv.push_back(b.constData());
+    argv.push_back(nullptr);
+    return mpv_command(handle_, argv.data()) >= 0;
+}
+
+long long MpvHandle::loadFile(const QString& path)
+{
+    if (!handle_)
+        return -1;
+    const QByteArray file = path.toUtf8();
+    const char* argv[] = {"loadfile", file.constData(), nullptr};
+    mpv_node result;
+    if (mpv_command_ret(handle_, argv, &result) < 0)
+        return -1;
+    long long id = 0;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            if (qstrcmp(result.u.list->keys[i], "playlist_entry_id") == 0 &&
+                result.u.list->values[i].format == MPV_FORMAT_INT64)
+                id = result.u.list->values[i].u.int64;
+        }
+    }
+    mpv_free_node_contents(&result);
+    return id;
+}
+
+bool MpvHandle::setProperty(const QString& name, const QString& value)
+{
+    return handle_ && mpv_set_property_string(handle_, name.toUtf8().constData(),
+                                              value.toUtf8().constData()) >= 0;
+}
+
+bool MpvHandle::setFlag(const QString& name, bool value)
+{
+    int flag = value ? 1 : 0;
+    return handle_ &&
+           mpv_set_property(handle_, name.toUtf8().constData(), MPV_FORMAT_FLAG, &flag) >= 0;
+}
+
+bool MpvHandle::setDouble(const QString& name, double value)
+{
+    return handle_ &&
+           mpv_set_property(handle_, name.toUtf8().constData(), MPV_FORMAT_DOUBLE, &value) >= 0;
+}
+
+std::optional<double> MpvHandle::getDouble(const QString& name) const
+{
+    double v = 0;
+    if (!handle_ || mpv_get_property(handle_, name.toUtf8().constData(), MPV_FORMAT_DOUBLE, &v) < 0)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<long long> MpvHandle::getInt(const QString& name) const
+{
+    int64_t v = 0;
+    if (!handle_ || mpv_get_property(handle_, name.toUtf8().constData(), MPV_FORMAT_INT64, &v) < 0)
+        return std::nullopt;
+    return static_cast<long long>(v);
+}
+
+std::optional<bool> MpvHandle::getFlag(const QString& name) const
+{
+    int v = 0;
+    if (!handle_ || mpv_get_property(handle_, name.toUtf8().constData(), MPV_FORMAT_FLAG, &v) < 0)
+        return std::nullopt;
+    return v != 0;
+}
+
+std::optional<QString> MpvHandle::getString(const QString& name) const
+{
+    if (!handle_)
+        return std::nullopt;
+    char* s = mpv_get_property_string(handle_, name.toUtf8().constData());
+    if (!s)
+        return std::nullopt;
+    QString out = QString::fromUtf8(s);
+    mpv_free(s);
+    return out;
+}
+
+bool MpvHandle::observe(const QString& name, int format, unsigned long long id)
+{
+    return handle_ && mpv_observe_property(handle_, id, name.toUtf8().constData(),
+                                           static_cast<mpv_format>(format)) >= 0;
+}
+
+}  // namespace ravir

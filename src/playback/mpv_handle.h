@@ -1,0 +1,65 @@
+#pragma once
+// A libmpv client handle with a bounded event pump, shared by the players and the preview
+// player. Every wait on the decoder has a time limit; events that arrive while nobody waits
+// are drained on the owner's thread through a queued call.
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+struct mpv_handle;
+struct mpv_event;
+
+namespace ravir {
+
+class MpvHandle : public QObject {
+    Q_OBJECT
+public:
+    explicit MpvHandle(QObject* parent = nullptr);
+    ~MpvHandle() override;
+    MpvHandle(const MpvHandle&) = delete;
+    MpvHandle& operator=(const MpvHandle&) = delete;
+
+    // Creates and initialises the handle with the given options (name, value). False when
+    // libmpv refuses any of them.
+    bool create(const std::vector<std::pair<QString, QString>>& options);
+    void destroy();
+    bool isValid() const { return handle_ != nullptr; }
+    mpv_handle* raw() const { return handle_; }
+
+    // Called for every event, on the owner's thread, before any waiter looks at it.
+    void setEventHandler(std::function<void(const mpv_event&)> handler)
+    { handler_ = std::move(handler); }
+
+    bool command(const QStringList& args);
+    // loadfile; the playlist entry id of the new entry, or -1 on failure.
+    long long loadFile(const QString& path);
+    bool setProperty(const QString& name, const QString& value);
+    bool setFlag(const QString& name, bool value);
+    bool setDouble(const QString& name, double value);
+    std::optional<double> getDouble(const QString& name) const;
+    std::optional<long long> getInt(const QString& name) const;
+    std::optional<bool> getFlag(const QString& name) const;
+    std::optional<QString> getString(const QString& name) const;
+    bool observe(const QString& name, int format, unsigned long long id);
+
+    // Handles events until done() is true or timeoutMs has passed; returns done().
+    bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
+    // Work that must go on while a caller waits for the decoder (the presenter's rendering); it
+    // runs every few milliseconds of a wait.
+    void setWakeHook(std::function<void()> hook) { wakeHook_ = std::move(hook); }
+    // Handles the events that are already queued.
+    void drain();
+
+private:
+    static void wakeup(void* self);
+    mpv_handle* handle_ = nullptr;
+    std::function<void(const mpv_event&)> handler_;
+    std::function<void()> wakeHook_;
+    std::atomic<bool> drainQueued_{false};
+};
+
+}  // namespace ravir

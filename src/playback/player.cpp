@@ -1,0 +1,574 @@
+#include "playback/player.h"
+
+#include "container/mp4_box.h"
+#include "playback/movie_probe.h"
+#include "playback/mpv_handle.h"
+#include "playback/video_presenter.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QTimer>
+#include <algorithm>
+#include <cstring>
+#include <mpv/client.h>
+
+namespace ravir {
+namespace {
+
+constexpr unsigned long long kObserveEof = 1;
+
+}  // namespace
+
+Player::Player(QObject* parent) : QObject(parent) {}
+
+Player::~Player() { ShutdownPlayer(); }
+
+bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& fontFace,
+                        const PlayerOptions& options, Player* mainPlayer)
+{
+    ShutdownPlayer();
+    std::lock_guard lock(state_.movieData1);
+    slot_ = slot;
+    options_ = options;
+    main_ = mainPlayer ? mainPlayer : (slot == 0 ? this : nullptr);
+    state_.rateCode = 1;
+    state_.aspectMode = 1;
+    state_.playState = kNoMovie;
+    state_.fontFace = fontFace;
+    state_.frameMs = 0;
+    state_.frameCount = 0;
+
+    std::vector<std::pair<QString, QString>> mpvOptions = {
+        {"config", "no"},
+        {"terminal", "no"},
+        {"load-scripts", "no"},
+        {"ytdl", "no"},
+        {"input-default-bindings", "no"},
+        {"input-vo-keyboard", "no"},
+        {"osc", "no"},
+        {"osd-level", "0"},
+        {"idle", "yes"},
+        {"pause", "yes"},
+        {"keep-open", "yes"},  // the last frame stays on screen at the end
+        {"hr-seek", "yes"},    // every seek lands on the exact frame
+        {"hr-seek-framedrop", "no"},
+        {"keepaspect", "no"},  // the player places the picture itself
+        {"sub-auto", "no"},
+        {"audio-file-auto", "no"},
+        {"audio-display", "no"},
+        {"hwdec", "no"},
+        {"vo", presenter ? "libmpv" : "null"},
+    };
+    if (!options_.audioOutput.isEmpty())
+        mpvOptions.emplace_back("ao", options_.audioOutput);
+    mpv_ = new MpvHandle(this);
+    if (!mpv_->create(mpvOptions)) {
+        delete mpv_;
+        mpv_ = nullptr;
+        return false;
+    }
+    mpv_->setEventHandler([this](const mpv_event& e) { handleEvent(e); });
+    mpv_->observe("eof-reached", MPV_FORMAT_FLAG, kObserveEof);
+    if (presenter) {
+        if (!presenter->attach(mpv_)) {
+            delete mpv_;
+            mpv_ = nullptr;
+            return false;
+        }
+        presenter_ = presenter;
+        mpv_->setWakeHook([this] {
+            if (presenter_)
+                presenter_->serviceRender();
+        });
+    }
+    applyVolume();
+    state_.initialised = 1;
+    return true;
+}
+
+void Player::ShutdownPlayer()
+{
+    std::lock_guard lock(state_.movieData1);
+    if (!mpv_) {
+        state_.initialised = 0;
+        return;
+    }
+    CloseMovie();
+    FreeTelemetry();
+    if (presenter_)
+        presenter_->detach();
+    presenter_ = nullptr;
+    delete mpv_;
+    mpv_ = nullptr;
+    state_.initialised = 0;
+}
+
+bool Player::IsMp4File(const QString& path)
+{
+    std::lock_guard lock(state_.movieData1);
+    return ravir::IsMp4File(path);
+}
+
+void Player::handleEvent(const mpv_event& e)
+{
+    switch (e.event_id) {
+    case MPV_EVENT_START_FILE: {
+        const auto* data = static_cast<const mpv_event_start_file*>(e.data);
+        if (data && data->playlist_entry_id == entryId_)
+            entryStarted_ = true;
+        break;
+    }
+    case MPV_EVENT_FILE_LOADED:
+        if (entryStarted_) {
+            loaded_ = true;
+            restartsAtLoad_ = restarts_;
+        }
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto* data = static_cast<const mpv_event_end_file*>(e.data);
+        if (data && data->playlist_entry_id == entryId_ && entryStarted_) {
+            if (data->reason == MPV_END_FILE_REASON_ERROR)
+                loadFailed_ = true;
+            loaded_ = false;
+        }
+        break;
+    }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        ++restarts_;
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto* prop = static_cast<const mpv_event_property*>(e.data);
+        if (e.reply_userdata == kObserveEof && prop && prop->format == MPV_FORMAT_FLAG &&
+            *static_cast<int*>(prop->data))
+            onEndReached();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void Player::onEndReached()
+{
+    if (!loaded_ || state_.playState != kPlaying)
+        return;
+    const unsigned generation = ++endGeneration_;
+    QTimer::singleShot(200, this, [this, generation] {
+        if (generation == endGeneration_ && loaded_)
+            Q_EMIT presentationEnded();
+    });
+}
+
+int Player::OpenMovie(const QString& path)
+{
+    std::lock_guard lock(state_.movieData1);
+    if (!state_.initialised || !mpv_)
+        return kOpenFailed;
+    if (!ravir::IsMp4File(path))
+        return kOpenFailed;
+    const std::optional<MovieTiming> timing = ProbeMovieTiming(path);
+    if (timing && timing->tooShort)
+        return kTooShort;
+    if (!timing)
+        return kOpenFailed;
+    CloseMovie();
+
+    entryStarted_ = false;
+    loaded_ = false;
+    loadFailed_ = false;
+    mpv_->setFlag("pause", true);
+    entryId_ = mpv_->loadFile(path);
+    if (entryId_ < 0)
+        return kOpenFailed;
+    const bool ready = mpv_->pumpUntil(
+        [this] { return loadFailed_ || (loaded_ && restarts_ > restartsAtLoad_); },
+        options_.openWaitMs);
+    const long long width = mpv_->getInt("width").value_or(0);
+    const long long height = mpv_->getInt("height").value_or(0);
+    if (!ready || loadFailed_ || width <= 0 || height <= 0) {
+        mpv_->command({"stop"});
+        entryId_ = -1;
+        loaded_ = false;
+        return kOpenFailed;
+    }
+    frameMsExact_ = timing->frameMs;
+    state_.frameMs = static_cast<float>(timing->frameMs);
+    state_.frameCount = timing->frameCount;
+    if (state_.frameCount <= 0) {
+        const double seconds = mpv_->getDouble("duration").value_or(0.0);
+        state_.frameCount = static_cast<long long>(seconds * 1000.0 / frameMsExact_ + 1e-6);
+    }
+    state_.nativeWidth = static_cast<int>(width);
+    state_.nativeHeight = static_cast<int>(height);
+    state_.moviePath = path;
+    state_.canPlayBackwards = 0;
+    mpv_->setDouble("speed", SpeedForRateCode(state_.rateCode));
+    applyVolume();
+    if (presenter_) {
+        presenter_->setNativeSize(QSize(state_.nativeWidth, state_.nativeHeight));
+        presenter_->setRotate180(state_.rotate180 != 0);
+        applyPlacement(false);
+    }
+    if (main_ && main_->state_.initialised && main_->GetFrameCount() > 0)
+        state_.playState = kStopped;
+    QMetaObject::invokeMethod(this, [this] { Q_EMIT movieOpened(); }, Qt::QueuedConnection);
+    return kOpened;
+}
+
+void Player::CloseMovie()
+{
+    std::lock_guard lock(state_.movieData1);
+    ++endGeneration_;
+    if (mpv_ && entryId_ >= 0) {
+        mpv_->setFlag("pause", true);
+        mpv_->command({"stop"});
+    }
+    entryId_ = -1;
+    entryStarted_ = false;
+    loaded_ = false;
+    state_.playState = kNoMovie;
+    state_.frameMs = 0;
+    frameMsExact_ = 0;
+    state_.frameCount = 0;
+    state_.nativeWidth = 0;
+    state_.nativeHeight = 0;
+    state_.moviePath.clear();
+    if (presenter_) {
+        presenter_->clearOverlay();
+        presenter_->setNativeSize(QSize());
+    }
+}
+
+bool Player::LoadTelemetryForMovie(const QString& moviePath)
+{
+    std::lock_guard lock1(state_.movieData1);
+    std::lock_guard lock2(state_.movieData2);
+    telemetryPath_ = moviePath;
+    return state_.initialised != 0;
+}
+
+void Player::FreeTelemetry()
+{
+    std::lock_guard lock1(state_.movieData1);
+    telemetryPath_.clear();
+}
+
+void Player::Play()
+{
+    if (!loaded_ || state_.playState == kPlaying || state_.playState == kNoMovie)
+        return;
+    ++endGeneration_;
+    mpv_->setFlag("pause", false);
+    state_.playState = kPlaying;
+}
+
+void Player::Pause()
+{
+    if (!loaded_ || state_.playState == kPaused || state_.playState == kNoMovie)
+        return;
+    mpv_->setFlag("pause", true);
+    state_.playState = kPaused;
+}
+
+void Player::Stop()
+{
+    if (!loaded_ || state_.playState == kStopped || state_.playState == kNoMovie)
+        return;
+    mpv_->setFlag("pause", true);
+    state_.playState = kStopped;
+}
+
+bool Player::seekTo(int frame, bool wait)
+{
+    if (!loaded_ || frameMsExact_ <= 0)
+        return false;
+    const long long last = std::max<long long>(0, state_.frameCount - 1);
+    const long long target = std::clamp<long long>(frame, 0, last);
+    const double seconds = static_cast<double>(target) * frameMsExact_ / 1000.0;
+    ++endGeneration_;
+    const long long before = restarts_;
+    if (!mpv_->command({"seek", QString::number(seconds, 'f', 6), "absolute+exact"}))
+        return false;
+    return !wait || waitForRestart(before, options_.seekWaitMs);
+}
+
+bool Player::waitForRestart(long long before, int timeoutMs)
+{
+    return mpv_->pumpUntil([this, before] { return restarts_ > before || !loaded_; }, timeoutMs) &&
+           loaded_;
+}
+
+void Player::SeekPlaying(int frame)
+{
+    if (state_.playState != kPlaying)
+        return;
+    seekTo(frame, true);
+}
+
+void Player::SeekFrame(int frame)
+{
+    if (!loaded_)
+        return;
+    mpv_->setFlag("pause", true);
+    // A seek during playback leaves the player paused, as the picture is.
+    if (state_.playState == kPlaying)
+        state_.playState = kPaused;
+    seekTo(frame, true);
+}
+
+int Player::GetCurrentFrame() const
+{
+    if (!loaded_ || frameMsExact_ <= 0)
+        return -1;
+    const std::optional<double> position = mpv_->getDouble("time-pos");
+    if (!position)
+        return -1;
+    const long long frame = FrameAtPosition(*position, frameMsExact_);
+    if (frame < 0)
+        return -1;
+    return static_cast<int>(std::clamp<long long>(frame, 0, std::max<long long>(0, state_.frameCount - 1)));
+}
+
+void Player::SetHardwareDecode(int on)
+{
+    state_.hardwareDecode = on;
+    if (mpv_)
+        mpv_->setProperty("hwdec", on ? "auto-safe" : "no");
+}
+
+bool Player::SetRate(int rateCode)
+{
+    if (!mpv_)
+        return false;
+    state_.rateCode = MapRateCode(rateCode, state_.rateCode, state_.canPlayBackwards != 0);
+    const double speed = SpeedForRateCode(state_.rateCode);
+    applyVolume();
+    // Above x2 the decoder may skip frames so that the picture keeps pace with the clock.
+    mpv_->setProperty("framedrop", speed > 2.0 ? "decoder+vo" : "vo");
+    return mpv_->setDouble("speed", speed);
+}
+
+bool Player::SetSlowMode(float on)
+{
+    // Not used by the viewer: slow mode is x0.5.
+    return SetRate(on != 0.0f ? -2 : 1);
+}
+
+void Player::SetVolume(int volume)
+{
+    state_.volume = std::clamp(volume, 0, 65535);
+    applyVolume();
+}
+
+void Player::applyVolume()
+{
+    if (!mpv_)
+        return;
+    const double volume = state_.rateCode == 1 ? state_.volume * 100.0 / 65535.0 : 0.0;
+    mpv_->setDouble("volume", volume);
+}
+
+long long Player::GetFrameCount() const { return loaded_ ? state_.frameCount : 0; }
+
+bool Player::GetVideoSize(int& width, int& height) const
+{
+    if (!loaded_ || state_.nativeWidth <= 0)
+        return false;
+    width = state_.nativeWidth;
+    height = state_.nativeHeight;
+    return true;
+}
+
+QSize Player::clientSize() const { return presenter_ ? presenter_->size() : QSize(); }
+
+bool Player::applyPlacement(bool repaint)
+{
+    if (!presenter_)
+        return true;
+    PlacementInput in;
+    const QSize client = clientSize();
+    in.clientWidth = client.width();
+    in.clientHeight = client.height();
+    in.centreX = state_.zoomCentreX;
+    in.centreY = state_.zoomCentreY;
+    in.offsetX = state_.offsetX;
+    in.offsetY = state_.offsetY;
+    in.zoom = state_.zoom;
+    in.aspectMode = state_.aspectMode;
+    in.nativeWidth = state_.nativeWidth;
+    in.nativeHeight = state_.nativeHeight;
+    const std::optional<IntRect> dest = ComputeDestinationRect(in);
+    if (!dest)
+        return false;
+    state_.destination = *dest;
+    if (presenter_->SetVideoPosition(NormRect{}, *dest) != PresenterStatus::Ok)
+        return false;
+    if (state_.playState != kNoMovie || repaint)
+        presenter_->RepaintVideo();
+    else
+        applyVolume();
+    return true;
+}
+
+bool Player::SetVideoRect(int centreX, int centreY, int offsetX, int offsetY, float zoom,
+                          bool repaint)
+{
+    std::lock_guard lock(state_.movieData1);
+    state_.zoomCentreX = centreX;
+    state_.zoomCentreY = centreY;
+    state_.offsetX = offsetX;
+    state_.offsetY = offsetY;
+    state_.zoom = zoom;
+    return applyPlacement(repaint);
+}
+
+bool Player::SetAspectMode(int mode)
+{
+    std::lock_guard lock(state_.movieData1);
+    const int previous = state_.aspectMode;
+    state_.aspectMode = mode;
+    if (!applyPlacement(true)) {
+        state_.aspectMode = previous;
+        return false;
+    }
+    return true;
+}
+
+bool Player::SetRotate180(bool on)
+{
+    std::lock_guard lock(state_.movieData1);
+    state_.rotate180 = on ? 1 : 0;
+    if (presenter_)
+        presenter_->setRotate180(on);
+    return true;
+}
+
+bool Player::Relayout()
+{
+    std::lock_guard lock(state_.movieData1);
+    return applyPlacement(true);
+}
+
+void Player::Repaint()
+{
+    if (presenter_)
+        presenter_->RepaintVideo();
+}
+
+bool Player::DrawOverlayText(const QString& text)
+{
+    std::lock_guard lock(state_.movieData1);
+    state_.overlayText = text;
+    if (!presenter_)
+        return true;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return false;
+    QImage bitmap(kOverlayWidth, kOverlayHeight, QImage::Format_ARGB32_Premultiplied);
+    bitmap.fill(Qt::transparent);  // black of the colour key: shows the picture
+    if (!text.isEmpty()) {
+        QPainter painter(&bitmap);
+        QFont font;
+        font.setFamilies({state_.fontFace.isEmpty() ? QStringLiteral("メイリオ") : state_.fontFace,
+                          QStringLiteral("Noto Sans CJK JP")});
+        font.setPointSize(42);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(QColor(0, 255, 0));
+        painter.drawText(bitmap.rect(), Qt::TextWordWrap, text);
+    }
+    const QSize client = clientSize();
+    presenter_->setOverlay(bitmap, OverlayRect(client.width(), client.height(), state_.nativeWidth,
+                                               state_.nativeHeight, state_.aspectMode));
+    return true;
+}
+
+void Player::ClearOverlay()
+{
+    std::lock_guard lock(state_.movieData1);
+    state_.overlayText.clear();
+    if (presenter_)
+        presenter_->clearOverlay();
+}
+
+bool Player::SaveCurrentFrame(const QString& path)
+{
+    if (!loaded_ || !mpv_)
+        return false;
+    const char* argv[] = {"screenshot-raw", "video", nullptr};
+    mpv_node result;
+    if (mpv_command_ret(mpv_->raw(), argv, &result) < 0)
+        return false;
+    QImage image;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        long long w = 0, h = 0, stride = 0;
+        QByteArray format;
+        const mpv_byte_array* data = nullptr;
+        for (int i = 0; i < result.u.list->num; ++i) {
+            const char* key = result.u.list->keys[i];
+            const mpv_node& v = result.u.list->values[i];
+            if (std::strcmp(key, "w") == 0 && v.format == MPV_FORMAT_INT64)
+                w = v.u.int64;
+            else if (std::strcmp(key, "h") == 0 && v.format == MPV_FORMAT_INT64)
+                h = v.u.int64;
+            else if (std::strcmp(key, "stride") == 0 && v.format == MPV_FORMAT_INT64)
+                stride = v.u.int64;
+            else if (std::strcmp(key, "format") == 0 && v.format == MPV_FORMAT_STRING)
+                format = v.u.string;
+            else if (std::strcmp(key, "data") == 0 && v.format == MPV_FORMAT_BYTE_ARRAY)
+                data = v.u.ba;
+        }
+        QImage::Format qtFormat = QImage::Format_Invalid;
+        if (format == "bgr0" || format == "bgra")
+            qtFormat = QImage::Format_RGB32;
+        else if (format == "rgb0" || format == "rgba")
+            qtFormat = QImage::Format_RGBX8888;
+        if (data && w > 0 && h > 0 && stride >= w * 4 && qtFormat != QImage::Format_Invalid &&
+            static_cast<long long>(data->size) >= stride * h) {
+            image = QImage(static_cast<const uchar*>(data->data), static_cast<int>(w),
+                           static_cast<int>(h), static_cast<qsizetype>(stride), qtFormat)
+                        .copy();
+        }
+    }
+    mpv_free_node_contents(&result);
+    if (image.isNull())
+        return false;
+    QImageWriter writer(path, "jpeg");
+    writer.setQuality(92);
+    return writer.write(image.convertToFormat(QImage::Format_RGB888));
+}
+
+double Player::engineVolume() const
+{
+    return mpv_ ? mpv_->getDouble("volume").value_or(-1.0) : -1.0;
+}
+
+double Player::engineSpeed() const { return mpv_ ? mpv_->getDouble("speed").value_or(0.0) : 0.0; }
+
+long long Player::droppedFrames() const
+{
+    if (!mpv_)
+        return 0;
+    return mpv_->getInt("frame-drop-count").value_or(0) +
+           mpv_->getInt("decoder-frame-drop-count").value_or(0);
+}
+
+void LockAllMovieData(Player* slot0, Player* slot1)
+{
+    if (slot0)
+        slot0->lockMovieData();
+    if (slot1)
+        slot1->lockMovieData();
+}
+
+void UnlockAllMovieData(Player* slot0, Player* slot1)
+{
+    if (slot0)
+        slot0->unlockMovieData();
+    if (slot1)
+        slot1->unlockMovieData();
+}
+
+}  // namespace ravir

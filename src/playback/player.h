@@ -1,0 +1,166 @@
+#pragma once
+// One player per camera over libmpv: the operations the main window drives both cameras with.
+// Positions that cross this interface are video frame numbers. Slot 0 (main camera) draws into
+// its VideoPresenter; slot 1 (sub camera) has no window (mpv's null video output), decodes in
+// step and still hands out stills. Every wait on the decoder is bounded, so a damaged movie
+// fails instead of holding the caller.
+#include "playback/placement.h"
+
+#include <QObject>
+#include <QString>
+#include <mutex>
+
+struct mpv_event;
+
+namespace ravir {
+
+class MpvHandle;
+class VideoPresenter;
+
+enum PlayStateCode : int { kNoMovie = 0, kStopped = 1, kPlaying = 2, kPaused = 3 };
+enum OpenResult : int { kOpenFailed = 0, kOpened = 1, kTooShort = 2 };
+
+// The per-camera state; the fields the main window and the views read.
+struct PlayerState {
+    int volume = 65535;  // 0..65535, last volume set
+    float frameMs = 0;   // ms per video frame of the open movie, 0 when none
+    int rotate180 = 0;
+    int canPlayBackwards = 0;  // always 0: backwards play is not offered
+    int reservedFlag = 0;
+    int hardwareDecode = 0;
+    int rateCode = 1;
+    int aspectMode = 1;  // 1 keeps the aspect ratio
+    int zoomCentreX = 0;
+    int zoomCentreY = 0;
+    float zoom = 1.0f;
+    int offsetX = 0;
+    int offsetY = 0;
+    IntRect destination;
+    int playState = kNoMovie;
+    int initialised = 0;
+    QString fontFace;
+    long long frameCount = 0;
+    int nativeWidth = 0;
+    int nativeHeight = 0;
+    QString moviePath;
+    QString overlayText;
+    // Movie-data mutex 1 guards telemetry, overlay and placement against the views; mutex 2
+    // serialises telemetry loads with the prefetch thread and is taken after mutex 1.
+    std::recursive_mutex movieData1;
+    std::recursive_mutex movieData2;
+};
+
+struct PlayerOptions {
+    QString audioOutput;    // mpv "ao"; empty: mpv's default
+    int openWaitMs = 5000;  // longest wait for a movie to open
+    int seekWaitMs = 2000;  // longest wait for an exact seek
+};
+
+class Player : public QObject {
+    Q_OBJECT
+public:
+    explicit Player(QObject* parent = nullptr);
+    ~Player() override;
+
+    PlayerState& state() { return state_; }
+    const PlayerState& state() const { return state_; }
+    int slot() const { return slot_; }
+
+    // slot 0 is the main camera; presenter null gives a player without window. mainPlayer is
+    // the main camera's player (itself for slot 0).
+    bool InitPlayer(int slot, VideoPresenter* presenter, const QString& fontFace,
+                    const PlayerOptions& options = {}, Player* mainPlayer = nullptr);
+    void ShutdownPlayer();
+    bool IsMp4File(const QString& path);
+    int OpenMovie(const QString& path);
+    void CloseMovie();
+    bool LoadTelemetryForMovie(const QString& moviePath);
+    void FreeTelemetry();
+    void Play();
+    void SeekPlaying(int frame);
+    void Pause();
+    void Stop();
+    int GetCurrentFrame() const;
+    void SeekFrame(int frame);
+    void SetReserved(int value) { state_.reservedFlag = value; }
+    void SetHardwareDecode(int on);
+    bool SetRate(int rateCode);
+    bool SetSlowMode(float on);
+    bool SetAspectMode(int mode);
+    long long GetFrameCount() const;
+    float GetFrameMs() const { return state_.frameMs; }
+    bool GetVideoSize(int& width, int& height) const;
+    void SetVolume(int volume);
+    bool DrawOverlayText(const QString& text);
+    void ClearOverlay();
+    bool SetRotate180(bool on);
+    bool SetVideoRect(int centreX, int centreY, int offsetX, int offsetY, float zoom,
+                      bool repaint);
+    bool SaveCurrentFrame(const QString& path);
+    void Repaint();
+    bool Relayout();
+
+    // The frame-count/frame-duration facts for the telemetry timeline.
+    long long frameCount() const { return GetFrameCount(); }
+    double frameMs() const { return state_.frameMs; }
+
+    // Movie-data locks.
+    void lockMovieData() { state_.movieData1.lock(); }
+    void unlockMovieData() { state_.movieData1.unlock(); }
+
+    // What the engine does at this moment (tests and benchmarks).
+    double engineVolume() const;   // mpv volume 0..100
+    double engineSpeed() const;
+    long long droppedFrames() const;  // decoder and output drops
+    VideoPresenter* presenter() const { return presenter_; }
+    MpvHandle* handle() const { return mpv_; }
+
+Q_SIGNALS:
+    void movieOpened();          // 0x83EB: the movie is ready to play
+    void presentationEnded();    // 0x83EA: 200 ms after the end, last frame still shown
+
+private:
+    void handleEvent(const mpv_event& event);
+    bool waitForRestart(long long before, int timeoutMs);
+    bool seekTo(int frame, bool wait);
+    void applyVolume();
+    bool applyPlacement(bool repaint);
+    void onEndReached();
+    QSize clientSize() const;
+
+    PlayerState state_;
+    PlayerOptions options_;
+    int slot_ = 0;
+    Player* main_ = nullptr;
+    MpvHandle* mpv_ = nullptr;
+    VideoPresenter* presenter_ = nullptr;
+    // Event bookkeeping of the current load.
+    long long entryId_ = -1;
+    bool entryStarted_ = false;
+    bool loaded_ = false;
+    bool loadFailed_ = false;
+    long long restarts_ = 0;
+    long long restartsAtLoad_ = 0;
+    double frameMsExact_ = 0;
+    QString telemetryPath_;
+    unsigned endGeneration_ = 0;
+};
+
+// Takes movie-data mutex 1 of slot 0, then of slot 1 (either may be null); the unlock releases
+// them in the same order.
+void LockAllMovieData(Player* slot0, Player* slot1);
+void UnlockAllMovieData(Player* slot0, Player* slot1);
+
+class MovieDataLockAll {
+public:
+    MovieDataLockAll(Player* slot0, Player* slot1) : a_(slot0), b_(slot1) { LockAllMovieData(a_, b_); }
+    ~MovieDataLockAll() { UnlockAllMovieData(a_, b_); }
+    MovieDataLockAll(const MovieDataLockAll&) = delete;
+    MovieDataLockAll& operator=(const MovieDataLockAll&) = delete;
+
+private:
+    Player* a_;
+    Player* b_;
+};
+
+}  // namespace ravir

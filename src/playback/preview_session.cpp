@@ -1,0 +1,284 @@
+#include "playback/preview_session.h"
+
+#include "playback/mpv_handle.h"
+#include "playback/placement.h"
+#include "playback/video_presenter.h"
+
+#include <algorithm>
+#include <mpv/client.h>
+
+namespace ravir {
+namespace {
+constexpr unsigned long long kObserveEof = 1;
+constexpr int kWaitMs = 3000;
+}  // namespace
+
+CMFSession::CMFSession(double uiScale, QObject* parent) : QObject(parent)
+{
+    window_ = new VideoPresenter(nullptr);
+    window_->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
+    const int width = static_cast<int>(220 * uiScale);
+    window_->resize(width, width * 9 / 16);
+    window_->hide();
+}
+
+CMFSession::~CMFSession()
+{
+    Close();
+    if (window_)
+        window_->detach();
+    delete mpv_;
+    delete window_;
+}
+
+bool CMFSession::Open(const QString& path)
+{
+    Close();
+    flags_ = 0;
+    if (!mpv_) {
+        mpv_ = new MpvHandle(this);
+        // The recorder's movies carry video and sound; the preview shows the picture only.
+        const bool created = mpv_->create({{"config", "no"},
+                                           {"terminal", "no"},
+                                           {"load-scripts", "no"},
+                                           {"ytdl", "no"},
+                                           {"input-default-bindings", "no"},
+                                           {"osc", "no"},
+                                           {"osd-level", "0"},
+                                           {"idle", "yes"},
+                                           {"pause", "yes"},
+                                           {"keep-open", "yes"},
+                                           {"keepaspect", "no"},
+                                           {"aid", "no"},
+                                           {"audio", "no"},
+                                           {"sub-auto", "no"},
+                                           {"audio-file-auto", "no"},
+                                           {"vo", "libmpv"}});
+        if (!created || !window_->attach(mpv_)) {
+            delete mpv_;
+            mpv_ = nullptr;
+            return false;
+        }
+        mpv_->setEventHandler([this](const mpv_event& e) { handleEvent(e); });
+        mpv_->observe("eof-reached", MPV_FORMAT_FLAG, kObserveEof);
+        mpv_->setWakeHook([this] { window_->serviceRender(); });
+    }
+    entryStarted_ = false;
+    loaded_ = false;
+    failed_ = false;
+    mpv_->setFlag("pause", true);
+    entryId_ = mpv_->loadFile(path);
+    if (entryId_ < 0)
+        return false;
+    const bool ready = mpv_->pumpUntil(
+        [this] { return failed_ || (loaded_ && restarts_ > restartsAtLoad_); }, kWaitMs);
+    const long long w = mpv_->getInt("width").value_or(0);
+    const long long h = mpv_->getInt("height").value_or(0);
+    if (!ready || failed_ || w <= 0 || h <= 0) {
+        mpv_->command({"stop"});
+        entryId_ = -1;
+        loaded_ = false;
+        return false;
+    }
+    nativeWidth_ = static_cast<int>(w);
+    nativeHeight_ = static_cast<int>(h);
+    duration100ns_ = static_cast<int64_t>(mpv_->getDouble("duration").value_or(0.0) * 1e7);
+    volume_ = 1.0;
+    balance_ = 0.0;
+    flags_ = kOpen | kVideoBranch;
+    mpv_->setDouble("speed", 1.0);
+    window_->setNativeSize(QSize(nativeWidth_, nativeHeight_));
+    window_->SetVideoPosition(NormRect{}, IntRect{0, 0, window_->width(), window_->height()});
+    return true;
+}
+
+bool CMFSession::Close()
+{
+    if (mpv_ && entryId_ >= 0) {
+        mpv_->setFlag("pause", true);
+        mpv_->command({"stop"});
+    }
+    entryId_ = -1;
+    loaded_ = false;
+    flags_ = 0;
+    duration100ns_ = 0;
+    nativeWidth_ = nativeHeight_ = 0;
+    if (window_)
+        window_->setNativeSize(QSize());
+    return true;
+}
+
+void CMFSession::handleEvent(const mpv_event& e)
+{
+    switch (e.event_id) {
+    case MPV_EVENT_START_FILE: {
+        const auto* d = static_cast<const mpv_event_start_file*>(e.data);
+        if (d && d->playlist_entry_id == entryId_)
+            entryStarted_ = true;
+        break;
+    }
+    case MPV_EVENT_FILE_LOADED:
+        if (entryStarted_) {
+            loaded_ = true;
+            restartsAtLoad_ = restarts_;
+        }
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto* d = static_cast<const mpv_event_end_file*>(e.data);
+        if (d && d->playlist_entry_id == entryId_ && entryStarted_) {
+            if (d->reason == MPV_END_FILE_REASON_ERROR)
+                failed_ = true;
+            loaded_ = false;
+        }
+        break;
+    }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        ++restarts_;
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto* p = static_cast<const mpv_event_property*>(e.data);
+        if (e.reply_userdata != kObserveEof || !p || p->format != MPV_FORMAT_FLAG ||
+            !*static_cast<int*>(p->data) || !(flags_ & kPlaying))
+            break;
+        if (flags_ & kLoop) {
+            mpv_->command({"seek", "0", "absolute"});
+            mpv_->setFlag("pause", false);
+        } else {
+            flags_ &= ~(kPlaying | kPaused);
+            Q_EMIT presentationEnded();
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool CMFSession::Play(bool loop)
+{
+    if (!(flags_ & kOpen))
+        return false;
+    if (flags_ & kPaused)
+        return true;
+    if (mpv_->getFlag("eof-reached").value_or(false))
+        mpv_->command({"seek", "0", "absolute"});
+    if (!mpv_->setFlag("pause", false))
+        return false;
+    flags_ |= kPlaying;
+    flags_ &= ~kPaused;
+    if (loop)
+        flags_ |= kLoop;
+    return true;
+}
+
+bool CMFSession::Stop()
+{
+    if (!(flags_ & kPlaying))
+        return true;
+    mpv_->setFlag("pause", true);
+    mpv_->command({"seek", "0", "absolute"});
+    flags_ &= ~(kPlaying | kPaused);
+    return true;
+}
+
+bool CMFSession::TogglePause()
+{
+    if (flags_ & kPaused) {
+        if (!mpv_->setFlag("pause", false))
+            return false;
+        flags_ &= ~kPaused;
+        return true;
+    }
+    if (flags_ & kPlaying) {
+        if (!mpv_->setFlag("pause", true))
+            return false;
+        flags_ |= kPaused;
+        return true;
+    }
+    return false;
+}
+
+bool CMFSession::seekAndKeepState(int64_t position100ns)
+{
+    if (!(flags_ & kOpen))
+        return false;
+    const int64_t target = std::clamp<int64_t>(position100ns, 0, duration100ns_);
+    const long long before = restarts_;
+    if (!mpv_->command({"seek", QString::number(target / 1e7, 'f', 6), "absolute+exact"}))
+        return false;
+    // Stopped and paused players stay where they are; a playing one plays on.
+    mpv_->setFlag("pause", (flags_ & kPlaying) == 0 || (flags_ & kPaused) != 0);
+    return mpv_->pumpUntil([this, before] { return restarts_ > before || !loaded_; }, kWaitMs);
+}
+
+bool CMFSession::SeekForwardMs(int ms) { return SeekRelative(static_cast<int64_t>(ms) * 10000); }
+bool CMFSession::SeekBackMs(int ms) { return SeekRelative(-static_cast<int64_t>(ms) * 10000); }
+bool CMFSession::SeekToMs(int ms) { return SeekAbsolute(static_cast<int64_t>(ms) * 10000); }
+
+bool CMFSession::SeekRelative(int64_t delta100ns)
+{
+    return seekAndKeepState(Position100ns() + delta100ns);
+}
+
+bool CMFSession::SeekAbsolute(int64_t position100ns) { return seekAndKeepState(position100ns); }
+
+int64_t CMFSession::Position100ns() const
+{
+    if (!mpv_ || !(flags_ & kOpen))
+        return 0;
+    return static_cast<int64_t>(mpv_->getDouble("time-pos").value_or(0.0) * 1e7 + 0.5);
+}
+
+bool CMFSession::enginePaused() const { return mpv_ && mpv_->getFlag("pause").value_or(true); }
+
+bool CMFSession::SetRate(double rate)
+{
+    if (!(flags_ & kOpen) || !(rate > 0.0) || rate > 100.0)
+        return false;
+    return mpv_->setDouble("speed", rate);
+}
+
+bool CMFSession::SetVolume(int volume)
+{
+    if (!(flags_ & kOpen) || !(flags_ & kAudioBranch))
+        return false;
+    volume_ = volume / 1000.0;
+    return true;
+}
+
+bool CMFSession::SetBalance(int balance)
+{
+    if (!(flags_ & kOpen) || !(flags_ & kAudioBranch))
+        return false;
+    balance_ = balance / 1000.0;
+    return true;
+}
+
+bool CMFSession::GetNativeVideoSize(int& width, int& height) const
+{
+    if (!(flags_ & kOpen) || !(flags_ & kVideoBranch))
+        return false;
+    width = nativeWidth_;
+    height = nativeHeight_;
+    return true;
+}
+
+bool CMFSession::SetVideoRect(const QPoint* pos, const QSize* size)
+{
+    if (!(flags_ & kOpen) || !(flags_ & kVideoBranch))
+        return false;
+    const QPoint p = pos ? *pos : QPoint(0, 0);
+    const QSize s = size ? *size : QSize(nativeWidth_, nativeHeight_);
+    return window_->SetVideoPosition(NormRect{}, IntRect{p.x(), p.y(), p.x() + s.width(),
+                                                         p.y() + s.height()}) ==
+           PresenterStatus::Ok;
+}
+
+bool CMFSession::Repaint()
+{
+    if (!(flags_ & kOpen))
+        return false;
+    return window_->RepaintVideo() == PresenterStatus::Ok;
+}
+
+}  // namespace ravir

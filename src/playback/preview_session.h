@@ -1,0 +1,88 @@
+#pragma once
+// The hover preview of the file list: a small popup window playing one recording through its
+// own libmpv handle. Positions are in milliseconds or 100-ns units; no frame numbers, rates table
+// or telemetry. The preview shows the video and plays no sound.
+#include <QObject>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+
+struct mpv_event;
+
+namespace ravir {
+
+class MpvHandle;
+class VideoPresenter;
+
+class CMFSession : public QObject {
+    Q_OBJECT
+public:
+    enum Flag : unsigned {
+        kOpen = 1u << 0,
+        kPlaying = 1u << 1,
+        kPaused = 1u << 2,
+        kLoop = 1u << 3,
+        kAudioBranch = 1u << 8,
+        kVideoBranch = 1u << 9,
+    };
+
+    // The popup is created hidden, 220 x scale wide and 9/16 of that high.
+    explicit CMFSession(double uiScale = 1.0, QObject* parent = nullptr);
+    ~CMFSession() override;
+
+    VideoPresenter* window() const { return window_; }
+    unsigned flags() const { return flags_; }
+
+    bool Open(const QString& path);
+    bool Close();
+    bool Play(bool loop);
+    bool Stop();
+    bool IsPlaying() const { return (flags_ & kPlaying) != 0; }
+    bool TogglePause();
+    bool SeekForwardMs(int ms);
+    bool SeekBackMs(int ms);
+    bool SeekToMs(int ms);
+    bool SeekRelative(int64_t delta100ns);
+    bool SeekAbsolute(int64_t position100ns);
+    bool SetRate(double rate);
+    bool SetBalance(int balance);  // -1000..1000
+    bool SetVolume(int volume);    // 0..1000
+    int DurationMs() const { return static_cast<int>(duration100ns_ / 10000); }
+    int64_t Duration100ns() const { return duration100ns_; }
+    bool GetNativeVideoSize(int& width, int& height) const;
+    bool HasVideo() const { return (flags_ & kVideoBranch) != 0; }
+    bool HasAudio() const { return (flags_ & kAudioBranch) != 0; }
+    // Destination of the picture in the popup: at pos (or 0, 0) with size (or the native size).
+    bool SetVideoRect(const QPoint* pos, const QSize* size);
+    bool Repaint();
+
+    // Position of the picture on screen in 100-ns units (tests).
+    int64_t Position100ns() const;
+    // mpv's own pause flag (tests).
+    bool enginePaused() const;
+
+Q_SIGNALS:
+    void presentationEnded();
+
+private:
+    void handleEvent(const mpv_event& event);
+    bool seekAndKeepState(int64_t position100ns);
+
+    VideoPresenter* window_ = nullptr;
+    MpvHandle* mpv_ = nullptr;
+    unsigned flags_ = 0;
+    int64_t duration100ns_ = 0;
+    double volume_ = 1.0;
+    double balance_ = 0.0;
+    int nativeWidth_ = 0;
+    int nativeHeight_ = 0;
+    long long entryId_ = -1;
+    bool entryStarted_ = false;
+    bool loaded_ = false;
+    bool failed_ = false;
+    long long restarts_ = 0;
+    long long restartsAtLoad_ = 0;
+};
+
+}  // namespace ravir

@@ -1,0 +1,88 @@
+#pragma once
+// The video presenter: the project's widget that shows the frames of one libmpv handle through
+// mpv's render API. It draws with OpenGL when the platform offers it and otherwise with mpv's
+// software renderer into a QImage. The picture goes into the destination rectangle set by
+// SetVideoPosition; the rest of the widget is black; a text overlay and a half-turn rotation are
+// applied on top of the picture.
+#include "playback/placement.h"
+
+#include <QImage>
+#include <QSize>
+#include <QWidget>
+#include <atomic>
+#include <memory>
+
+struct mpv_handle;
+struct mpv_render_context;
+
+namespace ravir {
+
+class MpvHandle;
+class GlVideoView;
+
+enum class PresenterStatus { Ok, InvalidArgument, ShutDown };
+
+class VideoPresenter : public QWidget {
+    Q_OBJECT
+public:
+    enum class Backend { Automatic, Software, OpenGL };
+    explicit VideoPresenter(QWidget* parent = nullptr, Backend backend = Backend::Automatic);
+    ~VideoPresenter() override;
+
+    // Connects the presenter to a handle created with vo=libmpv; false when no render context
+    // could be made. detach() must run before the handle is destroyed.
+    bool attach(MpvHandle* handle);
+    void detach();
+    bool isAttached() const;
+    bool usesOpenGL() const { return glView_ != nullptr; }
+
+    PresenterStatus SetVideoPosition(const NormRect& source, const IntRect& dest);
+    PresenterStatus GetVideoPosition(NormRect& source, IntRect& dest) const;
+    PresenterStatus GetNativeVideoSize(QSize& size) const;
+    PresenterStatus RepaintVideo();
+    // The last frame drawn, at the size it was rendered (at most the native size).
+    PresenterStatus GetCurrentImage(QImage& image) const;
+
+    void setNativeSize(const QSize& size);
+    void setRotate180(bool on);
+    bool rotate180() const { return rotate180_; }
+    // The overlay bitmap and where it goes on the picture; black pixels are transparent.
+    void setOverlay(const QImage& bitmap, const NormRect& where);
+    void clearOverlay();
+    bool hasOverlay() const { return !overlay_.isNull(); }
+
+    // Frames drawn since attach (for the benchmarks).
+    long long framesRendered() const { return framesRendered_; }
+
+    // Draws a pending frame now; the players call it while they wait for the decoder.
+    void serviceRender();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    friend class GlVideoView;
+    static void onMpvUpdate(void* self);
+    void renderSoftware();
+    QSize renderSize() const;
+    void paintDecorations(class QPainter& painter);
+
+    Backend backend_;
+    MpvHandle* handle_ = nullptr;
+    mpv_render_context* render_ = nullptr;
+    GlVideoView* glView_ = nullptr;
+    std::atomic<bool> updatePending_{false};
+    std::atomic<bool> renderQueued_{false};
+    QImage frame_;
+    QSize native_;
+    NormRect source_;
+    IntRect dest_;
+    bool destSet_ = false;
+    bool rotate180_ = false;
+    QImage overlay_;
+    NormRect overlayWhere_;
+    long long framesRendered_ = 0;
+};
+
+}  // namespace ravir
