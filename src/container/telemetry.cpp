@@ -200,7 +200,9 @@ public:
             t.tm_hour = fields[3];
             t.tm_min = fields[4];
             t.tm_sec = fields[5];
-            t.tm_isdst = 0;
+            // The recorder writes wall-clock time: let the platform decide whether daylight
+            // saving applies, so that the time reads back as written in every zone.
+            t.tm_isdst = -1;
             const time_t secs = std::mktime(&t);
             converted_ = secs != static_cast<time_t>(-1);
             seconds_ = converted_ ? static_cast<int64_t>(secs) : 0;
