@@ -554,5 +554,11 @@ TEST(SampleDataCache, MakesOnceSharesBetweenCallersAndRemakesOnNewOptions)
     EXPECT_EQ(probeVideo(first).frames, 30);
     EXPECT_NE(readAll(first), bytes);
     EXPECT_TRUE(sampleMovie("../escape", m).isEmpty());
+
+    // A copy for tests that change a card leaves the cached one as it was.
+    QTemporaryDir dir;
+    ASSERT_TRUE(copyTree(QFileInfo(first).absolutePath(), dir.filePath("copy")));
+    EXPECT_EQ(readAll(dir.filePath("copy/cache-probe.MOV")), readAll(first));
+    EXPECT_FALSE(copyTree(dir.filePath("missing"), dir.filePath("other")));
     EXPECT_TRUE(sampleCard("bad/key", samples::SmallCardOptions()).isEmpty());
 }

@@ -158,6 +158,25 @@ QString sampleMovie(const QString& key, const samples::SampleMovieOptions& optio
     return path;
 }
 
+bool copyTree(const QString& from, const QString& to)
+{
+    const QDir source(from);
+    if (!source.exists() || !QDir().mkpath(to))
+        return false;
+    const QFileInfoList entries =
+        source.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& e : entries) {
+        const QString target = to + QLatin1Char('/') + e.fileName();
+        if (e.isDir() && !e.isSymLink()) {
+            if (!copyTree(e.filePath(), target))
+                return false;
+        } else if (!QFile::copy(e.filePath(), target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 QString smallCard(int layout)
 {
     samples::SampleCardOptions o = samples::SmallCardOptions();

@@ -21,6 +21,11 @@ QString sampleCard(const QString& key, const samples::SampleCardOptions& options
 QString sampleMovie(const QString& key, const samples::SampleMovieOptions& options,
                     QString* error = nullptr);
 
+// Cached cards are shared by every test of the build tree: a test that changes a card (deletes,
+// renames, joins into it) works on a copy. Copies the tree at from into to (created); false when
+// anything cannot be copied. Hidden attributes are not carried over.
+bool copyTree(const QString& from, const QString& to);
+
 // The small standard card (SmallCardOptions with deleted forms, markers, short movies, a long
 // parking run) in layout 0 and 1; used by the tests of several subsystems.
 QString smallCard(int layout = 0);
