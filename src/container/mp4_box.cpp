@@ -413,13 +413,16 @@ ScanResult FindAndCall(const MappedFile& file, const char* pattern, const BoxCal
         const size_t length = window.size();
         const size_t stepEnd = std::min<size_t>(length, kScanWindow);  // starts tested here
         const size_t from = static_cast<size_t>(pos - windowStart);
-        auto find = [&](const char* needle, size_t needleLength) {
-            const void* hit = ::memmem(base + from, length - from, needle, needleLength);
+        auto find = [&](const char* needle, size_t needleLength, size_t until) {
+            const void* hit = ::memmem(base + from, until - from, needle, needleLength);
             const size_t at = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - base) : SIZE_MAX;
             return at < stepEnd ? at : SIZE_MAX;
         };
-        const size_t matchAt = find(pattern, patternLength);
-        const size_t mdatAt = find("mdat", 4);
+        // The first media data box ends the part of the window worth searching for the pattern.
+        const size_t mdatAt = find("mdat", 4, length);
+        const size_t matchUntil =
+            mdatAt == SIZE_MAX ? length : std::min(length, mdatAt + patternLength - 1);
+        const size_t matchAt = matchUntil > from ? find(pattern, patternLength, matchUntil) : SIZE_MAX;
         if (matchAt == SIZE_MAX && mdatAt == SIZE_MAX) {
             pos = windowStart + stepEnd;
             continue;
