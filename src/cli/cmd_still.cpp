@@ -1,0 +1,67 @@
+// `ravir still MOVIE --frame N --out FILE.jpg`: opens the movie in the playback engine without a
+// display, seeks exactly to frame N and saves that frame as the viewer's still-image command
+// does (JPEG, native resolution, quality 92, no overlay).
+#ifdef RAVIR_WITH_PLAYBACK
+#include "cli/command.h"
+#include "playback/player.h"
+
+#include <QFileInfo>
+
+namespace ravir::cli {
+namespace {
+
+int runStill(const QStringList& args)
+{
+    const ParsedArgs parsed = parseArgs(args, {"--frame", "--out"});
+    if (!parsed.error.isEmpty())
+        return usageError("still", parsed.error);
+    if (parsed.positional.size() != 1)
+        return usageError("still", "expects one movie file");
+    if (!parsed.has("--frame") || !parsed.has("--out"))
+        return usageError("still", "--frame and --out are required");
+    bool ok = false;
+    const int frame = parsed.value("--frame").toInt(&ok);
+    if (!ok || frame < 0)
+        return usageError("still", "--frame must be a frame number (0 or more)");
+    const QString movie = parsed.positional.front();
+    const QString out = parsed.value("--out");
+    if (!QFileInfo(movie).isFile())
+        return failure(QString("%1: no such file").arg(movie));
+
+    Player player;
+    PlayerOptions options;
+    options.audioOutput = "null";
+    if (!player.InitPlayer(1, nullptr, QString(), options, &player))
+        return failure("the playback engine could not be started");
+    switch (player.OpenMovie(movie)) {
+    case kOpened:
+        break;
+    case kTooShort:
+        return failure(QString("%1: too short to play").arg(movie));
+    default:
+        return failure(QString("%1: cannot be opened").arg(movie));
+    }
+    const long long frames = player.GetFrameCount();
+    if (frame >= frames)
+        return failure(QString("frame %1 is beyond the movie (%2 frames)").arg(frame).arg(frames));
+    player.SeekFrame(frame);
+    if (player.GetCurrentFrame() != frame)
+        return failure(QString("could not seek to frame %1").arg(frame));
+    if (!player.SaveCurrentFrame(out))
+        return failure(QString("%1: the still could not be saved").arg(out));
+    return 0;
+}
+
+const CommandRegistration registration({
+    "still",
+    "MOVIE --frame N --out FILE.jpg",
+    "saves frame N of a movie as a JPEG still, exactly that frame, at the movie's own size",
+    "Writes FILE.jpg (quality 92, the movie's picture size, no overlay) and prints nothing.\n"
+    "Fails (exit code 1) when the movie cannot be opened, is too short to play (2 seconds or\n"
+    "less, unless at 15 frames per second), or when N is not below the frame count.",
+    runStill,
+});
+
+}  // namespace
+}  // namespace ravir::cli
+#endif  // RAVIR_WITH_PLAYBACK
