@@ -465,7 +465,7 @@ SampleCardOptions DemoCardOptions()
 {
     SampleCardOptions o;
     o.seconds = 2.0;
-    o.featureSeconds = 15.0;
+    o.featureSeconds = 12.0;
     o.downloadUrl = true;
     o.pvtrace = true;
     return o;

@@ -53,7 +53,7 @@ QString OptionsFingerprint(const SampleCardOptions& options);
 
 // Options of the usual cards.
 SampleCardOptions SmallCardOptions();  // 320x180 / 160x90, 1 s movies: a card in a few seconds
-SampleCardOptions DemoCardOptions();   // real picture sizes, a handful of 15 s recordings
+SampleCardOptions DemoCardOptions();   // real picture sizes, a handful of 12 s recordings
 
 struct SampleCardFile {
     QString path;      // relative to the card root, '/' separated
