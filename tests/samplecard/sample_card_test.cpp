@@ -3,6 +3,7 @@
 // of this uses the writer's own code beyond asking it for a card.
 #include "media_probe.h"
 #include "sample_data.h"
+#include "shell/hidden_attribute.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -505,12 +506,24 @@ TEST(SampleCardCli, SummaryMatchesTheDiskAndBenchmarkCardsAreTiny)
     const QJsonArray files = j.value("files").toArray();
     EXPECT_EQ(j.value("file_count").toInt(), files.size());
     EXPECT_LE(j.value("encodings").toInt(), 4);
-    int mains = 0;
+    int mains = 0, telemetry = 0;
     qint64 total = 0;
+    // Telemetry files keep the names the recorder gives them; they are hidden through the DOS
+    // attribute where the filesystem has one, and stay visible elsewhere.
+    const bool dos = ravir::HasDosAttributes(dir.path());
+    EXPECT_EQ(j.value("dos_attributes").toBool(), dos);
     for (const QJsonValue& v : files) {
         const QJsonObject f = v.toObject();
         const QString path = dir.filePath("bench/" + f.value("path").toString());
         ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+        if (f.value("role") == "telemetry") {
+            ++telemetry;
+            EXPECT_TRUE(path.endsWith("D.ADA"));
+            EXPECT_EQ(f.value("hidden").toBool(), dos);
+            EXPECT_EQ(ravir::IsHidden(path), dos) << path.toStdString();
+        } else if (f.value("role") == "main" || f.value("role") == "sub") {
+            EXPECT_FALSE(ravir::IsHidden(path)) << path.toStdString();
+        }
         EXPECT_EQ(QFileInfo(path).size(), f.value("size").toInteger());
         total += f.value("size").toInteger();
         if (f.value("role") == "main") {
@@ -520,6 +533,7 @@ TEST(SampleCardCli, SummaryMatchesTheDiskAndBenchmarkCardsAreTiny)
         }
     }
     EXPECT_EQ(mains, 300);
+    EXPECT_EQ(telemetry, 300);
     EXPECT_EQ(j.value("total_bytes").toInteger(), total);
 
     const auto bad = runRavir({"make-sample-card", dir.filePath("x"), "--layout", "2"});
