@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QStorageInfo>
 
 #include <cerrno>
@@ -104,9 +105,33 @@ bool RecycleDelete(const QString& path, QString* pathInTrash)
 {
     if (path.isEmpty() || !exists(path))
         return false;
+    const QString source = QFileInfo(path).absoluteFilePath();
+    // The home trash lives in the user's data folder; Qt cannot set the trash up when that
+    // folder is missing (a fresh account) and then moves the file into "files" under the
+    // working directory instead. Make sure the folder exists first.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!dataHome.isEmpty())
+        QDir().mkpath(dataHome);
     QString trashed;
-    if (!QFile::moveToTrash(path, &trashed))
+    if (!QFile::moveToTrash(source, &trashed))
         return false;
+    // Only a place in a trash folder counts; anything else is put back.
+    const QFileInfo placed(trashed);
+    const QFileInfo filesFolder(placed.absolutePath());
+    const bool inTrash = placed.isAbsolute() && filesFolder.fileName() == QLatin1String("files")
+                         && QFileInfo::exists(filesFolder.absolutePath() + QStringLiteral("/info/")
+                                              + placed.fileName() + QStringLiteral(".trashinfo"));
+    if (!inTrash) {
+        if (placed.exists() && renameNoReplace(placed.absoluteFilePath(), source, nullptr)) {
+            const QString info = filesFolder.absolutePath() + QStringLiteral("/info/")
+                                 + placed.fileName() + QStringLiteral(".trashinfo");
+            QFile::remove(info);
+            // The folders Qt made for it, when empty.
+            QDir().rmdir(filesFolder.absolutePath() + QStringLiteral("/info"));
+            QDir().rmdir(filesFolder.absoluteFilePath());
+        }
+        return false;
+    }
     if (pathInTrash)
         *pathInTrash = trashed;
     return true;
@@ -283,6 +308,36 @@ DeleteTaskResult RunDeleteTask(const QStringList& chosen, const DeleteTaskOption
     }
     result.status = DeleteTaskStatus::Completed;
     return result;
+}
+
+DeleteTaskResult RunDeleteTask(const RecordList& chosen, const DeleteTaskOptions& options)
+{
+    QStringList paths;
+    paths.reserve(static_cast<qsizetype>(chosen.size()));
+    for (const RecordingRecord& r : chosen)
+        paths << r.path;
+    return RunDeleteTask(paths, options);
+}
+
+RecordList DeletedRecords(const RecordList& chosen, const DeleteTaskResult& result)
+{
+    RecordList deleted;
+    for (int index : result.deleted) {
+        if (index >= 0 && static_cast<size_t>(index) < chosen.size())
+            deleted.push_back(chosen[static_cast<size_t>(index)]);
+    }
+    return deleted;
+}
+
+void RemoveDeletedRecords(const RecordList& deleted, const std::vector<RecordList*>& lists)
+{
+    for (RecordList* list : lists) {
+        if (!list)
+            continue;
+        if (!deleted.empty())
+            RemoveByName(*list, deleted);
+        RenumberRows(*list);
+    }
 }
 
 QString DeleteMethodName(DeleteMethod method)

@@ -7,6 +7,8 @@
 // The delete task (the background task behind the viewer's delete command) runs the chosen
 // recordings from the last to the first, stops at the first failure and reports progress; the
 // window parts (the selection dialog, stopping playback, the messages) belong to its caller.
+#include "catalogue/recording_record.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -106,6 +108,17 @@ struct DeleteTaskResult {
 // Deletes the chosen recordings (movie paths, in list order) from the last to the first with
 // DeleteRecording.
 DeleteTaskResult RunDeleteTask(const QStringList& chosen, const DeleteTaskOptions& options);
+
+// The same over records (the chosen records in list order; their paths are deleted).
+DeleteTaskResult RunDeleteTask(const RecordList& chosen, const DeleteTaskOptions& options);
+
+// The chosen records the task deleted, in the order deleted.
+RecordList DeletedRecords(const RecordList& chosen, const DeleteTaskResult& result);
+
+// After a delete task: removes the deleted records by file name (RemoveByName) from each list
+// and renumbers every list's rows to their indexes. Also after a task that failed or was
+// stopped part way, so that no list keeps a record of a recording that is gone.
+void RemoveDeletedRecords(const RecordList& deleted, const std::vector<RecordList*>& lists);
 
 QString DeleteMethodName(DeleteMethod method);          // "none", "rename", "trash"
 QString DeleteTaskStatusName(DeleteTaskStatus status);  // "completed", "source_lost", ...

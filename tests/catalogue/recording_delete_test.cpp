@@ -3,10 +3,14 @@
 #include "catalogue/recording_delete.h"
 #include "catalogue/recording_name.h"
 #include "shell/hidden_attribute.h"
+#include "test_support.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -315,6 +319,31 @@ TEST_F(DeleteTest, FolderOnAHardDiskGoesToTheTrashWithItsCompanions)
     EXPECT_TRUE(report.moved.empty());
 }
 
+// A fresh account has no data folder yet: the trash is still set up there, and nothing lands
+// in the working directory.
+TEST_F(DeleteTest, TrashIsSetUpWhenTheDataFolderIsMissing)
+{
+    const QString fresh = dataHome + "/fresh/share";
+    qputenv("XDG_DATA_HOME", QFile::encodeName(fresh));
+    const QString work = dir.path() + "/work";
+    QDir().mkpath(work);
+    const QString savedCwd = QDir::currentPath();
+    QDir::setCurrent(work);
+    const QString file = at("loose.MOV");
+    writeFile(file);
+    QString trashed;
+    const bool ok = RecycleDelete(file, &trashed);
+    QDir::setCurrent(savedCwd);
+    ASSERT_TRUE(ok);
+    EXPECT_FALSE(exists(file));
+    EXPECT_TRUE(exists(trashed));
+    EXPECT_TRUE(QFileInfo(trashed).isAbsolute());
+    EXPECT_TRUE(QDir(work).isEmpty());
+    if (QStorageInfo(dir.path()) == QStorageInfo(QDir::homePath())) {
+        EXPECT_EQ(trashed, fresh + "/Trash/files/loose.MOV");
+    }
+}
+
 TEST_F(DeleteTest, DriveRootIsTheMountPointHoldingThePath)
 {
     const QString expected = QStorageInfo(dir.path()).rootPath();
@@ -374,6 +403,74 @@ TEST_F(DeleteTest, TaskDeletesFromTheLastChosenAndStopsAtTheFirstFailure)
     EXPECT_EQ(lost.status, DeleteTaskStatus::SourceLost);
     EXPECT_TRUE(lost.deleted.empty());
     EXPECT_TRUE(exists(more[0]));
+}
+
+TEST_F(DeleteTest, ListsLoseTheDeletedRecordsAndAreRenumbered)
+{
+    makeCard(root, 0);
+    RecordList current;
+    for (int n = 1; n <= 4; ++n) {
+        RecordingRecord r;
+        r.path = at(QStringLiteral("Normal/A___-250101-12000%1-00010%1M.MOV").arg(n));
+        r.row = n * 10;  // stale row numbers
+        writeFile(r.path);
+        current.push_back(r);
+    }
+    // Chosen: the second, third and fourth; the second is blocked, so only 4 and 3 go.
+    writeFile(at("Normal/A___-250101-120002-000102M.DMY"));
+    const RecordList chosen(current.begin() + 1, current.end());
+    DeleteTaskOptions options;
+    options.probeRoot = root;
+    const DeleteTaskResult result = RunDeleteTask(chosen, options);
+    EXPECT_EQ(result.status, DeleteTaskStatus::Failed);
+    const RecordList deleted = DeletedRecords(chosen, result);
+    ASSERT_EQ(deleted.size(), 2u);
+    EXPECT_EQ(deleted[0].path, current[3].path);
+
+    RecordList all = current;
+    RemoveDeletedRecords(deleted, {&current, &all});
+    for (const RecordList* list : {&current, &all}) {
+        ASSERT_EQ(list->size(), 2u);
+        EXPECT_TRUE((*list)[0].path.endsWith("000101M.MOV"));
+        EXPECT_TRUE((*list)[1].path.endsWith("000102M.MOV"));
+        EXPECT_EQ((*list)[0].row, 0);
+        EXPECT_EQ((*list)[1].row, 1);
+    }
+}
+
+TEST_F(DeleteTest, CommandLineReportsEachMovieInArgumentOrder)
+{
+    makeCard(root, 0);
+    const QString first = at("Normal/A___-250101-120001-000101M.MOV");
+    const QString second = at("Normal/A___-250101-120002-000102M.MOV");
+    const QString third = at("Normal/A___-250101-120003-000103M.MOV");
+    for (const QString& m : {first, second, third})
+        writeFile(m);
+    writeFile(at("_NData/A___-250101-120003-000103D.ADA"));
+    writeFile(at("Normal/A___-250101-120002-000102M.DMY"));  // blocks the second
+
+    const test::RunResult run = test::runRavir({"delete", first, second, third, "--root", root});
+    EXPECT_EQ(run.exitCode, 1);
+    const QJsonObject out = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(out["status"].toString(), "failed");
+    EXPECT_EQ(out["deleted"].toInt(), 1);
+    const QJsonArray results = out["results"].toArray();
+    ASSERT_EQ(results.size(), 3);
+    EXPECT_EQ(results[0].toObject()["result"].toString(), "not_tried");
+    EXPECT_EQ(results[1].toObject()["result"].toString(), "failed");
+    EXPECT_FALSE(results[1].toObject()["error"].toString().isEmpty());
+    const QJsonObject done = results[2].toObject();
+    EXPECT_EQ(done["result"].toString(), "deleted");
+    EXPECT_EQ(done["method"].toString(), "rename");
+    EXPECT_EQ(done["moved"].toArray().size(), 2);
+    EXPECT_TRUE(exists(first));
+    EXPECT_TRUE(exists(second));
+    EXPECT_TRUE(exists(at("Normal/A___-250101-120003-000103M.DMY")));
+
+    const test::RunResult ok = test::runRavir({"delete", first, "--root", root});
+    EXPECT_EQ(ok.exitCode, 0) << ok.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(ok.out).object()["status"].toString(), "completed");
+    EXPECT_FALSE(exists(first));
 }
 
 }  // namespace
