@@ -122,4 +122,15 @@ TEST(SampleMovie, RejectsBadOptionsWithoutLeavingFiles)
     o.seconds = 0;
     EXPECT_FALSE(WriteSampleMovie(dir.filePath("bad.MOV"), o, &error));
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    // An encoder that fails, or one that dies while frames are still being sent.
+    o.seconds = 1;
+    for (const char* program : {"/bin/false", "/bin/true"}) {
+        qputenv("RAVIR_FFMPEG", program);
+        error.clear();
+        EXPECT_FALSE(WriteSampleMovie(dir.filePath("bad.MOV"), o, &error)) << program;
+        EXPECT_FALSE(error.isEmpty());
+    }
+    qunsetenv("RAVIR_FFMPEG");
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
