@@ -2,6 +2,7 @@
 // writer.
 #include "samplecard/frame_pattern.h"
 #include "media_probe.h"
+#include "samplecard/recorder_layout.h"
 #include "samplecard/sample_movie.h"
 
 #include <QFile>
@@ -95,6 +96,29 @@ TEST(SampleMovie, PlainLayoutsAndRatesDecode)
     EXPECT_EQ(facts.rate, "15/1");
     EXPECT_FALSE(facts.hasAudio);
     EXPECT_EQ(frameNumberAt(path, 29), 29);
+
+    // The same movie moved into the recorder's order: mdat now comes first and every chunk
+    // offset has to follow it.
+    QString error2;
+    ASSERT_TRUE(RewriteRecorderLayout(path, dir.filePath("moved.MOV"), someBlock(), &error2))
+        << error2.toStdString();
+    const auto moved = topLevelBoxes(dir.filePath("moved.MOV"));
+    ASSERT_EQ(moved.size(), 4u);
+    EXPECT_EQ(moved[1].type, "mdat");
+    EXPECT_EQ(moved[3].type, "udat");
+    EXPECT_EQ(probeVideo(dir.filePath("moved.MOV")).frames, 30);
+    EXPECT_EQ(frameNumberAt(dir.filePath("moved.MOV"), 23), 23);
+    // A cut file or one without a movie box is refused, not half rewritten.
+    QFile whole(path);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    for (const QByteArray& damaged : {bytes.left(bytes.size() / 2), bytes.left(40), QByteArray("nothing")}) {
+        QFile cut(dir.filePath("cut.mp4"));
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        cut.write(damaged);
+        cut.close();
+        EXPECT_FALSE(RewriteRecorderLayout(dir.filePath("cut.mp4"), dir.filePath("cut.MOV"), {}, &error2));
+    }
 
     o.seconds = 0.5;
     o.fps = 30000.0 / 1001.0;
