@@ -382,7 +382,19 @@ std::optional<QByteArray> IniFile::writeToBytes(const QByteArray& content,
     const std::vector<Line> lines = parseLines(units);
     const Found found = find(lines, s, k);
     const QString stored = quoteForStorage(value);
-    const QString lineBreak = lineBreakOf(units);
+    // After the file's last LF, a file may go on in lines ended by CR alone (that is how its
+    // rest is read). New lines there end with CR too, so that they do not join those lines.
+    qsizetype tailStart = 0;
+    for (qsizetype i = 0; i < units.size(); ++i) {
+        if (units.at(i) == u'\n')
+            tailStart = i + 1;
+    }
+    bool tailUsesCr = false;
+    for (qsizetype i = tailStart; i < units.size() && !tailUsesCr; ++i)
+        tailUsesCr = units.at(i) == u'\r';
+    const auto lineBreakAt = [&](qsizetype unitPos) {
+        return unitPos >= tailStart && tailUsesCr ? QStringLiteral("\r") : lineBreakOf(units);
+    };
 
     qsizetype from = 0;  // units to replace: [from, to)
     qsizetype to = 0;
@@ -395,11 +407,13 @@ std::optional<QByteArray> IniFile::writeToBytes(const QByteArray& content,
     } else if (found.section) {
         const Line& last = lines[found.lastEntry];
         from = to = last.next;
+        const QString lineBreak = lineBreakAt(from);
         if (!endsWithLineBreak(units, from))
             insert = lineBreak;
         insert += k + u'=' + stored + lineBreak;
     } else {
         from = to = units.size();
+        const QString lineBreak = lineBreakAt(from);
         if (units.size() > 0) {
             if (!endsWithLineBreak(units, from))
                 insert = lineBreak;

@@ -195,6 +195,11 @@ TEST(IniWrite, ChangesOnlyTheValueAndKeepsEverythingElse)
     EXPECT_EQ(wr("", "S", "A", "1"), "[S]\r\nA=1\r\n");
     EXPECT_EQ(wr("[S]\nA=\n", "S", "A", "x"), "[S]\nA=x\n");
     EXPECT_EQ(wr("[S]\nA = \n", "S", "A", "x"), "[S]\nA =x \n");
+    // Lines ended by CR alone (old Macintosh files, or the rest of a file after its last LF)
+    // get CR-ended lines, so the new line never joins its neighbours.
+    EXPECT_EQ(wr("[S]\rA=1\r", "S", "B", "2"), "[S]\rA=1\rB=2\r");
+    EXPECT_EQ(wr("x\n[S]\rA=1", "S", "B", "2"), "x\n[S]\rA=1\rB=2\r");
+    EXPECT_EQ(rd(wr("x\n[S]\rA=1", "T", "B", "2"), "S", "A"), "1");
 
     // UTF-16 files stay UTF-16, and non-ASCII values round-trip.
     QByteArray utf16("\xFF\xFE[\0S\0]\0\r\0\n\0", 12);
