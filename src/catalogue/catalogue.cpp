@@ -74,7 +74,16 @@ void Catalogue::setKindFlag(int index, bool on)
 bool Catalogue::ContainerCheck(const QString& path) const
 {
     // Both camera engines answer with the same container test, so asking one is enough.
-    return enginesReady_ && IsMp4File(path);
+    if (!enginesReady_)
+        return false;
+    if (!memoActive_)
+        return IsMp4File(path);
+    const auto found = containerMemo_.find(path);
+    if (found != containerMemo_.end())
+        return found->second;
+    const bool accepted = IsMp4File(path);
+    containerMemo_.emplace(path, accepted);
+    return accepted;
 }
 
 bool Catalogue::IsListableRecording(const QString& path) const
@@ -132,6 +141,7 @@ QString Catalogue::WalkFolder(const QString& folder, TreeItem* parent, RecordLis
         const QString main = joinPath(parentFolder, QStringLiteral("Main"));
         const QString scan = !parentFolder.isEmpty() && QFileInfo(main).isDir() ? main : parentFolder;
         GroupWalk(scan, parent, records, folderRecords, layoutFolders, false, target);
+        scannedMask_ = kindMaskOfFolder(scan);
         return scan;
     }
     const bool recordingFolder = std::any_of(entries.begin(), entries.end(),
@@ -143,6 +153,7 @@ QString Catalogue::WalkFolder(const QString& folder, TreeItem* parent, RecordLis
         const QString main = joinPath(folder, QStringLiteral("Main"));
         const QString scan = QFileInfo(main).isDir() ? main : folder;
         GroupWalk(scan, parent, records, folderRecords, layoutFolders, true, QString());
+        scannedMask_ = groupWalkMask_;
         return scan;
     }
     videoFirst_ = layoutFolders;
@@ -161,9 +172,11 @@ QString Catalogue::WalkFolder(const QString& folder, TreeItem* parent, RecordLis
             const QString scanned =
                 WalkFolder(e.path, item, records, folderRecords, layoutFolders, depth + 1);
             BuildFolderRecord(scanned, *folderRecords);
-            tree_.setKindMask(item, kindMaskOfFolder(scanned));
+            tree_.setKindMask(item, scannedMask_);
         }
     }
+    // A folder without main-camera recording names holds no listable recording.
+    scannedMask_ = 0;
     return folder;
 }
 
@@ -177,6 +190,7 @@ void Catalogue::GroupWalk(const QString& scanFolder, TreeItem* parent, RecordLis
     SortByNumber(entries);
     GroupState state;
     int mask = 0;
+    groupWalkMask_ = 0;
     TreeItem* lastGroup = nullptr;
     const auto closeGroup = [&]() {
         if (layoutFolders && lastGroup) {
@@ -188,6 +202,7 @@ void Catalogue::GroupWalk(const QString& scanFolder, TreeItem* parent, RecordLis
     for (const RecordingRecord& e : entries) {
         if (e.isFolderEntry() || !IsListableRecording(e.path))
             continue;
+        groupWalkMask_ |= KindMaskOf(e.path);
         const QString group = GroupNameOf(e.path, state);
         state.previousPath = e.path;
         if (insertItems) {
@@ -225,6 +240,17 @@ void Catalogue::Clear()
 
 void Catalogue::OpenSource(const QString& path, SourceMode mode)
 {
+    // Opening a drive walks the movie folders twice (tree, then each top-level item); the
+    // container check of a file is asked once per open.
+    struct Memo {
+        const Catalogue* c;
+        explicit Memo(const Catalogue* catalogue) : c(catalogue) { c->memoActive_ = true; }
+        ~Memo()
+        {
+            c->memoActive_ = false;
+            c->containerMemo_.clear();
+        }
+    } memo(this);
     Clear();
     rowCounter_ = 0;
     mode_ = mode;
@@ -380,7 +406,10 @@ void Catalogue::ReadRecorderInfo(const QString& root)
     };
     std::sort(folders.begin(), folders.end(), less);
     const FolderKindRow* rows = kFolderKindTable[CurrentLayoutIndex()];
-    RecordList found;
+    // The newest movie (highest file number) of the first movie folder that holds one that can
+    // be opened. Only that one record matters, so the candidates are ordered by number first
+    // and opened from the newest down, instead of building a record for every movie.
+    QString newest;
     for (const RecordingRecord& f : folders) {
         if (!f.path.contains(QLatin1String(rows[0].folder))
             && !f.path.contains(QLatin1String(rows[2].folder)))
@@ -390,19 +419,21 @@ void Catalogue::ReadRecorderInfo(const QString& root)
         RecordList entries;
         if (!EnumerateFolder(f.path, entries))
             continue;
-        std::sort(entries.begin(), entries.end(), less);
-        for (const RecordingRecord& e : entries) {
-            if (!e.isFolderEntry() && HasMovExtension(e.path)
-                && KindOf(e.fileName()) != RecordingKind::None)
-                BuildRecordingRecord(e.path, found);
+        std::erase_if(entries, [](const RecordingRecord& e) {
+            return e.isFolderEntry() || !HasMovExtension(e.path)
+                   || KindOf(e.fileName()) == RecordingKind::None;
+        });
+        SortByNumber(entries);
+        for (auto it = entries.rbegin(); it != entries.rend() && newest.isEmpty(); ++it) {
+            if (readableFileSize(it->path))
+                newest = it->path;
         }
-        if (!found.empty())
+        if (!newest.isEmpty())
             break;
     }
-    if (found.empty() || !enginesReady_)
+    if (newest.isEmpty() || !enginesReady_)
         return;
-    SortByNumber(found);
-    const QString telemetryPath = TelemetryPathOf(found.back().path);
+    const QString telemetryPath = TelemetryPathOf(newest);
     TelemetryHeader header;
     if (!ReadTelemetryHeader(telemetryPath, header))
         return;

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <atomic>
+#include <unordered_map>
 
 namespace ravir {
 
@@ -121,6 +122,10 @@ private:
     bool videoFirst_ = false;
     bool enginesReady_ = true;
     int rowCounter_ = 0;
+    int scannedMask_ = 0;    // kind mask of the listable recordings of the folder last walked
+    int groupWalkMask_ = 0;  // the same for the last group walk
+    mutable bool memoActive_ = false;
+    mutable std::unordered_map<QString, bool> containerMemo_;
     std::atomic<bool> sourceLost_{false};
     SourceWatcher* watcher_ = nullptr;
 };
