@@ -1,5 +1,10 @@
 #include "mainwindow/dedorade_dlg.h"
 
+#include "catalogue/recording_name.h"
+#include "catalogue/source_select.h"
+#include "mainwindow/browser_pane.h"
+#include "playback/player.h"
+#include "playback/video_presenter.h"
 #include "shell/app_scale_gui.h"
 #include "shell/ini_file.h"
 #include "shell/ini_keys.h"
@@ -92,12 +97,18 @@ void CdedoradeDlg::InitDialog()
     m_progress->setTextVisible(false);
     m_progress->hide();
 
+    m_browser = new BrowserPane(m_catalogue, this);
+    m_browser->setFont(SharedFont(kFont10));
+    connect(m_browser, &BrowserPane::recordingActivated, this,
+            [this](const RecordingRecord& r) { OpenRecording(r); });
+
     // First run: the three display values, only when the configuration file is new.
     WriteFirstRunValues();
 
     m_hwDecode = ReadHwDecode();
     m_aspectKeep = ReadAspectKeep();
     m_volume = ReadVolume();
+    InitPlayers();
 
     // Window size: the design size times the remembered scale factors (values of 0 or less
     // are ignored), at least the design size, at most the largest enlargement of the screen.
@@ -118,10 +129,127 @@ void CdedoradeDlg::InitDialog()
     QMetaObject::invokeMethod(this, &CdedoradeDlg::DeferredStart, Qt::QueuedConnection);
 }
 
+void CdedoradeDlg::InitPlayers()
+{
+    // Slot 0 (main camera) draws into the video surface; slot 1 (sub camera) has no window and
+    // decodes in step. A slot whose engine cannot start stays uninitialised and is skipped.
+    m_presenter = new VideoPresenter(m_video);
+    m_presenter->setGeometry(m_video->rect());
+    for (int slot = 0; slot < 2; ++slot) {
+        auto player = std::make_unique<Player>(this);
+        const bool ok = player->InitPlayer(slot, slot == 0 ? m_presenter : nullptr,
+                                           text(TXT_FONT_FACE), {},
+                                           slot == 0 ? nullptr : m_players[0].get());
+        m_slotReady[static_cast<size_t>(slot)] = ok;
+        m_players[static_cast<size_t>(slot)] = std::move(player);
+    }
+    m_catalogue.setEnginesReady(m_slotReady[0]);
+    if (m_slotReady[0]) {
+        m_players[0]->SetHardwareDecode(m_hwDecode ? 1 : 0);
+        m_players[0]->SetVolume(m_volume);
+    }
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)])
+            m_players[static_cast<size_t>(slot)]->SetAspectMode(m_aspectKeep ? 1 : 0);
+    }
+    // Released in the shutdown routine: pause, stop, then each initialised slot.
+    addShutdownStep(QStringLiteral("players"), [this] {
+        for (int slot = 0; slot < 2; ++slot) {
+            if (m_slotReady[static_cast<size_t>(slot)]) {
+                m_players[static_cast<size_t>(slot)]->Pause();
+                m_players[static_cast<size_t>(slot)]->Stop();
+            }
+        }
+        for (int slot = 0; slot < 2; ++slot) {
+            if (m_slotReady[static_cast<size_t>(slot)]) {
+                m_slotReady[static_cast<size_t>(slot)] = false;
+                m_players[static_cast<size_t>(slot)]->ShutdownPlayer();
+            }
+        }
+    });
+}
+
+void CdedoradeDlg::OpenStartupSource()
+{
+    bool opened = false;
+    if (!m_options.source.isEmpty()) {
+        const QFileInfo info(m_options.source);
+        SourceMode mode = SourceMode::Folder;
+        if (info.isFile())
+            mode = SourceMode::File;
+        else if (DetectLayout(info.absoluteFilePath()))
+            mode = SourceMode::Drive;
+        if (info.exists()) {
+            m_catalogue.OpenSource(info.absoluteFilePath(), mode);
+            m_catalogue.SelectDefaultItem();
+            opened = true;
+        }
+    } else {
+        opened = ChooseStartupSource(m_catalogue);
+    }
+    m_browser->reload();
+    if (opened) {
+        if (const RecordingRecord* first = m_browser->currentRecord())
+            OpenRecording(*first);
+    }
+}
+
+int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
+{
+    if (!m_slotReady[0])
+        return 0;
+    m_playing = false;
+    const int result = m_players[0]->OpenMovie(record.path);
+    if (result != 1)
+        return result;
+    if (m_slotReady[1]) {
+        const QString sub = PairedPathOf(record.path);
+        if (QFileInfo::exists(sub) && m_players[1]->OpenMovie(sub) == 1)
+            m_players[1]->SeekFrame(0);
+        else
+            m_players[1]->CloseMovie();
+    }
+    m_players[0]->SeekFrame(0);
+    return result;
+}
+
+void CdedoradeDlg::TogglePlay()
+{
+    if (!m_slotReady[0])
+        return;
+    m_playing = !m_playing;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (!m_slotReady[static_cast<size_t>(slot)])
+            continue;
+        Player& p = *m_players[static_cast<size_t>(slot)];
+        m_playing ? p.Play() : p.Pause();
+    }
+}
+
+void CdedoradeDlg::StepFrames(int delta)
+{
+    if (!m_slotReady[0])
+        return;
+    if (m_playing)
+        TogglePlay();
+    Player& main = *m_players[0];
+    const long long last = main.GetFrameCount() - 1;
+    const int frame =
+        static_cast<int>(std::clamp<long long>(main.GetCurrentFrame() + delta, 0, std::max(0LL, last)));
+    main.SeekFrame(frame);
+    if (m_slotReady[1] && main.GetFrameMs() > 0) {
+        // The sub camera follows at the same time, in its own frame numbers.
+        Player& sub = *m_players[1];
+        const double ratio = static_cast<double>(main.GetFrameMs()) / std::max(1.0f, sub.GetFrameMs());
+        sub.SeekFrame(static_cast<int>(frame * ratio));
+    }
+}
+
 void CdedoradeDlg::DeferredStart()
 {
     if (m_shutDown)
         return;
+    OpenStartupSource();
     Q_EMIT deferredStartDone();
 }
 
@@ -138,6 +266,13 @@ void CdedoradeDlg::LayOut()
         m_transport[i]->setGeometry(m_layout.transport[i]);
     m_progress->setGeometry(m_progress->isVisible() ? m_layout.progressBarBusy
                                                     : m_layout.progressBarIdle);
+    if (m_browser)
+        m_browser->setGeometry(m_layout.fileBrowser.adjusted(Scaled(6), 0, -Scaled(6), 0));
+    if (m_presenter) {
+        m_presenter->setGeometry(m_video->rect());
+        if (m_slotReady[0])
+            m_players[0]->Relayout();
+    }
 }
 
 void CdedoradeDlg::paintEvent(QPaintEvent* event)
@@ -227,6 +362,22 @@ void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
     if (event->matches(QKeySequence::Close) || event->matches(QKeySequence::Quit)) {
         close();
         return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Space:
+        TogglePlay();
+        return;
+    case Qt::Key_Right:
+        StepFrames(1);
+        return;
+    case Qt::Key_Left:
+        StepFrames(-1);
+        return;
+    case Qt::Key_Home:
+        StepFrames(-(1 << 30));
+        return;
+    default:
+        break;
     }
     QWidget::keyPressEvent(event);
 }

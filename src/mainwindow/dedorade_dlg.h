@@ -3,7 +3,12 @@
 // 1120 x 697 scaled units that holds the main camera surface, the position slider, the vehicle
 // information panel, the acceleration graph, the file browser, the transport row, the volume
 // slider and the progress bar of the background task.
+#include "catalogue/catalogue.h"
+#include "catalogue/recording_record.h"
 #include "mainwindow/main_layout.h"
+
+#include <array>
+#include <memory>
 
 #include <QPointer>
 #include <QString>
@@ -15,6 +20,10 @@ class QFrame;
 class QProgressBar;
 
 namespace ravir {
+
+class BrowserPane;
+class Player;
+class VideoPresenter;
 
 class CdedoradeDlg : public QWidget {
     Q_OBJECT
@@ -36,6 +45,16 @@ public:
     bool hardwareDecoding() const { return m_hwDecode; }
     const MainLayout& layoutRects() const { return m_layout; }
     QString startupSource() const { return m_options.source; }
+    Catalogue& catalogue() { return m_catalogue; }
+    Player* player(int slot) const { return m_players[static_cast<size_t>(slot)].get(); }
+    bool slotInitialised(int slot) const { return m_slotReady[static_cast<size_t>(slot)]; }
+
+    // Opens a recording in both slots (main camera in slot 0, its paired sub-camera movie in
+    // slot 1) and shows its first frame, paused. Returns the main slot's open result
+    // (0 failed, 1 opened, 2 too short).
+    int OpenRecording(const RecordingRecord& record);
+    void TogglePlay();
+    void StepFrames(int delta);
 
     // Steps of the shutdown routine, in order; later parts of the window register what they
     // must release (the update check, the players, the background task).
@@ -59,6 +78,8 @@ private:
     void LayOut();
     void SaveWindowLayout();
     QFrame* makePane(const QString& name);
+    void InitPlayers();
+    void OpenStartupSource();
 
     Options m_options;
     bool m_initialised = false;
@@ -80,6 +101,13 @@ private:
     QFrame* m_volumeSlider = nullptr;
     std::vector<QFrame*> m_transport;
     QProgressBar* m_progress = nullptr;
+
+    Catalogue m_catalogue;
+    BrowserPane* m_browser = nullptr;
+    VideoPresenter* m_presenter = nullptr;
+    std::array<std::unique_ptr<Player>, 2> m_players;
+    std::array<bool, 2> m_slotReady{false, false};
+    bool m_playing = false;
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
 };
