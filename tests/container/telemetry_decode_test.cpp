@@ -1,7 +1,9 @@
 // The telemetry block decoder against blocks written byte by byte.
 #include "container/telemetry.h"
+#include "samplecard/telemetry_block.h"
 #include "telemetry_block_writer.h"
 
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -516,6 +518,52 @@ TEST_F(TelemetryDecode, GpsOnlyAppendsAndMatchesTheFullDecode)
     }
     EXPECT_EQ(gps[12].index, 0);
     EXPECT_EQ(gps[13].time, 66);
+}
+
+// The demo card's telemetry writer (written separately from this decoder) and the decoder agree.
+TEST_F(TelemetryDecode, SampleCardBlocks)
+{
+    samples::TelemetryOptions o;
+    o.records = 300;
+    o.start = QDateTime(QDate(2025, 7, 1), QTime(18, 45, 10));
+    o.impactAt = 100;
+    o.impactAxis = 'Y';
+    o.manualAt = 150;
+    o.emergencyStopAt = 200;
+    o.parkingAt = 250;
+    o.outageFrom = 50;
+    o.outageTo = 60;
+    o.mark = 1;
+    o.latitude = -33.8688;  // south and west of the zero lines: negative values
+    o.longitude = -70.6693;
+    const QByteArray block = samples::MakeTelemetryBlock(o);
+    const QString path = write(block, "AG__-250701-184510-000031D.ADA");
+    TelemetryReader reader;
+    ASSERT_TRUE(LoadTelemetryFile(reader, path));
+    ASSERT_EQ(reader.gps.size(), 300u);
+    EXPECT_FLOAT_EQ(reader.header.thresholdX, 0.5f);
+    EXPECT_FLOAT_EQ(reader.header.thresholdZ, 0.8f);
+    EXPECT_FLOAT_EQ(reader.header.fourth, 1.0f);
+    EXPECT_EQ(reader.header.firmwareVersion(), "1.5.2");
+    EXPECT_EQ(reader.header.mark, 1);
+    EXPECT_EQ(ReadRecorderNumber(path), "231015");
+    EXPECT_NEAR(reader.gps[0].latitude, -33.8688, 1e-3);
+    EXPECT_NEAR(reader.gps[0].longitude, -70.6693, 1e-3);
+    EXPECT_EQ(reader.gps[55].valid, 0);
+    EXPECT_EQ(reader.gps[55].latitude, kNoCoordinate);
+    EXPECT_EQ(reader.gps[55].speed, kNoSpeed);
+    EXPECT_EQ(reader.accel[55].nibbleHigh, 0);  // no satellites without a fix
+    EXPECT_GE(reader.accel[49].nibbleHigh, 6);
+    EXPECT_EQ(reader.accel[150].markerCode, 5);
+    EXPECT_EQ(reader.accel[200].markerCode, 6);
+    EXPECT_EQ(reader.accel[250].markerCode, 7);
+    EXPECT_EQ(reader.accel[100].axisCode, 2);
+    EXPECT_LT(reader.accel[100].y, -0.5);
+    EXPECT_EQ(reader.accel[7].byte122, 'R');
+    EXPECT_GT(reader.accel[7].followingNumber, 100);  // supply voltage in tenths of a volt
+    EXPECT_EQ(reader.gps[125].localTime.hour, 18);
+    EXPECT_EQ(reader.gps[125].localTime.minute, 45);
+    EXPECT_EQ(reader.gps[125].localTime.second, 22);
 }
 
 TEST_F(TelemetryDecode, GraphRangeCodes)
