@@ -298,7 +298,7 @@ private:
         const uint32_t pictureSeed =
             (o_.distinctPictures || r.feature) ? o_.seed * 7919u + static_cast<uint32_t>(r.number) : o_.seed;
         if (!writeMovie(mainName, r.deleted ? "deleted-main" : "main", mw, mh, fps, seconds, pictureSeed,
-                        block, r.deleted, error))
+                        block, r.deleted && o_.hideTelemetry, error))
             return false;
         if (o_.subCamera) {
             const QString subName = subDir + QLatin1Char('/') + stem + QStringLiteral("S.MOV");

@@ -37,7 +37,7 @@ struct SampleCardOptions {
     bool shortMovies = false;    // add 2 s, 1 s, 0.5 s and one-frame recordings
     int longRun = 0;             // consecutive parking recordings (205 passes the group limit)
     bool deletedForms = true;
-    bool hideTelemetry = true;   // hidden attribute on telemetry and deleted files (FAT only)
+    bool hideTelemetry = true;   // hidden attribute on telemetry files and deleted forms (FAT only)
     bool downloadUrl = false;    // "ZU590-MVS_download.url" at the root
     bool pvtrace = false;        // "pvtrace.txt" at the root
     bool distinctPictures = false;  // encode every movie on its own (else equal movies are shared)
