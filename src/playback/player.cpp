@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mpv/client.h>
 
@@ -30,7 +31,7 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
                         const PlayerOptions& options, Player* mainPlayer)
 {
     ShutdownPlayer();
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
     slot_ = slot;
     options_ = options;
     main_ = mainPlayer ? mainPlayer : (slot == 0 ? this : nullptr);
@@ -86,18 +87,26 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
     }
     applyVolume();
     state_.initialised = 1;
+    state_.telemetry.initialised = true;
     return true;
 }
 
 void Player::ShutdownPlayer()
 {
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
+    state_.telemetry.initialised = false;
     if (!mpv_) {
         state_.initialised = 0;
         return;
     }
     CloseMovie();
+    StopPrefetch(state_.telemetry);
     FreeTelemetry();
+    {
+        std::lock_guard lock2(state_.telemetry.movieData2);
+        state_.telemetry.prefetch.clear();
+        state_.telemetry.allRecordingsTrack.clear();
+    }
     if (presenter_)
         presenter_->detach();
     presenter_ = nullptr;
@@ -108,7 +117,7 @@ void Player::ShutdownPlayer()
 
 bool Player::IsMp4File(const QString& path)
 {
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
     return ravir::IsMp4File(path);
 }
 
@@ -164,7 +173,7 @@ void Player::onEndReached()
 
 int Player::OpenMovie(const QString& path)
 {
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
     if (!state_.initialised || !mpv_)
         return kOpenFailed;
     if (!ravir::IsMp4File(path))
@@ -175,6 +184,9 @@ int Player::OpenMovie(const QString& path)
     if (!timing)
         return kOpenFailed;
     CloseMovie();
+    // The current reader starts empty with each movie; loads know the frame duration.
+    state_.telemetry.current.clear();
+    state_.telemetry.load.frameMs = static_cast<float>(timing->frameMs);
 
     entryStarted_ = false;
     loaded_ = false;
@@ -220,7 +232,7 @@ int Player::OpenMovie(const QString& path)
 
 void Player::CloseMovie()
 {
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
     ++endGeneration_;
     if (mpv_ && entryId_ >= 0) {
         mpv_->setFlag("pause", true);
@@ -244,16 +256,18 @@ void Player::CloseMovie()
 
 bool Player::LoadTelemetryForMovie(const QString& moviePath)
 {
-    std::lock_guard lock1(state_.movieData1);
-    std::lock_guard lock2(state_.movieData2);
-    telemetryPath_ = moviePath;
-    return state_.initialised != 0;
+    if (!state_.initialised)
+        return false;
+    return ravir::LoadTelemetryForMovie(state_.telemetry, moviePath, *this);
 }
 
-void Player::FreeTelemetry()
+void Player::FreeTelemetry() { ravir::FreeTelemetry(state_.telemetry); }
+
+int Player::frameCount() const
 {
-    std::lock_guard lock1(state_.movieData1);
-    telemetryPath_.clear();
+    if (!main_ || !main_->state_.initialised)
+        return 0;
+    return static_cast<int>(std::min<long long>(main_->GetFrameCount(), INT32_MAX));
 }
 
 void Player::Play()
@@ -416,7 +430,7 @@ bool Player::applyPlacement(bool repaint)
 bool Player::SetVideoRect(int centreX, int centreY, int offsetX, int offsetY, float zoom,
                           bool repaint)
 {
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
     state_.zoomCentreX = centreX;
     state_.zoomCentreY = centreY;
     state_.offsetX = offsetX;
@@ -427,7 +441,7 @@ bool Player::SetVideoRect(int centreX, int centreY, int offsetX, int offsetY, fl
 
 bool Player::SetAspectMode(int mode)
 {
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
     const int previous = state_.aspectMode;
     state_.aspectMode = mode;
     if (!applyPlacement(true)) {
@@ -439,7 +453,7 @@ bool Player::SetAspectMode(int mode)
 
 bool Player::SetRotate180(bool on)
 {
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
     state_.rotate180 = on ? 1 : 0;
     if (presenter_)
         presenter_->setRotate180(on);
@@ -448,7 +462,7 @@ bool Player::SetRotate180(bool on)
 
 bool Player::Relayout()
 {
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
     return applyPlacement(true);
 }
 
@@ -460,7 +474,7 @@ void Player::Repaint()
 
 bool Player::DrawOverlayText(const QString& text)
 {
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
     state_.overlayText = text;
     if (!presenter_)
         return true;
@@ -487,7 +501,7 @@ bool Player::DrawOverlayText(const QString& text)
 
 void Player::ClearOverlay()
 {
-    std::lock_guard lock(state_.movieData1);
+    std::lock_guard lock(state_.telemetry.movieData1);
     state_.overlayText.clear();
     if (presenter_)
         presenter_->clearOverlay();

@@ -4,6 +4,7 @@
 // its VideoPresenter; slot 1 (sub camera) has no window (mpv's null video output), decodes in
 // step and still hands out stills. Every wait on the decoder is bounded, so a damaged movie
 // fails instead of holding the caller.
+#include "container/telemetry_timeline.h"
 #include "playback/placement.h"
 
 #include <QObject>
@@ -44,10 +45,10 @@ struct PlayerState {
     int nativeHeight = 0;
     QString moviePath;
     QString overlayText;
-    // Movie-data mutex 1 guards telemetry, overlay and placement against the views; mutex 2
-    // serialises telemetry loads with the prefetch thread and is taken after mutex 1.
-    std::recursive_mutex movieData1;
-    std::recursive_mutex movieData2;
+    // The three telemetry readers and the movie-data mutexes: mutex 1 guards telemetry,
+    // overlay and placement against the views; mutex 2 serialises telemetry loads with the
+    // prefetch thread and is taken after mutex 1.
+    TelemetrySlots telemetry;
 };
 
 struct PlayerOptions {
@@ -56,7 +57,7 @@ struct PlayerOptions {
     int seekWaitMs = 2000;  // longest wait for an exact seek
 };
 
-class Player : public QObject {
+class Player : public QObject, public FrameFacts {
     Q_OBJECT
 public:
     explicit Player(QObject* parent = nullptr);
@@ -100,13 +101,14 @@ public:
     void Repaint();
     bool Relayout();
 
-    // The frame-count/frame-duration facts for the telemetry timeline.
-    long long frameCount() const { return GetFrameCount(); }
-    double frameMs() const { return state_.frameMs; }
+    // Frame facts for the telemetry timeline: the MAIN camera's frame count, this player's
+    // frame duration.
+    int frameCount() const override;
+    double frameMs() const override { return frameMsExact_; }
 
     // Movie-data locks.
-    void lockMovieData() { state_.movieData1.lock(); }
-    void unlockMovieData() { state_.movieData1.unlock(); }
+    void lockMovieData() { state_.telemetry.movieData1.lock(); }
+    void unlockMovieData() { state_.telemetry.movieData1.unlock(); }
 
     // What the engine does at this moment (tests and benchmarks).
     double engineVolume() const;   // mpv volume 0..100
@@ -142,7 +144,6 @@ private:
     long long restarts_ = 0;
     long long restartsAtLoad_ = 0;
     double frameMsExact_ = 0;
-    QString telemetryPath_;
     unsigned endGeneration_ = 0;
 };
 
