@@ -164,7 +164,7 @@ const CommandRegistration registration(Command{
         "\n"
         "Options:\n"
         "  --small               320x180 main / 160x90 sub movies of 1 s (a card in seconds)\n"
-        "  --demo                1920x1080 / 1280x720, 12 s feature recordings, 2 s others,\n"
+        "  --demo                1920x1080 / 1280x720, 12 s feature recordings, 3 s others,\n"
         "                        with ZU590-MVS_download.url and pvtrace.txt\n"
         "  --layout 0|1          0: Normal, _NData, Parking, _PData (default); 1: Video, _VData\n"
         "  --two-camera          movies in <folder>/Main and <folder>/Sub_, telemetry beside Main\n"

@@ -464,7 +464,7 @@ SampleCardOptions SmallCardOptions()
 SampleCardOptions DemoCardOptions()
 {
     SampleCardOptions o;
-    o.seconds = 2.0;
+    o.seconds = 3.0;  // longer than 2 s, so every ordinary recording plays
     o.featureSeconds = 12.0;
     o.downloadUrl = true;
     o.pvtrace = true;
