@@ -194,9 +194,9 @@ CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExpor
         return result;
     }
     QString folder = options.folder;
-    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-        folder.chop(1);
-    result.path = folder + QLatin1Char('/') + CsvFileName(StartTimeOf(recordings.first()));
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    result.path = folder + CsvFileName(StartTimeOf(recordings.first()));
 
     result.charset = CsvCharset(options.encoding);
     TextEncoder encoder(result.charset);

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -288,6 +289,40 @@ TEST_F(CsvExportTest, StopKeepsTheRowsWrittenAndFailuresLeaveNoFile)
 
     // Nothing to list.
     EXPECT_EQ(ExportRecordingCsv(QStringList{}, options).status, CsvExportStatus::NoRecordings);
+}
+
+// A full disk part way through: the file that was there before stays as it was and no partial
+// or temporary file is left. Needs a small tmpfs (root); skipped otherwise.
+TEST_F(CsvExportTest, WriteFailureLeavesTheOldFileAlone)
+{
+    const QString small = dir.path() + "/small";
+    QDir().mkpath(small);
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    struct Unmount {
+        QString path;
+        ~Unmount() { QProcess::execute("umount", {path}); }
+    } unmount{small};
+
+    const QString path = small + "/Dv_20250102_093015.csv";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the old list\r\n");
+    }
+    QStringList many;
+    for (int i = 0; i < 3000; ++i)
+        many << QStringLiteral("/nowhere/A___-250102-093015-%1M.MOV").arg(123 + i, 6, 10, QChar('0'));
+    options.folder = small;
+    options.facts = [](const QString&) { return std::optional<CsvMovieFacts>(fhd30()); };
+    options.confirmOverwrite = [](const QString&) { return true; };
+    const CsvExportResult r = ExportRecordingCsv(many, options);
+    EXPECT_EQ(r.status, CsvExportStatus::WriteFailed);
+    EXPECT_FALSE(r.error.isEmpty());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "the old list\r\n");
+    EXPECT_EQ(QDir(small).entryList(QDir::Files | QDir::Hidden), QStringList{"Dv_20250102_093015.csv"});
 }
 
 }  // namespace
