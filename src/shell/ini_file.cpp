@@ -7,9 +7,14 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSaveFile>
 
+#include <atomic>
 #include <vector>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ravir {
 namespace {
@@ -324,18 +329,54 @@ std::optional<QByteArray> loadFile(const QString& path, bool* missing)
     return bytes;
 }
 
+bool writeAllTo(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Replaces the file with `bytes`: written to a new file beside it, which then takes its place
+// by a rename, so that the file is always either the old or the new one. The file keeps its
+// permissions; a symbolic link keeps pointing to it. The change is not forced to the disk (a
+// setting written on every slider move must not wait for that). When the folder does not
+// allow a new file but the file itself is writable, it is rewritten in place.
 bool storeFile(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    // A folder that is not writable still allows rewriting a writable file in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    const QFileInfo info(path);
+    const QByteArray target = QFile::encodeName(info.isSymLink() ? info.symLinkTarget() : path);
+    struct stat st {};
+    const bool exists = ::stat(target.constData(), &st) == 0;
+    static std::atomic<unsigned> counter{0};
+    const QByteArray temp = target + '.' + QByteArray::number(::getpid()) + '.' +
+                            QByteArray::number(counter.fetch_add(1)) + ".tmp";
+    int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (!exists || (errno != EACCES && errno != EPERM))
+            return false;
+        fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool ok = writeAllTo(fd, bytes) &&
+                        ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+        return ::close(fd) == 0 && ok;
     }
-    return file.commit();
+    if (exists)
+        static_cast<void>(::fchmod(fd, st.st_mode & 07777));  // FAT has no modes to keep
+    bool ok = writeAllTo(fd, bytes);
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        ok = ::rename(temp.constData(), target.constData()) == 0;
+    if (!ok)
+        ::unlink(temp.constData());
+    return ok;
 }
 
 QString& startupFolderStorage()
