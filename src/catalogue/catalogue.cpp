@@ -141,7 +141,7 @@ QString Catalogue::WalkFolder(const QString& folder, TreeItem* parent, RecordLis
         const QString main = joinPath(parentFolder, QStringLiteral("Main"));
         const QString scan = !parentFolder.isEmpty() && QFileInfo(main).isDir() ? main : parentFolder;
         GroupWalk(scan, parent, records, folderRecords, layoutFolders, false, target);
-        scannedMask_ = kindMaskOfFolder(scan);
+        scannedMask_ = -1;  // not known; worked out only where a tree item needs it
         return scan;
     }
     const bool recordingFolder = std::any_of(entries.begin(), entries.end(),
@@ -172,7 +172,7 @@ QString Catalogue::WalkFolder(const QString& folder, TreeItem* parent, RecordLis
             const QString scanned =
                 WalkFolder(e.path, item, records, folderRecords, layoutFolders, depth + 1);
             BuildFolderRecord(scanned, *folderRecords);
-            tree_.setKindMask(item, scannedMask_);
+            tree_.setKindMask(item, scannedMask_ >= 0 ? scannedMask_ : kindMaskOfFolder(scanned));
         }
     }
     // A folder without main-camera recording names holds no listable recording.

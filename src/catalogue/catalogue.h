@@ -122,7 +122,8 @@ private:
     bool videoFirst_ = false;
     bool enginesReady_ = true;
     int rowCounter_ = 0;
-    int scannedMask_ = 0;    // kind mask of the listable recordings of the folder last walked
+    int scannedMask_ = 0;    // kind mask of the listable recordings of the folder last walked;
+                             // -1 when the walk did not work it out
     int groupWalkMask_ = 0;  // the same for the last group walk
     mutable bool memoActive_ = false;
     mutable std::unordered_map<QString, bool> containerMemo_;
