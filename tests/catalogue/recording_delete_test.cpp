@@ -230,6 +230,38 @@ TEST_F(DeleteTest, OnAFatCardTheDeletedFormsAreHidden)
     EXPECT_FALSE(IsHidden(sub));
 }
 
+// Without an explicit root the card is probed at the mount point that holds the movie (a small
+// tmpfs stands in for the card's filesystem); skipped where mounting is not allowed.
+TEST_F(DeleteTest, CardIsProbedAtTheMountPointOfTheMovie)
+{
+    const QString mountPoint = dir.path() + "/sd";
+    QDir().mkpath(mountPoint);
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", mountPoint}) != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    struct Unmount {
+        QString path;
+        ~Unmount() { QProcess::execute("umount", {path}); }
+    } unmount{mountPoint};
+
+    makeCard(mountPoint, 1);
+    const QString movie = mountPoint + "/Video/" + kStem + "M.MOV";
+    writeFile(movie);
+    writeFile(mountPoint + "/_VData/" + kStem + "D.ADA");
+    EXPECT_EQ(DriveRootOf(movie), mountPoint);
+    DeleteReport report;
+    ASSERT_TRUE(DeleteRecording(movie, QString(), &report)) << report.error.toStdString();
+    EXPECT_EQ(report.method, DeleteMethod::Rename);
+    EXPECT_TRUE(exists(mountPoint + "/Video/" + kStem + "M.DMY"));
+    EXPECT_TRUE(exists(mountPoint + "/_VData/" + kStem + "D.TDA"));
+
+    // A folder below the card's root is not a card root of its own, but it is on the card.
+    const QString deeper = mountPoint + "/copies/" + kStem + "M.MOV";
+    writeFile(deeper);
+    ASSERT_TRUE(DeleteRecording(deeper, QString(), &report));
+    EXPECT_EQ(report.method, DeleteMethod::Rename);
+    EXPECT_TRUE(exists(mountPoint + "/copies/" + kStem + "M.DMY"));
+}
+
 // A rename that fails after every check passed (the data folder made immutable) undoes the
 // movie's rename.
 TEST_F(DeleteTest, FailedTelemetryRenameRollsTheMovieBack)
