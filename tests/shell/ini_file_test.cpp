@@ -280,6 +280,13 @@ TEST(IniFileOnDisk, WritesKeepPermissionsAndEveryOtherByte)
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 
+    // A symbolic link keeps pointing to the file it names.
+    const QString link = dir.filePath("link.ini");
+    ASSERT_TRUE(QFile::link(path, link));
+    ASSERT_TRUE(IniFile(link).write("DISPLAY", "VOLUME", "7"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(IniFile(path).read("DISPLAY", "VOLUME"), "7");
+
     // A file of binary garbage takes the new section at its end and keeps the garbage.
     QByteArray garbage;
     for (int i = 0; i < 2000; ++i)

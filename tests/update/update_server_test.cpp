@@ -420,6 +420,26 @@ TEST_F(UpdateServer, HostComesFromTheConfigurationFile)
     EXPECT_TRUE(connection.updateText().contains(text(TXT_VIEWER_SOFTWARE)));
 }
 
+TEST_F(UpdateServer, TheEnvironmentsProxyIsUsed)
+{
+    // The test server plays the proxy: it is asked for the absolute URL of a host that does
+    // not exist.
+    route("http://update.invalid/0_recorder/viewer/zeradir_viewer.csv",
+          {{"body", "Rovazizarad,3.0.0,http://v.example/\n"}});
+    const QByteArray saved = qgetenv("http_proxy");
+    qputenv("http_proxy", base_.toLatin1());
+    const test::RunResult r =
+        test::runRavir({"update-check", "--base-url", "http://update.invalid", "--timeout-ms",
+                        "1000", "--total-timeout-ms", "3000"});
+    if (saved.isEmpty())
+        qunsetenv("http_proxy");
+    else
+        qputenv("http_proxy", saved);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains("3.0.0")) << r.err.toStdString();
+    EXPECT_TRUE(requested().contains("http://update.invalid/0_recorder/viewer/zeradir_viewer.csv"));
+}
+
 TEST_F(UpdateServer, CommandLinePrintsTheTextOrNothing)
 {
     serve("ZU590-MVS,x,1.3.0,http://r.example/fw\n", kViewerSame, "231015");
