@@ -271,8 +271,8 @@ bool DeleteRecording(const QString& path, const QString& probeRoot, DeleteReport
     if (report) {
         report->method = report->moved.empty() ? DeleteMethod::None : DeleteMethod::Trash;
         if (!ok)
-            report->error =
-                QStringLiteral("cannot move to the trash: %1").arg(failed.join(QStringLiteral(", ")));
+            report->error = QStringLiteral("cannot move to the trash: %1")
+                                .arg(failed.join(QStringLiteral(", ")));
     }
     return ok;
 }

@@ -95,9 +95,10 @@ TEST(CsvRows, ShortRowsAndTheRtcColumn)
               CsvShortRow(kContinuous));
 
     // The ninth column from the mark byte.
-    EXPECT_TRUE(CsvRow(kContinuous, fhd30(1800, 0), 0, true).endsWith(",0MB," + text(TXT_ABSENT) + "\r\n"));
     EXPECT_TRUE(
-        CsvRow(kContinuous, fhd30(1800, 1), 0, true).endsWith(",0MB," + text(TXT_PRESENT) + "\r\n"));
+        CsvRow(kContinuous, fhd30(1800, 0), 0, true).endsWith(",0MB," + text(TXT_ABSENT) + "\r\n"));
+    EXPECT_TRUE(CsvRow(kContinuous, fhd30(1800, 1), 0, true)
+                    .endsWith(",0MB," + text(TXT_PRESENT) + "\r\n"));
     EXPECT_TRUE(CsvRow(kContinuous, fhd30(1800, 2), 0, true).endsWith(",0MB,-\r\n"));
     EXPECT_TRUE(CsvRow(kContinuous, fhd30(1800, 1), 0, false).endsWith(",0MB\r\n"));
 
@@ -221,7 +222,8 @@ TEST_F(CsvExportTest, Cp932FileDecodesBackToTheRows)
     // No stray line breaks: every LF follows a CR.
     EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n"));
     // Only the CSV is left in the folder (no temporary file).
-    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"Dv_20250102_093015.csv"});
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"Dv_20250102_093015.csv"});
 }
 
 TEST_F(CsvExportTest, Utf8FileDecodesBackToTheSameText)
@@ -312,7 +314,8 @@ TEST_F(CsvExportTest, WriteFailureLeavesTheOldFileAlone)
     }
     QStringList many;
     for (int i = 0; i < 3000; ++i)
-        many << QStringLiteral("/nowhere/A___-250102-093015-%1M.MOV").arg(123 + i, 6, 10, QChar('0'));
+        many << QStringLiteral("/nowhere/A___-250102-093015-%1M.MOV")
+                    .arg(123 + i, 6, 10, QChar('0'));
     options.folder = small;
     options.facts = [](const QString&) { return std::optional<CsvMovieFacts>(fhd30()); };
     options.confirmOverwrite = [](const QString&) { return true; };
@@ -322,7 +325,8 @@ TEST_F(CsvExportTest, WriteFailureLeavesTheOldFileAlone)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "the old list\r\n");
-    EXPECT_EQ(QDir(small).entryList(QDir::Files | QDir::Hidden), QStringList{"Dv_20250102_093015.csv"});
+    EXPECT_EQ(QDir(small).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"Dv_20250102_093015.csv"});
 }
 
 }  // namespace
