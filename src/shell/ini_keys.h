@@ -45,9 +45,9 @@ inline constexpr IniKey kUpdateHost{"UPDATE", "HOST", IniValueType::Url, nullptr
 
 // Every key above, in this order.
 inline constexpr std::array<IniKey, 15> kAllKeys{
-    kInfoCheck, kAspect,       kVolume,    kThumbnail,    kScaleX,
-    kScaleY,    kHw,           kSourceSelect, kSourceSd,  kSourceFolder,
-    kSourceFile, kCsvFolder,   kConnectFolder, kSnapshotFolder, kUpdateHost};
+    kInfoCheck,  kAspect,     kVolume,        kThumbnail,      kScaleX,
+    kScaleY,     kHw,         kSourceSelect,  kSourceSd,       kSourceFolder,
+    kSourceFile, kCsvFolder,  kConnectFolder, kSnapshotFolder, kUpdateHost};
 
 // Values of SOURCE/SELECT.
 inline constexpr char kSelectSd[] = "SD";
