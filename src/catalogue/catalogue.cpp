@@ -191,6 +191,7 @@ void Catalogue::GroupWalk(const QString& scanFolder, TreeItem* parent, RecordLis
     GroupState state;
     int mask = 0;
     groupWalkMask_ = 0;
+    bool inTarget = false;
     TreeItem* lastGroup = nullptr;
     const auto closeGroup = [&]() {
         if (layoutFolders && lastGroup) {
@@ -219,8 +220,14 @@ void Catalogue::GroupWalk(const QString& scanFolder, TreeItem* parent, RecordLis
                 mask |= KindMaskOf(e.path);
         } else {
             state.currentName = group;
-            if (group == targetGroup)
+            if (group == targetGroup) {
+                inTarget = true;
                 BuildRecordingRecord(e.path, records);
+            } else if (inTarget) {
+                // Group numbers only grow within a date, so a group once left never comes
+                // back: the rest of the folder cannot add to the target.
+                break;
+            }
         }
     }
     if (insertItems)
