@@ -19,6 +19,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -159,6 +160,15 @@ void BM_FindTypeF(benchmark::State& state)
         return;
     }
     const std::string command = "find '" + card.toStdString() + "' -type f > /dev/null";
+    // The CPU time of the find processes (user + system), which a loaded machine does not
+    // stretch the way it stretches wall time.
+    const auto childCpu = [] {
+        rusage u {};
+        ::getrusage(RUSAGE_CHILDREN, &u);
+        return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+               + static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
+    const double cpuBefore = childCpu();
     for (auto _ : state) {
         if (cold) {
             state.PauseTiming();
@@ -170,6 +180,8 @@ void BM_FindTypeF(benchmark::State& state)
             return;
         }
     }
+    state.counters["find_cpu_ms"] =
+        (childCpu() - cpuBefore) * 1e3 / static_cast<double>(state.iterations());
 }
 
 void Args(benchmark::internal::Benchmark* b)
@@ -190,13 +202,19 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& r : runs) {
-            if (r.iterations > 0 && r.run_type == Run::RT_Iteration)
-                nsPerIteration[r.benchmark_name()] =
-                    r.real_accumulated_time * 1e9 / static_cast<double>(r.iterations);
+            if (r.iterations > 0 && r.run_type == Run::RT_Iteration) {
+                const double n = static_cast<double>(r.iterations);
+                nsPerIteration[r.benchmark_name()] = r.real_accumulated_time * 1e9 / n;
+                const auto findCpu = r.counters.find("find_cpu_ms");
+                cpuNsPerIteration[r.benchmark_name()] = findCpu != r.counters.end()
+                                                            ? findCpu->second.value * 1e6
+                                                            : r.cpu_accumulated_time * 1e9 / n;
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> nsPerIteration;
+    std::map<std::string, double> cpuNsPerIteration;  // user + system time
 };
 
 }  // namespace
@@ -207,19 +225,23 @@ int main(int argc, char** argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& t = reporter.nsPerIteration;
+    const auto& cpu = reporter.cpuNsPerIteration;
     std::printf("\nratios against find CARD -type f (same card, same cache state):\n");
     for (const char* layout : {"0", "1"}) {
         for (const char* cold : {"0", "1"}) {
             const std::string suffix = std::string("/layout:") + layout + "/cold:" + cold
                                        + "/min_time:1.000/real_time";
             const auto peer = t.find("BM_FindTypeF" + suffix);
-            if (peer == t.end() || peer->second <= 0)
+            const auto peerCpu = cpu.find("BM_FindTypeF" + suffix);
+            if (peer == t.end() || peer->second <= 0 || peerCpu == cpu.end() || peerCpu->second <= 0)
                 continue;
             for (const char* name : {"BM_OpenSourceDrive", "BM_CollectAllRecordings"}) {
                 const auto it = t.find(name + suffix);
-                if (it != t.end())
-                    std::printf("%-26s layout %s %-5s = %6.1f x find\n", name, layout,
-                                *cold == '1' ? "cold" : "warm", it->second / peer->second);
+                const auto itCpu = cpu.find(name + suffix);
+                if (it != t.end() && itCpu != cpu.end())
+                    std::printf("%-24s layout %s %-4s: wall %6.1f x find, cpu %6.1f x find\n",
+                                name, layout, *cold == '1' ? "cold" : "warm",
+                                it->second / peer->second, itCpu->second / peerCpu->second);
             }
         }
     }
