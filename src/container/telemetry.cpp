@@ -52,10 +52,12 @@ bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // A number field read like atof on a zero-terminated copy: leading white space, an optional
 // sign, digits, an optional decimal point and more digits; the first other byte ends it. The
-// fields are at most ten bytes, so the digits form an exact integer and one division by a power
-// of ten gives the correctly rounded value.
+// fields are at most ten bytes, so the digits form an exact integer and one division by an exact
+// power of ten gives the correctly rounded value, as strtod would.
 double NumberField(const uint8_t* f, size_t len)
 {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6,
+                                         1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
     size_t i = 0;
     while (i < len && IsCSpace(f[i]))
         ++i;
@@ -64,21 +66,22 @@ double NumberField(const uint8_t* f, size_t len)
         negative = f[i] == '-';
         ++i;
     }
-    double mantissa = 0.0;
-    double scale = 1.0;
+    uint64_t mantissa = 0;
+    size_t decimals = 0;
     bool point = false;
-    for (; i < len && f[i] != 0; ++i) {
+    for (; i < len; ++i) {
         if (IsDigit(f[i])) {
-            mantissa = mantissa * 10.0 + (f[i] - '0');
-            if (point)
-                scale *= 10.0;
+            mantissa = mantissa * 10 + (f[i] - '0');
+            decimals += point ? 1 : 0;
         } else if (f[i] == '.' && !point) {
             point = true;
         } else {
-            break;
+            break;  // also the zero that ends the copied field
         }
     }
-    const double v = mantissa / scale;
+    // The fields are at most ten bytes long, so decimals stays inside the table.
+    const double v =
+        static_cast<double>(mantissa) / kPowers[std::min(decimals, std::size(kPowers) - 1)];
     return negative ? -v : v;
 }
 
@@ -181,8 +184,10 @@ void DecodeHeader(Bytes h, bool timeLapse, TelemetryHeader& hdr, float& interval
     hdr.trigger = hdr.mark;
 }
 
-// Converts the local calendar time of a record, with a small cache: ten records a second share
-// one date and time, and mktime is the costly part of a record.
+// Converts the local calendar time of a record. mktime and localtime_r are the costly part of a
+// record, and ten records a second share one date and time, so both are done once per minute:
+// zone offsets and their changes fall on whole minutes, so within one minute a time moves by
+// whole seconds on both sides.
 class TimeDecoder {
 public:
     void decode(const uint8_t* rec, GpsSample& s)
@@ -190,53 +195,79 @@ public:
         int fields[6];
         for (int i = 0; i < 6; ++i)
             fields[i] = IntField(rec + 31 + 2 * i, 2);
-        if (!haveSeconds_ || std::memcmp(fields, fields_, sizeof fields) != 0) {
-            std::memcpy(fields_, fields, sizeof fields);
-            haveSeconds_ = true;
-            struct tm t {};
-            t.tm_year = 100 + fields[0];
-            t.tm_mon = fields[1] - 1;
-            t.tm_mday = fields[2];
-            t.tm_hour = fields[3];
-            t.tm_min = fields[4];
-            t.tm_sec = fields[5];
-            // The recorder writes wall-clock time: let the platform decide whether daylight
-            // saving applies, so that the time reads back as written in every zone.
-            t.tm_isdst = -1;
-            const time_t secs = std::mktime(&t);
-            converted_ = secs != static_cast<time_t>(-1);
-            seconds_ = converted_ ? static_cast<int64_t>(secs) : 0;
+        int64_t secs = 0;
+        bool converted = false;
+        if (fields[5] >= 0 && fields[5] <= 59) {
+            if (!haveMinute_ || std::memcmp(fields, minuteFields_, 5 * sizeof(int)) != 0) {
+                std::memcpy(minuteFields_, fields, 5 * sizeof(int));
+                haveMinute_ = true;
+                minuteConverted_ = Convert(fields, 0, minuteSeconds_);
+            }
+            converted = minuteConverted_;
+            secs = converted ? minuteSeconds_ + fields[5] : 0;
+        } else {
+            converted = Convert(fields, fields[5], secs);  // seconds that roll over
         }
-        int64_t secs = seconds_;
-        if (converted_ && rec[44] != '*')
+        if (converted && rec[44] != '*')
             secs += IntField(rec + 44, 3);
         s.utcSeconds = secs;
-        if (!haveLocal_ || secs != localFor_) {
+
+        const int second = static_cast<int>(((secs % 60) + 60) % 60);
+        const int64_t minute = secs - second;
+        if (!haveLocal_ || minute != localMinute_) {
             haveLocal_ = true;
-            localFor_ = secs;
-            local_ = TelemetryTime{};
-            const time_t tt = static_cast<time_t>(secs);
-            struct tm lt {};
-            if (localtime_r(&tt, &lt) != nullptr) {
-                local_.year = static_cast<int16_t>(lt.tm_year + 1900);
-                local_.month = static_cast<int16_t>(lt.tm_mon + 1);
-                local_.dayOfWeek = static_cast<int16_t>(lt.tm_wday);
-                local_.day = static_cast<int16_t>(lt.tm_mday);
-                local_.hour = static_cast<int16_t>(lt.tm_hour);
-                local_.minute = static_cast<int16_t>(lt.tm_min);
-                local_.second = static_cast<int16_t>(lt.tm_sec);
-            }
+            localMinute_ = minute;
+            local_ = LocalTimeOf(minute);
         }
-        s.localTime = local_;
+        if (local_.year != 0 && local_.second + second <= 59) {
+            s.localTime = local_;
+            s.localTime.second = static_cast<int16_t>(local_.second + second);
+        } else {
+            s.localTime = LocalTimeOf(secs);  // an offset with seconds in it: no shortcut
+        }
     }
 
 private:
-    int fields_[6] = {};
-    bool haveSeconds_ = false;
-    bool converted_ = false;
-    int64_t seconds_ = 0;
+    static TelemetryTime LocalTimeOf(int64_t secs)
+    {
+        TelemetryTime local;
+        const time_t tt = static_cast<time_t>(secs);
+        struct tm lt {};
+        if (localtime_r(&tt, &lt) != nullptr) {
+            local.year = static_cast<int16_t>(lt.tm_year + 1900);
+            local.month = static_cast<int16_t>(lt.tm_mon + 1);
+            local.dayOfWeek = static_cast<int16_t>(lt.tm_wday);
+            local.day = static_cast<int16_t>(lt.tm_mday);
+            local.hour = static_cast<int16_t>(lt.tm_hour);
+            local.minute = static_cast<int16_t>(lt.tm_min);
+            local.second = static_cast<int16_t>(lt.tm_sec);
+        }
+        return local;
+    }
+
+    static bool Convert(const int* fields, int seconds, int64_t& out)
+    {
+        struct tm t {};
+        t.tm_year = 100 + fields[0];
+        t.tm_mon = fields[1] - 1;
+        t.tm_mday = fields[2];
+        t.tm_hour = fields[3];
+        t.tm_min = fields[4];
+        t.tm_sec = seconds;
+        // The recorder writes wall-clock time: let the platform decide whether daylight saving
+        // applies, so that the time reads back as written in every zone.
+        t.tm_isdst = -1;
+        const time_t secs = std::mktime(&t);
+        out = secs == static_cast<time_t>(-1) ? 0 : static_cast<int64_t>(secs);
+        return secs != static_cast<time_t>(-1);
+    }
+
+    int minuteFields_[5] = {};
+    bool haveMinute_ = false;
+    bool minuteConverted_ = false;
+    int64_t minuteSeconds_ = 0;
     bool haveLocal_ = false;
-    int64_t localFor_ = 0;
+    int64_t localMinute_ = 0;
     TelemetryTime local_;
 };
 

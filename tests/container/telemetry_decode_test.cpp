@@ -172,6 +172,62 @@ TEST_F(TelemetryDecode, LocalTimeReadsBackAsWrittenUnderDaylightSaving)
     EXPECT_EQ(g.utcSeconds, static_cast<int64_t>(timegm(&utc)));
 }
 
+// Record times equal what the calendar functions give for each record on its own, across
+// daylight-saving changes, rolled-over fields and added seconds.
+TEST_F(TelemetryDecode, TimesMatchTheCalendarFunctions)
+{
+    ScopedTimeZone zone("America/New_York");
+    const struct {
+        const char* dateTime;
+        const char* add;
+    } cases[] = {
+        {"250309015958", "000"}, {"250309015959", "001"}, {"250309020000", "000"},  // gap
+        {"250309023030", "*  "}, {"250309030000", "000"}, {"251102013000", "000"},  // repeat
+        {"251102015959", "002"}, {"250314093099", "000"}, {"251301000000", "000"},  // roll over
+        {"250230120000", "999"}, {"250314093059", "  7"}, {"250314093100", "-10"},
+        {"991231235959", "001"}, {"000101000000", "000"}, {"250314093100", "000"},
+    };
+    BlockSpec b;
+    for (const auto& c : cases) {
+        RecordSpec r;
+        r.dateTime = c.dateTime;
+        r.addSeconds = c.add;
+        b.records.push_back(r);
+    }
+    TelemetryReader reader;
+    ASSERT_TRUE(DecodeTelemetryBytes(BlockBytes(b), false, reader));
+    ASSERT_EQ(reader.gps.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const std::string d = cases[i].dateTime;
+        struct tm t {};
+        t.tm_year = 100 + std::stoi(d.substr(0, 2));
+        t.tm_mon = std::stoi(d.substr(2, 2)) - 1;
+        t.tm_mday = std::stoi(d.substr(4, 2));
+        t.tm_hour = std::stoi(d.substr(6, 2));
+        t.tm_min = std::stoi(d.substr(8, 2));
+        t.tm_sec = std::stoi(d.substr(10, 2));
+        t.tm_isdst = -1;
+        int64_t secs = static_cast<int64_t>(std::mktime(&t));
+        if (cases[i].add[0] != '*')
+            secs += std::atoi(cases[i].add);
+        EXPECT_EQ(reader.gps[i].utcSeconds, secs) << d;
+        const time_t tt = static_cast<time_t>(secs);
+        struct tm lt {};
+        ASSERT_NE(localtime_r(&tt, &lt), nullptr);
+        const TelemetryTime& l = reader.gps[i].localTime;
+        EXPECT_EQ(l.year, lt.tm_year + 1900) << d;
+        EXPECT_EQ(l.month, lt.tm_mon + 1) << d;
+        EXPECT_EQ(l.day, lt.tm_mday) << d;
+        EXPECT_EQ(l.dayOfWeek, lt.tm_wday) << d;
+        EXPECT_EQ(l.hour, lt.tm_hour) << d;
+        EXPECT_EQ(l.minute, lt.tm_min) << d;
+        EXPECT_EQ(l.second, lt.tm_sec) << d;
+    }
+    // Month 13 rolls over into January of the next year.
+    EXPECT_EQ(reader.gps[8].localTime.year, 2026);
+    EXPECT_EQ(reader.gps[8].localTime.month, 1);
+}
+
 TEST_F(TelemetryDecode, MarkerAndAxisCodes)
 {
     struct Case {
