@@ -58,7 +58,14 @@ public:
         return true;
     }
 
-    QImage grab() { return fbo_ ? (makeCurrent(), fbo_->toImage()) : QImage(); }
+    // The frame as drawn: mpv wrote its top row first, which toImage() takes for the bottom.
+    QImage grab()
+    {
+        if (!fbo_)
+            return QImage();
+        makeCurrent();
+        return fbo_->toImage().mirrored(false, true);
+    }
 
 protected:
     void initializeGL() override

@@ -261,3 +261,35 @@ TEST(PreviewPlayer, FailsOnADamagedMovie)
     EXPECT_EQ(preview.flags(), 0u);
     EXPECT_TRUE(preview.Open(smallMovie("pb_30fps_3s", 30, 3)));
 }
+
+// With a display that offers OpenGL (e.g. under xvfb-run with QT_QPA_PLATFORM=xcb) the
+// presenter draws through mpv's OpenGL renderer; elsewhere the test is skipped.
+TEST(OpenGLPresenter, ShowsTheSoughtFrame)
+{
+    playbackApp();
+    VideoPresenter presenter(nullptr, VideoPresenter::Backend::OpenGL);
+    presenter.resize(640, 480);
+    presenter.show();
+    Player player;
+    PlayerOptions o;
+    o.audioOutput = "null";
+    if (!player.InitPlayer(0, &presenter, QString(), o))
+        GTEST_SKIP() << "no OpenGL on this platform";
+    ASSERT_TRUE(presenter.usesOpenGL());
+    ASSERT_EQ(player.OpenMovie(smallMovie("pb_30fps_3s", 30, 3)), kOpened);
+    EXPECT_EQ(player.state().destination, (IntRect{0, 0, 640, 481}));
+    player.SeekFrame(52);
+    QImage image;
+    EXPECT_TRUE(waitUntil([&] {
+        return presenter.GetCurrentImage(image) == PresenterStatus::Ok &&
+               framePatternOf(image) == 52;
+    }, 3000));
+    spin(100);
+    const QImage shown = presenter.grab().toImage();
+    EXPECT_EQ(framePatternOf(shown.copy(0, 0, 640, 480)), 52);
+    ASSERT_TRUE(player.SetRotate180(true));
+    spin(100);
+    EXPECT_EQ(framePatternOf(presenter.grab().toImage().copy(0, 0, 640, 480).mirrored(true, true)),
+              52);
+    player.ShutdownPlayer();
+}
