@@ -157,11 +157,7 @@ QString Catalogue::WalkFolder(const QString& folder, TreeItem* parent, RecordLis
         return scan;
     }
     videoFirst_ = layoutFolders;
-    const bool videoFirst = videoFirst_;
-    std::sort(entries.begin(), entries.end(),
-              [videoFirst](const RecordingRecord& a, const RecordingRecord& b) {
-                  return NameLess(a, b, videoFirst);
-              });
+    SortByNameOrder(entries, videoFirst_);
     for (const RecordingRecord& e : entries) {
         if (!e.isFolderEntry())
             continue;
@@ -407,11 +403,7 @@ const RecordList& Catalogue::CollectAllRecordings()
 void Catalogue::ReadRecorderInfo(const QString& root)
 {
     RecordList folders = folderRecords_;
-    const bool videoFirst = videoFirst_;
-    const auto less = [videoFirst](const RecordingRecord& a, const RecordingRecord& b) {
-        return NameLess(a, b, videoFirst);
-    };
-    std::sort(folders.begin(), folders.end(), less);
+    SortByNameOrder(folders, videoFirst_);
     const FolderKindRow* rows = kFolderKindTable[CurrentLayoutIndex()];
     // The newest movie (highest file number) of the first movie folder that holds one that can
     // be opened. Only that one record matters, so the candidates are ordered by number first

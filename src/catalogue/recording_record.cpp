@@ -131,30 +131,70 @@ bool NameLess(const RecordingRecord& a, const RecordingRecord& b, bool videoFirs
     return na.compare(nb) < 0;
 }
 
+namespace {
+
+// Sorts records[begin, end) by a comparator over their file names, with every name found once
+// instead of at every comparison.
+template <typename Less>
+void sortByFileName(RecordList& records, size_t begin, size_t end, Less less)
+{
+    struct Keyed {
+        QStringView name;
+        size_t index;
+    };
+    std::vector<Keyed> keys;
+    keys.reserve(end - begin);
+    for (size_t i = begin; i < end; ++i)
+        keys.push_back({nameOf(records[i].path), i});
+    std::sort(keys.begin(), keys.end(),
+              [&less](const Keyed& a, const Keyed& b) { return less(a.name, b.name); });
+    RecordList sorted;
+    sorted.reserve(keys.size());
+    for (const Keyed& k : keys)
+        sorted.push_back(std::move(records[k.index]));
+    std::move(sorted.begin(), sorted.end(), records.begin() + static_cast<std::ptrdiff_t>(begin));
+}
+
+bool nameLess(QStringView a, QStringView b, bool videoFirst)
+{
+    if (videoFirst && IsLayout1MovieFolder(a.toString()) && IsLayout1MovieFolder(b.toString()))
+        return b.compare(a) < 0;
+    return a.compare(b) < 0;
+}
+
+// By the six characters of the file number, as text; equal numbers by the whole name so that
+// the order does not depend on the file system's.
+bool numberLess(QStringView a, QStringView b)
+{
+    const int byNumber = a.mid(19, 6).compare(b.mid(19, 6));
+    return byNumber != 0 ? byNumber < 0 : a.compare(b) < 0;
+}
+
+}  // namespace
+
 void SortByName(RecordList& records, bool videoFirst)
 {
     const auto folderEnd = std::stable_partition(records.begin(), records.end(),
         [](const RecordingRecord& r) { return r.isFolderEntry(); });
-    const auto less = [videoFirst](const RecordingRecord& a, const RecordingRecord& b) {
-        return NameLess(a, b, videoFirst);
-    };
-    std::sort(records.begin(), folderEnd, less);
-    std::sort(folderEnd, records.end(), less);
+    const auto split = static_cast<size_t>(folderEnd - records.begin());
+    const auto less = [videoFirst](QStringView a, QStringView b) { return nameLess(a, b, videoFirst); };
+    sortByFileName(records, 0, split, less);
+    sortByFileName(records, split, records.size(), less);
 }
 
 void SortByNumber(RecordList& records)
 {
     const auto recordingEnd = std::stable_partition(records.begin(), records.end(),
         [](const RecordingRecord& r) { return IsRecordingName(r.path); });
-    // By the six characters of the file number, as text; equal numbers by the whole name so
-    // that the order does not depend on the file system's.
-    const auto less = [](const RecordingRecord& a, const RecordingRecord& b) {
-        const QStringView na = nameOf(a.path), nb = nameOf(b.path);
-        const int byNumber = na.mid(19, 6).compare(nb.mid(19, 6));
-        return byNumber != 0 ? byNumber < 0 : na.compare(nb) < 0;
-    };
-    std::sort(records.begin(), recordingEnd, less);
-    std::sort(recordingEnd, records.end(), less);
+    const auto split = static_cast<size_t>(recordingEnd - records.begin());
+    sortByFileName(records, 0, split, numberLess);
+    sortByFileName(records, split, records.size(), numberLess);
+}
+
+void SortByNameOrder(RecordList& records, bool videoFirst)
+{
+    const auto less = [videoFirst](QStringView a, QStringView b) { return nameLess(a, b, videoFirst); };
+    sortByFileName(records, 0, records.size(), less);
 }
 
 bool PassesKindFilter(const QString& path, const KindFilter& filter)

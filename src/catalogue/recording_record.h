@@ -71,6 +71,8 @@ void BuildFolderRecord(const QString& path, RecordList& records);
 
 // Name order: by file name (ordinal UTF-16); with videoFirst, "Video" precedes "Parking".
 bool NameLess(const RecordingRecord& a, const RecordingRecord& b, bool videoFirst);
+// All records in name order (folders and files mixed).
+void SortByNameOrder(RecordList& records, bool videoFirst);
 // Folder entries first, then the others, each in name order.
 void SortByName(RecordList& records, bool videoFirst);
 // Records with recording names first, then the others, each by the file-number text.
