@@ -397,26 +397,41 @@ bool compatible(const TrackTables& a, const TrackTables& b, std::vector<uint32_t
     return true;
 }
 
-// Moves the end of the track's media time to `end` by changing its last sample's duration
-// (audio of each recording then starts with the recording's video).
+// Moves the end of the track's media time to `end` (audio of each recording then starts with
+// the recording's video): a gap stretches the last sample; an overrun (encoder padding) is
+// taken from the last samples, none shorter than one tick, at most 16 of them.
 void alignEnd(TrackTables& t, uint64_t end)
 {
     if (t.stts.empty() || end == t.mediaDuration)
         return;
-    Entry2& last = t.stts.back();
-    const int64_t change = static_cast<int64_t>(end) - static_cast<int64_t>(t.mediaDuration);
-    const int64_t newDelta = std::clamp<int64_t>(int64_t{last.second} + change, 1,
-                                                 std::numeric_limits<uint32_t>::max());
-    const int64_t applied = newDelta - last.second;
-    if (applied == 0)
-        return;
-    if (last.first > 1) {
-        --last.first;
-        t.stts.emplace_back(1, static_cast<uint32_t>(newDelta));
+    int64_t change = static_cast<int64_t>(end) - static_cast<int64_t>(t.mediaDuration);
+    std::vector<uint32_t> tail;  // deltas of the trailing samples taken out of the runs
+    auto takeLast = [&] {
+        Entry2& last = t.stts.back();
+        tail.insert(tail.begin(), last.second);
+        if (--last.first == 0)
+            t.stts.pop_back();
+    };
+    if (change > 0) {
+        takeLast();
+        const int64_t grown = std::min<int64_t>(int64_t{tail.back()} + change, std::numeric_limits<uint32_t>::max());
+        change -= grown - tail.back();
+        tail.back() = static_cast<uint32_t>(grown);
     } else {
-        last.second = static_cast<uint32_t>(newDelta);
+        for (int k = 0; k < 16 && change < 0 && !t.stts.empty(); ++k) {
+            takeLast();
+            const int64_t shrunk = std::max<int64_t>(1, int64_t{tail.front()} + change);
+            change += tail.front() - shrunk;
+            tail.front() = static_cast<uint32_t>(shrunk);
+        }
     }
-    t.mediaDuration = static_cast<uint64_t>(static_cast<int64_t>(t.mediaDuration) + applied);
+    for (uint32_t delta : tail) {
+        if (!t.stts.empty() && t.stts.back().second == delta)
+            ++t.stts.back().first;
+        else
+            t.stts.emplace_back(1, delta);
+    }
+    t.mediaDuration = static_cast<uint64_t>(static_cast<int64_t>(end) - change);
 }
 
 void append(TrackTables& t, const TrackTables& u, const std::vector<uint32_t>& entryMap)

@@ -584,10 +584,31 @@ TEST_F(MovieJoin, MergesEverySampleTable)
     EXPECT_EQ(ReadMvhdTimes(*find(root, "mdhd"))->duration, 90000u);
     // The first recording's audio is 25 ms short: its last sample is stretched so that the
     // second recording's audio starts with its video.
-    EXPECT_EQ(words(find(root, "stts", 1), 4), (std::vector<uint32_t>{2, 39, 400, 21, 400}));
+    EXPECT_EQ(words(find(root, "stts", 1), 4), (std::vector<uint32_t>{1, 60, 400}));
     EXPECT_EQ(ReadMvhdTimes(*find(root, "mdhd", 1))->duration, 24000u);
     EXPECT_EQ(ReadTkhdDuration(*find(root, "tkhd")).value(), 3000u);
     EXPECT_EQ(ReadMvhdTimes(*find(root, "mvhd"))->duration, 3000u);
+}
+
+TEST_F(MovieJoin, AudioOverrunIsTakenFromTheLastSamples)
+{
+    // The second recording's audio runs 1200 ticks (three samples) past its video.
+    const QString a = dir.filePath("a.MOV"), b = dir.filePath("b.MOV"), c = dir.filePath("c.MOV");
+    ASSERT_TRUE(writeFile(a, syntheticMovie(60, 40, false)));
+    ASSERT_TRUE(writeFile(b, syntheticMovie(30, 23, false)));
+    ASSERT_TRUE(writeFile(c, syntheticMovie(30, 20, false)));
+    JoinSession join;
+    ASSERT_TRUE(StartJoin(join, a));
+    ASSERT_TRUE(AddToJoin(join, b));
+    ASSERT_TRUE(AddToJoin(join, c));
+    ASSERT_GT(PrepareJoinedTree(join), 0u);
+    const BoxNode& root = join.accumulator->root;
+    // 40 + 23 + 20 samples; the third recording's audio starts at 3 s (24000 ticks).
+    EXPECT_EQ(words(find(root, "stts", 1), 4),
+              (std::vector<uint32_t>{5, 39, 400, 20, 400, 1, 397, 3, 1, 20, 400}));
+    EXPECT_EQ(ReadMvhdTimes(*find(root, "mdhd", 1))->duration, 32000u);
+    EXPECT_EQ(ReadMvhdTimes(*find(root, "mdhd"))->duration, 120000u);
+    EXPECT_EQ(ReadTkhdDuration(*find(root, "tkhd", 1)).value(), 4000u);
 }
 
 TEST_F(MovieJoin, SwitchesToSixtyFourBitOffsetsPastFourGiB)
