@@ -554,6 +554,8 @@ bool Player::SaveCurrentFrame(const QString& path)
     return writer.write(image.convertToFormat(QImage::Format_RGB888));
 }
 
+VideoPresenter* Player::presenter() const { return presenter_.data(); }
+
 double Player::engineVolume() const
 {
     return mpv_ ? mpv_->getDouble("volume").value_or(-1.0) : -1.0;

@@ -8,6 +8,7 @@
 #include "playback/placement.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <mutex>
 
@@ -114,7 +115,7 @@ public:
     double engineVolume() const;   // mpv volume 0..100
     double engineSpeed() const;
     long long droppedFrames() const;  // decoder and output drops
-    VideoPresenter* presenter() const { return presenter_; }
+    VideoPresenter* presenter() const;
     MpvHandle* handle() const { return mpv_; }
 
 Q_SIGNALS:
@@ -135,7 +136,7 @@ private:
     int slot_ = 0;
     Player* main_ = nullptr;
     MpvHandle* mpv_ = nullptr;
-    VideoPresenter* presenter_ = nullptr;
+    QPointer<VideoPresenter> presenter_;  // may be destroyed before the player
     // Event bookkeeping of the current load.
     long long entryId_ = -1;
     bool entryStarted_ = false;

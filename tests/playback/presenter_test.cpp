@@ -293,3 +293,18 @@ TEST(OpenGLPresenter, ShowsTheSoughtFrame)
               52);
     player.ShutdownPlayer();
 }
+
+TEST_F(PresenterTest, PlayerOutlivesItsPresenter)
+{
+    player_.SeekFrame(8);
+    presenter_.reset();
+    EXPECT_EQ(player_.presenter(), nullptr);
+    // Placement and overlay calls have nothing to draw on but do not fail the player.
+    EXPECT_TRUE(player_.SetVideoRect(0, 0, 0, 0, 1.0f, true));
+    EXPECT_TRUE(player_.DrawOverlayText(QStringLiteral("x")));
+    player_.Repaint();
+    player_.SeekFrame(9);
+    EXPECT_EQ(player_.GetCurrentFrame(), 9);
+    player_.CloseMovie();
+    EXPECT_EQ(player_.state().playState, kNoMovie);
+}
