@@ -1051,6 +1051,11 @@ void JoinTelemetry(TelemetryHolder& accumulator, const TelemetryHolder& added)
 {
     if (added.recordCount <= 0)
         return;
+    if (&accumulator == &added) {
+        const TelemetryHolder copy = added;
+        JoinTelemetry(accumulator, copy);
+        return;
+    }
     accumulator.records.insert(accumulator.records.end(), added.records.begin(), added.records.end());
     const auto last = added.records.end() - kTelemetryRecordBytes;
     for (int copy = 0; copy < 2; ++copy)

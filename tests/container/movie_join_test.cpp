@@ -319,6 +319,17 @@ TEST_F(MovieJoin, SubCameraAndMoovFirstInputs)
     EXPECT_TRUE(decodesCleanly(request.outputPath, &err)) << err.constData();
     EXPECT_EQ(frameNumberAt(request.outputPath, 59, 160, 120), 59);
     EXPECT_EQ(frameNumberAt(request.outputPath, 60, 160, 120), 60);
+    // The same through the command line, which will not replace a file without --force.
+    const QString cli = dir.filePath("cli-joined.MOV");
+    RunResult r = runRavir({"join", cli, subs[0], subs[1]});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(probeStreams(cli).frames, 120);
+    r = runRavir({"join", cli, subs[0], subs[1]});
+    EXPECT_NE(r.exitCode, 0);
+    r = runRavir({"join", cli, subs[0], dir.filePath("missing.MOV")});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(runRavir({"join", cli, "--force", subs[1], subs[0]}).exitCode == 0);
+    EXPECT_EQ(frameNumberAt(cli, 0, 160, 120), 60);
 
     // Plain ffmpeg MP4 files, the first with moov after mdat, the others moov first (their media
     // data starts at other offsets), 25 fps.
