@@ -7,6 +7,7 @@
 #include "playback_fixture.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
 #include <atomic>
@@ -162,6 +163,35 @@ TEST_F(PlayerTest, ExactSeeksShowThatFrame)
     // The still is at the native size.
     ASSERT_TRUE(player_.SaveCurrentFrame(out("size.jpg")));
     EXPECT_EQ(QImage(out("size.jpg")).size(), QSize(320, 240));
+}
+
+// Frame-exact also with B-frames (reordered, with an edit list) and with a 1001-based rate.
+TEST_F(PlayerTest, ExactSeeksWithBFramesAndNtscRate)
+{
+    const QString plain = smallMovie("pb_30fps_3s", 30, 3);
+    const QString bframes = out("bframes.mov");
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-y", "-loglevel", "error", "-i", plain, "-c:v", "libx264", "-preset",
+                            "veryfast", "-bf", "3", "-g", "24", "-c:a", "copy", bframes});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000));
+    ASSERT_EQ(ffmpeg.exitCode(), 0);
+    ASSERT_EQ(player_.OpenMovie(bframes), kOpened);
+    EXPECT_EQ(player_.GetFrameCount(), 90);
+    for (int frame : {0, 1, 23, 24, 25, 47, 48, 70, 89, 3}) {
+        player_.SeekFrame(frame);
+        EXPECT_EQ(player_.GetCurrentFrame(), frame);
+        EXPECT_EQ(stillOf(player_, "b.jpg"), frame) << "frame " << frame;
+    }
+
+    ASSERT_EQ(player_.OpenMovie(smallMovie("pb_2997fps_4s", 30000.0 / 1001.0, 4)), kOpened);
+    EXPECT_NEAR(player_.GetFrameMs(), 1001.0 / 30.0, 0.001);
+    const int last = static_cast<int>(player_.GetFrameCount()) - 1;
+    EXPECT_EQ(last, 119);
+    for (int frame : {0, 29, 30, 31, 60, 100, last}) {
+        player_.SeekFrame(frame);
+        EXPECT_EQ(player_.GetCurrentFrame(), frame);
+        EXPECT_EQ(stillOf(player_, "n.jpg"), frame) << "frame " << frame;
+    }
 }
 
 TEST_F(PlayerTest, CurrentFrameFollowsPlayback)
