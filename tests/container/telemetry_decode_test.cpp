@@ -622,16 +622,5 @@ TEST_F(TelemetryDecode, SampleCardBlocks)
     EXPECT_EQ(reader.gps[125].localTime.second, 22);
 }
 
-TEST_F(TelemetryDecode, GraphRangeCodes)
-{
-    EXPECT_EQ(GraphRangeCode(0.0), 0);
-    EXPECT_EQ(GraphRangeCode(0.499), 0);
-    EXPECT_EQ(GraphRangeCode(0.5), 1);
-    EXPECT_EQ(GraphRangeCode(1.0), 2);
-    EXPECT_EQ(GraphRangeCode(1.49), 2);
-    EXPECT_EQ(GraphRangeCode(1.5), 3);
-    EXPECT_EQ(GraphRangeCode(3.5), 3);
-}
-
 }  // namespace
 }  // namespace ravir
