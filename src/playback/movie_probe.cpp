@@ -61,14 +61,19 @@ std::optional<MovieTiming> ProbeMovieTiming(const QString& path)
     const std::optional<double> boxFrameMs = ProbeFrameDurationMs(path);
     const std::optional<double> boxDurationMs = ProbeMovieDurationMs(path);
     const std::optional<AvFacts> av = ProbeWithLibav(path);
-    if (boxFrameMs && *boxFrameMs > 0 && std::isfinite(*boxFrameMs)) {
+    // The direct probe reads the first track; when that is not the video track (sound stored
+    // first) its sample duration is no frame duration, and the video stream's rate is used.
+    const bool boxIsVideo = !av || std::fabs(av->frameMs - boxFrameMs.value_or(0.0)) <=
+                                       0.01 * av->frameMs;
+    if (boxFrameMs && *boxFrameMs > 0 && std::isfinite(*boxFrameMs) && boxIsVideo) {
         t.frameMs = *boxFrameMs;
         t.fromBoxes = true;
         t.durationMs = boxDurationMs.value_or(0.0);
         t.tooShort = boxDurationMs && IsTooShortToPlay(*boxDurationMs, *boxFrameMs);
     } else if (av) {
         t.frameMs = av->frameMs;
-        t.durationMs = av->durationMs;
+        t.durationMs = boxDurationMs.value_or(av->durationMs);
+        t.tooShort = boxFrameMs && boxDurationMs && IsTooShortToPlay(*boxDurationMs, t.frameMs);
     } else {
         return std::nullopt;
     }

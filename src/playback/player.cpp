@@ -118,7 +118,7 @@ void Player::ShutdownPlayer()
 bool Player::IsMp4File(const QString& path)
 {
     std::lock_guard lock(state_.telemetry.movieData1);
-    return ravir::IsMp4File(path);
+    return state_.initialised && ravir::IsMp4File(path);
 }
 
 void Player::handleEvent(const mpv_event& e)

@@ -6,6 +6,7 @@
 #include "playback/video_presenter.h"
 #include "playback_fixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -133,6 +134,15 @@ TEST_F(PlayerTest, RefusesWhatIsNotAPlayableMovie)
         player_.SeekFrame(60);
         EXPECT_GE(player_.GetCurrentFrame(), 0);
     }
+    // Sound only: no picture to show.
+    const QString soundOnly = out("sound.mov");
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-y", "-loglevel", "error", "-i", movie, "-map", "0:a", "-c", "copy",
+                            soundOnly});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000));
+    ASSERT_TRUE(player_.IsMp4File(soundOnly));
+    EXPECT_EQ(player_.OpenMovie(soundOnly), kOpenFailed);
+
     // And it still plays a good movie afterwards.
     ASSERT_EQ(player_.OpenMovie(movie), kOpened);
     player_.SeekFrame(10);
@@ -192,6 +202,48 @@ TEST_F(PlayerTest, ExactSeeksWithBFramesAndNtscRate)
         EXPECT_EQ(player_.GetCurrentFrame(), frame);
         EXPECT_EQ(stillOf(player_, "n.jpg"), frame) << "frame " << frame;
     }
+}
+
+// The sound track stored before the video track: the frame duration is still the video's.
+TEST_F(PlayerTest, SoundStoredBeforeVideo)
+{
+    const QString movie = out("sound_first.mov");
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-y", "-loglevel", "error", "-i", smallMovie("pb_15fps_4s", 15, 4, 15),
+                            "-map", "0:a", "-map", "0:v", "-c", "copy", movie});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000));
+    ASSERT_EQ(ffmpeg.exitCode(), 0);
+    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    EXPECT_NEAR(player_.GetFrameMs(), 1000.0 / 15.0, 0.01);
+    EXPECT_EQ(player_.GetFrameCount(), 60);
+    player_.SeekFrame(33);
+    EXPECT_EQ(stillOf(player_, "sf.jpg"), 33);
+}
+
+TEST_F(PlayerTest, ReleasesEverythingItOpens)
+{
+    auto openFiles = [] { return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(); };
+    const QString movie = smallMovie("pb_30fps_3s", 30, 3);
+    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    player_.CloseMovie();
+    const auto before = openFiles();
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+        player_.SeekFrame(i * 10);
+        player_.CloseMovie();
+    }
+    EXPECT_LE(openFiles(), before + 2);
+
+    // Not initialised: nothing is a movie, nothing opens.
+    Player idle;
+    EXPECT_FALSE(idle.IsMp4File(movie));
+    EXPECT_EQ(idle.OpenMovie(movie), kOpenFailed);
+    EXPECT_FALSE(idle.SetRate(2));
+    EXPECT_EQ(idle.GetCurrentFrame(), -1);
+    idle.SeekFrame(3);
+    idle.Play();
+    EXPECT_EQ(idle.state().playState, kNoMovie);
+    EXPECT_FALSE(idle.SaveCurrentFrame(out("idle.jpg")));
 }
 
 TEST_F(PlayerTest, CurrentFrameFollowsPlayback)
