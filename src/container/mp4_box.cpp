@@ -19,7 +19,7 @@ std::atomic<int64_t> g_nodeTotal{0};
 constexpr int kMaxDepth = 48;                  // deeper nesting is kept as opaque data
 constexpr int64_t kMaxNodes = 4'000'000;       // a damaged file must not exhaust memory
 constexpr uint64_t kProbeWindow = 1ull << 20;  // window handed to probe callbacks
-constexpr uint64_t kScanWindow = 0x2000000;    // pattern-scan window (32 MiB)
+constexpr uint64_t kScanWindow = 256ull << 10;  // pattern-scan read window
 
 bool plausibleTypeChar(uint8_t c) { return (c >= 0x20 && c <= 0x7E) || c == 0xA9; }
 
@@ -390,6 +390,21 @@ bool IsMp4File(const QString& path)
 
 // ---- Direct probes --------------------------------------------------------------------------
 
+namespace {
+// Copies up to kProbeWindow bytes at offset (never past the end of the file) for a callback.
+std::vector<uint8_t> probeBytes(const MappedFile& file, uint64_t offset, uint64_t limit)
+{
+    std::vector<uint8_t> bytes;
+    if (offset >= file.size())
+        return bytes;
+    const uint64_t n = std::min<uint64_t>({kProbeWindow, limit, file.size() - offset});
+    bytes.resize(static_cast<size_t>(n));
+    if (n > 0 && !file.read(offset, bytes.data(), bytes.size()))
+        bytes.clear();
+    return bytes;
+}
+}  // namespace
+
 ScanResult FindAndCall(const MappedFile& file, const char* pattern, const BoxCallback& callback,
                        std::atomic<bool>* cancel)
 {
@@ -398,23 +413,22 @@ ScanResult FindAndCall(const MappedFile& file, const char* pattern, const BoxCal
     const uint64_t size = file.size();
     if (patternLength == 0 || !file.isOpen())
         return ScanResult::Failed;
-    // Windows start at multiples of 32 MiB and overlap the next one, so that a match (or an
-    // "mdat" test) that starts in a window lies wholly inside it.
-    const uint64_t overlap = std::max<uint64_t>(4, patternLength);
+    // The file is read in windows that overlap the next one, so that a match (or an "mdat"
+    // test) that starts in a window lies wholly inside it. Reads rather than a mapping: a file
+    // that shrinks or a card pulled during the scan gives a read error, not a fault.
+    const size_t overlap = std::max<size_t>(4, patternLength);
+    std::vector<uint8_t> window(kScanWindow + overlap);
     uint64_t pos = 0;
     while (pos < size) {
         if (cancel && cancel->exchange(false))
             return ScanResult::Failed;
-        const uint64_t windowStart = pos - pos % kScanWindow;
-        MappedFile::Window window = file.map(windowStart, kScanWindow + overlap);
-        if (!window.valid())
+        const auto length = static_cast<size_t>(std::min<uint64_t>(window.size(), size - pos));
+        if (!file.read(pos, window.data(), length))
             return ScanResult::Failed;
         const uint8_t* base = window.data();
-        const size_t length = window.size();
         const size_t stepEnd = std::min<size_t>(length, kScanWindow);  // starts tested here
-        const size_t from = static_cast<size_t>(pos - windowStart);
         auto find = [&](const char* needle, size_t needleLength, size_t until) {
-            const void* hit = ::memmem(base + from, until - from, needle, needleLength);
+            const void* hit = ::memmem(base, until, needle, needleLength);
             const size_t at = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - base) : SIZE_MAX;
             return at < stepEnd ? at : SIZE_MAX;
         };
@@ -422,15 +436,14 @@ ScanResult FindAndCall(const MappedFile& file, const char* pattern, const BoxCal
         const size_t mdatAt = find("mdat", 4, length);
         const size_t matchUntil =
             mdatAt == SIZE_MAX ? length : std::min(length, mdatAt + patternLength - 1);
-        const size_t matchAt = matchUntil > from ? find(pattern, patternLength, matchUntil) : SIZE_MAX;
+        const size_t matchAt = find(pattern, patternLength, matchUntil);
         if (matchAt == SIZE_MAX && mdatAt == SIZE_MAX) {
-            pos = windowStart + stepEnd;
+            pos += stepEnd;
             continue;
         }
         if (mdatAt < matchAt) {
             // Skip the media data by the size of its box.
-            const uint64_t typeAt = windowStart + mdatAt;
-            window.reset();
+            const uint64_t typeAt = pos + mdatAt;
             if (typeAt < 4) {
                 pos = typeAt + 1;
                 continue;
@@ -457,11 +470,9 @@ ScanResult FindAndCall(const MappedFile& file, const char* pattern, const BoxCal
             pos = boxStart + boxSize;
             continue;
         }
-        const uint64_t payloadAt = windowStart + matchAt + patternLength;
-        window.reset();
-        MappedFile::Window payload = file.map(payloadAt, kProbeWindow);
+        const std::vector<uint8_t> payload = probeBytes(file, pos + matchAt + patternLength, kProbeWindow);
         if (callback)
-            callback(payload.data(), payload.size());
+            callback(payload.empty() ? nullptr : payload.data(), payload.size());
         return ScanResult::Called;
     }
     return ScanResult::NotFound;
@@ -499,12 +510,9 @@ ScanResult WalkPathAndCall(const MappedFile& file, const BoxCallback& callback,
             return ScanResult::Failed;
         if (std::memcmp(head + 4, kBoxTypeTable[expected], 4) == 0) {
             if (expected == kBoxTypePathLength - 1) {
-                const uint64_t inFile = size - std::min(size, pos + headerSize);
-                const uint64_t available =
-                    std::min<uint64_t>({kProbeWindow, boxSize - headerSize, inFile});
-                MappedFile::Window w = file.map(pos + headerSize, available);
+                const std::vector<uint8_t> payload = probeBytes(file, pos + headerSize, boxSize - headerSize);
                 if (callback)
-                    callback(w.data(), w.size());
+                    callback(payload.empty() ? nullptr : payload.data(), payload.size());
                 return ScanResult::Called;
             }
             pos += headerSize;
