@@ -108,13 +108,16 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& r : runs) {
-            if (r.iterations > 0 && r.run_type == Run::RT_Iteration)
-                nsPerIteration[r.benchmark_name()] =
-                    r.real_accumulated_time * 1e9 / static_cast<double>(r.iterations);
+            if (r.iterations > 0 && r.run_type == Run::RT_Iteration) {
+                const auto n = static_cast<double>(r.iterations);
+                wallNs[r.benchmark_name()] = r.real_accumulated_time * 1e9 / n;
+                cpuNs[r.benchmark_name()] = r.cpu_accumulated_time * 1e9 / n;
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
-    std::map<std::string, double> nsPerIteration;
+    std::map<std::string, double> wallNs;  // per iteration
+    std::map<std::string, double> cpuNs;
 };
 
 }  // namespace
@@ -128,14 +131,14 @@ int main(int argc, char** argv)
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto& t = reporter.nsPerIteration;
     auto ratio = [&](const char* a, const char* b) {
-        const auto ia = t.find(a);
-        const auto ib = t.find(b);
-        if (ia != t.end() && ib != t.end() && ib->second > 0)
-            std::printf("%-24s / %-24s = %8.1f\n", a, b, ia->second / ib->second);
+        const auto& w = reporter.wallNs;
+        const auto& c = reporter.cpuNs;
+        if (w.count(a) && w.count(b) && w.at(b) > 0 && c.at(b) > 0)
+            std::printf("%-22s / %-22s = %7.1f wall, %7.1f cpu\n", a, b, w.at(a) / w.at(b),
+                        c.at(a) / c.at(b));
     };
-    std::printf("\nratios (time per file):\n");
+    std::printf("\nratios of the time per file:\n");
     ratio("BM_LoadTelemetryFile", "BM_CopyInMemory");
     ratio("BM_DecodeInMemory", "BM_CopyInMemory");
     ratio("BM_LoadTelemetryFile", "BM_ReadFileIntoMemory");
