@@ -25,6 +25,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <map>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <random>
@@ -38,6 +39,9 @@ namespace {
 using namespace ravir;
 
 QString g_self;
+// Figures kept for the ratios printed at the end: "<side> x<code>" -> cpu seconds, peak MB.
+std::map<QString, std::pair<double, double>> g_play;
+std::map<QString, std::pair<double, double>> g_seek;  // side -> median, p95 (ms)
 
 QString dataDir()
 {
@@ -165,6 +169,8 @@ void BM_TwoCameras_ravir(benchmark::State& state)
         double presented = 0, dropped = 0;
         statsOf(r.out, presented, dropped);
         report(state, r, presented, dropped);
+        if (!presenter)
+            g_play[QString("ravir x%1").arg(code)] = {r.cpuSeconds, r.peakMb};
     }
 }
 
@@ -203,6 +209,7 @@ void BM_TwoCameras_mpv(benchmark::State& state)
         double presented = 0, dropped = 0;
         statsOf(r.out, presented, dropped);
         report(state, r, presented, dropped);
+        g_play[QString("mpv x%1").arg(code)] = {r.cpuSeconds, r.peakMb};
     }
 }
 
@@ -264,9 +271,10 @@ std::vector<int> seekFrames()
     return frames;
 }
 
-void latencyCounters(benchmark::State& state, std::vector<double> ms)
+void latencyCounters(benchmark::State& state, std::vector<double> ms, const QString& side)
 {
     std::sort(ms.begin(), ms.end());
+    g_seek[side] = {ms[ms.size() / 2], ms[static_cast<size_t>(ms.size() * 0.95)]};
     state.counters["median_ms"] = ms[ms.size() / 2];
     state.counters["p95_ms"] = ms[static_cast<size_t>(ms.size() * 0.95)];
     state.counters["max_ms"] = ms.back();
@@ -292,7 +300,7 @@ void BM_ExactSeek_ravir(benchmark::State& state)
             ms.push_back(t.nsecsElapsed() / 1e6);
             wrong += player.GetCurrentFrame() == frame ? 0 : 1;
         }
-        latencyCounters(state, ms);
+        latencyCounters(state, ms, "ravir");
         state.counters["wrong_frames"] = wrong;
     }
 }
@@ -353,7 +361,7 @@ void BM_ExactSeek_mpv(benchmark::State& state)
             ms.push_back(t.nsecsElapsed() / 1e6);
         }
         if (!ms.empty())
-            latencyCounters(state, ms);
+            latencyCounters(state, ms, "mpv");
     }
     s.write("{\"command\":[\"quit\"]}\n");
     s.flush();
@@ -381,5 +389,17 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    for (int code : {1, 2, 4}) {
+        const auto a = g_play.find(QString("ravir x%1").arg(code));
+        const auto b = g_play.find(QString("mpv x%1").arg(code));
+        if (a != g_play.end() && b != g_play.end() && b->second.first > 0 && b->second.second > 0)
+            std::printf("two cameras x%s: ravir/mpv CPU %.2f, peak memory %.2f\n",
+                        qPrintable(QString::number(SpeedForRateCode(code))),
+                        a->second.first / b->second.first, a->second.second / b->second.second);
+    }
+    if (g_seek.count("ravir") && g_seek.count("mpv") && g_seek["mpv"].first > 0)
+        std::printf("exact seek: ravir/mpv median %.2f, p95 %.2f\n",
+                    g_seek["ravir"].first / g_seek["mpv"].first,
+                    g_seek["ravir"].second / g_seek["mpv"].second);
     return 0;
 }
