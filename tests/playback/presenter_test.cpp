@@ -270,9 +270,11 @@ TEST(PreviewPlayer, FailsOnADamagedMovie)
 TEST(OpenGLPresenter, ShowsTheSoughtFrame)
 {
     playbackApp();
-    VideoPresenter presenter(nullptr, VideoPresenter::Backend::OpenGL);
+    // The players are set up before the window is shown.
+    QWidget window;
+    window.resize(640, 480);
+    VideoPresenter presenter(&window, VideoPresenter::Backend::OpenGL);
     presenter.resize(640, 480);
-    presenter.show();
     Player player;
     PlayerOptions o;
     o.audioOutput = "null";
@@ -280,6 +282,7 @@ TEST(OpenGLPresenter, ShowsTheSoughtFrame)
         GTEST_SKIP() << "no OpenGL on this platform";
     ASSERT_TRUE(presenter.usesOpenGL());
     ASSERT_EQ(player.OpenMovie(smallMovie("pb_30fps_3s", 30, 3)), kOpened);
+    window.show();
     EXPECT_EQ(player.state().destination, (IntRect{0, 0, 640, 481}));
     player.SeekFrame(52);
     QImage image;
