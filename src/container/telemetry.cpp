@@ -149,14 +149,29 @@ void DecodeHeaderFields(Bytes h, int64_t off, bool timeLapse, TelemetryHeader& h
 }
 
 // The mark byte for records ending at recordsEnd (relative to H), with the place after a full
-// block as the fallback; 0 when neither place holds the end magic inside the bytes.
+// block as the fallback; 0 when neither place holds the end magic. probe(place, out) copies the
+// eight bytes at place (mark, spare, end magic) and fails when they are not all there.
+template <class Probe>
+uint8_t MarkByteWith(int64_t recordsEnd, Probe probe)
+{
+    uint8_t b[8];
+    auto endMagicAt = [&](int64_t place) {
+        return place >= 0 && probe(place, b) &&
+               std::memcmp(b + 2, kTelemetryEndMagic, kTelemetryMagicSize) == 0;
+    };
+    if (endMagicAt(recordsEnd) || endMagicAt(kFullBlockEnd))
+        return b[0];
+    return 0;
+}
+
 uint8_t MarkByte(Bytes h, int64_t recordsEnd)
 {
-    if (recordsEnd >= 0 && h.startsWith(recordsEnd + 2, kTelemetryEndMagic))
-        return h.at(recordsEnd);
-    if (h.startsWith(kFullBlockEnd + 2, kTelemetryEndMagic))
-        return h.at(kFullBlockEnd);
-    return 0;
+    return MarkByteWith(recordsEnd, [&](int64_t place, uint8_t* out) {
+        if (!h.has(place, 8))
+            return false;
+        std::memcpy(out, h.p + place, 8);
+        return true;
+    });
 }
 
 uint16_t RecordCount(Bytes h)
@@ -164,8 +179,17 @@ uint16_t RecordCount(Bytes h)
     return static_cast<uint16_t>(h.at(kCountOffset) << 8 | h.at(kCountOffset + 1));
 }
 
-// Header decode, chained headers included, then the mark byte.
-void DecodeHeader(Bytes h, bool timeLapse, TelemetryHeader& hdr, float& intervalMs)
+// Where the counted records end (relative to H); -1 without a count.
+int64_t HeaderRecordsEnd(Bytes h)
+{
+    const uint16_t count = RecordCount(h);
+    return count == kTelemetryNoCount ? -1
+                                      : kRecordsOffset + int64_t{count} * kTelemetryRecordSize;
+}
+
+// Header decode, chained headers included (the later replace the earlier). False when the bytes
+// end before it is clear whether another header follows.
+bool DecodeHeaderChain(Bytes h, bool timeLapse, TelemetryHeader& hdr, float& intervalMs)
 {
     int64_t off = 0;
     for (;;) {
@@ -175,12 +199,15 @@ void DecodeHeader(Bytes h, bool timeLapse, TelemetryHeader& hdr, float& interval
             next >= 'A' && next <= 'Z' && h.has(off + 34, 1))
             off += 34;
         else
-            break;
+            return h.has(off + 35, 0);
     }
-    const uint16_t count = RecordCount(h);
-    const int64_t end =
-        count == kTelemetryNoCount ? -1 : kRecordsOffset + int64_t{count} * kTelemetryRecordSize;
-    hdr.mark = MarkByte(h, end);
+}
+
+// Header decode with the mark byte, all from bytes in memory.
+void DecodeHeader(Bytes h, bool timeLapse, TelemetryHeader& hdr, float& intervalMs)
+{
+    DecodeHeaderChain(h, timeLapse, hdr, intervalMs);
+    hdr.mark = MarkByte(h, HeaderRecordsEnd(h));
     hdr.trigger = hdr.mark;
 }
 
@@ -421,6 +448,17 @@ Locate FindMagicInFile(const MappedFile& f, const char* magic, std::atomic<int>*
     return Locate::NotFound;
 }
 
+// The block window at the magic, read into memory: a file that is cut short or vanishes while it
+// is read (a card pulled out) then fails the read instead of faulting a mapped page.
+bool ReadBlockWindow(const MappedFile& f, uint64_t at, std::vector<uint8_t>& out)
+{
+    if (at >= f.size())
+        return false;
+    const auto len = static_cast<size_t>(std::min<uint64_t>(kBlockWindow, f.size() - at));
+    out.resize(len);
+    return f.read(at, out.data(), len);
+}
+
 bool StartsWithMagic(const MappedFile& f)
 {
     char head[kTelemetryMagicSize];
@@ -550,12 +588,27 @@ bool ReadTelemetryHeader(const QString& telemetryPath, TelemetryHeader& header)
     uint64_t at = 0;
     if (FindMagicInFile(f, kTelemetryMagic, nullptr, at) != Locate::Found)
         return false;
-    const MappedFile::Window w = f.map(at, kBlockWindow);
-    if (!w.valid())
+    // Only the header and the two places of the mark byte are read, not the whole block: the
+    // catalogue reads the header of every recording of a card.
+    const uint64_t window = std::min<uint64_t>(kBlockWindow, f.size() - at);
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(64 * 1024, window)));
+    if (!f.read(at, head.data(), head.size()))
         return false;
+    const bool timeLapse = IsTimeLapseTelemetryName(telemetryPath);
     float interval = kTelemetryIntervalMs;
-    DecodeHeader(AfterMagic(w.data(), w.size()), IsTimeLapseTelemetryName(telemetryPath), header,
-                 interval);
+    Bytes h = AfterMagic(head.data(), head.size());
+    if (!DecodeHeaderChain(h, timeLapse, header, interval) && head.size() < window) {
+        if (!ReadBlockWindow(f, at, head))  // a long chain of headers
+            return false;
+        h = AfterMagic(head.data(), head.size());
+        DecodeHeaderChain(h, timeLapse, header, interval);
+    }
+    const auto inWindow = static_cast<int64_t>(window) - kTelemetryMagicSize;
+    header.mark = MarkByteWith(HeaderRecordsEnd(h), [&](int64_t place, uint8_t* out) {
+        return place + 8 <= inWindow &&
+               f.read(at + kTelemetryMagicSize + static_cast<uint64_t>(place), out, 8);
+    });
+    header.trigger = header.mark;
     return true;
 }
 
@@ -584,9 +637,10 @@ bool LoadTelemetryFile(TelemetryReader& reader, const QString& telemetryPath)
         uint64_t at = 0;
         const Locate found = FindMagicInFile(f, kTelemetryMagic, &reader.cancel, at);
         if (found == Locate::Found) {
-            const MappedFile::Window w = f.map(at, kBlockWindow);
-            ok = w.valid() && DecodeBlock(AfterMagic(w.data(), w.size()),
-                                          IsTimeLapseTelemetryName(telemetryPath), reader);
+            std::vector<uint8_t> block;
+            ok = ReadBlockWindow(f, at, block) &&
+                 DecodeBlock(AfterMagic(block.data(), block.size()),
+                             IsTimeLapseTelemetryName(telemetryPath), reader);
         } else {
             ok = found == Locate::NotFound;
         }
@@ -610,12 +664,12 @@ bool DecodeGpsOnly(const QString& telemetryPath, std::vector<GpsSample>& out)
     const Locate found = FindMagicInFile(f, kTelemetryMagic, nullptr, at);
     if (found != Locate::Found)
         return found == Locate::NotFound;
-    const MappedFile::Window w = f.map(at, kBlockWindow);
-    if (!w.valid())
+    std::vector<uint8_t> block;
+    if (!ReadBlockWindow(f, at, block))
         return false;
     const float interval = IsTimeLapseTelemetryName(telemetryPath) ? kTelemetryTimeLapseIntervalMs
                                                                    : kTelemetryIntervalMs;
-    DecodeRecords(AfterMagic(w.data(), w.size()), interval, out, nullptr, nullptr);
+    DecodeRecords(AfterMagic(block.data(), block.size()), interval, out, nullptr, nullptr);
     return true;
 }
 

@@ -344,6 +344,26 @@ TEST_F(TelemetryDecode, KindLetterAndChainedHeaders)
     EXPECT_EQ(h.kind, 'M');
     EXPECT_FLOAT_EQ(h.thresholdX, 0.3f);
 
+    // A long chain (beyond the first 64 KiB that the header reader looks at) is followed to its
+    // end by the file reader too.
+    QByteArray longChain("QVXDAT");
+    for (int k = 0; k < 2100; ++k) {
+        test::HeaderSpec spec;
+        spec.thresholdX = k == 2099 ? "0900" : "0100";
+        QByteArray one = test::HeaderBytes(spec);
+        one += test::CountBytes(1);
+        one += "..@QVA";
+        longChain += one;
+    }
+    longChain.chop(4);
+    longChain += "xxxx";
+    const QString longPath = write(longChain, "A___-250314-093000-000019D.ADA");
+    ASSERT_TRUE(ReadTelemetryHeader(longPath, h));
+    EXPECT_FLOAT_EQ(h.thresholdX, 0.9f);
+    TelemetryHeader fromBytes;
+    ASSERT_TRUE(ReadTelemetryHeaderBytes(longChain, false, fromBytes));
+    EXPECT_FLOAT_EQ(fromBytes.thresholdX, 0.9f);
+
     // A chain marker at the very end of the bytes must not lead the decoder outside them.
     QByteArray tail = BlockBytes(plain).left(6 + 34);
     tail.replace(6 + 30, 4, "@QVA");
