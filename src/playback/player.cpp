@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
+#include <QSaveFile>
 #include <QTimer>
 #include <algorithm>
 #include <cstdint>
@@ -549,9 +550,17 @@ bool Player::SaveCurrentFrame(const QString& path)
     mpv_free_node_contents(&result);
     if (image.isNull())
         return false;
-    QImageWriter writer(path, "jpeg");
+    // Written beside the target and renamed at the end: no half file on failure.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QImageWriter writer(&file, "jpeg");
     writer.setQuality(92);
-    return writer.write(image.convertToFormat(QImage::Format_RGB888));
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB888))) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 VideoPresenter* Player::presenter() const { return presenter_.data(); }
