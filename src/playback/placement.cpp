@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ravir {
 
@@ -117,6 +118,28 @@ double SpeedForRateCode(int code)
     default:
         return 1.0;
     }
+}
+
+float FastestRate(bool thinning, int refreshHz, int frameRateNum, int frameRateDen, bool reverse)
+{
+    float bound = std::numeric_limits<float>::max();
+    if (!thinning && refreshHz > 0 && frameRateNum > 0 && frameRateDen > 0) {
+        // MulDiv: the product in 64 bits, rounded to the nearest.
+        const long long product = static_cast<long long>(refreshHz) * frameRateDen;
+        bound = static_cast<float>((product + frameRateNum / 2) / frameRateNum);
+    }
+    return reverse ? -bound : bound;
+}
+
+bool IsRateSupported(bool thinning, float rate, int refreshHz, int frameRateNum, int frameRateDen,
+                     float* nearest)
+{
+    const float bound = FastestRate(thinning, refreshHz, frameRateNum, frameRateDen, false);
+    if (std::fabs(rate) <= bound)
+        return true;
+    if (nearest)
+        *nearest = rate < 0 ? -bound : bound;
+    return false;
 }
 
 long long FrameAtPosition(double seconds, double frameMs)

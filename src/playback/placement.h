@@ -69,6 +69,14 @@ IntRect MapToDest(const NormRect& part, const IntRect& dest);
 int MapRateCode(int requested, int previous, bool canPlayBackwards);
 double SpeedForRateCode(int code);
 
+// The presenter's rate support: the fastest rate is unbounded (the largest float) with thinning
+// or when the frame rate or the display's refresh rate is unknown (0), else refresh x den / num
+// (integer arithmetic, rounded), negated for reverse play. A rate is supported when its size
+// does not exceed that bound; otherwise *nearest gets the bound with the rate's sign.
+float FastestRate(bool thinning, int refreshHz, int frameRateNum, int frameRateDen, bool reverse);
+bool IsRateSupported(bool thinning, float rate, int refreshHz, int frameRateNum, int frameRateDen,
+                     float* nearest);
+
 // The frame shown at a playback position: the nearest frame start, so that a position that
 // lies a rounding error before a frame's start still names that frame.
 long long FrameAtPosition(double seconds, double frameMs);

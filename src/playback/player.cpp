@@ -222,6 +222,8 @@ int Player::OpenMovie(const QString& path)
     applyVolume();
     if (presenter_) {
         presenter_->setNativeSize(QSize(state_.nativeWidth, state_.nativeHeight));
+        // The frame rate as a fraction in microseconds per frame: 30 fps is 1000000/33333.
+        presenter_->setFrameRate(1000000, static_cast<int>(frameMsExact_ * 1000.0 + 0.5));
         presenter_->setRotate180(state_.rotate180 != 0);
         applyPlacement(false);
     }
@@ -252,6 +254,7 @@ void Player::CloseMovie()
     if (presenter_) {
         presenter_->clearOverlay();
         presenter_->setNativeSize(QSize());
+        presenter_->setFrameRate(0, 0);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QOpenGLWidget>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScreen>
 #include <algorithm>
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -331,6 +332,36 @@ PresenterStatus VideoPresenter::GetCurrentImage(QImage& image) const
         return PresenterStatus::ShutDown;
     image = glView_ ? glView_->grab() : frame_.copy();
     return image.isNull() ? PresenterStatus::InvalidArgument : PresenterStatus::Ok;
+}
+
+int VideoPresenter::refreshHz() const
+{
+    const QScreen* s = screen();
+    return s ? static_cast<int>(s->refreshRate() + 0.5) : 0;
+}
+
+PresenterStatus VideoPresenter::GetFastestRate(bool reverse, bool thinning, float& rate) const
+{
+    if (!handle_)
+        return PresenterStatus::ShutDown;
+    rate = FastestRate(thinning, refreshHz(), frameRateNum_, frameRateDen_, reverse);
+    return PresenterStatus::Ok;
+}
+
+PresenterStatus VideoPresenter::IsRateSupported(bool thinning, float rate, float* nearest) const
+{
+    if (!handle_)
+        return PresenterStatus::ShutDown;
+    return ravir::IsRateSupported(thinning, rate, refreshHz(), frameRateNum_, frameRateDen_,
+                                  nearest)
+               ? PresenterStatus::Ok
+               : PresenterStatus::UnsupportedRate;
+}
+
+void VideoPresenter::setFrameRate(int numerator, int denominator)
+{
+    frameRateNum_ = numerator;
+    frameRateDen_ = denominator;
 }
 
 void VideoPresenter::setNativeSize(const QSize& size)

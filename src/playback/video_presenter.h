@@ -20,7 +20,7 @@ namespace ravir {
 class MpvHandle;
 class GlVideoView;
 
-enum class PresenterStatus { Ok, InvalidArgument, ShutDown };
+enum class PresenterStatus { Ok, InvalidArgument, ShutDown, UnsupportedRate };
 
 class VideoPresenter : public QWidget {
     Q_OBJECT
@@ -43,7 +43,13 @@ public:
     // The last frame drawn, at the size it was rendered (at most the native size).
     PresenterStatus GetCurrentImage(QImage& image) const;
 
+    // Rate support against the display's refresh rate (see FastestRate).
+    PresenterStatus GetFastestRate(bool reverse, bool thinning, float& rate) const;
+    PresenterStatus IsRateSupported(bool thinning, float rate, float* nearest) const;
+
     void setNativeSize(const QSize& size);
+    // Frame rate of the open movie as a fraction (0/0 when unknown).
+    void setFrameRate(int numerator, int denominator);
     void setRotate180(bool on);
     bool rotate180() const { return rotate180_; }
     // The overlay bitmap and where it goes on the picture; black pixels are transparent.
@@ -63,6 +69,7 @@ protected:
 
 private:
     friend class GlVideoView;
+    int refreshHz() const;
     static void onMpvUpdate(void* self);
     void renderSoftware();
     QSize renderSize() const;
@@ -76,6 +83,8 @@ private:
     std::atomic<bool> renderQueued_{false};
     QImage frame_;
     QSize native_;
+    int frameRateNum_ = 0;
+    int frameRateDen_ = 0;
     NormRect source_;
     IntRect dest_;
     bool destSet_ = false;

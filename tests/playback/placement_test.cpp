@@ -3,6 +3,7 @@
 #include "playback/placement.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace ravir;
 
@@ -159,4 +160,26 @@ TEST(Frames, TooShortRuleKeepsFifteenFramesPerSecond)
     EXPECT_FALSE(IsTooShortToPlay(2000.0, static_cast<float>(1000.0 / 15.0)));
     EXPECT_FALSE(IsTooShortToPlay(2001.0, 1000.0 / 30.0));
     EXPECT_TRUE(IsTooShortToPlay(2000.0, 1000.0 / 14.0));
+}
+
+TEST(Rates, PresenterRateSupportFollowsTheRefreshRate)
+{
+    // 60 Hz display, 30 frames per second: up to x2 without thinning.
+    EXPECT_FLOAT_EQ(FastestRate(false, 60, 30, 1, false), 2.0f);
+    EXPECT_FLOAT_EQ(FastestRate(false, 60, 30, 1, true), -2.0f);
+    EXPECT_FLOAT_EQ(FastestRate(false, 60, 30000, 1001, false), 2.0f);
+    EXPECT_FLOAT_EQ(FastestRate(false, 144, 15, 1, false), 10.0f);
+    // Thinning, or an unknown rate: unbounded.
+    EXPECT_EQ(FastestRate(true, 60, 30, 1, false), std::numeric_limits<float>::max());
+    EXPECT_EQ(FastestRate(false, 0, 30, 1, false), std::numeric_limits<float>::max());
+    EXPECT_EQ(FastestRate(false, 60, 0, 0, true), -std::numeric_limits<float>::max());
+
+    float nearest = 0;
+    EXPECT_TRUE(IsRateSupported(false, 2.0f, 60, 30, 1, &nearest));
+    EXPECT_TRUE(IsRateSupported(false, -0.5f, 60, 30, 1, &nearest));
+    EXPECT_FALSE(IsRateSupported(false, 4.0f, 60, 30, 1, &nearest));
+    EXPECT_FLOAT_EQ(nearest, 2.0f);
+    EXPECT_FALSE(IsRateSupported(false, -4.0f, 60, 30, 1, &nearest));
+    EXPECT_FLOAT_EQ(nearest, -2.0f);
+    EXPECT_TRUE(IsRateSupported(true, 4.0f, 60, 30, 1, &nearest));
 }

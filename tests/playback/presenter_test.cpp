@@ -112,8 +112,17 @@ TEST_F(PresenterTest, RefusesInvalidVideoPositions)
     EXPECT_EQ(presenter_->SetVideoPosition(NormRect{0, 0, 0.5, 0.5}, ok), PresenterStatus::Ok);
     EXPECT_EQ(presenter_->RepaintVideo(), PresenterStatus::Ok);
 
+    // Rate support: the bound with its sign, and refusals beyond it.
+    float fastest = 0;
+    ASSERT_EQ(presenter_->GetFastestRate(true, false, fastest), PresenterStatus::Ok);
+    EXPECT_LT(fastest, 0.0f);
+    EXPECT_EQ(presenter_->IsRateSupported(false, -fastest, nullptr), PresenterStatus::Ok);
+    EXPECT_EQ(presenter_->IsRateSupported(true, 1000.0f, nullptr), PresenterStatus::Ok);
+
     VideoPresenter detached(nullptr, VideoPresenter::Backend::Software);
     EXPECT_EQ(detached.SetVideoPosition(NormRect{}, ok), PresenterStatus::ShutDown);
+    EXPECT_EQ(detached.GetFastestRate(false, false, fastest), PresenterStatus::ShutDown);
+    EXPECT_EQ(detached.IsRateSupported(false, 1.0f, nullptr), PresenterStatus::ShutDown);
 }
 
 TEST_F(PresenterTest, RotationTurnsThePictureInItsRectangle)
