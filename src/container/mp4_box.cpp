@@ -17,7 +17,8 @@ std::atomic<int64_t> g_nodesAlive{0};
 std::atomic<int64_t> g_nodeTotal{0};
 
 constexpr int kMaxDepth = 48;                  // deeper nesting is kept as opaque data
-constexpr int64_t kMaxNodes = 4'000'000;       // a damaged file must not exhaust memory
+constexpr int64_t kMaxNodes = 200'000;         // a damaged file must not exhaust memory
+constexpr uint64_t kMaxLoadedTotal = 256ull << 20;  // payload bytes copied per tree
 constexpr uint64_t kProbeWindow = 1ull << 20;  // window handed to probe callbacks
 constexpr uint64_t kScanWindow = 256ull << 10;  // pattern-scan read window
 
@@ -29,6 +30,7 @@ struct Parser {
     uint64_t maxLoaded;
     int64_t nodes = 0;
     QString error;
+    uint64_t loadedTotal = 0;
 
     bool fail(const QString& why)
     {
@@ -62,7 +64,8 @@ struct Parser {
                 return true;  // a container
         }
         node.isLeaf = true;
-        if (payloadSize <= maxLoaded) {
+        if (payloadSize <= maxLoaded && loadedTotal + payloadSize <= kMaxLoadedTotal) {
+            loadedTotal += payloadSize;
             try {
                 node.payload.resize(static_cast<size_t>(payloadSize));
             } catch (const std::bad_alloc&) {
@@ -278,7 +281,7 @@ std::unique_ptr<sMP4MOVIE> OpenMovieFile(const QString& path, const OpenMovieOpt
     root.size = root.originalSize = movie->fileSize;
     root.depth = 0;
 
-    Parser parser{movie->file, KnownBoxTypes(), options.maxLoadedPayload, 0, {}};
+    Parser parser{movie->file, KnownBoxTypes(), options.maxLoadedPayload, 0, {}, 0};
     parser.nodes = 1;  // the root
     const bool ok = parser.parseContainer(root, true);
     if (!ok) {

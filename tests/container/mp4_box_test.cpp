@@ -303,6 +303,29 @@ TEST_F(Mp4Box, DataThatIsNoBoxEndsAContainerAndIsKept)
     EXPECT_TRUE(l->root.children[2].payloadLoaded);
 }
 
+TEST_F(Mp4Box, MemoryStaysBoundedOnHugeOrManyBoxes)
+{
+    // Leaves above the copy limit are not held in memory; their size still counts.
+    const QByteArray bytes = movie(box("mdat", QByteArray(100, 'v')));
+    OpenMovieOptions options;
+    options.maxLoadedPayload = 24;
+    auto m = OpenMovieFile(write("limit.mp4", bytes), options);
+    ASSERT_TRUE(m);
+    EXPECT_TRUE(m->root.children[0].payloadLoaded);  // ftyp, 24 bytes
+    ASSERT_EQ(m->stsd.size(), 1u);
+    EXPECT_FALSE(m->stsd[0]->payloadLoaded);
+    EXPECT_FALSE(GetPictureSize(*m));
+    EXPECT_EQ(BoxSize(m->root), static_cast<uint64_t>(bytes.size()));
+    // A file of a quarter of a million empty boxes is refused rather than held.
+    QByteArray many = ftyp();
+    const QByteArray empty = box("free", {});
+    for (int i = 0; i < 250000; ++i)
+        many += empty;
+    QString error;
+    EXPECT_FALSE(OpenMovieFile(write("many.mp4", many), {}, &error));
+    EXPECT_TRUE(error.contains("too many")) << error.toStdString();
+}
+
 TEST_F(Mp4Box, DirectProbes)
 {
     // An mdat whose payload holds "mvhd" bytes must be skipped; the real mvhd comes later.
