@@ -306,11 +306,47 @@ void CloseMovieFile(std::unique_ptr<sMP4MOVIE>& movie)
     movie.reset();
 }
 
+namespace {
+
+// The first track whose handler is video; null when there is none.
+const BoxNode* firstVideoTrack(const sMP4MOVIE& movie)
+{
+    for (const BoxNode& top : movie.root.children) {
+        if (!top.is("moov"))
+            continue;
+        for (const BoxNode& trak : top.children) {
+            if (!trak.is("trak"))
+                continue;
+            std::vector<const BoxNode*> handlers;
+            CollectBoxes(trak, "hdlr", handlers);
+            for (const BoxNode* h : handlers) {
+                if (h->depth == trak.depth + 2 && h->payloadLoaded && h->payload.size() >= 12
+                    && std::memcmp(h->payload.data() + 8, "vide", 4) == 0)
+                    return &trak;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// The box of the given type in the first video track, else the first of the movie's list.
+const BoxNode* trackBox(const sMP4MOVIE& movie, const char* type, const std::vector<BoxNode*>& list)
+{
+    if (const BoxNode* video = firstVideoTrack(movie)) {
+        std::vector<const BoxNode*> found;
+        CollectBoxes(*video, type, found);
+        if (!found.empty())
+            return found.front();
+    }
+    return list.empty() ? nullptr : list.front();
+}
+
+}  // namespace
+
 std::optional<PictureSize> GetPictureSize(const sMP4MOVIE& movie)
 {
-    if (movie.stsd.empty())
-        return std::nullopt;
-    const uint8_t* p = payloadBytes(*movie.stsd.front(), 44);
+    const BoxNode* stsd = trackBox(movie, "stsd", movie.stsd);
+    const uint8_t* p = stsd ? payloadBytes(*stsd, 44) : nullptr;
     if (!p)
         return std::nullopt;
     return PictureSize{(p[40] << 8) | p[41], (p[42] << 8) | p[43]};
@@ -318,14 +354,12 @@ std::optional<PictureSize> GetPictureSize(const sMP4MOVIE& movie)
 
 std::optional<uint64_t> GetTotalSamples(const sMP4MOVIE& movie)
 {
-    if (movie.stts.empty())
-        return std::nullopt;
-    const BoxNode& stts = *movie.stts.front();
-    const uint8_t* p = payloadBytes(stts, 8);
+    const BoxNode* stts = trackBox(movie, "stts", movie.stts);
+    const uint8_t* p = stts ? payloadBytes(*stts, 8) : nullptr;
     if (!p)
         return std::nullopt;
     const uint64_t count = ReadBE32(p + 4);
-    const uint64_t fit = (stts.payload.size() - 8) / 8;
+    const uint64_t fit = (stts->payload.size() - 8) / 8;
     uint64_t total = 0;
     for (uint64_t i = 0; i < std::min(count, fit); ++i)
         total += ReadBE32(p + 8 + i * 8);
@@ -364,7 +398,7 @@ std::optional<double> GetFrameRate(const sMP4MOVIE& movie)
         return std::nullopt;
     const auto samples = GetTotalSamples(movie);
     const auto times = ReadMvhdTimes(*movie.mvhd.front());
-    const auto duration = ReadTkhdDuration(*movie.tkhd.front());
+    const auto duration = ReadTkhdDuration(*trackBox(movie, "tkhd", movie.tkhd));
     if (!samples || !times || !duration || *duration == 0)
         return std::nullopt;
     return static_cast<double>(*samples) * times->timescale / static_cast<double>(*duration);

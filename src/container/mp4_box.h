@@ -95,7 +95,7 @@ struct OpenMovieOptions {
     bool progressEnabled = false;
     ProgressCallback progress;
     // Leaves larger than this are not copied into memory (their bytes are streamed from the
-    // file when written); mdat payloads are never copied.
+    // file when written), nor any leaf once 256 MiB were copied; mdat payloads never are.
     uint64_t maxLoadedPayload = 64ull << 20;
 };
 
@@ -117,8 +117,9 @@ struct PictureSize {
     int width = 0;
     int height = 0;
 };
-std::optional<PictureSize> GetPictureSize(const sMP4MOVIE& movie);   // first stsd entry
-std::optional<uint64_t> GetTotalSamples(const sMP4MOVIE& movie);     // first stts
+// They read the first video track (the first track when none is marked video).
+std::optional<PictureSize> GetPictureSize(const sMP4MOVIE& movie);   // its stsd entry
+std::optional<uint64_t> GetTotalSamples(const sMP4MOVIE& movie);     // its stts
 std::optional<double> GetFrameRate(const sMP4MOVIE& movie);          // samples x mvhd scale / tkhd duration
 std::optional<double> GetMovieDurationMs(const sMP4MOVIE& movie);    // first mvhd
 

@@ -176,6 +176,25 @@ TEST_F(Mp4Box, VersionOneHeadersAreRead)
     EXPECT_DOUBLE_EQ(GetFrameRate(*m).value(), 30.0);
 }
 
+TEST_F(Mp4Box, AccessorsReadTheVideoTrackWhenSoundComesFirst)
+{
+    const QByteArray bytes = ftyp() + box("moov", mvhd(1000, 3000)
+        + trak(1, 3010, 48000, 144480, stsdAudio(), stts({{141, 1024}}), {}, "soun")
+        + trak(2, 3000, 30000, 90000, stsdVideo(1280, 720), stts({{90, 1000}}), {}));
+    auto m = OpenMovieFile(write("sound-first.mp4", bytes));
+    ASSERT_TRUE(m);
+    EXPECT_EQ(GetPictureSize(*m)->width, 1280);
+    EXPECT_EQ(GetPictureSize(*m)->height, 720);
+    EXPECT_EQ(GetTotalSamples(*m), 90u);
+    EXPECT_DOUBLE_EQ(GetFrameRate(*m).value(), 30.0);
+    // The path walk still reaches only the first track.
+    uint32_t timescale = 0;
+    MappedFile file;
+    ASSERT_TRUE(file.open(m->file.path()));
+    EXPECT_EQ(WalkPathAndCall(file, {}, nullptr, &timescale), ScanResult::Called);
+    EXPECT_EQ(timescale, 48000u);
+}
+
 TEST_F(Mp4Box, SmallBoxesAreNeverDescendedInto)
 {
     // A 12-byte box whose payload would read as a header, and a 16-byte one that is a container.
