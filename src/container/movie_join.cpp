@@ -93,6 +93,10 @@ const std::vector<uint8_t>* table(const BoxNode* node, size_t need)
     return &node->payload;
 }
 
+// Per-sample tables (sizes, sync samples, dependency flags) written out entry by entry are
+// limited, so that a damaged count cannot make the join allocate without bound.
+constexpr uint64_t kMaxTableEntries = 1ull << 25;
+
 bool fail(QString& why, const QString& text)
 {
     why = text;
@@ -304,7 +308,7 @@ bool decodeTrack(JoinTrack& track, uint32_t input, const BoxNode& media, QString
         return fail(why, QStringLiteral("damaged sample-to-chunk table"));
     if (sdtp) {
         const auto* p = table(sdtp, 4);
-        if (!p)
+        if (!p || t.sampleCount > kMaxTableEntries)
             return fail(why, QStringLiteral("damaged dependency table"));
         t.hasSdtp = true;
         t.sdtp.assign(p->begin() + 4, p->end());
@@ -384,6 +388,12 @@ bool compatible(const TrackTables& a, const TrackTables& b, std::vector<uint32_t
         return fail(why, QStringLiteral("the recordings use different sample group descriptions"));
     if (b.hasSbgp && !a.hasSbgp && !a.hasSgpd)
         return fail(why, QStringLiteral("the recordings use different sample groups"));
+    const uint64_t samples = a.sampleCount + b.sampleCount;
+    const bool expandSizes = !(a.constantSize != 0 && a.constantSize == b.constantSize);
+    const bool expandTables = a.hasStss || b.hasStss || a.hasSdtp || b.hasSdtp;
+    if (samples > std::numeric_limits<uint32_t>::max()
+        || ((expandSizes || expandTables) && samples > kMaxTableEntries))
+        return fail(why, QStringLiteral("the joined sample tables would be too large"));
     entryMap.clear();
     std::vector<std::vector<uint8_t>> entries = a.sampleEntries;
     for (const auto& entry : b.sampleEntries) {

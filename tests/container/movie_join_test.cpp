@@ -622,6 +622,31 @@ TEST_F(MovieJoin, AudioOverrunIsTakenFromTheLastSamples)
     EXPECT_EQ(ReadTkhdDuration(*find(root, "tkhd", 1)).value(), 4000u);
 }
 
+TEST_F(MovieJoin, RefusesTablesThatWouldGrowWithoutBound)
+{
+    // Forty million samples of constant size 1, then of size 2: writing every size out is refused.
+    auto huge = [](uint32_t sampleSize) {
+        const uint32_t n = 40'000'000;
+        const QByteArray moov = box("moov", mvhd(1000, 1000)
+            + trak(1, 1000, 48000, n, stsdAudio(), stts({{n, 1}}),
+                   stsc(n) + box("stsz", be32(0) + be32(sampleSize) + be32(n)) + table("stco", {40}), "soun"));
+        return ftyp() + box("mdat", QByteArray(64, 'a')) + moov;
+    };
+    const QString a = dir.filePath("a.MOV"), b = dir.filePath("b.MOV");
+    ASSERT_TRUE(writeFile(a, huge(1)));
+    ASSERT_TRUE(writeFile(b, huge(2)));
+    JoinSession join;
+    ASSERT_TRUE(StartJoin(join, a)) << join.errorDetail.toStdString();
+    EXPECT_FALSE(AddToJoin(join, b));
+    EXPECT_EQ(join.error, JoinError::NotJoinable);
+    // Equal constant sizes only add up their counts.
+    JoinSession same;
+    ASSERT_TRUE(StartJoin(same, a));
+    ASSERT_TRUE(AddToJoin(same, a)) << same.errorDetail.toStdString();
+    ASSERT_GT(PrepareJoinedTree(same), 0u);
+    EXPECT_EQ(words(find(same.accumulator->root, "stsz"), 4), (std::vector<uint32_t>{1, 80'000'000}));
+}
+
 TEST_F(MovieJoin, SwitchesToSixtyFourBitOffsetsPastFourGiB)
 {
     // Two sparse inputs of 2.5 GiB of media data each: the second's chunks land past 4 GiB.
