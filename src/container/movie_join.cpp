@@ -36,6 +36,11 @@ struct TrackTables {
     std::array<char, 4> handler{};
     uint32_t mediaTimescale = 0;
     int64_t editMediaTime = 0;  // media time where the shown part starts (edit list), else 0
+    // The last recording appended: its media duration, its edit's media time and shown length
+    // (media units; -1 without an edit list). The joined edit ends where its edit ended.
+    uint64_t lastMedia = 0;
+    int64_t lastEditMediaTime = 0;
+    int64_t lastEditDuration = -1;
     std::array<uint8_t, 4> stsdHead{};
     std::vector<std::vector<uint8_t>> sampleEntries;
     std::vector<Entry2> stts;
@@ -146,7 +151,8 @@ std::vector<EditEntry> readEdits(const std::vector<uint8_t>& p)
     return out;
 }
 
-bool decodeTrack(JoinTrack& track, uint32_t input, const BoxNode& media, QString& why)
+bool decodeTrack(JoinTrack& track, uint32_t input, const BoxNode& media, uint32_t movieTimescale,
+                 QString& why)
 {
     TrackTables& t = track.tables;
     BoxNode* mdia = childOf(track.trak, "mdia");
@@ -172,9 +178,14 @@ bool decodeTrack(JoinTrack& track, uint32_t input, const BoxNode& media, QString
             return fail(why, QStringLiteral("an edit list is damaged"));
         const auto edits = readEdits(*e);
         for (const EditEntry& edit : edits) {
-            if (edit.mediaTime >= 0)
+            if (edit.mediaTime >= 0) {
                 t.editMediaTime = edit.mediaTime;
+                t.lastEditDuration = movieTimescale == 0 ? -1
+                    : static_cast<int64_t>(std::llround(static_cast<long double>(edit.duration)
+                                                        * t.mediaTimescale / movieTimescale));
+            }
         }
+        t.lastEditMediaTime = t.editMediaTime;
     }
 
     const BoxNode *stsd = nullptr, *stts = nullptr, *ctts = nullptr, *stss = nullptr,
@@ -349,6 +360,7 @@ bool decodeTrack(JoinTrack& track, uint32_t input, const BoxNode& media, QString
         if (covered < t.sampleCount)
             t.sbgp.emplace_back(static_cast<uint32_t>(t.sampleCount - covered), 0);
     }
+    t.lastMedia = t.mediaDuration;
     return true;
 }
 
@@ -526,6 +538,9 @@ void append(TrackTables& t, const TrackTables& u, const std::vector<uint32_t>& e
             t.sbgp.emplace_back(static_cast<uint32_t>(u.sampleCount), 0);
     }
     t.mediaDuration += u.mediaDuration;
+    t.lastMedia = u.mediaDuration;
+    t.lastEditMediaTime = u.editMediaTime;
+    t.lastEditDuration = u.lastEditDuration;
 }
 
 // ---- Table payloads ------------------------------------------------------------------------
@@ -702,8 +717,14 @@ bool writeDurations(JoinSession& join, QString& why)
                     last = static_cast<int>(i);
             }
             if (last >= 0) {
-                const auto shown = static_cast<uint64_t>(
-                    std::max<int64_t>(0, static_cast<int64_t>(t.mediaDuration) - edits[static_cast<size_t>(last)].mediaTime));
+                // Every recording before the last shows its whole media; the last one shows
+                // what its own edit showed.
+                const int64_t lastShown = t.lastEditDuration >= 0
+                    ? t.lastEditMediaTime + t.lastEditDuration
+                    : static_cast<int64_t>(t.lastMedia);
+                const auto shown = static_cast<uint64_t>(std::max<int64_t>(
+                    0, static_cast<int64_t>(t.mediaDuration - t.lastMedia) + lastShown
+                           - edits[static_cast<size_t>(last)].mediaTime));
                 edits[static_cast<size_t>(last)].duration = scaled(shown, t.mediaTimescale, movieScale);
                 const bool v1 = p[0] == 1;
                 const size_t at = 8 + static_cast<size_t>(last) * (v1 ? 20 : 12);
@@ -1185,6 +1206,9 @@ bool StartJoin(JoinSession& join, const QString& firstMoviePath)
         if (top.is("moov") && childOf(const_cast<BoxNode*>(&top), "mvex"))
             return refuse(join, firstMoviePath, QStringLiteral("fragmented movies cannot be joined"));
     }
+    const auto movieTimes = ReadMvhdTimes(*a.mvhd.front());
+    if (!movieTimes || movieTimes->timescale == 0)
+        return refuse(join, firstMoviePath, QStringLiteral("damaged movie header"));
     join.mediaData = {media};
     const auto traks = tracksOf(a);
     if (traks.empty())
@@ -1194,7 +1218,7 @@ bool StartJoin(JoinSession& join, const QString& firstMoviePath)
     for (BoxNode* trak : traks) {
         JoinTrack track;
         track.trak = trak;
-        if (!decodeTrack(track, 0, *media, why))
+        if (!decodeTrack(track, 0, *media, movieTimes->timescale, why))
             return refuse(join, firstMoviePath, why);
         tracks.push_back(std::move(track));
     }
@@ -1217,11 +1241,15 @@ bool MergeMovie(JoinSession& join, sMP4MOVIE& added)
     if (traks.size() != tracks.size())
         return refuse(join, path, QStringLiteral("the recordings have different tracks"));
     const auto input = static_cast<uint32_t>(join.mediaData.size());
+    const auto addedTimes = ReadMvhdTimes(*added.mvhd.front());
+    if (!addedTimes)
+        return refuse(join, path, QStringLiteral("damaged movie header"));
+    const uint32_t addedMovieScale = addedTimes->timescale;
     std::vector<JoinTrack> decoded(traks.size());
     std::vector<std::vector<uint32_t>> entryMaps(traks.size());
     for (size_t i = 0; i < traks.size(); ++i) {
         decoded[i].trak = traks[i];
-        if (!decodeTrack(decoded[i], input, *media, why))
+        if (!decodeTrack(decoded[i], input, *media, addedMovieScale, why))
             return refuse(join, path, why);
         if (!compatible(tracks[i].tables, decoded[i].tables, entryMaps[i], why))
             return refuse(join, path, why);

@@ -353,6 +353,32 @@ TEST_F(MovieJoin, SubCameraAndMoovFirstInputs)
     EXPECT_TRUE(decodesCleanly(request.outputPath, &err)) << err.constData();
     for (int index : {49, 50, 99, 100, 149})
         EXPECT_EQ(frameNumberAt(request.outputPath, index, 320, 240), index) << "frame " << index;
+
+    // Movies with B-frames (composition offsets, an edit that starts later in the media), the
+    // first one moov-first: every frame stays inside the joined edit.
+    QStringList bframes;
+    for (int i = 0; i < 2; ++i) {
+        const QString path = dir.filePath(QString("bframes%1.mp4").arg(i));
+        QStringList args{"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=30",
+                         "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", "2",
+                         "-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-pix_fmt", "yuv420p",
+                         "-c:a", "aac", "-shortest"};
+        if (i == 0)
+            args << "-movflags" << "+faststart";
+        int code = -1;
+        run("ffmpeg", args << path, &code);
+        ASSERT_EQ(code, 0);
+        bframes << path;
+    }
+    request.movies = bframes;
+    request.outputPath = dir.filePath("bframes-joined.mp4");
+    result = SaveJoinedMovie(request);
+    ASSERT_TRUE(result.ok) << result.detail.toStdString();
+    f = probeStreams(request.outputPath);
+    EXPECT_EQ(f.frames, 120);
+    EXPECT_NEAR(f.videoSeconds, 4.0, 0.001);
+    EXPECT_NEAR(f.audioSeconds, f.videoSeconds, 0.03);
+    EXPECT_TRUE(decodesCleanly(request.outputPath, &err)) << err.constData();
 }
 
 TEST_F(MovieJoin, RefusesRecordingsThatCannotBeJoined)
