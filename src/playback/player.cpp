@@ -124,50 +124,22 @@ bool Player::IsMp4File(const QString& path)
 
 void Player::handleEvent(const mpv_event& e)
 {
-    switch (e.event_id) {
-    case MPV_EVENT_START_FILE: {
-        const auto* data = static_cast<const mpv_event_start_file*>(e.data);
-        if (data && data->playlist_entry_id == entryId_)
-            entryStarted_ = true;
-        break;
-    }
-    case MPV_EVENT_FILE_LOADED:
-        if (entryStarted_) {
-            loaded_ = true;
-            restartsAtLoad_ = restarts_;
-        }
-        break;
-    case MPV_EVENT_END_FILE: {
-        const auto* data = static_cast<const mpv_event_end_file*>(e.data);
-        if (data && data->playlist_entry_id == entryId_ && entryStarted_) {
-            if (data->reason == MPV_END_FILE_REASON_ERROR)
-                loadFailed_ = true;
-            loaded_ = false;
-        }
-        break;
-    }
-    case MPV_EVENT_PLAYBACK_RESTART:
-        ++restarts_;
-        break;
-    case MPV_EVENT_PROPERTY_CHANGE: {
+    load_.onEvent(e);
+    if (e.event_id == MPV_EVENT_PROPERTY_CHANGE) {
         const auto* prop = static_cast<const mpv_event_property*>(e.data);
         if (e.reply_userdata == kObserveEof && prop && prop->format == MPV_FORMAT_FLAG &&
             *static_cast<int*>(prop->data))
             onEndReached();
-        break;
-    }
-    default:
-        break;
     }
 }
 
 void Player::onEndReached()
 {
-    if (!loaded_ || state_.playState != kPlaying)
+    if (!load_.loaded() || state_.playState != kPlaying)
         return;
     const unsigned generation = ++endGeneration_;
     QTimer::singleShot(200, this, [this, generation] {
-        if (generation == endGeneration_ && loaded_)
+        if (generation == endGeneration_ && load_.loaded())
             Q_EMIT presentationEnded();
     });
 }
@@ -189,22 +161,12 @@ int Player::OpenMovie(const QString& path)
     state_.telemetry.current.clear();
     state_.telemetry.load.frameMs = static_cast<float>(timing->frameMs);
 
-    entryStarted_ = false;
-    loaded_ = false;
-    loadFailed_ = false;
-    mpv_->setFlag("pause", true);
-    entryId_ = mpv_->loadFile(path);
-    if (entryId_ < 0)
+    if (!load_.open(*mpv_, path, options_.openWaitMs))
         return kOpenFailed;
-    const bool ready = mpv_->pumpUntil(
-        [this] { return loadFailed_ || (loaded_ && restarts_ > restartsAtLoad_); },
-        options_.openWaitMs);
     const long long width = mpv_->getInt("width").value_or(0);
     const long long height = mpv_->getInt("height").value_or(0);
-    if (!ready || loadFailed_ || width <= 0 || height <= 0) {
-        mpv_->command({"stop"});
-        entryId_ = -1;
-        loaded_ = false;
+    if (width <= 0 || height <= 0) {
+        load_.close(mpv_);
         return kOpenFailed;
     }
     frameMsExact_ = timing->frameMs;
@@ -237,13 +199,7 @@ void Player::CloseMovie()
 {
     std::lock_guard lock(state_.telemetry.movieData1);
     ++endGeneration_;
-    if (mpv_ && entryId_ >= 0) {
-        mpv_->setFlag("pause", true);
-        mpv_->command({"stop"});
-    }
-    entryId_ = -1;
-    entryStarted_ = false;
-    loaded_ = false;
+    load_.close(mpv_);
     state_.playState = kNoMovie;
     state_.frameMs = 0;
     frameMsExact_ = 0;
@@ -276,7 +232,7 @@ int Player::frameCount() const
 
 void Player::Play()
 {
-    if (!loaded_ || state_.playState == kPlaying || state_.playState == kNoMovie)
+    if (!load_.loaded() || state_.playState == kPlaying || state_.playState == kNoMovie)
         return;
     ++endGeneration_;
     mpv_->setFlag("pause", false);
@@ -285,7 +241,7 @@ void Player::Play()
 
 void Player::Pause()
 {
-    if (!loaded_ || state_.playState == kPaused || state_.playState == kNoMovie)
+    if (!load_.loaded() || state_.playState == kPaused || state_.playState == kNoMovie)
         return;
     mpv_->setFlag("pause", true);
     state_.playState = kPaused;
@@ -293,7 +249,7 @@ void Player::Pause()
 
 void Player::Stop()
 {
-    if (!loaded_ || state_.playState == kStopped || state_.playState == kNoMovie)
+    if (!load_.loaded() || state_.playState == kStopped || state_.playState == kNoMovie)
         return;
     mpv_->setFlag("pause", true);
     state_.playState = kStopped;
@@ -301,13 +257,13 @@ void Player::Stop()
 
 bool Player::seekTo(int frame, bool wait)
 {
-    if (!loaded_ || frameMsExact_ <= 0)
+    if (!load_.loaded() || frameMsExact_ <= 0)
         return false;
     const long long last = std::max<long long>(0, state_.frameCount - 1);
     const long long target = std::clamp<long long>(frame, 0, last);
     const double seconds = static_cast<double>(target) * frameMsExact_ / 1000.0;
     ++endGeneration_;
-    const long long before = restarts_;
+    const long long before = load_.restarts();
     if (!mpv_->command({"seek", QString::number(seconds, 'f', 6), "absolute+exact"}))
         return false;
     return !wait || waitForRestart(before, options_.seekWaitMs);
@@ -315,8 +271,7 @@ bool Player::seekTo(int frame, bool wait)
 
 bool Player::waitForRestart(long long before, int timeoutMs)
 {
-    return mpv_->pumpUntil([this, before] { return restarts_ > before || !loaded_; }, timeoutMs) &&
-           loaded_;
+    return load_.waitForRestart(*mpv_, before, timeoutMs);
 }
 
 void Player::SeekPlaying(int frame)
@@ -328,7 +283,7 @@ void Player::SeekPlaying(int frame)
 
 void Player::SeekFrame(int frame)
 {
-    if (!loaded_)
+    if (!load_.loaded())
         return;
     mpv_->setFlag("pause", true);
     // A seek during playback leaves the player paused, as the picture is.
@@ -339,7 +294,7 @@ void Player::SeekFrame(int frame)
 
 int Player::GetCurrentFrame() const
 {
-    if (!loaded_ || frameMsExact_ <= 0)
+    if (!load_.loaded() || frameMsExact_ <= 0)
         return -1;
     const std::optional<double> position = mpv_->getDouble("time-pos");
     if (!position)
@@ -389,11 +344,11 @@ void Player::applyVolume()
     mpv_->setDouble("volume", volume);
 }
 
-long long Player::GetFrameCount() const { return loaded_ ? state_.frameCount : 0; }
+long long Player::GetFrameCount() const { return load_.loaded() ? state_.frameCount : 0; }
 
 bool Player::GetVideoSize(int& width, int& height) const
 {
-    if (!loaded_ || state_.nativeWidth <= 0)
+    if (!load_.loaded() || state_.nativeWidth <= 0)
         return false;
     width = state_.nativeWidth;
     height = state_.nativeHeight;
@@ -513,7 +468,7 @@ void Player::ClearOverlay()
 
 bool Player::SaveCurrentFrame(const QString& path)
 {
-    if (!loaded_ || !mpv_)
+    if (!load_.loaded() || !mpv_)
         return false;
     const char* argv[] = {"screenshot-raw", "video", nullptr};
     mpv_node result;

@@ -5,6 +5,7 @@
 // step and still hands out stills. Every wait on the decoder is bounded, so a damaged movie
 // fails instead of holding the caller.
 #include "container/telemetry_timeline.h"
+#include "playback/movie_load.h"
 #include "playback/placement.h"
 
 #include <QObject>
@@ -138,12 +139,7 @@ private:
     MpvHandle* mpv_ = nullptr;
     QPointer<VideoPresenter> presenter_;  // may be destroyed before the player
     // Event bookkeeping of the current load.
-    long long entryId_ = -1;
-    bool entryStarted_ = false;
-    bool loaded_ = false;
-    bool loadFailed_ = false;
-    long long restarts_ = 0;
-    long long restartsAtLoad_ = 0;
+    MovieLoad load_;
     double frameMsExact_ = 0;
     unsigned endGeneration_ = 0;
 };

@@ -63,21 +63,12 @@ bool CMFSession::Open(const QString& path)
         mpv_->observe("eof-reached", MPV_FORMAT_FLAG, kObserveEof);
         mpv_->setWakeHook([this] { window_->serviceRender(); });
     }
-    entryStarted_ = false;
-    loaded_ = false;
-    failed_ = false;
-    mpv_->setFlag("pause", true);
-    entryId_ = mpv_->loadFile(path);
-    if (entryId_ < 0)
+    if (!load_.open(*mpv_, path, kWaitMs))
         return false;
-    const bool ready = mpv_->pumpUntil(
-        [this] { return failed_ || (loaded_ && restarts_ > restartsAtLoad_); }, kWaitMs);
     const long long w = mpv_->getInt("width").value_or(0);
     const long long h = mpv_->getInt("height").value_or(0);
-    if (!ready || failed_ || w <= 0 || h <= 0) {
-        mpv_->command({"stop"});
-        entryId_ = -1;
-        loaded_ = false;
+    if (w <= 0 || h <= 0) {
+        load_.close(mpv_);
         return false;
     }
     nativeWidth_ = static_cast<int>(w);
@@ -94,12 +85,7 @@ bool CMFSession::Open(const QString& path)
 
 bool CMFSession::Close()
 {
-    if (mpv_ && entryId_ >= 0) {
-        mpv_->setFlag("pause", true);
-        mpv_->command({"stop"});
-    }
-    entryId_ = -1;
-    loaded_ = false;
+    load_.close(mpv_);
     flags_ = 0;
     duration100ns_ = 0;
     nativeWidth_ = nativeHeight_ = 0;
@@ -110,47 +96,19 @@ bool CMFSession::Close()
 
 void CMFSession::handleEvent(const mpv_event& e)
 {
-    switch (e.event_id) {
-    case MPV_EVENT_START_FILE: {
-        const auto* d = static_cast<const mpv_event_start_file*>(e.data);
-        if (d && d->playlist_entry_id == entryId_)
-            entryStarted_ = true;
-        break;
-    }
-    case MPV_EVENT_FILE_LOADED:
-        if (entryStarted_) {
-            loaded_ = true;
-            restartsAtLoad_ = restarts_;
-        }
-        break;
-    case MPV_EVENT_END_FILE: {
-        const auto* d = static_cast<const mpv_event_end_file*>(e.data);
-        if (d && d->playlist_entry_id == entryId_ && entryStarted_) {
-            if (d->reason == MPV_END_FILE_REASON_ERROR)
-                failed_ = true;
-            loaded_ = false;
-        }
-        break;
-    }
-    case MPV_EVENT_PLAYBACK_RESTART:
-        ++restarts_;
-        break;
-    case MPV_EVENT_PROPERTY_CHANGE: {
-        const auto* p = static_cast<const mpv_event_property*>(e.data);
-        if (e.reply_userdata != kObserveEof || !p || p->format != MPV_FORMAT_FLAG ||
-            !*static_cast<int*>(p->data) || !(flags_ & kPlaying))
-            break;
-        if (flags_ & kLoop) {
-            mpv_->command({"seek", "0", "absolute"});
-            mpv_->setFlag("pause", false);
-        } else {
-            flags_ &= ~(kPlaying | kPaused);
-            Q_EMIT presentationEnded();
-        }
-        break;
-    }
-    default:
-        break;
+    load_.onEvent(e);
+    if (e.event_id != MPV_EVENT_PROPERTY_CHANGE)
+        return;
+    const auto* p = static_cast<const mpv_event_property*>(e.data);
+    if (e.reply_userdata != kObserveEof || !p || p->format != MPV_FORMAT_FLAG ||
+        !*static_cast<int*>(p->data) || !(flags_ & kPlaying))
+        return;
+    if (flags_ & kLoop) {
+        mpv_->command({"seek", "0", "absolute"});
+        mpv_->setFlag("pause", false);
+    } else {
+        flags_ &= ~(kPlaying | kPaused);
+        Q_EMIT presentationEnded();
     }
 }
 
@@ -203,12 +161,12 @@ bool CMFSession::seekAndKeepState(int64_t position100ns)
     if (!(flags_ & kOpen))
         return false;
     const int64_t target = std::clamp<int64_t>(position100ns, 0, duration100ns_);
-    const long long before = restarts_;
+    const long long before = load_.restarts();
     if (!mpv_->command({"seek", QString::number(target / 1e7, 'f', 6), "absolute+exact"}))
         return false;
     // Stopped and paused players stay where they are; a playing one plays on.
     mpv_->setFlag("pause", (flags_ & kPlaying) == 0 || (flags_ & kPaused) != 0);
-    return mpv_->pumpUntil([this, before] { return restarts_ > before || !loaded_; }, kWaitMs);
+    return load_.waitForRestart(*mpv_, before, kWaitMs);
 }
 
 bool CMFSession::SeekForwardMs(int ms) { return SeekRelative(static_cast<int64_t>(ms) * 10000); }

@@ -2,6 +2,8 @@
 // The hover preview of the file list: a small popup window playing one recording through its
 // own libmpv handle. Positions are in milliseconds or 100-ns units; no frame numbers, rates table
 // or telemetry. The preview shows the video and plays no sound.
+#include "playback/movie_load.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QSize>
@@ -77,12 +79,7 @@ private:
     double balance_ = 0.0;
     int nativeWidth_ = 0;
     int nativeHeight_ = 0;
-    long long entryId_ = -1;
-    bool entryStarted_ = false;
-    bool loaded_ = false;
-    bool failed_ = false;
-    long long restarts_ = 0;
-    long long restartsAtLoad_ = 0;
+    MovieLoad load_;
 };
 
 }  // namespace ravir
