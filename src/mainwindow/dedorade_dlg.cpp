@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>

@@ -29,8 +29,7 @@ class CdedoradeDlg : public QWidget {
     Q_OBJECT
 public:
     struct Options {
-        QString source;          // a card, folder or movie given on the command line
-        bool skipUpdateCheck = false;
+        QString source;  // a card, folder or movie given on the command line
     };
     explicit CdedoradeDlg(Options options, QWidget* parent = nullptr);
     ~CdedoradeDlg() override;

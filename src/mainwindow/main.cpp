@@ -33,7 +33,6 @@ int main(int argc, char** argv)
     ravir::CdedoradeDlg::Options options;
     if (!parser.positionalArguments().isEmpty())
         options.source = parser.positionalArguments().constFirst();
-    options.skipUpdateCheck = parser.isSet(screenshot);
     ravir::CdedoradeDlg window(options);
     window.show();
 
