@@ -1,5 +1,7 @@
 // Fuzz target of the box reader: the bytes become a file (in memory, through memfd), which is
 // opened as a movie; then every accessor and both direct probes run over it.
+#include "memory_file.h"
+
 #include "container/mp4_box.h"
 
 #include <QString>
@@ -21,17 +23,10 @@ void walk(const ravir::BoxNode& node, uint64_t& sum)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const int fd = ::memfd_create("fuzz_boxes", MFD_CLOEXEC);
-    if (fd < 0)
+    const MemoryFile file{"fuzz_boxes", data, size};
+    if (!file.ok())
         return 0;
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    const QString path = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    const QString path = file.path();
 
     QString error;
     auto movie = ravir::OpenMovieFile(path, {}, &error);
@@ -52,6 +47,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)ravir::ProbeMovieDurationMs(path);
     (void)ravir::ProbeFrameDurationMs(path);
     (void)ravir::ProbeMovie(path);
-    ::close(fd);
     return 0;
 }

@@ -1,6 +1,8 @@
 // Fuzz target of the joined save's table merge: the bytes become a movie (through memfd) that is
 // joined with itself, laid out and written to /dev/null. Every table of a damaged movie must be
 // refused or merged without a read outside its payload.
+#include "memory_file.h"
+
 #include "container/movie_join.h"
 
 #include <QString>
@@ -11,17 +13,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const int fd = ::memfd_create("fuzz_join", MFD_CLOEXEC);
-    if (fd < 0)
+    const MemoryFile file{"fuzz_join", data, size};
+    if (!file.ok())
         return 0;
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    const QString path = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    const QString path = file.path();
     {
         ravir::JoinSession join;
         if (ravir::StartJoin(join, path) && ravir::AddToJoin(join, path)) {
@@ -39,6 +34,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ravir::JoinTelemetry(holder, holder);
         (void)ravir::TelemetryFileBytes(holder);
     }
-    ::close(fd);
     return 0;
 }

@@ -1,5 +1,7 @@
 // Fuzz target of the telemetry decoder: the bytes are decoded in memory and, as a file (memfd),
 // by the file readers; both must agree. The samples then go through the frame index.
+#include "memory_file.h"
+
 #include "container/telemetry.h"
 #include "container/telemetry_timeline.h"
 
@@ -64,17 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     // The same bytes as a file.
-    const int fd = ::memfd_create("fuzz_telemetry", MFD_CLOEXEC);
-    if (fd < 0)
+    const MemoryFile input{"fuzz_telemetry", data, size};
+    if (!input.ok())
         return 0;
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    const QString path = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    const QString path = input.path();
     TelemetryReader file;
     const bool loaded = LoadTelemetryFile(file, path);
     // The file name ("<fd>") is no time-lapse name.
@@ -90,6 +85,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<GpsSample> fileGps;
     DecodeGpsOnly(path, fileGps);
     require(sameSamples(fileGps, normal.gps));
-    ::close(fd);
     return 0;
 }
