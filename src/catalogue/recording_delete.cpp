@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ravir {
@@ -74,6 +75,103 @@ bool fail(DeleteReport* report, const QString& error)
 QString withSeparator(const QString& folder)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// What lies under a path, seen on a descriptor opened with O_PATH: such an open never blocks
+// (a FIFO is not opened for reading), needs no read permission and does not follow a symbolic
+// link, so the answer is about the name itself.
+enum class Entry { Missing, Regular, Folder, Link, Other, Unknown };
+
+Entry entryAt(const QString& path, int* error = nullptr)
+{
+    const QByteArray native = QFile::encodeName(path);
+    int fd;
+    do {
+        fd = ::open(native.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (error)
+            *error = errno;
+        return errno == ENOENT ? Entry::Missing : Entry::Unknown;
+    }
+    struct stat st {};
+    const int rc = ::fstat(fd, &st);
+    const int err = errno;
+    ::close(fd);
+    if (rc != 0) {
+        if (error)
+            *error = err;
+        return Entry::Unknown;
+    }
+    if (S_ISREG(st.st_mode))
+        return Entry::Regular;
+    if (S_ISDIR(st.st_mode))
+        return Entry::Folder;
+    if (S_ISLNK(st.st_mode))
+        return Entry::Link;
+    return Entry::Other;
+}
+
+// Why `path` is not a file that a delete may rename or move (empty when it is one): it must be
+// a regular file, not a folder, a symbolic link, a FIFO or a device. `what` names the file in
+// the message ("the movie", "the telemetry file", ...).
+QString notARegularFile(const QString& path, const char* what, bool missingIsFine)
+{
+    int err = 0;
+    switch (entryAt(path, &err)) {
+    case Entry::Regular:
+        return {};
+    case Entry::Missing:
+        return missingIsFine ? QString()
+                             : QStringLiteral("%1 does not exist: %2").arg(QLatin1String(what), path);
+    case Entry::Folder:
+        return QStringLiteral("%1 is a folder, not a file: %2").arg(QLatin1String(what), path);
+    case Entry::Link:
+        return QStringLiteral("%1 is a symbolic link; only the file itself is deleted: %2")
+            .arg(QLatin1String(what), path);
+    case Entry::Other:
+        return QStringLiteral("%1 is not a regular file (a FIFO, socket or device): %2")
+            .arg(QLatin1String(what), path);
+    case Entry::Unknown:
+        break;
+    }
+    return QStringLiteral("cannot look at %1 %2: %3")
+        .arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(err)));
+}
+
+// Why the file name of `path` is not the main movie name of a recording (empty when it is):
+// the full 30-character name with camera letter M and the extension ".MOV".
+QString notAMainMovieName(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (IsMainRecordingName(name) && name.endsWith(QLatin1String(".MOV"))
+        && name.size() == kRecordingNameLength)
+        return {};
+    if (IsRecordingName(name) && name.endsWith(QLatin1String(".MOV")))
+        return QStringLiteral("%1 is the sub camera's movie; a recording is deleted by its main "
+                              "movie %2")
+            .arg(path, PairedPathOf(path));
+    return QStringLiteral("not a recording: %1 (a recording is deleted by its main movie, named "
+                          "like A___-YYMMDD-HHMMSS-NNNNNNM.MOV)")
+        .arg(path);
+}
+
+// Puts files that a failed delete moved to the trash back where they were; those that cannot
+// go back stay listed.
+void putBackFromTrash(std::vector<MovedFile>& moved)
+{
+    std::vector<MovedFile> stayed;
+    for (auto it = moved.rbegin(); it != moved.rend(); ++it) {
+        const QFileInfo placed(it->to);
+        const QString info = QFileInfo(placed.absolutePath()).absolutePath()
+                             + QStringLiteral("/info/") + placed.fileName()
+                             + QStringLiteral(".trashinfo");
+        if (renameNoReplace(it->to, it->from, nullptr))
+            QFile::remove(info);
+        else
+            stayed.insert(stayed.begin(), *it);
+    }
+    moved = std::move(stayed);
 }
 
 }  // namespace
@@ -152,7 +250,7 @@ bool DeleteByRename(const QString& path, int layout, DeleteReport* report)
 
     // The folder that holds the layout folders (the card root) when the file lies directly in
     // one of them; otherwise the file's own folder, where its deleted forms stay.
-    const QFileInfo file(path);
+    const QFileInfo file(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     const QString parent = file.absolutePath();
     const QFileInfo parentInfo(parent);
     const QString parentName = parentInfo.fileName();
@@ -169,8 +267,8 @@ bool DeleteByRename(const QString& path, int layout, DeleteReport* report)
     }
 
     const QString name = file.fileName();
-    if (name.size() < 25)
-        return fail(report, QStringLiteral("not a recording name: %1").arg(name));
+    if (const QString why = notAMainMovieName(path); !why.isEmpty())
+        return fail(report, why);
     const QString stem = name.left(25);
     const RecordingKind kind = KindOf(name);
     const int first =
@@ -191,15 +289,21 @@ bool DeleteByRename(const QString& path, int layout, DeleteReport* report)
                          prefix + QLatin1String(r.deletedExtension), row == first});
     }
 
-    // Every check before the first change.
+    // Every check before the first change. The movie renamed is the file given, never another
+    // one found by its stem (a recording in the movie folder of another kind).
     const Step& movie = steps[0];
-    if (!exists(movie.live))
-        return fail(report, QStringLiteral("the movie does not exist: %1").arg(movie.live));
+    if (movie.live != file.absoluteFilePath())
+        return fail(report, QStringLiteral("%1 is not in the movie folder of its kind (%2)")
+                                .arg(path, QFileInfo(movie.live).absolutePath()));
+    if (const QString why = notARegularFile(movie.live, "the movie", false); !why.isEmpty())
+        return fail(report, why);
     if (exists(movie.deleted))
         return fail(report,
                     QStringLiteral("the deleted name is already taken: %1").arg(movie.deleted));
     std::vector<Step> todo{movie};
     const Step& data = steps[1];
+    if (const QString why = notARegularFile(data.live, "the telemetry file", true); !why.isEmpty())
+        return fail(report, why);
     if (exists(data.live)) {
         if (exists(data.deleted))
             return fail(report, QStringLiteral("the deleted name is already taken: %1")
@@ -239,42 +343,48 @@ bool DeleteRecording(const QString& path, const QString& probeRoot, DeleteReport
 {
     if (report)
         *report = DeleteReport{};
-    const QString movie = QFileInfo(path).absoluteFilePath();
+    const QString movie = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // Only a recording is deleted: an existing regular file under a main movie name. Anything
+    // else (a folder, the card itself, a sub camera's movie, another file) is refused.
+    if (const QString why = notARegularFile(movie, "the movie", false); !why.isEmpty())
+        return fail(report, why);
+    if (const QString why = notAMainMovieName(movie); !why.isEmpty())
+        return fail(report, why);
+
     const QString root = probeRoot.isEmpty() ? DriveRootOf(movie) : probeRoot;
-    if (IsCardRoot(root) && IsRecordingName(movie))
+    if (IsCardRoot(root))
         return DeleteByRename(movie, CurrentLayoutIndex(), report);
 
-    // Not on a card: the desktop's trash.
-    QStringList files;
-    if (exists(movie))
-        files << movie;
-    if (IsMainRecordingName(movie)) {
-        const QString paired = PairedPathOf(movie);
-        if (exists(paired))
-            files << paired;
-        const QString telemetry = TelemetryPathOf(movie);
-        if (exists(telemetry))
-            files << telemetry;
+    // Not on a card: the movie, the other camera's movie and the telemetry file go to the
+    // desktop's trash. Every companion is checked before the first one moves.
+    QStringList files{movie};
+    for (const auto& [companion, what] : {std::pair{PairedPathOf(movie), "the other camera's movie"},
+                                          std::pair{TelemetryPathOf(movie), "the telemetry file"}}) {
+        if (const QString why = notARegularFile(companion, what, true); !why.isEmpty())
+            return fail(report, why);
+        if (exists(companion))
+            files << companion;
     }
-    bool ok = true;
-    QStringList failed;
+    std::vector<MovedFile> moved;
     for (const QString& f : files) {
         QString trashed;
-        if (RecycleDelete(f, &trashed)) {
-            if (report)
-                report->moved.push_back({f, trashed});
-        } else {
-            ok = false;
-            failed << f;
+        if (!RecycleDelete(f, &trashed)) {
+            // Half a recording in the trash is no delete: put back what went.
+            putBackFromTrash(moved);
+            if (report) {
+                report->method = moved.empty() ? DeleteMethod::None : DeleteMethod::Trash;
+                report->moved = moved;
+                report->error = QStringLiteral("cannot move to the trash: %1").arg(f);
+            }
+            return false;
         }
+        moved.push_back({f, trashed});
     }
     if (report) {
-        report->method = report->moved.empty() ? DeleteMethod::None : DeleteMethod::Trash;
-        if (!ok)
-            report->error = QStringLiteral("cannot move to the trash: %1")
-                                .arg(failed.join(QStringLiteral(", ")));
+        report->method = DeleteMethod::Trash;
+        report->moved = std::move(moved);
     }
-    return ok;
+    return true;
 }
 
 DeleteTaskResult RunDeleteTask(const QStringList& chosen, const DeleteTaskOptions& options)
@@ -287,7 +397,8 @@ DeleteTaskResult RunDeleteTask(const QStringList& chosen, const DeleteTaskOption
     const int total = static_cast<int>(chosen.size());
     int done = 0;
     for (int i = total - 1; i >= 0; --i) {
-        if (options.running && !options.running->load()) {
+        if ((options.running && !options.running->load())
+            || (options.stop && options.stop->load())) {
             result.status = DeleteTaskStatus::Stopped;
             return result;
         }

@@ -32,8 +32,8 @@ struct MovedFile {
     QString to;
 };
 
-// What a delete did. On failure `moved` is empty for the card form (every rename is undone) and
-// lists what did reach the trash otherwise.
+// What a delete did. On failure `moved` is empty for the card form (every rename is undone);
+// in the trash form it lists what stayed in the trash because it could not be put back.
 struct DeleteReport {
     DeleteMethod method = DeleteMethod::None;
     std::vector<MovedFile> moved;
@@ -62,19 +62,23 @@ bool RecycleDelete(const QString& path, QString* pathInTrash = nullptr);
 // hidden. True when the movie now bears its deleted name, and so does its telemetry file if it
 // had one.
 //
-// Every check is made before the first rename: the movie must exist under its live name and
-// its deleted name must be free; a telemetry file that does not exist is nothing to delete; a
-// telemetry file whose deleted name is taken fails the delete before anything is renamed. If a
-// rename or the hidden attribute still fails, the renames already made are undone, so the
-// recording is never left half deleted.
+// Every check is made before the first rename: `path` must be a main movie name (the full
+// 30-character name, camera letter M, ".MOV"), an existing regular file (not a folder, link,
+// FIFO or device), and the movie of its kind's folder pair, so that the file renamed is `path`
+// itself; its deleted name must be free; a telemetry file that does not exist is nothing to
+// delete, one that is not a regular file or whose deleted name is taken fails the delete before
+// anything is renamed. If a rename or the hidden attribute still fails, the renames already
+// made are undone, so the recording is never left half deleted.
 bool DeleteByRename(const QString& path, int layout, DeleteReport* report = nullptr);
 bool DeleteByRename(const QString& path, DeleteReport* report = nullptr);
 
-// Deletes one recording as the viewer does. The drive root (DriveRootOf(path), or `probeRoot`
-// when given) is probed for the card layouts; on a card a recording name is deleted with
-// DeleteByRename. Otherwise the movie (if it exists) and, for a main-camera name, its paired
-// movie and its telemetry file (those that exist) go to the trash; true when every one of them
-// that existed went.
+// Deletes one recording as the viewer does. Only a recording is deleted: `path` must be an
+// existing regular file under a main movie name; anything else (a folder, a sub camera's movie,
+// a missing file, any other name) is refused with nothing changed. The drive root
+// (DriveRootOf(path), or `probeRoot` when given) is probed for the card layouts; on a card the
+// recording is deleted with DeleteByRename. Otherwise the movie, its paired movie and its
+// telemetry file (those that exist; each must be a regular file) go to the trash; if one
+// cannot go, those already moved are put back. The report lists exactly what moved.
 bool DeleteRecording(const QString& path, const QString& probeRoot = QString(),
                      DeleteReport* report = nullptr);
 
@@ -92,6 +96,9 @@ struct DeleteTaskOptions {
     bool sourceLost = false;  // the file browser's source-lost flag when the task began
     // The task goes on while this flag is set (tested before each recording); null: always.
     const std::atomic<bool>* running = nullptr;
+    // The task ends before the next recording once this flag is set (a stop request, such as
+    // Ctrl-C of the command line); null: never.
+    const std::atomic<bool>* stop = nullptr;
     // Called before each recording is deleted (the viewer stops playback of the open one).
     std::function<void(const QString& path)> beforeDelete;
     // Called after each deleted recording with (recordings done, total).

@@ -2,10 +2,15 @@
 // and telemetry file to their deleted forms, elsewhere through the desktop's trash.
 #include "catalogue/recording_delete.h"
 #include "cli/command.h"
+#include "cli/stop_signal.h"
+#include "shell/ui_text.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+
+#include <atomic>
+#include <cstdio>
 
 namespace ravir::cli {
 namespace {
@@ -28,8 +33,12 @@ int runDelete(const QStringList& args)
     for (const QString& m : parsed.positional)
         movies << QDir::cleanPath(QFileInfo(m).absoluteFilePath());
 
+    // Ctrl-C or SIGTERM ends the task between two recordings, never inside one.
+    std::atomic<bool> stop{false};
+    InstallStopSignals(&stop);
     DeleteTaskOptions options;
     options.probeRoot = root;
+    options.stop = &stop;
     const DeleteTaskResult result = RunDeleteTask(movies, options);
 
     // The task works from the last movie to the first; report in argument order.
@@ -62,9 +71,15 @@ int runDelete(const QStringList& args)
     out["deleted"] = static_cast<int>(result.deleted.size());
     out["results"] = results;
     printJson(out);
+    if (result.status == DeleteTaskStatus::Stopped) {
+        std::fprintf(stderr, "ravir: stopped by a signal after %d of %d recordings\n",
+                     static_cast<int>(result.deleted.size()), total);
+        return StopExitCode();
+    }
     if (result.status != DeleteTaskStatus::Completed) {
         const QString which = result.failedIndex >= 0 ? movies[result.failedIndex] : QString();
-        return failure(QString("deleting %1 failed").arg(which));
+        const QString why = result.reports.empty() ? QString() : result.reports.back().error;
+        return failure(QString("%1 %2: %3").arg(text(TXT_MSG_DELETE_FAILED), which, why));
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "test_support.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -21,6 +22,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ravir {
@@ -344,11 +346,101 @@ TEST_F(DeleteTest, FolderOnAHardDiskGoesToTheTrashWithItsCompanions)
         EXPECT_TRUE(report.moved[0].to.startsWith(dataHome + "/Trash/files/"));
     }
 
-    // A missing movie is nothing to delete; an empty path cannot be recycled.
+    // A missing movie cannot be deleted (no false success); an empty path cannot be recycled.
     EXPECT_FALSE(RecycleDelete(QString()));
     EXPECT_FALSE(RecycleDelete(movie));
-    EXPECT_TRUE(DeleteRecording(movie, root, &report));
+    EXPECT_FALSE(DeleteRecording(movie, root, &report));
     EXPECT_TRUE(report.moved.empty());
+    EXPECT_TRUE(report.error.contains("does not exist")) << report.error.toStdString();
+}
+
+// Every entry under `folder`, hidden ones included, with its size: what a refused delete must
+// leave exactly as it was.
+QStringList snapshot(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        entries << it.filePath() + QLatin1Char(' ') + QString::number(it.fileInfo().size());
+    }
+    entries.sort();
+    return entries;
+}
+
+// Only a recording is deleted: an existing regular file under a main movie name, the movie of
+// its kind's folder. Everything else is refused with a reason and nothing on the disk changes,
+// on a card and elsewhere; in particular a name that merely starts like a recording never
+// leads to another recording being renamed.
+TEST_F(DeleteTest, AnythingButARecordingIsRefusedAndNothingChanges)
+{
+    makeCard(root, 0);
+    const QString movie = at("Normal/" + kStem + "M.MOV");
+    writeFile(movie, "main");
+    writeFile(at("Normal/" + kStem + "S.MOV"), "sub");
+    writeFile(at("_NData/" + kStem + "D.ADA"), "tele");
+    writeFile(at("Parking/" + kParkingStem + "M.MOV"), "parked");
+    writeFile(at("_PData/" + kParkingStem + "D.ADA"), "parked tele");
+    // Files whose names start like a recording.
+    writeFile(at("Normal/" + kStem + "MxMOV"));
+    writeFile(at("Normal/" + kStem + "M.MOV.bak"));
+    writeFile(at("Normal/" + kStem + "M.mov"));
+    writeFile(at("Normal/" + kParkingStem + "M.MOV"), "parking name in Normal");
+    writeFile(at("_NData/" + kStem + "M.MOV"), "movie name in a data folder");
+    const QString fifo = at("Normal/A___-250101-140000-000300M.MOV");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = at("Normal/A___-250101-150000-000400M.MOV");
+    ASSERT_TRUE(QFile::link(movie, link));
+    // Off the card: a folder of recordings and a recording whose telemetry name is a folder.
+    const QString disk = dir.path() + "/disk";
+    writeFile(disk + "/trip/" + kStem + "M.MOV");
+    writeFile(disk + "/odd/" + kStem + "M.MOV");
+    QDir().mkpath(disk + "/odd/" + kStem + "D.ADA");
+
+    struct Case {
+        QString path, root, reason;
+    };
+    const Case cases[] = {
+        {root, root, "folder"},
+        {at("Normal"), root, "folder"},
+        {at("Normal/."), root, "folder"},
+        {at("Normal/A___-250101-160000-000500M.MOV"), root, "does not exist"},
+        {at("Normal/" + kStem + "S.MOV"), root, "sub camera"},
+        {at("Normal/" + kStem + "MxMOV"), root, "not a recording"},
+        {at("Normal/" + kStem + "M.MOV.bak"), root, "not a recording"},
+        {at("Normal/" + kStem + "M.mov"), root, "not a recording"},
+        {at("Normal/" + kParkingStem + "M.MOV"), root, "folder of its kind"},
+        {at("_NData/" + kStem + "M.MOV"), root, "folder of its kind"},
+        {fifo, root, "not a regular file"},
+        {link, root, "symbolic link"},
+        {disk + "/trip", disk, "folder"},
+        {disk + "/odd/" + kStem + "M.MOV", disk, "folder"},
+    };
+    const QStringList before = snapshot(dir.path());
+    for (const Case& c : cases) {
+        DeleteReport report;
+        EXPECT_FALSE(DeleteRecording(c.path, c.root, &report)) << c.path.toStdString();
+        EXPECT_EQ(report.method, DeleteMethod::None) << c.path.toStdString();
+        EXPECT_TRUE(report.moved.empty()) << c.path.toStdString();
+        EXPECT_TRUE(report.error.contains(c.reason))
+            << c.path.toStdString() << ": " << report.error.toStdString();
+        EXPECT_EQ(snapshot(dir.path()), before) << c.path.toStdString();
+    }
+    // The refusal of a sub camera's movie names the main movie to delete instead.
+    DeleteReport report;
+    DeleteRecording(at("Normal/" + kStem + "S.MOV"), root, &report);
+    EXPECT_TRUE(report.error.contains(movie)) << report.error.toStdString();
+
+    // The recording itself is still deleted, and exactly its two files are reported.
+    ASSERT_TRUE(DeleteRecording(movie, root, &report)) << report.error.toStdString();
+    ASSERT_EQ(report.moved.size(), 2u);
+    EXPECT_EQ(report.moved[0].from, movie);
+    EXPECT_EQ(report.moved[0].to, at("Normal/" + kStem + "M.DMY"));
+    EXPECT_EQ(report.moved[1].from, at("_NData/" + kStem + "D.ADA"));
+    EXPECT_EQ(readFile(at("Normal/" + kStem + "S.MOV")), "sub");
+    EXPECT_EQ(readFile(at("Parking/" + kParkingStem + "M.MOV")), "parked");
+    EXPECT_EQ(readFile(at("_PData/" + kParkingStem + "D.ADA")), "parked tele");
 }
 
 // A fresh account has no data folder yet: the trash is still set up there, and nothing lands
@@ -427,6 +519,20 @@ TEST_F(DeleteTest, TaskDeletesFromTheLastChosenAndStopsAtTheFirstFailure)
     EXPECT_EQ(stopped.deleted, (std::vector<int>{1}));
     EXPECT_TRUE(exists(more[0]));
     EXPECT_FALSE(exists(more[1]));
+
+    // So does a stop request (the command line's Ctrl-C).
+    const QStringList last = {at("Normal/A___-250101-140000-000400M.MOV"),
+                              at("Normal/A___-250101-140100-000401M.MOV")};
+    for (const QString& m : last)
+        writeFile(m);
+    std::atomic<bool> stop{false};
+    options.running = nullptr;
+    options.stop = &stop;
+    options.progress = [&](int, int) { stop = true; };
+    const DeleteTaskResult halted = RunDeleteTask(last, options);
+    EXPECT_EQ(halted.status, DeleteTaskStatus::Stopped);
+    EXPECT_EQ(halted.deleted, (std::vector<int>{1}));
+    EXPECT_TRUE(exists(last[0]));
 
     // A lost source deletes nothing.
     running = true;
