@@ -29,8 +29,11 @@ int runProbe(const QStringList& args)
     if (parsed.positional.size() != 1)
         return usageError("probe", "expects one movie file");
     const QString path = parsed.positional.front();
-    if (!QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (!info.exists())
         return failure(QString("%1: no such file").arg(path));
+    if (!info.isFile())
+        return failure(QString("%1: not a regular file").arg(path));
 
     QString error;
     auto movie = OpenMovieFile(path, {}, &error);
@@ -67,7 +70,8 @@ const CommandRegistration registration({
     "  boxes          every box in file order: type, depth (top level 1), offset and size of\n"
     "                 the whole box in bytes, header included\n"
     "A file whose box structure is damaged (a box shorter than its header, or running past its\n"
-    "container or the file) is an error.",
+    "container or the file, whatever its type) is an error (exit code 1), as is a path that is\n"
+    "not a regular file.",
     runProbe,
 });
 

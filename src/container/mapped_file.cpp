@@ -62,7 +62,7 @@ bool MappedFile::open(const QString& path)
     const QByteArray native = QFile::encodeName(path);
     int fd;
     do {
-        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO never blocks
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return false;

@@ -5,9 +5,13 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ravir {
 
@@ -110,10 +114,12 @@ struct Parser {
                     sizeOk = true;
                 }
             }
-            const bool fits = sizeOk && boxSize >= headerSize && boxSize <= remaining;
             const bool knownType = haveHeader && known.contains(type);
             if (!knownType) {
-                const bool opaqueTopLevel = topLevel && fits && plausibleTypeChar(type[0])
+                // At the top level of a file a header whose type reads as text is a box of a
+                // type this reader does not know: kept opaque when it fits, an error when its
+                // size does not hold together. Anything else is no box.
+                const bool opaqueTopLevel = topLevel && haveHeader && plausibleTypeChar(type[0])
                     && plausibleTypeChar(type[1]) && plausibleTypeChar(type[2])
                     && plausibleTypeChar(type[3]);
                 if (!opaqueTopLevel) {
@@ -131,9 +137,10 @@ struct Parser {
                                 .arg(QString::fromLatin1(reinterpret_cast<const char*>(type), 4))
                                 .arg(pos).arg(boxSize));
             if (boxSize > remaining)
-                return fail(QStringLiteral("box '%1' at offset %2 runs past its container")
+                return fail(QStringLiteral("box '%1' at offset %2 runs past its %3")
                                 .arg(QString::fromLatin1(reinterpret_cast<const char*>(type), 4))
-                                .arg(pos));
+                                .arg(pos)
+                                .arg(topLevel ? QStringLiteral("file") : QStringLiteral("container")));
             BoxNode child;
             if (!initNode(child, type, headerSize, boxSize - headerSize, pos + headerSize,
                           node.depth + 1))
@@ -416,13 +423,30 @@ std::optional<double> GetMovieDurationMs(const sMP4MOVIE& movie)
 
 bool IsMp4File(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    // Opened without blocking (a FIFO named like a movie is no movie), and only a regular file
+    // is read.
+    const QByteArray native = QFile::encodeName(path);
+    int fd;
+    do {
+        fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
         return false;
+    struct stat st {};
     char head[260];
-    if (f.read(head, sizeof head) != static_cast<qint64>(sizeof head))
-        return false;
-    return std::memcmp(head + 4, "ftyp", 4) == 0;
+    size_t got = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        while (got < sizeof head) {
+            const ssize_t n = ::pread(fd, head + got, sizeof head - got, static_cast<off_t>(got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+    }
+    ::close(fd);
+    return got == sizeof head && std::memcmp(head + 4, "ftyp", 4) == 0;
 }
 
 // ---- Direct probes --------------------------------------------------------------------------

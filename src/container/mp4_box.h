@@ -153,7 +153,8 @@ struct HeaderTimes {
 std::optional<HeaderTimes> ReadMvhdTimes(const BoxNode& mvhd);   // also mdhd
 std::optional<uint64_t> ReadTkhdDuration(const BoxNode& tkhd);
 
-// True when the file holds at least 260 bytes and bytes 4..7 read "ftyp".
+// True when the file is a regular file of at least 260 bytes whose bytes 4..7 read "ftyp".
+// Never blocks: a FIFO or device under the name is no movie.
 bool IsMp4File(const QString& path);
 
 // ---- Direct probes (serialised by FindMutex) ---------------------------------------------

@@ -13,8 +13,12 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <fcntl.h>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "samplecard/sample_movie.h"
@@ -98,6 +102,33 @@ TEST_F(Mp4Box, IsMp4FileNeedsFtypAndTwoHundredSixtyBytes)
     EXPECT_TRUE(IsMp4File(write("exact.mp4", head + QByteArray(260 - head.size(), '\0'))));
     EXPECT_FALSE(IsMp4File(write("other.mp4", box("free", QByteArray(300, '\0')))));
     EXPECT_FALSE(IsMp4File(dir.filePath("missing.mp4")));
+}
+
+// A FIFO named like a movie is no movie, and looking at it never waits for a writer. Each probe
+// runs on a thread of its own; should one block, opening the FIFO for writing releases it.
+TEST_F(Mp4Box, AFifoIsNoMovieAndNeverBlocks)
+{
+    const QString fifo = dir.filePath("A___-250101-120000-000123M.MOV");
+    const QByteArray native = QFile::encodeName(fifo);
+    ASSERT_EQ(::mkfifo(native.constData(), 0600), 0);
+    const auto returnsPromptly = [&](const char* what, const std::function<bool()>& probe) {
+        std::promise<bool> done;
+        std::future<bool> result = done.get_future();
+        std::thread worker([&] { done.set_value(probe()); });
+        const bool prompt = result.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        if (!prompt) {
+            const int writer = ::open(native.constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+        }
+        worker.join();
+        EXPECT_TRUE(prompt) << what << " blocked on the FIFO";
+        EXPECT_FALSE(result.get()) << what;
+    };
+    returnsPromptly("IsMp4File", [&] { return IsMp4File(fifo); });
+    returnsPromptly("OpenMovieFile", [&] { return OpenMovieFile(fifo) != nullptr; });
+    returnsPromptly("ProbeMovie", [&] { return ProbeMovie(fifo).has_value(); });
+    returnsPromptly("ProbeFrameDurationMs", [&] { return ProbeFrameDurationMs(fifo).has_value(); });
 }
 
 TEST_F(Mp4Box, TreeListsAccessorsAndSizes)
@@ -257,6 +288,13 @@ TEST_F(Mp4Box, DamagedSizesFailTheOpen)
     QByteArray zeroInside = ftyp() + box("moov", be32(0) + "mvhd" + QByteArray(100, '\0')) + box("free", {});
     zeroInside.replace(ftyp().size() + 8, 4, be32(2));
     cases.push_back({"size 2 inside a container", zeroInside});
+    // A box of a type this reader does not know is no exception at the top level.
+    QByteArray unknownPast = ftyp() + box("moov", mvhd(1000, 1000)) + box("XYZ1", QByteArray(12, '\0'));
+    unknownPast.replace(unknownPast.size() - 20, 4, be32(1000));
+    cases.push_back({"unknown top-level box past the file", unknownPast});
+    QByteArray unknownSmall = ftyp() + box("wide", QByteArray(12, '\0'));
+    unknownSmall.replace(ftyp().size(), 4, be32(3));
+    cases.push_back({"unknown top-level box below its header", unknownSmall});
     for (const Case& c : cases) {
         QString error;
         const QString path = write(QString("bad-%1.mp4").arg(&c - cases.data()), c.bytes);
