@@ -77,11 +77,6 @@ public:
     uint64_t fileSize = 0;
     int64_t nodeCount = 0;       // nodes of this tree
 
-    // Telemetry holder (a movie object that holds one telemetry file instead of a movie).
-    std::array<uint8_t, 26> telemetryHeader{};
-    int32_t telemetryRecordCount = 0;
-    std::vector<uint8_t> telemetryRecords;   // 124 bytes per record
-
     // Nodes of the tree in pre-order, one entry per track for the track-level boxes.
     std::vector<BoxNode*> mdat, stsz, stco, mdhd, stss, stts, mvhd, tkhd, elst, stsd;
 
@@ -181,7 +176,6 @@ std::optional<double> FrameDurationFromStts(const uint8_t* payload, size_t avail
                                             uint32_t trackTimescale, double movieSeconds);
 
 // ---- Conveniences for the catalogue, the playback engine and the command line -------------
-bool IsMp4File(const QString& path);
 std::optional<double> ProbeFrameDurationMs(const QString& path);
 std::optional<double> ProbeMovieDurationMs(const QString& path);
 
