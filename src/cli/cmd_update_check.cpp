@@ -1,8 +1,10 @@
 // `ravir update-check`: the viewer's update check against a given host, for scripts and tests.
 #include "cli/command.h"
+#include "cli/stop_signal.h"
 
 #include "update/update_check.h"
 
+#include <atomic>
 #include <cstdio>
 
 namespace ravir::cli {
@@ -19,6 +21,10 @@ int runUpdateCheck(const QStringList& args)
         return usageError("update-check", "unexpected argument " + parsed.positional.first());
     if (!parsed.has("--base-url"))
         return usageError("update-check", "--base-url is required");
+    if (!update::hostUrl(parsed.value("--base-url"), "/").isValid())
+        return usageError("update-check",
+                          QString("--base-url must be an http or https URL with a host, not '%1'")
+                              .arg(parsed.value("--base-url")));
 
     update::UpdateInputs inputs;
     inputs.recorderVersion = parsed.value("--recorder-version");
@@ -37,8 +43,13 @@ int runUpdateCheck(const QStringList& args)
         *target = ms;
     }
 
+    // Ctrl-C or SIGTERM ends the check at once, with no text.
+    std::atomic<bool> stop{false};
+    InstallStopSignals(&stop);
     const update::CheckResult result =
-        update::runUpdateCheck(parsed.value("--base-url"), inputs, limits);
+        update::runUpdateCheck(parsed.value("--base-url"), inputs, limits, &stop);
+    if (stop.load())
+        return StopExitCode();
     for (const QString& note : result.notes)
         std::fprintf(stderr, "ravir update-check: %s\n", qPrintable(note));
     if (!result.text.isEmpty()) {
@@ -57,7 +68,7 @@ const CommandRegistration registration{Command{
     "Prints the update text the viewer would show (UTF-8, CR LF line breaks, links as\n"
     "<a href=\"...\">...</a>), or nothing when there is no update. Not JSON: the text is the\n"
     "result. The exit code is 0 in both cases; network failures give no text and a note on\n"
-    "stderr.\n"
+    "stderr. A base URL that is not http or https is a usage error (exit code 2).\n"
     "  --base-url URL          the maker's host (http or https), e.g. http://example.com\n"
     "  --recorder-version V    the card's firmware version, \"1.2.3\"; empty: no recorder block\n"
     "  --gps-version G         the card's GPS data version, \"231015\"; empty: no GPS check\n"
