@@ -1,9 +1,9 @@
 // `ravir`: the viewer's core for scripts and batch work. Every subcommand prints JSON on stdout
 // unless it writes a file; errors go to stderr with a non-zero exit code.
 #include "cli/command.h"
+#include "shell/ui_text.h"
 
 #include <QCoreApplication>
-#include <QTextStream>
 #include <algorithm>
 #include <cstdio>
 
@@ -15,20 +15,58 @@ std::vector<Command>& registry()
     return list;
 }
 
-void printHelp()
+void printHelp(std::FILE* stream)
 {
-    QTextStream out(stdout);
-    out << "ravir " RAVIR_VERSION " - drive recorder card tools\n\n"
-        << "Usage: ravir COMMAND [ARGS...]\n"
-        << "       ravir help COMMAND   more about one command\n\n"
-        << "Commands:\n";
+    QString help = "ravir " RAVIR_VERSION " - drive recorder card tools\n\n"
+                   "Usage: ravir COMMAND [ARGS...]\n"
+                   "       ravir help COMMAND   more about one command\n\n"
+                   "Commands:\n";
     auto sorted = registry();
     std::sort(sorted.begin(), sorted.end(),
               [](const Command& a, const Command& b) { return a.name < b.name; });
     for (const Command& c : sorted)
-        out << "  " << c.name << ' ' << c.usage << "\n      " << c.summary << '\n';
-    out << "\nEvery command prints JSON on stdout unless it writes a file; errors are printed on\n"
-           "stderr and the exit code is not 0.\n";
+        help += "  " + c.name + ' ' + c.usage + "\n      " + c.summary + '\n';
+    help += "\nEvery command prints JSON on stdout unless it writes a file; errors are printed on\n"
+            "stderr and the exit code is not 0 (2 for a usage error, 128 + the signal number when\n"
+            "Ctrl-C or SIGTERM stopped it). Messages are in Japanese under a Japanese locale and\n"
+            "in English otherwise.\n";
+    const QByteArray bytes = help.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+const Command* findCommand(const QString& name)
+{
+    for (const Command& c : registry()) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+int unknownCommand(const QString& name)
+{
+    std::fprintf(stderr, "ravir: unknown command '%s' (see ravir --help)\n", qPrintable(name));
+    return 2;
+}
+
+// `ravir help [COMMAND]`: the list of commands, or one command's usage and details.
+int runHelp(const QStringList& args)
+{
+    if (args.isEmpty()) {
+        printHelp(stdout);
+        return 0;
+    }
+    if (args.size() > 1) {
+        std::fprintf(stderr, "ravir help: expects at most one command name\nusage: ravir help [COMMAND]\n");
+        return 2;
+    }
+    const Command* c = findCommand(args.front());
+    if (c == nullptr)
+        return unknownCommand(args.front());
+    std::printf("ravir %s %s\n    %s\n%s%s", qPrintable(c->name), qPrintable(c->usage),
+                qPrintable(c->summary), c->details.isEmpty() ? "" : "\n", qPrintable(c->details));
+    return 0;
 }
 }  // namespace
 
@@ -111,29 +149,25 @@ int main(int argc, char** argv)
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     using namespace ravir::cli;
-    if (args.isEmpty() || args[0] == "--help" || args[0] == "-h") {
-        printHelp();
-        return args.isEmpty() ? 2 : 0;
+    // Messages follow the locale: Japanese under a Japanese locale, English otherwise.
+    ravir::setMessageLanguage(ravir::messageLanguageOfEnvironment());
+    if (args.isEmpty()) {
+        // No command is a usage error: the help goes where errors go.
+        printHelp(stderr);
+        return 2;
+    }
+    if (args[0] == "--help" || args[0] == "-h") {
+        printHelp(stdout);
+        return 0;
     }
     if (args[0] == "--version") {
         std::printf("ravir %s\n", RAVIR_VERSION);
         return 0;
     }
-    if (args[0] == "help" && args.size() == 2) {
-        for (const Command& c : commands()) {
-            if (c.name == args[1]) {
-                std::printf("ravir %s %s\n    %s\n%s%s", qPrintable(c.name), qPrintable(c.usage),
-                            qPrintable(c.summary), c.details.isEmpty() ? "" : "\n",
-                            qPrintable(c.details));
-                return 0;
-            }
-        }
-    }
     const QString name = args.takeFirst();
-    for (const Command& c : commands()) {
-        if (c.name == name)
-            return c.run(args);
-    }
-    std::fprintf(stderr, "ravir: unknown command '%s' (see ravir --help)\n", qPrintable(name));
-    return 2;
+    if (name == "help")
+        return runHelp(args);
+    if (const Command* c = findCommand(name))
+        return c->run(args);
+    return unknownCommand(name);
 }

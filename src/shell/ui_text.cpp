@@ -2,6 +2,8 @@
 
 #include <array>
 #include <atomic>
+#include <cstdlib>
+#include <utility>
 
 namespace ravir {
 namespace {
@@ -208,6 +210,40 @@ const std::array<Row, kUiTextRows>& table()
 
 std::atomic<int> currentRow{0};
 
+// The messages in English, for the command line outside a Japanese locale.
+constexpr std::pair<int, const char*> kEnglishMessages[] = {
+    {TXT_MSG_SAME_NAME_EXISTS, "A file with the same name exists. Continue?"},
+    {TXT_MSG_VIDEO_SAVE_FAILED, "Saving the video file failed."},
+    {TXT_MSG_JOIN_FAILED, "Joining the videos failed."},
+    {TXT_MSG_CSV_CREATE_FAILED, "The CSV file cannot be created."},
+    {TXT_MSG_DELETE_FAILED, "Deleting the video file failed."},
+    {TXT_MSG_FOLDER_PATH_FAILED, "Getting the folder path failed."},
+    {TXT_MSG_OPEN_FAILED, "Opening the video failed."},
+    {TXT_MSG_TOO_SHORT, "The recording is too short to be played."},
+    {TXT_MSG_IMAGE_SAVE_FAILED, "Saving the image failed."},
+    {TXT_MSG_NO_VIDEO, "There is no video file."},
+    {TXT_MSG_SELECT_BACKUP_FOLDER, "Please choose the backup folder."},
+    {TXT_MSG_SELECT_OUTPUT_FOLDER, "Please choose the output folder."},
+    {TXT_MSG_SELECT_VIDEO_FOLDER, "Please choose the video folder."},
+    {TXT_MSG_OVER_1500, "More than 1500 items to show; the first 1500 are shown."},
+    {TXT_MSG_INSTALL_CODEC, "Please install a decoder for this movie."},
+    {TXT_MSG_SIZE_OVER, "The size is over the limit."},
+    {TXT_MSG_REDUCE_FILES, "Please reduce the number of files."},
+};
+
+const Row& englishMessages()
+{
+    static const Row row = [] {
+        Row made;
+        for (const auto& [slot, message] : kEnglishMessages)
+            made[static_cast<size_t>(slot)] = QString::fromUtf8(message);
+        return made;
+    }();
+    return row;
+}
+
+std::atomic<MessageLanguage> currentMessageLanguage{MessageLanguage::Japanese};
+
 }  // namespace
 
 const QString& text(int index)
@@ -215,6 +251,11 @@ const QString& text(int index)
     static const QString empty;
     if (index < 0 || index >= kUiTextSlots)
         return empty;
+    if (currentMessageLanguage.load(std::memory_order_relaxed) == MessageLanguage::English) {
+        const QString& english = englishMessages()[static_cast<size_t>(index)];
+        if (!english.isEmpty())
+            return english;
+    }
     return table()[static_cast<size_t>(currentRow.load(std::memory_order_relaxed))]
                   [static_cast<size_t>(index)];
 }
@@ -239,6 +280,41 @@ int chooseUiTextRow(const QLocale& locale)
 }
 
 int uiTextRow() { return currentRow.load(std::memory_order_relaxed); }
+
+QString englishMessage(int index)
+{
+    if (index < 0 || index >= kUiTextSlots)
+        return {};
+    return englishMessages()[static_cast<size_t>(index)];
+}
+
+MessageLanguage messageLanguageOfLocaleName(const QByteArray& name)
+{
+    // "ja", "ja_JP", "ja_JP.UTF-8", "ja_JP.eucJP@...": the language part is "ja".
+    if (name.startsWith("ja")
+        && (name.size() == 2 || name[2] == '_' || name[2] == '.' || name[2] == '@'))
+        return MessageLanguage::Japanese;
+    return MessageLanguage::English;
+}
+
+MessageLanguage messageLanguageOfEnvironment()
+{
+    // The POSIX order for the category of messages: LC_ALL, then LC_MESSAGES, then LANG; the
+    // first one set and not empty names the locale. None: the C locale.
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0')
+            return messageLanguageOfLocaleName(QByteArray(value));
+    }
+    return MessageLanguage::English;
+}
+
+void setMessageLanguage(MessageLanguage language)
+{
+    currentMessageLanguage.store(language, std::memory_order_relaxed);
+}
+
+MessageLanguage messageLanguage() { return currentMessageLanguage.load(std::memory_order_relaxed); }
 
 QStringList uiFontFamilies()
 {

@@ -3,6 +3,7 @@
 // Two rows of 260 slots; slots 0 to 177 hold the texts, 178 to 259 are empty. Row 1 equals
 // row 0. The row is chosen once at start-up from the user's locale; `text()` reads the
 // current row.
+#include <QByteArray>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -208,6 +209,25 @@ int chooseUiTextRow(const QLocale& locale = QLocale::system());
 
 // The current row (0 before chooseUiTextRow ran).
 int uiTextRow();
+
+// The language of the messages (the TXT_MSG_ slots: failures, questions, notices). The windows
+// show the table's Japanese texts whatever the locale. The `ravir` command, which prints the
+// same messages on a terminal, follows the language of its locale: Japanese for a Japanese
+// locale, English for any other (C, POSIX, en_US, de_DE, ...). With English set, text() gives
+// the English form of each message slot and the table's text of every other slot (captions,
+// CSV headings, the update text stay as the table has them).
+enum class MessageLanguage { Japanese, English };
+// The language of a locale name as the environment gives it ("ja_JP.UTF-8", "C", "en_US").
+MessageLanguage messageLanguageOfLocaleName(const QByteArray& name);
+// The language of the locale for messages: LC_ALL, else LC_MESSAGES, else LANG (the first set
+// and not empty); none set is the C locale, English.
+MessageLanguage messageLanguageOfEnvironment();
+// Sets the language of the messages for the whole process, once at start-up (Japanese until
+// then).
+void setMessageLanguage(MessageLanguage language);
+MessageLanguage messageLanguage();
+// The English form of a message slot; empty for a slot that is not a message.
+QString englishMessage(int index);
 
 // True for the locale that stands for language id 0x0409 (English, United States).
 bool isUsEnglish(const QLocale& locale);

@@ -290,12 +290,11 @@ TEST(UiText, SharedWordsAreSeparateEntries)
         if (group[2] >= 0) {
             EXPECT_NE(&text(group[1]), &text(group[2]));
         }
-        // A copy that a caller changes leaves every slot as it was.
-        QString copy = text(group[0]);
-        copy.append(u'!');
-        copy[0] = u'X';
-        EXPECT_EQ(text(group[1]), QString::fromUtf8(kExpected[group[1]].utf8));
-        EXPECT_EQ(text(group[0]), QString::fromUtf8(kExpected[group[0]].utf8));
+        // Separate entries hold separate strings, not one string shared by two slots.
+        EXPECT_NE(text(group[0]).constData(), text(group[1]).constData()) << group[0];
+        if (group[2] >= 0) {
+            EXPECT_NE(text(group[1]).constData(), text(group[2]).constData()) << group[1];
+        }
     }
     // Words that appear in several slots: the table has them as many times as it names them.
     int impact = 0;
@@ -325,6 +324,78 @@ TEST(UiText, RowChoiceFollowsTheLocale)
         EXPECT_EQ(text(slot), textAt(0, slot));
     // Another locale later keeps the row chosen.
     EXPECT_EQ(chooseUiTextRow(QLocale(QStringLiteral("de_DE"))), 1);
+}
+
+// The messages of the command line: English unless the locale is Japanese; captions, CSV
+// headings and the table's rows stay as they are.
+TEST(UiText, MessagesInTheLanguageOfTheLocale)
+{
+    for (const char* name : {"ja", "ja_JP", "ja_JP.UTF-8", "ja_JP.eucJP", "ja@x"})
+        EXPECT_EQ(messageLanguageOfLocaleName(name), MessageLanguage::Japanese) << name;
+    for (const char* name : {"", "C", "POSIX", "C.UTF-8", "en_US.UTF-8", "de_DE", "jv_ID", "jam"})
+        EXPECT_EQ(messageLanguageOfLocaleName(name), MessageLanguage::English) << name;
+
+    const char* variables[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    std::vector<QByteArray> saved;
+    std::vector<bool> wasSet;
+    for (const char* v : variables) {
+        wasSet.push_back(qEnvironmentVariableIsSet(v));
+        saved.push_back(qgetenv(v));
+        qunsetenv(v);
+    }
+    EXPECT_EQ(messageLanguageOfEnvironment(), MessageLanguage::English);  // no locale: C
+    qputenv("LANG", "ja_JP.UTF-8");
+    EXPECT_EQ(messageLanguageOfEnvironment(), MessageLanguage::Japanese);
+    qputenv("LC_MESSAGES", "C");
+    EXPECT_EQ(messageLanguageOfEnvironment(), MessageLanguage::English);
+    qputenv("LC_ALL", "ja_JP");
+    EXPECT_EQ(messageLanguageOfEnvironment(), MessageLanguage::Japanese);
+    qputenv("LC_ALL", "");  // empty counts as not set
+    EXPECT_EQ(messageLanguageOfEnvironment(), MessageLanguage::English);
+    for (size_t i = 0; i < std::size(variables); ++i) {
+        if (wasSet[i])
+            qputenv(variables[i], saved[i]);
+        else
+            qunsetenv(variables[i]);
+    }
+
+    const int messages[] = {TXT_MSG_SAME_NAME_EXISTS,   TXT_MSG_VIDEO_SAVE_FAILED,
+                            TXT_MSG_JOIN_FAILED,        TXT_MSG_CSV_CREATE_FAILED,
+                            TXT_MSG_DELETE_FAILED,      TXT_MSG_FOLDER_PATH_FAILED,
+                            TXT_MSG_OPEN_FAILED,        TXT_MSG_TOO_SHORT,
+                            TXT_MSG_IMAGE_SAVE_FAILED,  TXT_MSG_NO_VIDEO,
+                            TXT_MSG_SELECT_BACKUP_FOLDER, TXT_MSG_SELECT_OUTPUT_FOLDER,
+                            TXT_MSG_SELECT_VIDEO_FOLDER, TXT_MSG_OVER_1500,
+                            TXT_MSG_INSTALL_CODEC,      TXT_MSG_SIZE_OVER,
+                            TXT_MSG_REDUCE_FILES};
+    EXPECT_EQ(messageLanguage(), MessageLanguage::Japanese);  // until a program sets it
+    setMessageLanguage(MessageLanguage::English);
+    QSet<QString> seen;
+    for (int slot : messages) {
+        const QString english = text(slot);
+        EXPECT_EQ(english, englishMessage(slot)) << slot;
+        EXPECT_FALSE(english.isEmpty()) << slot;
+        EXPECT_TRUE(english.endsWith(u'.') || english.endsWith(u'?')) << slot;
+        for (QChar c : english)
+            EXPECT_LT(c.unicode(), 0x80) << slot;
+        seen.insert(english);
+        EXPECT_EQ(textAt(0, slot), QString::fromUtf8(kExpected[slot].utf8)) << slot;
+    }
+    EXPECT_EQ(seen.size(), static_cast<qsizetype>(std::size(messages)));
+    EXPECT_EQ(text(TXT_MSG_DELETE_FAILED), QStringLiteral("Deleting the video file failed."));
+    // Everything that is not a message keeps the table's text.
+    int english = 0;
+    for (int slot = 0; slot < kUiTextFilled; ++slot) {
+        if (englishMessage(slot).isEmpty())
+            EXPECT_EQ(text(slot), QString::fromUtf8(kExpected[slot].utf8)) << slot;
+        else
+            ++english;
+    }
+    EXPECT_EQ(english, static_cast<int>(std::size(messages)));
+    EXPECT_TRUE(englishMessage(-1).isEmpty());
+    EXPECT_TRUE(englishMessage(kUiTextSlots).isEmpty());
+    setMessageLanguage(MessageLanguage::Japanese);
+    EXPECT_EQ(text(TXT_MSG_DELETE_FAILED), QString::fromUtf8(kExpected[TXT_MSG_DELETE_FAILED].utf8));
 }
 
 TEST(UiText, FontFamiliesStartWithTheTableFace)
