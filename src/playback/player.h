@@ -4,7 +4,7 @@
 // its VideoPresenter; slot 1 (sub camera) has no window (mpv's null video output), decodes in
 // step and still hands out stills. Every wait on the decoder is bounded, so a damaged movie
 // fails instead of holding the caller.
-#include "container/telemetry_timeline.h"
+#include "playback/telemetry_slots.h"
 #include "playback/movie_load.h"
 #include "playback/placement.h"
 
