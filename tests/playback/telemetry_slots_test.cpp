@@ -77,7 +77,7 @@ TEST(PlayerTelemetry, LoadsForTheMainCamerasFramesAndFrees)
     EXPECT_TRUE(main.state().telemetry.load.frameIndex.empty());
     main.FreeTelemetry();
 
-    ASSERT_EQ(main.OpenMovie(movie), kOpened);
+    ASSERT_EQ(openAndWait(main, movie), kOpened);
     ASSERT_GT(main.GetFrameCount(), 0);
     EXPECT_EQ(main.frameCount(), main.GetFrameCount());
     EXPECT_EQ(sub.frameCount(), main.GetFrameCount()) << "the index follows the main camera";
@@ -93,7 +93,7 @@ TEST(PlayerTelemetry, LoadsForTheMainCamerasFramesAndFrees)
         EXPECT_NE(slots.current.sampleAtFrame(main.GetFrameCount() - 1), nullptr);
     }
     // Opening a movie again starts with an empty current reader.
-    ASSERT_EQ(main.OpenMovie(movie), kOpened);
+    ASSERT_EQ(openAndWait(main, movie), kOpened);
     EXPECT_FALSE(slots.current.hasTelemetry());
     ASSERT_TRUE(main.LoadTelemetryForMovie(movie));
     main.FreeTelemetry();
