@@ -23,6 +23,8 @@ CMFSession::CMFSession(double uiScale, QObject* parent) : QObject(parent)
     const int width = static_cast<int>(220 * uiScale);
     window_->resize(width, width * 9 / 16);
     window_->hide();
+    seekTimer_ = new QTimer(this);
+    connect(seekTimer_, &QTimer::timeout, this, &CMFSession::checkSeek);
     openTimer_ = new QTimer(this);
     openTimer_->setSingleShot(true);
     connect(openTimer_, &QTimer::timeout, this, [this] {
@@ -31,6 +33,35 @@ CMFSession::CMFSession(double uiScale, QObject* parent) : QObject(parent)
             post([this] { Q_EMIT openFailed(); });
         }
     });
+}
+
+bool CMFSession::requestSeek(double seconds, const QString& flags)
+{
+    if (!load_.seek(*mpv_, seconds, flags))
+        return false;
+    if (!seekTimer_->isActive()) {
+        watchedSeek_ = 0;
+        seekTimer_->start(kWaitMs);
+    }
+    return true;
+}
+
+void CMFSession::checkSeek()
+{
+    // A seek that has not landed since the last look is given up, so that a damaged movie
+    // cannot hold the seeks after it.
+    if (!load_.seeking()) {
+        seekTimer_->stop();
+        return;
+    }
+    const unsigned long long current = load_.seekInFlight();
+    if (current != 0 && current == watchedSeek_ &&
+        load_.abandonSeek(*mpv_) == MovieLoad::Change::SeekDone) {
+        seekTimer_->stop();
+        post([this] { Q_EMIT seekDone(); });
+        return;
+    }
+    watchedSeek_ = load_.seekInFlight();
 }
 
 template <class Fn>
@@ -141,6 +172,8 @@ bool CMFSession::Close()
 {
     if (openTimer_)
         openTimer_->stop();
+    if (seekTimer_)
+        seekTimer_->stop();
     load_.close(mpv_);
     flags_ = 0;
     duration100ns_ = 0;
@@ -161,6 +194,7 @@ void CMFSession::handleEvent(const mpv_event& e)
         post([this] { Q_EMIT openFailed(); });
         break;
     case MovieLoad::Change::SeekDone:
+        seekTimer_->stop();
         post([this] {
             if (!load_.seeking())
                 Q_EMIT seekDone();
@@ -176,7 +210,7 @@ void CMFSession::handleEvent(const mpv_event& e)
         !*static_cast<int*>(p->data) || !(flags_ & kPlaying))
         return;
     if (flags_ & kLoop) {
-        load_.seek(*mpv_, 0.0, "absolute");
+        requestSeek(0.0, "absolute");
         mpv_->setFlag("pause", false);
     } else {
         flags_ &= ~(kPlaying | kPaused);
@@ -191,7 +225,7 @@ bool CMFSession::Play(bool loop)
     if (flags_ & kPaused)
         return true;
     if (mpv_->getFlag("eof-reached").value_or(false))
-        load_.seek(*mpv_, 0.0, "absolute");
+        requestSeek(0.0, "absolute");
     if (!mpv_->setFlag("pause", false))
         return false;
     flags_ |= kPlaying;
@@ -206,7 +240,7 @@ bool CMFSession::Stop()
     if (!(flags_ & kPlaying))
         return true;
     mpv_->setFlag("pause", true);
-    load_.seek(*mpv_, 0.0, "absolute");
+    requestSeek(0.0, "absolute");
     flags_ &= ~(kPlaying | kPaused);
     return true;
 }
@@ -235,7 +269,7 @@ bool CMFSession::seekAndKeepState(int64_t position100ns)
     const int64_t target = std::clamp<int64_t>(position100ns, 0, duration100ns_);
     // Stopped and paused players stay where they are; a playing one plays on.
     mpv_->setFlag("pause", (flags_ & kPlaying) == 0 || (flags_ & kPaused) != 0);
-    return load_.seek(*mpv_, static_cast<double>(target) / 1e7);
+    return requestSeek(static_cast<double>(target) / 1e7, "absolute+exact");
 }
 
 bool CMFSession::SeekForwardMs(int ms) { return SeekRelative(static_cast<int64_t>(ms) * 10000); }

@@ -84,6 +84,8 @@ private:
     void handleEvent(const mpv_event& event);
     void onReady();
     bool seekAndKeepState(int64_t position100ns);
+    bool requestSeek(double seconds, const QString& flags);
+    void checkSeek();
     template <class Fn>
     void post(Fn emit);
 
@@ -97,6 +99,8 @@ private:
     int nativeHeight_ = 0;
     MovieLoad load_;
     QTimer* openTimer_ = nullptr;  // fails a load that does not become ready
+    QTimer* seekTimer_ = nullptr;  // gives up a seek that does not land
+    unsigned long long watchedSeek_ = 0;
 };
 
 }  // namespace ravir
