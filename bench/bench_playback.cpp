@@ -4,7 +4,10 @@
 //    process of its own so that CPU and memory are measured the same way (wait4 rusage);
 //    ravir plays both cameras in one process, mpv runs one process per camera.
 //  - exact-seek latency over the same 50 random frames: ravir's SeekFrame against mpv's own
-//    "seek ... absolute+exact" through its IPC socket, each until the frame is decoded.
+//    "seek ... absolute+exact" through its IPC socket, each until the frame is decoded; and how
+//    long the SeekFrame call itself holds its caller.
+//  - opening the 1080p movie: how long OpenMovie holds its caller against the time until the
+//    movieOpened signal arrives in the event loop (the load itself).
 // Extra run: ravir's main camera through the software presenter (960 x 540) instead of the
 // null output, to show the cost of drawing.
 #include "playback/player.h"
@@ -234,7 +237,8 @@ int playChild(int argc, char** argv)
         !sub.InitPlayer(1, nullptr, QString(), o, &main))
         return 3;
     if (main.OpenMovie(QString::fromLocal8Bit(argv[2])) != kOpened ||
-        sub.OpenMovie(QString::fromLocal8Bit(argv[3])) != kOpened)
+        sub.OpenMovie(QString::fromLocal8Bit(argv[3])) != kOpened || !main.WaitForReady(10000) ||
+        !sub.WaitForReady(10000))
         return 4;
     const int code = atoi(argv[4]);
     main.SetVolume(65535);
@@ -286,23 +290,70 @@ void BM_ExactSeek_ravir(benchmark::State& state)
     PlayerOptions o;
     o.audioOutput = "null";
     Player player;
-    if (!player.InitPlayer(1, nullptr, QString(), o, &player) || player.OpenMovie(file) != kOpened) {
+    if (!player.InitPlayer(1, nullptr, QString(), o, &player) || player.OpenMovie(file) != kOpened ||
+        !player.WaitForReady(10000)) {
         state.SkipWithError("open failed");
         return;
     }
     for (auto _ : state) {
         std::vector<double> ms;
+        double callMax = 0;
         int wrong = 0;
         for (int frame : seekFrames()) {
             QElapsedTimer t;
             t.start();
             player.SeekFrame(frame);
+            callMax = std::max(callMax, t.nsecsElapsed() / 1e6);
+            player.WaitSeekDone(10000);
             ms.push_back(t.nsecsElapsed() / 1e6);
             wrong += player.GetCurrentFrame() == frame ? 0 : 1;
         }
         latencyCounters(state, ms, "ravir");
+        state.counters["call_max_ms"] = callMax;
         state.counters["wrong_frames"] = wrong;
     }
+}
+
+// OpenMovie returns after the box probe; the picture is ready when movieOpened arrives.
+void BM_OpenMovie_ravir(benchmark::State& state)
+{
+    const QString file = mainMovie();
+    PlayerOptions o;
+    o.audioOutput = "null";
+    Player player;
+    if (!player.InitPlayer(1, nullptr, QString(), o, &player)) {
+        state.SkipWithError("no engine");
+        return;
+    }
+    std::vector<double> returned, ready;
+    for (auto _ : state) {
+        QEventLoop loop;
+        const auto c1 = QObject::connect(&player, &Player::movieOpened, &loop, &QEventLoop::quit);
+        const auto c2 = QObject::connect(&player, &Player::openFailed, &loop, &QEventLoop::quit);
+        QElapsedTimer t;
+        t.start();
+        if (player.OpenMovie(file) != kOpened) {
+            state.SkipWithError("open failed");
+            return;
+        }
+        returned.push_back(t.nsecsElapsed() / 1e6);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        ready.push_back(t.nsecsElapsed() / 1e6);
+        QObject::disconnect(c1);
+        QObject::disconnect(c2);
+        if (!player.IsReady()) {
+            state.SkipWithError("not ready");
+            return;
+        }
+        player.CloseMovie();
+    }
+    std::sort(returned.begin(), returned.end());
+    std::sort(ready.begin(), ready.end());
+    state.counters["return_median_ms"] = returned[returned.size() / 2];
+    state.counters["return_max_ms"] = returned.back();
+    state.counters["ready_median_ms"] = ready[ready.size() / 2];
+    state.counters["ready_max_ms"] = ready.back();
 }
 
 // mpv's own exact seeks through its JSON IPC, each until "playback-restart".
@@ -376,6 +427,7 @@ BENCHMARK(BM_TwoCameras_mpv)->Arg(1)->Arg(2)->Arg(4)->Iterations(1)->UseManualTi
     ->Unit(benchmark::kSecond);
 BENCHMARK(BM_ExactSeek_ravir)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExactSeek_mpv)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenMovie_ravir)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

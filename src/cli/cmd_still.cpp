@@ -35,7 +35,9 @@ int runStill(const QStringList& args)
         return failure("the playback engine could not be started");
     switch (player.OpenMovie(movie)) {
     case kOpened:
-        break;
+        if (player.WaitForReady(options.openWaitMs))
+            break;
+        return failure(QString("%1: cannot be opened").arg(movie));
     case kTooShort:
         return failure(QString("%1: too short to play").arg(movie));
     default:
@@ -45,7 +47,7 @@ int runStill(const QStringList& args)
     if (frame >= frames)
         return failure(QString("frame %1 is beyond the movie (%2 frames)").arg(frame).arg(frames));
     player.SeekFrame(frame);
-    if (player.GetCurrentFrame() != frame)
+    if (!player.WaitSeekDone(options.seekWaitMs) || player.GetCurrentFrame() != frame)
         return failure(QString("could not seek to frame %1").arg(frame));
     if (!player.SaveCurrentFrame(out))
         return failure(QString("%1: the still could not be saved").arg(out));

@@ -1,7 +1,5 @@
 #include "container/telemetry_timeline.h"
 
-#include "catalogue/recording_name.h"
-
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -25,24 +23,9 @@ int32_t ToFrame(int32_t timeMs, float frameMs)
     return static_cast<int32_t>(f);
 }
 
-void SetPrefetchPath(TelemetrySlots& slots, const QString& path)
-{
-    std::lock_guard<std::mutex> info(slots.prefetchInfo);
-    slots.prefetch.prefetchMoviePath = path;
-}
-
 }  // namespace
 
 FrameFacts::~FrameFacts() = default;
-
-TelemetrySlots::~TelemetrySlots() { StopPrefetch(*this); }
-
-QString TelemetryFileForMovie(const QString& moviePath)
-{
-    if (moviePath.endsWith(QLatin1String(".ADA"), Qt::CaseInsensitive))
-        return moviePath;
-    return TelemetryPathOf(moviePath);
-}
 
 bool BuildFrameIndex(TelemetryReader& reader, const FrameFacts& facts)
 {
@@ -118,112 +101,6 @@ bool MoveReader(TelemetryReader& source, TelemetryReader& target)
     // must read the file rather than take the empty lists.
     source.loaded = false;
     return !target.gps.empty();
-}
-
-bool LoadTelemetryForMovie(TelemetrySlots& slots, const QString& moviePath,
-                           const FrameFacts& facts)
-{
-    std::lock_guard<std::recursive_mutex> hold1(slots.movieData1);
-
-    // Let a prefetch of this movie finish; stop one of another movie.
-    bool sameMovie = false;
-    {
-        std::lock_guard<std::mutex> info(slots.prefetchInfo);
-        sameMovie = slots.prefetch.active.load() != 0 &&
-                    slots.prefetch.prefetchMoviePath == moviePath;
-    }
-    if (!sameMovie)
-        slots.prefetch.cancel.store(1);
-    { std::lock_guard<std::recursive_mutex> wait(slots.movieData2); }
-    if (!sameMovie)
-        slots.prefetch.cancel.store(0);
-
-    {
-        std::lock_guard<std::recursive_mutex> hold2(slots.movieData2);
-        std::lock_guard<std::recursive_mutex> inner1(slots.movieData1);
-        slots.current.path = moviePath;
-        TelemetryReader& prefetched = slots.prefetch;
-        if (prefetched.loaded && prefetched.prefetchMoviePath == moviePath) {
-            MoveReader(prefetched, slots.load);
-        } else {
-            const QString telemetryPath = TelemetryFileForMovie(moviePath);
-            prefetched.clear();
-            SetPrefetchPath(slots, QString());
-            slots.load.clear();
-            if (HasTelemetryMagic(telemetryPath))
-                LoadTelemetryFile(slots.load, telemetryPath);
-        }
-    }
-    BuildFrameIndex(slots.load, facts);
-    return true;
-}
-
-void FreeTelemetry(TelemetrySlots& slots)
-{
-    std::lock_guard<std::recursive_mutex> hold1(slots.movieData1);
-    slots.current.clear();
-    slots.load.clear();
-}
-
-bool PrefetchTelemetry(TelemetrySlots& mainSlots, const QString& moviePath)
-{
-    if (!mainSlots.initialised.load())
-        return false;
-    TelemetryReader& reader = mainSlots.prefetch;
-    // Stop a scan in progress and wait for it.
-    reader.cancel.store(1);
-    std::lock_guard<std::recursive_mutex> hold2(mainSlots.movieData2);
-    reader.cancel.store(0);
-    reader.clear();
-    {
-        std::lock_guard<std::mutex> info(mainSlots.prefetchInfo);
-        reader.prefetchMoviePath = moviePath;
-        reader.active.store(1);
-    }
-    bool ok = true;
-    if (!moviePath.isEmpty()) {
-        const QString telemetryPath = TelemetryFileForMovie(moviePath);
-        ok = HasTelemetryMagic(telemetryPath) && LoadTelemetryFile(reader, telemetryPath);
-    }
-    reader.active.store(0);
-    return ok;
-}
-
-void StartPrefetch(TelemetrySlots& mainSlots, const QString& moviePath)
-{
-    std::lock_guard<std::mutex> lock(mainSlots.workerMutex);
-    if (mainSlots.worker.joinable()) {
-        mainSlots.prefetch.cancel.store(1);
-        mainSlots.worker.join();
-    }
-    mainSlots.lastPrefetchResult.store(-1);
-    mainSlots.worker = std::thread([&mainSlots, moviePath] {
-        const bool ok = PrefetchTelemetry(mainSlots, moviePath);
-        mainSlots.lastPrefetchResult.store(ok ? 1 : 0);
-    });
-}
-
-void StopPrefetch(TelemetrySlots& mainSlots)
-{
-    std::lock_guard<std::mutex> lock(mainSlots.workerMutex);
-    if (mainSlots.worker.joinable()) {
-        mainSlots.prefetch.cancel.store(1);
-        mainSlots.worker.join();
-        mainSlots.prefetch.cancel.store(0);
-    }
-}
-
-bool BuildAllRecordingsTrack(TelemetrySlots& mainSlots, const QStringList& moviePaths)
-{
-    std::lock_guard<std::recursive_mutex> hold1(mainSlots.movieData1);
-    std::vector<GpsSample>().swap(mainSlots.allRecordingsTrack);
-    for (const QString& movie : moviePaths) {
-        const QString telemetryPath = TelemetryFileForMovie(movie);
-        if (!HasTelemetryMagic(telemetryPath) ||
-            !DecodeGpsOnly(telemetryPath, mainSlots.allRecordingsTrack))
-            return false;
-    }
-    return true;
 }
 
 }  // namespace ravir

@@ -142,6 +142,13 @@ void CdedoradeDlg::InitPlayers()
         m_slotReady[static_cast<size_t>(slot)] = ok;
         m_players[static_cast<size_t>(slot)] = std::move(player);
     }
+    // The players report from the event loop; the window never waits for them.
+    connect(m_players[0].get(), &Player::movieOpened, this, [this] { OnMovieOpened(0); });
+    connect(m_players[1].get(), &Player::movieOpened, this, [this] { OnMovieOpened(1); });
+    connect(m_players[0].get(), &Player::openFailed, this, [this] {
+        m_movieReady = false;
+        m_playRequest = false;
+    });
     m_catalogue.setEnginesReady(m_slotReady[0]);
     if (m_slotReady[0]) {
         m_players[0]->SetHardwareDecode(m_hwDecode ? 1 : 0);
@@ -198,24 +205,66 @@ int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
     if (!m_slotReady[0])
         return 0;
     m_playing = false;
+    m_playRequest = false;
+    m_movieReady = false;
     const int result = m_players[0]->OpenMovie(record.path);
     if (result != 1)
         return result;
     if (m_slotReady[1]) {
         const QString sub = PairedPathOf(record.path);
-        if (QFileInfo::exists(sub) && m_players[1]->OpenMovie(sub) == 1)
-            m_players[1]->SeekFrame(0);
-        else
+        if (!QFileInfo::exists(sub) || m_players[1]->OpenMovie(sub) != 1)
             m_players[1]->CloseMovie();
     }
-    m_players[0]->SeekFrame(0);
+    // The rest follows when the players report the movies ready (OnMovieOpened).
     return result;
+}
+
+int CdedoradeDlg::SubFrameFor(int mainFrame) const
+{
+    const Player& main = *m_players[0];
+    const Player& sub = *m_players[1];
+    if (main.GetFrameMs() <= 0 || sub.GetFrameMs() <= 0)
+        return mainFrame;
+    // The sub camera follows at the same time, in its own frame numbers.
+    return static_cast<int>(mainFrame * (static_cast<double>(main.GetFrameMs()) / sub.GetFrameMs()));
+}
+
+void CdedoradeDlg::OnMovieOpened(int slot)
+{
+    if (m_shutDown || !m_slotReady[static_cast<size_t>(slot)])
+        return;
+    if (slot == 1) {
+        // The sub camera joins the main camera where it is.
+        const Player& main = *m_players[0];
+        const int mainFrame =
+            main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : std::max(0, main.GetCurrentFrame());
+        m_players[1]->SeekFrame(SubFrameFor(mainFrame));
+        if (m_playing)
+            m_players[1]->Play();
+        return;
+    }
+    m_movieReady = true;
+    m_players[0]->SetAspectMode(m_aspectKeep ? 1 : 0);
+    m_players[0]->Relayout();
+    m_players[0]->SeekFrame(0);
+    if (m_slotReady[1] && m_players[1]->IsReady())
+        m_players[1]->SeekFrame(0);
+    if (m_playRequest) {
+        m_playRequest = false;
+        TogglePlay();
+    }
+    Q_EMIT movieReady();
 }
 
 void CdedoradeDlg::TogglePlay()
 {
     if (!m_slotReady[0])
         return;
+    if (!m_movieReady) {
+        // Play pressed while the recording opens: honoured when it is ready.
+        m_playRequest = !m_playRequest;
+        return;
+    }
     m_playing = !m_playing;
     for (int slot = 0; slot < 2; ++slot) {
         if (!m_slotReady[static_cast<size_t>(slot)])
@@ -227,21 +276,19 @@ void CdedoradeDlg::TogglePlay()
 
 void CdedoradeDlg::StepFrames(int delta)
 {
-    if (!m_slotReady[0])
+    if (!m_slotReady[0] || !m_movieReady)
         return;
     if (m_playing)
         TogglePlay();
     Player& main = *m_players[0];
+    // Steps count from where the latest seek goes, so that quick key presses add up.
+    const int from = main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : main.GetCurrentFrame();
     const long long last = main.GetFrameCount() - 1;
-    const int frame =
-        static_cast<int>(std::clamp<long long>(main.GetCurrentFrame() + delta, 0, std::max(0LL, last)));
+    const int frame = static_cast<int>(
+        std::clamp<long long>(static_cast<long long>(from) + delta, 0, std::max(0LL, last)));
     main.SeekFrame(frame);
-    if (m_slotReady[1] && main.GetFrameMs() > 0) {
-        // The sub camera follows at the same time, in its own frame numbers.
-        Player& sub = *m_players[1];
-        const double ratio = static_cast<double>(main.GetFrameMs()) / std::max(1.0f, sub.GetFrameMs());
-        sub.SeekFrame(static_cast<int>(frame * ratio));
-    }
+    if (m_slotReady[1] && m_players[1]->IsReady())
+        m_players[1]->SeekFrame(SubFrameFor(frame));
 }
 
 void CdedoradeDlg::DeferredStart()

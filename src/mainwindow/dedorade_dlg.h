@@ -49,9 +49,11 @@ public:
     bool slotInitialised(int slot) const { return m_slotReady[static_cast<size_t>(slot)]; }
 
     // Opens a recording in both slots (main camera in slot 0, its paired sub-camera movie in
-    // slot 1) and shows its first frame, paused. Returns the main slot's open result
+    // slot 1) without waiting for the engine; once the main camera's movie is ready its first
+    // frame is shown, paused, and movieReady() is emitted. Returns the main slot's open result
     // (0 failed, 1 opened, 2 too short).
     int OpenRecording(const RecordingRecord& record);
+    bool movieIsReady() const { return m_movieReady; }
     void TogglePlay();
     void StepFrames(int delta);
 
@@ -61,6 +63,7 @@ public:
 
 Q_SIGNALS:
     void deferredStartDone();
+    void movieReady();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -79,6 +82,8 @@ private:
     QFrame* makePane(const QString& name);
     void InitPlayers();
     void OpenStartupSource();
+    void OnMovieOpened(int slot);
+    int SubFrameFor(int mainFrame) const;
 
     Options m_options;
     bool m_initialised = false;
@@ -107,6 +112,8 @@ private:
     std::array<std::unique_ptr<Player>, 2> m_players;
     std::array<bool, 2> m_slotReady{false, false};
     bool m_playing = false;
+    bool m_movieReady = false;   // the main camera's movie is ready
+    bool m_playRequest = false;  // play was pressed while the recording opened
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
 };

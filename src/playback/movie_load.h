@@ -1,8 +1,17 @@
 #pragma once
-// One movie loaded into an mpv handle and followed through the handle's events: whether mpv
-// started, loaded (its first picture ready) or failed to load it, and how many playback restarts
-// (finished seeks) it has reported since. Shared by the camera players and the preview player.
+// One movie loaded into an mpv handle and followed through the handle's events: whether the load
+// is under way, ready (its first picture decoded) or failed, and the exact seeks asked of it.
+// Nothing here waits on libmpv unless asked to: start() and seek() queue their commands and
+// return, the owner feeds every event of the handle to onEvent() and learns from its result when
+// the movie became ready, failed or finished seeking. waitReady() and waitSeeks() are the bounded
+// blocking waits for callers without an event loop (the command line, tests).
+//
+// Seeks go one at a time: a seek asked for while another is under way waits, and a newer one
+// replaces it, so each finished seek is known by the one restart libmpv reports for it. Seeks
+// asked for while the movie loads are made once it is ready. Shared by the camera players and
+// the preview player.
 #include <QString>
+#include <optional>
 
 struct mpv_event;
 
@@ -12,28 +21,62 @@ class MpvHandle;
 
 class MovieLoad {
 public:
-    // Loads path paused and waits at most timeoutMs until its first picture is ready or the
-    // load failed. On failure or time-out the handle is stopped and false returned.
-    bool open(MpvHandle& mpv, const QString& path, int timeoutMs);
-    // Stops the movie in the handle, if one was loaded, and forgets it.
-    void close(MpvHandle* mpv);
-    // Feeds one event of the handle; the owner calls it from its event handler.
-    void onEvent(const mpv_event& event);
-    // Waits at most timeoutMs for a restart after `before` (a finished seek); false when the
-    // time ran out or the movie is gone.
-    bool waitForRestart(MpvHandle& mpv, long long before, int timeoutMs);
+    enum class Change { None, Ready, Failed, SeekDone };
 
-    bool loaded() const { return loaded_; }
-    bool active() const { return entryId_ >= 0; }
-    long long restarts() const { return restarts_; }
+    // Loads path paused. False when libmpv refused to queue the load; never waits for it.
+    bool start(MpvHandle& mpv, const QString& path);
+    // Stops the movie in the handle, if one was loaded, without waiting, and forgets it with its
+    // seeks.
+    void close(MpvHandle* mpv);
+    // Feeds one event of the handle (the owner calls it from its event handler); returns what
+    // the event changed. Issues a waiting seek when the one before it finished.
+    Change onEvent(MpvHandle& mpv, const mpv_event& event);
+
+    // Asks for a seek to seconds with libmpv's seek flags. False when no movie is loading or
+    // loaded.
+    bool seek(MpvHandle& mpv, double seconds, const QString& flags = QStringLiteral("absolute+exact"));
+    // Gives up the seek under way (it never reported back): the waiting one, if any, is made
+    // instead. SeekDone when nothing is left to do.
+    Change abandonSeek(MpvHandle& mpv);
+
+    // Bounded waits that handle the events on the calling thread.
+    // True when the movie is ready; false when it failed or timeoutMs passed first.
+    bool waitReady(MpvHandle& mpv, int timeoutMs);
+    // True when every seek asked for has finished on a ready movie within timeoutMs.
+    bool waitSeeks(MpvHandle& mpv, int timeoutMs);
+
+    bool loaded() const { return phase_ == Phase::Ready; }
+    bool loading() const { return phase_ == Phase::Loading; }
+    bool active() const { return phase_ != Phase::Idle; }
+    // A seek is under way or waiting.
+    bool seeking() const { return inFlight_ || waiting_.has_value(); }
+    // Where the latest seek asked for goes, while seeking() holds.
+    std::optional<double> seekTarget() const;
+    // Identifies the seek under way (0: none); changes with every seek made.
+    unsigned long long seekInFlight() const { return inFlight_ ? seekId_ : 0; }
+    // Changes with every start and close: notices queued for one movie can tell whether it is
+    // still the one open.
+    unsigned generation() const { return generation_; }
 
 private:
-    long long entryId_ = -1;
+    enum class Phase { Idle, Loading, Ready };
+    struct Request {
+        double seconds;
+        QString flags;
+    };
+    bool issue(MpvHandle& mpv, const Request& request);
+    Change finishSeek(MpvHandle& mpv);
+
+    Phase phase_ = Phase::Idle;
+    unsigned generation_ = 0;
+    unsigned long long loadReply_ = 0;  // reply id of the pending loadfile
+    long long entryId_ = -1;            // playlist entry of the movie, -1 before the reply
     bool entryStarted_ = false;
-    bool loaded_ = false;
-    bool failed_ = false;
-    long long restarts_ = 0;
-    long long restartsAtLoad_ = 0;
+    bool fileLoaded_ = false;
+    bool inFlight_ = false;
+    unsigned long long seekId_ = 0;
+    double inFlightTarget_ = 0;
+    std::optional<Request> waiting_;
 };
 
 }  // namespace ravir

@@ -18,15 +18,17 @@ struct AvFacts {
 };
 
 // Reads the container header only (no packets): enough for MOV/MP4, which keep their tables in
-// the moov box.
-std::optional<AvFacts> ProbeWithLibav(const QString& path)
+// the moov box. noVideo is set when the header was read and holds no video stream.
+std::optional<AvFacts> ProbeWithLibav(const QString& path, bool& noVideo)
 {
+    noVideo = false;
     AVFormatContext* ctx = nullptr;
     const QByteArray name = path.toUtf8();
     if (avformat_open_input(&ctx, name.constData(), nullptr, nullptr) < 0)
         return std::nullopt;
     std::optional<AvFacts> out;
     const int index = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    noVideo = index == AVERROR_STREAM_NOT_FOUND;
     if (index >= 0) {
         const AVStream* s = ctx->streams[index];
         AVRational rate = s->avg_frame_rate.num > 0 ? s->avg_frame_rate : s->r_frame_rate;
@@ -60,7 +62,11 @@ std::optional<MovieTiming> ProbeMovieTiming(const QString& path)
     MovieTiming t;
     const std::optional<double> boxFrameMs = ProbeFrameDurationMs(path);
     const std::optional<double> boxDurationMs = ProbeMovieDurationMs(path);
-    const std::optional<AvFacts> av = ProbeWithLibav(path);
+    bool noVideo = false;
+    const std::optional<AvFacts> av = ProbeWithLibav(path, noVideo);
+    // A movie without a picture (sound only) is no movie to play.
+    if (noVideo)
+        return std::nullopt;
     // The direct probe reads the first track; when that is not the video track (sound stored
     // first) its sample duration is no frame duration, and the video stream's rate is used.
     const bool boxIsVideo = !av || std::fabs(av->frameMs - boxFrameMs.value_or(0.0)) <=

@@ -16,7 +16,8 @@ struct MovieTiming {
 
 // Frame duration from the movie's boxes, with libavformat as the fallback (also when the boxes'
 // first track is not the video track); the frame count from the video stream's sample count,
-// else length / frame duration. Empty when neither finds a frame rate.
+// else length / frame duration. Empty when neither finds a frame rate, or when the movie has no
+// video stream.
 std::optional<MovieTiming> ProbeMovieTiming(const QString& path);
 
 // The too-short rule: a movie of at most 2 seconds is refused unless it runs at 15 frames per

@@ -99,6 +99,29 @@ bool MpvHandle::command(const QStringList& args)
     return mpv_command(handle_, argv.data()) >= 0;
 }
 
+bool MpvHandle::commandAsync(const QStringList& args, unsigned long long replyId)
+{
+    if (!handle_)
+        return false;
+    std::vector<QByteArray> bytes;
+    bytes.reserve(static_cast<size_t>(args.size()));
+    for (const QString& a : args)
+        bytes.push_back(a.toUtf8());
+    std::vector<const char*> argv;
+    for (const QByteArray& b : bytes)
+        argv.push_back(b.constData());
+    argv.push_back(nullptr);
+    // libmpv copies the arguments before it returns.
+    return mpv_command_async(handle_, replyId, argv.data()) >= 0;
+}
+
+bool MpvHandle::setFlagAsync(const QString& name, bool value)
+{
+    int flag = value ? 1 : 0;
+    return handle_ && mpv_set_property_async(handle_, 0, name.toUtf8().constData(),
+                                             MPV_FORMAT_FLAG, &flag) >= 0;
+}
+
 long long MpvHandle::loadFile(const QString& path)
 {
     if (!handle_)

@@ -34,7 +34,14 @@ public:
     void setEventHandler(std::function<void(const mpv_event&)> handler)
     { handler_ = std::move(handler); }
 
+    // The synchronous calls below take effect at once; the queued (async) ones keep their order
+    // among themselves but not against the synchronous ones.
     bool command(const QStringList& args);
+    // Queues the command and returns at once; its result comes back as an
+    // MPV_EVENT_COMMAND_REPLY event carrying replyId. False when libmpv refused to queue it.
+    bool commandAsync(const QStringList& args, unsigned long long replyId);
+    // Queues a flag change and returns at once (the reply, if any, is ignored).
+    bool setFlagAsync(const QString& name, bool value);
     // loadfile; the playlist entry id of the new entry, or -1 on failure.
     long long loadFile(const QString& path);
     bool setProperty(const QString& name, const QString& value);

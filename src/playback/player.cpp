@@ -24,7 +24,30 @@ constexpr unsigned long long kObserveEof = 1;
 
 }  // namespace
 
-Player::Player(QObject* parent) : QObject(parent) {}
+Player::Player(QObject* parent) : QObject(parent)
+{
+    openTimer_ = new QTimer(this);
+    openTimer_->setSingleShot(true);
+    connect(openTimer_, &QTimer::timeout, this, [this] {
+        if (load_.loading())
+            onLoadFailed();
+    });
+    seekTimer_ = new QTimer(this);
+    connect(seekTimer_, &QTimer::timeout, this, &Player::checkSeek);
+}
+
+template <class Fn>
+void Player::post(Fn emit)
+{
+    const unsigned generation = load_.generation();
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, emit] {
+            if (generation == load_.generation())
+                emit();
+        },
+        Qt::QueuedConnection);
+}
 
 Player::~Player() { ShutdownPlayer(); }
 
@@ -124,7 +147,19 @@ bool Player::IsMp4File(const QString& path)
 
 void Player::handleEvent(const mpv_event& e)
 {
-    load_.onEvent(e);
+    switch (load_.onEvent(*mpv_, e)) {
+    case MovieLoad::Change::Ready:
+        onReady();
+        break;
+    case MovieLoad::Change::Failed:
+        onLoadFailed();
+        break;
+    case MovieLoad::Change::SeekDone:
+        onSeekDone();
+        break;
+    case MovieLoad::Change::None:
+        break;
+    }
     if (e.event_id == MPV_EVENT_PROPERTY_CHANGE) {
         const auto* prop = static_cast<const mpv_event_property*>(e.data);
         if (e.reply_userdata == kObserveEof && prop && prop->format == MPV_FORMAT_FLAG &&
@@ -161,44 +196,114 @@ int Player::OpenMovie(const QString& path)
     state_.telemetry.current.clear();
     state_.telemetry.load.frameMs = static_cast<float>(timing->frameMs);
 
-    if (!load_.open(*mpv_, path, options_.openWaitMs))
+    if (!load_.start(*mpv_, path))
         return kOpenFailed;
-    const long long width = mpv_->getInt("width").value_or(0);
-    const long long height = mpv_->getInt("height").value_or(0);
-    if (width <= 0 || height <= 0) {
-        load_.close(mpv_);
-        return kOpenFailed;
-    }
+    openTimer_->start(std::max(1, options_.openWaitMs));
     frameMsExact_ = timing->frameMs;
     state_.frameMs = static_cast<float>(timing->frameMs);
     state_.frameCount = timing->frameCount;
+    state_.moviePath = path;
+    state_.canPlayBackwards = 0;
+    mpv_->setDouble("speed", SpeedForRateCode(state_.rateCode));
+    applyVolume();
+    if (presenter_) {
+        // The frame rate as a fraction in microseconds per frame: 30 fps is 1000000/33333.
+        presenter_->setFrameRate(1000000, static_cast<int>(frameMsExact_ * 1000.0 + 0.5));
+        presenter_->setRotate180(state_.rotate180 != 0);
+    }
+    if (main_ && main_->state_.initialised && main_->GetFrameCount() > 0)
+        state_.playState = kStopped;
+    return kOpened;
+}
+
+void Player::onReady()
+{
+    std::lock_guard lock(state_.telemetry.movieData1);
+    openTimer_->stop();
+    const long long width = mpv_->getInt("width").value_or(0);
+    const long long height = mpv_->getInt("height").value_or(0);
+    if (width <= 0 || height <= 0) {
+        // Sound only, or a picture the decoder cannot show.
+        onLoadFailed();
+        return;
+    }
     if (state_.frameCount <= 0) {
         const double seconds = mpv_->getDouble("duration").value_or(0.0);
         state_.frameCount = static_cast<long long>(seconds * 1000.0 / frameMsExact_ + 1e-6);
     }
     state_.nativeWidth = static_cast<int>(width);
     state_.nativeHeight = static_cast<int>(height);
-    state_.moviePath = path;
-    state_.canPlayBackwards = 0;
-    mpv_->setDouble("speed", SpeedForRateCode(state_.rateCode));
-    applyVolume();
     if (presenter_) {
         presenter_->setNativeSize(QSize(state_.nativeWidth, state_.nativeHeight));
-        // The frame rate as a fraction in microseconds per frame: 30 fps is 1000000/33333.
-        presenter_->setFrameRate(1000000, static_cast<int>(frameMsExact_ * 1000.0 + 0.5));
-        presenter_->setRotate180(state_.rotate180 != 0);
         applyPlacement(false);
     }
-    if (main_ && main_->state_.initialised && main_->GetFrameCount() > 0)
-        state_.playState = kStopped;
-    QMetaObject::invokeMethod(this, [this] { Q_EMIT movieOpened(); }, Qt::QueuedConnection);
-    return kOpened;
+    post([this] { Q_EMIT movieOpened(); });
+    // A seek asked for during the load has been made now.
+    if (load_.seeking() && !seekTimer_->isActive()) {
+        watchedSeek_ = 0;
+        seekTimer_->start(std::max(1, options_.seekWaitMs));
+    }
 }
+
+void Player::onLoadFailed()
+{
+    CloseMovie();
+    post([this] { Q_EMIT openFailed(); });
+}
+
+void Player::onSeekDone()
+{
+    seekTimer_->stop();
+    seekTarget_ = -1;
+    const int frame = GetCurrentFrame();
+    post([this, frame] {
+        if (!load_.seeking())
+            Q_EMIT seekDone(frame);
+    });
+}
+
+void Player::checkSeek()
+{
+    // Runs every seekWaitMs while seeks are under way: one that has not landed since the last
+    // look is given up, so that a damaged movie cannot hold the seeks after it.
+    if (!load_.seeking()) {
+        seekTimer_->stop();
+        return;
+    }
+    const unsigned long long current = load_.seekInFlight();
+    if (current != 0 && current == watchedSeek_ &&
+        load_.abandonSeek(*mpv_) == MovieLoad::Change::SeekDone) {
+        onSeekDone();
+        return;
+    }
+    watchedSeek_ = load_.seekInFlight();
+}
+
+bool Player::IsReady() const { return load_.loaded(); }
+
+bool Player::WaitForReady(int timeoutMs)
+{
+    if (!mpv_ || !load_.active())
+        return false;
+    return load_.loaded() || load_.waitReady(*mpv_, timeoutMs);
+}
+
+bool Player::WaitSeekDone(int timeoutMs)
+{
+    if (!mpv_ || !load_.active())
+        return false;
+    return load_.waitSeeks(*mpv_, timeoutMs);
+}
+
+int Player::PendingSeekFrame() const { return load_.seeking() ? seekTarget_ : -1; }
 
 void Player::CloseMovie()
 {
     std::lock_guard lock(state_.telemetry.movieData1);
     ++endGeneration_;
+    openTimer_->stop();
+    seekTimer_->stop();
+    seekTarget_ = -1;
     load_.close(mpv_);
     state_.playState = kNoMovie;
     state_.frameMs = 0;
@@ -255,41 +360,42 @@ void Player::Stop()
     state_.playState = kStopped;
 }
 
-bool Player::seekTo(int frame, bool wait)
+bool Player::seekTo(int frame)
 {
-    if (!load_.loaded() || frameMsExact_ <= 0)
+    if (!load_.active() || frameMsExact_ <= 0)
         return false;
     const long long last = std::max<long long>(0, state_.frameCount - 1);
     const long long target = std::clamp<long long>(frame, 0, last);
     const double seconds = static_cast<double>(target) * frameMsExact_ / 1000.0;
     ++endGeneration_;
-    const long long before = load_.restarts();
-    if (!mpv_->command({"seek", QString::number(seconds, 'f', 6), "absolute+exact"}))
+    if (!load_.seek(*mpv_, seconds))
         return false;
-    return !wait || waitForRestart(before, options_.seekWaitMs);
-}
-
-bool Player::waitForRestart(long long before, int timeoutMs)
-{
-    return load_.waitForRestart(*mpv_, before, timeoutMs);
+    seekTarget_ = static_cast<int>(target);
+    if (load_.loaded() && !seekTimer_->isActive()) {
+        watchedSeek_ = 0;
+        seekTimer_->start(std::max(1, options_.seekWaitMs));
+    }
+    return true;
 }
 
 void Player::SeekPlaying(int frame)
 {
     if (state_.playState != kPlaying)
         return;
-    seekTo(frame, true);
+    seekTo(frame);
 }
 
 void Player::SeekFrame(int frame)
 {
-    if (!load_.loaded())
+    if (!load_.active())
         return;
-    mpv_->setFlag("pause", true);
-    // A seek during playback leaves the player paused, as the picture is.
-    if (state_.playState == kPlaying)
+    // A seek during playback leaves the player paused, as the picture is; otherwise the engine
+    // is paused already.
+    if (state_.playState == kPlaying) {
+        mpv_->setFlag("pause", true);
         state_.playState = kPaused;
-    seekTo(frame, true);
+    }
+    seekTo(frame);
 }
 
 int Player::GetCurrentFrame() const
@@ -344,7 +450,7 @@ void Player::applyVolume()
     mpv_->setDouble("volume", volume);
 }
 
-long long Player::GetFrameCount() const { return load_.loaded() ? state_.frameCount : 0; }
+long long Player::GetFrameCount() const { return load_.active() ? state_.frameCount : 0; }
 
 bool Player::GetVideoSize(int& width, int& height) const
 {

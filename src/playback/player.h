@@ -2,9 +2,14 @@
 // One player per camera over libmpv: the operations the main window drives both cameras with.
 // Positions that cross this interface are video frame numbers. Slot 0 (main camera) draws into
 // its VideoPresenter; slot 1 (sub camera) has no window (mpv's null video output), decodes in
-// step and still hands out stills. Every wait on the decoder is bounded, so a damaged movie
-// fails instead of holding the caller.
-#include "container/telemetry_timeline.h"
+// step and still hands out stills.
+//
+// No operation waits on the decoder: OpenMovie decides from the movie's own boxes and starts the
+// load, seeks are queued, and the player reports through signals, delivered by the event loop of
+// its thread, when the movie is ready (movieOpened), could not be loaded (openFailed), a seek has
+// landed (seekDone) or the presentation ended. Callers without an event loop (the command line,
+// tests) use the bounded waits WaitForReady and WaitSeekDone.
+#include "playback/telemetry_slots.h"
 #include "playback/movie_load.h"
 #include "playback/placement.h"
 
@@ -14,6 +19,7 @@
 #include <mutex>
 
 struct mpv_event;
+class QTimer;
 
 namespace ravir {
 
@@ -55,8 +61,8 @@ struct PlayerState {
 
 struct PlayerOptions {
     QString audioOutput;    // mpv "ao"; empty: mpv's default
-    int openWaitMs = 5000;  // longest wait for a movie to open
-    int seekWaitMs = 2000;  // longest wait for an exact seek
+    int openWaitMs = 5000;  // a load not ready after this long fails (openFailed)
+    int seekWaitMs = 2000;  // a seek not landed after this long is given up (seekDone)
 };
 
 class Player : public QObject, public FrameFacts {
@@ -75,15 +81,33 @@ public:
                     const PlayerOptions& options = {}, Player* mainPlayer = nullptr);
     void ShutdownPlayer();
     bool IsMp4File(const QString& path);
+    // 0 failed, 1 opened, 2 too short to play, decided from the movie's boxes. On 1 the frame
+    // count and duration are known and the load has started; the picture follows with
+    // movieOpened, or openFailed when the engine cannot load the movie.
     int OpenMovie(const QString& path);
+    // Stops the movie without waiting for the engine.
     void CloseMovie();
+    // The movie is loaded and its first picture decoded.
+    bool IsReady() const;
+    // Blocks at most timeoutMs until the movie opened by OpenMovie is ready; false when it
+    // failed or the time ran out (the load then goes on). For callers without an event loop.
+    bool WaitForReady(int timeoutMs);
+    // Blocks at most timeoutMs until every seek asked for has landed; false when the time ran out
+    // or no movie is ready.
+    bool WaitSeekDone(int timeoutMs);
+    // The frame the latest seek goes to while it has not landed; -1 otherwise.
+    int PendingSeekFrame() const;
     bool LoadTelemetryForMovie(const QString& moviePath);
     void FreeTelemetry();
+    // Transport acts on a ready movie only.
     void Play();
+    // Seeks while playing and plays on; ignored unless playing. Returns at once (seekDone).
     void SeekPlaying(int frame);
     void Pause();
     void Stop();
     int GetCurrentFrame() const;
+    // Shows that frame, paused; returns at once and reports with seekDone. Before the movie is
+    // ready the seek is made once it is.
     void SeekFrame(int frame);
     void SetReserved(int value) { state_.reservedFlag = value; }
     void SetHardwareDecode(int on);
@@ -120,13 +144,21 @@ public:
     MpvHandle* handle() const { return mpv_; }
 
 Q_SIGNALS:
-    void movieOpened();          // 0x83EB: the movie is ready to play
-    void presentationEnded();    // 0x83EA: 200 ms after the end, last frame still shown
+    void movieOpened();          // the movie is ready to play (its first picture is decoded)
+    void openFailed();           // the engine could not load the movie; it is closed
+    void seekDone(int frame);    // the latest seek landed; frame on screen, -1 when unknown
+    void presentationEnded();    // 200 ms after the end, last frame still shown
 
 private:
     void handleEvent(const mpv_event& event);
-    bool waitForRestart(long long before, int timeoutMs);
-    bool seekTo(int frame, bool wait);
+    void onReady();
+    void onLoadFailed();
+    void onSeekDone();
+    void checkSeek();
+    bool seekTo(int frame);
+    // Queues emit for the event loop; dropped when another movie has been opened meanwhile.
+    template <class Fn>
+    void post(Fn emit);
     void applyVolume();
     bool applyPlacement(bool repaint);
     void onEndReached();
@@ -140,6 +172,10 @@ private:
     QPointer<VideoPresenter> presenter_;  // may be destroyed before the player
     // Event bookkeeping of the current load.
     MovieLoad load_;
+    QTimer* openTimer_ = nullptr;  // fails a load that does not become ready
+    QTimer* seekTimer_ = nullptr;  // gives up a seek that does not land
+    unsigned long long watchedSeek_ = 0;
+    int seekTarget_ = -1;
     double frameMsExact_ = 0;
     unsigned endGeneration_ = 0;
 };

@@ -2,6 +2,10 @@
 // The hover preview of the file list: a small popup window playing one recording through its
 // own libmpv handle. Positions are in milliseconds or 100-ns units; no frame numbers, rates table
 // or telemetry. The preview shows the video and plays no sound.
+//
+// No operation waits on the decoder: Open checks the movie's boxes and starts the load (the
+// picture follows with ready(), or openFailed()), seeks are queued and reported with seekDone().
+// WaitForReady and WaitSeekDone are bounded waits for callers without an event loop.
 #include "playback/movie_load.h"
 
 #include <QObject>
@@ -11,6 +15,7 @@
 #include <cstdint>
 
 struct mpv_event;
+class QTimer;
 
 namespace ravir {
 
@@ -36,6 +41,7 @@ public:
     VideoPresenter* window() const { return window_; }
     unsigned flags() const { return flags_; }
 
+    // False when the file is no playable movie by its boxes; true when the load has started.
     bool Open(const QString& path);
     bool Close();
     bool Play(bool loop);
@@ -52,7 +58,11 @@ public:
     bool SetVolume(int volume);    // 0..1000
     int DurationMs() const { return static_cast<int>(duration100ns_ / 10000); }
     int64_t Duration100ns() const { return duration100ns_; }
+    // Known once the movie is ready.
     bool GetNativeVideoSize(int& width, int& height) const;
+    bool IsReady() const { return load_.loaded(); }
+    bool WaitForReady(int timeoutMs);
+    bool WaitSeekDone(int timeoutMs);
     bool HasVideo() const { return (flags_ & kVideoBranch) != 0; }
     bool HasAudio() const { return (flags_ & kAudioBranch) != 0; }
     // Destination of the picture in the popup: at pos (or 0, 0) with size (or the native size).
@@ -65,11 +75,19 @@ public:
     bool enginePaused() const;
 
 Q_SIGNALS:
+    void ready();
+    void openFailed();
+    void seekDone();
     void presentationEnded();
 
 private:
     void handleEvent(const mpv_event& event);
+    void onReady();
     bool seekAndKeepState(int64_t position100ns);
+    bool requestSeek(double seconds, const QString& flags);
+    void checkSeek();
+    template <class Fn>
+    void post(Fn emit);
 
     VideoPresenter* window_ = nullptr;
     MpvHandle* mpv_ = nullptr;
@@ -80,6 +98,9 @@ private:
     int nativeWidth_ = 0;
     int nativeHeight_ = 0;
     MovieLoad load_;
+    QTimer* openTimer_ = nullptr;  // fails a load that does not become ready
+    QTimer* seekTimer_ = nullptr;  // gives up a seek that does not land
+    unsigned long long watchedSeek_ = 0;
 };
 
 }  // namespace ravir

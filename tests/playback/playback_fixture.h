@@ -2,6 +2,7 @@
 // Shared by the playback tests: a QApplication on the offscreen platform, the sample movies the
 // tests play, and reading the frame number back from a still image.
 #include "frame_pattern_reader.h"
+#include "playback/player.h"
 #include "sample_data.h"
 
 #include <QApplication>
@@ -48,6 +49,23 @@ bool waitUntil(Pred done, int timeoutMs)
     while (!done() && t.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return done();
+}
+
+// Opens a movie and waits until it is ready: OpenMovie's result, -1 when the load did not get
+// ready within the time.
+inline int openAndWait(Player& player, const QString& path, int timeoutMs = 10000)
+{
+    const int result = player.OpenMovie(path);
+    if (result == kOpened && !player.WaitForReady(timeoutMs))
+        return -1;
+    return result;
+}
+
+// Seeks and waits until the seek has landed.
+inline void seekAndWait(Player& player, int frame, int timeoutMs = 5000)
+{
+    player.SeekFrame(frame);
+    EXPECT_TRUE(player.WaitSeekDone(timeoutMs)) << "seek to frame " << frame;
 }
 
 inline void spin(int ms)

@@ -55,7 +55,7 @@ TEST_F(PlayerTest, OpensAndClosesWithTheMovieFacts)
     const QString movie = smallMovie("pb_30fps_3s", 30, 3);
     int opened = 0;
     QObject::connect(&player_, &Player::movieOpened, [&] { ++opened; });
-    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    ASSERT_EQ(openAndWait(player_, movie), kOpened);
     const ProbeFacts facts = probeVideo(movie);
     ASSERT_TRUE(facts.ok);
     EXPECT_EQ(player_.GetFrameCount(), facts.frames);
@@ -71,7 +71,7 @@ TEST_F(PlayerTest, OpensAndClosesWithTheMovieFacts)
 
     // A second movie replaces the first.
     const QString other = smallMovie("pb_15fps_4s", 15, 4, 15);
-    ASSERT_EQ(player_.OpenMovie(other), kOpened);
+    ASSERT_EQ(openAndWait(player_, other), kOpened);
     EXPECT_EQ(player_.GetFrameCount(), probeVideo(other).frames);
     EXPECT_NEAR(player_.GetFrameMs(), 1000.0 / 15.0, 0.01);
 
@@ -92,9 +92,9 @@ TEST_F(PlayerTest, RefusesWhatIsNotAPlayableMovie)
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write(QByteArray(1000, 'x'));
     text.close();
-    EXPECT_EQ(player_.OpenMovie(text.fileName()), kOpenFailed);
+    EXPECT_EQ(openAndWait(player_, text.fileName()), kOpenFailed);
     EXPECT_FALSE(player_.IsMp4File(text.fileName()));
-    EXPECT_EQ(player_.OpenMovie(out("missing.MOV")), kOpenFailed);
+    EXPECT_EQ(openAndWait(player_, out("missing.MOV")), kOpenFailed);
 
     const QString movie = smallMovie("pb_30fps_3s", 30, 3);
     QFile source(movie);
@@ -108,7 +108,7 @@ TEST_F(PlayerTest, RefusesWhatIsNotAPlayableMovie)
     cut.write(bytes.left(bytes.size() / 2));
     cut.close();
     EXPECT_TRUE(player_.IsMp4File(cut.fileName()));
-    EXPECT_EQ(player_.OpenMovie(cut.fileName()), kOpenFailed);
+    EXPECT_EQ(openAndWait(player_, cut.fileName()), kOpenFailed);
 
     // A movie header followed by noise.
     QFile noise(out("noise.MOV"));
@@ -119,7 +119,7 @@ TEST_F(PlayerTest, RefusesWhatIsNotAPlayableMovie)
         junk[i] = static_cast<char>((i * 7919) ^ (i >> 3));
     noise.write(junk);
     noise.close();
-    EXPECT_EQ(player_.OpenMovie(noise.fileName()), kOpenFailed);
+    EXPECT_EQ(openAndWait(player_, noise.fileName()), kOpenFailed);
 
     // Damaged sample data inside an intact index: the open and the seeks come back, the
     // player stays usable.
@@ -130,8 +130,9 @@ TEST_F(PlayerTest, RefusesWhatIsNotAPlayableMovie)
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write(damaged);
     broken.close();
-    if (player_.OpenMovie(broken.fileName()) == kOpened) {
+    if (openAndWait(player_, broken.fileName()) == kOpened) {
         player_.SeekFrame(60);
+        player_.WaitSeekDone(3000);
         EXPECT_GE(player_.GetCurrentFrame(), 0);
     }
     // Sound only: no picture to show.
@@ -141,33 +142,33 @@ TEST_F(PlayerTest, RefusesWhatIsNotAPlayableMovie)
                             soundOnly});
     ASSERT_TRUE(ffmpeg.waitForFinished(60000));
     ASSERT_TRUE(player_.IsMp4File(soundOnly));
-    EXPECT_EQ(player_.OpenMovie(soundOnly), kOpenFailed);
+    EXPECT_EQ(openAndWait(player_, soundOnly), kOpenFailed);
 
     // And it still plays a good movie afterwards.
-    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
-    player_.SeekFrame(10);
+    ASSERT_EQ(openAndWait(player_, movie), kOpened);
+    seekAndWait(player_, 10);
     EXPECT_EQ(stillOf(player_, "after.jpg"), 10);
 }
 
 TEST_F(PlayerTest, ExactSeeksShowThatFrame)
 {
     const QString movie = smallMovie("pb_30fps_3s", 30, 3);
-    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    ASSERT_EQ(openAndWait(player_, movie), kOpened);
     const int last = static_cast<int>(player_.GetFrameCount()) - 1;
     ASSERT_EQ(last, 89);
     EXPECT_EQ(stillOf(player_, "first.jpg"), 0);
     // Start, middle, end, both sides of the key frames (every 30 frames), backwards jumps.
     for (int frame : {0, 1, 2, 3, 29, 30, 31, 45, 59, 60, 61, 88, last, 44, 15, 1, 0, 75}) {
-        player_.SeekFrame(frame);
+        seekAndWait(player_, frame);
         EXPECT_EQ(player_.GetCurrentFrame(), frame);
         EXPECT_EQ(stillOf(player_, QString("f%1.jpg").arg(frame)), frame) << "frame " << frame;
         EXPECT_EQ(player_.state().playState, kStopped);
     }
     // Beyond the end and before the start land on the last and the first frame.
-    player_.SeekFrame(last + 50);
+    seekAndWait(player_, last + 50);
     EXPECT_EQ(player_.GetCurrentFrame(), last);
     EXPECT_EQ(stillOf(player_, "beyond.jpg"), last);
-    player_.SeekFrame(-5);
+    seekAndWait(player_, -5);
     EXPECT_EQ(stillOf(player_, "before.jpg"), 0);
 
     // The still is at the native size.
@@ -185,20 +186,20 @@ TEST_F(PlayerTest, ExactSeeksWithBFramesAndNtscRate)
                             "veryfast", "-bf", "3", "-g", "24", "-c:a", "copy", bframes});
     ASSERT_TRUE(ffmpeg.waitForFinished(60000));
     ASSERT_EQ(ffmpeg.exitCode(), 0);
-    ASSERT_EQ(player_.OpenMovie(bframes), kOpened);
+    ASSERT_EQ(openAndWait(player_, bframes), kOpened);
     EXPECT_EQ(player_.GetFrameCount(), 90);
     for (int frame : {0, 1, 23, 24, 25, 47, 48, 70, 89, 3}) {
-        player_.SeekFrame(frame);
+        seekAndWait(player_, frame);
         EXPECT_EQ(player_.GetCurrentFrame(), frame);
         EXPECT_EQ(stillOf(player_, "b.jpg"), frame) << "frame " << frame;
     }
 
-    ASSERT_EQ(player_.OpenMovie(smallMovie("pb_2997fps_4s", 30000.0 / 1001.0, 4)), kOpened);
+    ASSERT_EQ(openAndWait(player_, smallMovie("pb_2997fps_4s", 30000.0 / 1001.0, 4)), kOpened);
     EXPECT_NEAR(player_.GetFrameMs(), 1001.0 / 30.0, 0.001);
     const int last = static_cast<int>(player_.GetFrameCount()) - 1;
     EXPECT_EQ(last, 119);
     for (int frame : {0, 29, 30, 31, 60, 100, last}) {
-        player_.SeekFrame(frame);
+        seekAndWait(player_, frame);
         EXPECT_EQ(player_.GetCurrentFrame(), frame);
         EXPECT_EQ(stillOf(player_, "n.jpg"), frame) << "frame " << frame;
     }
@@ -213,10 +214,10 @@ TEST_F(PlayerTest, SoundStoredBeforeVideo)
                             "-map", "0:a", "-map", "0:v", "-c", "copy", movie});
     ASSERT_TRUE(ffmpeg.waitForFinished(60000));
     ASSERT_EQ(ffmpeg.exitCode(), 0);
-    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    ASSERT_EQ(openAndWait(player_, movie), kOpened);
     EXPECT_NEAR(player_.GetFrameMs(), 1000.0 / 15.0, 0.01);
     EXPECT_EQ(player_.GetFrameCount(), 60);
-    player_.SeekFrame(33);
+    seekAndWait(player_, 33);
     EXPECT_EQ(stillOf(player_, "sf.jpg"), 33);
 }
 
@@ -224,12 +225,12 @@ TEST_F(PlayerTest, ReleasesEverythingItOpens)
 {
     auto openFiles = [] { return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(); };
     const QString movie = smallMovie("pb_30fps_3s", 30, 3);
-    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    ASSERT_EQ(openAndWait(player_, movie), kOpened);
     player_.CloseMovie();
     const auto before = openFiles();
     for (int i = 0; i < 8; ++i) {
-        ASSERT_EQ(player_.OpenMovie(movie), kOpened);
-        player_.SeekFrame(i * 10);
+        ASSERT_EQ(openAndWait(player_, movie), kOpened);
+        seekAndWait(player_, i * 10);
         player_.CloseMovie();
     }
     EXPECT_LE(openFiles(), before + 2);
@@ -237,10 +238,12 @@ TEST_F(PlayerTest, ReleasesEverythingItOpens)
     // Not initialised: nothing is a movie, nothing opens.
     Player idle;
     EXPECT_FALSE(idle.IsMp4File(movie));
-    EXPECT_EQ(idle.OpenMovie(movie), kOpenFailed);
+    EXPECT_EQ(openAndWait(idle, movie), kOpenFailed);
     EXPECT_FALSE(idle.SetRate(2));
     EXPECT_EQ(idle.GetCurrentFrame(), -1);
     idle.SeekFrame(3);
+    EXPECT_FALSE(idle.WaitSeekDone(100));
+    EXPECT_FALSE(idle.WaitForReady(100));
     idle.Play();
     EXPECT_EQ(idle.state().playState, kNoMovie);
     EXPECT_FALSE(idle.SaveCurrentFrame(out("idle.jpg")));
@@ -249,7 +252,7 @@ TEST_F(PlayerTest, ReleasesEverythingItOpens)
 TEST_F(PlayerTest, CurrentFrameFollowsPlayback)
 {
     const QString movie = smallMovie("pb_30fps_3s", 30, 3);
-    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    ASSERT_EQ(openAndWait(player_, movie), kOpened);
     // SeekPlaying is ignored unless playing.
     player_.SeekPlaying(40);
     EXPECT_EQ(player_.GetCurrentFrame(), 0);
@@ -264,6 +267,7 @@ TEST_F(PlayerTest, CurrentFrameFollowsPlayback)
     EXPECT_GT(b, a);
 
     player_.SeekPlaying(30);
+    ASSERT_TRUE(player_.WaitSeekDone(5000));
     const int c = player_.GetCurrentFrame();
     EXPECT_GE(c, 30);
     EXPECT_LT(c, 45);
@@ -288,7 +292,7 @@ TEST_F(PlayerTest, CurrentFrameFollowsPlayback)
     // A frame seek during playback leaves the player paused on that frame.
     player_.Play();
     spin(100);
-    player_.SeekFrame(20);
+    seekAndWait(player_, 20);
     EXPECT_EQ(player_.state().playState, kPaused);
     spin(200);
     EXPECT_EQ(player_.GetCurrentFrame(), 20);
@@ -297,7 +301,7 @@ TEST_F(PlayerTest, CurrentFrameFollowsPlayback)
 TEST_F(PlayerTest, RatesAndMuting)
 {
     const QString movie = smallMovie("pb_30fps_10s", 30, 10);
-    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    ASSERT_EQ(openAndWait(player_, movie), kOpened);
     player_.SetVolume(65535);
     EXPECT_NEAR(player_.engineVolume(), 100.0, 0.01);
     player_.SetVolume(32768);
@@ -345,16 +349,16 @@ TEST_F(PlayerTest, RatesAndMuting)
 TEST_F(PlayerTest, EndNotificationKeepsTheLastFrame)
 {
     const QString movie = smallMovie("pb_15fps_2s", 15, 2, 15);
-    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    ASSERT_EQ(openAndWait(player_, movie), kOpened);
     const int last = static_cast<int>(player_.GetFrameCount()) - 1;
     int ended = 0;
     QObject::connect(&player_, &Player::presentationEnded, [&] { ++ended; });
     // Seeking to the last frame while stopped is not the end of the presentation.
-    player_.SeekFrame(last);
+    seekAndWait(player_, last);
     spin(400);
     EXPECT_EQ(ended, 0);
 
-    player_.SeekFrame(last - 6);
+    seekAndWait(player_, last - 6);
     QElapsedTimer t;
     t.start();
     player_.Play();
@@ -370,11 +374,11 @@ TEST_F(PlayerTest, EndNotificationKeepsTheLastFrame)
 
 TEST_F(PlayerTest, TooShortRule)
 {
-    EXPECT_EQ(player_.OpenMovie(smallMovie("pb_15fps_2s", 15, 2, 15)), kOpened);
-    EXPECT_EQ(player_.OpenMovie(smallMovie("pb_30fps_2s", 30, 2)), kTooShort);
+    EXPECT_EQ(openAndWait(player_, smallMovie("pb_15fps_2s", 15, 2, 15)), kOpened);
+    EXPECT_EQ(openAndWait(player_, smallMovie("pb_30fps_2s", 30, 2)), kTooShort);
     // The refused movie left the player as it was.
     EXPECT_EQ(player_.GetFrameCount(), 30);
-    EXPECT_EQ(player_.OpenMovie(smallMovie("pb_30fps_1s", 30, 1)), kTooShort);
+    EXPECT_EQ(openAndWait(player_, smallMovie("pb_30fps_1s", 30, 1)), kTooShort);
 }
 
 TEST_F(PlayerTest, TwoCamerasSeekInStep)
@@ -383,14 +387,14 @@ TEST_F(PlayerTest, TwoCamerasSeekInStep)
     // frame x (main frame duration / sub frame duration).
     Player sub;
     ASSERT_TRUE(sub.InitPlayer(1, nullptr, QString(), headless(), &player_));
-    ASSERT_EQ(player_.OpenMovie(smallMovie("pb_30fps_10s", 30, 10)), kOpened);
-    ASSERT_EQ(sub.OpenMovie(smallMovie("pb_15fps_10s", 15, 10, 15, 256, 144)), kOpened);
+    ASSERT_EQ(openAndWait(player_, smallMovie("pb_30fps_10s", 30, 10)), kOpened);
+    ASSERT_EQ(openAndWait(sub, smallMovie("pb_15fps_10s", 15, 10, 15, 256, 144)), kOpened);
     EXPECT_EQ(sub.state().playState, kStopped);
     const double f = player_.GetFrameMs() / sub.GetFrameMs();
     for (int frame : {0, 31, 150, 151, 299, 77}) {
         const int subFrame = static_cast<int>(frame * f);
-        player_.SeekFrame(frame);
-        sub.SeekFrame(subFrame);
+        seekAndWait(player_, frame);
+        seekAndWait(sub, subFrame);
         EXPECT_EQ(stillOf(player_, "main.jpg"), frame);
         EXPECT_EQ(stillOf(sub, "sub.jpg"), subFrame);
         EXPECT_EQ(sub.GetCurrentFrame(), subFrame);
@@ -432,7 +436,144 @@ TEST_F(PlayerTest, HardwareDecodingSwitch)
     player_.SetHardwareDecode(0);
     EXPECT_EQ(player_.handle()->getString("hwdec").value_or(""), "no");
     // Decoding still works either way.
-    ASSERT_EQ(player_.OpenMovie(smallMovie("pb_30fps_3s", 30, 3)), kOpened);
-    player_.SeekFrame(42);
+    ASSERT_EQ(openAndWait(player_, smallMovie("pb_30fps_3s", 30, 3)), kOpened);
+    seekAndWait(player_, 42);
     EXPECT_EQ(stillOf(player_, "hw.jpg"), 42);
+}
+
+// A movie whose exact seeks take a while: 720p with one key frame per 300 frames, so that a seek
+// near the end decodes hundreds of frames.
+QString slowSeekMovie() { return smallMovie("pb_720p_gop300_10s", 30, 10, 300, 1280, 720); }
+
+// The player reports through the event loop: OpenMovie and SeekFrame return at once, the ready
+// and seek notices come afterwards, in that order, and seeks asked for quickly one after another
+// end in one notice for the last of them.
+TEST_F(PlayerTest, OpenAndSeeksReturnBeforeTheEngineHasFinished)
+{
+    const QString movie = slowSeekMovie();
+    std::vector<QString> events;
+    QElapsedTimer t;
+    QElapsedTimer sinceOpen;
+    double readyMs = -1;
+    QObject::connect(&player_, &Player::movieOpened, [&] {
+        readyMs = sinceOpen.nsecsElapsed() / 1e6;
+        events.push_back("opened");
+    });
+    QObject::connect(&player_, &Player::seekDone,
+                     [&](int frame) { events.push_back(QString("seek %1").arg(frame)); });
+    sinceOpen.start();
+    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    const double returnMs = sinceOpen.nsecsElapsed() / 1e6;
+    // The facts from the boxes are there; the picture is not.
+    EXPECT_FALSE(player_.IsReady());
+    EXPECT_EQ(player_.GetFrameCount(), 300);
+    EXPECT_EQ(player_.state().playState, kStopped);
+    int w = 0, h = 0;
+    EXPECT_FALSE(player_.GetVideoSize(w, h));
+    // A seek during the load is made once the movie is ready.
+    t.start();
+    player_.SeekFrame(250);
+    const double seekCallMs = t.nsecsElapsed() / 1e6;
+    EXPECT_EQ(player_.PendingSeekFrame(), 250);
+    EXPECT_TRUE(events.empty());
+    ASSERT_TRUE(waitUntil([&] { return events.size() == 2; }, 15000));
+    EXPECT_EQ(events, (std::vector<QString>{"opened", "seek 250"}));
+    EXPECT_TRUE(player_.IsReady());
+    ASSERT_TRUE(player_.GetVideoSize(w, h));
+    EXPECT_EQ(QSize(w, h), QSize(1280, 720));
+    EXPECT_EQ(player_.PendingSeekFrame(), -1);
+    EXPECT_EQ(stillOf(player_, "s250.jpg"), 250);
+
+    // Four seeks at once: the first runs, the last replaces the two between; one notice.
+    events.clear();
+    QElapsedTimer s;
+    s.start();
+    for (int frame : {280, 10, 20, 299})
+        player_.SeekFrame(frame);
+    const double fourSeeksMs = s.nsecsElapsed() / 1e6;
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(player_.PendingSeekFrame(), 299);
+    ASSERT_TRUE(waitUntil([&] { return !events.empty(); }, 15000));
+    const qint64 landedMs = s.elapsed();
+    spin(200);
+    EXPECT_EQ(events, (std::vector<QString>{"seek 299"}));
+    EXPECT_EQ(player_.GetCurrentFrame(), 299);
+    EXPECT_EQ(stillOf(player_, "s299.jpg"), 299);
+    std::printf("[ figures  ] OpenMovie returned in %.2f ms, movieOpened after %.1f ms; "
+                "SeekFrame returned in %.2f ms; four SeekFrame calls %.2f ms, landed after %lld ms\n",
+                returnMs, readyMs, seekCallMs, fourSeeksMs, static_cast<long long>(landedMs));
+}
+
+// Closing never waits for the engine, and a closed or replaced movie sends nothing afterwards.
+TEST_F(PlayerTest, ClosingIsBoundedAndSilencesTheMovie)
+{
+    const QString movie = slowSeekMovie();
+    int opened = 0, failed = 0, seeks = 0;
+    QObject::connect(&player_, &Player::movieOpened, [&] { ++opened; });
+    QObject::connect(&player_, &Player::openFailed, [&] { ++failed; });
+    QObject::connect(&player_, &Player::seekDone, [&] { ++seeks; });
+    constexpr qint64 kCloseBoundMs = 500;
+
+    // Closed during the load.
+    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    QElapsedTimer t;
+    t.start();
+    player_.CloseMovie();
+    EXPECT_LT(t.elapsed(), kCloseBoundMs);
+    spin(1000);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(failed, 0) << "a close is no failure";
+    EXPECT_FALSE(player_.WaitForReady(100));
+
+    // Closed during a long seek.
+    ASSERT_EQ(openAndWait(player_, movie), kOpened);
+    spin(50);
+    opened = 0;
+    player_.SeekFrame(299);
+    t.restart();
+    player_.CloseMovie();
+    EXPECT_LT(t.elapsed(), kCloseBoundMs);
+    spin(1000);
+    EXPECT_EQ(seeks, 0);
+    EXPECT_EQ(player_.GetCurrentFrame(), -1);
+
+    // One movie replaced by another before it was ready: one notice, for the second.
+    const QString other = smallMovie("pb_15fps_4s", 15, 4, 15);
+    ASSERT_EQ(player_.OpenMovie(movie), kOpened);
+    ASSERT_EQ(player_.OpenMovie(other), kOpened);
+    ASSERT_TRUE(waitUntil([&] { return opened > 0; }, 10000));
+    spin(300);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(player_.GetFrameCount(), 60);
+    seekAndWait(player_, 33);
+    EXPECT_EQ(stillOf(player_, "other.jpg"), 33);
+    EXPECT_EQ(failed, 0);
+}
+
+// A movie whose boxes are sound but whose picture the engine cannot decode: OpenMovie says 1,
+// then openFailed arrives and the player is closed.
+TEST_F(PlayerTest, AnUndecodablePictureEndsInOpenFailed)
+{
+    QFile source(smallMovie("pb_30fps_3s", 30, 3));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    QByteArray bytes = source.readAll();
+    ASSERT_GT(bytes.count("avc1"), 0);
+    bytes.replace("avc1", "zzz1");
+    QFile odd(out("odd_codec.MOV"));
+    ASSERT_TRUE(odd.open(QIODevice::WriteOnly));
+    odd.write(bytes);
+    odd.close();
+
+    int opened = 0, failed = 0;
+    QObject::connect(&player_, &Player::movieOpened, [&] { ++opened; });
+    QObject::connect(&player_, &Player::openFailed, [&] { ++failed; });
+    ASSERT_EQ(player_.OpenMovie(odd.fileName()), kOpened);
+    EXPECT_EQ(failed, 0);
+    ASSERT_TRUE(waitUntil([&] { return failed > 0; }, 10000));
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(player_.state().playState, kNoMovie);
+    EXPECT_EQ(player_.GetFrameCount(), 0);
+    EXPECT_FALSE(player_.WaitForReady(100));
+    // And a good movie opens afterwards.
+    ASSERT_EQ(openAndWait(player_, smallMovie("pb_30fps_3s", 30, 3)), kOpened);
 }

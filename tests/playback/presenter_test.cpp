@@ -34,7 +34,7 @@ protected:
         o.audioOutput = "null";
         ASSERT_TRUE(player_.InitPlayer(0, presenter_.get(), QString(), o));
         ASSERT_FALSE(presenter_->usesOpenGL());
-        ASSERT_EQ(player_.OpenMovie(smallMovie("pb_30fps_3s", 30, 3)), kOpened);
+        ASSERT_EQ(openAndWait(player_, smallMovie("pb_30fps_3s", 30, 3)), kOpened);
     }
     void TearDown() override { player_.ShutdownPlayer(); }
 
@@ -62,7 +62,7 @@ TEST_F(PresenterTest, PlacesDrawsAndRepaints)
 
     // When SeekFrame returns, the frame is on screen.
     for (int frame : {37, 5, 61, 37}) {
-        player_.SeekFrame(frame);
+        seekAndWait(player_, frame);
         EXPECT_EQ(shownFrame(), frame);
     }
     QImage shot = screen();
@@ -127,7 +127,7 @@ TEST_F(PresenterTest, RefusesInvalidVideoPositions)
 
 TEST_F(PresenterTest, RotationTurnsThePictureInItsRectangle)
 {
-    player_.SeekFrame(21);
+    seekAndWait(player_, 21);
     ASSERT_TRUE(waitUntil([&] { return shownFrame() == 21; }, 2000));
     ASSERT_TRUE(player_.SetRotate180(true));
     const QImage turned = screen().copy(80, 0, 480, 360);
@@ -144,7 +144,7 @@ TEST_F(PresenterTest, RotationTurnsThePictureInItsRectangle)
 
 TEST_F(PresenterTest, OverlayTextIsShownButNotSaved)
 {
-    player_.SeekFrame(12);
+    seekAndWait(player_, 12);
     ASSERT_TRUE(waitUntil([&] { return shownFrame() == 12; }, 2000));
     // A window smaller than the video: 240 x 180 shows the 320 x 240 picture at 3/4, and the
     // overlay takes the bottom right 3/4 x 3/4 of the picture.
@@ -183,8 +183,15 @@ TEST(PreviewPlayer, PlaysTheVideoWithoutSoundAndClampsSeeks)
     CMFSession preview(1.0);
     EXPECT_EQ(preview.window()->size(), QSize(220, 123));
     EXPECT_FALSE(preview.Play(false)) << "nothing open";
+    int ready = 0;
+    QObject::connect(&preview, &CMFSession::ready, [&] { ++ready; });
     ASSERT_TRUE(preview.Open(smallMovie("pb_30fps_3s", 30, 3)));
     EXPECT_TRUE(preview.flags() & CMFSession::kOpen);
+    // Open returned with the load under way: the size comes with the ready notice.
+    EXPECT_FALSE(preview.IsReady());
+    EXPECT_EQ(ready, 0);
+    ASSERT_TRUE(waitUntil([&] { return ready == 1; }, 5000));
+    EXPECT_TRUE(preview.IsReady());
     EXPECT_NEAR(preview.DurationMs(), 3000, 40);
     EXPECT_TRUE(preview.HasVideo());
     EXPECT_FALSE(preview.HasAudio()) << "the preview plays no sound";
@@ -197,6 +204,7 @@ TEST(PreviewPlayer, PlaysTheVideoWithoutSoundAndClampsSeeks)
 
     // Seeks while stopped stay stopped and are clamped to [0, duration].
     ASSERT_TRUE(preview.SeekToMs(1000));
+    ASSERT_TRUE(preview.WaitSeekDone(5000));
     EXPECT_NEAR(preview.Position100ns() / 10000.0, 1000, 1);
     EXPECT_FALSE(preview.IsPlaying());
     EXPECT_TRUE(preview.enginePaused());
@@ -206,11 +214,24 @@ TEST(PreviewPlayer, PlaysTheVideoWithoutSoundAndClampsSeeks)
                framePatternOf(image) == 30;
     }, 2000));
     ASSERT_TRUE(preview.SeekToMs(999999));
+    ASSERT_TRUE(preview.WaitSeekDone(5000));
     EXPECT_LE(preview.Position100ns(), preview.Duration100ns());
     EXPECT_GE(preview.Position100ns(), preview.Duration100ns() - 400000);
     ASSERT_TRUE(preview.SeekBackMs(999999));
+    ASSERT_TRUE(preview.WaitSeekDone(5000));
     EXPECT_EQ(preview.Position100ns(), 0);
     EXPECT_TRUE(preview.enginePaused());
+    // A relative seek counts from where a seek still under way goes, not from the old picture.
+    spin(50);  // the notices of the seeks above
+    int seeks = 0;
+    QObject::connect(&preview, &CMFSession::seekDone, [&] { ++seeks; });
+    ASSERT_TRUE(preview.SeekToMs(1000));
+    ASSERT_TRUE(preview.SeekForwardMs(500));
+    ASSERT_TRUE(preview.WaitSeekDone(5000));
+    EXPECT_NEAR(preview.Position100ns() / 10000.0, 1500, 1);
+    EXPECT_TRUE(waitUntil([&] { return seeks == 1; }, 2000));
+    spin(100);
+    EXPECT_EQ(seeks, 1) << "one notice for the seeks that ran together";
 
     // Play, pause (paused seeks stay paused), resume, stop.
     ASSERT_TRUE(preview.Play(false));
@@ -219,6 +240,7 @@ TEST(PreviewPlayer, PlaysTheVideoWithoutSoundAndClampsSeeks)
     ASSERT_TRUE(preview.TogglePause());
     EXPECT_TRUE(preview.flags() & CMFSession::kPaused);
     ASSERT_TRUE(preview.SeekForwardMs(500));
+    ASSERT_TRUE(preview.WaitSeekDone(5000));
     EXPECT_TRUE(preview.enginePaused());
     const int64_t pausedAt = preview.Position100ns();
     spin(200);
@@ -243,9 +265,11 @@ TEST(PreviewPlayer, LoopsOrEndsAtTheEnd)
     playbackApp();
     CMFSession preview(1.0);
     ASSERT_TRUE(preview.Open(smallMovie("pb_15fps_2s", 15, 2, 15)));
+    ASSERT_TRUE(preview.WaitForReady(5000));
     int ended = 0;
     QObject::connect(&preview, &CMFSession::presentationEnded, [&] { ++ended; });
     ASSERT_TRUE(preview.SeekToMs(1500));
+    ASSERT_TRUE(preview.WaitSeekDone(5000));
     ASSERT_TRUE(preview.Play(true));
     spin(1200);
     EXPECT_TRUE(preview.IsPlaying());
@@ -254,7 +278,9 @@ TEST(PreviewPlayer, LoopsOrEndsAtTheEnd)
     ASSERT_TRUE(preview.Stop());
 
     ASSERT_TRUE(preview.Open(smallMovie("pb_15fps_2s", 15, 2, 15)));
+    ASSERT_TRUE(preview.WaitForReady(5000));
     ASSERT_TRUE(preview.SeekToMs(1600));
+    ASSERT_TRUE(preview.WaitSeekDone(5000));
     ASSERT_TRUE(preview.Play(false));
     EXPECT_TRUE(waitUntil([&] { return ended > 0; }, 3000));
     EXPECT_FALSE(preview.IsPlaying());
@@ -272,6 +298,7 @@ TEST(PreviewPlayer, FailsOnADamagedMovie)
     EXPECT_FALSE(preview.Open(f.fileName()));
     EXPECT_EQ(preview.flags(), 0u);
     EXPECT_TRUE(preview.Open(smallMovie("pb_30fps_3s", 30, 3)));
+    EXPECT_TRUE(preview.WaitForReady(5000));
 }
 
 // With a display that offers OpenGL (e.g. under xvfb-run with QT_QPA_PLATFORM=xcb) the
@@ -290,10 +317,10 @@ TEST(OpenGLPresenter, ShowsTheSoughtFrame)
     if (!player.InitPlayer(0, &presenter, QString(), o))
         GTEST_SKIP() << "no OpenGL on this platform";
     ASSERT_TRUE(presenter.usesOpenGL());
-    ASSERT_EQ(player.OpenMovie(smallMovie("pb_30fps_3s", 30, 3)), kOpened);
+    ASSERT_EQ(openAndWait(player, smallMovie("pb_30fps_3s", 30, 3)), kOpened);
     window.show();
     EXPECT_EQ(player.state().destination, (IntRect{0, 0, 640, 481}));
-    player.SeekFrame(52);
+    seekAndWait(player, 52);
     QImage image;
     ASSERT_EQ(presenter.GetCurrentImage(image), PresenterStatus::Ok);
     EXPECT_EQ(framePatternOf(image), 52);
@@ -309,14 +336,14 @@ TEST(OpenGLPresenter, ShowsTheSoughtFrame)
 
 TEST_F(PresenterTest, PlayerOutlivesItsPresenter)
 {
-    player_.SeekFrame(8);
+    seekAndWait(player_, 8);
     presenter_.reset();
     EXPECT_EQ(player_.presenter(), nullptr);
     // Placement and overlay calls have nothing to draw on but do not fail the player.
     EXPECT_TRUE(player_.SetVideoRect(0, 0, 0, 0, 1.0f, true));
     EXPECT_TRUE(player_.DrawOverlayText(QStringLiteral("x")));
     player_.Repaint();
-    player_.SeekFrame(9);
+    seekAndWait(player_, 9);
     EXPECT_EQ(player_.GetCurrentFrame(), 9);
     player_.CloseMovie();
     EXPECT_EQ(player_.state().playState, kNoMovie);
