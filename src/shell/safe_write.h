@@ -8,7 +8,8 @@
 // then does the temporary file take the target's name by a rename, which either replaces an
 // existing file or, when replacing is not allowed, fails if a file of that name exists at that
 // moment. Any failure, and a writer dropped before its commit, removes the temporary file: the
-// target then still holds what it held before, or nothing if it did not exist.
+// target then still holds what it held before, or nothing if it did not exist. A symbolic link
+// of the target's name is replaced by the new file, never followed.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
