@@ -8,8 +8,56 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
 namespace ravir::cli {
 namespace {
+
+// Ctrl-C, SIGTERM and SIGHUP during the export: the export stops after the current row and
+// removes its temporary file, then the command ends by the same signal. Before the export
+// starts nothing is written, and the signals keep their default effect.
+std::atomic<bool> g_running{true};
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+
+extern "C" void stopOnSignal(int signal)
+{
+    g_stopSignal.store(signal);
+    g_running.store(false);
+}
+
+class StopSignals {
+public:
+    StopSignals()
+    {
+        struct sigaction action {};
+        action.sa_handler = stopOnSignal;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &action, &old_[i]);
+    }
+    ~StopSignals()
+    {
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &old_[i], nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    // Ends the process by the signal that stopped the export, as its default action would.
+    [[noreturn]] static void endBy(int signal)
+    {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        std::_Exit(128 + signal);
+    }
+
+private:
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction old_[std::size(kSignals)] {};
+};
 
 int runCsv(const QStringList& args)
 {
@@ -41,7 +89,20 @@ int runCsv(const QStringList& args)
     options.rtcColumn = catalogue.recorderInfo().downloadFlag == 1;
     const bool overwrite = parsed.has("--overwrite");
     options.confirmOverwrite = [overwrite](const QString&) { return overwrite; };
-    const CsvExportResult result = ExportRecordingCsv(all, options);
+    options.running = &g_running;
+    options.keepRowsOnStop = false;
+    CsvExportResult result;
+    {
+        StopSignals signals;
+        result = ExportRecordingCsv(all, options);
+    }
+    if (const int signal = g_stopSignal.load()) {
+        std::fprintf(stderr, "ravir: csv stopped by a signal; nothing was written\n");
+        StopSignals::endBy(signal);
+    }
+    for (const CsvShortRowNote& note : result.shortRows)
+        std::fprintf(stderr, "ravir csv: %s: short row: %s\n", qPrintable(note.path),
+                     qPrintable(note.reason));
     switch (result.status) {
     case CsvExportStatus::Written:
         break;
@@ -51,6 +112,12 @@ int runCsv(const QStringList& args)
     case CsvExportStatus::CreateFailed:
         return failure(QString("%1: the CSV file cannot be created: %2")
                            .arg(result.path, result.error));
+    case CsvExportStatus::WriteFailed:
+        return failure(QString("%1: the CSV file cannot be written (%2); %3")
+                           .arg(result.path, result.error,
+                                QFileInfo::exists(result.path)
+                                    ? QStringLiteral("the existing file is unchanged")
+                                    : QStringLiteral("no file was made")));
     default:
         return failure(QString("%1: %2 %3")
                            .arg(result.path, CsvExportStatusName(result.status), result.error));
@@ -76,7 +143,11 @@ const CommandRegistration registration({
     "--encoding: the locale's character set (default; UTF-8 when the locale is plain ASCII),\n"
     "cp932 (what a spreadsheet on a Japanese desktop expects) or utf-8.\n"
     "An existing file of the same name is replaced only with --overwrite. --mode as for\n"
-    "`ravir scan`. Prints one JSON object:\n"
+    "`ravir scan`. A recording whose movie or telemetry file cannot be read (missing, not a\n"
+    "regular file, damaged) gets the short row `name,-,-,-,-,-,fps,0MB` and a line on stderr\n"
+    "with the reason. The file is written under a temporary name, flushed to the disk and\n"
+    "renamed at the end: on any failure (a full disk, a read-only folder) or on Ctrl-C or\n"
+    "SIGTERM, the existing file stays as it was and nothing else is left. Prints one JSON object:\n"
     "  path        the CSV file written\n"
     "  rows        recordings listed\n"
     "  encoding    the character set written (iconv name)\n"

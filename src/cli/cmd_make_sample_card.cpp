@@ -2,7 +2,9 @@
 #include "cli/command.h"
 #include "samplecard/sample_card.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QRegularExpression>
 
@@ -38,7 +40,7 @@ int run(const QStringList& args)
         {"--layout", "--seconds", "--feature-seconds", "--main-size", "--sub-size", "--long-run",
          "--count", "--seed", "--firmware", "--recorder-number"},
         {"--small", "--demo", "--two-camera", "--no-sub", "--short", "--no-deleted", "--few-kinds",
-         "--url", "--pvtrace", "--tiny", "--no-audio", "--distinct", "--no-hide"});
+         "--url", "--pvtrace", "--tiny", "--no-audio", "--distinct", "--no-hide", "--force"});
     if (!a.error.isEmpty())
         return usageError(name, a.error);
     if (a.positional.size() != 1)
@@ -113,6 +115,22 @@ int run(const QStringList& args)
     if (a.has("--no-hide"))
         o.hideTelemetry = false;
 
+    // A card is written into a new or empty folder; files of another card, or anything else
+    // the folder holds, are replaced only with --force.
+    const QFileInfo target(a.positional[0]);
+    if (target.exists() || target.isSymLink()) {
+        if (!target.isDir())
+            return failure(QStringLiteral("%1: exists and is not a folder").arg(a.positional[0]));
+        const bool empty =
+            QDir(a.positional[0])
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                .isEmpty();
+        if (!empty && !a.has("--force"))
+            return failure(QStringLiteral("%1: the folder is not empty (--force writes the card "
+                                          "into it, replacing files of the same names)")
+                               .arg(a.positional[0]));
+    }
+
     QElapsedTimer timer;
     timer.start();
     samples::SampleCardSummary summary;
@@ -151,7 +169,9 @@ const CommandRegistration registration(Command{
         "Writes the folders, movies (H.264 + AAC made with the ffmpeg program, in the recorder's\n"
         "box order ftyp, mdat, moov, udat), telemetry files and deleted forms of a recorder card\n"
         "into DIR. Every frame carries its frame number in a band at the top of the picture. The\n"
-        "same options and seed always give the same card.\n"
+        "same options and seed always give the same card. DIR must be missing or empty unless\n"
+        "--force is given; each file is written under a temporary name and renamed, so a file\n"
+        "of the card is complete or absent, never cut short.\n"
         "\n"
         "The card holds every combination of the first three name letters (names of the\n"
         "continuous kinds, and names of no kind, in Normal/Video; parking kinds in Parking),\n"
@@ -185,6 +205,8 @@ const CommandRegistration registration(Command{
         "                        matter (fuzz seeds, catalogue benchmarks)\n"
         "  --distinct            encode every movie on its own (else equal movies share bytes)\n"
         "  --no-audio            movies without sound\n"
+        "  --force               write into a folder that is not empty, replacing files of the\n"
+        "                        same names (other files stay)\n"
         "  --seed N              varies telemetry and pictures (default 1)\n"
         "  --firmware DDDDDD     firmware digits of the telemetry header (default 010502)\n"
         "  --recorder-number DDDDDD  digits after the telemetry end magic (default 231015)\n"

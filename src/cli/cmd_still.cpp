@@ -50,7 +50,9 @@ int runStill(const QStringList& args)
     if (!player.WaitSeekDone(options.seekWaitMs) || player.GetCurrentFrame() != frame)
         return failure(QString("could not seek to frame %1").arg(frame));
     if (!player.SaveCurrentFrame(out))
-        return failure(QString("%1: the still could not be saved").arg(out));
+        return failure(QString("%1: the still could not be saved (the folder is missing, "
+                               "read-only or full); an existing file is unchanged")
+                           .arg(out));
     return 0;
 }
 
@@ -59,8 +61,12 @@ const CommandRegistration registration({
     "MOVIE --frame N --out FILE.jpg",
     "saves frame N of a movie as a JPEG still, exactly that frame, at the movie's own size",
     "Writes FILE.jpg (quality 92, the movie's picture size, no overlay) and prints nothing.\n"
+    "The still is encoded in memory and written under a temporary name beside FILE.jpg,\n"
+    "flushed to the disk and renamed: FILE.jpg only ever holds a complete still, and on a\n"
+    "failure (a full disk, a read-only folder) an existing FILE.jpg stays as it was.\n"
     "Fails (exit code 1) when the movie cannot be opened, is too short to play (2 seconds or\n"
-    "less, unless at 15 frames per second), or when N is not below the frame count.",
+    "less, unless at 15 frames per second), when N is not below the frame count, or when the\n"
+    "file cannot be written.",
     runStill,
 });
 

@@ -3,13 +3,18 @@
 #include "container/mp4_box.h"
 #include "container/telemetry.h"
 #include "exports/text_encoding.h"
+#include "shell/safe_write.h"
 #include "shell/ui_text.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QFile>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ravir {
 namespace {
@@ -22,6 +27,41 @@ QString fileNameOf(const QString& path)
     return path.mid(slash + 1);
 }
 
+QString errorText(int error)
+{
+    char buffer[256];
+    return QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
+}
+
+// Why a user's file cannot be read as a regular file, or empty when it can. The file is opened
+// without waiting (a FIFO has no writer) and checked on the opened descriptor.
+QString unreadableReason(const QString& path)
+{
+    int fd;
+    do {
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return errorText(errno);
+    struct stat st {};
+    QString why;
+    if (::fstat(fd, &st) != 0)
+        why = errorText(errno);
+    else if (!S_ISREG(st.st_mode))
+        why = QStringLiteral("not a regular file");
+    ::close(fd);
+    return why;
+}
+
+// The size of a movie in bytes; 0 when it cannot be read.
+uint64_t sizeOf(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    return static_cast<uint64_t>(st.st_size);
+}
+
 bool isTimeLapseName(const QString& fileName)
 {
     return (fileName.size() > 0 && fileName[0] == QLatin1Char('T'))
@@ -30,19 +70,36 @@ bool isTimeLapseName(const QString& fileName)
 
 }  // namespace
 
-std::optional<CsvMovieFacts> ReadCsvMovieFacts(const QString& moviePath)
+std::optional<CsvMovieFacts> ReadCsvMovieFacts(const QString& moviePath, QString* reason)
 {
+    const auto refuse = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return std::nullopt;
+    };
+    const QString telemetryPath = TelemetryPathOf(moviePath);
+    if (const QString why = unreadableReason(telemetryPath); !why.isEmpty())
+        return refuse(QStringLiteral("telemetry file %1: %2").arg(telemetryPath, why));
     TelemetryHeader header;
-    if (!ReadTelemetryHeader(TelemetryPathOf(moviePath), header))
-        return std::nullopt;
-    const std::optional<MovieFacts> movie = ProbeMovie(moviePath);
-    if (!movie || movie->width <= 0 || movie->height <= 0)
-        return std::nullopt;
+    if (!ReadTelemetryHeader(telemetryPath, header))
+        return refuse(QStringLiteral("telemetry file %1: no readable telemetry header")
+                          .arg(telemetryPath));
+    if (const QString why = unreadableReason(moviePath); !why.isEmpty())
+        return refuse(QStringLiteral("movie: %1").arg(why));
+    QString error;
+    auto movie = OpenMovieFile(moviePath, {}, &error);
+    if (!movie)
+        return refuse(QStringLiteral("movie: cannot be read as MP4 boxes (%1)").arg(error));
+    const std::optional<PictureSize> picture = GetPictureSize(*movie);
     CsvMovieFacts facts;
-    facts.width = movie->width;
-    facts.height = movie->height;
-    facts.totalSamples = movie->totalSamples;
-    facts.frameRate = movie->frameRate;
+    facts.totalSamples =
+        static_cast<uint32_t>(std::min<uint64_t>(GetTotalSamples(*movie).value_or(0), UINT32_MAX));
+    facts.frameRate = GetFrameRate(*movie).value_or(0.0);
+    CloseMovieFile(movie);
+    if (!picture || picture->width <= 0 || picture->height <= 0)
+        return refuse(QStringLiteral("movie: no valid picture size"));
+    facts.width = picture->width;
+    facts.height = picture->height;
     facts.mark = header.mark;
     return facts;
 }
@@ -207,26 +264,34 @@ CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExpor
         return result;
     }
 
-    if (QFileInfo::exists(result.path)
-        && !(options.confirmOverwrite && options.confirmOverwrite(result.path))) {
+    struct stat st {};
+    const bool exists = ::lstat(QFile::encodeName(result.path).constData(), &st) == 0;
+    if (exists && !(options.confirmOverwrite && options.confirmOverwrite(result.path))) {
         result.status = CsvExportStatus::Declined;
         return result;
     }
 
-    QSaveFile file(result.path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.status = CsvExportStatus::CreateFailed;
-        result.error = file.errorString();
+    // A file that was not there when asked is never replaced, even one that appears meanwhile.
+    SafeWriter file;
+    if (!file.open(result.path, {.sync = true, .replace = exists})) {
+        result.status = file.error().step == SafeWriteStep::Exists
+                            ? CsvExportStatus::Declined
+                            : CsvExportStatus::CreateFailed;
+        result.error = file.error().message();
         return result;
     }
+    bool encodingFailed = false;
     auto write = [&](const QString& line) {
         const QByteArray bytes = encoder.encode(line, &result.replaced);
-        return !bytes.isEmpty() && file.write(bytes) == bytes.size();
+        encodingFailed = bytes.isEmpty();
+        return !encodingFailed && file.write(bytes);
     };
     auto writeFailed = [&]() {
-        file.cancelWriting();
+        file.cancel();
         result.status = CsvExportStatus::WriteFailed;
-        result.error = file.errorString();
+        result.error = encodingFailed ? QStringLiteral("a line cannot be converted to %1")
+                                            .arg(QString::fromLatin1(result.charset))
+                                      : file.error().message();
         result.rows = 0;
         return result;
     };
@@ -242,18 +307,30 @@ CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExpor
             break;
         }
         const QString& path = recordings[i];
-        const QString row =
-            CsvRow(path, read(path), static_cast<uint64_t>(QFileInfo(path).size()),
-                   options.rtcColumn);
-        if (!write(row))
+        QString reason;
+        const std::optional<CsvMovieFacts> facts = read(path, &reason);
+        if (!facts) {
+            result.shortRows.append(
+                {path, reason.isEmpty() ? QStringLiteral("cannot be analysed") : reason});
+        } else if (!(facts->frameRate > 0) || !std::isfinite(facts->frameRate)) {
+            result.shortRows.append({path, QStringLiteral("movie: no positive frame rate")});
+        }
+        if (!write(CsvRow(path, facts, sizeOf(path), options.rtcColumn)))
             return writeFailed();
         ++result.rows;
         if (options.progress)
             options.progress(result.rows, total);
     }
+    if (stopped && !options.keepRowsOnStop) {
+        file.cancel();
+        result.status = CsvExportStatus::Stopped;
+        result.rows = 0;
+        return result;
+    }
     if (!file.commit()) {
-        result.status = CsvExportStatus::WriteFailed;
-        result.error = file.errorString();
+        result.status = file.error().step == SafeWriteStep::Exists ? CsvExportStatus::Declined
+                                                                  : CsvExportStatus::WriteFailed;
+        result.error = file.error().message();
         result.rows = 0;
         return result;
     }

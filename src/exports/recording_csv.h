@@ -29,11 +29,13 @@ struct CsvMovieFacts {
 };
 
 // Reads the facts of a movie: its telemetry header (the telemetry file of TelemetryPathOf, with
-// the current layout index) and its box model. Empty when the header cannot be read, the movie
-// cannot be read as a box model or its picture size is not valid; such a recording gets the
-// short row.
-std::optional<CsvMovieFacts> ReadCsvMovieFacts(const QString& moviePath);
-using CsvFactsReader = std::function<std::optional<CsvMovieFacts>(const QString& moviePath)>;
+// the current layout index) and its box model. Empty, with the reason in *reason, when either
+// file is missing or is not a regular file (neither is ever waited on: a FIFO of such a name is
+// refused at once), the header cannot be read, the movie cannot be read as a box model or its
+// picture size is not valid; such a recording gets the short row.
+std::optional<CsvMovieFacts> ReadCsvMovieFacts(const QString& moviePath, QString* reason = nullptr);
+using CsvFactsReader =
+    std::function<std::optional<CsvMovieFacts>(const QString& moviePath, QString* reason)>;
 
 // "Dv_%Y%m%d_%H%M%S.csv" of a start time.
 QString CsvFileName(const SystemTime& start);
@@ -79,7 +81,16 @@ struct CsvExportOptions {
     std::function<void(int done, int total)> progress;
     // The export goes on while this flag is set (tested before each row); null: always.
     const std::atomic<bool>* running = nullptr;
+    // What a stop leaves: true, the file with the rows written so far (the window's stop
+    // button); false, nothing (the command ended by a signal).
+    bool keepRowsOnStop = true;
     CsvFactsReader facts;                        // null: ReadCsvMovieFacts
+};
+
+// A recording that got the short row, and why.
+struct CsvShortRowNote {
+    QString path;
+    QString reason;
 };
 
 struct CsvExportResult {
@@ -88,13 +99,17 @@ struct CsvExportResult {
     int rows = 0;         // rows written
     QByteArray charset;   // the character set written
     int replaced = 0;     // characters that the character set could not hold ('?')
+    QList<CsvShortRowNote> shortRows;  // every recording written as a short row
     QString error;
 };
 
 // Writes the CSV of the recordings (movie paths, in list order) into options.folder, named
-// after the start time of the first recording. The file is written under a temporary name and
-// renamed at the end: a failure leaves nothing new under the final name, a stop keeps the rows
-// written so far.
+// after the start time of the first recording. The file is written under a temporary name in
+// that folder, every write checked, flushed to the disk and renamed at the end, so that the
+// final name only ever holds a complete file: a failure (a full disk, a read-only folder) leaves
+// what was there before, or nothing. An existing file is replaced only when confirmOverwrite
+// says so; a file of that name that appears while the export runs is never replaced. A stop
+// keeps the rows written so far, or nothing with keepRowsOnStop false.
 CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExportOptions& options);
 CsvExportResult ExportRecordingCsv(const RecordList& recordings, const CsvExportOptions& options);
 

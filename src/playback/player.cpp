@@ -4,13 +4,14 @@
 #include "playback/movie_probe.h"
 #include "playback/mpv_handle.h"
 #include "playback/video_presenter.h"
+#include "shell/safe_write.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QTimer>
 #include <algorithm>
 #include <cstdint>
@@ -614,17 +615,16 @@ bool Player::SaveCurrentFrame(const QString& path)
     mpv_free_node_contents(&result);
     if (image.isNull())
         return false;
-    // Written beside the target and renamed at the end: no half file on failure.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QImageWriter writer(&file, "jpeg");
+    // Encoded in memory, then written through the safe writer: the file's name only ever holds
+    // a complete still, and a failure leaves what was there before.
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(92);
-    if (!writer.write(image.convertToFormat(QImage::Format_RGB888))) {
-        file.cancelWriting();
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB888)))
         return false;
-    }
-    return file.commit();
+    return !SafeWriteFile(path, jpeg, {.sync = true}).failed();
 }
 
 VideoPresenter* Player::presenter() const { return presenter_.data(); }

@@ -1,6 +1,7 @@
 #include "shell/ini_file.h"
 
 #include "shell/hidden_attribute.h"
+#include "shell/safe_write.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +9,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 
-#include <atomic>
+#include <algorithm>
 #include <vector>
 
 #include <cerrno>
@@ -310,22 +311,47 @@ bool endsWithLineBreak(const Units& u, qsizetype unitPos)
     return c == u'\n' || c == u'\r';
 }
 
+// The file's bytes. Opened without waiting (a FIFO of that name must not hold the program) and
+// read only when the opened file is a regular file of at most kMaxFileSize bytes.
 std::optional<QByteArray> loadFile(const QString& path, bool* missing)
 {
     *missing = false;
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    int fd;
+    do {
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            return std::nullopt;
         *missing = true;
         return QByteArray();
     }
-    if (!info.isFile() || info.size() > IniFile::kMaxFileSize)
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > IniFile::kMaxFileSize) {
+        ::close(fd);
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    }
+    // Room for one byte more than the file holds, so that a file that grows is noticed.
+    QByteArray bytes(static_cast<qsizetype>(st.st_size) + 1, Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done <= IniFile::kMaxFileSize) {
+        if (done == bytes.size())
+            bytes.resize(std::min<qsizetype>(bytes.size() * 2, IniFile::kMaxFileSize + 1));
+        const ssize_t n = ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+    if (done > IniFile::kMaxFileSize)
         return std::nullopt;
-    QByteArray bytes = file.read(IniFile::kMaxFileSize + 1);
-    if (bytes.size() > IniFile::kMaxFileSize)
-        return std::nullopt;
+    bytes.truncate(done);
     return bytes;
 }
 
@@ -343,40 +369,30 @@ bool writeAllTo(int fd, const QByteArray& bytes)
     return true;
 }
 
-// Replaces the file with `bytes`: written to a new file beside it, which then takes its place
-// by a rename, so that the file is always either the old or the new one. The file keeps its
-// permissions; a symbolic link keeps pointing to it. The change is not forced to the disk (a
-// setting written on every slider move must not wait for that). When the folder does not
-// allow a new file but the file itself is writable, it is rewritten in place.
+// Replaces the file with `bytes` through the safe writer: the file is always either the old or
+// the new one. The file keeps its permissions; a symbolic link keeps pointing to it. The change
+// is not forced to the disk (a setting written on every slider move must not wait for that).
+// When the folder does not allow a new file but the file itself is writable, it is rewritten in
+// place.
 bool storeFile(const QString& path, const QByteArray& bytes)
 {
     const QFileInfo info(path);
-    const QByteArray target = QFile::encodeName(info.isSymLink() ? info.symLinkTarget() : path);
+    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+    SafeWriter writer;
+    if (writer.open(target, {.keepMode = true}) && writer.write(bytes) && writer.commit())
+        return true;
+    const SafeWriteError error = writer.error();
+    if (error.step != SafeWriteStep::CreateTemp ||
+        (error.error != EACCES && error.error != EPERM))
+        return false;
+    const int fd = ::open(QFile::encodeName(target).constData(),
+                          O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
     struct stat st {};
-    const bool exists = ::stat(target.constData(), &st) == 0;
-    static std::atomic<unsigned> counter{0};
-    const QByteArray temp = target + '.' + QByteArray::number(::getpid()) + '.' +
-                            QByteArray::number(counter.fetch_add(1)) + ".tmp";
-    int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        if (!exists || (errno != EACCES && errno != EPERM))
-            return false;
-        fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        const bool ok = writeAllTo(fd, bytes) &&
-                        ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
-        return ::close(fd) == 0 && ok;
-    }
-    if (exists)
-        static_cast<void>(::fchmod(fd, st.st_mode & 07777));  // FAT has no modes to keep
-    bool ok = writeAllTo(fd, bytes);
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = ::rename(temp.constData(), target.constData()) == 0;
-    if (!ok)
-        ::unlink(temp.constData());
-    return ok;
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && writeAllTo(fd, bytes) &&
+                    ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    return ::close(fd) == 0 && ok;
 }
 
 QString& startupFolderStorage()

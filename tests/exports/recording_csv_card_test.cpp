@@ -12,10 +12,15 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <iconv.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace ravir {
 namespace {
@@ -113,6 +118,9 @@ TEST_F(CsvCardTest, CardCsvInCp932AndUtf8)
     EXPECT_EQ(result["rows"].toInt(), 3);
     EXPECT_EQ(result["encoding"].toString(), "CP932");
     EXPECT_TRUE(result["rtc_column"].toBool());
+    // The recording without telemetry is named on stderr with the reason for its short row.
+    EXPECT_TRUE(run.err.contains("AG__-250102-093200-000124M.MOV: short row: telemetry file"))
+        << run.err.toStdString();
 
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -156,6 +164,93 @@ TEST_F(CsvCardTest, CardCsvInCp932AndUtf8)
     const QString empty = dir.path() + "/empty/Normal";
     QDir().mkpath(empty);
     EXPECT_EQ(test::runRavir({"csv", dir.path() + "/empty", out}).exitCode, 1);
+}
+
+// A small tmpfs for the length of a test (root, as in CI); an ordinary user skips.
+struct SmallDisk {
+    explicit SmallDisk(const QString& at) : path(at)
+    {
+        QDir().mkpath(path);
+        mounted = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", path}) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            QProcess::execute("umount", {path});
+    }
+    QString path;
+    bool mounted = false;
+};
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// `ravir csv` onto a full disk: exit 1 with the reason; no empty file under the final name, and
+// with --overwrite the good file stays.
+TEST_F(CsvCardTest, FullDiskFailsAndKeepsTheGoodFile)
+{
+    SmallDisk small(dir.path() + "/small");
+    if (!small.mounted) {
+        ASSERT_NE(::geteuid(), 0u) << "root could not mount a small tmpfs";
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    }
+    const QString path = small.path + "/Dv_20250102_093015.csv";
+    const auto fill = [&] {
+        QFile f(small.path + "/fill");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        while (f.write(QByteArray(1024, 'f')) == 1024 && f.flush()) {
+        }
+    };
+    fill();
+    test::RunResult r = test::runRavir({"csv", card, small.path});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("No space left")) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(path));
+
+    QFile::remove(small.path + "/fill");
+    ASSERT_EQ(test::runRavir({"csv", card, small.path}).exitCode, 0);
+    const QByteArray good = readFile(path);
+    ASSERT_TRUE(good.endsWith("\r\n"));
+    fill();
+    r = test::runRavir({"csv", card, small.path, "--overwrite"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(readFile(path), good);
+    EXPECT_EQ(QDir(small.path).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"Dv_20250102_093015.csv", "fill"}));
+}
+
+// SIGTERM while the CSV is written ends the command at once by that signal and leaves nothing
+// in the output folder.
+TEST(CsvCommand, SigtermDuringTheExportLeavesNothing)
+{
+    samples::SampleCardOptions o;
+    o.count = 2000;
+    o.tiny = true;
+    QString error;
+    const QString card = test::sampleCard("csv_stop_2000_tiny", o, &error);
+    ASSERT_FALSE(card.isEmpty()) << error.toStdString();
+    QTemporaryDir out;
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(out.path()).constData(), IN_CREATE), 0);
+
+    QProcess ravir;
+    ravir.start(RAVIR_EXE, {"csv", card, out.path()});
+    ASSERT_TRUE(ravir.waitForStarted());
+    // The first file made in the folder is the one being written.
+    pollfd p{watch, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 60000), 1) << "the export never started";
+    ::kill(static_cast<pid_t>(ravir.processId()), SIGTERM);
+    ASSERT_TRUE(ravir.waitForFinished(20000));
+    ::close(watch);
+    EXPECT_EQ(ravir.exitStatus(), QProcess::CrashExit);  // ended by the signal, not exit 0
+    EXPECT_TRUE(ravir.readAllStandardError().contains("stopped"));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{});
 }
 
 }  // namespace

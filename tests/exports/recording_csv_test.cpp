@@ -15,6 +15,11 @@
 
 #include <map>
 
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace ravir {
 namespace {
 
@@ -168,7 +173,7 @@ protected:
         // recordings[2] cannot be analysed.
         facts[recordings[3]] = CsvMovieFacts{1280, 720, 300, 30.0, 2};
         options.folder = out;
-        options.facts = [this](const QString& p) -> std::optional<CsvMovieFacts> {
+        options.facts = [this](const QString& p, QString*) -> std::optional<CsvMovieFacts> {
             const auto it = facts.find(p);
             if (it == facts.end())
                 return std::nullopt;
@@ -293,20 +298,53 @@ TEST_F(CsvExportTest, StopKeepsTheRowsWrittenAndFailuresLeaveNoFile)
     EXPECT_EQ(ExportRecordingCsv(QStringList{}, options).status, CsvExportStatus::NoRecordings);
 }
 
-// A full disk part way through: the file that was there before stays as it was and no partial
-// or temporary file is left. Needs a small tmpfs (root); skipped otherwise.
-TEST_F(CsvExportTest, WriteFailureLeavesTheOldFileAlone)
-{
-    const QString small = dir.path() + "/small";
-    QDir().mkpath(small);
-    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) != 0)
-        GTEST_SKIP() << "cannot mount a small tmpfs here";
-    struct Unmount {
-        QString path;
-        ~Unmount() { QProcess::execute("umount", {path}); }
-    } unmount{small};
+// A small tmpfs for the length of a test. CI runs the tests as root, where mounting works; an
+// ordinary user skips.
+struct SmallDisk {
+    explicit SmallDisk(const QString& at) : path(at)
+    {
+        QDir().mkpath(path);
+        mounted = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", path}) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            QProcess::execute("umount", {path});
+    }
+    // Fills the disk up to its last byte.
+    void fill() const
+    {
+        QFile f(path + "/fill");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        while (f.write(QByteArray(1024, 'f')) == 1024 && f.flush()) {
+        }
+    }
+    QString path;
+    bool mounted = false;
+};
 
-    const QString path = small + "/Dv_20250102_093015.csv";
+// A full disk, at the start or part way through, and a read-only disk: the file that was there
+// before stays as it was, no partial or temporary file is left, and the failure is reported.
+TEST_F(CsvExportTest, FullOrReadOnlyDiskLeavesTheOldFileAlone)
+{
+    SmallDisk small(dir.path() + "/small");
+    if (!small.mounted) {
+        ASSERT_NE(::geteuid(), 0u) << "root could not mount a small tmpfs";
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    }
+    const QString path = small.path + "/Dv_20250102_093015.csv";
+    options.folder = small.path;
+    options.confirmOverwrite = [](const QString&) { return true; };
+
+    // A disk full from the start and a short list: no file appears under the final name.
+    small.fill();
+    CsvExportResult r = ExportRecordingCsv(recordings, options);
+    EXPECT_EQ(r.status, CsvExportStatus::WriteFailed);
+    EXPECT_FALSE(r.error.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(path));
+    QFile::remove(small.path + "/fill");
+
+    // A list that fills the disk part way: the old file is kept.
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -316,17 +354,94 @@ TEST_F(CsvExportTest, WriteFailureLeavesTheOldFileAlone)
     for (int i = 0; i < 3000; ++i)
         many << QStringLiteral("/nowhere/A___-250102-093015-%1M.MOV")
                     .arg(123 + i, 6, 10, QChar('0'));
-    options.folder = small;
-    options.facts = [](const QString&) { return std::optional<CsvMovieFacts>(fhd30()); };
-    options.confirmOverwrite = [](const QString&) { return true; };
-    const CsvExportResult r = ExportRecordingCsv(many, options);
+    options.facts = [](const QString&, QString*) {
+        return std::optional<CsvMovieFacts>(fhd30());
+    };
+    r = ExportRecordingCsv(many, options);
     EXPECT_EQ(r.status, CsvExportStatus::WriteFailed);
+    EXPECT_EQ(r.rows, 0);
+    // And full from the start with the old file there (replacing it would make it empty).
+    small.fill();
+    EXPECT_EQ(ExportRecordingCsv(recordings, options).status, CsvExportStatus::WriteFailed);
+    QFile::remove(small.path + "/fill");
+    // A read-only disk.
+    ASSERT_EQ(QProcess::execute("mount", {"-o", "remount,ro", small.path}), 0);
+    r = ExportRecordingCsv(recordings, options);
+    EXPECT_EQ(r.status, CsvExportStatus::CreateFailed);
     EXPECT_FALSE(r.error.isEmpty());
+
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "the old list\r\n");
-    EXPECT_EQ(QDir(small).entryList(QDir::Files | QDir::Hidden),
+    EXPECT_EQ(QDir(small.path).entryList(QDir::Files | QDir::Hidden),
               QStringList{"Dv_20250102_093015.csv"});
+}
+
+// Runs body in a child process and reports whether it returned true within the time; a body
+// that hangs is killed.
+template <typename F>
+bool finishesWithin(int seconds, F body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(body() ? 0 : 1);
+    for (int i = 0; i < seconds * 100; ++i) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        ::usleep(10000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return false;
+}
+
+// Movies and telemetry files that cannot be read, FIFOs among them, give the short row with a
+// reason, and nothing waits on a FIFO.
+TEST_F(CsvExportTest, UnreadableRecordingsGetShortRowsWithTheirReasons)
+{
+    const QString card = dir.path() + "/fifo";
+    QDir().mkpath(card + "/Normal");
+    QDir().mkpath(card + "/_NData");
+    const QString fifoMovie = card + "/Normal/A___-250102-093015-000123M.MOV";
+    const QString fifoTelemetryMovie = card + "/Normal/A___-250102-093016-000124M.MOV";
+    const QString noTelemetry = card + "/Normal/A___-250102-093017-000125M.MOV";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifoMovie).constData(), 0644), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(card + "/_NData/A___-250102-093016-000124D.ADA")
+                           .constData(), 0644), 0);
+    for (const QString& movie : {fifoTelemetryMovie, noTelemetry}) {
+        QFile f(movie);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'm'));
+    }
+    // A telemetry file beside the FIFO movie, so that the movie itself is tried.
+    {
+        QFile f(card + "/_NData/A___-250102-093015-000123D.ADA");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 't'));
+    }
+    const QStringList list{fifoMovie, fifoTelemetryMovie, noTelemetry};
+    options.facts = nullptr;  // the real reader
+    options.encoding = CsvEncoding::Utf8;
+    EXPECT_TRUE(finishesWithin(20, [&] {
+        const CsvExportResult r = ExportRecordingCsv(list, options);
+        if (r.status != CsvExportStatus::Written || r.shortRows.size() != 3)
+            return false;
+        const QByteArray bytes = readOut();
+        for (const QString& movie : list) {
+            const QString name = QFileInfo(movie).fileName();
+            if (!bytes.contains((name + ",-,-,-,-,-,fps,0MB\r\n").toUtf8()))
+                return false;
+        }
+        return r.shortRows[0].path == fifoMovie && !r.shortRows[0].reason.isEmpty() &&
+               r.shortRows[1].reason.contains("not a regular file") &&
+               r.shortRows[2].reason.contains("telemetry");
+    }));
+    QString reason;
+    EXPECT_TRUE(finishesWithin(20, [&] {
+        return !ReadCsvMovieFacts(fifoTelemetryMovie, &reason) &&
+               !ReadCsvMovieFacts(fifoMovie, &reason);
+    }));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 #include "playback_fixture.h"
 #include "test_support.h"
 
+#include <QProcess>
+#include <unistd.h>
+
 using namespace ravir::test;
 
 TEST(CliStill, SavesExactlyTheAskedFrame)
@@ -38,4 +41,49 @@ TEST(CliStill, FailsClearly)
     r = runRavir({"still", movie, "--frame", "3", "--out", dir.filePath("no/such/dir/x.jpg")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(QFile::exists(out));
+}
+
+// A full disk: exit 1, no still cut short under the name and an existing still kept. A name of
+// 250 bytes is written (the temporary name stays within the name limit).
+TEST(CliStill, FullDisksFailAndLongNamesWork)
+{
+    const QString movie = smallMovie("pb_30fps_3s", 30, 3);
+    QTemporaryDir dir;
+    const QString longOut = dir.filePath(QString(246, u's') + ".jpg");
+    RunResult r = runRavir({"still", movie, "--frame", "5", "--out", longOut});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(framePatternOf(QImage(longOut)), 5);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    const QString small = dir.filePath("small");
+    QDir().mkpath(small);
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) != 0) {
+        ASSERT_NE(::geteuid(), 0u) << "root could not mount a small tmpfs";
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    }
+    struct Unmount {
+        QString path;
+        ~Unmount() { QProcess::execute("umount", {path}); }
+    } unmount{small};
+    const QString out = small + "/still.jpg";
+    ASSERT_EQ(runRavir({"still", movie, "--frame", "7", "--out", out}).exitCode, 0);
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray good = f.readAll();
+    f.close();
+    {
+        QFile fill(small + "/fill");
+        ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
+        while (fill.write(QByteArray(1024, 'f')) == 1024 && fill.flush()) {
+        }
+    }
+    r = runRavir({"still", movie, "--frame", "9", "--out", out});
+    EXPECT_EQ(r.exitCode, 1);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), good);
+    f.close();
+    r = runRavir({"still", movie, "--frame", "9", "--out", small + "/new.jpg"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(QDir(small).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"fill", "still.jpg"}));
 }

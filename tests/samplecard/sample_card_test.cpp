@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <thread>
+#include <unistd.h>
 
 using namespace ravir::test;
 namespace samples = ravir::samples;
@@ -542,6 +544,66 @@ TEST(SampleCardCli, SummaryMatchesTheDiskAndBenchmarkCardsAreTiny)
     EXPECT_EQ(runRavir({"make-sample-card", dir.filePath("x"), "--small", "--demo"}).exitCode, 2);
     EXPECT_EQ(runRavir({"make-sample-card", dir.filePath("x"), "--seconds", "0"}).exitCode, 2);
     EXPECT_EQ(runRavir({"make-sample-card", dir.filePath("x"), "--main-size", "15x9"}).exitCode, 2);
+}
+
+// A folder that holds anything is refused without --force; with it, the card's files are
+// written and the user's other files stay. On a full disk the command fails and every file of
+// the card is either complete or absent, with no temporary file left.
+TEST(SampleCardCli, RefusesFoldersInUseAndNeverLeavesHalfFiles)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString card = dir.filePath("card");
+    ASSERT_TRUE(QDir().mkpath(card + "/Normal"));
+    const QString mine = card + "/Normal/my-notes.txt";
+    {
+        QFile f(mine);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    const QStringList tiny{"--tiny", "--few-kinds", "--no-sub", "--no-audio", "--no-deleted"};
+    auto r = runRavir(QStringList{"make-sample-card", card} + tiny);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("not empty")) << r.err.toStdString();
+    EXPECT_EQ(QDir(card + "/Normal").entryList(QDir::Files | QDir::Hidden),
+              QStringList{"my-notes.txt"});
+    {
+        QFile f(dir.filePath("plain"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(runRavir(QStringList{"make-sample-card", dir.filePath("plain")} + tiny).exitCode, 1);
+
+    r = runRavir(QStringList{"make-sample-card", card, "--force"} + tiny);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readAll(mine), "keep me");
+    const QJsonArray files = QJsonDocument::fromJson(r.out).object().value("files").toArray();
+    ASSERT_FALSE(files.isEmpty());
+
+    const QString small = dir.filePath("small");
+    QDir().mkpath(small);
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) != 0) {
+        ASSERT_NE(::geteuid(), 0u) << "root could not mount a small tmpfs";
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    }
+    struct Unmount {
+        QString path;
+        ~Unmount() { QProcess::execute("umount", {path}); }
+    } unmount{small};
+    r = runRavir(QStringList{"make-sample-card", small + "/card"} + tiny);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("No space left")) << r.err.toStdString();
+    // Every file on the disk is a whole copy of the same file of the card written above.
+    int whole = 0;
+    QDirIterator it(small + "/card", QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString rel = QDir(small + "/card").relativeFilePath(path);
+        EXPECT_FALSE(QFileInfo(path).fileName().startsWith('.')) << rel.toStdString();
+        EXPECT_EQ(readAll(path), readAll(card + "/" + rel)) << rel.toStdString();
+        ++whole;
+    }
+    EXPECT_GT(whole, 0);
 }
 
 TEST(SampleDataCache, MakesOnceSharesBetweenCallersAndRemakesOnNewOptions)

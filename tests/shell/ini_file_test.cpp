@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <tuple>
@@ -354,6 +355,45 @@ TEST(IniFileOnDisk, ReadOnlyFolderOrFileMakesWritesFailAndChangesNothing)
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
     EXPECT_EQ(asOrdinaryUser([&] { return !IniFile(path).write("DISPLAY", "ASPECT", "x"); }), 0);
     EXPECT_EQ(readAll(path), "[DISPLAY]\nASPECT=on\n");
+}
+
+// A 250-byte file name (the temporary name must stay within the name limit), a FIFO of the
+// file's name (never waited on) and a full disk (the file stays as it was).
+TEST(IniFileOnDisk, LongNamesFifosAndFullDisksAreSafe)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString longName = dir.filePath(QString(246, u'z') + ".ini");
+    ASSERT_TRUE(IniFile(longName).write("DISPLAY", "ASPECT", "on"));
+    EXPECT_EQ(IniFile(longName).read("DISPLAY", "ASPECT"), "on");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    const QString fifo = dir.filePath("fifo.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    EXPECT_EQ(IniFile(fifo).read("S", "K"), "");
+    EXPECT_FALSE(IniFile(fifo).write("S", "K", "v"));
+
+    const QString small = dir.filePath("small");
+    QDir().mkpath(small);
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) != 0) {
+        ASSERT_NE(::geteuid(), 0u) << "root could not mount a small tmpfs";
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    }
+    struct Unmount {
+        QString path;
+        ~Unmount() { QProcess::execute("umount", {path}); }
+    } unmount{small};
+    const QString path = small + "/Zazavud_Urezed.ini";
+    const IniFile ini(path);
+    ASSERT_TRUE(ini.write("DISPLAY", "VOLUME", "100"));
+    const QByteArray before = readAll(path);
+    // Values of 20 KiB: the third no longer fits beside the file and its copy.
+    ASSERT_TRUE(ini.write("A", "K", QString(20000, u'a')));
+    const QByteArray withA = readAll(path);
+    EXPECT_FALSE(ini.write("B", "K", QString(40000, u'b')));
+    EXPECT_EQ(readAll(path), withA);
+    EXPECT_TRUE(withA.startsWith(before));
+    EXPECT_EQ(QDir(small).entryList(QDir::Files | QDir::Hidden), QStringList{"Zazavud_Urezed.ini"});
 }
 
 TEST(ConfigFile, PathFollowsTheStartupFolderAndHelpersUseIt)

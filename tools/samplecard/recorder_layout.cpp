@@ -1,5 +1,7 @@
 #include "recorder_layout.h"
 
+#include "shell/safe_write.h"
+
 #include <QFile>
 #include <QtEndian>
 #include <algorithm>
@@ -189,9 +191,10 @@ bool RewriteRecorderLayout(const QString& in, const QString& out, const QByteArr
                            newPayloadOffset - oldPayloadOffset, error))
         return false;
 
-    QFile dst(out);
-    if (!dst.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        setError(error, QStringLiteral("cannot create %1").arg(out));
+    // Written through the safe writer: `out` only ever holds a complete movie.
+    SafeWriter dst;
+    if (!dst.open(out)) {
+        setError(error, QStringLiteral("cannot create %1: %2").arg(out, dst.error().message()));
         return false;
     }
     QByteArray mdatHeader(static_cast<qsizetype>(newHeader), '\0');
@@ -202,27 +205,29 @@ bool RewriteRecorderLayout(const QString& in, const QString& out, const QByteArr
         qToBigEndian<quint32>(static_cast<quint32>(mdatPayload + 8), mdatHeader.data());
     }
     std::memcpy(mdatHeader.data() + 4, "mdat", 4);
-    bool ok = dst.write(ftypBytes) == ftypBytes.size() && dst.write(mdatHeader) == mdatHeader.size();
+    bool ok = dst.write(ftypBytes) && dst.write(mdatHeader);
     src.seek(oldPayloadOffset);
     qint64 left = mdatPayload;
+    bool readFailed = false;
     while (ok && left > 0) {
         const QByteArray piece = src.read(std::min<qint64>(left, 4 << 20));
         if (piece.isEmpty()) {
-            ok = false;
+            readFailed = true;
             break;
         }
-        ok = dst.write(piece) == piece.size();
+        ok = dst.write(piece);
         left -= piece.size();
     }
-    ok = ok && dst.write(moovBytes) == moovBytes.size();
-    if (ok && !telemetryBlock.isEmpty()) {
-        const QByteArray udat = UdatBox(telemetryBlock);
-        ok = dst.write(udat) == udat.size();
+    ok = ok && !readFailed && dst.write(moovBytes);
+    if (ok && !telemetryBlock.isEmpty())
+        ok = dst.write(UdatBox(telemetryBlock));
+    if (readFailed) {
+        dst.cancel();
+        setError(error, QStringLiteral("cannot read %1").arg(in));
+        return false;
     }
-    ok = dst.flush() && ok;
-    dst.close();
-    if (!ok) {
-        setError(error, QStringLiteral("cannot write %1").arg(out));
+    if (!ok || !dst.commit()) {
+        setError(error, QStringLiteral("cannot write %1: %2").arg(out, dst.error().message()));
         return false;
     }
     return true;

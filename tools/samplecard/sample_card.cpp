@@ -3,6 +3,7 @@
 #include "recorder_layout.h"
 #include "sample_movie.h"
 #include "shell/hidden_attribute.h"
+#include "shell/safe_write.h"
 #include "telemetry_block.h"
 
 #include <QDir>
@@ -397,21 +398,8 @@ private:
             setError(error, QStringLiteral("cannot create %1").arg(info.absolutePath()));
             return false;
         }
-        const QString temp = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                             QStringLiteral(".tmp");
-        QFile out(temp);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size() ||
-            !out.flush()) {
-            setError(error, QStringLiteral("cannot write %1").arg(path));
-            out.close();
-            QFile::remove(temp);
-            return false;
-        }
-        out.close();
-        QFile::remove(path);
-        if (!QFile::rename(temp, path)) {
-            QFile::remove(temp);
-            setError(error, QStringLiteral("cannot rename %1").arg(path));
+        if (const SafeWriteError e = SafeWriteFile(path, bytes); e.failed()) {
+            setError(error, QStringLiteral("cannot write %1: %2").arg(path, e.message()));
             return false;
         }
         bool hiddenSet = false;

@@ -75,7 +75,9 @@ struct SampleCardSummary {
 };
 
 // Writes the card into dir (created if missing; existing files of the same names are replaced).
-// Returns false with a message when a movie cannot be made or a file cannot be written.
+// Every file is written through the safe writer, so each name holds either a complete file or
+// what it held before. Returns false with a message when a movie cannot be made or a file
+// cannot be written.
 bool WriteSampleCard(const QString& dir, const SampleCardOptions& options,
                      SampleCardSummary* summary = nullptr, QString* error = nullptr);
 

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <unistd.h>
 #include <vector>
 
@@ -199,31 +200,25 @@ bool WriteSampleMovie(const QString& path, const SampleMovieOptions& options, QS
         setError(error, QStringLiteral("cannot create the folder %1").arg(target.absolutePath()));
         return false;
     }
-    // Temporary names in the same folder; the suffix keeps ffmpeg's muxer choice explicit.
+    // ffmpeg writes a temporary file in the same folder (its suffix keeps the muxer choice
+    // explicit); the recorder layout is written from it to the final name through the safe
+    // writer, or the file is renamed into place as it is.
     static std::atomic<int> counter{0};
-    const QString stem = target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                         QStringLiteral(".%1-%2").arg(::getpid()).arg(counter.fetch_add(1));
-    const QString encoded = stem + QStringLiteral(".enc.tmp");
-    const QString finished = stem + QStringLiteral(".out.tmp");
+    const QString encoded = target.absolutePath() + QStringLiteral("/.sample-%1-%2.enc.tmp")
+                                                        .arg(::getpid())
+                                                        .arg(counter.fetch_add(1));
     QFile::remove(encoded);
-    QFile::remove(finished);
     if (!encode(encoded, options, error)) {
         QFile::remove(encoded);
         return false;
     }
-    QString source = encoded;
     if (options.recorderLayout) {
-        if (!RewriteRecorderLayout(encoded, finished, options.telemetryBlock, error)) {
-            QFile::remove(encoded);
-            QFile::remove(finished);
-            return false;
-        }
+        const bool ok = RewriteRecorderLayout(encoded, path, options.telemetryBlock, error);
         QFile::remove(encoded);
-        source = finished;
+        return ok;
     }
-    QFile::remove(path);
-    if (!QFile::rename(source, path)) {
-        QFile::remove(source);
+    if (::rename(QFile::encodeName(encoded).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(encoded);
         setError(error, QStringLiteral("cannot rename the movie to %1").arg(path));
         return false;
     }
