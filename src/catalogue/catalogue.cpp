@@ -66,9 +66,7 @@ struct Catalogue::Listing {
     std::vector<MovieProbe> probes;  // per entry, valid where probed[i]
     std::vector<uint8_t> probed;
     std::vector<uint32_t> byNumber;
-    std::vector<uint32_t> byName[2];  // [videoFirst]
     bool byNumberReady = false;
-    bool byNameReady[2] = {false, false};
 };
 
 struct Catalogue::Session {
@@ -80,18 +78,10 @@ struct Catalogue::Session {
 // The inputs and results of building one record; prepared on the caller's thread, run on any.
 struct Catalogue::RecordJob {
     QString path;
-    QByteArray movieName;
-    int movieDir = AT_FDCWD;
+    QByteArray movieName;  // the name's bytes when the listing has them
     bool probeKnown = false;
     bool requireMp4 = false;  // the container check is still to be made
     MovieProbe probe;
-    QString pairedPath;
-    QByteArray pairedName;
-    int pairedDir = -1;
-    QString telemetryPath;
-    QByteArray telemetryName;
-    int telemetryDir = -1;
-    bool timeLapse = false;
     bool ok = false;
     RecordingRecord record;
     std::vector<SkippedEntry> skips;
@@ -166,25 +156,24 @@ const std::vector<uint32_t>& Catalogue::numberOrder(Listing& l) const
     return l.byNumber;
 }
 
-const std::vector<uint32_t>& Catalogue::nameOrder(Listing& l, bool videoFirst) const
+// The folder entries (folders) or the entries that may be main-camera recordings (files), in
+// name order.
+std::vector<uint32_t> Catalogue::nameOrder(const Listing& l, bool videoFirst, bool folders) const
 {
-    const int k = videoFirst ? 1 : 0;
-    if (!l.byNameReady[k]) {
-        const auto& e = l.list.entries;
-        auto& order = l.byName[k];
-        order.resize(e.size());
-        for (uint32_t i = 0; i < e.size(); ++i)
-            order[i] = i;
-        std::sort(order.begin(), order.end(), [&e, videoFirst](uint32_t a, uint32_t b) {
-            const QString& x = e[a].name;
-            const QString& y = e[b].name;
-            if (videoFirst && IsLayout1MovieFolder(x) && IsLayout1MovieFolder(y))
-                return QStringView(y).compare(QStringView(x)) < 0;
-            return QStringView(x).compare(QStringView(y)) < 0;
-        });
-        l.byNameReady[k] = true;
+    const auto& e = l.list.entries;
+    std::vector<uint32_t> order;
+    for (uint32_t i = 0; i < e.size(); ++i) {
+        if (folders ? e[i].isDir : !e[i].isDir && e[i].facts.movExtension && e[i].facts.mainRecording)
+            order.push_back(i);
     }
-    return l.byName[k];
+    std::sort(order.begin(), order.end(), [&e, videoFirst](uint32_t a, uint32_t b) {
+        const QString& x = e[a].name;
+        const QString& y = e[b].name;
+        if (videoFirst && IsLayout1MovieFolder(x) && IsLayout1MovieFolder(y))
+            return QStringView(y).compare(QStringView(x)) < 0;
+        return QStringView(x).compare(QStringView(y)) < 0;
+    });
+    return order;
 }
 
 void Catalogue::ensureProbes(Listing& l, const std::vector<uint32_t>& indexes, size_t begin,
@@ -206,7 +195,7 @@ void Catalogue::ensureProbes(Listing& l, const std::vector<uint32_t>& indexes, s
         else if (dirFd < 0)
             probe.result = MovieProbe::Result::Missing;
         else
-            probe = ProbeMovie(dirFd, e.nativeName.constData());
+            probe = ProbeMovie(dirFd, e.nativeName.constData(), false);
     });
     for (uint32_t i : todo) {
         l.probed[i] = 1;
@@ -290,11 +279,6 @@ bool Catalogue::prepareJob(const QString& path, RecordJob& job) const
     if (!HasMovExtension(path))
         return false;
     job.path = path;
-    const QString folder = parentOf(path);
-    const QString name = lastComponent(path);
-    if (job.movieName.isEmpty())
-        job.movieName = QFile::encodeName(folder.isEmpty() ? path : name);
-    job.movieDir = folder.isEmpty() ? AT_FDCWD : session_->fds.get(folder);
     if (!job.probeKnown) {
         const auto found = session_->pathProbes.find(path);
         if (found != session_->pathProbes.end()) {
@@ -302,24 +286,40 @@ bool Catalogue::prepareJob(const QString& path, RecordJob& job) const
             job.probeKnown = true;
         }
     }
-    job.pairedPath = PairedPathOf(path);
-    job.pairedName = QFile::encodeName(lastComponent(job.pairedPath));
-    const QString pairedFolder = parentOf(job.pairedPath);
-    job.pairedDir = pairedFolder.isEmpty() ? AT_FDCWD : session_->fds.get(pairedFolder);
-    job.telemetryPath = TelemetryPathOf(path);
-    const QString telemetryName = lastComponent(job.telemetryPath);
-    job.telemetryName = QFile::encodeName(telemetryName);
-    const QString telemetryFolder = parentOf(job.telemetryPath);
-    job.telemetryDir = telemetryFolder.isEmpty() ? AT_FDCWD : session_->fds.get(telemetryFolder);
-    job.timeLapse = isTimeLapseName(telemetryName);
     return true;
 }
 
+namespace {
+
+// The descriptor and name to reach path by: its folder's descriptor when the scan opened it
+// before the jobs ran, else the whole path. dirFd -1: the folder cannot be opened.
+struct Place {
+    int dirFd = AT_FDCWD;
+    QByteArray name;
+};
+
+Place placeOf(const QString& path, const DirFds& fds, const QByteArray& knownName = {})
+{
+    Place place;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const int fd = slash > 0 ? fds.find(path.left(slash)) : -2;
+    if (fd == -2) {
+        place.name = QFile::encodeName(path);
+        return place;
+    }
+    place.dirFd = fd;
+    place.name = knownName.isEmpty() ? QFile::encodeName(path.mid(slash + 1)) : knownName;
+    return place;
+}
+
+}  // namespace
+
 void Catalogue::runJob(RecordJob& job) const
 {
+    const DirFds& fds = session_->fds;
     if (!job.probeKnown) {
-        job.probe = job.movieDir == -1 ? MovieProbe{}
-                                       : ProbeMovie(job.movieDir, job.movieName.constData());
+        const Place movie = placeOf(job.path, fds, job.movieName);
+        job.probe = movie.dirFd == -1 ? MovieProbe{} : ProbeMovie(movie.dirFd, movie.name.constData());
         SkippedEntry skip;
         if (SkipOfProbe(job.probe, QFile::encodeName(job.path), skip)
             && (job.requireMp4 || job.probe.result != MovieProbe::Result::NotMp4))
@@ -331,41 +331,66 @@ void Catalogue::runJob(RecordJob& job) const
         return;
     RecordingRecord& record = job.record;
     record.path = job.path;
+    if (!job.probe.sized) {
+        // Checked by a listing's container check: the size is the one stat still to make.
+        const Place movie = placeOf(job.path, fds, job.movieName);
+        const CompanionProbe sized = StatCompanion(movie.dirFd, movie.name.constData());
+        if (!sized.present) {
+            if (sized.hasProblem)
+                job.skips.push_back({QFile::encodeName(job.path), sized.problem, sized.error});
+            return;
+        }
+        job.probe.size = sized.size;
+        job.probe.sized = true;
+    }
     record.size = job.probe.size;
-    const CompanionProbe paired = StatCompanion(job.pairedDir, job.pairedName.constData());
+    const QString pairedPath = PairedPathOf(job.path);
+    const Place pairedPlace = placeOf(pairedPath, fds);
+    const CompanionProbe paired = StatCompanion(pairedPlace.dirFd, pairedPlace.name.constData());
     record.pairedSize = paired.size;
     if (paired.hasProblem)
-        job.skips.push_back({QFile::encodeName(job.pairedPath), paired.problem, paired.error});
-    const CompanionProbe telemetry = ProbeTelemetry(job.telemetryDir, job.telemetryName.constData(),
-                                                    enginesReady_, job.timeLapse);
+        job.skips.push_back({QFile::encodeName(pairedPath), paired.problem, paired.error});
+    const QString telemetryPath = TelemetryPathOf(job.path);
+    const Place telemetryPlace = placeOf(telemetryPath, fds);
+    const CompanionProbe telemetry =
+        ProbeTelemetry(telemetryPlace.dirFd, telemetryPlace.name.constData(), enginesReady_,
+                       isTimeLapseName(QStringView(telemetryPath).mid(telemetryPath.lastIndexOf(u'/') + 1)));
     record.telemetrySize = telemetry.size;
     record.trigger = telemetry.headerRead ? telemetry.trigger : 0;
     if (telemetry.hasProblem)
-        job.skips.push_back({QFile::encodeName(job.telemetryPath), telemetry.problem, telemetry.error});
+        job.skips.push_back({QFile::encodeName(telemetryPath), telemetry.problem, telemetry.error});
     record.joined = 0;
-    const QString name = lastComponent(job.path);
-    record.kindLetter = KindOf(name) != RecordingKind::None ? name[0].unicode() : 0;
+    const QStringView name = QStringView(job.path).mid(job.path.lastIndexOf(u'/') + 1);
+    record.kindLetter = KindOf(name.toString()) != RecordingKind::None ? name[0].unicode() : 0;
     job.ok = true;
 }
 
-void Catalogue::finishJobs(std::vector<RecordJob>& jobs, RecordList& records)
+void Catalogue::buildRecords(std::vector<RecordJob>& jobs, RecordList& records)
 {
+    // The folders of the movies and of their companions are opened once, before the jobs run
+    // on several threads (which only look descriptors up).
+    QString lastFolder;
+    for (const RecordJob& job : jobs) {
+        const QString folder = parentOf(job.path);
+        if (folder.isEmpty() || folder == lastFolder)
+            continue;
+        lastFolder = folder;
+        session_->fds.get(folder);
+        for (const QString& companion : {PairedPathOf(job.path), TelemetryPathOf(job.path)}) {
+            const QString companionFolder = parentOf(companion);
+            if (!companionFolder.isEmpty())
+                session_->fds.get(companionFolder);
+        }
+    }
+    ParallelFor(jobs.size(), [&](size_t i) { runJob(jobs[i]); });
     for (RecordJob& job : jobs) {
         for (SkippedEntry& skip : job.skips)
             skipped_.add(std::move(skip));
-        if (job.probeKnown || job.probe.result != MovieProbe::Result::Missing)
-            session_->pathProbes.emplace(job.path, job.probe);
         if (!job.ok)
             continue;
         job.record.row = rowCounter_++;
         records.push_back(std::move(job.record));
     }
-}
-
-void Catalogue::buildRecords(std::vector<RecordJob>& jobs, RecordList& records)
-{
-    ParallelFor(jobs.size(), [&](size_t i) { runJob(jobs[i]); });
-    finishJobs(jobs, records);
 }
 
 bool Catalogue::BuildRecordingRecord(const QString& path, RecordList& records)
@@ -376,6 +401,7 @@ bool Catalogue::BuildRecordingRecord(const QString& path, RecordList& records)
         return false;
     const size_t before = records.size();
     buildRecords(jobs, records);
+    session_->pathProbes.emplace(path, jobs[0].probe);
     return records.size() > before;
 }
 
@@ -448,13 +474,11 @@ QString Catalogue::WalkFolder(const QString& folder, TreeItem* parent, RecordLis
         return scan;
     }
     videoFirst_ = layoutFolders;
-    const std::vector<uint32_t> order = nameOrder(l, videoFirst_);
+    const std::vector<uint32_t> order = nameOrder(l, videoFirst_, true);
     if (layoutFolders && folderRecords)
         claimRealFolders(l, folder, depth);
     for (uint32_t i : order) {
         const FolderEntry& e = l.list.entries[i];
-        if (!e.isDir)
-            continue;
         if (depth >= kMaxFolderDepth || tree_.count() >= kMaxTreeItems)
             continue;
         const QString sub = JoinPath(folder, e.name);
@@ -678,15 +702,11 @@ bool Catalogue::collect(const QString& folder, int depth, RecordList& out)
         reportFolderError(l);
         return false;
     }
-    const std::vector<uint32_t> order = nameOrder(l, videoFirst_);
+    const bool hasFiles = std::any_of(l.list.entries.begin(), l.list.entries.end(),
+                                      [](const FolderEntry& e) { return !e.isDir; });
     claimRealFolders(l, folder, depth);
-    bool hasFiles = false;
-    for (uint32_t i : order) {
+    for (uint32_t i : nameOrder(l, videoFirst_, true)) {
         const FolderEntry& e = l.list.entries[i];
-        if (!e.isDir) {
-            hasFiles = true;
-            continue;
-        }
         if (depth >= kMaxFolderDepth)
             continue;
         const QString sub = JoinPath(folder, e.name);
@@ -701,10 +721,11 @@ bool Catalogue::collect(const QString& folder, int depth, RecordList& out)
     // The folder's recordings in name order: container check and record in one job each.
     std::vector<RecordJob> jobs;
     if (enginesReady_) {
-        for (uint32_t i : order) {
+        session_->fds.get(folder);
+        const std::vector<uint32_t> files = nameOrder(l, videoFirst_, false);
+        jobs.reserve(files.size());
+        for (uint32_t i : files) {
             const FolderEntry& e = l.list.entries[i];
-            if (e.isDir || !e.facts.movExtension || !e.facts.mainRecording)
-                continue;
             RecordJob job;
             job.movieName = e.nativeName;
             if (l.probed[i]) {
@@ -717,8 +738,8 @@ bool Catalogue::collect(const QString& folder, int depth, RecordList& out)
                 continue;
             }
             job.requireMp4 = true;
-            if (prepareJob(JoinPath(folder, e.name), job))
-                jobs.push_back(std::move(job));
+            job.path = JoinPath(folder, e.name);
+            jobs.push_back(std::move(job));
         }
     }
     buildRecords(jobs, out);

@@ -128,7 +128,7 @@ private:
     int kindMaskOfFolder(const QString& folder) const;
     Listing& listing(const QString& folder) const;
     const std::vector<uint32_t>& numberOrder(Listing& l) const;
-    const std::vector<uint32_t>& nameOrder(Listing& l, bool videoFirst) const;
+    std::vector<uint32_t> nameOrder(const Listing& l, bool videoFirst, bool folders) const;
     void ensureProbes(Listing& l, const std::vector<uint32_t>& indexes, size_t begin,
                       size_t end) const;
     bool listable(Listing& l, uint32_t index) const;
@@ -137,7 +137,6 @@ private:
     void claimRealFolders(Listing& l, const QString& folder, int depth);
     bool prepareJob(const QString& path, RecordJob& job) const;
     void runJob(RecordJob& job) const;
-    void finishJobs(std::vector<RecordJob>& jobs, RecordList& records);
     void buildRecords(std::vector<RecordJob>& jobs, RecordList& records);
 
     FolderTree tree_;

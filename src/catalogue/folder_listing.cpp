@@ -210,7 +210,7 @@ FolderListing ListFolder(const QString& folder, SkipList* skipped)
     return out;
 }
 
-MovieProbe ProbeMovie(int dirFd, const char* name)
+MovieProbe ProbeMovie(int dirFd, const char* name, bool withSize)
 {
     MovieProbe probe;
     const Fd fd(openAt(dirFd, name, kReadFlags));
@@ -220,27 +220,35 @@ MovieProbe ProbeMovie(int dirFd, const char* name)
                                                            : MovieProbe::Result::Unreadable;
         return probe;
     }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        probe.error = errno;
-        probe.result = MovieProbe::Result::Unreadable;
-        return probe;
+    if (withSize) {
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0) {
+            probe.error = errno;
+            probe.result = MovieProbe::Result::Unreadable;
+            return probe;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            probe.result = MovieProbe::Result::NotRegular;
+            return probe;
+        }
+        probe.size = static_cast<uint64_t>(st.st_size);
+        probe.sized = true;
     }
-    if (!S_ISREG(st.st_mode)) {
-        probe.result = MovieProbe::Result::NotRegular;
-        return probe;
-    }
-    // O_NONBLOCK means nothing for a regular file, so the descriptor is read as it is.
-    probe.size = static_cast<uint64_t>(st.st_size);
+    // O_NONBLOCK means nothing for a regular file, so the descriptor is read as it is; a pipe
+    // or socket fails the positioned read at once.
     char head[260];
-    if (probe.size < sizeof head) {
+    if (probe.sized && probe.size < sizeof head) {
         probe.result = MovieProbe::Result::NotMp4;
         return probe;
     }
     int error = 0;
     if (!preadAll(fd.get(), head, sizeof head, 0, &error)) {
         probe.error = error;
-        probe.result = error ? MovieProbe::Result::Unreadable : MovieProbe::Result::NotMp4;
+        probe.result = error == ESPIPE ? MovieProbe::Result::NotRegular
+                       : error         ? MovieProbe::Result::Unreadable
+                                       : MovieProbe::Result::NotMp4;
+        if (probe.result != MovieProbe::Result::Unreadable)
+            probe.error = 0;
         return probe;
     }
     probe.result = std::memcmp(head + 4, "ftyp", 4) == 0 ? MovieProbe::Result::Accepted
@@ -360,6 +368,12 @@ int DirFds::get(const QString& folder)
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
     fds_.emplace(folder, fd);
     return fd;
+}
+
+int DirFds::find(const QString& folder) const
+{
+    const auto found = fds_.find(folder);
+    return found == fds_.end() ? -2 : found->second;
 }
 
 void ParallelFor(size_t count, const std::function<void(size_t)>& work)

@@ -86,11 +86,15 @@ struct MovieProbe {
     Result result = Result::Missing;
     int error = 0;
     uint64_t size = 0;
+    bool sized = false;  // size holds the file's size
     bool accepted() const { return result == Result::Accepted; }
 };
-// Opens name relative to dirFd (AT_FDCWD: name is a path) once, checks that it is a regular
-// file, reads its first 260 bytes and looks for "ftyp" at bytes 4 to 7.
-MovieProbe ProbeMovie(int dirFd, const char* name);
+// Opens name relative to dirFd (AT_FDCWD: name is a path) once, reads its first 260 bytes and
+// looks for "ftyp" at bytes 4 to 7. With withSize the opened descriptor is also asked for its
+// type and size (a file that is not a regular file is refused); without it the caller knows the
+// entry to be a regular file from its listing, and the non-blocking open and positioned read
+// refuse anything else that took its place.
+MovieProbe ProbeMovie(int dirFd, const char* name, bool withSize = true);
 // The skip report of a failed probe (nothing for Accepted and Missing).
 bool SkipOfProbe(const MovieProbe& probe, const QByteArray& path, SkippedEntry& out);
 
@@ -124,6 +128,9 @@ public:
     DirFds& operator=(const DirFds&) = delete;
     // The descriptor of folder, opened on first use; -1 when it cannot be opened.
     int get(const QString& folder);
+    // The descriptor of a folder opened before; -2 when it was not asked for. Safe to call from
+    // several threads while no thread calls get().
+    int find(const QString& folder) const;
 
 private:
     std::unordered_map<QString, int> fds_;

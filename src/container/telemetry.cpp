@@ -654,8 +654,13 @@ bool ReadTelemetryHeaderFd(int fd, uint64_t size, bool timeLapse, TelemetryHeade
     }
     const auto inWindow = static_cast<int64_t>(window) - kTelemetryMagicSize;
     header.mark = MarkByteWith(HeaderRecordsEnd(h), [&](int64_t place, uint8_t* out) {
-        return place + 8 <= inWindow &&
-               preadAll(fd, kTelemetryMagicSize + static_cast<uint64_t>(place), out, 8);
+        if (place + 8 > inWindow)
+            return false;
+        if (h.has(place, 8)) {  // already read with the header
+            std::memcpy(out, h.p + place, 8);
+            return true;
+        }
+        return preadAll(fd, kTelemetryMagicSize + static_cast<uint64_t>(place), out, 8);
     });
     header.trigger = header.mark;
     return true;
