@@ -1,8 +1,10 @@
 // The catalogue scan of a card of 10,000 recordings (main and sub movies of a few kilobytes and
 // their telemetry files, groups of up to 200): OpenSource in drive mode plus SelectDefaultItem,
 // and CollectAllRecordings, each against `find CARD -type f` over the same card in the same run
-// (warm cache). A cold variant evicts the card's file pages first (posix_fadvise DONTNEED, which
-// leaves the kernel's directory and inode caches warm). Peak memory is reported as counters.
+// (warm cache). A cold variant drops the kernel's page, directory and inode caches first
+// (/proc/sys/vm/drop_caches, as root); where that is not allowed it evicts the card's file pages
+// (posix_fadvise DONTNEED, which leaves the directory and inode caches warm) and says so. Peak
+// memory is reported as counters.
 #include "catalogue/catalogue.h"
 #include "samplecard/sample_card.h"
 
@@ -77,9 +79,27 @@ void resetPeakRss()
     }
 }
 
-// Drops the card's file pages from the page cache.
+// Drops the caches: all of them where allowed, else the card's file pages.
 void evictCard(const QString& root)
 {
+    static const bool dropAll = [] {
+        ::sync();
+        bool ok = false;
+        if (FILE* f = std::fopen("/proc/sys/vm/drop_caches", "w")) {
+            ok = std::fputs("3", f) >= 0;
+            ok = std::fclose(f) == 0 && ok;
+        }
+        std::fprintf(stderr, "cold runs: %s\n", ok ? "drop_caches (page, dentry and inode caches)"
+                                                   : "posix_fadvise DONTNEED (file pages only)");
+        return ok;
+    }();
+    if (dropAll) {
+        if (FILE* f = std::fopen("/proc/sys/vm/drop_caches", "w")) {
+            std::fputs("3", f);
+            std::fclose(f);
+            return;
+        }
+    }
     QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const int fd = ::open(QFile::encodeName(it.next()).constData(), O_RDONLY | O_CLOEXEC);
@@ -190,7 +210,7 @@ void Args(benchmark::internal::Benchmark* b)
     for (int layout : {0, 1})
         for (int cold : {0, 1})
             b->Args({layout, cold});
-    b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->MinTime(1.0);
 }
 
 BENCHMARK(BM_OpenSourceDrive)->Apply(Args);
@@ -226,22 +246,31 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& t = reporter.nsPerIteration;
     const auto& cpu = reporter.cpuNsPerIteration;
-    std::printf("\nratios against find CARD -type f (same card, same cache state):\n");
+    // A run's name is "NAME/layout:L/cold:C/..." (the rest depends on the options).
+    const auto lookup = [](const std::map<std::string, double>& m, const std::string& prefix) {
+        for (const auto& [name, value] : m) {
+            if (name.rfind(prefix + "/", 0) == 0 && value > 0)
+                return value;
+        }
+        return 0.0;
+    };
+    std::printf("\nratios against find CARD -type f (same card, same cache state; cpu: user +"
+                " system time of all threads):\n");
     for (const char* layout : {"0", "1"}) {
         for (const char* cold : {"0", "1"}) {
-            const std::string suffix = std::string("/layout:") + layout + "/cold:" + cold
-                                       + "/min_time:1.000/real_time";
-            const auto peer = t.find("BM_FindTypeF" + suffix);
-            const auto peerCpu = cpu.find("BM_FindTypeF" + suffix);
-            if (peer == t.end() || peer->second <= 0 || peerCpu == cpu.end() || peerCpu->second <= 0)
+            const std::string suffix = std::string("/layout:") + layout + "/cold:" + cold;
+            const double peer = lookup(t, "BM_FindTypeF" + suffix);
+            const double peerCpu = lookup(cpu, "BM_FindTypeF" + suffix);
+            if (peer <= 0 || peerCpu <= 0)
                 continue;
             for (const char* name : {"BM_OpenSourceDrive", "BM_CollectAllRecordings"}) {
-                const auto it = t.find(name + suffix);
-                const auto itCpu = cpu.find(name + suffix);
-                if (it != t.end() && itCpu != cpu.end())
-                    std::printf("%-24s layout %s %-4s: wall %6.1f x find, cpu %6.1f x find\n",
-                                name, layout, *cold == '1' ? "cold" : "warm",
-                                it->second / peer->second, itCpu->second / peerCpu->second);
+                const double wall = lookup(t, name + suffix);
+                const double used = lookup(cpu, name + suffix);
+                if (wall > 0 && used > 0)
+                    std::printf("%-24s layout %s %-4s: %8.1f ms, find %7.1f ms: wall %5.1f x find,"
+                                " cpu %5.1f x find\n",
+                                name, layout, *cold == '1' ? "cold" : "warm", wall / 1e6, peer / 1e6,
+                                wall / peer, used / peerCpu);
             }
         }
     }

@@ -8,7 +8,12 @@
 
 #include <QString>
 #include <atomic>
-#include <unordered_map>
+#include <memory>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include <sys/types.h>
 
 namespace ravir {
 
@@ -26,7 +31,8 @@ inline constexpr char kDownloadKeyName[] = "ZU590-MVS_download";
 
 class Catalogue {
 public:
-    Catalogue() = default;
+    Catalogue();
+    ~Catalogue();
     Catalogue(const Catalogue&) = delete;
     Catalogue& operator=(const Catalogue&) = delete;
 
@@ -64,7 +70,7 @@ public:
 
     // Appends the record of one movie (sizes of movie, paired movie and telemetry file, trigger
     // code, the next row number). False (nothing appended) when the name lacks the .MOV
-    // extension or the file cannot be opened as a regular file.
+    // extension or the file cannot be opened as a regular file (reported in skipped()).
     bool BuildRecordingRecord(const QString& path, RecordList& records);
     // A file entry that HasMovExtension, IsMainRecordingName and passes the container check.
     bool IsListableRecording(const QString& path) const;
@@ -82,6 +88,13 @@ public:
                    RecordList* folderRecords, bool layoutFolders, bool insertItems,
                    const QString& targetGroup);
     void ReadRecorderInfo(const QString& root);
+
+    // Every entry or recording left out since the last OpenSource, with its reason, each once:
+    // movies that are not regular files, cannot be read or fail the container check, companion
+    // files that are there but cannot be read, names that are not valid UTF-8, folders that
+    // cannot be listed or were reached a second time through a link. (Hidden entries, names
+    // outside the grammar and the catalogue's limits are rules, not losses, and are not listed.)
+    const std::vector<SkippedEntry>& skipped() const { return skipped_.entries(); }
 
     // ---- State ----------------------------------------------------------------------------
     FolderTree& tree() { return tree_; }
@@ -105,8 +118,26 @@ public:
     void setSourceWatcher(SourceWatcher* watcher) { watcher_ = watcher; }
 
 private:
+    struct Session;
+    struct Listing;
+    struct RecordJob;
+    class SessionScope;
+    using FolderId = std::pair<dev_t, ino_t>;
+
     bool collect(const QString& folder, int depth, RecordList& out);  // true: the folder holds files
     int kindMaskOfFolder(const QString& folder) const;
+    Listing& listing(const QString& folder) const;
+    const std::vector<uint32_t>& numberOrder(Listing& l) const;
+    std::vector<uint32_t> nameOrder(const Listing& l, bool videoFirst, bool folders) const;
+    void ensureProbes(Listing& l, const std::vector<uint32_t>& indexes, size_t begin,
+                      size_t end) const;
+    bool listable(Listing& l, uint32_t index) const;
+    void reportFolderError(const Listing& l) const;
+    bool visitFolder(const Listing& l, const QString& path);
+    void claimRealFolders(Listing& l, const QString& folder, int depth);
+    bool prepareJob(const QString& path, RecordJob& job) const;
+    void runJob(RecordJob& job) const;
+    void buildRecords(std::vector<RecordJob>& jobs, RecordList& records);
 
     FolderTree tree_;
     QString sourcePath_;
@@ -125,8 +156,12 @@ private:
     int scannedMask_ = 0;    // kind mask of the listable recordings of the folder last walked;
                              // -1 when the walk did not work it out
     int groupWalkMask_ = 0;  // the same for the last group walk
-    mutable bool memoActive_ = false;
-    mutable std::unordered_map<QString, bool> containerMemo_;
+    // The folder listings and container checks of one operation (an open, a tree selection,
+    // a collection): each folder is listed once and each movie opened once per operation.
+    mutable std::unique_ptr<Session> session_;
+    mutable int sessionDepth_ = 0;
+    std::map<FolderId, QString>* visited_ = nullptr;  // folders of the running walk, by path
+    mutable SkipList skipped_;
     std::atomic<bool> sourceLost_{false};
     SourceWatcher* watcher_ = nullptr;
 };

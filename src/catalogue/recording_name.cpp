@@ -47,9 +47,8 @@ bool isOneOf(QChar c, const char* set)
     return false;
 }
 
-// "[APT_][GM_][ORT_][S_]-[0-9]{6}-[0-9]{6}-[0-9]{6}[cameras].MOV" matched against the whole
-// name; the '.' is the expression's any character (which does not match a line terminator).
-bool matchesGrammar(QStringView name, const char* cameras)
+// Every position of the grammar except the camera letter (position 25).
+bool matchesGrammarUpToCamera(QStringView name)
 {
     if (name.size() != kRecordingNameLength)
         return false;
@@ -61,12 +60,17 @@ bool matchesGrammar(QStringView name, const char* cameras)
         if (separator ? name[i] != QLatin1Char('-') : !isDigit(name[i]))
             return false;
     }
-    if (!isOneOf(name[25], cameras))
-        return false;
     const char16_t any = name[26].unicode();
     if (any == u'\n' || any == u'\r' || any == 0x2028 || any == 0x2029)
         return false;
     return name.mid(27) == QLatin1String("MOV");
+}
+
+// "[APT_][GM_][ORT_][S_]-[0-9]{6}-[0-9]{6}-[0-9]{6}[cameras].MOV" matched against the whole
+// name; the '.' is the expression's any character (which does not match a line terminator).
+bool matchesGrammar(QStringView name, const char* cameras)
+{
+    return matchesGrammarUpToCamera(name) && isOneOf(name[25], cameras);
 }
 
 RecordingKind kindOfName(QStringView name)
@@ -137,6 +141,11 @@ bool replaceParentFolder(QString& path, const char* from, const char* to)
     return true;
 }
 
+// Over a file name (no folder part).
+int kindMaskOfName(QStringView name);
+int fileNumberOfName(QStringView name);
+bool hasMovExtension(QStringView name);
+
 }  // namespace
 
 bool IsRecordingName(const QString& path)
@@ -153,9 +162,25 @@ bool IsMainRecordingName(const QString& path)
 
 RecordingKind KindOf(const QString& fileName) { return kindOfName(fileNamePart(fileName)); }
 
-int KindMaskOf(const QString& path)
+int KindMaskOf(const QString& path) { return kindMaskOfName(fileNamePart(path)); }
+
+NameFacts ParseFileName(QStringView name)
 {
-    const QStringView name = fileNamePart(path);
+    NameFacts facts;
+    facts.movExtension = hasMovExtension(name);
+    facts.kind = kindOfName(name);
+    facts.kindMask = kindMaskOfName(name);
+    facts.number = fileNumberOfName(name);
+    if (facts.kind != RecordingKind::None && matchesGrammarUpToCamera(name)) {
+        facts.recording = isOneOf(name[25], "SM");
+        facts.mainRecording = name[25] == QLatin1Char('M');
+    }
+    return facts;
+}
+
+namespace {
+int kindMaskOfName(QStringView name)
+{
     const QChar m = at(name, 0), e = at(name, 1), t = at(name, 2);
     int mask = 0;
     if (m == QLatin1Char('A') || m == QLatin1Char('T'))
@@ -170,6 +195,7 @@ int KindMaskOf(const QString& path)
         mask |= kKindMaskContinuous;
     return mask;
 }
+}  // namespace
 
 QString KindLabel(const QString& path)
 {
@@ -256,9 +282,12 @@ QString FileNumberText(const QString& fileName)
     return fileNamePart(fileName).mid(19, 6).toString();
 }
 
-int FileNumberOf(const QString& fileName)
+int FileNumberOf(const QString& fileName) { return fileNumberOfName(fileNamePart(fileName)); }
+
+namespace {
+int fileNumberOfName(QStringView name)
 {
-    const QStringView digits = fileNamePart(fileName).mid(19, 6);
+    const QStringView digits = name.mid(19, 6);
     if (digits.size() != 6)
         return -1;
     int n = 0;
@@ -269,6 +298,7 @@ int FileNumberOf(const QString& fileName)
     }
     return n;
 }
+}  // namespace
 
 QString PairedPathOf(const QString& path)
 {
@@ -309,13 +339,16 @@ QString TelemetryPathOf(const QString& path)
     return telemetry;
 }
 
-bool HasMovExtension(const QString& path)
+bool HasMovExtension(const QString& path) { return hasMovExtension(fileNamePart(path)); }
+
+namespace {
+bool hasMovExtension(QStringView name)
 {
-    const QStringView name = fileNamePart(path);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot >= 0 && name.size() - dot == 4
            && name.mid(dot).compare(QLatin1String(".MOV"), Qt::CaseInsensitive) == 0;
 }
+}  // namespace
 
 bool DetectLayout(const QString& root)
 {

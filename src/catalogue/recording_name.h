@@ -35,6 +35,18 @@ struct SystemTime {
 // Length of a recording name, e.g. "AG__-250101-120000-000123M.MOV".
 inline constexpr int kRecordingNameLength = 30;
 
+// What the catalogue needs of one file name, worked out in one pass over its characters.
+struct NameFacts {
+    bool movExtension = false;   // HasMovExtension
+    bool recording = false;      // IsRecordingName
+    bool mainRecording = false;  // IsMainRecordingName
+    RecordingKind kind = RecordingKind::None;
+    int kindMask = 0;            // KindMaskOf
+    int number = -1;             // FileNumberOf
+};
+// The facts of a file name (no folder part).
+NameFacts ParseFileName(QStringView fileName);
+
 // True if the file name of path matches the any-camera grammar and its kind is not None.
 bool IsRecordingName(const QString& path);
 // The same with the main-camera grammar (camera letter M).

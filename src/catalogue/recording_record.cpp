@@ -1,14 +1,12 @@
 #include "catalogue/recording_record.h"
 
-#include "shell/hidden_attribute.h"
+#include "catalogue/folder_listing.h"
 
 #include <QFile>
 #include <algorithm>
 #include <cstring>
 #include <set>
 
-#include <dirent.h>
-#include <sys/stat.h>
 
 namespace ravir {
 
@@ -38,65 +36,16 @@ QString KindFilter::toText() const
     return text;
 }
 
-namespace {
-
-class DirHandle {
-public:
-    explicit DirHandle(const QByteArray& path) : dir_(::opendir(path.constData())) {}
-    ~DirHandle()
-    {
-        if (dir_)
-            ::closedir(dir_);
-    }
-    DirHandle(const DirHandle&) = delete;
-    DirHandle& operator=(const DirHandle&) = delete;
-    DIR* get() const { return dir_; }
-
-private:
-    DIR* dir_;
-};
-
-QString joinPath(const QString& folder, const QString& name)
+bool EnumerateFolder(const QString& folder, RecordList& entries, SkipList* skipped)
 {
-    if (folder.endsWith(QLatin1Char('/')))
-        return folder + name;
-    return folder + QLatin1Char('/') + name;
-}
-
-}  // namespace
-
-bool EnumerateFolder(const QString& folder, RecordList& entries)
-{
-    if (folder.isEmpty())
+    const FolderListing listing = ListFolder(folder, skipped);
+    if (!listing.ok())
         return false;
-    const QByteArray encoded = QFile::encodeName(folder);
-    DirHandle dir(encoded);
-    if (!dir.get())
-        return false;
-    // On a filesystem with DOS attributes every entry is asked for its hidden bit; elsewhere a
-    // leading dot is the hidden mark and no entry needs to be opened.
-    const bool dosAttributes = HasDosAttributes(folder);
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const char* rawName = entry->d_name;
-        if (std::strcmp(rawName, ".") == 0 || std::strcmp(rawName, "..") == 0)
-            continue;
-        const QString name = QFile::decodeName(rawName);
-        const QString path = joinPath(folder, name);
-        bool isDir = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            struct stat st {};
-            const QByteArray full = encoded + '/' + QByteArray(rawName);
-            if (::stat(full.constData(), &st) != 0)
-                continue;  // a dangling link lists as nothing
-            isDir = S_ISDIR(st.st_mode);
-        }
-        // A folder may be another filesystem's mount point, so folders are always asked.
-        const bool hidden = (dosAttributes || isDir) ? IsHidden(path) : name.startsWith(u'.');
-        if (hidden)
-            continue;
+    entries.reserve(entries.size() + listing.entries.size());
+    for (const FolderEntry& e : listing.entries) {
         RecordingRecord record;
-        record.path = path;
-        record.attributes = isDir ? kAttributeDirectory : kAttributeNormal;
+        record.path = JoinPath(folder, e.name);
+        record.attributes = e.isDir ? kAttributeDirectory : kAttributeNormal;
         entries.push_back(std::move(record));
     }
     return true;

@@ -2,6 +2,7 @@
 // The record of one recording, folder or recording group, and the list operations over records
 // that do not need the catalogue's state: folder enumeration, the sort orders, the kind filter,
 // removal by name and the recording-group naming.
+#include "catalogue/folder_listing.h"
 #include "catalogue/recording_name.h"
 
 #include <QString>
@@ -63,8 +64,9 @@ struct KindFilter {
 
 // Lists a folder: one entry record (path, attributes) per entry except hidden entries (the DOS
 // hidden attribute on FAT and exFAT, else a leading dot), "." and "..". False when the folder
-// cannot be listed. The order is the file system's.
-bool EnumerateFolder(const QString& folder, RecordList& entries);
+// cannot be listed. The order is the file system's. Entries left out for a reason other than
+// being hidden (a name that is not valid UTF-8, a link to nothing) go to skipped when given.
+bool EnumerateFolder(const QString& folder, RecordList& entries, SkipList* skipped = nullptr);
 
 // Appends a folder record: path, row -1, kind letter 0, all three sizes kFolderRecordSize.
 void BuildFolderRecord(const QString& path, RecordList& records);

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstdio>
+#include <cstring>
 
 namespace ravir::cli {
 
@@ -24,6 +26,89 @@ const char kRecordFieldsHelp[] =
     "  trigger         trigger code of the telemetry header (1: the recorder's clock was reset,\n"
     "                  listed in orange), 0 when the header cannot be read\n"
     "  joined          joined mark (0 after a scan)\n";
+
+const char kSkippedFieldsHelp[] =
+    "Each skipped entry (also printed on stderr, one line each):\n"
+    "  path     the path; bytes that are not UTF-8 are written as \\xHH\n"
+    "  reason   not_regular_file (a FIFO, device or socket named like a movie or telemetry\n"
+    "           file), unreadable, not_mp4 (named like a main movie, no \"ftyp\" in its first\n"
+    "           260 bytes), undecodable_name (not UTF-8), folder_unreadable,\n"
+    "           folder_already_listed (reached again through a symbolic link), broken_link\n"
+    "  message  the reason in words, with the system's error text where there is one\n";
+
+namespace {
+
+QString reasonKeyword(SkipReason reason)
+{
+    switch (reason) {
+    case SkipReason::NotRegularFile: return QStringLiteral("not_regular_file");
+    case SkipReason::Unreadable: return QStringLiteral("unreadable");
+    case SkipReason::NotMp4: return QStringLiteral("not_mp4");
+    case SkipReason::UndecodableName: return QStringLiteral("undecodable_name");
+    case SkipReason::FolderUnreadable: return QStringLiteral("folder_unreadable");
+    case SkipReason::FolderAlreadyListed: return QStringLiteral("folder_already_listed");
+    case SkipReason::BrokenLink: return QStringLiteral("broken_link");
+    }
+    return QStringLiteral("unknown");
+}
+
+QString reasonMessage(const SkippedEntry& e)
+{
+    QString text;
+    switch (e.reason) {
+    case SkipReason::NotRegularFile: text = QStringLiteral("not a regular file"); break;
+    case SkipReason::Unreadable: text = QStringLiteral("cannot be read"); break;
+    case SkipReason::NotMp4: text = QStringLiteral("not an MP4/MOV movie (no ftyp in its first 260 bytes)"); break;
+    case SkipReason::UndecodableName: text = QStringLiteral("name is not valid UTF-8"); break;
+    case SkipReason::FolderUnreadable: text = QStringLiteral("folder cannot be listed"); break;
+    case SkipReason::FolderAlreadyListed: text = QStringLiteral("folder already listed (reached again through a link)"); break;
+    case SkipReason::BrokenLink: text = QStringLiteral("symbolic link to nothing or a loop of links"); break;
+    }
+    if (e.error != 0)
+        text += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(e.error));
+    return text;
+}
+
+}  // namespace
+
+QString DisplayPath(const QByteArray& bytes)
+{
+    QString text;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const qsizetype length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        const QByteArray piece = bytes.mid(i, length);
+        const QString decoded = QString::fromUtf8(piece);
+        if (piece.size() == length && decoded.toUtf8() == piece) {
+            text += decoded;
+            i += length;
+        } else {
+            text += QString::asprintf("\\x%02X", lead);
+            ++i;
+        }
+    }
+    return text;
+}
+
+QJsonArray skippedJson(const std::vector<SkippedEntry>& skipped)
+{
+    QJsonArray array;
+    for (const SkippedEntry& e : skipped) {
+        QJsonObject o;
+        o["path"] = DisplayPath(e.path);
+        o["reason"] = reasonKeyword(e.reason);
+        o["message"] = reasonMessage(e);
+        array.append(o);
+    }
+    return array;
+}
+
+void reportSkipped(const QString& command, const std::vector<SkippedEntry>& skipped)
+{
+    for (const SkippedEntry& e : skipped)
+        std::fprintf(stderr, "ravir %s: skipped %s: %s\n", qPrintable(command),
+                     DisplayPath(e.path).toUtf8().constData(), reasonMessage(e).toUtf8().constData());
+}
 
 QJsonObject recordJson(const RecordingRecord& record)
 {
@@ -72,7 +157,12 @@ std::optional<SourceArgs> sourceArgs(const QString& command, const QString& sour
 {
     const QFileInfo info(source);
     if (!info.exists()) {
-        *exitCode = failure(QString("%1: no such file or folder").arg(source));
+        // Bytes that are not UTF-8 reach here as U+FFFD and cannot name the file again.
+        if (source.contains(QChar(QChar::ReplacementCharacter)))
+            *exitCode = failure(QString("%1: the path is not valid UTF-8 and cannot be opened")
+                                    .arg(source));
+        else
+            *exitCode = failure(QString("%1: no such file or folder").arg(source));
         return std::nullopt;
     }
     SourceArgs args;

@@ -23,6 +23,8 @@ int runList(const QStringList& args)
     catalogue.SelectDefaultItem();
     QJsonObject out;
     out["records"] = recordsJson(catalogue.CollectAllRecordings());
+    out["skipped"] = skippedJson(catalogue.skipped());
+    reportSkipped("list", catalogue.skipped());
     printJson(out);
     return 0;
 }
@@ -34,8 +36,9 @@ const CommandRegistration registration({
     QString("--mode as for `ravir scan`. Folders are walked three levels deep; each folder's\n"
             "recordings are ordered by file number, folders by name (\"Video\" before\n"
             "\"Parking\"). Prints one JSON object:\n"
-            "  records   every main-camera recording of the source\n")
-        + kRecordFieldsHelp,
+            "  records   every main-camera recording of the source\n"
+            "  skipped   entries left out, with the reason (see below)\n")
+        + kRecordFieldsHelp + kSkippedFieldsHelp,
     runList,
 });
 

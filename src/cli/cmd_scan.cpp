@@ -59,6 +59,8 @@ int runScan(const QStringList& args)
     recorder["number"] = catalogue.recorderInfo().number;
     recorder["download_key"] = catalogue.recorderInfo().downloadKey;
     out["recorder"] = recorder;
+    out["skipped"] = skippedJson(catalogue.skipped());
+    reportSkipped("scan", catalogue.skipped());
     printJson(out);
     return 0;
 }
@@ -81,8 +83,9 @@ const CommandRegistration registration({
             "  shown     the records that --kinds lets through (the file list's rows)\n"
             "  recorder  version (firmware \"1.5.2\"), number (six digits) and download_key\n"
             "            (\"ZU590-MVS_download\" or \"\") read from the newest recording of a\n"
-            "            drive source; empty texts when they could not be read\n")
-        + kRecordFieldsHelp,
+            "            drive source; empty texts when they could not be read\n"
+            "  skipped   entries left out while the source was opened, with the reason\n")
+        + kRecordFieldsHelp + kSkippedFieldsHelp,
     runScan,
 });
 

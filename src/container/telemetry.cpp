@@ -10,6 +10,9 @@
 #include <ctime>
 #include <mutex>
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace ravir {
 namespace {
 
@@ -607,6 +610,57 @@ bool ReadTelemetryHeader(const QString& telemetryPath, TelemetryHeader& header)
     header.mark = MarkByteWith(HeaderRecordsEnd(h), [&](int64_t place, uint8_t* out) {
         return place + 8 <= inWindow &&
                f.read(at + kTelemetryMagicSize + static_cast<uint64_t>(place), out, 8);
+    });
+    header.trigger = header.mark;
+    return true;
+}
+
+namespace {
+// Reads exactly length bytes at offset; false on a short read or an error.
+bool preadAll(int fd, uint64_t offset, void* out, size_t length)
+{
+    auto* p = static_cast<uint8_t*>(out);
+    while (length > 0) {
+        const ssize_t n = ::pread(fd, p, length, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        offset += static_cast<uint64_t>(n);
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+}  // namespace
+
+bool ReadTelemetryHeaderFd(int fd, uint64_t size, bool timeLapse, TelemetryHeader& header)
+{
+    header = TelemetryHeader{};
+    // The block starts at the magic at offset 0; most header chains fit in the first 4 KiB.
+    const uint64_t window = std::min<uint64_t>(kBlockWindow, size);
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(4096, window)));
+    if (head.size() < static_cast<size_t>(kTelemetryMagicSize) || !preadAll(fd, 0, head.data(), head.size())
+        || std::memcmp(head.data(), kTelemetryMagic, kTelemetryMagicSize) != 0)
+        return false;
+    float interval = kTelemetryIntervalMs;
+    Bytes h = AfterMagic(head.data(), head.size());
+    if (!DecodeHeaderChain(h, timeLapse, header, interval) && head.size() < window) {
+        head.resize(static_cast<size_t>(window));  // a long chain of headers
+        if (!preadAll(fd, 0, head.data(), head.size()))
+            return false;
+        h = AfterMagic(head.data(), head.size());
+        DecodeHeaderChain(h, timeLapse, header, interval);
+    }
+    const auto inWindow = static_cast<int64_t>(window) - kTelemetryMagicSize;
+    header.mark = MarkByteWith(HeaderRecordsEnd(h), [&](int64_t place, uint8_t* out) {
+        if (place + 8 > inWindow)
+            return false;
+        if (h.has(place, 8)) {  // already read with the header
+            std::memcpy(out, h.p + place, 8);
+            return true;
+        }
+        return preadAll(fd, kTelemetryMagicSize + static_cast<uint64_t>(place), out, 8);
     });
     header.trigger = header.mark;
     return true;

@@ -140,6 +140,11 @@ bool HasTelemetryMagic(const QString& telemetryPath);
 // magic and could be mapped; the header content is not judged.
 bool ReadTelemetryHeader(const QString& telemetryPath, TelemetryHeader& header);
 
+// The same header read from a descriptor the caller opened on a regular file of `size` bytes,
+// with positioned reads of only the bytes the header and the mark byte need (the catalogue reads
+// the header of every recording, through the descriptor it already holds).
+bool ReadTelemetryHeaderFd(int fd, uint64_t size, bool timeLapse, TelemetryHeader& header);
+
 // The recorder number: the six bytes after the first end magic, as "%06d" of their value. Empty
 // when the file has no magic, no end magic, fewer than six bytes after it, or six blanks.
 QString ReadRecorderNumber(const QString& telemetryPath);
