@@ -80,6 +80,7 @@ int runCsv(const QStringList& args)
     Catalogue catalogue;
     catalogue.OpenSource(source->path, source->mode);
     const RecordList& all = catalogue.CollectAllRecordings();
+    reportSkipped("csv", catalogue.skipped());
     if (all.empty())
         return failure(QString("%1: there is no video file").arg(source->path));
 
@@ -128,6 +129,7 @@ int runCsv(const QStringList& args)
     out["encoding"] = QString::fromLatin1(result.charset);
     out["rtc_column"] = options.rtcColumn;
     out["mode"] = modeName(source->mode);
+    out["skipped"] = skippedJson(catalogue.skipped());
     printJson(out);
     return 0;
 }
@@ -152,7 +154,9 @@ const CommandRegistration registration({
     "  rows        recordings listed\n"
     "  encoding    the character set written (iconv name)\n"
     "  rtc_column  whether the RTC reset column is present\n"
-    "  mode        the source mode used (drive, folder, file)\n",
+    "  mode        the source mode used (drive, folder, file)\n"
+    "  skipped     entries of the source left out of the list, with the reason (see below)\n"
+    + QString::fromLatin1(kSkippedFieldsHelp),
     runCsv,
 });
 
