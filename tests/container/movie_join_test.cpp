@@ -2,7 +2,7 @@
 // counts, durations, a clean decode, the frame-number pattern at every seam, audio in step),
 // the telemetry join, refusals, stop, failures, and the table merge on boxes built here.
 #include "box_builder.h"
-#include "catalogue/recording_record.h"
+#include "catalogue/joined_save_paths.h"
 #include "container/movie_join.h"
 #include "samplecard/frame_pattern.h"
 #include "samplecard/sample_movie.h"
@@ -234,14 +234,7 @@ TEST_F(MovieJoin, MainCameraRecordingsPlayFrameForFrame)
     QStringList inputs;
     for (int i = 0; i < 3; ++i)
         inputs << recording(i, static_cast<uint32_t>(60 * i), small(), 20 + i);
-    std::vector<RecordingRecord> records(3);
-    for (int i = 0; i < 3; ++i)
-        records[static_cast<size_t>(i)].path = inputs[i];
-    const QString out = dir.filePath("Normal/A___-250314-080000-000100M-joined.MOV");
-    JoinRequest request;
-    request.movies = inputs;
-    request.outputPath = dir.filePath("Normal/A___-250314-080099-000199M.MOV");
-    request.records = &records;
+    JoinRequest request = MakeJoinRequest(inputs, dir.filePath("Normal/A___-250314-080099-000199M.MOV"));
     int64_t lastDone = -1, lastTotal = 0;
     bool monotonic = true;
     request.progress = [&](int64_t done, int64_t total) {
@@ -251,14 +244,12 @@ TEST_F(MovieJoin, MainCameraRecordingsPlayFrameForFrame)
     };
     const JoinResult result = SaveJoinedMovie(request);
     ASSERT_TRUE(result.ok) << result.detail.toStdString();
-    EXPECT_EQ(result.messageId, TXT_DONE);
+    EXPECT_EQ(JoinMessageId(result), TXT_DONE);
+    EXPECT_TRUE(result.notes.isEmpty()) << result.notes.join('\n').toStdString();
     EXPECT_TRUE(monotonic);
     EXPECT_EQ(lastDone, lastTotal);
-    for (const auto& r : records)
-        EXPECT_EQ(r.joined, 1);
     const QString joined = request.outputPath;
     ASSERT_TRUE(QFileInfo::exists(joined));
-    (void)out;
 
     const StreamFacts f = probeStreams(joined);
     EXPECT_EQ(f.frames, 180);
@@ -283,7 +274,7 @@ TEST_F(MovieJoin, MainCameraRecordingsPlayFrameForFrame)
     // block in the movie's udat box.
     ASSERT_EQ(result.telemetryPath, dir.filePath("_NData/A___-250314-080099-000199D.ADA"));
     TelemetryHolder telemetry;
-    ASSERT_TRUE(ReadTelemetryHolder(joined, telemetry));
+    ASSERT_EQ(ReadTelemetryHolderFile(result.telemetryPath, telemetry), TelemetryFileRead::Ok);
     EXPECT_EQ(telemetry.recordCount, 20 + 23 + 24);
     auto movie = OpenMovieFile(joined);
     ASSERT_TRUE(movie);
@@ -306,9 +297,7 @@ TEST_F(MovieJoin, SubCameraAndMoovFirstInputs)
     QStringList subs;
     for (int i = 0; i < 2; ++i)
         subs << recording(i, static_cast<uint32_t>(60 * i), sub, 20, 'S', false);
-    JoinRequest request;
-    request.movies = subs;
-    request.outputPath = dir.filePath("sub-joined.MOV");
+    JoinRequest request = MakeJoinRequest(subs, dir.filePath("sub-joined.MOV"));
     JoinResult result = SaveJoinedMovie(request);
     ASSERT_TRUE(result.ok) << result.detail.toStdString();
     EXPECT_TRUE(result.telemetryPath.isEmpty());
@@ -342,8 +331,7 @@ TEST_F(MovieJoin, SubCameraAndMoovFirstInputs)
         o.faststart = i > 0;
         plain << recording(10 + i, static_cast<uint32_t>(50 * i), o, 20, 'M', false);
     }
-    request.movies = plain;
-    request.outputPath = dir.filePath("plain-joined.mp4");
+    request = MakeJoinRequest(plain, dir.filePath("plain-joined.mp4"));
     result = SaveJoinedMovie(request);
     ASSERT_TRUE(result.ok) << result.detail.toStdString();
     f = probeStreams(request.outputPath);
@@ -370,8 +358,7 @@ TEST_F(MovieJoin, SubCameraAndMoovFirstInputs)
         ASSERT_EQ(code, 0);
         bframes << path;
     }
-    request.movies = bframes;
-    request.outputPath = dir.filePath("bframes-joined.mp4");
+    request = MakeJoinRequest(bframes, dir.filePath("bframes-joined.mp4"));
     result = SaveJoinedMovie(request);
     ASSERT_TRUE(result.ok) << result.detail.toStdString();
     f = probeStreams(request.outputPath);
@@ -392,17 +379,12 @@ TEST_F(MovieJoin, RefusesRecordingsThatCannotBeJoined)
     const QString b = recording(1, 60, bigger);
     const QString c = recording(2, 120, small(false));
     for (const QString& other : {b, c}) {
-        std::vector<RecordingRecord> records(2);
-        records[0].joined = 1;  // a stale mark is cleared too
-        JoinRequest request;
-        request.movies = {a, other};
-        request.outputPath = dir.filePath("refused.MOV");
-        request.records = &records;
+        const JoinRequest request = MakeJoinRequest({a, other}, dir.filePath("refused.MOV"));
         const JoinResult result = SaveJoinedMovie(request);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.error, JoinError::NotJoinable) << result.detail.toStdString();
-        EXPECT_EQ(result.messageId, TXT_MSG_JOIN_FAILED);
-        EXPECT_EQ(records[0].joined, 0);
+        EXPECT_EQ(result.path, other);
+        EXPECT_EQ(JoinMessageId(result), TXT_MSG_JOIN_FAILED);
         EXPECT_FALSE(QFileInfo::exists(request.outputPath));
         EXPECT_FALSE(QFileInfo::exists(dir.filePath("_NData/refused.ADA")));
         EXPECT_TRUE(leftovers({a, b, c}).isEmpty());
@@ -410,12 +392,11 @@ TEST_F(MovieJoin, RefusesRecordingsThatCannotBeJoined)
     // A damaged input (cut inside its media data) fails the open.
     QFile::copy(a, dir.filePath("cut.MOV"));
     ASSERT_TRUE(QFile::resize(dir.filePath("cut.MOV"), QFileInfo(a).size() / 2));
-    JoinRequest request;
-    request.movies = {a, dir.filePath("cut.MOV")};
-    request.outputPath = dir.filePath("damaged.MOV");
+    const JoinRequest request = MakeJoinRequest({a, dir.filePath("cut.MOV")}, dir.filePath("damaged.MOV"));
     const JoinResult result = SaveJoinedMovie(request);
     EXPECT_EQ(result.error, JoinError::OpenFailed);
-    EXPECT_EQ(result.messageId, TXT_MSG_JOIN_FAILED);
+    EXPECT_EQ(result.path, dir.filePath("cut.MOV"));
+    EXPECT_EQ(JoinMessageId(result), TXT_MSG_JOIN_FAILED);
     EXPECT_FALSE(QFileInfo::exists(request.outputPath));
 }
 
@@ -432,12 +413,8 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
     // Stop before the last recording.
     {
         std::atomic<bool> stop{false};
-        std::vector<RecordingRecord> records(3);
-        JoinRequest request;
-        request.movies = inputs;
-        request.outputPath = out;
+        JoinRequest request = MakeJoinRequest(inputs, out);
         request.stop = &stop;
-        request.records = &records;
         int calls = 0;
         request.progress = [&](int64_t, int64_t) {
             if (++calls == 2)
@@ -446,8 +423,7 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
         const JoinResult result = SaveJoinedMovie(request);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.error, JoinError::Stopped);
-        EXPECT_EQ(result.messageId, -1);
-        EXPECT_EQ(records[0].joined, 0);
+        EXPECT_EQ(JoinMessageId(result), -1);
         EXPECT_FALSE(QFileInfo::exists(out));
         EXPECT_FALSE(QFileInfo::exists(telemetry));
         EXPECT_TRUE(leftovers(inputs).isEmpty()) << leftovers(inputs).join(' ').toStdString();
@@ -455,9 +431,7 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
     // Stop while the media data is being written.
     {
         std::atomic<bool> stop{false};
-        JoinRequest request;
-        request.movies = inputs;
-        request.outputPath = out;
+        JoinRequest request = MakeJoinRequest(inputs, out);
         request.stop = &stop;
         request.progress = [&](int64_t done, int64_t total) {
             if (done * 10 > total * 6)
@@ -468,33 +442,31 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
         EXPECT_FALSE(QFileInfo::exists(out));
         EXPECT_TRUE(leftovers(inputs).isEmpty()) << leftovers(inputs).join(' ').toStdString();
     }
-    // An input that cannot be read any more when its media data is copied.
+    // An input cut short before its media data is copied.
     {
         const QString victim = dir.filePath("victim.MOV");
         ASSERT_TRUE(QFile::copy(inputs[1], victim));
-        JoinRequest request;
-        request.movies = {inputs[0], victim};
-        request.outputPath = out;
+        JoinRequest request = MakeJoinRequest({inputs[0], victim}, out);
         request.progress = [&](int64_t done, int64_t total) {
             if (done * 2 >= total)
-                QFile::remove(victim);
+                QFile::resize(victim, 100);
         };
         const JoinResult result = SaveJoinedMovie(request);
         EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.error, JoinError::WriteFailed) << result.detail.toStdString();
-        EXPECT_EQ(result.messageId, TXT_MSG_JOIN_FAILED);
+        EXPECT_EQ(result.error, JoinError::InputChanged) << result.detail.toStdString();
+        EXPECT_EQ(result.path, victim);
+        EXPECT_EQ(JoinMessageId(result), TXT_MSG_JOIN_FAILED);
         EXPECT_FALSE(QFileInfo::exists(out));
-        EXPECT_TRUE(leftovers(inputs).isEmpty()) << leftovers(inputs).join(' ').toStdString();
+        EXPECT_TRUE(leftovers(inputs + QStringList{victim}).isEmpty())
+            << leftovers(inputs).join(' ').toStdString();
     }
     // Not enough free space by the estimate: refused before anything is opened.
     {
-        JoinRequest request;
-        request.movies = inputs;
-        request.outputPath = out;
+        JoinRequest request = MakeJoinRequest(inputs, out);
         request.neededBytes = ~uint64_t{0} / 2;
         const JoinResult result = SaveJoinedMovie(request);
         EXPECT_EQ(result.error, JoinError::NoSpace);
-        EXPECT_EQ(result.messageId, TXT_MSG_JOIN_FAILED);
+        EXPECT_EQ(JoinMessageId(result), TXT_MSG_JOIN_FAILED);
         EXPECT_FALSE(QFileInfo::exists(out));
     }
     // A disk that fills up while writing (a tiny tmpfs; needs the right to mount).
@@ -502,14 +474,12 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
     QDir().mkpath(full);
     if (::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here";
-    JoinRequest request;
-    request.movies = inputs;
-    request.outputPath = full + "/joined.MOV";
+    JoinRequest request = MakeJoinRequest(inputs, full + "/joined.MOV");
     request.neededBytes = 1;  // get past the estimate
     const JoinResult result = SaveJoinedMovie(request);
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.error == JoinError::NoSpace || result.error == JoinError::WriteFailed);
-    EXPECT_EQ(result.messageId, TXT_MSG_JOIN_FAILED);
+    EXPECT_EQ(JoinMessageId(result), TXT_MSG_JOIN_FAILED);
     EXPECT_TRUE(QDir(full).entryList(QDir::Files | QDir::Hidden).isEmpty());
     ::umount(QFile::encodeName(full).constData());
 }
