@@ -10,8 +10,14 @@ bool ReadSgpd(const BoxNode& box, TrackTables& t, QString& why)
     const auto* p = LeafPayload(&box, 8);
     if (!p)
         return Fail(why, QStringLiteral("damaged sample group description"));
+    // version 1 carries a default length, version 2 and later a default description index.
+    const uint8_t version = (*p)[0];
+    const size_t at = 8 + (version == 1 ? 4 : 0) + (version >= 2 ? 4 : 0);
+    if (p->size() < at + 4)
+        return Fail(why, QStringLiteral("damaged sample group description"));
     t.hasSgpd = true;
     t.sgpd = *p;
+    t.sgpdEntryCount = Be32(*p, at);
     return true;
 }
 
@@ -37,8 +43,11 @@ bool ReadSbgp(const BoxNode& box, TrackTables& t, QString& why)
     for (uint64_t i = 0; i < count && covered < t.sampleCount; ++i) {
         uint32_t n = Be32(*p, at + 4 + i * 8);
         n = static_cast<uint32_t>(std::min<uint64_t>(n, t.sampleCount - covered));
+        const uint32_t description = Be32(*p, at + 8 + i * 8);
+        if (description > t.sgpdEntryCount)
+            return Fail(why, QStringLiteral("a sample group points past its descriptions"));
         if (n)
-            t.sbgp.emplace_back(n, Be32(*p, at + 8 + i * 8));
+            t.sbgp.emplace_back(n, description);
         covered += n;
     }
     if (covered < t.sampleCount)

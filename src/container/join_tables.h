@@ -65,6 +65,7 @@ struct TrackTables {
     std::vector<joining::Run> sbgp;
     bool hasSgpd = false;
     std::vector<uint8_t> sgpd;
+    uint32_t sgpdEntryCount = 0;
     uint64_t mediaDuration = 0;
 };
 

@@ -98,7 +98,7 @@ bool DecodeTrack(JoinTrack& track, uint32_t input, const BoxNode& media, uint32_
     if ((b.ctts && !ReadCtts(*b.ctts, t, why)) || (b.stss && !ReadStss(*b.stss, t, why)))
         return false;
     if (!ReadChunkOffsets(b.co64 ? *b.co64 : *b.stco, b.co64 != nullptr, input, media, t, why)
-        || !ReadStsc(*b.stsc, t, why))
+        || !ReadStsc(*b.stsc, t, why) || !CheckChunkExtents(t, media.originalSize, why))
         return false;
     if ((b.sdtp && !ReadSdtp(*b.sdtp, t, why)) || (b.sgpd && !ReadSgpd(*b.sgpd, t, why))
         || (b.sbgp && !ReadSbgp(*b.sbgp, t, why)))

@@ -142,7 +142,14 @@ bool JoinedSave::joinInputs()
             return failWith(join_.error, join_.errorPath, join_.errorDetail);
         report(0.5 * (i + 1) / n);
     }
+    // A missing telemetry file is worth a word only when another recording has one.
     result_.notes = join_.notes;
+    const bool anyTelemetry = std::any_of(r_.inputs.begin(), r_.inputs.end(), [](const JoinInput& input) {
+        struct stat st {};
+        return !input.telemetry.isEmpty() && ::lstat(native(input.telemetry).constData(), &st) == 0;
+    });
+    if (anyTelemetry)
+        result_.notes += join_.missingTelemetry;
     return !stopped();
 }
 

@@ -143,12 +143,11 @@ bool readTelemetry(JoinSession& join, const QString& moviePath, const QString& p
     const TelemetryFileRead read = ReadTelemetryHolderFile(path, holder, &why);
     if (read == TelemetryFileRead::Ok)
         return true;
-    if (join.telemetryEnabled && !path.isEmpty()) {
-        join.notes << (read == TelemetryFileRead::Missing
-                           ? QStringLiteral("%1 has no telemetry file (%2): no joined telemetry file is written")
-                                 .arg(moviePath, path)
-                           : QStringLiteral("%1: %2: no joined telemetry file is written").arg(path, why));
-    }
+    if (join.telemetryEnabled && read == TelemetryFileRead::Missing && !path.isEmpty())
+        join.missingTelemetry << QStringLiteral("%1 has no telemetry file (%2): no joined telemetry file is written")
+                                     .arg(moviePath, path);
+    if (join.telemetryEnabled && read == TelemetryFileRead::Unreadable)
+        join.notes << QStringLiteral("%1: %2: no joined telemetry file is written").arg(path, why);
     join.telemetryEnabled = false;
     return false;
 }

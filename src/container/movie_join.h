@@ -66,6 +66,7 @@ public:
     TelemetryHolder telemetry;                           // joined telemetry files
     bool telemetryEnabled = true;                        // cleared when a telemetry file is missing
     QStringList notes;                                   // telemetry files left out, and why
+    QStringList missingTelemetry;                        // recordings without a telemetry file
     TelemetryHolder udatTelemetry;                       // joined udat blocks of the movies
     bool udatEnabled = true;
     ProgressCallback progress;

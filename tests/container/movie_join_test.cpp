@@ -2,6 +2,7 @@
 // counts, durations, a clean decode, the frame-number pattern at every seam, audio in step),
 // the telemetry join, refusals, stop, failures, and the table merge on boxes built here.
 #include "box_builder.h"
+#include "join_fixture.h"
 #include "catalogue/joined_save_paths.h"
 #include "container/movie_join.h"
 #include "samplecard/frame_pattern.h"
@@ -486,46 +487,6 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
 
 // ---- Table merge on boxes built here -----------------------------------------------------------
 
-// A recorder-style movie: ftyp, mdat, moov with a video track (sync samples, per-sample sizes,
-// 2 samples per chunk) and an audio track (constant sample size), samples laid out from the
-// start of the media data.
-// Audio samples last 400 ticks at 8000 a second (the last one lastAudioDelta).
-QByteArray syntheticMovie(uint32_t frames, uint32_t audioSamples, bool ctts, uint64_t mdatPayload = 0,
-                          bool sparse = false, uint32_t lastAudioDelta = 400)
-{
-    const QByteArray head = ftyp();
-    const uint64_t payloadAt = static_cast<uint64_t>(head.size()) + (sparse ? 16 : 8);
-    std::vector<uint32_t> sizes(frames, 10), videoChunks, audioChunks;
-    uint64_t at = payloadAt;
-    for (uint32_t c = 0; c < frames / 2; ++c) {
-        videoChunks.push_back(static_cast<uint32_t>(at));
-        at += 20;
-    }
-    for (uint32_t c = 0; c < audioSamples / 4; ++c) {
-        audioChunks.push_back(static_cast<uint32_t>(at));
-        at += 16;
-    }
-    const uint64_t payload = std::max<uint64_t>(mdatPayload, at - payloadAt);
-    std::vector<uint32_t> syncs;
-    for (uint32_t s = 1; s <= frames; s += 10)
-        syncs.push_back(s);
-    QByteArray videoRest = table("stss", syncs) + stsc(2) + table("stsz", sizes, true) + table("stco", videoChunks);
-    if (ctts)
-        videoRest.prepend(box("ctts", be32(0) + be32(1) + be32(frames) + be32(1000)));
-    const QByteArray audioStsz = box("stsz", be32(0) + be32(4) + be32(audioSamples));
-    const QByteArray moov = box("moov", mvhd(1000, frames * 1000 / 30)
-        + trak(1, frames * 1000 / 30, 30000, frames * 1000, stsdVideo(640, 360), stts({{frames, 1000}}), videoRest)
-        + trak(2, frames * 1000 / 30, 8000, (audioSamples - 1) * 400 + lastAudioDelta, stsdAudio(),
-               stts({{audioSamples - 1, 400}, {1, lastAudioDelta}}),
-               stsc(4) + audioStsz + table("stco", audioChunks), "soun"));
-    QByteArray media;
-    if (sparse)
-        media = be32(1) + "mdat" + be64(payload + 16);
-    else
-        media = be32(static_cast<uint32_t>(payload + 8)) + "mdat" + QByteArray(static_cast<qsizetype>(payload), 'm');
-    return head + media + moov;
-}
-
 const BoxNode* find(const BoxNode& n, const char* type, int nth = 0)
 {
     std::vector<const BoxNode*> list;
@@ -620,17 +581,20 @@ TEST_F(MovieJoin, AudioOverrunIsTakenFromTheLastSamples)
 
 TEST_F(MovieJoin, RefusesTablesThatWouldGrowWithoutBound)
 {
-    // Forty million samples of constant size 1, then of size 2: writing every size out is refused.
-    auto huge = [](uint32_t sampleSize) {
-        const uint32_t n = 40'000'000;
+    // Forty million samples of constant size 1, then of size 2 (in sparse media data of 80 MB):
+    // writing every size out is refused.
+    const uint32_t n = 40'000'000;
+    auto huge = [&](const QString& path, uint32_t sampleSize) {
+        const QByteArray head = ftyp() + be32(8 + 2 * n) + "mdat";
         const QByteArray moov = box("moov", mvhd(1000, 1000)
             + trak(1, 1000, 48000, n, stsdAudio(), stts({{n, 1}}),
-                   stsc(n) + box("stsz", be32(0) + be32(sampleSize) + be32(n)) + table("stco", {40}), "soun"));
-        return ftyp() + box("mdat", QByteArray(64, 'a')) + moov;
+                   stsc(n) + box("stsz", be32(0) + be32(sampleSize) + be32(n))
+                       + table("stco", {static_cast<uint32_t>(head.size())}), "soun"));
+        return writeSparse(path, head, static_cast<uint64_t>(head.size()) + 2 * n, moov);
     };
     const QString a = dir.filePath("a.MOV"), b = dir.filePath("b.MOV");
-    ASSERT_TRUE(writeFile(a, huge(1)));
-    ASSERT_TRUE(writeFile(b, huge(2)));
+    ASSERT_TRUE(huge(a, 1));
+    ASSERT_TRUE(huge(b, 2));
     JoinSession join;
     ASSERT_TRUE(StartJoin(join, a)) << join.errorDetail.toStdString();
     EXPECT_FALSE(AddToJoin(join, b));
