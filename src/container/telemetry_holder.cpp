@@ -109,24 +109,37 @@ void JoinTelemetry(TelemetryHolder& accumulator, const TelemetryHolder& added)
     accumulator.recordCount += added.recordCount + 2;
 }
 
-QByteArray TelemetryFileBytes(const TelemetryHolder& holder)
+QByteArray WriteTelemetryBlock(QByteArrayView header, QByteArrayView records, int64_t recordCount,
+                               QByteArrayView beforeEnd, QByteArrayView trailer)
 {
     QByteArray out;
-    out.reserve(static_cast<qsizetype>(48 + holder.records.size()));
-    out += "QVXDAT";
-    out.append(reinterpret_cast<const char*>(holder.header.data()), kTelemetryHeaderBytes);
-    const bool large = holder.recordCount >= 0xFFFF;
-    const auto count16 = static_cast<uint16_t>(large ? 0xFFFF : holder.recordCount);
+    out.reserve(kTelemetryMagicSize + kTelemetryHeaderSize + 2 + records.size() + beforeEnd.size()
+                + kTelemetryMagicSize + trailer.size());
+    out.append(kTelemetryMagic, kTelemetryMagicSize);
+    out.append(header.first(std::min<qsizetype>(header.size(), kTelemetryHeaderSize)));
+    out.append(QByteArray(kTelemetryHeaderSize - std::min<qsizetype>(header.size(), kTelemetryHeaderSize), ' '));
+    const auto count16 = static_cast<uint16_t>(std::min<int64_t>(std::max<int64_t>(recordCount, 0), kTelemetryNoCount));
     out += static_cast<char>(count16 >> 8);
     out += static_cast<char>(count16 & 0xFF);
-    out.append(reinterpret_cast<const char*>(holder.records.data()), static_cast<qsizetype>(holder.records.size()));
-    out += "  QVXEND";
-    if (large) {
+    out.append(records);
+    out.append(beforeEnd);
+    out.append(kTelemetryEndMagic, kTelemetryMagicSize);
+    out.append(trailer);
+    return out;
+}
+
+QByteArray TelemetryFileBytes(const TelemetryHolder& holder)
+{
+    QByteArray countAfterEnd;
+    if (holder.recordCount >= kTelemetryNoCount) {
         uint8_t c[4];
         WriteBE32(c, static_cast<uint32_t>(holder.recordCount));
-        out.append(reinterpret_cast<const char*>(c), 4);
+        countAfterEnd = QByteArray(reinterpret_cast<const char*>(c), 4);
     }
-    return out;
+    return WriteTelemetryBlock(
+        QByteArrayView(reinterpret_cast<const char*>(holder.header.data()), kTelemetryHeaderBytes),
+        QByteArrayView(reinterpret_cast<const char*>(holder.records.data()), static_cast<qsizetype>(holder.records.size())),
+        holder.recordCount, "  ", countAfterEnd);
 }
 
 }  // namespace ravir

@@ -1,7 +1,10 @@
 #pragma once
 // The joined save's telemetry holder: one telemetry block read into memory (the 26-byte header
 // and whole 124-byte records), joined record by record, and written as a telemetry file.
+#include "container/telemetry.h"
+
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -9,8 +12,8 @@
 
 namespace ravir {
 
-constexpr int kTelemetryRecordBytes = 124;
-constexpr int kTelemetryHeaderBytes = 26;
+constexpr int kTelemetryRecordBytes = kTelemetryRecordSize;
+constexpr int kTelemetryHeaderBytes = kTelemetryHeaderSize;
 
 struct TelemetryHolder {
     std::array<uint8_t, kTelemetryHeaderBytes> header{};
@@ -33,6 +36,14 @@ enum class TelemetryFileRead {
 // name is refused, not waited on); why receives the reason when it is not Ok.
 TelemetryFileRead ReadTelemetryHolderFile(const QString& path, TelemetryHolder& holder,
                                           QString* why = nullptr);
+
+// The one writer of the block layout (telemetry.h): "QVXDAT", the 26-byte header, the record
+// count as big-endian uint16 (0xFFFF when there are 0xFFFF records or more), the records
+// (recordCount x 124 bytes), the two bytes before the end magic, "QVXEND", then trailer. The
+// recorder writes its mark byte and a spare byte before the end magic and its six-digit number
+// after it; a joined file writes two blanks and, for 0xFFFF records or more, the true count.
+QByteArray WriteTelemetryBlock(QByteArrayView header, QByteArrayView records, int64_t recordCount,
+                               QByteArrayView beforeEnd, QByteArrayView trailer);
 
 // Appends added's records followed by two more copies of its last record (none when added has
 // no record).
