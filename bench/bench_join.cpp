@@ -3,6 +3,7 @@
 // (the usual tool), in the same run. Wall time; peak_rss_kib is the growth of the resident
 // set's high-water mark (for cat and ffmpeg: the child's maximum resident set).
 #include "bench_data.h"
+#include "catalogue/joined_save_paths.h"
 #include "container/movie_join.h"
 #include "samplecard/recorder_layout.h"
 
@@ -116,9 +117,8 @@ void joinOnce(benchmark::State& state, bool sync)
     const long before = bench::rssKiB("VmRSS:");
     for (auto _ : state) {
         QFile::remove(out);
-        JoinRequest request;
-        request.movies = recordings();
-        request.outputPath = out;
+        JoinRequest request = MakeJoinRequest(recordings(), out);
+        QFile::remove(request.telemetryPath);
         request.syncToDisk = sync;
         const JoinResult result = SaveJoinedMovie(request);
         if (!result.ok) {

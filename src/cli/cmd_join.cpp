@@ -1,9 +1,11 @@
 // `ravir join OUT MOVIE...`: the joined save of the viewer, without a window.
+#include "catalogue/joined_save_paths.h"
 #include "cli/command.h"
 #include "container/movie_join.h"
 #include "shell/ui_text.h"
 
 #include <QFileInfo>
+#include <QTextStream>
 #include <atomic>
 #include <csignal>
 
@@ -14,6 +16,47 @@ std::atomic<bool> g_stop{false};
 
 void onSignal(int) { g_stop = true; }
 
+// Ctrl-C or a termination request sets the stop flag of the join, which then ends at the next
+// piece it copies and removes what it wrote. Without SA_RESTART a waiting system call returns
+// at once.
+class StopOnSignals {
+public:
+    StopOnSignals()
+    {
+        g_stop = false;
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &oldInt_);
+        ::sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~StopOnSignals()
+    {
+        ::sigaction(SIGINT, &oldInt_, nullptr);
+        ::sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    StopOnSignals(const StopOnSignals&) = delete;
+    StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+private:
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+
+QString failureText(const JoinResult& result)
+{
+    switch (result.error) {
+    case JoinError::Stopped: return QStringLiteral("stopped; nothing was written");
+    case JoinError::OutputExists:
+        return QStringLiteral("%1 (use --force to replace it)").arg(result.detail);
+    case JoinError::TelemetryExists:
+        return QStringLiteral("%1: the joined telemetry file of OUT is never replaced; move it away or choose "
+                              "another OUT").arg(result.detail);
+    default:
+        return QStringLiteral("%1 (%2: %3)").arg(text(TXT_MSG_JOIN_FAILED), JoinErrorText(result.error), result.detail);
+    }
+}
+
 int runJoin(const QStringList& args)
 {
     const ParsedArgs parsed = parseArgs(args, {}, {"--force", "--no-sync"});
@@ -21,37 +64,33 @@ int runJoin(const QStringList& args)
         return usageError("join", parsed.error);
     if (parsed.positional.size() < 2)
         return usageError("join", "expects the output file and at least one movie");
-    JoinRequest request;
-    request.outputPath = QFileInfo(parsed.positional.front()).absoluteFilePath();
+    QStringList movies;
     for (qsizetype i = 1; i < parsed.positional.size(); ++i) {
         const QFileInfo movie(parsed.positional[i]);
-        if (!movie.isFile())
+        if (!movie.exists())
             return failure(QString("%1: no such file").arg(parsed.positional[i]));
-        if (movie.absoluteFilePath() == request.outputPath)
-            return failure("the output must not be one of the movies");
-        request.movies << movie.absoluteFilePath();
+        if (!movie.isFile())
+            return failure(QString("%1: not a regular file").arg(parsed.positional[i]));
+        movies << movie.absoluteFilePath();
     }
-    if (QFileInfo::exists(request.outputPath) && !parsed.has("--force"))
-        return failure(QString("%1 exists (use --force to replace it)").arg(request.outputPath));
-    if (!QFileInfo(QFileInfo(request.outputPath).absolutePath()).isDir())
-        return failure(QString("%1: no such folder").arg(QFileInfo(request.outputPath).absolutePath()));
+    const QString out = QFileInfo(parsed.positional.front()).absoluteFilePath();
+    if (!QFileInfo(QFileInfo(out).absolutePath()).isDir())
+        return failure(QString("%1: no such folder").arg(QFileInfo(out).absolutePath()));
+    JoinRequest request = MakeJoinRequest(movies, out);
+    request.replaceOutput = parsed.has("--force");
     request.syncToDisk = !parsed.has("--no-sync");
 
-    // Ctrl-C or a termination request stops the join cleanly (nothing is left behind).
-    g_stop = false;
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    request.stop = &g_stop;
-    const JoinResult result = SaveJoinedMovie(request);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    if (!result.ok) {
-        if (result.error == JoinError::Stopped)
-            return failure("stopped; nothing was written");
-        return failure(QString("%1 (%2: %3)").arg(text(TXT_MSG_JOIN_FAILED), JoinErrorText(result.error),
-                                                 result.detail));
+    JoinResult result;
+    {
+        const StopOnSignals signalsStop;
+        request.stop = &g_stop;
+        result = SaveJoinedMovie(request);
     }
-    return 0;
+    QTextStream err(stderr);
+    for (const QString& note : result.notes)
+        err << note << '\n';
+    err.flush();
+    return result.ok ? 0 : failure(failureText(result));
 }
 
 const CommandRegistration registration({
@@ -59,11 +98,15 @@ const CommandRegistration registration({
     "OUT MOVIE... [--force] [--no-sync]",
     "joins recordings into one movie file and one telemetry file",
     "Writes OUT, a movie that plays the given recordings one after the other, and, when every\n"
-    "recording has a telemetry file, the joined telemetry file of OUT (its data folder when OUT\n"
-    "lies in a card's movie folder, camera letter D, extension .ADA). The recordings must have\n"
-    "the same tracks, codecs, picture sizes and timescales. Nothing is printed on success.\n"
-    "Both files are written under temporary names and renamed at the end: a failure or Ctrl-C\n"
-    "leaves nothing under the final names.\n"
+    "recording has a telemetry file, the joined telemetry file of OUT (camera letter D, extension\n"
+    ".ADA; in the card's data folder when OUT lies in a card movie folder such as Normal, else\n"
+    "beside OUT). The recordings must have the same tracks, codecs, picture sizes and timescales,\n"
+    "and sample tables that fit their media data. Refused: OUT being one of the recordings or\n"
+    "their telemetry files (by file, whatever the spelling), an existing OUT without --force, an\n"
+    "existing telemetry file of OUT (never replaced), OUT named like its own telemetry file.\n"
+    "Both files are written under temporary names and renamed at the end, the telemetry file\n"
+    "first; a failure, a full disk, Ctrl-C or SIGTERM leaves every file as it was. Telemetry\n"
+    "files left out are named on stderr; nothing else is printed on success.\n"
     "  --force    replace OUT when it exists\n"
     "  --no-sync  do not flush the output to the disk before renaming it",
     runJoin,

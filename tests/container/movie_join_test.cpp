@@ -2,7 +2,8 @@
 // counts, durations, a clean decode, the frame-number pattern at every seam, audio in step),
 // the telemetry join, refusals, stop, failures, and the table merge on boxes built here.
 #include "box_builder.h"
-#include "catalogue/recording_record.h"
+#include "join_fixture.h"
+#include "catalogue/joined_save_paths.h"
 #include "container/movie_join.h"
 #include "samplecard/frame_pattern.h"
 #include "samplecard/sample_movie.h"
@@ -234,14 +235,7 @@ TEST_F(MovieJoin, MainCameraRecordingsPlayFrameForFrame)
     QStringList inputs;
     for (int i = 0; i < 3; ++i)
         inputs << recording(i, static_cast<uint32_t>(60 * i), small(), 20 + i);
-    std::vector<RecordingRecord> records(3);
-    for (int i = 0; i < 3; ++i)
-        records[static_cast<size_t>(i)].path = inputs[i];
-    const QString out = dir.filePath("Normal/A___-250314-080000-000100M-joined.MOV");
-    JoinRequest request;
-    request.movies = inputs;
-    request.outputPath = dir.filePath("Normal/A___-250314-080099-000199M.MOV");
-    request.records = &records;
+    JoinRequest request = MakeJoinRequest(inputs, dir.filePath("Normal/A___-250314-080099-000199M.MOV"));
     int64_t lastDone = -1, lastTotal = 0;
     bool monotonic = true;
     request.progress = [&](int64_t done, int64_t total) {
@@ -251,14 +245,12 @@ TEST_F(MovieJoin, MainCameraRecordingsPlayFrameForFrame)
     };
     const JoinResult result = SaveJoinedMovie(request);
     ASSERT_TRUE(result.ok) << result.detail.toStdString();
-    EXPECT_EQ(result.messageId, TXT_DONE);
+    EXPECT_EQ(JoinMessageId(result), TXT_DONE);
+    EXPECT_TRUE(result.notes.isEmpty()) << result.notes.join('\n').toStdString();
     EXPECT_TRUE(monotonic);
     EXPECT_EQ(lastDone, lastTotal);
-    for (const auto& r : records)
-        EXPECT_EQ(r.joined, 1);
     const QString joined = request.outputPath;
     ASSERT_TRUE(QFileInfo::exists(joined));
-    (void)out;
 
     const StreamFacts f = probeStreams(joined);
     EXPECT_EQ(f.frames, 180);
@@ -283,7 +275,7 @@ TEST_F(MovieJoin, MainCameraRecordingsPlayFrameForFrame)
     // block in the movie's udat box.
     ASSERT_EQ(result.telemetryPath, dir.filePath("_NData/A___-250314-080099-000199D.ADA"));
     TelemetryHolder telemetry;
-    ASSERT_TRUE(ReadTelemetryHolder(joined, telemetry));
+    ASSERT_EQ(ReadTelemetryHolderFile(result.telemetryPath, telemetry), TelemetryFileRead::Ok);
     EXPECT_EQ(telemetry.recordCount, 20 + 23 + 24);
     auto movie = OpenMovieFile(joined);
     ASSERT_TRUE(movie);
@@ -306,9 +298,7 @@ TEST_F(MovieJoin, SubCameraAndMoovFirstInputs)
     QStringList subs;
     for (int i = 0; i < 2; ++i)
         subs << recording(i, static_cast<uint32_t>(60 * i), sub, 20, 'S', false);
-    JoinRequest request;
-    request.movies = subs;
-    request.outputPath = dir.filePath("sub-joined.MOV");
+    JoinRequest request = MakeJoinRequest(subs, dir.filePath("sub-joined.MOV"));
     JoinResult result = SaveJoinedMovie(request);
     ASSERT_TRUE(result.ok) << result.detail.toStdString();
     EXPECT_TRUE(result.telemetryPath.isEmpty());
@@ -342,8 +332,7 @@ TEST_F(MovieJoin, SubCameraAndMoovFirstInputs)
         o.faststart = i > 0;
         plain << recording(10 + i, static_cast<uint32_t>(50 * i), o, 20, 'M', false);
     }
-    request.movies = plain;
-    request.outputPath = dir.filePath("plain-joined.mp4");
+    request = MakeJoinRequest(plain, dir.filePath("plain-joined.mp4"));
     result = SaveJoinedMovie(request);
     ASSERT_TRUE(result.ok) << result.detail.toStdString();
     f = probeStreams(request.outputPath);
@@ -370,8 +359,7 @@ TEST_F(MovieJoin, SubCameraAndMoovFirstInputs)
         ASSERT_EQ(code, 0);
         bframes << path;
     }
-    request.movies = bframes;
-    request.outputPath = dir.filePath("bframes-joined.mp4");
+    request = MakeJoinRequest(bframes, dir.filePath("bframes-joined.mp4"));
     result = SaveJoinedMovie(request);
     ASSERT_TRUE(result.ok) << result.detail.toStdString();
     f = probeStreams(request.outputPath);
@@ -392,17 +380,12 @@ TEST_F(MovieJoin, RefusesRecordingsThatCannotBeJoined)
     const QString b = recording(1, 60, bigger);
     const QString c = recording(2, 120, small(false));
     for (const QString& other : {b, c}) {
-        std::vector<RecordingRecord> records(2);
-        records[0].joined = 1;  // a stale mark is cleared too
-        JoinRequest request;
-        request.movies = {a, other};
-        request.outputPath = dir.filePath("refused.MOV");
-        request.records = &records;
+        const JoinRequest request = MakeJoinRequest({a, other}, dir.filePath("refused.MOV"));
         const JoinResult result = SaveJoinedMovie(request);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.error, JoinError::NotJoinable) << result.detail.toStdString();
-        EXPECT_EQ(result.messageId, TXT_MSG_JOIN_FAILED);
-        EXPECT_EQ(records[0].joined, 0);
+        EXPECT_EQ(result.path, other);
+        EXPECT_EQ(JoinMessageId(result), TXT_MSG_JOIN_FAILED);
         EXPECT_FALSE(QFileInfo::exists(request.outputPath));
         EXPECT_FALSE(QFileInfo::exists(dir.filePath("_NData/refused.ADA")));
         EXPECT_TRUE(leftovers({a, b, c}).isEmpty());
@@ -410,12 +393,11 @@ TEST_F(MovieJoin, RefusesRecordingsThatCannotBeJoined)
     // A damaged input (cut inside its media data) fails the open.
     QFile::copy(a, dir.filePath("cut.MOV"));
     ASSERT_TRUE(QFile::resize(dir.filePath("cut.MOV"), QFileInfo(a).size() / 2));
-    JoinRequest request;
-    request.movies = {a, dir.filePath("cut.MOV")};
-    request.outputPath = dir.filePath("damaged.MOV");
+    const JoinRequest request = MakeJoinRequest({a, dir.filePath("cut.MOV")}, dir.filePath("damaged.MOV"));
     const JoinResult result = SaveJoinedMovie(request);
     EXPECT_EQ(result.error, JoinError::OpenFailed);
-    EXPECT_EQ(result.messageId, TXT_MSG_JOIN_FAILED);
+    EXPECT_EQ(result.path, dir.filePath("cut.MOV"));
+    EXPECT_EQ(JoinMessageId(result), TXT_MSG_JOIN_FAILED);
     EXPECT_FALSE(QFileInfo::exists(request.outputPath));
 }
 
@@ -432,12 +414,8 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
     // Stop before the last recording.
     {
         std::atomic<bool> stop{false};
-        std::vector<RecordingRecord> records(3);
-        JoinRequest request;
-        request.movies = inputs;
-        request.outputPath = out;
+        JoinRequest request = MakeJoinRequest(inputs, out);
         request.stop = &stop;
-        request.records = &records;
         int calls = 0;
         request.progress = [&](int64_t, int64_t) {
             if (++calls == 2)
@@ -446,8 +424,7 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
         const JoinResult result = SaveJoinedMovie(request);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.error, JoinError::Stopped);
-        EXPECT_EQ(result.messageId, -1);
-        EXPECT_EQ(records[0].joined, 0);
+        EXPECT_EQ(JoinMessageId(result), -1);
         EXPECT_FALSE(QFileInfo::exists(out));
         EXPECT_FALSE(QFileInfo::exists(telemetry));
         EXPECT_TRUE(leftovers(inputs).isEmpty()) << leftovers(inputs).join(' ').toStdString();
@@ -455,9 +432,7 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
     // Stop while the media data is being written.
     {
         std::atomic<bool> stop{false};
-        JoinRequest request;
-        request.movies = inputs;
-        request.outputPath = out;
+        JoinRequest request = MakeJoinRequest(inputs, out);
         request.stop = &stop;
         request.progress = [&](int64_t done, int64_t total) {
             if (done * 10 > total * 6)
@@ -468,33 +443,31 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
         EXPECT_FALSE(QFileInfo::exists(out));
         EXPECT_TRUE(leftovers(inputs).isEmpty()) << leftovers(inputs).join(' ').toStdString();
     }
-    // An input that cannot be read any more when its media data is copied.
+    // An input cut short before its media data is copied.
     {
         const QString victim = dir.filePath("victim.MOV");
         ASSERT_TRUE(QFile::copy(inputs[1], victim));
-        JoinRequest request;
-        request.movies = {inputs[0], victim};
-        request.outputPath = out;
+        JoinRequest request = MakeJoinRequest({inputs[0], victim}, out);
         request.progress = [&](int64_t done, int64_t total) {
             if (done * 2 >= total)
-                QFile::remove(victim);
+                QFile::resize(victim, 100);
         };
         const JoinResult result = SaveJoinedMovie(request);
         EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.error, JoinError::WriteFailed) << result.detail.toStdString();
-        EXPECT_EQ(result.messageId, TXT_MSG_JOIN_FAILED);
+        EXPECT_EQ(result.error, JoinError::InputChanged) << result.detail.toStdString();
+        EXPECT_EQ(result.path, victim);
+        EXPECT_EQ(JoinMessageId(result), TXT_MSG_JOIN_FAILED);
         EXPECT_FALSE(QFileInfo::exists(out));
-        EXPECT_TRUE(leftovers(inputs).isEmpty()) << leftovers(inputs).join(' ').toStdString();
+        EXPECT_TRUE(leftovers(inputs + QStringList{victim}).isEmpty())
+            << leftovers(inputs).join(' ').toStdString();
     }
     // Not enough free space by the estimate: refused before anything is opened.
     {
-        JoinRequest request;
-        request.movies = inputs;
-        request.outputPath = out;
+        JoinRequest request = MakeJoinRequest(inputs, out);
         request.neededBytes = ~uint64_t{0} / 2;
         const JoinResult result = SaveJoinedMovie(request);
         EXPECT_EQ(result.error, JoinError::NoSpace);
-        EXPECT_EQ(result.messageId, TXT_MSG_JOIN_FAILED);
+        EXPECT_EQ(JoinMessageId(result), TXT_MSG_JOIN_FAILED);
         EXPECT_FALSE(QFileInfo::exists(out));
     }
     // A disk that fills up while writing (a tiny tmpfs; needs the right to mount).
@@ -502,59 +475,17 @@ TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
     QDir().mkpath(full);
     if (::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here";
-    JoinRequest request;
-    request.movies = inputs;
-    request.outputPath = full + "/joined.MOV";
+    JoinRequest request = MakeJoinRequest(inputs, full + "/joined.MOV");
     request.neededBytes = 1;  // get past the estimate
     const JoinResult result = SaveJoinedMovie(request);
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.error == JoinError::NoSpace || result.error == JoinError::WriteFailed);
-    EXPECT_EQ(result.messageId, TXT_MSG_JOIN_FAILED);
+    EXPECT_EQ(JoinMessageId(result), TXT_MSG_JOIN_FAILED);
     EXPECT_TRUE(QDir(full).entryList(QDir::Files | QDir::Hidden).isEmpty());
     ::umount(QFile::encodeName(full).constData());
 }
 
 // ---- Table merge on boxes built here -----------------------------------------------------------
-
-// A recorder-style movie: ftyp, mdat, moov with a video track (sync samples, per-sample sizes,
-// 2 samples per chunk) and an audio track (constant sample size), samples laid out from the
-// start of the media data.
-// Audio samples last 400 ticks at 8000 a second (the last one lastAudioDelta).
-QByteArray syntheticMovie(uint32_t frames, uint32_t audioSamples, bool ctts, uint64_t mdatPayload = 0,
-                          bool sparse = false, uint32_t lastAudioDelta = 400)
-{
-    const QByteArray head = ftyp();
-    const uint64_t payloadAt = static_cast<uint64_t>(head.size()) + (sparse ? 16 : 8);
-    std::vector<uint32_t> sizes(frames, 10), videoChunks, audioChunks;
-    uint64_t at = payloadAt;
-    for (uint32_t c = 0; c < frames / 2; ++c) {
-        videoChunks.push_back(static_cast<uint32_t>(at));
-        at += 20;
-    }
-    for (uint32_t c = 0; c < audioSamples / 4; ++c) {
-        audioChunks.push_back(static_cast<uint32_t>(at));
-        at += 16;
-    }
-    const uint64_t payload = std::max<uint64_t>(mdatPayload, at - payloadAt);
-    std::vector<uint32_t> syncs;
-    for (uint32_t s = 1; s <= frames; s += 10)
-        syncs.push_back(s);
-    QByteArray videoRest = table("stss", syncs) + stsc(2) + table("stsz", sizes, true) + table("stco", videoChunks);
-    if (ctts)
-        videoRest.prepend(box("ctts", be32(0) + be32(1) + be32(frames) + be32(1000)));
-    const QByteArray audioStsz = box("stsz", be32(0) + be32(4) + be32(audioSamples));
-    const QByteArray moov = box("moov", mvhd(1000, frames * 1000 / 30)
-        + trak(1, frames * 1000 / 30, 30000, frames * 1000, stsdVideo(640, 360), stts({{frames, 1000}}), videoRest)
-        + trak(2, frames * 1000 / 30, 8000, (audioSamples - 1) * 400 + lastAudioDelta, stsdAudio(),
-               stts({{audioSamples - 1, 400}, {1, lastAudioDelta}}),
-               stsc(4) + audioStsz + table("stco", audioChunks), "soun"));
-    QByteArray media;
-    if (sparse)
-        media = be32(1) + "mdat" + be64(payload + 16);
-    else
-        media = be32(static_cast<uint32_t>(payload + 8)) + "mdat" + QByteArray(static_cast<qsizetype>(payload), 'm');
-    return head + media + moov;
-}
 
 const BoxNode* find(const BoxNode& n, const char* type, int nth = 0)
 {
@@ -650,17 +581,20 @@ TEST_F(MovieJoin, AudioOverrunIsTakenFromTheLastSamples)
 
 TEST_F(MovieJoin, RefusesTablesThatWouldGrowWithoutBound)
 {
-    // Forty million samples of constant size 1, then of size 2: writing every size out is refused.
-    auto huge = [](uint32_t sampleSize) {
-        const uint32_t n = 40'000'000;
+    // Forty million samples of constant size 1, then of size 2 (in sparse media data of 80 MB):
+    // writing every size out is refused.
+    const uint32_t n = 40'000'000;
+    auto huge = [&](const QString& path, uint32_t sampleSize) {
+        const QByteArray head = ftyp() + be32(8 + 2 * n) + "mdat";
         const QByteArray moov = box("moov", mvhd(1000, 1000)
             + trak(1, 1000, 48000, n, stsdAudio(), stts({{n, 1}}),
-                   stsc(n) + box("stsz", be32(0) + be32(sampleSize) + be32(n)) + table("stco", {40}), "soun"));
-        return ftyp() + box("mdat", QByteArray(64, 'a')) + moov;
+                   stsc(n) + box("stsz", be32(0) + be32(sampleSize) + be32(n))
+                       + table("stco", {static_cast<uint32_t>(head.size())}), "soun"));
+        return writeSparse(path, head, static_cast<uint64_t>(head.size()) + 2 * n, moov);
     };
     const QString a = dir.filePath("a.MOV"), b = dir.filePath("b.MOV");
-    ASSERT_TRUE(writeFile(a, huge(1)));
-    ASSERT_TRUE(writeFile(b, huge(2)));
+    ASSERT_TRUE(huge(a, 1));
+    ASSERT_TRUE(huge(b, 2));
     JoinSession join;
     ASSERT_TRUE(StartJoin(join, a)) << join.errorDetail.toStdString();
     EXPECT_FALSE(AddToJoin(join, b));

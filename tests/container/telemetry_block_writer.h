@@ -12,7 +12,7 @@
 
 namespace ravir::test {
 
-struct HeaderSpec {
+struct HeaderFields {
     std::string thresholdX = "0300";
     std::string thresholdY = "0250";
     std::string thresholdZ = "1500";
@@ -23,7 +23,7 @@ struct HeaderSpec {
     char byte24 = 'b';
 };
 
-struct RecordSpec {
+struct RecordFields {
     char status = 'A';
     std::string latitude = "3539.1234";  // 9 bytes
     char latHemisphere = 'N';
@@ -49,7 +49,7 @@ inline void Put(QByteArray& out, int offset, const std::string& text, int size)
         out[offset + i] = i < static_cast<int>(text.size()) ? text[static_cast<size_t>(i)] : ' ';
 }
 
-inline QByteArray HeaderBytes(const HeaderSpec& h)
+inline QByteArray HeaderBytes(const HeaderFields& h)
 {
     QByteArray out(26, '\0');
     Put(out, 0, h.thresholdX, 4);
@@ -64,7 +64,7 @@ inline QByteArray HeaderBytes(const HeaderSpec& h)
     return out;
 }
 
-inline QByteArray RecordBytes(const RecordSpec& r)
+inline QByteArray RecordBytes(const RecordFields& r)
 {
     QByteArray out(124, r.filler);
     out[5] = r.status;
@@ -98,9 +98,9 @@ inline QByteArray CountBytes(uint16_t count)
 
 // "QVXDAT" + header + count + records + mark + spare + "QVXEND" + recorder number.
 struct BlockSpec {
-    HeaderSpec header;
+    HeaderFields header;
     int count = -1;  // -1: the number of records; otherwise written as given (0xFFFF too)
-    std::vector<RecordSpec> records;
+    std::vector<RecordFields> records;
     uint8_t mark = 1;
     bool endMagic = true;
     QByteArray recorderNumber = "004711";
@@ -111,7 +111,7 @@ inline QByteArray BlockBytes(const BlockSpec& b)
     QByteArray out("QVXDAT");
     out += HeaderBytes(b.header);
     out += CountBytes(static_cast<uint16_t>(b.count < 0 ? b.records.size() : b.count));
-    for (const RecordSpec& r : b.records)
+    for (const RecordFields& r : b.records)
         out += RecordBytes(r);
     if (b.endMagic) {
         out += static_cast<char>(b.mark);
@@ -123,11 +123,11 @@ inline QByteArray BlockBytes(const BlockSpec& b)
 }
 
 // Records with a running date (10 per second from 2025-03-14 09:30:00) and a speed ramp.
-inline std::vector<RecordSpec> DriveRecords(int count)
+inline std::vector<RecordFields> DriveRecords(int count)
 {
-    std::vector<RecordSpec> records(static_cast<size_t>(count));
+    std::vector<RecordFields> records(static_cast<size_t>(count));
     for (int k = 0; k < count; ++k) {
-        RecordSpec& r = records[static_cast<size_t>(k)];
+        RecordFields& r = records[static_cast<size_t>(k)];
         const int second = k / 10;
         char date[16];
         std::snprintf(date, sizeof date, "2503140930%02d", second % 60);

@@ -17,7 +17,7 @@ namespace {
 
 using test::BlockBytes;
 using test::BlockSpec;
-using test::RecordSpec;
+using test::RecordFields;
 
 class TelemetryDecode : public ::testing::Test {
 protected:
@@ -46,7 +46,7 @@ int64_t LocalSeconds(int y, int mo, int d, int h, int mi, int s)
 TEST_F(TelemetryDecode, HeaderAndRecordFields)
 {
     BlockSpec b;
-    RecordSpec r0;
+    RecordFields r0;
     r0.addSeconds = "005";
     r0.ax = " 0123";
     r0.ay = "-0250";
@@ -55,7 +55,7 @@ TEST_F(TelemetryDecode, HeaderAndRecordFields)
     r0.marker72 = 'D';
     r0.byte122 = 0xC8;
     r0.byte123 = 0xA5;
-    RecordSpec r1;
+    RecordFields r1;
     r1.status = 'V';
     r1.addSeconds = "*99";
     r1.axis = 'Q';
@@ -189,7 +189,7 @@ TEST_F(TelemetryDecode, TimesMatchTheCalendarFunctions)
     };
     BlockSpec b;
     for (const auto& c : cases) {
-        RecordSpec r;
+        RecordFields r;
         r.dateTime = c.dateTime;
         r.addSeconds = c.add;
         b.records.push_back(r);
@@ -242,7 +242,7 @@ TEST_F(TelemetryDecode, MarkerAndAxisCodes)
     };
     BlockSpec b;
     for (const Case& c : cases) {
-        RecordSpec r;
+        RecordFields r;
         r.marker72 = c.m72;
         r.marker75 = c.m75;
         r.marker76 = c.m76;
@@ -269,17 +269,17 @@ TEST_F(TelemetryDecode, HemisphereAndMissingValues)
     const Case cases[] = {{'N', 1}, {'E', 1}, {'S', -1}, {'W', -1}, {'\0', -1}, {'x', 1}, {' ', 1}};
     BlockSpec b;
     for (const Case& c : cases) {
-        RecordSpec r;
+        RecordFields r;
         r.latHemisphere = c.hemisphere;
         r.lonHemisphere = c.hemisphere;
         b.records.push_back(r);
     }
-    RecordSpec blank;
+    RecordFields blank;
     blank.latitude = "         ";
     blank.longitude = "    .     ";
     blank.speed = "    ";
     b.records.push_back(blank);
-    RecordSpec odd;
+    RecordFields odd;
     odd.latitude = "  12.5xyz";     // 0 degrees, 12.5 minutes
     odd.longitude = "-13945.678";  // a sign is read like atof reads it
     odd.speed = "abc1";            // a digit somewhere, but none where atof reads: 0
@@ -305,7 +305,7 @@ TEST_F(TelemetryDecode, KindLetterAndChainedHeaders)
 {
     BlockSpec plain;
     plain.header.kind = 'X';
-    plain.records = {RecordSpec{}};
+    plain.records = {RecordFields{}};
     TelemetryHeader h;
     const QString p1 = write(BlockBytes(plain), "A___-250314-093000-000001D.ADA");
     ASSERT_TRUE(ReadTelemetryHeader(p1, h));
@@ -317,13 +317,13 @@ TEST_F(TelemetryDecode, KindLetterAndChainedHeaders)
 
     // A second header follows the first at H + 34 when H[30] is '@', H[31..32] "QV" and H[33]
     // an upper-case letter; its values replace the first ones. Those bytes lie in record 0.
-    test::HeaderSpec second;
+    test::HeaderFields second;
     second.thresholdX = "0700";
     second.kind = 'D';
     second.firmware = "090807";
     second.byte23 = 'y';
     BlockSpec chained;
-    chained.records = {RecordSpec{}, RecordSpec{}};
+    chained.records = {RecordFields{}, RecordFields{}};
     QByteArray bytes = BlockBytes(chained);
     const int h0 = 6;
     bytes.replace(h0 + 30, 4, "@QVZ");
@@ -348,7 +348,7 @@ TEST_F(TelemetryDecode, KindLetterAndChainedHeaders)
     // end by the file reader too.
     QByteArray longChain("QVXDAT");
     for (int k = 0; k < 2100; ++k) {
-        test::HeaderSpec spec;
+        test::HeaderFields spec;
         spec.thresholdX = k == 2099 ? "0900" : "0100";
         QByteArray one = test::HeaderBytes(spec);
         one += test::CountBytes(1);
@@ -413,7 +413,7 @@ TEST_F(TelemetryDecode, CountFormsAndTruncation)
     QByteArray open("QVXDAT");
     open += test::HeaderBytes({});
     open += test::CountBytes(kTelemetryNoCount);
-    for (const RecordSpec& r : test::DriveRecords(3))
+    for (const RecordFields& r : test::DriveRecords(3))
         open += test::RecordBytes(r);
     const QByteArray records = open;
     open += "QVXEND123456";
@@ -427,10 +427,10 @@ TEST_F(TelemetryDecode, CountFormsAndTruncation)
     QByteArray early("QVXDAT");
     early += test::HeaderBytes({});
     early += test::CountBytes(5);
-    for (const RecordSpec& r : test::DriveRecords(3))
+    for (const RecordFields& r : test::DriveRecords(3))
         early += test::RecordBytes(r);
     early += "QVXEND";
-    for (const RecordSpec& r : test::DriveRecords(2))
+    for (const RecordFields& r : test::DriveRecords(2))
         early += test::RecordBytes(r);
     ASSERT_TRUE(LoadTelemetryFile(reader, write(early)));
     EXPECT_TRUE(reader.loaded);

@@ -1,5 +1,8 @@
 #include "telemetry_block.h"
 
+#include "container/telemetry_holder.h"
+
+
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
@@ -69,7 +72,6 @@ QByteArray MakeTelemetryBlock(const TelemetryOptions& o)
     const int count = std::clamp(o.records, 0, kTelemetryMaxRecords);
     Random rnd(o.seed);
 
-    QByteArray block("QVXDAT");
     QByteArray header(kTelemetryHeaderSize, ' ');
     put(header, 0, fixed(o.thresholdX, 4, false));
     put(header, 4, fixed(o.thresholdY, 4, false));
@@ -79,10 +81,7 @@ QByteArray MakeTelemetryBlock(const TelemetryOptions& o)
     put(header, 17, o.firmware.leftJustified(6, '0', true));
     header[23] = o.headerByte23;
     header[24] = o.headerByte24;
-    block += header;
-    char countBytes[2];
-    qToBigEndian<quint16>(static_cast<quint16>(count), countBytes);
-    block.append(countBytes, 2);
+    QByteArray records;
 
     const QDateTime start = o.start.isValid() ? o.start
                                               : QDateTime(QDate(2025, 3, 14), QTime(8, 0), Qt::UTC);
@@ -169,13 +168,11 @@ QByteArray MakeTelemetryBlock(const TelemetryOptions& o)
             r[rec::kParking] = 'D';
         r[rec::kStatus] = o.microphone ? 'R' : 'r';
         r[rec::kNibbles] = static_cast<char>(((fix ? satellites : 0) << 4) | quality);
-        block += r;
+        records += r;
     }
-    block += static_cast<char>(o.mark);
-    block += '\0';
-    block += "QVXEND";
-    block += o.recorderNumber.leftJustified(6, ' ', true);
-    return block;
+    const char beforeEnd[2] = {static_cast<char>(o.mark), '\0'};
+    return WriteTelemetryBlock(header, records, count, QByteArrayView(beforeEnd, 2),
+                               o.recorderNumber.leftJustified(6, ' ', true));
 }
 
 }  // namespace ravir::samples

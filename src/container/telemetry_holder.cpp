@@ -1,0 +1,145 @@
+#include "container/telemetry_holder.h"
+
+#include "container/mp4_box.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ravir {
+
+namespace {
+
+// Telemetry files of the recorder are a few hundred kilobytes; anything past this is not one.
+constexpr int64_t kMaxTelemetryFile = 64ll << 20;
+
+TelemetryFileRead unreadable(QString* why, const QString& text)
+{
+    if (why)
+        *why = text;
+    return TelemetryFileRead::Unreadable;
+}
+
+}  // namespace
+
+bool ReadTelemetryHolderBytes(const uint8_t* data, size_t size, TelemetryHolder& holder)
+{
+    holder = TelemetryHolder{};
+    if (!data || size < 34 || std::memcmp(data, "QVXDAT", 6) != 0)
+        return false;
+    std::memcpy(holder.header.data(), data + 6, kTelemetryHeaderBytes);
+    const uint32_t count = (uint32_t{data[32]} << 8) | data[33];
+    const size_t whole = (size - 34) / kTelemetryRecordBytes;
+    size_t n;
+    if (count == 0xFFFF) {
+        // No count: the records run to the end magic at a record boundary.
+        n = 0;
+        while (n < whole && std::memcmp(data + 34 + n * kTelemetryRecordBytes, "QVXEND", 6) != 0)
+            ++n;
+    } else {
+        n = std::min<size_t>(count, whole);
+        for (size_t k = 0; k < n; ++k) {
+            if (std::memcmp(data + 34 + k * kTelemetryRecordBytes, "QVXEND", 6) == 0) {
+                n = k;
+                break;
+            }
+        }
+    }
+    holder.recordCount = static_cast<int64_t>(n);
+    holder.records.assign(data + 34, data + 34 + n * kTelemetryRecordBytes);
+    return true;
+}
+
+TelemetryFileRead ReadTelemetryHolderFile(const QString& path, TelemetryHolder& holder, QString* why)
+{
+    holder = TelemetryHolder{};
+    if (path.isEmpty())
+        return TelemetryFileRead::Missing;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return TelemetryFileRead::Missing;
+        return unreadable(why, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    struct stat st {};
+    std::vector<uint8_t> bytes;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (!ok) {
+        ::close(fd);
+        return unreadable(why, QStringLiteral("not a regular file"));
+    }
+    if (st.st_size > kMaxTelemetryFile) {
+        ::close(fd);
+        return unreadable(why, QStringLiteral("too large for a telemetry file"));
+    }
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += ok ? static_cast<size_t>(n) : 0;
+    }
+    ::close(fd);
+    if (!ok)
+        return unreadable(why, QStringLiteral("cannot be read"));
+    if (!ReadTelemetryHolderBytes(bytes.data(), bytes.size(), holder))
+        return unreadable(why, QStringLiteral("holds no telemetry block"));
+    return TelemetryFileRead::Ok;
+}
+
+void JoinTelemetry(TelemetryHolder& accumulator, const TelemetryHolder& added)
+{
+    if (added.recordCount <= 0)
+        return;
+    if (&accumulator == &added) {
+        const TelemetryHolder copy = added;
+        JoinTelemetry(accumulator, copy);
+        return;
+    }
+    accumulator.records.insert(accumulator.records.end(), added.records.begin(), added.records.end());
+    const auto last = added.records.end() - kTelemetryRecordBytes;
+    for (int copy = 0; copy < 2; ++copy)
+        accumulator.records.insert(accumulator.records.end(), last, last + kTelemetryRecordBytes);
+    accumulator.recordCount += added.recordCount + 2;
+}
+
+QByteArray WriteTelemetryBlock(QByteArrayView header, QByteArrayView records, int64_t recordCount,
+                               QByteArrayView beforeEnd, QByteArrayView trailer)
+{
+    QByteArray out;
+    out.reserve(kTelemetryMagicSize + kTelemetryHeaderSize + 2 + records.size() + beforeEnd.size()
+                + kTelemetryMagicSize + trailer.size());
+    out.append(kTelemetryMagic, kTelemetryMagicSize);
+    out.append(header.first(std::min<qsizetype>(header.size(), kTelemetryHeaderSize)));
+    out.append(QByteArray(kTelemetryHeaderSize - std::min<qsizetype>(header.size(), kTelemetryHeaderSize), ' '));
+    const auto count16 = static_cast<uint16_t>(std::min<int64_t>(std::max<int64_t>(recordCount, 0), kTelemetryNoCount));
+    out += static_cast<char>(count16 >> 8);
+    out += static_cast<char>(count16 & 0xFF);
+    out.append(records);
+    out.append(beforeEnd);
+    out.append(kTelemetryEndMagic, kTelemetryMagicSize);
+    out.append(trailer);
+    return out;
+}
+
+QByteArray TelemetryFileBytes(const TelemetryHolder& holder)
+{
+    QByteArray countAfterEnd;
+    if (holder.recordCount >= kTelemetryNoCount) {
+        uint8_t c[4];
+        WriteBE32(c, static_cast<uint32_t>(holder.recordCount));
+        countAfterEnd = QByteArray(reinterpret_cast<const char*>(c), 4);
+    }
+    return WriteTelemetryBlock(
+        QByteArrayView(reinterpret_cast<const char*>(holder.header.data()), kTelemetryHeaderBytes),
+        QByteArrayView(reinterpret_cast<const char*>(holder.records.data()), static_cast<qsizetype>(holder.records.size())),
+        holder.recordCount, "  ", countAfterEnd);
+}
+
+}  // namespace ravir
