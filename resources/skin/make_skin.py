@@ -146,10 +146,8 @@ title_strip("title_restore", 26, 18,
 title_strip("title_minimise", 26, 18,
             lambda w, h: f'<path d="M{w/2-5} 12.5h10" stroke="C" stroke-width="1.6"/>')
 title_strip("title_thumbnail", 150, 18,
-            lambda w, h: ''.join(f'<rect x="{6 + (k % 2) * 5}" y="{4 + (k // 2) * 5}" width="4" '
-                                 f'height="4" fill="C"/>' for k in range(4))
-            + f'<rect x="2" y="1.5" width="{w - 4}" height="{h - 4}" rx="3" fill="none" '
-              f'stroke="C" stroke-opacity="0.35"/>')
+            lambda w, h: f'<rect x="2.5" y="1.5" width="{w - 5}" height="{h - 4}" rx="3" '
+                         f'fill="none" stroke="C" stroke-opacity="0.35"/>')
 
 # Dialog close button: four 13 x 12 images.
 cells = []

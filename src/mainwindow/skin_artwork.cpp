@@ -3,6 +3,7 @@
 #include "shell/app_scale_gui.h"
 
 #include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -50,8 +51,10 @@ QSvgRenderer* rendererFor(const QString& name)
     auto it = c.renderers.find(name);
     if (it != c.renderers.end())
         return it.value().get();
-    auto r = std::make_shared<QSvgRenderer>(pathOf(name));
-    if (!r->isValid())
+    std::shared_ptr<QSvgRenderer> r;
+    if (QFile::exists(pathOf(name)))
+        r = std::make_shared<QSvgRenderer>(pathOf(name));
+    if (r && !r->isValid())
         r.reset();
     c.renderers.insert(name, r);
     return r.get();
