@@ -50,6 +50,7 @@ void sendLeave(QWidget* w)
 class SkinControlsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
     void artworkRendersAtBothScales();
     void buttonStatesImagesAndSignals();
     void checkButtonAndListFollowTheMouse();
@@ -59,6 +60,15 @@ private Q_SLOTS:
     void messageDialogIgnoresEscapeAndEnter();
     void mainWindowPlacesAndDrivesTheControls();
 };
+
+void SkinControlsTest::initTestCase()
+{
+    // Every case runs at the layout scale of the screen (run it on a larger screen for scale 2).
+    QWidget probe;
+    probe.show();
+    QVERIFY(ComputeScalesAndFonts(&probe));
+    QVERIFY(skin::scale() > 0.0);
+}
 
 void SkinControlsTest::artworkRendersAtBothScales()
 {
@@ -343,6 +353,10 @@ void SkinControlsTest::messageDialogTextCaptionAndAnswers()
             QCOMPARE(dlg.okButton()->geometry().right() + 1 + skin::unit(15),
                      dlg.cancelButton()->geometry().left());
         }();
+        if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
+            dlg.grab().save(QStringLiteral("%1/msgdlg_scale%2.png")
+                                .arg(qEnvironmentVariable("RAVIR_SHOT_DIR"))
+                                .arg(LayoutScale(), 0, 'f', 2));
         dlg.cancelButton()->click();
         return dlg.result();
     });
