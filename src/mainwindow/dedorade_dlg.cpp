@@ -3,6 +3,7 @@
 #include "catalogue/recording_name.h"
 #include "catalogue/source_select.h"
 #include "mainwindow/browser_pane.h"
+#include "mainwindow/skin_button.h"
 #include "playback/player.h"
 #include "playback/video_presenter.h"
 #include "shell/app_scale_gui.h"
@@ -95,6 +96,7 @@ void CdedoradeDlg::InitDialog()
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
     m_progress->hide();
+    CreateControls();
 
     m_browser = new BrowserPane(m_catalogue, this);
     m_browser->setFont(SharedFont(kFont10));
@@ -205,6 +207,8 @@ int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
     if (!m_slotReady[0])
         return 0;
     m_playing = false;
+    if (m_buttons[2])
+        m_buttons[2]->setAlternate(false);
     m_playRequest = false;
     m_movieReady = false;
     const int result = m_players[0]->OpenMovie(record.path);
@@ -266,6 +270,8 @@ void CdedoradeDlg::TogglePlay()
         return;
     }
     m_playing = !m_playing;
+    if (m_buttons[2])
+        m_buttons[2]->setAlternate(m_playing);
     for (int slot = 0; slot < 2; ++slot) {
         if (!m_slotReady[static_cast<size_t>(slot)])
             continue;
@@ -319,6 +325,7 @@ void CdedoradeDlg::LayOut()
         if (m_slotReady[0])
             m_players[0]->Relayout();
     }
+    PlaceControls();
 }
 
 void CdedoradeDlg::paintEvent(QPaintEvent* event)

@@ -22,6 +22,10 @@ class QProgressBar;
 namespace ravir {
 
 class BrowserPane;
+class CSkinButton;
+class CSkinFrame;
+class CSkinProgressBarCtrl;
+class CSkinSliderCtrl;
 class Player;
 class VideoPresenter;
 
@@ -116,6 +120,20 @@ private:
     bool m_playRequest = false;  // play was pressed while the recording opened
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
+
+    // ---- Skinned controls (dedorade_controls.cpp) ----
+    void CreateControls();  // transport and title-bar buttons, sliders, progress bar, frame
+    void PlaceControls();   // at the current layout rectangles and scale
+    std::array<CSkinButton*, kTransportButtonCount> m_buttons{};  // index = command id - 38000
+    CSkinButton* m_closeButton = nullptr;
+    CSkinButton* m_maximiseButton = nullptr;
+    CSkinButton* m_minimiseButton = nullptr;
+    CSkinButton* m_thumbnailButton = nullptr;
+    CSkinSliderCtrl* m_positionCtrl = nullptr;
+    CSkinSliderCtrl* m_volumeCtrl = nullptr;
+    CSkinProgressBarCtrl* m_progressCtrl = nullptr;
+    CSkinFrame* m_skinFrame = nullptr;
+    // ---- end of skinned controls ----
 };
 
 }  // namespace ravir

@@ -1,0 +1,95 @@
+#pragma once
+// CSkinButton and CSkinCheckButton: buttons drawn from the skin.
+//
+// A CSkinButton draws one image of a strip of four (normal, hover, pressed, disabled) stretched to
+// its size, and its text (if any) over it, centred on the bottom line in the 9-point font:
+//   disabled -> image 3, grey text; held down -> 2, grey; checked -> 2, white;
+//   pressed look set by the program -> 2, grey; mouse over (enabled) -> 1, white; else 0, white.
+// A second strip (the "alternate" image, e.g. pause on the play button) can replace the first
+// together with its tooltip. Clicking emits clicked() and command(id).
+#include <QAbstractButton>
+#include <QColor>
+#include <QString>
+
+namespace ravir {
+
+class CSkinButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit CSkinButton(QWidget* parent = nullptr, int commandId = 0);
+
+    // The strip of four state images (a picture name of the skin) and the tooltip that goes
+    // with it.
+    void setImage(const QString& strip, const QString& tooltip = {});
+    QString image() const { return m_image[0]; }
+    // A second strip and tooltip, shown while the alternate state is on.
+    void setAlternateImage(const QString& strip, const QString& tooltip = {});
+    void setAlternate(bool on);
+    bool isAlternate() const { return m_alternate; }
+    QString currentImage() const { return m_image[m_alternate && !m_image[1].isEmpty() ? 1 : 0]; }
+
+    // The pressed look set by the program (a toggle shown held in, such as the map switch).
+    void setPressedLook(bool on);
+    bool pressedLook() const { return m_pressedLook; }
+    // A button that draws nothing (kept for its place and clicks).
+    void setNoDraw(bool on);
+
+    int commandId() const { return m_commandId; }
+    bool isHovered() const { return m_hover; }
+    // The state image drawn now (0 normal, 1 hover, 2 pressed, 3 disabled) and its text colour.
+    int imageIndex() const;
+    QColor textColor() const;
+
+    // Where the text goes (the bottom line by default; dialog buttons centre it).
+    void setTextAlignment(Qt::Alignment alignment);
+
+    QSize sizeHint() const override;
+
+Q_SIGNALS:
+    void command(int id);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void applyTooltip();
+
+    int m_commandId = 0;
+    QString m_image[2];
+    QString m_tooltip[2];
+    bool m_alternate = false;
+    bool m_pressedLook = false;
+    bool m_noDraw = false;
+    bool m_hover = false;
+    Qt::Alignment m_textAlignment = Qt::AlignHCenter | Qt::AlignBottom;
+};
+
+// A check box: a 12 x 12-unit box image at (0, 4) from the "check_box" strip (unchecked, hover,
+// checked, disabled) and the text 16 units to its right, white (grey when disabled).
+class CSkinCheckButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit CSkinCheckButton(const QString& text = {}, QWidget* parent = nullptr);
+    void setNoDraw(bool on);
+    bool isHovered() const { return m_hover; }
+    int imageIndex() const;
+    QRect boxRect() const;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool hitButton(const QPoint& pos) const override;
+
+private:
+    bool m_noDraw = false;
+    bool m_hover = false;
+};
+
+}  // namespace ravir

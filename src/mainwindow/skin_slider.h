@@ -1,0 +1,80 @@
+#pragma once
+// CSkinSliderCtrl: the position and volume sliders.
+//
+// The track is drawn from two pictures (played part left of the position, remaining part right
+// of it) and a thumb (another picture while the mouse button is held), composed on a back buffer
+// and copied in one go. The widget is wider than its track by a mouse band on each side: a press
+// up to 10 units beyond either end of the track still counts (and gives the minimum or maximum).
+//
+// Mouse (only while enabled): a press in the band sets the position from x, marks a jump when it
+// was not on the thumb and emits pressed(id, position); moves with the button held inside the band
+// emit moving(id, position); the release emits released(id, position). setPosition() from the
+// program emits nothing.
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+namespace ravir {
+
+class CSkinSliderCtrl : public QWidget {
+    Q_OBJECT
+public:
+    struct Pictures {
+        QString played, remaining, thumb, thumbPressed;
+    };
+    static Pictures positionPictures();  // the position slider's skin
+    static Pictures volumePictures();    // the volume slider's skin
+
+    CSkinSliderCtrl(int id, Pictures pictures, QWidget* parent = nullptr);
+
+    // Places the slider so that its track covers `track` (parent coordinates); the widget takes
+    // the mouse band on each side as far as `limit` allows (the parent's area when empty).
+    void setTrackGeometry(const QRect& track, const QRect& limit = {});
+    QRect trackRect() const;  // in widget coordinates
+
+    void setRange(int minimum, int maximum);
+    int minimum() const { return m_min; }
+    int maximum() const { return m_max; }
+    void setPosition(int position);
+    int position() const { return m_pos; }
+    int id() const { return m_id; }
+    bool isPressed() const { return m_pressed; }
+    bool jumped() const { return m_jump; }  // the last press was off the thumb
+
+    int thumbWidth() const;
+    int thumbX() const;  // left edge of the thumb on the track
+
+    // The position for a widget x coordinate (the band mapped to the ends).
+    int positionAt(int x) const;
+    // Whether x lies inside the mouse band (track plus 10 units each side).
+    bool inBand(int x) const;
+
+Q_SIGNALS:
+    void moving(int id, int position);
+    void pressed(int id, int position);
+    void released(int id, int position);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void redraw();
+
+    int m_id;
+    Pictures m_pictures;
+    int m_min = 0;
+    int m_max = 100;
+    int m_pos = 0;
+    int m_bandLeft = 0;   // pixels of band left of the track inside the widget
+    int m_bandRight = 0;  // and right of it
+    bool m_pressed = false;
+    bool m_jump = false;
+    QPixmap m_buffer;
+};
+
+}  // namespace ravir
