@@ -3,6 +3,7 @@
 #include "catalogue/catalogue.h"
 #include "cli/catalogue_json.h"
 #include "cli/command.h"
+#include "cli/stop_signal.h"
 #include "exports/recording_csv.h"
 
 #include <QDir>
@@ -14,50 +15,6 @@
 
 namespace ravir::cli {
 namespace {
-
-// Ctrl-C, SIGTERM and SIGHUP during the export: the export stops after the current row and
-// removes its temporary file, then the command ends by the same signal. Before the export
-// starts nothing is written, and the signals keep their default effect.
-std::atomic<bool> g_running{true};
-std::atomic<int> g_stopSignal{0};
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
-
-extern "C" void stopOnSignal(int signal)
-{
-    g_stopSignal.store(signal);
-    g_running.store(false);
-}
-
-class StopSignals {
-public:
-    StopSignals()
-    {
-        struct sigaction action {};
-        action.sa_handler = stopOnSignal;
-        sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < std::size(kSignals); ++i)
-            sigaction(kSignals[i], &action, &old_[i]);
-    }
-    ~StopSignals()
-    {
-        for (size_t i = 0; i < std::size(kSignals); ++i)
-            sigaction(kSignals[i], &old_[i], nullptr);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    // Ends the process by the signal that stopped the export, as its default action would.
-    [[noreturn]] static void endBy(int signal)
-    {
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
-        std::_Exit(128 + signal);
-    }
-
-private:
-    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction old_[std::size(kSignals)] {};
-};
 
 int runCsv(const QStringList& args)
 {
@@ -90,16 +47,22 @@ int runCsv(const QStringList& args)
     options.rtcColumn = catalogue.recorderInfo().downloadFlag == 1;
     const bool overwrite = parsed.has("--overwrite");
     options.confirmOverwrite = [overwrite](const QString&) { return overwrite; };
-    options.running = &g_running;
+    // Ctrl-C, SIGTERM and SIGHUP during the export: it stops after the current row and removes
+    // its temporary file, then the command ends by the same signal. Before the export starts
+    // nothing is written, and the signals keep their default effect.
+    std::atomic<bool> running{true};
+    options.running = &running;
     options.keepRowsOnStop = false;
     CsvExportResult result;
     {
-        StopSignals signals;
+        const StopSignals stopSignals(&running, false);
         result = ExportRecordingCsv(all, options);
     }
-    if (const int signal = g_stopSignal.load()) {
+    if (const int signal = StopSignals::signalNumber()) {
         std::fprintf(stderr, "ravir: csv stopped by a signal; nothing was written\n");
-        StopSignals::endBy(signal);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);  // ends the process as the signal's default action would
+        return StopSignals::exitCode();
     }
     for (const CsvShortRowNote& note : result.shortRows)
         std::fprintf(stderr, "ravir csv: %s: short row: %s\n", qPrintable(note.path),

@@ -35,7 +35,7 @@ int runDelete(const QStringList& args)
 
     // Ctrl-C or SIGTERM ends the task between two recordings, never inside one.
     std::atomic<bool> stop{false};
-    InstallStopSignals(&stop);
+    const StopSignals stopSignals(&stop);
     DeleteTaskOptions options;
     options.probeRoot = root;
     options.stop = &stop;
@@ -74,7 +74,7 @@ int runDelete(const QStringList& args)
     if (result.status == DeleteTaskStatus::Stopped) {
         std::fprintf(stderr, "ravir: stopped by a signal after %d of %d recordings\n",
                      static_cast<int>(result.deleted.size()), total);
-        return StopExitCode();
+        return StopSignals::exitCode();
     }
     if (result.status != DeleteTaskStatus::Completed) {
         const QString which = result.failedIndex >= 0 ? movies[result.failedIndex] : QString();

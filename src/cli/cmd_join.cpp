@@ -1,47 +1,16 @@
 // `ravir join OUT MOVIE...`: the joined save of the viewer, without a window.
 #include "catalogue/joined_save_paths.h"
 #include "cli/command.h"
+#include "cli/stop_signal.h"
 #include "container/movie_join.h"
 #include "shell/ui_text.h"
 
 #include <QFileInfo>
 #include <QTextStream>
 #include <atomic>
-#include <csignal>
 
 namespace ravir::cli {
 namespace {
-
-std::atomic<bool> g_stop{false};
-
-void onSignal(int) { g_stop = true; }
-
-// Ctrl-C or a termination request sets the stop flag of the join, which then ends at the next
-// piece it copies and removes what it wrote. Without SA_RESTART a waiting system call returns
-// at once.
-class StopOnSignals {
-public:
-    StopOnSignals()
-    {
-        g_stop = false;
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &oldInt_);
-        ::sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~StopOnSignals()
-    {
-        ::sigaction(SIGINT, &oldInt_, nullptr);
-        ::sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-    StopOnSignals(const StopOnSignals&) = delete;
-    StopOnSignals& operator=(const StopOnSignals&) = delete;
-
-private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
 
 QString failureText(const JoinResult& result)
 {
@@ -80,17 +49,23 @@ int runJoin(const QStringList& args)
     request.replaceOutput = parsed.has("--force");
     request.syncToDisk = !parsed.has("--no-sync");
 
+    // Ctrl-C, SIGTERM or SIGHUP stop the join at the next piece it copies; it removes what it
+    // wrote and the command ends with 128 + the signal.
+    std::atomic<bool> stop{false};
     JoinResult result;
     {
-        const StopOnSignals signalsStop;
-        request.stop = &g_stop;
+        const StopSignals stopSignals(&stop);
+        request.stop = &stop;
         result = SaveJoinedMovie(request);
     }
     QTextStream err(stderr);
     for (const QString& note : result.notes)
         err << note << '\n';
     err.flush();
-    return result.ok ? 0 : failure(failureText(result));
+    if (result.ok)
+        return 0;
+    const int failed = failure(failureText(result));
+    return StopSignals::signalNumber() != 0 ? StopSignals::exitCode() : failed;
 }
 
 const CommandRegistration registration({

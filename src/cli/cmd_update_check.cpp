@@ -45,11 +45,11 @@ int runUpdateCheck(const QStringList& args)
 
     // Ctrl-C or SIGTERM ends the check at once, with no text.
     std::atomic<bool> stop{false};
-    InstallStopSignals(&stop);
+    const StopSignals stopSignals(&stop);
     const update::CheckResult result =
         update::runUpdateCheck(parsed.value("--base-url"), inputs, limits, &stop);
     if (stop.load())
-        return StopExitCode();
+        return StopSignals::exitCode();
     for (const QString& note : result.notes)
         std::fprintf(stderr, "ravir update-check: %s\n", qPrintable(note));
     if (!result.text.isEmpty()) {
