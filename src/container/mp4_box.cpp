@@ -655,7 +655,6 @@ std::optional<double> ProbeFrameDurationMs(const QString& path)
         return std::nullopt;
     std::optional<double> seconds;
     FindAndCall(file, "mvhd", [&](const uint8_t* p, size_t n) { seconds = MovieSecondsFromMvhd(p, n); });
-    std::optional<double> frameMs;
     uint32_t timescale = 0;
     // The timescale is known only after the walk; keep the stts bytes until then.
     std::vector<uint8_t> stts;

@@ -26,12 +26,6 @@
 namespace ravir::test {
 namespace {
 
-bool haveFfmpeg()
-{
-    return !QStandardPaths::findExecutable("ffmpeg").isEmpty()
-        && !QStandardPaths::findExecutable("ffprobe").isEmpty();
-}
-
 QByteArray run(const QString& program, const QStringList& args, int* exitCode = nullptr,
                QByteArray* err = nullptr)
 {
@@ -230,8 +224,7 @@ TEST(JoinTelemetry, RepeatsTheLastRecordAndWritesTheLongForm)
 
 TEST_F(MovieJoin, MainCameraRecordingsPlayFrameForFrame)
 {
-    if (!haveFfmpeg())
-        GTEST_SKIP() << "ffmpeg is not installed";
+    ASSERT_TRUE(havePrograms({"ffmpeg", "ffprobe"}));
     QStringList inputs;
     for (int i = 0; i < 3; ++i)
         inputs << recording(i, static_cast<uint32_t>(60 * i), small(), 20 + i);
@@ -289,8 +282,7 @@ TEST_F(MovieJoin, MainCameraRecordingsPlayFrameForFrame)
 
 TEST_F(MovieJoin, SubCameraAndMoovFirstInputs)
 {
-    if (!haveFfmpeg())
-        GTEST_SKIP() << "ffmpeg is not installed";
+    ASSERT_TRUE(havePrograms({"ffmpeg", "ffprobe"}));
     // Sub camera: smaller picture, no audio, no telemetry files.
     samples::SampleMovieOptions sub = small(false);
     sub.width = 160;
@@ -371,8 +363,7 @@ TEST_F(MovieJoin, SubCameraAndMoovFirstInputs)
 
 TEST_F(MovieJoin, RefusesRecordingsThatCannotBeJoined)
 {
-    if (!haveFfmpeg())
-        GTEST_SKIP() << "ffmpeg is not installed";
+    ASSERT_TRUE(havePrograms({"ffmpeg", "ffprobe"}));
     const QString a = recording(0, 0, small());
     samples::SampleMovieOptions bigger = small();
     bigger.width = 352;
@@ -403,8 +394,7 @@ TEST_F(MovieJoin, RefusesRecordingsThatCannotBeJoined)
 
 TEST_F(MovieJoin, StopAndFailuresLeaveNothingBehind)
 {
-    if (!haveFfmpeg())
-        GTEST_SKIP() << "ffmpeg is not installed";
+    ASSERT_TRUE(havePrograms({"ffmpeg", "ffprobe"}));
     QStringList inputs;
     for (int i = 0; i < 3; ++i)
         inputs << recording(i, static_cast<uint32_t>(60 * i), small());

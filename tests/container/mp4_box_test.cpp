@@ -510,8 +510,7 @@ double rate(const QString& fraction)
 
 TEST_F(Mp4Box, ProbeAgreesWithFfprobe)
 {
-    if (QStandardPaths::findExecutable("ffprobe").isEmpty())
-        GTEST_SKIP() << "ffprobe is not installed";
+    ASSERT_TRUE(havePrograms({"ffprobe"}));
     struct Kind {
         const char* name;
         QString format;

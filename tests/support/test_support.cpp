@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 
 namespace ravir::test {
 
@@ -22,6 +23,20 @@ RunResult runRavir(const QStringList& args, int timeoutMs)
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+::testing::AssertionResult havePrograms(std::initializer_list<const char*> names)
+{
+    QStringList missing;
+    for (const char* name : names) {
+        if (QStandardPaths::findExecutable(QString::fromUtf8(name)).isEmpty())
+            missing << QString::fromUtf8(name);
+    }
+    if (missing.isEmpty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "not installed: " << qPrintable(missing.join(", "))
+           << " (scripts/setup installs every program the tests need)";
 }
 
 QString testDataDir()

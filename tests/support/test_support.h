@@ -2,6 +2,8 @@
 // Helpers shared by the test programs.
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
+#include <initializer_list>
 
 namespace ravir::test {
 
@@ -12,6 +14,11 @@ struct RunResult {
     QByteArray err;
 };
 RunResult runRavir(const QStringList& args, int timeoutMs = 120000);
+
+// Whether the programs a test uses as peers (ffmpeg, ffprobe, ...) are installed. scripts/setup
+// installs every one of them, so a missing one fails the test rather than skipping it:
+//   ASSERT_TRUE(havePrograms({"ffmpeg", "ffprobe"}));
+::testing::AssertionResult havePrograms(std::initializer_list<const char*> names);
 
 // The folder for generated test data of this build tree (cards, movies); created on demand.
 QString testDataDir();
