@@ -2,6 +2,8 @@
 
 #include "shell/app_scale_gui.h"
 
+#include "views/view_resources_gui.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -14,6 +16,7 @@ QColor Rgb(unsigned rgb) { return QColor::fromRgb(rgb); }
 
 CGSensorDlg::CGSensorDlg(QWidget* parent) : QWidget(parent)
 {
+    EnsureViewResources();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName(QStringLiteral("accelerationGraph"));
     m_layoutScale = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;

@@ -5,6 +5,8 @@
 #include "views/graph_plot.h"
 #include "views/toggle_button_widget.h"
 
+#include "views/view_resources_gui.h"
+
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -28,6 +30,7 @@ QRect Centred(const QRect& slot, int w, int h)
 
 CInfoDlg::CInfoDlg(QWidget* parent) : QWidget(parent)
 {
+    EnsureViewResources();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName(QStringLiteral("informationPanel"));
     m_layoutScale = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;

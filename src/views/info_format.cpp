@@ -1,9 +1,21 @@
 #include "views/info_format.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 namespace ravir {
+
+namespace {
+// Texts are formatted by the C library (QString::asprintf rounds halves differently).
+constexpr size_t kTextSize = 64;
+QString Text(const char (&buf)[kTextSize], int n)
+{
+    return n < 0 ? QString()
+                 : QString::fromLatin1(buf, std::min(n, static_cast<int>(kTextSize) - 1));
+}
+}  // namespace
 
 void ResetInfoFields(InfoFields& f)
 {
@@ -50,21 +62,25 @@ QString AccelerationText(double value)
     if (!(value > kNoAcceleration))
         return {};
     const double truncated = static_cast<int>(value * 100.0) / 100.0;
-    return QString::asprintf("%.2fG", truncated);
+    char buf[kTextSize];
+    return Text(buf, std::snprintf(buf, sizeof buf, "%.2fG", truncated));
 }
 
 QString SpeedText(int speedValid, double speed)
 {
     if (!speedValid || !(speed >= 0.0 && speed <= 999.0))
         return {};
-    return QString::asprintf("%.0f ", speed);
+    char buf[kTextSize];
+    return Text(buf, std::snprintf(buf, sizeof buf, "%.0f ", speed));
 }
 
 QString ExtraValueText(int tenths)
 {
     if (tenths == -1)
         return {};
-    return QString::asprintf("%.1f", static_cast<double>(static_cast<float>(tenths) / 10.0f));
+    char buf[kTextSize];
+    return Text(buf, std::snprintf(buf, sizeof buf, "%.1f",
+                                   static_cast<double>(static_cast<float>(tenths) / 10.0f)));
 }
 
 namespace {
@@ -146,8 +162,10 @@ QString DateTimeText(const std::optional<SystemTime>& time)
     if (!time)
         return {};
     const int year = time->year < 2050 ? time->year : time->year - 35;
-    return QString::asprintf("%02d/%02d/%02d %02d:%02d:%02d", year, time->month, time->day,
-                             time->hour, time->minute, time->second);
+    char buf[kTextSize];
+    return Text(buf, std::snprintf(buf, sizeof buf, "%02d/%02d/%02d %02d:%02d:%02d", year,
+                                   time->month, time->day, time->hour, time->minute,
+                                   time->second));
 }
 
 MicPicture MicPictureFor(int status)

@@ -1,5 +1,7 @@
 #include "views/toggle_button_widget.h"
 
+#include "views/view_resources_gui.h"
+
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -8,6 +10,7 @@ namespace ravir {
 CToggleButton::CToggleButton(int commandId, const QString& text, QWidget* parent)
     : QAbstractButton(parent), m_commandId(commandId)
 {
+    EnsureViewResources();
     setCheckable(true);
     setChecked(true);
     setText(text);
