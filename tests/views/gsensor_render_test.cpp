@@ -99,8 +99,6 @@ TEST(GSensorGraph, ClampedTracesMarkersByKindAndCursor)
     for (int range = 0; range <= 3; ++range) {
         g.graph.setRangeCode(range);
         const QImage shot = g.render();
-        if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
-            shot.save(qEnvironmentVariable("RAVIR_SHOT_DIR") + QStringLiteral("/graph_range%1.png").arg(range));
         for (const auto& [k, colour] : markers)
             EXPECT_EQ(Pixel(shot, markerX(k), bottom), colour) << "marker at sample " << k;
         // No other marker line reaches the bottom row (the cursor is at the left margin).

@@ -1,9 +1,12 @@
 // The vehicle information panel: value texts and their placeholders, the date and time at a
 // position, the parking trace mode, and the panel following a decoded recording frame by frame.
+#include "shell/ui_text.h"
 #include "views/gsensor_dlg.h"
 #include "views/info_dlg.h"
 #include "views/toggle_button_widget.h"
 #include "views_fixture.h"
+
+#include "samplecard/telemetry_block.h"
 
 #include <QFile>
 
@@ -206,6 +209,71 @@ TEST(InfoPanel, AxisTogglesSwitchTheGraphsKinds)
     EXPECT_EQ(changes, 2);
     EXPECT_EQ(panel.axisToggle(0)->commandId(), 38600);
     EXPECT_EQ(panel.axisToggle(2)->commandId(), 38602);
+}
+
+// A sample drive with events, graph and panel at the first event point: the cursor sits on the
+// event's marker and the panel shows the sample's values. With RAVIR_SHOT_DIR set, both are saved
+// there as pictures.
+TEST(InfoPanel, GraphAndPanelAtAnEventOfASampleDrive)
+{
+    test::viewsApp();
+    samples::TelemetryOptions o;
+    o.records = 600;
+    o.start = QDateTime(QDate(2025, 3, 14), QTime(9, 30));
+    o.impactAt = 250;
+    o.manualAt = 400;
+    o.parkingAt = 520;
+    TelemetryReader reader;
+    ASSERT_TRUE(DecodeTelemetryBytes(samples::MakeTelemetryBlock(o), false, reader));
+    const int frames = 1800;  // 30 frames a second
+    ASSERT_TRUE(BuildFrameIndex(reader, PlainFrameFacts(frames, 1000.0 / 30.0)));
+    const TelemetrySnapshot t = RecordingTelemetry::FromReader(reader);
+    const std::vector<EventPoint> points = BuildEventPoints(*t, DefaultMarkerKinds());
+    ASSERT_GE(points.size(), 3u);
+
+    CGSensorDlg graph;
+    graph.resize(656, 150);
+    graph.setScales(1.0f, 1.0f);
+    graph.setTelemetry(t, frames - 1);
+    CInfoDlg panel;
+    panel.resize(656, 105);
+    panel.setScales(1.0f, 1.0f);
+    panel.setSpeedCaption(text(TXT_SPEED_1_0));
+    panel.setRecording(t, StartTimeOf("AG__-250314-093000-000123M.MOV"), kQuality1080,
+                       static_cast<float>(1000.0 / 30.0), RecordingKind::Continuous);
+
+    // The first position that shows the event's sample.
+    int position = 0;
+    while (t->sampleAt(position)->index != points[0].sampleIndex)
+        ++position;
+    graph.setFrame(position);
+    panel.setFrame(position);
+    const QImage shot = graph.renderFrame().copy(0, 0, 656, 150);
+    const int cursor = static_cast<int>(position * (static_cast<float>(656 - 41) / (frames - 1))) + 41;
+    const QRgb markerColour = QColor::fromRgb(TraceColour(points[0].kind)).rgb() & 0xFFFFFF;
+    // Fewer positions than pixels would not scroll; here they do, and the marker is at the cursor.
+    bool markerNearCursor = false;
+    for (int x = cursor - 2; x <= cursor + 2; ++x)
+        markerNearCursor = markerNearCursor || test::Pixel(shot, x, 149) == markerColour;
+    EXPECT_TRUE(markerNearCursor) << "cursor " << cursor;
+    const InfoTexts x = panel.texts();
+    const AccelSample* s = t->sampleAt(position);
+    EXPECT_EQ(x.accel[0], AccelerationText(s->x));
+    EXPECT_FALSE(x.accel[0].isEmpty());
+    EXPECT_TRUE(x.gpsFix);
+    EXPECT_FALSE(x.dateTime.isEmpty());
+
+    const QString dir = qEnvironmentVariable("RAVIR_SHOT_DIR");
+    if (!dir.isEmpty()) {
+        graph.grab().save(dir + "/views_graph_event.png");
+        panel.grab().save(dir + "/views_panel_event.png");
+        graph.setScales(2.0f, 2.0f);
+        graph.resize(1312, 300);
+        graph.grab().save(dir + "/views_graph_event_scale2.png");
+        panel.setScales(2.0f, 2.0f);
+        panel.resize(1312, 210);
+        panel.grab().save(dir + "/views_panel_event_scale2.png");
+    }
 }
 
 }  // namespace
