@@ -37,7 +37,7 @@ TEST(SettingDlg, ModelessSizedCentredAndVersioned)
 TEST(SettingDlg, SwitchesStartOnEveryTimeAndChangeTheGraph)
 {
     test::viewsApp();
-    std::vector<test::RecordSpec> r = test::QuietRecords(60);
+    std::vector<test::RecordFields> r = test::QuietRecords(60);
     r[10].axis = 'X';
     r[20].marker72 = 'D';  // manual
     r[30].marker75 = 'D';  // emergency stop

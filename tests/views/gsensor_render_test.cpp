@@ -72,8 +72,8 @@ TEST(GSensorGraph, RangeLabelsByCode)
 
 TEST(GSensorGraph, ClampedTracesMarkersByKindAndCursor)
 {
-    std::vector<test::RecordSpec> r = test::QuietRecords(60);
-    for (test::RecordSpec& s : r) {
+    std::vector<test::RecordFields> r = test::QuietRecords(60);
+    for (test::RecordFields& s : r) {
         s.ax = test::Milli(3.5);
         s.ay = test::Milli(-3.5);
         s.az = test::Milli(1.0);
@@ -134,7 +134,7 @@ TEST(GSensorGraph, SevenPositionCoalescingShapesTheLine)
 {
     // X is 0 G, then 1 G from sample `change` on; range code 3 (28 pixels per G).
     auto render = [](int change) {
-        std::vector<test::RecordSpec> r = test::QuietRecords(60);
+        std::vector<test::RecordFields> r = test::QuietRecords(60);
         for (int k = change; k < 60; ++k)
             r[static_cast<size_t>(k)].ax = test::Milli(1.0);
         Graph g;
@@ -171,7 +171,7 @@ TEST(GSensorGraph, SevenPositionCoalescingShapesTheLine)
 TEST(GSensorGraph, LongRecordingScrollsWithThePlayPosition)
 {
     const int n = 2000;
-    std::vector<test::RecordSpec> r = test::QuietRecords(n);
+    std::vector<test::RecordFields> r = test::QuietRecords(n);
     r[5].axis = 'X';
     r[1200].marker76 = 'D';
     r[1990].axis = 'Y';
@@ -219,8 +219,8 @@ TEST(GSensorGraph, LongRecordingScrollsWithThePlayPosition)
 
 TEST(GSensorGraph, NoTelemetryOrPositionPastTheIndexDrawsNoTraces)
 {
-    std::vector<test::RecordSpec> r = test::QuietRecords(30);
-    for (test::RecordSpec& s : r)
+    std::vector<test::RecordFields> r = test::QuietRecords(30);
+    for (test::RecordFields& s : r)
         s.ax = test::Milli(1.0);
     r[3].axis = 'X';
     Graph g;

@@ -111,7 +111,7 @@ TEST(InfoPanelText, TraceModeOnlyForParkingRecordingsOfACardWithTheMarkerFile)
 TEST(InfoPanel, FollowsADecodedRecordingFrameByFrame)
 {
     test::viewsApp();
-    std::vector<test::RecordSpec> r = test::QuietRecords(20);
+    std::vector<test::RecordFields> r = test::QuietRecords(20);
     r[8].ax = test::Milli(-1.234);
     r[8].ay = test::Milli(0.129);
     r[8].az = test::Milli(2.5);
@@ -182,8 +182,8 @@ TEST(InfoPanel, FollowsADecodedRecordingFrameByFrame)
 TEST(InfoPanel, AxisTogglesSwitchTheGraphsKinds)
 {
     test::viewsApp();
-    std::vector<test::RecordSpec> r = test::QuietRecords(30);
-    for (test::RecordSpec& s : r)
+    std::vector<test::RecordFields> r = test::QuietRecords(30);
+    for (test::RecordFields& s : r)
         s.az = test::Milli(1.0);
     const TelemetrySnapshot t = test::MakeRecording(r, 30);
     CInfoDlg panel;

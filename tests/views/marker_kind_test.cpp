@@ -110,7 +110,7 @@ TEST(MarkerKind, JumpsFindTheNeighbourAndWrapAround)
 
 TEST(MarkerKind, EventPointsOfADecodedTelemetryFile)
 {
-    std::vector<test::RecordSpec> records = test::QuietRecords(30);
+    std::vector<test::RecordFields> records = test::QuietRecords(30);
     records[4].axis = 'X';
     records[5].axis = 'X';
     records[12].marker75 = 'D';  // emergency stop (6), also over marker 72

@@ -33,10 +33,10 @@ inline std::string Milli(double g)
 }
 
 // Records of a quiet drive: all accelerations 0, GPS fix valid, no markers.
-inline std::vector<RecordSpec> QuietRecords(int count)
+inline std::vector<RecordFields> QuietRecords(int count)
 {
-    std::vector<RecordSpec> r = DriveRecords(count);
-    for (RecordSpec& s : r) {
+    std::vector<RecordFields> r = DriveRecords(count);
+    for (RecordFields& s : r) {
         s.ax = s.ay = s.az = Milli(0.0);
     }
     return r;
@@ -45,7 +45,7 @@ inline std::vector<RecordSpec> QuietRecords(int count)
 // Writes the records as a telemetry file, loads it and indexes it for `frames` frames of 100 ms.
 // A sample becomes current the frame after its own: frames 0 and 1 show sample 0, frame k + 1
 // shows sample k while samples last.
-inline TelemetrySnapshot MakeRecording(const std::vector<RecordSpec>& records, int frames,
+inline TelemetrySnapshot MakeRecording(const std::vector<RecordFields>& records, int frames,
                                        double frameMs = 100.0, bool timeLapseName = false)
 {
     static QTemporaryDir dir;
