@@ -1,8 +1,8 @@
 // The joined save as one task: outputs checked, inputs joined, both outputs written under
 // temporary names and committed in an order that a failure can undo.
-#include "container/join_temp_file.h"
 #include "container/movie_join.h"
 #include "shell/hidden_attribute.h"
+#include "shell/safe_write.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -42,7 +42,7 @@ private:
     const JoinRequest& r_;
     JoinResult result_;
     JoinSession join_;
-    JoinTempFile movieTemp_, telemetryTemp_;
+    SafeWriter movieTemp_, telemetryTemp_;
     QString createdFolder_;  // removed again on failure
 };
 
@@ -187,9 +187,12 @@ bool JoinedSave::writeMovie()
     const uint64_t total = PrepareJoinedTree(join_);
     if (total == 0)
         return failWith(join_.error, join_.errorPath, join_.errorDetail);
-    if (!movieTemp_.create(r_.outputPath)) {
+    if (!movieTemp_.open(r_.outputPath, {.sync = r_.syncToDisk, .replace = r_.replaceOutput})) {
+        if (movieTemp_.error().step == SafeWriteStep::Exists)
+            return failWith(JoinError::OutputExists, r_.outputPath, r_.outputPath);
         const QString folder = QFileInfo(r_.outputPath).absolutePath();
-        return failWith(JoinError::WriteFailed, folder, QStringLiteral("cannot create a file in %1: %2").arg(folder, errnoText()));
+        return failWith(JoinError::WriteFailed, folder,
+                        QStringLiteral("cannot create a file in %1: %2").arg(folder, errnoText(movieTemp_.error().error)));
     }
     // Reserve the space first so that a full disk fails at once.
     if (::fallocate(movieTemp_.fd(), 0, 0, static_cast<off_t>(total)) != 0
@@ -211,9 +214,10 @@ bool JoinedSave::writeMovie()
         default: return failWith(JoinError::WriteFailed, r_.outputPath, writer.error());
         }
     }
-    if (writer.written() != total || !movieTemp_.finish(r_.syncToDisk))
-        return failWith(JoinError::WriteFailed, r_.outputPath,
-                        writer.written() != total ? QStringLiteral("the sizes do not add up") : errnoText());
+    if (writer.written() != total)
+        return failWith(JoinError::WriteFailed, r_.outputPath, QStringLiteral("the sizes do not add up"));
+    if (!movieTemp_.finish())
+        return failWith(JoinError::WriteFailed, r_.outputPath, errnoText(movieTemp_.error().error));
     return true;
 }
 
@@ -227,21 +231,15 @@ bool JoinedSave::writeTelemetry()
             return failWith(JoinError::WriteFailed, folder, QStringLiteral("cannot create %1: %2").arg(folder, errnoText()));
         createdFolder_ = folder;
     }
-    if (!telemetryTemp_.create(r_.telemetryPath))
-        return failWith(JoinError::WriteFailed, folder, QStringLiteral("cannot create a file in %1: %2").arg(folder, errnoText()));
-    const QByteArray bytes = TelemetryFileBytes(join_.telemetry);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(telemetryTemp_.fd(), bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return failWith(JoinError::WriteFailed, r_.telemetryPath, errnoText(n < 0 ? errno : ENOSPC));
-        done += n;
+    if (!telemetryTemp_.open(r_.telemetryPath, {.sync = r_.syncToDisk, .replace = r_.replaceTelemetry})) {
+        if (telemetryTemp_.error().step == SafeWriteStep::Exists)
+            return failWith(JoinError::TelemetryExists, r_.telemetryPath, r_.telemetryPath);
+        return failWith(JoinError::WriteFailed, folder,
+                        QStringLiteral("cannot create a file in %1: %2").arg(folder, errnoText(telemetryTemp_.error().error)));
     }
-    if (!telemetryTemp_.finish(r_.syncToDisk))
-        return failWith(JoinError::WriteFailed, r_.telemetryPath, errnoText());
-    SetHiddenAttribute(telemetryTemp_.path());
+    if (!telemetryTemp_.write(TelemetryFileBytes(join_.telemetry)) || !telemetryTemp_.finish())
+        return failWith(JoinError::WriteFailed, r_.telemetryPath, errnoText(telemetryTemp_.error().error));
+    SetHiddenAttribute(telemetryTemp_.temporaryPath());
     return true;
 }
 
@@ -250,29 +248,37 @@ bool JoinedSave::writeTelemetry()
 // the telemetry step is undone, so that the old files are all there as before.
 bool JoinedSave::commit()
 {
-    JoinTempFile aside;  // the replaced telemetry file, until the movie is in place
+    // An existing telemetry file that the caller agreed to replace waits under a temporary name
+    // until the movie is in place; dropping `aside` then removes it.
+    SafeWriter aside;
+    QString asidePath;
     const bool telemetry = join_.telemetryEnabled;
-    if (telemetry && !telemetryTemp_.commit(r_.telemetryPath, false)) {
-        if (errno != EEXIST || !r_.replaceTelemetry)
-            return failWith(errno == EEXIST ? JoinError::TelemetryExists : JoinError::WriteFailed, r_.telemetryPath,
+    if (telemetry && r_.replaceTelemetry && QFileInfo::exists(r_.telemetryPath)) {
+        if (!aside.open(r_.telemetryPath) || !aside.finish()
+            || ::rename(native(r_.telemetryPath).constData(), native(aside.temporaryPath()).constData()) != 0)
+            return failWith(JoinError::WriteFailed, r_.telemetryPath,
                             QStringLiteral("%1: %2").arg(r_.telemetryPath, errnoText()));
-        if (!aside.create(r_.telemetryPath) || !aside.finish(false)
-            || ::rename(native(r_.telemetryPath).constData(), native(aside.path()).constData()) != 0
-            || !telemetryTemp_.commit(r_.telemetryPath, false)) {
-            if (!aside.path().isEmpty())
-                RenameNoReplace(aside.path(), r_.telemetryPath);
-            return failWith(JoinError::WriteFailed, r_.telemetryPath, QStringLiteral("%1: %2").arg(r_.telemetryPath, errnoText()));
-        }
+        asidePath = aside.temporaryPath();
     }
-    if (!movieTemp_.commit(r_.outputPath, r_.replaceOutput)) {
-        const int error = errno;
+    const auto putBack = [&] {
+        if (!asidePath.isEmpty())
+            RenameNoReplace(asidePath, r_.telemetryPath);
+    };
+    if (telemetry && !telemetryTemp_.commit() && !telemetryTemp_.committed()) {
+        putBack();
+        const SafeWriteError e = telemetryTemp_.error();
+        return failWith(e.step == SafeWriteStep::Exists ? JoinError::TelemetryExists : JoinError::WriteFailed,
+                        r_.telemetryPath, QStringLiteral("%1: %2").arg(r_.telemetryPath, errnoText(e.error)));
+    }
+    // A folder that could not be flushed after the rename still holds the complete new file.
+    if (!movieTemp_.commit() && !movieTemp_.committed()) {
+        const SafeWriteError e = movieTemp_.error();
         if (telemetry) {
             ::unlink(native(r_.telemetryPath).constData());
-            if (!aside.path().isEmpty())
-                RenameNoReplace(aside.path(), r_.telemetryPath);
+            putBack();
         }
-        return failWith(error == EEXIST ? JoinError::OutputExists : JoinError::WriteFailed, r_.outputPath,
-                        QStringLiteral("%1: %2").arg(r_.outputPath, errnoText(error)));
+        return failWith(e.step == SafeWriteStep::Exists ? JoinError::OutputExists : JoinError::WriteFailed,
+                        r_.outputPath, QStringLiteral("%1: %2").arg(r_.outputPath, errnoText(e.error)));
     }
     result_.telemetryPath = telemetry ? r_.telemetryPath : QString();
     return true;
@@ -285,8 +291,8 @@ JoinResult JoinedSave::run()
     const bool ok = checkOutputs() && checkSpace() && joinInputs() && checkIdentities() && !stopped() && writeMovie()
         && (!join_.telemetryEnabled || writeTelemetry()) && !stopped() && commit();
     if (!ok) {
-        movieTemp_.discard();
-        telemetryTemp_.discard();
+        movieTemp_.cancel();
+        telemetryTemp_.cancel();
         if (!createdFolder_.isEmpty())
             ::rmdir(native(createdFolder_).constData());
         return result_;

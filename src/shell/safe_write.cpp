@@ -258,7 +258,7 @@ bool SafeWriter::write(QByteArrayView bytes)
     return true;
 }
 
-bool SafeWriter::commit()
+bool SafeWriter::finish()
 {
     if (fd_ < 0) {
         if (!error_.failed())
@@ -284,13 +284,25 @@ bool SafeWriter::commit()
         fail(SafeWriteStep::Close, e);
         return false;
     }
+    return true;
+}
+
+bool SafeWriter::commit()
+{
+    if (fd_ >= 0 && !finish())
+        return false;
+    if (temp_.isEmpty()) {
+        if (!error_.failed())
+            error_ = {SafeWriteStep::Close, EBADF};
+        return false;
+    }
     if (!rename())
         return false;
     temp_.clear();
     committed_ = true;
 
     if (options_.sync) {
-        e = injected(SafeWriteStep::SyncFolder);
+        int e = injected(SafeWriteStep::SyncFolder);
         // A folder that cannot be read cannot be flushed; that is no failure of the write.
         const int folderFd = e ? -1 : ::openat(dirFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folderFd >= 0) {
@@ -411,6 +423,27 @@ SafeWriteError SafeWriteFile(const QString& target, QByteArrayView bytes,
 void SetSafeWriteFaultsForTesting(const SafeWriteFaults* faults)
 {
     g_faults.store(faults, std::memory_order_release);
+}
+
+bool RenameNoReplace(const QString& from, const QString& to)
+{
+    const QByteArray src = QFile::encodeName(from), dst = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (!refusedByFilesystem(errno))
+        return false;
+    if (::link(src.constData(), dst.constData()) == 0) {
+        ::unlink(src.constData());
+        return true;
+    }
+    if (errno == EEXIST)
+        return false;
+    struct stat st {};
+    if (::lstat(dst.constData(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(src.constData(), dst.constData()) == 0;
 }
 
 }  // namespace ravir

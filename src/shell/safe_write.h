@@ -65,14 +65,21 @@ public:
     bool open(const QString& target, const SafeWriteOptions& options = {});
     // Appends bytes. The first failure removes the temporary file; every later call fails too.
     bool write(QByteArrayView bytes);
-    // Flushes (with options.sync), closes and renames. False with error() set on failure; the
-    // temporary file is then gone and the target as it was, except after a SyncFolder failure,
-    // where the new file is already in place.
+    // Flushes (with options.sync) and closes the temporary file without renaming it, for a
+    // caller that places several files one after the other; commit() then only renames. False
+    // with error() set on failure (the temporary file is then gone).
+    bool finish();
+    // Flushes and closes (unless finish() did), then renames. False with error() set on
+    // failure; the temporary file is then gone and the target as it was, except after a
+    // SyncFolder failure, where the new file is already in place (committed() is true).
     bool commit();
     // Drops the write: the temporary file is removed, the target is untouched.
     void cancel();
 
     bool isOpen() const { return fd_ >= 0; }
+    // The temporary file's descriptor while it is open, for writes the caller makes itself
+    // (space reservation, in-kernel copies); such bytes are not counted by written().
+    int fd() const { return fd_; }
     bool committed() const { return committed_; }
     const SafeWriteError& error() const { return error_; }
     qint64 written() const { return written_; }
@@ -100,6 +107,11 @@ private:
 // error with step None on success.
 SafeWriteError SafeWriteFile(const QString& target, QByteArrayView bytes,
                              const SafeWriteOptions& options = {});
+
+// rename(2) that never replaces an existing file: false with errno EEXIST when `to` exists.
+// Where the filesystem offers no no-replace rename, a hard link and, failing that, a look
+// before the rename take its place.
+bool RenameNoReplace(const QString& from, const QString& to);
 
 // For tests: faults injected into every safe write of the process while set. Not for use in
 // the program itself.

@@ -272,7 +272,7 @@ TEST_F(JoinSafety, AnInputChangedDuringTheJoinIsNeverCopiedUnnoticed)
     EXPECT_EQ(result.error, JoinError::InputChanged);
     EXPECT_EQ(result.path, path("victim2.MOV"));
     EXPECT_FALSE(QFileInfo::exists(path("out2.MOV")));
-    EXPECT_TRUE(QDir(dir.path()).entryList({".ravir-join-*"}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).entryList({".*.tmp"}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST(JoinSignals, SigtermEndsARunningJoinAndLeavesNothing)
