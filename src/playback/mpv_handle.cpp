@@ -19,6 +19,24 @@ bool MpvHandle::create(const std::vector<std::pair<QString, QString>>& options)
     mpv_handle* h = mpv_create();
     if (!h)
         return false;
+    // Every engine of the program starts from the same base, which the caller's options may
+    // override: no user configuration or scripts (the program alone drives the engine), and an
+    // audio output chosen among the sound servers and ALSA, else none. The automatic choice
+    // would go on to SDL's audio output, whose shutdown can hang for ever on a machine without
+    // a sound card, taking the engine (and any caller waiting on it) with it.
+    static const std::pair<const char*, const char*> kBase[] = {
+        {"config", "no"},
+        {"load-scripts", "no"},
+        {"input-default-bindings", "no"},
+        {"ao", "pipewire,pulse,alsa,null"},
+        {"audio-fallback-to-null", "yes"},
+    };
+    for (const auto& [name, value] : kBase) {
+        if (mpv_set_option_string(h, name, value) < 0) {
+            mpv_terminate_destroy(h);
+            return false;
+        }
+    }
     for (const auto& [name, value] : options) {
         if (mpv_set_option_string(h, name.toUtf8().constData(), value.toUtf8().constData()) < 0) {
             mpv_terminate_destroy(h);
