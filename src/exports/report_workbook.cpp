@@ -410,8 +410,26 @@ QString RenameInFormula(const QString& formula, const QString& from, const QStri
     return result;
 }
 
-QString UniqueSheetName(const QString& wanted, const std::vector<QString>& existing)
+// A name office programs accept: no []:*?/\ (they become '_'), not empty, not starting or
+// ending with an apostrophe, at most 31 characters.
+QString ValidSheetName(const QString& wanted)
 {
+    QString name = wanted.trimmed();
+    for (QChar& c : name)
+        if (QStringLiteral("[]:*?/\\").contains(c) || c.unicode() < 0x20)
+            c = u'_';
+    while (name.startsWith(u'\''))
+        name.remove(0, 1);
+    while (name.endsWith(u'\''))
+        name.chop(1);
+    if (name.isEmpty() || name.compare("History", Qt::CaseInsensitive) == 0)
+        name = "Sheet";
+    return name.left(31);
+}
+
+QString UniqueSheetName(const QString& requested, const std::vector<QString>& existing)
+{
+    const QString wanted = ValidSheetName(requested);
     auto taken = [&](const QString& name) {
         for (const QString& e : existing)
             if (e.compare(name, Qt::CaseInsensitive) == 0)
@@ -421,7 +439,8 @@ QString UniqueSheetName(const QString& wanted, const std::vector<QString>& exist
     if (!taken(wanted))
         return wanted;
     for (int i = 2;; ++i) {
-        const QString name = QString("%1 (%2)").arg(wanted).arg(i);
+        const QString suffix = QString(" (%1)").arg(i);
+        const QString name = wanted.left(31 - suffix.size()) + suffix;
         if (!taken(name))
             return name;
     }
@@ -681,6 +700,9 @@ std::optional<Failure> EditWorkbook(Package& package, bool created, const QStrin
             if (pugi::xml_attribute id = RelAttribute(setup, "id"))
                 setup.remove_attribute(id);
         SetSelected(root, true);
+        // A code name belongs to one sheet only.
+        if (pugi::xml_node properties = Child(root, "sheetPr"))
+            properties.remove_attribute("codeName");
         // Keep only the external links (hyperlinks) of the original's relationships.
         pugi::xml_node rels = EmptyRelationships(targetRels);
         pugi::xml_document originalRels;

@@ -207,6 +207,14 @@ TEST(ReportWorkbook, FurtherReportsGoInFrontAndCarryTheTypedCells)
                           QJsonArray{"_xlnm.Print_Area", "2", "'093015'!$A$1:$CF$36"}}));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{"report_20250102.xlsx"});
+
+    // Names office programs refuse are made valid (and unique within 31 characters).
+    const QString longName(40, u'x');
+    for (const QString& wanted : {QString("09:30/15"), longName, longName})
+        ASSERT_TRUE(AddReportSheet(dir.path(), "20250102", wanted, {}).ok());
+    EXPECT_EQ(Names(Inspect(path)).mid(0, 4),
+              (QStringList{QString(27, u'x') + " (2)", QString(31, u'x'), "09_30_15",
+                           "101500 (2)"}));
 }
 
 TEST(ReportWorkbook, AFileThatIsNotAWorkbookIsLeftUntouched)
