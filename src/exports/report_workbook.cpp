@@ -259,13 +259,18 @@ std::string RelPrefix(pugi::xml_document& doc)
     return prefix;
 }
 
+// Parts are written back as they were read: whitespace-only texts (a cell holding spaces) and
+// line ends stay.
+constexpr unsigned kParseOptions = (pugi::parse_default | pugi::parse_declaration |
+                                    pugi::parse_ws_pcdata) & ~pugi::parse_eol;
+
 bool Parse(const Package& package, const std::string& part, pugi::xml_document& doc)
 {
     auto it = package.parts.find(part);
     if (it == package.parts.end())
         return false;
     return doc.load_buffer(it->second.data(), it->second.size(),
-                           pugi::parse_default | pugi::parse_declaration) &&
+                           kParseOptions) &&
            doc.document_element();
 }
 

@@ -170,6 +170,27 @@ TEST(ReportWorkbook, FurtherReportsGoInFrontAndCarryTheTypedCells)
     // The user fills in the form in another program.
     TypeIntoFirstSheet(path, "J16", "山田太郎");
     TypeIntoFirstSheet(path, "BB5", "交差点で追突された");
+    // A cell holding only spaces, as an inline string (as some programs write them).
+    {
+        QProcess p;
+        p.start(Python(), {"-c",
+                           "import re,sys,zipfile\n"
+                           "src=zipfile.ZipFile(sys.argv[1]).infolist()\n"
+                           "z=zipfile.ZipFile(sys.argv[1])\n"
+                           "parts={i.filename:z.read(i.filename) for i in src}\n"
+                           "n='xl/worksheets/sheet1.xml'\n"
+                           "x=parts[n].decode()\n"
+                           "x2=re.sub(r'<c r=\"J17\"( s=\"\\d+\")?[^>]*?(/>|></c>)',"
+                           "r'<c r=\"J17\"\\1 t=\"inlineStr\"><is><t xml:space=\"preserve\">"
+                           "   </t></is></c>',x)\n"
+                           "assert x2!=x\n"
+                           "parts[n]=x2.encode()\n"
+                           "with zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED) as o:\n"
+                           "  [o.writestr(k,v) for k,v in parts.items()]\n",
+                           path});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    }
 
     const ReportResult second = AddReportSheet(dir.path(), "20250102", "101500", blue);
     ASSERT_TRUE(second.ok()) << second.message.toStdString();
@@ -180,6 +201,7 @@ TEST(ReportWorkbook, FurtherReportsGoInFrontAndCarryTheTypedCells)
     QJsonObject back = book["sheets"][1].toObject();
     EXPECT_EQ(front["cells"].toObject()["J16"].toString(), "山田太郎");
     EXPECT_EQ(front["cells"].toObject()["BB5"].toString(), "交差点で追突された");
+    EXPECT_EQ(front["cells"].toObject()["J17"].toString(), "   ");
     EXPECT_EQ(front["cells"].toObject()["I3"].toString(), "交　通　事　故　報　告　書");
     EXPECT_EQ(front["merged"], back["merged"]);
     EXPECT_EQ(book["defined_names"].toArray(),
