@@ -831,6 +831,12 @@ ReportResult AddReportSheet(const QString& folder, const QString& day, const QSt
     QByteArray bytes;
     QFileInfo info(result.reportPath);
     if (info.exists()) {
+        if (!info.isFile() || quint64(info.size()) > kMaxTotal) {
+            result.status = info.isFile() ? ReportStatus::NotAWorkbook : ReportStatus::ReadFailed;
+            result.message = QString("%1 is not a workbook file this program can read; it was "
+                                     "left as it is").arg(result.reportPath);
+            return result;
+        }
         QFile file(result.reportPath);
         if (!file.open(QIODevice::ReadOnly)) {
             result.status = ReportStatus::ReadFailed;

@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -247,6 +248,8 @@ TEST(ReportWorkbook, AFileThatIsNotAWorkbookIsLeftUntouched)
     const QByteArray notZip = "this is not a workbook\n";
     QByteArray zipWithoutBook, bookWithoutSheet;
     {
+        ASSERT_TRUE(AddReportSheet(dir.path(), "t", "x", {}).ok());  // writes report_t.xlsx
+        ASSERT_TRUE(QFile::rename(dir.filePath("report_t.xlsx"), dir.filePath("t.xlsx")));
         QProcess p;
         p.start(Python(), {"-c",
                             "import zipfile,sys\n"
@@ -257,8 +260,6 @@ TEST(ReportWorkbook, AFileThatIsNotAWorkbookIsLeftUntouched)
                             "if 'worksheets/sheet' not in n]\n",
                             dir.filePath("a.zip"), dir.filePath("b.zip"),
                             dir.filePath("t.xlsx")});
-        ASSERT_TRUE(AddReportSheet(dir.path(), "t", "x", {}).ok());  // writes report_t.xlsx
-        QFile::rename(dir.filePath("report_t.xlsx"), dir.filePath("t.xlsx"));
         p.waitForFinished(60000);
         ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
         zipWithoutBook = ReadAll(dir.filePath("a.zip"));
@@ -277,6 +278,11 @@ TEST(ReportWorkbook, AFileThatIsNotAWorkbookIsLeftUntouched)
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{"report_20250102.xlsx"});
     }
+    // A folder of the report's name is not replaced.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("report_20250104.xlsx"));
+    const ReportResult r = AddReportSheet(dir.path(), "20250104", "101500", {});
+    EXPECT_EQ(r.status, ReportStatus::ReadFailed);
+    EXPECT_TRUE(QFileInfo(dir.filePath("report_20250104.xlsx")).isDir());
 }
 
 TEST(ReportWorkbook, AFailedWriteKeepsThePreviousReport)
