@@ -65,7 +65,60 @@ def main(path):
         root = ElementTree.fromstring(z.read("xl/workbook.xml"))
         out["defined_names"] = [[d.get("name"), d.get("localSheetId"), d.text]
                                 for d in root.iterfind("m:definedNames/m:definedName", ns)]
+    out["package_problems"] = package_problems(path)
     print(json.dumps(out, ensure_ascii=False))
+
+
+def package_problems(path):
+    """What an office program would repair: relationships to missing parts, parts without a
+    content type, content types of missing parts, duplicate relationship ids, sheets that share
+    a part, more than one selected sheet."""
+    problems = []
+    ct_ns = "{http://schemas.openxmlformats.org/package/2006/content-types}"
+    rel_ns = "{http://schemas.openxmlformats.org/package/2006/relationships}"
+    with zipfile.ZipFile(path) as z:
+        names = set(z.namelist())
+        types = ElementTree.fromstring(z.read("[Content_Types].xml"))
+        defaults = {d.get("Extension").lower() for d in types.iter(ct_ns + "Default")}
+        overrides = {o.get("PartName").lstrip("/") for o in types.iter(ct_ns + "Override")}
+        for o in sorted(overrides - names):
+            problems.append("content type of a missing part: " + o)
+        for n in sorted(names):
+            if n.endswith("/") or n == "[Content_Types].xml":
+                continue
+            if n not in overrides and n.rsplit(".", 1)[-1].lower() not in defaults:
+                problems.append("no content type: " + n)
+        for n in sorted(x for x in names if x.endswith(".rels")):
+            folder = n[: n.rfind("_rels/")]
+            ids = set()
+            for r in ElementTree.fromstring(z.read(n)).iter(rel_ns + "Relationship"):
+                if r.get("Id") in ids:
+                    problems.append("duplicate id %s in %s" % (r.get("Id"), n))
+                ids.add(r.get("Id"))
+                if r.get("TargetMode") == "External":
+                    continue
+                target = r.get("Target")
+                parts = (target[1:] if target.startswith("/") else folder + target).split("/")
+                resolved = []
+                for piece in parts:
+                    if piece == "..":
+                        resolved and resolved.pop()
+                    elif piece not in ("", "."):
+                        resolved.append(piece)
+                if "/".join(resolved) not in names:
+                    problems.append("%s points to a missing part %s" % (n, target))
+        ns = {"m": "http://schemas.openxmlformats.org/spreadsheetml/2006/main",
+              "r": "http://schemas.openxmlformats.org/officeDocument/2006/relationships"}
+        book = ElementTree.fromstring(z.read("xl/workbook.xml"))
+        rels = {r.get("Id"): r.get("Target") for r in ElementTree.fromstring(
+            z.read("xl/_rels/workbook.xml.rels")).iter(rel_ns + "Relationship")}
+        targets = [rels.get(s.get("{%s}id" % ns["r"])) for s in book.iterfind("m:sheets/m:sheet", ns)]
+        if len(set(targets)) != len(targets):
+            problems.append("sheets share a part")
+        ids = [s.get("sheetId") for s in book.iterfind("m:sheets/m:sheet", ns)]
+        if len(set(ids)) != len(ids):
+            problems.append("duplicate sheetId")
+    return problems
 
 
 if __name__ == "__main__":

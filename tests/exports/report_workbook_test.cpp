@@ -35,7 +35,13 @@ QJsonObject Inspect(const QString& path)
     EXPECT_TRUE(p.waitForFinished(60000));
     const QByteArray err = p.readAllStandardError();
     EXPECT_EQ(p.exitCode(), 0) << err.constData();
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    const QJsonObject book = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    EXPECT_EQ(book["package_problems"].toArray(), QJsonArray()) << path.toStdString();
+    int selected = 0;
+    for (const QJsonValue& s : book["sheets"].toArray())
+        selected += s["selected"].toBool();
+    EXPECT_EQ(selected, 1) << "exactly one sheet is selected";
+    return book;
 }
 
 // Sets cells of the first sheet the way another program would (openpyxl rewrites the package).
