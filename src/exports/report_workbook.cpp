@@ -10,7 +10,11 @@
 #include <pugixml.hpp>
 #include <zip.h>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <map>
 #include <set>
 #include <string>
@@ -823,11 +827,38 @@ QString ReportWorkbookPath(const QString& folder, const QString& day)
     return QDir(folder).filePath("report_" + day + ".xlsx");
 }
 
+namespace {
+// Reports into one folder take turns, also between processes (`ravir report` run in parallel):
+// each reads the workbook the previous one wrote. The lock is held on the folder itself, so no
+// lock file is left behind.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& folder)
+        : fd_(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (fd_ >= 0)
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~FolderLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);  // releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+}  // namespace
+
 ReportResult AddReportSheet(const QString& folder, const QString& day, const QString& sheetName,
                             const QByteArray& jpeg)
 {
     ReportResult result;
     result.reportPath = ReportWorkbookPath(folder, day);
+    const FolderLock lock(folder);
     QByteArray bytes;
     QFileInfo info(result.reportPath);
     if (info.exists()) {

@@ -17,7 +17,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <atomic>
 #include <cerrno>
+#include <thread>
+#include <vector>
 
 namespace ravir {
 namespace {
@@ -244,6 +247,25 @@ TEST(ReportWorkbook, FurtherReportsGoInFrontAndCarryTheTypedCells)
     EXPECT_EQ(Names(Inspect(path)).mid(0, 4),
               (QStringList{QString(27, u'x') + " (2)", QString(31, u'x'), "09_30_15",
                            "101500 (2)"}));
+}
+
+// Reports made at the same time (batch work) take turns: none is lost.
+TEST(ReportWorkbook, ConcurrentReportsAreAllKept)
+{
+    QTemporaryDir dir;
+    const QByteArray red = Jpeg(dir.path(), "red");
+    std::vector<std::thread> threads;
+    std::atomic<int> saved{0};
+    for (int i = 0; i < 6; ++i)
+        threads.emplace_back([&, i] {
+            saved += AddReportSheet(dir.path(), "20250102", QString("10000%1").arg(i), red).ok();
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(saved.load(), 6);
+    QStringList names = Names(Inspect(dir.filePath("report_20250102.xlsx")));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"100000", "100001", "100002", "100003", "100004", "100005"}));
 }
 
 TEST(ReportWorkbook, AFileThatIsNotAWorkbookIsLeftUntouched)
