@@ -13,7 +13,8 @@
 //
 // The new workbook is written under a temporary name in the folder and renamed: a failure, a
 // full disk included, leaves the previous report as it was. A report file this program cannot
-// read as a workbook is left untouched.
+// read as a workbook is left untouched. Reports into one folder take turns (an exclusive lock on
+// the folder), also between processes.
 #include <QByteArray>
 #include <QString>
 
