@@ -40,14 +40,17 @@ inline constexpr IniKey kConnectFolder{"FOLDERPATH", "CONNECT_FOLDER", IniValueT
                                        nullptr};
 inline constexpr IniKey kSnapshotFolder{"FOLDERPATH", "SNAPSHOT_FOLDER", IniValueType::Path,
                                         nullptr};
+// The folder of the accident-report workbooks, chosen the first time and whenever it is gone.
+inline constexpr IniKey kReportFolder{"FOLDERPATH", "REPORT_FOLDER", IniValueType::Path, nullptr};
 // Base URL of the maker's update server (a deployment setting); empty: no update check.
 inline constexpr IniKey kUpdateHost{"UPDATE", "HOST", IniValueType::Url, nullptr};
 
 // Every key above, in this order.
-inline constexpr std::array<IniKey, 15> kAllKeys{
+inline constexpr std::array<IniKey, 16> kAllKeys{
     kInfoCheck,  kAspect,     kVolume,        kThumbnail,      kScaleX,
     kScaleY,     kHw,         kSourceSelect,  kSourceSd,       kSourceFolder,
-    kSourceFile, kCsvFolder,  kConnectFolder, kSnapshotFolder, kUpdateHost};
+    kSourceFile, kCsvFolder,  kConnectFolder, kSnapshotFolder, kReportFolder,
+    kUpdateHost};
 
 // Values of SOURCE/SELECT.
 inline constexpr char kSelectSd[] = "SD";

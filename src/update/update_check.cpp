@@ -232,20 +232,24 @@ CheckResult runUpdateCheck(const QString& baseUrl, const UpdateInputs& inputs,
     if (cancelled())
         return {};
 
-    // 3. GPS data on the card; a failed download ends the check without a text.
+    // 3. GPS data on the card. Only a failed download ends the check without a text; an
+    // empty text (or one too long to be a version) means no GPS update, and the recorder and
+    // viewer blocks stay.
     if (!inputs.gpsVersion.isEmpty()) {
         const HttpResponse response = session.get(hostUrl(baseUrl, kGpsTextPath));
-        const std::optional<QString> text =
-            response.ok && !response.truncated ? parseGpsText(response.body) : std::nullopt;
-        if (!text) {
+        if (!response.ok || response.truncated) {
             result.notes << QStringLiteral("%1: %2").arg(
                 QLatin1String(kGpsTextPath),
-                response.ok ? QStringLiteral("not a version text") : response.error);
+                response.ok ? QStringLiteral("answer too long") : response.error);
             result.items.clear();
             return result;
         }
+        const std::optional<QString> text = parseGpsText(response.body);
+        if (!text)
+            result.notes << QStringLiteral("%1: no version text (no GPS data update)")
+                                .arg(QLatin1String(kGpsTextPath));
         const QString current = formatGpsVersion(inputs.gpsVersion);
-        const QString next = formatGpsVersion(*text);
+        const QString next = text ? formatGpsVersion(*text) : current;
         if (next != current)
             result.items.push_back({ravir::text(TXT_GPS_DATA_INFO), current, next,
                                     hostUrl(baseUrl, kGpsPagePath).toString()});

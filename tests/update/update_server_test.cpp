@@ -229,6 +229,24 @@ TEST_F(UpdateServer, AFailedGpsDownloadEndsTheCheckWithoutText)
     EXPECT_TRUE(check("1.2.3", "231015").text.isEmpty());
 }
 
+// An empty GPS text is "no GPS data update", not a failure: the recorder and viewer blocks stay.
+TEST_F(UpdateServer, AnEmptyGpsTextKeepsTheOtherBlocks)
+{
+    const QString recorderAndViewer =
+        fmt("%s\r\n\r\n", {text(TXT_UPDATE_AVAILABLE)}) +
+        block(text(TXT_RECORDER_UNIT), "1.2.3", "9.9.9", "http://r/") + "\r\n\r\n\r\n" +
+        block(text(TXT_VIEWER_SOFTWARE), "1.0.0", "2.0.0", "http://v/") + "\r\n";
+    for (const QByteArray& gps : {QByteArray(), QByteArray("\r\n"), QByteArray("   \n")}) {
+        serve("ZU590-MVS,x,9.9.9,http://r/\n", "Rovazizarad,2.0.0,http://v/\n", gps);
+        const CheckResult r = check("1.2.3", "231015");
+        EXPECT_EQ(r.text, recorderAndViewer) << gps.toHex().toStdString();
+        EXPECT_TRUE(requested().contains(kGpsTextPath));
+    }
+    // Nothing else new: no text at all.
+    serve("", kViewerSame, "");
+    EXPECT_TRUE(check("1.2.3", "231015").text.isEmpty());
+}
+
 TEST_F(UpdateServer, NoServerOrNoHostGivesNoTextAndNoError)
 {
     QTcpServer probe;
