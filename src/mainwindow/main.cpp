@@ -2,21 +2,28 @@
 //
 //   ravir-viewer [SOURCE] [--screenshot FILE.png]
 //
-// SOURCE is a card, a folder or a movie file; without it the viewer chooses the card or the
-// remembered source. --screenshot renders the window once it has started, writes it as PNG and
-// exits (used where no display is available).
+// SOURCE is a card, a folder or a movie file (a file: URL as a file manager passes it is
+// accepted too); without it the viewer chooses the card or the remembered source. The
+// configuration file lives in the viewer's configuration folder (RAVIR_CONFIG_DIR overrides
+// it). --screenshot renders the window once it has started, writes it as PNG and exits (used
+// where no display is available).
 #include "mainwindow/dedorade_dlg.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
+#include <QUrl>
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // The window class (X11) and application id (Wayland) match the installed desktop file.
     QApplication::setApplicationName(QStringLiteral("ravir-viewer"));
+    QApplication::setDesktopFileName(QStringLiteral("ravir-viewer"));
     QApplication::setApplicationVersion(QStringLiteral(RAVIR_VERSION));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ravir-viewer")));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Drive recorder card viewer"));
@@ -33,6 +40,8 @@ int main(int argc, char** argv)
     ravir::CdedoradeDlg::Options options;
     if (!parser.positionalArguments().isEmpty())
         options.source = parser.positionalArguments().constFirst();
+    if (options.source.startsWith(QStringLiteral("file:")))
+        options.source = QUrl(options.source).toLocalFile();
     ravir::CdedoradeDlg window(options);
     window.show();
 
