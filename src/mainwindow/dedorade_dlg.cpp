@@ -579,18 +579,28 @@ void CdedoradeDlg::WatchScreen(QScreen* scr)
     if (m_watchedScreen)
         disconnect(m_watchedScreen, nullptr, this, nullptr);
     m_watchedScreen = scr;
-    if (scr)
-        connect(scr, &QScreen::availableGeometryChanged, this, &CdedoradeDlg::MonitorCheck);
+    if (scr) {
+        connect(scr, &QScreen::availableGeometryChanged, this, &CdedoradeDlg::MonitorCheck,
+                Qt::QueuedConnection);
+    }
+}
+
+void CdedoradeDlg::OnScreenChanged(QScreen* scr)
+{
+    WatchScreen(scr);
+    // Checked once the move or resize that changed the screen is over: a user resize checks
+    // after it wrote its factors, anything else from the event loop.
+    if (m_resizeZone != kZoneNone || m_applyResizeTimer.isActive())
+        return;
+    QMetaObject::invokeMethod(this, &CdedoradeDlg::MonitorCheck, Qt::QueuedConnection);
 }
 
 void CdedoradeDlg::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (QWindow* w = windowHandle()) {
-        connect(w, &QWindow::screenChanged, this, [this](QScreen* scr) {
-            WatchScreen(scr);
-            MonitorCheck();
-        }, Qt::UniqueConnection);
+        connect(w, &QWindow::screenChanged, this, &CdedoradeDlg::OnScreenChanged,
+                Qt::UniqueConnection);
         WatchScreen(w->screen());
     }
 }

@@ -175,6 +175,7 @@ private:
     void StartUpdateCheck();
     void RefreshControlStates();
     void WatchScreen(QScreen* screen);
+    void OnScreenChanged(QScreen* screen);
     QRect clampedNormalRect() const;
     bool transportBlocked() const;
 

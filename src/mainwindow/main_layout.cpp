@@ -161,16 +161,16 @@ QRect DraggedRect(const QRect& start, int zone, QPoint delta)
     int top = start.top();
     int right = start.left() + start.width();  // exclusive
     int bottom = start.top() + start.height();
+    // A dragged edge stops at its opposite edge; the clamp then makes the size whole again.
     if (dragsLeft(zone))
-        left += delta.x();
+        left = std::min(left + delta.x(), right);
     if (dragsRight(zone))
-        right += delta.x();
+        right = std::max(right + delta.x(), left);
     if (dragsTop(zone))
-        top += delta.y();
+        top = std::min(top + delta.y(), bottom);
     if (dragsBottom(zone))
-        bottom += delta.y();
-    // An edge dragged past its opposite leaves an empty rectangle; the clamp makes it whole.
-    return QRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
+        bottom = std::max(bottom + delta.y(), top);
+    return QRect(left, top, right - left, bottom - top);
 }
 
 float ScaleFactorFor(int size, int designSize)

@@ -3,6 +3,7 @@
 #include "catalogue/recording_record.h"
 #include "mainwindow/dedorade_dlg.h"
 #include "playback/player.h"
+#include "gui_app.h"
 #include "sample_data.h"
 
 #include <QApplication>
@@ -13,38 +14,15 @@
 
 using namespace ravir;
 
-namespace {
-
-QApplication* app()
-{
-    static int argc = 1;
-    static char name[] = "test_mainwindow";
-    static char* argv[] = {name, nullptr};
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* instance = new QApplication(argc, argv);
-    return instance;
-}
-
-template <class Pred>
-bool waitUntil(Pred done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
-}  // namespace
+using test::guiApp;
+using test::waitUntil;
 
 TEST(MainWindowOpen, ReturnsAtOnceAndShowsTheFirstFrameWhenReady)
 {
-    app();
-    QTemporaryDir dir;  // the window keeps its configuration beside the working folder
+    guiApp();
+    QTemporaryDir dir;  // the window keeps its configuration in RAVIR_CONFIG_DIR
     ASSERT_TRUE(dir.isValid());
-    const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    qputenv("RAVIR_CONFIG_DIR", dir.path().toLocal8Bit());
     samples::SampleMovieOptions o;
     o.width = 320;
     o.height = 240;
@@ -89,5 +67,5 @@ TEST(MainWindowOpen, ReturnsAtOnceAndShowsTheFirstFrameWhenReady)
         EXPECT_EQ(main.GetCurrentFrame(), 10);
         window.Shutdown();
     }
-    QDir::setCurrent(previous);
+    qunsetenv("RAVIR_CONFIG_DIR");
 }
