@@ -544,11 +544,9 @@ void CdedoradeDlg::resizeEvent(QResizeEvent* event)
     if (!m_video)
         return;
     LayOut();
-    // A resize the window manager made (its own border drag, a keyboard resize) ends like the
-    // window's own: once the sizes stop changing, the factors are remembered.
-    if (m_started && !m_shutDown && m_resizeZone == kZoneNone && !m_changingMode &&
-        windowState() == Qt::WindowNoState && !m_fullScreen && isVisible() &&
-        size() != m_normalRect.size())
+    // A border drag the window manager carries out ends like the window's own: once the sizes
+    // stop changing, the factors are remembered.
+    if (m_systemResize && !m_shutDown)
         m_applyResizeTimer.start(std::max(1, QApplication::doubleClickInterval() / 2));
 }
 
@@ -556,9 +554,9 @@ void CdedoradeDlg::moveEvent(QMoveEvent* event)
 {
     QWidget::moveEvent(event);
     // Outside the maximised, minimised and full-screen states every move updates the normal
-    // rectangle.
+    // rectangle (a late geometry of another state, of another size, does not).
     if (m_initialised && !m_changingMode && windowState() == Qt::WindowNoState && !m_fullScreen &&
-        isVisible())
+        isVisible() && size() == m_normalRect.size())
         m_normalRect.moveTo(pos());
 }
 
@@ -1036,8 +1034,10 @@ void CdedoradeDlg::mousePressEvent(QMouseEvent* event)
     if (zone >= kZoneLeft && zone <= kZoneBottomRight) {
         // The window manager resizes where it can (X11 and Wayland); elsewhere the window
         // draws its outline and resizes itself when the button comes up.
-        if (windowHandle() && windowHandle()->startSystemResize(EdgesForZone(zone)))
+        if (windowHandle() && windowHandle()->startSystemResize(EdgesForZone(zone))) {
+            m_systemResize = true;
             return;
+        }
         m_resizeZone = zone;
         m_resizeStart = geometry();
         m_resizeCursor = event->globalPosition().toPoint();
@@ -1105,6 +1105,7 @@ void CdedoradeDlg::mouseReleaseEvent(QMouseEvent* event)
 
 void CdedoradeDlg::ApplyResize()
 {
+    m_systemResize = false;
     if (m_shutDown)
         return;
     if (!isMaximized() && !m_fullScreen && !isMinimized()) {

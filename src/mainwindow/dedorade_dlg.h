@@ -206,6 +206,7 @@ private:
     QPoint m_resizeCursor;
     QElapsedTimer m_resizeThrottle;
     QWidget* m_outline = nullptr;
+    bool m_systemResize = false;  // the window manager carries out a border drag
     bool m_dragging = false;
     QPoint m_dragOffset;
     QTimer m_applyResizeTimer;  // the end of a user resize: remember the scale factors

@@ -3,7 +3,6 @@
 #include "catalogue/recording_record.h"
 #include "mainwindow/dedorade_dlg.h"
 #include "playback/player.h"
-#include "gui_app.h"
 #include "sample_data.h"
 
 #include <QApplication>
@@ -14,12 +13,34 @@
 
 using namespace ravir;
 
-using test::guiApp;
-using test::waitUntil;
+namespace {
+
+QApplication* app()
+{
+    static int argc = 1;
+    static char name[] = "test_mainwindow";
+    static char* argv[] = {name, nullptr};
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* instance = new QApplication(argc, argv);
+    return instance;
+}
+
+template <class Pred>
+bool waitUntil(Pred done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+}  // namespace
 
 TEST(MainWindowOpen, ReturnsAtOnceAndShowsTheFirstFrameWhenReady)
 {
-    guiApp();
+    app();
     QTemporaryDir dir;  // the window keeps its configuration in RAVIR_CONFIG_DIR
     ASSERT_TRUE(dir.isValid());
     qputenv("RAVIR_CONFIG_DIR", dir.path().toLocal8Bit());
