@@ -46,17 +46,20 @@ int main(int argc, char** argv)
     window.show();
 
     if (parser.isSet(screenshot)) {
+        // Taken once the first recording shows its picture, or 8 s after the start when none
+        // opens.
         const QString file = parser.value(screenshot);
-        QObject::connect(&window, &ravir::CdedoradeDlg::deferredStartDone, &window, [&] {
-            // Give the panes one more turn of the event loop to paint.
-            QTimer::singleShot(500, &window, [&] {
-                const bool ok = window.grab().save(file, "PNG");
-                if (!ok)
-                    std::fprintf(stderr, "ravir-viewer: cannot write %s\n", qPrintable(file));
-                window.close();
-                QApplication::exit(ok ? 0 : 1);
-            });
-        });
+        auto take = [&window, file] {
+            const bool ok = window.grab().save(file, "PNG");
+            if (!ok)
+                std::fprintf(stderr, "ravir-viewer: cannot write %s\n", qPrintable(file));
+            window.close();
+            QApplication::exit(ok ? 0 : 1);
+        };
+        QObject::connect(&window, &ravir::CdedoradeDlg::movieReady, &window,
+                         [&window, take] { QTimer::singleShot(700, &window, take); });
+        QObject::connect(&window, &ravir::CdedoradeDlg::deferredStartDone, &window,
+                         [&window, take] { QTimer::singleShot(8000, &window, take); });
     }
     return QApplication::exec();
 }
