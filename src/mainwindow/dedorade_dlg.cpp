@@ -4,28 +4,87 @@
 #include "catalogue/source_select.h"
 #include "mainwindow/browser_pane.h"
 #include "mainwindow/skin_button.h"
+#include "mainwindow/movie_dialog.h"
+#include "mainwindow/movie_menu.h"
 #include "playback/player.h"
 #include "playback/video_presenter.h"
 #include "shell/app_scale_gui.h"
+#include "shell/config_folder.h"
 #include "shell/ini_file.h"
 #include "shell/ini_keys.h"
 #include "shell/ui_text.h"
+#include "update/inet_connection_async.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
-#include <QTimer>
+#include <QWindow>
 
 namespace ravir {
 namespace {
 const QColor kBackground(0x3F, 0x3F, 0x3F);  // COLORREF 0x3F3F3F
 const QColor kText(0xFF, 0xFF, 0xFF);
 const QColor kPaneFrame(0x5A, 0x5A, 0x5A);
+const QColor kOutline(0x70, 0x5D, 0xA8);     // COLORREF 0xA85D70
+constexpr int kResizeThrottleMs = 89;         // at most one outline move per 0.0889 s
+constexpr int kFullScreenEndMargin = 10;      // frames before the end that refuse full screen
+
+// The outline shown over the window while the user drags its border: a frame of the outline
+// colour around a see-through interior, above every other window.
+class ResizeOutline : public QWidget {
+public:
+    ResizeOutline()
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                               Qt::WindowTransparentForInput)
+    {
+        setObjectName(QStringLiteral("resizeOutline"));
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        const int w = std::max(2, Scaled(3));
+        p.setPen(QPen(kOutline, w));
+        p.drawRect(rect().adjusted(w / 2, w / 2, -(w + 1) / 2, -(w + 1) / 2));
+    }
+};
+
+// The zoom cursor: a magnifier of 32 x 32 scaled units.
+QCursor ZoomCursor()
+{
+    const int size = std::max(16, Scaled(32));
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal d = size * 0.58;
+    const QRectF lens(size * 0.06, size * 0.06, d, d);
+    p.setPen(QPen(Qt::black, size / 8.0));
+    p.drawEllipse(lens);
+    p.drawLine(QPointF(lens.right() - d * 0.12, lens.bottom() - d * 0.12),
+               QPointF(size * 0.92, size * 0.92));
+    p.setPen(QPen(Qt::white, size / 16.0));
+    p.setBrush(QColor(255, 255, 255, 60));
+    p.drawEllipse(lens);
+    p.drawLine(QPointF(lens.right() - d * 0.12, lens.bottom() - d * 0.12),
+               QPointF(size * 0.9, size * 0.9));
+    p.drawLine(QPointF(lens.center().x() - d * 0.25, lens.center().y()),
+               QPointF(lens.center().x() + d * 0.25, lens.center().y()));
+    p.drawLine(QPointF(lens.center().x(), lens.center().y() - d * 0.25),
+               QPointF(lens.center().x(), lens.center().y() + d * 0.25));
+    p.end();
+    return QCursor(pm, static_cast<int>(lens.center().x()), static_cast<int>(lens.center().y()));
+}
 }  // namespace
 
 CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
@@ -33,12 +92,19 @@ CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setObjectName(QStringLiteral("CdedoradeDlg"));
+    setMouseTracking(true);
+    m_applyResizeTimer.setSingleShot(true);
+    connect(&m_applyResizeTimer, &QTimer::timeout, this, &CdedoradeDlg::ApplyResize);
+    m_clickTimer.setSingleShot(true);
+    connect(&m_clickTimer, &QTimer::timeout, this, [this] { OnVideoClick(m_clickPoint); });
     InitDialog();
 }
 
 CdedoradeDlg::~CdedoradeDlg()
 {
     Shutdown();
+    delete m_outline;
+    delete m_movieDialog;
 }
 
 QFrame* CdedoradeDlg::makePane(const QString& name)
@@ -59,10 +125,13 @@ void CdedoradeDlg::InitDialog()
     // The UI text row comes first: every text set below is read from it.
     chooseUiTextRow();
 
-    // Scales and shared fonts; the start-up folder is recorded only when they could be made,
-    // and it locates the configuration file for the life of the process.
+    // Scales and shared fonts; the start-up folder (the viewer's configuration folder) is
+    // recorded only when they could be made, and it locates the configuration file for the
+    // life of the process.
     if (ComputeScalesAndFonts(this))
-        setStartupFolder(QDir::currentPath());
+        UseViewerConfigFolder();
+    if (const QScreen* scr = screen())
+        m_lastWorkArea = scr->availableGeometry();
 
     setWindowTitle(QStringLiteral("Ravir viewer"));
 
@@ -76,6 +145,7 @@ void CdedoradeDlg::InitDialog()
     // Panes; the subsystems that own them replace these frames with their windows.
     m_video = makePane(QStringLiteral("video"));
     m_video->setStyleSheet(QStringLiteral("background: black;"));
+    m_video->installEventFilter(this);
     m_positionSlider = makePane(QStringLiteral("positionSlider"));
     m_infoPanel = makePane(QStringLiteral("infoPanel"));
     m_graph = makePane(QStringLiteral("graph"));
@@ -86,7 +156,7 @@ void CdedoradeDlg::InitDialog()
         TXT_STILL_IMAGE, TXT_SAVE_JOINED, TXT_ZOOM, TXT_BROWSE, TXT_DELETE, TXT_SETTINGS,
         TXT_CSV, TXT_SWITCH_MAP};
     for (int i = 0; i < kTransportButtonCount; ++i) {
-        QFrame* button = makePane(QStringLiteral("transport%1").arg(38000 + i));
+        QFrame* button = makePane(QStringLiteral("transport%1").arg(cmd::kFirst + i));
         button->setToolTip(text(tooltips[static_cast<size_t>(i)]));
         m_transport.push_back(button);
     }
@@ -102,6 +172,23 @@ void CdedoradeDlg::InitDialog()
     m_browser->setFont(SharedFont(kFont10));
     connect(m_browser, &BrowserPane::recordingActivated, this,
             [this](const RecordingRecord& r) { OpenRecording(r); });
+    // Zoom mode shows its hint in place of the file list.
+    m_zoomNotice = new QLabel(text(TXT_MSG_ZOOM_MODE), this);
+    m_zoomNotice->setObjectName(QStringLiteral("zoomNotice"));
+    m_zoomNotice->setAlignment(Qt::AlignCenter);
+    m_zoomNotice->setWordWrap(true);
+    m_zoomNotice->setAutoFillBackground(true);
+    m_zoomNotice->hide();
+
+    // The detached view window: a top-level tool window of its own, shown by the map command.
+    m_movieDialog = new CMovieDialog(nullptr);
+    m_movieDialog->setWindowTitle(text(TXT_MAP));
+    connect(m_movieDialog, &CMovieDialog::placeBesideMainRequested, this,
+            &CdedoradeDlg::PlaceMovieDialog);
+    connect(m_movieDialog, &CMovieDialog::painted, this, [this] {
+        if (m_slotReady[0] && m_movieReady)
+            m_players[0]->Relayout();
+    });
 
     // First run: the three display values, only when the configuration file is new.
     WriteFirstRunValues();
@@ -110,24 +197,36 @@ void CdedoradeDlg::InitDialog()
     m_aspectKeep = ReadAspectKeep();
     m_volume = ReadVolume();
     InitPlayers();
+    ResetZoom();
 
     // Window size: the design size times the remembered scale factors (values of 0 or less
     // are ignored), at least the design size, at most the largest enlargement of the screen.
     m_scaleX = static_cast<float>(ReadScale(ini::kScaleX, 1.0));
     m_scaleY = static_cast<float>(ReadScale(ini::kScaleY, 1.0));
-    const QScreen* scr = screen();
-    const float maxScale =
-        scr ? MaxEnlargement(scr->geometry().width(), LayoutScale()) : kMaxEnlargementCap;
-    m_scaleX = std::clamp(m_scaleX, 1.0f, std::max(1.0f, maxScale));
-    m_scaleY = std::clamp(m_scaleY, 1.0f, std::max(1.0f, maxScale));
-    setMinimumSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
-    resize(static_cast<int>(static_cast<float>(Scaled(kDesignWidth)) * m_scaleX),
-           static_cast<int>(static_cast<float>(Scaled(kDesignHeight)) * m_scaleY));
+    const float maxScale = maxEnlargement();
+    m_scaleX = std::clamp(m_scaleX, 1.0f, maxScale);
+    m_scaleY = std::clamp(m_scaleY, 1.0f, maxScale);
+    const QSize design = DesignSize(LayoutScale());
+    setMinimumSize(design);
+    setMaximumSize(static_cast<int>(static_cast<float>(design.width()) * maxScale),
+                   static_cast<int>(static_cast<float>(design.height()) * maxScale));
+    resize(static_cast<int>(static_cast<float>(design.width()) * m_scaleX),
+           static_cast<int>(static_cast<float>(design.height()) * m_scaleY));
+    m_normalRect = geometry();
+    m_movieDialog->LayOut();
     LayOut();
 
     m_initialised = true;
     // Deferred start once the window is shown and the event loop runs.
     QMetaObject::invokeMethod(this, &CdedoradeDlg::DeferredStart, Qt::QueuedConnection);
+}
+
+float CdedoradeDlg::maxEnlargement() const
+{
+    const QScreen* scr = screen();
+    const float value =
+        scr ? MaxEnlargement(scr->geometry().width(), LayoutScale()) : kMaxEnlargementCap;
+    return std::max(1.0f, value);
 }
 
 void CdedoradeDlg::InitPlayers()
@@ -136,6 +235,7 @@ void CdedoradeDlg::InitPlayers()
     // decodes in step. A slot whose engine cannot start stays uninitialised and is skipped.
     m_presenter = new VideoPresenter(m_video);
     m_presenter->setGeometry(m_video->rect());
+    m_presenter->installEventFilter(this);
     for (int slot = 0; slot < 2; ++slot) {
         auto player = std::make_unique<Player>(this);
         const bool ok = player->InitPlayer(slot, slot == 0 ? m_presenter : nullptr,
@@ -149,6 +249,7 @@ void CdedoradeDlg::InitPlayers()
     connect(m_players[1].get(), &Player::movieOpened, this, [this] { OnMovieOpened(1); });
     connect(m_players[0].get(), &Player::openFailed, this, [this] {
         m_movieReady = false;
+        m_opening = false;
         m_playRequest = false;
     });
     m_catalogue.setEnginesReady(m_slotReady[0]);
@@ -160,7 +261,8 @@ void CdedoradeDlg::InitPlayers()
         if (m_slotReady[static_cast<size_t>(slot)])
             m_players[static_cast<size_t>(slot)]->SetAspectMode(m_aspectKeep ? 1 : 0);
     }
-    // Released in the shutdown routine: pause, stop, then each initialised slot.
+    // Released in the shutdown routine: pause, stop, reset the current recording, then each
+    // initialised slot.
     addShutdownStep(QStringLiteral("players"), [this] {
         for (int slot = 0; slot < 2; ++slot) {
             if (m_slotReady[static_cast<size_t>(slot)]) {
@@ -168,6 +270,11 @@ void CdedoradeDlg::InitPlayers()
                 m_players[static_cast<size_t>(slot)]->Stop();
             }
         }
+        m_playing = false;
+        m_playRequest = false;
+        m_movieReady = false;
+        m_opening = false;
+        m_currentPath.clear();
         for (int slot = 0; slot < 2; ++slot) {
             if (m_slotReady[static_cast<size_t>(slot)]) {
                 m_slotReady[static_cast<size_t>(slot)] = false;
@@ -177,7 +284,7 @@ void CdedoradeDlg::InitPlayers()
     });
 }
 
-void CdedoradeDlg::OpenStartupSource()
+bool CdedoradeDlg::OpenStartupSource()
 {
     bool opened = false;
     if (!m_options.source.isEmpty()) {
@@ -200,20 +307,31 @@ void CdedoradeDlg::OpenStartupSource()
         if (const RecordingRecord* first = m_browser->currentRecord())
             OpenRecording(*first);
     }
+    return opened;
 }
 
 int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
 {
-    if (!m_slotReady[0])
+    if (!m_slotReady[0] || m_shutDown)
         return 0;
     m_playing = false;
     if (m_buttons[2])
         m_buttons[2]->setAlternate(false);
     m_playRequest = false;
     m_movieReady = false;
+    if (m_zoomMode)
+        ZoomCommand();
     const int result = m_players[0]->OpenMovie(record.path);
     if (result != 1)
         return result;
+    m_opening = true;
+    m_currentPath = record.path;
+    // The detached window names the camera of the recording.
+    m_movieDialog->setWindowTitle(
+        text(IsMainRecordingName(QFileInfo(record.path).fileName()) ? TXT_MAP : TXT_MAIN_CAMERA));
+    m_movieDialog->update();
+    m_mapShell.fileName = QFileInfo(record.path).fileName();
+    RefreshMapShell();
     if (m_slotReady[1]) {
         const QString sub = PairedPathOf(record.path);
         if (!QFileInfo::exists(sub) || m_players[1]->OpenMovie(sub) != 1)
@@ -248,6 +366,7 @@ void CdedoradeDlg::OnMovieOpened(int slot)
         return;
     }
     m_movieReady = true;
+    m_opening = false;
     m_players[0]->SetAspectMode(m_aspectKeep ? 1 : 0);
     m_players[0]->Relayout();
     m_players[0]->SeekFrame(0);
@@ -257,6 +376,7 @@ void CdedoradeDlg::OnMovieOpened(int slot)
         m_playRequest = false;
         TogglePlay();
     }
+    RefreshControlStates();
     Q_EMIT movieReady();
 }
 
@@ -299,16 +419,95 @@ void CdedoradeDlg::StepFrames(int delta)
 
 void CdedoradeDlg::DeferredStart()
 {
-    if (m_shutDown)
+    if (m_shutDown || m_started)
         return;
-    OpenStartupSource();
+    m_started = true;
+    // The remembered normal rectangle follows the window to where it was shown.
+    if (!isMaximized() && !m_fullScreen)
+        m_normalRect.moveTo(pos());
+    PlaceMovieDialog();
+    const bool opened = OpenStartupSource();
+    m_csvAvailable = opened && m_catalogue.mode() == SourceMode::Drive &&
+                     !m_catalogue.shownRecords().empty();
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)]) {
+            m_players[static_cast<size_t>(slot)]->SetAspectMode(m_aspectKeep ? 1 : 0);
+            m_players[static_cast<size_t>(slot)]->Relayout();
+        }
+    }
+    RefreshControlStates();
+    RefreshMapShell();
+
+    StartUpdateCheck();
+
+    m_thumbnail = ReadThumbnail();
+    Q_EMIT thumbnailModeChanged(m_thumbnail);
     Q_EMIT deferredStartDone();
+}
+
+void CdedoradeDlg::StartUpdateCheck()
+{
+    // Only when the deployment names the maker's host; the worker never touches a window and
+    // its text reaches the window through a queued signal.
+    if (ReadUpdateHost().isEmpty())
+        return;
+    m_update = new CInetConnectionAsync(this);
+    connect(m_update, &CInetConnectionAsync::textReady, this, [this] {
+        if (m_shutDown || !m_update)
+            return;
+        m_updateText = m_update->updateText();
+        if (!m_updateText.isEmpty())
+            Q_EMIT updateTextReady(m_updateText);
+    }, Qt::QueuedConnection);
+    const RecorderInfo& info = m_catalogue.recorderInfo();
+    m_update->StartUpdateCheck(info.version, QString(), info.downloadKey);
+}
+
+bool CdedoradeDlg::updateCheckStarted() const
+{
+    return m_update && m_update->isStarted();
+}
+
+void CdedoradeDlg::RefreshControlStates()
+{
+    Q_EMIT controlStatesChanged();
+}
+
+bool CdedoradeDlg::transportBlocked() const
+{
+    return m_opening || m_taskRunning || m_shutDown;
+}
+
+bool CdedoradeDlg::isCommandEnabled(int id) const
+{
+    switch (id) {
+    case cmd::kClose:
+    case cmd::kMaximise:
+    case cmd::kMinimise:
+    case cmd::kThumbnail:
+    case cmd::kBrowse:
+    case cmd::kSettings:
+    case cmd::kSwitchMap:
+        return !m_shutDown;
+    case cmd::kCsv:
+        return m_csvAvailable && !m_taskRunning;
+    case cmd::kZoom:
+    case cmd::kAspect:
+        return m_movieReady && !transportBlocked();
+    default:
+        return m_movieReady && !transportBlocked();
+    }
 }
 
 void CdedoradeDlg::LayOut()
 {
     m_layout = ComputeMainLayout(width(), height(), LayoutScale());
-    m_video->setGeometry(m_layout.video);
+    if (m_fullScreen) {
+        // The main camera's picture covers the monitor; everything else is hidden.
+        m_video->setGeometry(rect());
+    } else {
+        m_video->setGeometry(m_layout.video);
+    }
     m_positionSlider->setGeometry(m_layout.positionSlider);
     m_infoPanel->setGeometry(m_layout.infoPanel);
     m_graph->setGeometry(m_layout.graph);
@@ -316,21 +515,28 @@ void CdedoradeDlg::LayOut()
     m_volumeSlider->setGeometry(m_layout.volumeSlider);
     for (size_t i = 0; i < m_transport.size(); ++i)
         m_transport[i]->setGeometry(m_layout.transport[i]);
-    m_progress->setGeometry(m_progress->isVisible() ? m_layout.progressBarBusy
-                                                    : m_layout.progressBarIdle);
+    m_progress->setGeometry(m_taskRunning ? m_layout.progressBarBusy : m_layout.progressBarIdle);
+    const QRect browserInner = m_layout.fileBrowser.adjusted(Scaled(6), 0, -Scaled(6), 0);
     if (m_browser)
-        m_browser->setGeometry(m_layout.fileBrowser.adjusted(Scaled(6), 0, -Scaled(6), 0));
+        m_browser->setGeometry(browserInner);
+    if (m_zoomNotice) {
+        m_zoomNotice->setGeometry(browserInner);
+        m_zoomNotice->setFont(SharedFont(kFont13));
+    }
     if (m_presenter) {
         m_presenter->setGeometry(m_video->rect());
         if (m_slotReady[0])
             m_players[0]->Relayout();
     }
     PlaceControls();
+    update();
 }
 
 void CdedoradeDlg::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
+    if (m_fullScreen)
+        return;
     QPainter p(this);
     p.setPen(kText);
     p.setFont(SharedFont(kFont10));
@@ -342,8 +548,100 @@ void CdedoradeDlg::paintEvent(QPaintEvent* event)
 void CdedoradeDlg::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    if (m_video)
-        LayOut();
+    if (!m_video)
+        return;
+    LayOut();
+    // A border drag the window manager carries out ends like the window's own: once the sizes
+    // stop changing, the factors are remembered.
+    if (m_systemResize && !m_shutDown)
+        m_applyResizeTimer.start(std::max(1, QApplication::doubleClickInterval() / 2));
+}
+
+void CdedoradeDlg::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    // Outside the maximised, minimised and full-screen states every move updates the normal
+    // rectangle (a late geometry of another state, of another size, does not).
+    if (m_initialised && !m_changingMode && windowState() == Qt::WindowNoState && !m_fullScreen &&
+        isVisible() && size() == m_normalRect.size())
+        m_normalRect.moveTo(pos());
+}
+
+void CdedoradeDlg::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        if (!(windowState() & Qt::WindowMinimized))
+            m_minimisedByButton = false;
+        Q_EMIT maximisedChanged(isMaximized());
+    }
+}
+
+void CdedoradeDlg::WatchScreen(QScreen* scr)
+{
+    if (m_watchedScreen == scr)
+        return;
+    if (m_watchedScreen)
+        disconnect(m_watchedScreen, nullptr, this, nullptr);
+    m_watchedScreen = scr;
+    if (scr) {
+        connect(scr, &QScreen::availableGeometryChanged, this, &CdedoradeDlg::MonitorCheck,
+                Qt::QueuedConnection);
+    }
+}
+
+void CdedoradeDlg::OnScreenChanged(QScreen* scr)
+{
+    WatchScreen(scr);
+    // Checked once the move or resize that changed the screen is over: a user resize checks
+    // after it wrote its factors, anything else from the event loop.
+    if (m_resizeZone != kZoneNone || m_applyResizeTimer.isActive())
+        return;
+    QMetaObject::invokeMethod(this, &CdedoradeDlg::MonitorCheck, Qt::QueuedConnection);
+}
+
+void CdedoradeDlg::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (QWindow* w = windowHandle()) {
+        connect(w, &QWindow::screenChanged, this, &CdedoradeDlg::OnScreenChanged,
+                Qt::UniqueConnection);
+        WatchScreen(w->screen());
+    }
+}
+
+void CdedoradeDlg::MonitorCheck()
+{
+    const QScreen* scr = screen();
+    if (!scr || m_shutDown)
+        return;
+    const QRect area = scr->availableGeometry();
+    if (area == m_lastWorkArea)
+        return;
+    m_lastWorkArea = area;
+    // New fonts recompute the layout scale; the window keeps its factors at its position.
+    if (!ComputeScalesAndFonts(this))
+        return;
+    const QSize design = DesignSize(LayoutScale());
+    const float maxScale = maxEnlargement();
+    m_scaleX = std::clamp(m_scaleX, 1.0f, maxScale);
+    m_scaleY = std::clamp(m_scaleY, 1.0f, maxScale);
+    m_changingMode = true;
+    setMinimumSize(design);
+    setMaximumSize(static_cast<int>(static_cast<float>(design.width()) * maxScale),
+                   static_cast<int>(static_cast<float>(design.height()) * maxScale));
+    const QSize sized(static_cast<int>(static_cast<float>(design.width()) * m_scaleX),
+                      static_cast<int>(static_cast<float>(design.height()) * m_scaleY));
+    m_normalRect.setSize(sized);
+    if (!m_fullScreen && !isMaximized())
+        resize(sized);
+    m_changingMode = false;
+    setFont(SharedFont(kFont10));
+    if (m_browser)
+        m_browser->setFont(SharedFont(kFont10));
+    m_movieDialog->LayOut();
+    LayOut();
+    Q_EMIT fontsRebuilt();
 }
 
 void CdedoradeDlg::addShutdownStep(QString name, std::function<void()> step)
@@ -351,16 +649,28 @@ void CdedoradeDlg::addShutdownStep(QString name, std::function<void()> step)
     m_shutdownSteps.emplace_back(std::move(name), std::move(step));
 }
 
+QRect CdedoradeDlg::clampedNormalRect() const
+{
+    QRect r = m_normalRect;
+    const QSize design = DesignSize(LayoutScale());
+    if (!r.isValid())
+        r = QRect(pos(), design);
+    r.setWidth(std::max(r.width(), design.width()));
+    r.setHeight(std::max(r.height(), design.height()));
+    return r;
+}
+
 void CdedoradeDlg::SaveWindowLayout()
 {
-    if (isMaximized() || isFullScreen() || LayoutScale() <= 0.0f)
+    // The factors of the normal rectangle, also while the window is maximised or in full
+    // screen: that is the size the next start restores.
+    const QSize design = DesignSize(LayoutScale());
+    if (design.width() <= 0 || design.height() <= 0)
         return;
-    const float designW = static_cast<float>(Scaled(kDesignWidth));
-    const float designH = static_cast<float>(Scaled(kDesignHeight));
-    if (designW <= 0.0f || designH <= 0.0f)
-        return;
-    m_scaleX = std::max(1.0f, static_cast<float>(width()) / designW);
-    m_scaleY = std::max(1.0f, static_cast<float>(height()) / designH);
+    const QRect normal = clampedNormalRect();
+    const float maxScale = maxEnlargement();
+    m_scaleX = std::min(ScaleFactorFor(normal.width(), design.width()), maxScale);
+    m_scaleY = std::min(ScaleFactorFor(normal.height(), design.height()), maxScale);
     WriteScale(ini::kScaleX, static_cast<double>(m_scaleX));
     WriteScale(ini::kScaleY, static_cast<double>(m_scaleY));
 }
@@ -369,13 +679,43 @@ void CdedoradeDlg::Shutdown()
 {
     if (m_shutDown || !m_initialised)
         return;
-    m_shutDown = true;
-    // Window layout first, while the window still has its size; then whatever the parts of the
-    // window registered (update check, timers, players, background task), in their order.
+    // 1. The update check stops first.
+    if (m_update)
+        m_update->Stop();
+    // 2. The window is restored to its normal rectangle and its layout saved.
+    if (m_fullScreen || isMaximized() || isMinimized()) {
+        m_changingMode = true;
+        if (m_fullScreen) {
+            m_fullScreen = false;
+            for (const QPointer<QWidget>& w : m_hiddenForFullScreen) {
+                if (w)
+                    w->show();
+            }
+            m_hiddenForFullScreen.clear();
+        }
+        showNormal();
+        setGeometry(clampedNormalRect());
+        m_changingMode = false;
+    }
     SaveWindowLayout();
+    m_shutDown = true;
+    // 3. Timers.
+    m_applyResizeTimer.stop();
+    m_clickTimer.stop();
+    // 4. Playback, the current recording and the engine slots; then whatever the parts of the
+    // window registered, in their order.
     for (auto& [name, step] : m_shutdownSteps)
         step();
     m_shutdownSteps.clear();
+    // 5. A running background task is waited for.
+    if (m_task.joinable())
+        m_task.join();
+    m_taskRunning = false;
+    // 6. The detached window and the outline go.
+    if (m_movieDialog)
+        m_movieDialog->hide();
+    if (m_outline)
+        m_outline->hide();
 }
 
 void CdedoradeDlg::closeEvent(QCloseEvent* event)
@@ -384,36 +724,460 @@ void CdedoradeDlg::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+// ---- Title-bar commands ---------------------------------------------------------------------
+
+void CdedoradeDlg::CloseCommand()
+{
+    Shutdown();
+    close();
+}
+
+void CdedoradeDlg::MaximiseCommand()
+{
+    if (m_fullScreen || m_shutDown)
+        return;
+    m_changingMode = true;
+    if (isMaximized()) {
+        // Back to the normal rectangle, at least the design size.
+        showNormal();
+        setGeometry(clampedNormalRect());
+    } else {
+        if (windowState() == Qt::WindowNoState)
+            m_normalRect = geometry();
+        showMaximized();
+    }
+    m_changingMode = false;
+    LayOut();
+}
+
+void CdedoradeDlg::MinimiseCommand()
+{
+    if (m_shutDown)
+        return;
+    if (windowState() == Qt::WindowNoState && !m_fullScreen)
+        m_normalRect = geometry();
+    showMinimized();
+    m_minimisedByButton = true;
+}
+
+void CdedoradeDlg::ThumbnailCommand()
+{
+    m_thumbnail = !m_thumbnail;
+    WriteThumbnail(m_thumbnail);
+    Q_EMIT thumbnailModeChanged(m_thumbnail);
+}
+
+// ---- Full screen and aspect -------------------------------------------------------------------
+
+bool CdedoradeDlg::ToggleFullScreen()
+{
+    if (m_zoomMode || m_shutDown)
+        return false;
+    if (m_fullScreen) {
+        LeaveFullScreen();
+        return true;
+    }
+    if (!m_slotReady[0] || !m_movieReady || m_taskRunning || !m_browser ||
+        m_browser->rowCount() == 0)
+        return false;
+    // Not near the end of the recording, where the next one is about to open.
+    const Player& main = *m_players[0];
+    const long long frames = main.GetFrameCount();
+    const int current =
+        main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : std::max(0, main.GetCurrentFrame());
+    if (frames - current <= kFullScreenEndMargin)
+        return false;
+    EnterFullScreen();
+    return true;
+}
+
+void CdedoradeDlg::EnterFullScreen()
+{
+    m_changingMode = true;
+    m_maximisedBeforeFullScreen = isMaximized();
+    if (windowState() == Qt::WindowNoState)
+        m_normalRect = geometry();
+    // Every pane but the video surface goes; the video covers the monitor.
+    m_hiddenForFullScreen.clear();
+    for (QObject* child : children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (!w || w == m_video || w->isWindow() || w->isHidden())
+            continue;
+        m_hiddenForFullScreen.emplace_back(w);
+        w->hide();
+    }
+    m_movieDialog->hide();
+    m_fullScreen = true;
+    showFullScreen();
+    if (const QScreen* scr = screen())
+        setGeometry(scr->geometry());
+    m_video->raise();
+    m_changingMode = false;
+    LayOut();
+    RefreshMapShell();
+    Q_EMIT fullScreenChanged(true);
+}
+
+void CdedoradeDlg::LeaveFullScreen()
+{
+    m_changingMode = true;
+    m_fullScreen = false;
+    // Leaving full screen keeps the aspect ratio again.
+    m_aspectKeep = true;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)])
+            m_players[static_cast<size_t>(slot)]->SetAspectMode(1);
+    }
+    WriteAspectKeep(true);
+    for (const QPointer<QWidget>& w : m_hiddenForFullScreen) {
+        if (w)
+            w->show();
+    }
+    m_hiddenForFullScreen.clear();
+    if (m_mapShown)
+        m_movieDialog->show();
+    ResetZoom();
+    if (m_maximisedBeforeFullScreen) {
+        showMaximized();
+    } else {
+        showNormal();
+        setGeometry(clampedNormalRect());
+    }
+    m_changingMode = false;
+    LayOut();
+    RefreshMapShell();
+    Q_EMIT fullScreenChanged(false);
+}
+
+void CdedoradeDlg::AspectCommand()
+{
+    if (!m_movieReady)
+        return;
+    m_aspectKeep = !m_aspectKeep;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)]) {
+            m_players[static_cast<size_t>(slot)]->SetAspectMode(m_aspectKeep ? 1 : 0);
+            m_players[static_cast<size_t>(slot)]->Relayout();
+        }
+    }
+    WriteAspectKeep(m_aspectKeep);
+    RefreshControlStates();
+}
+
+// ---- Zoom mode ---------------------------------------------------------------------------------
+
+void CdedoradeDlg::ResetZoom()
+{
+    m_zoom = VideoZoom{};
+    // Magnification 1.0, centred on the middle of the 440-unit picture (9/32 of it high).
+    const int centreX = Scaled(440) / 2;
+    const int centreY = Scaled(440) * 9 / 32;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)])
+            m_players[static_cast<size_t>(slot)]->SetVideoRect(centreX, centreY, 0, 0, 1.0f, true);
+    }
+}
+
+void CdedoradeDlg::ZoomCommand()
+{
+    if (m_shutDown || (transportBlocked() && !m_zoomMode))
+        return;
+    m_zoomMode = !m_zoomMode;
+    if (m_zoomMode) {
+        const QCursor cursor = ZoomCursor();
+        m_video->setCursor(cursor);
+        if (m_presenter)
+            m_presenter->setCursor(cursor);
+        m_zoomNotice->show();
+        m_zoomNotice->raise();
+    } else {
+        m_video->unsetCursor();
+        if (m_presenter)
+            m_presenter->unsetCursor();
+        m_zoomNotice->hide();
+        ResetZoom();
+    }
+    Q_EMIT zoomModeChanged(m_zoomMode);
+}
+
+void CdedoradeDlg::OnVideoClick(QPoint point)
+{
+    if (m_shutDown)
+        return;
+    if (m_zoomMode && m_slotReady[0] && m_movieReady) {
+        m_zoom = ZoomStep(m_zoom, point);
+        m_players[0]->SetVideoRect(0, 0, m_zoom.offset.x(), m_zoom.offset.y(),
+                                   m_zoom.magnification, true);
+    }
+    Q_EMIT videoClicked(point);
+}
+
+// ---- Map window ------------------------------------------------------------------------------
+
+void CdedoradeDlg::PlaceMovieDialog()
+{
+    const QScreen* scr = screen();
+    const QRect available = scr ? scr->availableGeometry() : QRect();
+    m_movieDialog->setGeometry(
+        PlaceDetachedWindow(frameGeometry(), m_movieDialog->size(), available));
+    m_movieDialog->markPlaced();
+}
+
+void CdedoradeDlg::SwitchMapCommand()
+{
+    if (m_shutDown)
+        return;
+    m_mapShown = !m_mapShown;
+    m_mapShell.mapSwitchedOn = m_mapShown;
+    if (m_mapShown && !m_movieDialog->placedOnce())
+        PlaceMovieDialog();
+    m_movieDialog->setVisible(m_mapShown && !m_fullScreen);
+    RefreshMapShell();
+    Q_EMIT mapShownChanged(m_mapShown);
+}
+
+void CdedoradeDlg::RefreshMapShell()
+{
+    m_mapShell.fullScreen = m_fullScreen;
+    m_mapShell.mapSwitchedOn = m_mapShown;
+    const MapShellState s = DecideMapShell(m_mapShell);
+    m_movieDialog->showMapOrPlaceholder(s.showMap, s.showPlaceholder, s.noInternetPicture);
+}
+
+// ---- Commands ----------------------------------------------------------------------------------
+
+void CdedoradeDlg::DispatchCommand(int id)
+{
+    switch (id) {
+    case cmd::kClose:
+        CloseCommand();
+        return;
+    case cmd::kMaximise:
+        MaximiseCommand();
+        return;
+    case cmd::kMinimise:
+        MinimiseCommand();
+        return;
+    case cmd::kThumbnail:
+        ThumbnailCommand();
+        return;
+    case cmd::kPlay:
+        TogglePlay();
+        return;
+    case cmd::kZoom:
+        ZoomCommand();
+        return;
+    case cmd::kSwitchMap:
+        SwitchMapCommand();
+        return;
+    case cmd::kAspect:
+        AspectCommand();
+        return;
+    default:
+        Q_EMIT commandRequested(id);
+        return;
+    }
+}
+
+void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
+{
+    if (m_opening || m_taskRunning || m_shutDown)
+        return;
+    const int playState = m_slotReady[0] ? m_players[0]->state().playState : kNoMovie;
+    const int rate = m_slotReady[0] ? m_players[0]->state().rateCode : 1;
+    CMovieMenu menu(MovieMenuItems(playState, rate, m_fullScreen, m_aspectKeep), this);
+    int chosen = 0;
+    connect(&menu, &CMovieMenu::command, this, [&chosen](int id) { chosen = id; });
+    menu.exec(globalPos);
+    if (chosen != 0)
+        DispatchCommand(chosen);
+}
+
+// ---- Background task ---------------------------------------------------------------------------
+
+bool CdedoradeDlg::StartBackgroundTask(std::function<void()> work)
+{
+    if (m_taskRunning || m_shutDown || !work)
+        return false;
+    if (m_task.joinable())
+        m_task.join();
+    m_taskRunning = true;
+    m_progress->setValue(0);
+    m_progress->setGeometry(m_layout.progressBarBusy);
+    m_progress->show();
+    m_progress->raise();
+    QPointer<CdedoradeDlg> self(this);
+    m_task = std::thread([self, work = std::move(work)] {
+        work();
+        QMetaObject::invokeMethod(
+            qApp,
+            [self] {
+                if (!self || self->m_shutDown)
+                    return;
+                if (self->m_task.joinable())
+                    self->m_task.join();
+                self->m_taskRunning = false;
+                self->m_progress->hide();
+                self->m_progress->setGeometry(self->m_layout.progressBarIdle);
+                self->RefreshControlStates();
+                Q_EMIT self->taskFinished();
+            },
+            Qt::QueuedConnection);
+    });
+    RefreshControlStates();
+    return true;
+}
+
+// ---- Mouse: move, resize, video surface --------------------------------------------------------
+
 void CdedoradeDlg::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && m_layout.caption.contains(event->position().toPoint())
-        && !isMaximized()) {
+    if (event->button() != Qt::LeftButton || m_fullScreen) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    const QPoint p = event->position().toPoint();
+    const int zone = HitTestZone(p, size(), LayoutScale(), isMaximized());
+    if (zone >= kZoneLeft && zone <= kZoneBottomRight) {
+        // The window manager resizes where it can (X11 and Wayland); elsewhere the window
+        // draws its outline and resizes itself when the button comes up.
+        if (windowHandle() && windowHandle()->startSystemResize(EdgesForZone(zone))) {
+            m_systemResize = true;
+            return;
+        }
+        m_resizeZone = zone;
+        m_resizeStart = geometry();
+        m_resizeCursor = event->globalPosition().toPoint();
+        m_resizeThrottle.start();
+        if (!m_outline)
+            m_outline = new ResizeOutline;
+        m_outline->setGeometry(m_resizeStart);
+        m_outline->show();
+        m_outline->raise();
+        return;
+    }
+    if (zone == kZoneCaption && !isMaximized()) {
+        if (windowHandle() && windowHandle()->startSystemMove())
+            return;
         m_dragging = true;
         m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        return;
     }
     QWidget::mousePressEvent(event);
 }
 
 void CdedoradeDlg::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_dragging && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - m_dragOffset);
-    else
-        m_dragging = false;
+    const QPoint global = event->globalPosition().toPoint();
+    if (m_resizeZone != kZoneNone && (event->buttons() & Qt::LeftButton)) {
+        if (m_resizeThrottle.elapsed() >= kResizeThrottleMs) {
+            m_resizeThrottle.restart();
+            const ClampedResize c =
+                ClampResize(DraggedRect(m_resizeStart, m_resizeZone, global - m_resizeCursor),
+                            m_resizeZone, LayoutScale(), maxEnlargement());
+            m_outline->setGeometry(c.rect);
+        }
+        return;
+    }
+    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
+        move(global - m_dragOffset);
+        return;
+    }
+    m_dragging = false;
+    if (!(event->buttons() & Qt::LeftButton) && !m_fullScreen) {
+        const int zone = HitTestZone(event->position().toPoint(), size(), LayoutScale(),
+                                     isMaximized());
+        setCursor(CursorForZone(zone));
+    }
     QWidget::mouseMoveEvent(event);
+}
+
+void CdedoradeDlg::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_resizeZone != kZoneNone && event->button() == Qt::LeftButton) {
+        const QPoint delta = event->globalPosition().toPoint() - m_resizeCursor;
+        const ClampedResize c = ClampResize(DraggedRect(m_resizeStart, m_resizeZone, delta),
+                                            m_resizeZone, LayoutScale(), maxEnlargement());
+        setGeometry(c.rect);
+        if (m_outline)
+            m_outline->hide();
+        m_resizeZone = kZoneNone;
+        LayOut();
+        m_applyResizeTimer.start(std::max(1, QApplication::doubleClickInterval() / 2));
+        return;
+    }
+    m_dragging = false;
+    QWidget::mouseReleaseEvent(event);
+}
+
+void CdedoradeDlg::ApplyResize()
+{
+    m_systemResize = false;
+    if (m_shutDown)
+        return;
+    if (!isMaximized() && !m_fullScreen && !isMinimized()) {
+        const QSize design = DesignSize(LayoutScale());
+        const float maxScale = maxEnlargement();
+        m_scaleX = std::min(ScaleFactorFor(width(), design.width()), maxScale);
+        m_scaleY = std::min(ScaleFactorFor(height(), design.height()), maxScale);
+        WriteScale(ini::kScaleX, static_cast<double>(m_scaleX));
+        WriteScale(ini::kScaleY, static_cast<double>(m_scaleY));
+        m_normalRect = geometry();
+        Q_EMIT resizeApplied();
+    }
+    MonitorCheck();
 }
 
 void CdedoradeDlg::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (m_layout.caption.contains(event->position().toPoint()))
-        isMaximized() ? showNormal() : showMaximized();
+    if (!m_fullScreen &&
+        HitTestZone(event->position().toPoint(), size(), LayoutScale(), isMaximized()) ==
+            kZoneCaption) {
+        MaximiseCommand();
+        return;
+    }
     QWidget::mouseDoubleClickEvent(event);
+}
+
+bool CdedoradeDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_video && watched != m_presenter)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (e->button() == Qt::LeftButton) {
+            // Reported as a single click once the double-click time has passed.
+            m_clickPoint = m_video->mapFromGlobal(e->globalPosition().toPoint());
+            m_clickTimer.start(QApplication::doubleClickInterval());
+            return true;
+        }
+        if (e->button() == Qt::RightButton) {
+            m_clickTimer.stop();
+            ShowMovieMenu(e->globalPosition().toPoint());
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonDblClick: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (e->button() == Qt::LeftButton) {
+            m_clickTimer.stop();
+            ToggleFullScreen();
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
 {
     if (event->matches(QKeySequence::Close) || event->matches(QKeySequence::Quit)) {
-        close();
+        CloseCommand();
         return;
     }
     switch (event->key()) {
@@ -429,6 +1193,15 @@ void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Home:
         StepFrames(-(1 << 30));
         return;
+    case Qt::Key_M:
+        SwitchMapCommand();
+        return;
+    case Qt::Key_Escape:
+        if (m_fullScreen) {
+            LeaveFullScreen();
+            return;
+        }
+        break;
     default:
         break;
     }

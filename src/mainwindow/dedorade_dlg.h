@@ -2,22 +2,34 @@
 // CdedoradeDlg: the viewer's main window. A borderless dark window on the design grid of
 // 1120 x 697 scaled units that holds the main camera surface, the position slider, the vehicle
 // information panel, the acceleration graph, the file browser, the transport row, the volume
-// slider and the progress bar of the background task.
+// slider and the progress bar of the background task, and owns the detached map window.
+//
+// The window sizes, moves and resizes itself: the 6-unit border resizes it (through the window
+// manager where the platform offers it, else with its own outline window), the caption strip
+// moves it, and the scale factors SCALEX/SCALEY it ends up with are remembered. Its display
+// modes are normal, maximised and full screen (the program's own, left before any other mode is
+// entered).
 #include "catalogue/catalogue.h"
 #include "catalogue/recording_record.h"
 #include "mainwindow/main_layout.h"
 
 #include <array>
-#include <memory>
-
-#include <QPointer>
-#include <QString>
-#include <QWidget>
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <thread>
 #include <vector>
 
-class QFrame;
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <QFrame>
+class QLabel;
 class QProgressBar;
+class QScreen;
 
 namespace ravir {
 
@@ -26,6 +38,8 @@ class CSkinButton;
 class CSkinFrame;
 class CSkinProgressBarCtrl;
 class CSkinSliderCtrl;
+class CInetConnectionAsync;
+class CMovieDialog;
 class Player;
 class VideoPresenter;
 
@@ -51,6 +65,28 @@ public:
     Catalogue& catalogue() { return m_catalogue; }
     Player* player(int slot) const { return m_players[static_cast<size_t>(slot)].get(); }
     bool slotInitialised(int slot) const { return m_slotReady[static_cast<size_t>(slot)]; }
+    BrowserPane* browser() const { return m_browser; }
+    QWidget* videoSurface() const { return m_video; }
+
+    // Display state.
+    float scaleX() const { return m_scaleX; }
+    float scaleY() const { return m_scaleY; }
+    float maxEnlargement() const;
+    QRect normalRect() const { return m_normalRect; }
+    bool isFullScreenMode() const { return m_fullScreen; }
+    bool isMaximisedMode() const { return isMaximized(); }
+    bool minimisedByButton() const { return m_minimisedByButton; }
+    bool thumbnailMode() const { return m_thumbnail; }
+    bool zoomMode() const { return m_zoomMode; }
+    VideoZoom videoZoom() const { return m_zoom; }
+    bool mapShown() const { return m_mapShown; }
+    CMovieDialog* movieDialog() const { return m_movieDialog; }
+    // The facts that decide between map and placeholder; the map fills them in.
+    MapShellInput& mapShellInput() { return m_mapShell; }
+    bool isCommandEnabled(int id) const;
+    // The update text once the update check delivered it (empty before and when none).
+    QString updateText() const { return m_updateText; }
+    bool updateCheckStarted() const;
 
     // Opens a recording in both slots (main camera in slot 0, its paired sub-camera movie in
     // slot 1) without waiting for the engine; once the main camera's movie is ready its first
@@ -58,25 +94,71 @@ public:
     // (0 failed, 1 opened, 2 too short).
     int OpenRecording(const RecordingRecord& record);
     bool movieIsReady() const { return m_movieReady; }
+    QString currentRecordingPath() const { return m_currentPath; }
     void TogglePlay();
     void StepFrames(int delta);
 
+    // The background task (joined save, deletion, CSV export): one at a time on a worker
+    // thread, the progress bar over the video surface meanwhile; taskFinished() follows on the
+    // window's thread. False when a task runs already or the window is shut down.
+    bool StartBackgroundTask(std::function<void()> work);
+    bool backgroundTaskRunning() const { return m_taskRunning; }
+
     // Steps of the shutdown routine, in order; later parts of the window register what they
-    // must release (the update check, the players, the background task).
+    // must release.
     void addShutdownStep(QString name, std::function<void()> step);
+
+public Q_SLOTS:
+    // The title-bar buttons.
+    void CloseCommand();      // shut down and close
+    void MaximiseCommand();   // maximise, or restore when maximised
+    void MinimiseCommand();
+    void ThumbnailCommand();  // the file list's thumbnails on or off, written to THUMBNAIL
+    // Window commands of the transport row and the video menu.
+    void ZoomCommand();       // zoom mode on the video surface
+    void SwitchMapCommand();  // the detached map window shown or hidden
+    void AspectCommand();     // keep the aspect ratio or stretch
+    // Full screen on or off, as a double-click on the video surface asks; false when refused.
+    bool ToggleFullScreen();
+    // Any command id: the window's own are carried out here, the rest announced with
+    // commandRequested() for the parts that own them.
+    void DispatchCommand(int id);
+    // The monitor under the window changed or its work area did: fonts, scale and layout anew.
+    void MonitorCheck();
+    // Places the detached window beside the main window.
+    void PlaceMovieDialog();
+    // Map or placeholder, from mapShellInput().
+    void RefreshMapShell();
 
 Q_SIGNALS:
     void deferredStartDone();
     void movieReady();
+    void commandRequested(int id);
+    void maximisedChanged(bool maximised);
+    void fullScreenChanged(bool on);
+    void thumbnailModeChanged(bool on);
+    void zoomModeChanged(bool on);
+    void mapShownChanged(bool shown);
+    void controlStatesChanged();
+    void fontsRebuilt();
+    void resizeApplied();              // SCALEX and SCALEY written after a user resize
+    void videoClicked(QPoint point);   // a single click on the video surface
+    void updateTextReady(const QString& text);
+    void taskFinished();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void InitDialog();
@@ -85,21 +167,70 @@ private:
     void SaveWindowLayout();
     QFrame* makePane(const QString& name);
     void InitPlayers();
-    void OpenStartupSource();
+    bool OpenStartupSource();
     void OnMovieOpened(int slot);
     int SubFrameFor(int mainFrame) const;
+    void ApplyResize();
+    void EnterFullScreen();
+    void LeaveFullScreen();
+    void ResetZoom();
+    void OnVideoClick(QPoint point);
+    void ShowMovieMenu(QPoint globalPos);
+    void StartUpdateCheck();
+    void RefreshControlStates();
+    void WatchScreen(QScreen* screen);
+    void OnScreenChanged(QScreen* screen);
+    QRect clampedNormalRect() const;
+    bool transportBlocked() const;
 
     Options m_options;
     bool m_initialised = false;
     bool m_shutDown = false;
+    bool m_started = false;  // the deferred start ran
     bool m_aspectKeep = false;
     bool m_hwDecode = false;
     int m_volume = 65535;
     float m_scaleX = 1.0f;
     float m_scaleY = 1.0f;
     MainLayout m_layout;
-    QPoint m_dragOffset;
+
+    // Display modes.
+    QRect m_normalRect;
+    bool m_fullScreen = false;
+    bool m_maximisedBeforeFullScreen = false;
+    bool m_minimisedByButton = false;
+    bool m_changingMode = false;
+    std::vector<QPointer<QWidget>> m_hiddenForFullScreen;
+    QRect m_lastWorkArea;
+    QPointer<QScreen> m_watchedScreen;
+
+    // Move and resize by the window itself.
+    int m_resizeZone = kZoneNone;
+    QRect m_resizeStart;
+    QPoint m_resizeCursor;
+    QElapsedTimer m_resizeThrottle;
+    QWidget* m_outline = nullptr;
+    bool m_systemResize = false;  // the window manager carries out a border drag
     bool m_dragging = false;
+    QPoint m_dragOffset;
+    QTimer m_applyResizeTimer;  // the end of a user resize: remember the scale factors
+
+    // Video surface.
+    QTimer m_clickTimer;  // a single click is reported after the double-click time
+    QPoint m_clickPoint;
+    bool m_zoomMode = false;
+    VideoZoom m_zoom;
+    QLabel* m_zoomNotice = nullptr;
+
+    // Map window.
+    CMovieDialog* m_movieDialog = nullptr;
+    bool m_mapShown = false;
+    MapShellInput m_mapShell;
+
+    bool m_thumbnail = false;
+    bool m_csvAvailable = false;
+    CInetConnectionAsync* m_update = nullptr;
+    QString m_updateText;
 
     QFrame* m_video = nullptr;
     QFrame* m_positionSlider = nullptr;
@@ -117,7 +248,12 @@ private:
     std::array<bool, 2> m_slotReady{false, false};
     bool m_playing = false;
     bool m_movieReady = false;   // the main camera's movie is ready
+    bool m_opening = false;      // an open is under way
     bool m_playRequest = false;  // play was pressed while the recording opened
+    QString m_currentPath;
+
+    std::thread m_task;
+    bool m_taskRunning = false;
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
 

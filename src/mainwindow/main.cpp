@@ -2,21 +2,28 @@
 //
 //   ravir-viewer [SOURCE] [--screenshot FILE.png]
 //
-// SOURCE is a card, a folder or a movie file; without it the viewer chooses the card or the
-// remembered source. --screenshot renders the window once it has started, writes it as PNG and
-// exits (used where no display is available).
+// SOURCE is a card, a folder or a movie file (a file: URL as a file manager passes it is
+// accepted too); without it the viewer chooses the card or the remembered source. The
+// configuration file lives in the viewer's configuration folder (RAVIR_CONFIG_DIR overrides
+// it). --screenshot renders the window once it has started, writes it as PNG and exits (used
+// where no display is available).
 #include "mainwindow/dedorade_dlg.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
+#include <QUrl>
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // The window class (X11) and application id (Wayland) match the installed desktop file.
     QApplication::setApplicationName(QStringLiteral("ravir-viewer"));
+    QApplication::setDesktopFileName(QStringLiteral("ravir-viewer"));
     QApplication::setApplicationVersion(QStringLiteral(RAVIR_VERSION));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ravir-viewer")));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Drive recorder card viewer"));
@@ -33,21 +40,26 @@ int main(int argc, char** argv)
     ravir::CdedoradeDlg::Options options;
     if (!parser.positionalArguments().isEmpty())
         options.source = parser.positionalArguments().constFirst();
+    if (options.source.startsWith(QStringLiteral("file:")))
+        options.source = QUrl(options.source).toLocalFile();
     ravir::CdedoradeDlg window(options);
     window.show();
 
     if (parser.isSet(screenshot)) {
+        // Taken once the first recording shows its picture, or 8 s after the start when none
+        // opens.
         const QString file = parser.value(screenshot);
-        QObject::connect(&window, &ravir::CdedoradeDlg::deferredStartDone, &window, [&] {
-            // Give the panes one more turn of the event loop to paint.
-            QTimer::singleShot(500, &window, [&] {
-                const bool ok = window.grab().save(file, "PNG");
-                if (!ok)
-                    std::fprintf(stderr, "ravir-viewer: cannot write %s\n", qPrintable(file));
-                window.close();
-                QApplication::exit(ok ? 0 : 1);
-            });
-        });
+        auto take = [&window, file] {
+            const bool ok = window.grab().save(file, "PNG");
+            if (!ok)
+                std::fprintf(stderr, "ravir-viewer: cannot write %s\n", qPrintable(file));
+            window.close();
+            QApplication::exit(ok ? 0 : 1);
+        };
+        QObject::connect(&window, &ravir::CdedoradeDlg::movieReady, &window,
+                         [&window, take] { QTimer::singleShot(700, &window, take); });
+        QObject::connect(&window, &ravir::CdedoradeDlg::deferredStartDone, &window,
+                         [&window, take] { QTimer::singleShot(8000, &window, take); });
     }
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "shell/remembered_folder_gui.h"
 
+#include "shell/config_folder.h"
 #include "shell/ini_file.h"
 
 #include <QDir>
@@ -12,7 +13,7 @@ QString ChooseRememberedFolder(QWidget* owner, const QString& section, const QSt
 {
     QString initial = ReadValue(section, key);
     if (initial.isEmpty())
-        initial = startupFolder();
+        initial = DefaultChooserFolder();
     const QString chosen = QFileDialog::getExistingDirectory(
         owner, title, initial, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     if (chosen.isEmpty())

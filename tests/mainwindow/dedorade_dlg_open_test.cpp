@@ -41,10 +41,9 @@ bool waitUntil(Pred done, int timeoutMs)
 TEST(MainWindowOpen, ReturnsAtOnceAndShowsTheFirstFrameWhenReady)
 {
     app();
-    QTemporaryDir dir;  // the window keeps its configuration beside the working folder
+    QTemporaryDir dir;  // the window keeps its configuration in RAVIR_CONFIG_DIR
     ASSERT_TRUE(dir.isValid());
-    const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    qputenv("RAVIR_CONFIG_DIR", dir.path().toLocal8Bit());
     samples::SampleMovieOptions o;
     o.width = 320;
     o.height = 240;
@@ -89,5 +88,5 @@ TEST(MainWindowOpen, ReturnsAtOnceAndShowsTheFirstFrameWhenReady)
         EXPECT_EQ(main.GetCurrentFrame(), 10);
         window.Shutdown();
     }
-    QDir::setCurrent(previous);
+    qunsetenv("RAVIR_CONFIG_DIR");
 }

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs a build tree into a temporary prefix and checks what the desktop needs: both
+# programs, the desktop file (valid, naming the installed program and icon) and the icon.
+#   scripts/check-install.sh BUILD_DIR
+set -euo pipefail
+build=${1:?usage: check-install.sh BUILD_DIR}
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" > /dev/null
+fail() { echo "check-install: $*" >&2; exit 1; }
+for f in bin/ravir-viewer bin/ravir; do
+  [ -x "$prefix/$f" ] || fail "$f missing or not executable"
+done
+desktop="$prefix/share/applications/ravir-viewer.desktop"
+icon="$prefix/share/icons/hicolor/scalable/apps/ravir-viewer.svg"
+[ -f "$desktop" ] || fail "desktop file missing"
+[ -f "$icon" ] || fail "icon missing"
+grep -q '^Exec=ravir-viewer %[fFuU]$' "$desktop" || fail "Exec does not take a file"
+grep -q '^Icon=ravir-viewer$' "$desktop" || fail "Icon is not ravir-viewer"
+grep -q '^StartupWMClass=ravir-viewer$' "$desktop" || fail "window class is not ravir-viewer"
+grep -q '^MimeType=.*inode/directory' "$desktop" || fail "folders are not accepted"
+grep -q '<svg' "$icon" || fail "icon is no SVG"
+if command -v desktop-file-validate > /dev/null; then
+  desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop file"
+fi
+"$prefix/bin/ravir" --help > /dev/null || fail "installed ravir does not run"
+echo "check-install: ok ($prefix)"

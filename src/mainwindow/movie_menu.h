@@ -1,0 +1,30 @@
+#pragma once
+// CMovieMenu: the context menu of the main video surface. Its items follow the main camera's
+// play state; its commands go to the main window as command ids.
+#include <QMenu>
+#include <vector>
+
+namespace ravir {
+
+struct MovieMenuItem {
+    int id = 0;       // command id; 0 for a separator
+    int textId = -1;  // UI text; -1 for a separator
+    bool enabled = true;
+    bool separator() const { return id == 0; }
+};
+
+// The items for a play state (PlayStateCode of the player; a slot that is not open counts as
+// closed), the rate code, full screen and the aspect mode (true keeps the aspect ratio).
+std::vector<MovieMenuItem> MovieMenuItems(int playState, int rateCode, bool fullScreen,
+                                          bool aspectKeep);
+
+class CMovieMenu : public QMenu {
+    Q_OBJECT
+public:
+    CMovieMenu(const std::vector<MovieMenuItem>& items, QWidget* parent = nullptr);
+
+Q_SIGNALS:
+    void command(int id);
+};
+
+}  // namespace ravir
