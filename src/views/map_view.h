@@ -67,6 +67,7 @@ public:
     CMapHost* host() const { return host_; }
     int refusedRequests() const;
     int connectionIntervalMs = 1000;
+    bool openLinksOutside = true;  // false in tests: links are only reported
 
 Q_SIGNALS:
     void pageReady();
