@@ -6,6 +6,11 @@
 #include "views/map_host.h"
 #include "views/map_view.h"
 
+#include "container/telemetry_timeline.h"
+#include "sample_data.h"
+
+#include <QDirIterator>
+
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
@@ -145,6 +150,7 @@ class MapPageTest : public QObject {
 private Q_SLOTS:
     void connectionTesterFollowsTheTileHost();
     void pageDrawsTrackMarkerAndEvents();
+    void markerFollowsASampleRecording();
 };
 
 void MapPageTest::connectionTesterFollowsTheTileHost()
@@ -327,6 +333,68 @@ void MapPageTest::pageDrawsTrackMarkerAndEvents()
     QVERIFY(!view.isPlaceholderShown());
     view.setRecording(noFix, 0);
     QTRY_COMPARE_WITH_TIMEOUT(js(web, "orbitgrplist.gridlist.points.length").toInt(), 0, 5000);
+}
+
+// A recording of the sample card, played frame by frame at the play clock's pace: the marker
+// goes from fix to fix and the part behind it turns blue.
+void MapPageTest::markerFollowsASampleRecording()
+{
+    const QString card = test::smallCard(0);
+    QVERIFY(!card.isEmpty());
+    // The continuous recording that moves the farthest.
+    QString best;
+    double bestSpan = 0.0;
+    QDirIterator it(card, {QStringLiteral("*.ADA")}, QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        std::vector<GpsSample> gps;
+        if (!path.contains(QStringLiteral("_NData")) || !DecodeGpsOnly(path, gps) || gps.empty())
+            continue;
+        const double span = std::abs(gps.back().latitude - gps.front().latitude) +
+                            std::abs(gps.back().longitude - gps.front().longitude);
+        if (span > bestSpan) {
+            bestSpan = span;
+            best = path;
+        }
+    }
+    QVERIFY2(!best.isEmpty(), "a moving recording on the sample card");
+    TelemetryReader reader;
+    QVERIFY(LoadTelemetryFile(reader, best));
+    const int frames = reader.sampleCount * 3;
+    QVERIFY(BuildFrameIndex(reader, PlainFrameFacts(frames, reader.intervalMs / 3.0)));
+
+    CMapView view(QStringLiteral("http://127.0.0.1:9/{z}/{x}/{y}.png"), QString());
+    view.setMapEnabled(false);
+    view.resize(452, 368);
+    view.show();
+    QSignalSpy ready(&view, &CMapView::pageReady);
+    QVERIFY(ready.wait(30000));
+    view.setRecording(reader, 0);
+    view.setFrame(0);
+    QWebEngineView* web = view.webView();
+    const auto valid = std::count_if(reader.gps.begin(), reader.gps.end(),
+                                     [](const GpsSample& g) { return g.valid != 0; });
+    QTRY_COMPARE_WITH_TIMEOUT(js(web, "orbitgrplist.gridlist.points.length").toInt(),
+                              int(valid), 5000);
+    QStringList seen;
+    for (int f = 0; f < frames; ++f) {
+        view.setFrame(f);
+        QTest::qWait(30);
+        const QString at = js(web, "g_marker.getLatLng().lat.toFixed(6) + ',' +"
+                                   " g_marker.getLatLng().lng.toFixed(6)")
+                               .toString();
+        if (seen.isEmpty() || seen.back() != at)
+            seen << at;
+    }
+    QVERIFY2(seen.size() >= 3, qPrintable(seen.join(u' ')));
+    // At the end the marker sits on the last fix and nothing is left ahead of it.
+    auto lastValid = std::find_if(reader.gps.rbegin(), reader.gps.rend(),
+                                  [](const GpsSample& g) { return g.valid != 0; });
+    const GpsSample& last = *lastValid;
+    QTRY_COMPARE_WITH_TIMEOUT(js(web, "g_marker.getLatLng().lat.toFixed(3)").toString(),
+                              QString::number(last.latitude, 'f', 3), 5000);
+    QCOMPARE(js(web, "orbitgrplist.histline.length > 0").toBool(), true);
 }
 
 int main(int argc, char** argv)
