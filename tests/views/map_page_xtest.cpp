@@ -196,7 +196,12 @@ void MapPageTest::pageDrawsTrackMarkerAndEvents()
     KindFlags kinds{};
     kinds.fill(true);
     view.setMarkerKinds(kinds, classify);
-    view.setRecording(reader, 3);
+    // The whole trip: this recording and two fixes of the one before (far enough for a group).
+    std::vector<GpsSample> trip = reader.gps;
+    trip.insert(trip.begin(), {reader.gps[0], reader.gps[0]});
+    trip[0].latitude = trip[1].latitude = 34.99;
+    trip[1].longitude = 138.999;
+    view.setRecording(reader, 3, trip);
     view.setFrame(35);
     QVERIFY(!view.isPlaceholderShown());
     QCOMPARE(view.eventPoints().size(), size_t(2));
@@ -205,6 +210,11 @@ void MapPageTest::pageDrawsTrackMarkerAndEvents()
     QTRY_COMPARE_WITH_TIMEOUT(js(web, "orbitgrplist.gridlist.points.length").toInt(), 10, 5000);
     QCOMPARE(js(web, "JSON.stringify(orbitgrplist.orbitlist)").toString(),
              QStringLiteral("[{\"start\":0,\"end\":3},{\"start\":4,\"end\":9}]"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        js(web, "JSON.stringify(orbitgrplist.grpline.map(function (l) {"
+                " return [l.options.color, l.options.opacity, l.getLatLngs().length]; }))")
+            .toString(),
+        QStringLiteral("[[\"#FF0000\",0.5,2],[\"#FF0000\",0.5,4],[\"#FF0000\",0.5,6]]"), 5000);
     // The longitude difference counts with the cosine of the latitude: 0.0025 degrees east is
     // a split on the equator, not at 60 degrees north.
     QCOMPARE(js(web, "[0, 60].map(function (lat) { return new OrbitGrpList().GetOrbitGroup("

@@ -122,6 +122,7 @@ OrbitGrpList.prototype.CreateLine = function () {
   this.grplist.ReleasePoints();
   var self = this;
   g_host.JS2C_GetGPSData(function (arr) {
+    self.grplist.ReleasePoints();  // an earlier request may have answered in between
     self.grplist.GetPoints(arr);
     var groups = self.GetOrbitGroup(self.grplist.points);
     self.RemoveLines(self.grpline);
