@@ -273,9 +273,19 @@ void MapPageTest::pageDrawsTrackMarkerAndEvents()
         5000);
     // A click reports the event's frame; bad arguments from the page are refused.
     QSignalSpy clicked(&view, &CMapView::eventClicked);
-    js(web, "cplist.markers[1].marker.fire('click')");
+    // A real mouse click on the G-force icon (its anchor is the bottom centre of the picture).
+    js(web, "g_map.panTo(cplist.markers[1].marker.getLatLng(), { animate: false })");
+    const QPoint anchor(js(web, "g_map.latLngToContainerPoint(cplist.markers[1].marker"
+                                ".getLatLng()).x").toInt(),
+                        js(web, "g_map.latLngToContainerPoint(cplist.markers[1].marker"
+                                ".getLatLng()).y").toInt());
+    QWidget* surface = web->focusProxy() ? web->focusProxy() : web;
+    QTest::mouseClick(surface, Qt::LeftButton, {}, anchor - QPoint(0, 12));
     QTRY_COMPARE_WITH_TIMEOUT(clicked.count(), 1, 5000);
     QCOMPARE(clicked.takeFirst().at(0).toInt(), 20);
+    js(web, "cplist.markers[0].marker.fire('click')");
+    QTRY_COMPARE_WITH_TIMEOUT(clicked.count(), 1, 5000);
+    QCOMPARE(clicked.takeFirst().at(0).toInt(), 60);
     js(web, "g_host.JS2C_OnClickCrashPoint(0, 3, '40', 1, 35, 139, 0, 0);"
             "g_host.JS2C_OnClickCrashPoint(0, 3, -2, 1, 35, 139, 0, 0);"
             "g_host.JS2C_OnClickCrashPoint(0, 3, 1.5, 1, 35, 139, 0, 0);"
