@@ -3,6 +3,7 @@
 #include "shell/ini_file.h"
 
 #include <QFileInfo>
+#include <QUrl>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -149,6 +150,30 @@ QString ReadSourceSelect()
 QString ReadUpdateHost()
 {
     return ReadValue(ini::kUpdateHost).trimmed();
+}
+
+QString ReadMapTileUrl()
+{
+    const QString text = ReadValue(ini::kMapTileUrl).trimmed();
+    QString sample = text;
+    for (const char* p : {"{z}", "{x}", "{y}"})
+        sample.replace(QLatin1String(p), QLatin1String("1"));
+    const QUrl url(sample, QUrl::StrictMode);
+    const bool usable = !text.isEmpty() && url.isValid() &&
+                        (url.scheme() == u"http" || url.scheme() == u"https") &&
+                        !url.host().isEmpty() && text.contains(u"{z}") &&
+                        text.contains(u"{x}") && text.contains(u"{y}");
+    return usable ? text : QString::fromLatin1(ini::kDefaultTileUrl);
+}
+
+QString ReadMapAttribution()
+{
+    const QString text = ReadValue(ini::kMapAttribution).trimmed();
+    if (!text.isEmpty())
+        return text;
+    if (ReadMapTileUrl() == QString::fromLatin1(ini::kDefaultTileUrl))
+        return QString::fromUtf8(ini::kDefaultAttribution);
+    return {};
 }
 
 bool WriteFirstRunValues()

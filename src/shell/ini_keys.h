@@ -44,13 +44,22 @@ inline constexpr IniKey kSnapshotFolder{"FOLDERPATH", "SNAPSHOT_FOLDER", IniValu
 inline constexpr IniKey kReportFolder{"FOLDERPATH", "REPORT_FOLDER", IniValueType::Path, nullptr};
 // Base URL of the maker's update server (a deployment setting); empty: no update check.
 inline constexpr IniKey kUpdateHost{"UPDATE", "HOST", IniValueType::Url, nullptr};
+// Tile server of the map ({z}, {x}, {y} in the URL) and the attribution shown under the map;
+// empty or unusable: OpenStreetMap's standard tile server.
+inline constexpr IniKey kMapTileUrl{"MAP", "TILE_URL", IniValueType::Url, nullptr};
+inline constexpr IniKey kMapAttribution{"MAP", "ATTRIBUTION", IniValueType::Text, nullptr};
 
 // Every key above, in this order.
-inline constexpr std::array<IniKey, 16> kAllKeys{
+inline constexpr std::array<IniKey, 18> kAllKeys{
     kInfoCheck,  kAspect,     kVolume,        kThumbnail,      kScaleX,
     kScaleY,     kHw,         kSourceSelect,  kSourceSd,       kSourceFolder,
     kSourceFile, kCsvFolder,  kConnectFolder, kSnapshotFolder, kReportFolder,
-    kUpdateHost};
+    kUpdateHost, kMapTileUrl, kMapAttribution};
+
+// The map's defaults: OpenStreetMap's standard tile server (no key).
+inline constexpr char kDefaultTileUrl[] = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
+inline constexpr char kDefaultAttribution[] =
+    "&copy; <a href=\"https://www.openstreetmap.org/copyright\">OpenStreetMap</a> contributors";
 
 // Values of SOURCE/SELECT.
 inline constexpr char kSelectSd[] = "SD";
@@ -93,6 +102,13 @@ QString ReadSourceSelect();
 
 // UPDATE/HOST: the update server's base URL; empty when no check is to be made.
 QString ReadUpdateHost();
+
+// MAP/TILE_URL: an http or https URL with a host and the placeholders {z}, {x} and {y};
+// anything else, missing included, gives kDefaultTileUrl.
+QString ReadMapTileUrl();
+// MAP/ATTRIBUTION: the text (HTML allowed, scripts are never run) under the map; empty gives
+// kDefaultAttribution when the tile URL is the default one, else no attribution.
+QString ReadMapAttribution();
 
 // Writes DISPLAY INFOCHECK=31, ASPECT=on, VOLUME=65535 in this order, but only when the
 // configuration file does not exist; true when they were written.

@@ -99,6 +99,27 @@ TEST_F(IniKeys, MissingAndOddValuesFollowEachKeysRule)
     EXPECT_EQ(ReadValue(ini::kSourceFolder).size(), 259);
 }
 
+TEST_F(IniKeys, MapTileUrlFallsBackToOpenStreetMapUnlessUsable)
+{
+    const QString osm = QString::fromLatin1(ini::kDefaultTileUrl);
+    EXPECT_EQ(ReadMapTileUrl(), osm);
+    EXPECT_TRUE(ReadMapAttribution().contains("OpenStreetMap"));
+
+    // Not http(s), no host, or a missing placeholder: the default, with its attribution.
+    for (const char* bad : {"file:///tmp/{z}/{x}/{y}.png", "javascript:alert(1)//{z}{x}{y}",
+                            "https:///{z}/{x}/{y}.png", "https://tiles.example/{z}/{x}.png"}) {
+        setFile(QByteArray("[MAP]\nTILE_URL=") + bad + "\n");
+        EXPECT_EQ(ReadMapTileUrl(), osm) << bad;
+        EXPECT_TRUE(ReadMapAttribution().contains("OpenStreetMap")) << bad;
+    }
+    // Another server: taken as written; without an attribution of its own none is shown.
+    setFile("[map]\ntile_url= http://127.0.0.1:8080/t/{z}/{x}/{y}.png \n");
+    EXPECT_EQ(ReadMapTileUrl(), "http://127.0.0.1:8080/t/{z}/{x}/{y}.png");
+    EXPECT_EQ(ReadMapAttribution(), "");
+    setFile("[MAP]\nTILE_URL=http://127.0.0.1:8080/{z}/{x}/{y}.png\nATTRIBUTION=Local tiles\n");
+    EXPECT_EQ(ReadMapAttribution(), "Local tiles");
+}
+
 TEST_F(IniKeys, WritersStoreWhatTheReadersExpect)
 {
     ASSERT_TRUE(WriteScale(ini::kScaleX, 1.5));
@@ -126,7 +147,7 @@ TEST(IniKeyTable, EveryKeyOnceWithItsFirstRunValue)
         seen.insert(id);
         firstRun += key.firstRun != nullptr;
     }
-    EXPECT_EQ(seen.size(), 16);
+    EXPECT_EQ(seen.size(), 18);
     EXPECT_EQ(firstRun, 3);
     EXPECT_STREQ(ini::kInfoCheck.firstRun, "31");
     EXPECT_STREQ(ini::kAspect.firstRun, "on");
