@@ -1,0 +1,119 @@
+// What reaches the X screen: the presenter in a shown window, captured from the display server
+// (not grabbed from the widget), under xvfb-run with Mesa's software OpenGL. The frame number
+// the sample movie carries in its picture is read back from the capture.
+#include "playback/player.h"
+#include "playback/video_presenter.h"
+#include "playback_fixture.h"
+#include "screen_capture.h"
+
+#include <QGuiApplication>
+
+using namespace ravir;
+using namespace ravir::test;
+
+namespace {
+
+QApplication* screenApp()
+{
+    // The real display: this program runs under xvfb-run, never on the offscreen platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    return playbackApp();
+}
+
+// The frame shown in the widget's rectangle r (widget coordinates) of the captured screen.
+long frameOnScreen(const QWidget& widget, const IntRect& r)
+{
+    const QImage screen = captureScreen();
+    if (qEnvironmentVariableIsSet("RAVIR_SCREEN_SHOT"))
+        screen.save(qEnvironmentVariable("RAVIR_SCREEN_SHOT"));
+    if (screen.isNull())
+        return -2;
+    const QPoint origin = widget.mapToGlobal(QPoint(r.left, r.top));
+    return framePatternOf(screen.copy(QRect(origin, QSize(r.width(), r.height() - 1))));
+}
+
+class PresenterScreen : public ::testing::TestWithParam<VideoPresenter::Backend> {
+protected:
+    void SetUp() override
+    {
+        screenApp();
+        if (QGuiApplication::platformName() == QLatin1String("offscreen") ||
+            !screenCaptureAvailable()) {
+            // Under ctest (xvfb-run) the screen is required: a missing tool fails the test.
+            if (qEnvironmentVariableIsSet("RAVIR_REQUIRE_SCREEN"))
+                FAIL() << "no display or no ImageMagick import; see scripts/setup";
+            GTEST_SKIP() << "needs a display and ImageMagick's import (run under xvfb-run)";
+        }
+        window_ = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
+        window_->setGeometry(20, 20, 640, 480);
+        presenter_ = new VideoPresenter(window_.get(), GetParam());
+        presenter_->setGeometry(0, 0, 640, 480);
+        PlayerOptions o;
+        o.audioOutput = "null";
+        // As in the main window: the player is set up before its window is shown.
+        ASSERT_TRUE(player_.InitPlayer(0, presenter_, QString(), o));
+        ASSERT_EQ(openAndWait(player_, smallMovie("pb_30fps_3s", 30, 3)), kOpened);
+        window_->show();
+        ASSERT_TRUE(waitUntil([&] { return window_->isVisible(); }, 3000));
+        spin(300);
+    }
+    void TearDown() override
+    {
+        player_.ShutdownPlayer();
+        window_.reset();
+    }
+
+    // Waits until the screen shows that frame (the display needs a few paints to catch up).
+    long awaitFrame(long want)
+    {
+        long got = -3;
+        waitUntil([&] { return (got = frameOnScreen(*presenter_, player_.state().destination)) == want; },
+                  4000);
+        return got;
+    }
+
+    std::unique_ptr<QWidget> window_;
+    VideoPresenter* presenter_ = nullptr;
+    Player player_;
+};
+
+}  // namespace
+
+TEST_P(PresenterScreen, SoughtAndPlayedFramesReachTheScreen)
+{
+    // Mesa's software OpenGL under the virtual display: the automatic presenter moves to
+    // OpenGL once shown, and that is the path whose frames must reach the screen.
+    if (GetParam() == VideoPresenter::Backend::Automatic)
+        EXPECT_TRUE(waitUntil([&] { return presenter_->usesOpenGL(); }, 3000));
+    else
+        EXPECT_FALSE(presenter_->wantsOpenGL());
+    EXPECT_EQ(player_.state().destination, (IntRect{0, 0, 640, 481}));
+    for (int frame : {52, 17}) {
+        seekAndWait(player_, frame);
+        EXPECT_EQ(awaitFrame(frame), frame) << "seek to " << frame;
+    }
+    // Playing moves the picture on screen too.
+    player_.Play();
+    spin(600);
+    player_.Pause();
+    ASSERT_TRUE(waitUntil([&] { return player_.PendingSeekFrame() < 0; }, 2000));
+    const int now = player_.GetCurrentFrame();
+    EXPECT_GT(now, 17);
+    EXPECT_EQ(awaitFrame(now), now);
+    // A window resized after the movie opened still shows it.
+    window_->resize(480, 360);
+    presenter_->setGeometry(0, 0, 480, 360);
+    ASSERT_TRUE(player_.Relayout());
+    seekAndWait(player_, 33);
+    EXPECT_EQ(awaitFrame(33), 33);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, PresenterScreen,
+                         ::testing::Values(VideoPresenter::Backend::Automatic,
+                                           VideoPresenter::Backend::Software),
+                         [](const ::testing::TestParamInfo<VideoPresenter::Backend>& p) {
+                             return p.param == VideoPresenter::Backend::Software
+                                        ? std::string("Software")
+                                        : std::string("Automatic");
+                         });
