@@ -447,7 +447,9 @@ void Player::applyVolume()
 {
     if (!mpv_)
         return;
-    const double volume = state_.rateCode == 1 ? state_.volume * 100.0 / 65535.0 : 0.0;
+    // The sub camera (slot 1) is always silent; the main camera is heard at x1 only.
+    const double volume =
+        slot_ == 0 && state_.rateCode == 1 ? state_.volume * 100.0 / 65535.0 : 0.0;
     mpv_->setDouble("volume", volume);
 }
 
