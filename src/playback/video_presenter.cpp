@@ -240,11 +240,22 @@ void VideoPresenter::freeRenderContext()
     if (!render_)
         return;
     videoTrack_.clear();
+    audioOff_ = false;
     if (handle_) {
         if (char* vid = mpv_get_property_string(handle_->raw(), "vid")) {
             videoTrack_ = vid;
             mpv_free(vid);
         }
+        // A movie played without its sound (the sub camera) would end when its video goes:
+        // its sound, silent at volume 0, is taken on until the video is back.
+        if (char* aid = mpv_get_property_string(handle_->raw(), "aid")) {
+            audioOff_ = qstrcmp(aid, "no") == 0;
+            mpv_free(aid);
+        }
+        if (audioOff_ && !videoTrack_.isEmpty() && videoTrack_ != "no")
+            mpv_set_property_string(handle_->raw(), "aid", "auto");
+        else
+            audioOff_ = false;
     }
     mpv_render_context_set_update_callback(render_, nullptr, nullptr);
     mpv_render_context_free(render_);
@@ -260,8 +271,10 @@ void VideoPresenter::afterRendererChange()
     videoTrack_.toInt(&numbered);
     if (!handle_ || !numbered)
         return;
-    mpv_set_property_string(handle_->raw(), "vid", "no");
     mpv_set_property_string(handle_->raw(), "vid", videoTrack_.constData());
+    if (audioOff_)
+        mpv_set_property_string(handle_->raw(), "aid", "no");
+    audioOff_ = false;
     videoTrack_.clear();
     updatePending_.store(true);
     if (!renderQueued_.exchange(true))

@@ -89,6 +89,7 @@ private:
     mpv_render_context* render_ = nullptr;
     bool renderIsGl_ = false;
     QByteArray videoTrack_;  // the video track while the render context changes
+    bool audioOff_ = false;  // the movie plays without sound: restored after the change
     GlVideoView* glView_ = nullptr;
     std::atomic<bool> updatePending_{false};
     std::atomic<bool> renderQueued_{false};

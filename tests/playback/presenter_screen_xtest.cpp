@@ -1,6 +1,7 @@
 // What reaches the X screen: the presenter in a shown window, captured from the display server
 // (not grabbed from the widget), under xvfb-run with Mesa's software OpenGL. The frame number
 // the sample movie carries in its picture is read back from the capture.
+#include "playback/dual_surface.h"
 #include "playback/player.h"
 #include "playback/video_presenter.h"
 #include "playback_fixture.h"
@@ -117,3 +118,59 @@ INSTANTIATE_TEST_SUITE_P(Backends, PresenterScreen,
                                         ? std::string("Software")
                                         : std::string("Automatic");
                          });
+
+// The three views of "switch display" as the screen shows them: the main camera, the sub
+// camera, and the main camera with the sub camera's inset at the lower right.
+TEST(DualSurfaceScreen, EachViewShowsItsCameraOnScreen)
+{
+    screenApp();
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") || !screenCaptureAvailable()) {
+        if (qEnvironmentVariableIsSet("RAVIR_REQUIRE_SCREEN"))
+            FAIL() << "no display or no ImageMagick import; see scripts/setup";
+        GTEST_SKIP() << "needs a display and ImageMagick's import (run under xvfb-run)";
+    }
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    window.setGeometry(20, 20, 720, 405);
+    auto* surface = new DualVideoSurface(&window);
+    surface->setGeometry(0, 0, 720, 405);
+    Player main, sub;
+    PlayerOptions o;
+    o.audioOutput = "null";
+    ASSERT_TRUE(main.InitPlayer(0, surface->mainPresenter(), QString(), o));
+    ASSERT_TRUE(sub.InitPlayer(1, surface->subPresenter(), QString(), o, &main));
+    surface->setPlayers(&main, &sub);
+    ASSERT_EQ(openAndWait(main, smallMovie("screen_main", 30, 3, 30, 480, 270)), kOpened);
+    ASSERT_EQ(openAndWait(sub, smallMovie("screen_sub", 30, 3, 30, 320, 180)), kOpened);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }, 3000));
+    seekAndWait(main, 40);
+    seekAndWait(sub, 12);
+
+    // The frame shown in a rectangle of the surface, read from the captured screen.
+    auto shownIn = [&](const QRect& area) {
+        const QImage screen = captureScreen();
+        return framePatternOf(screen.copy(QRect(surface->mapToGlobal(area.topLeft()), area.size())));
+    };
+    const QRect full(0, 0, 720, 405);
+    long got = -3;
+    EXPECT_TRUE(waitUntil([&] { return (got = shownIn(full)) == 40; }, 4000)) << got;
+
+    ASSERT_EQ(surface->switchDisplay(), DisplayView::Sub);
+    seekAndWait(sub, 13);
+    EXPECT_TRUE(waitUntil([&] { return (got = shownIn(full)) == 13; }, 4000)) << got;
+
+    ASSERT_EQ(surface->switchDisplay(), DisplayView::MainWithSubInset);
+    const QRect inset = surface->subArea();
+    EXPECT_EQ(inset, QRect(720 - 8 - 240, 405 - 8 - 135, 240, 135));
+    EXPECT_TRUE(waitUntil([&] { return (got = shownIn(inset)) == 13; }, 4000)) << got;
+    // The main picture's frame-number band is at its top, clear of the inset.
+    EXPECT_TRUE(waitUntil([&] { return (got = shownIn(full)) == 40; }, 4000)) << got;
+    if (qEnvironmentVariableIsSet("RAVIR_SCREEN_SHOT"))
+        captureScreen().save(qEnvironmentVariable("RAVIR_SCREEN_SHOT"));
+
+    ASSERT_EQ(surface->switchDisplay(), DisplayView::Main);
+    seekAndWait(main, 41);
+    EXPECT_TRUE(waitUntil([&] { return (got = shownIn(full)) == 41; }, 4000)) << got;
+    sub.ShutdownPlayer();
+    main.ShutdownPlayer();
+}
