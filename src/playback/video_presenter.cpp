@@ -44,10 +44,7 @@ public:
         if (!ready() || !context())
             return;
         makeCurrent();
-        mpv_render_context_set_update_callback(owner_->render_, nullptr, nullptr);
-        mpv_render_context_free(owner_->render_);
-        owner_->render_ = nullptr;
-        owner_->renderIsGl_ = false;
+        owner_->freeRenderContext();
         fbo_.reset();
         doneCurrent();
     }
@@ -114,6 +111,18 @@ protected:
         }
         owner_->render_ = glRender;
         owner_->renderIsGl_ = true;
+        // Moved to another window (full screen in a window of its own, say), the widget gets a
+        // new context: mpv's render context goes with the old one, the software renderer
+        // stands in, and initializeGL takes over again in the new context.
+        connect(
+            context(), &QOpenGLContext::aboutToBeDestroyed, this,
+            [this] {
+                if (!ready())
+                    return;
+                release();
+                owner_->createSoftwareContext();
+            },
+            Qt::DirectConnection);
         mpv_render_context_set_update_callback(owner_->render_, &VideoPresenter::onMpvUpdate,
                                                owner_);
         owner_->afterRendererChange();
