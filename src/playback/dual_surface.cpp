@@ -99,21 +99,26 @@ void DualVideoSurface::relayout()
     int w = 0, h = 0;
     if (subPlayer_ && subPlayer_->GetVideoSize(w, h))
         subPicture = QSize(w, h);
+    // A hidden presenter keeps drawing (so that a switch shows the current picture at once),
+    // at the inset's size, which costs a ninth of the full surface.
+    const QRect inset = InsetRect(full.size(), subPicture, scale_);
     switch (view_) {
     case DisplayView::Main:
         main_->setGeometry(full);
         main_->show();
         sub_->hide();
+        sub_->setGeometry(inset);
         break;
     case DisplayView::Sub:
         sub_->setGeometry(full);
         sub_->show();
         main_->hide();
+        main_->setGeometry(inset);
         break;
     case DisplayView::MainWithSubInset:
         main_->setGeometry(full);
         main_->show();
-        sub_->setGeometry(InsetRect(full.size(), subPicture, scale_));
+        sub_->setGeometry(inset);
         sub_->show();
         sub_->raise();
         break;

@@ -6,7 +6,8 @@
 //   MainWithSubInset the main camera with the sub camera as an inset at the lower right, a
 //                    third of the surface's width wide, its aspect ratio kept, 8 scaled units
 //                    from the right and bottom edges.
-// Both presenters always draw, so that switching shows the current picture at once.
+// Both presenters always draw, so that switching shows the current picture at once; the hidden
+// one draws at the inset's size.
 #include "playback/video_presenter.h"
 
 #include <QPointer>
