@@ -90,6 +90,10 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
     };
     if (!options_.audioOutput.isEmpty())
         mpvOptions.emplace_back("ao", options_.audioOutput);
+    // The sub camera is never heard: its sound is not even decoded, so that its pictures run on
+    // the system clock and follow a speed change at once (the camera sync's nudges).
+    if (slot == 1)
+        mpvOptions.emplace_back("aid", "no");
     mpv_ = new MpvHandle(this);
     if (!mpv_->create(mpvOptions)) {
         delete mpv_;
@@ -205,6 +209,7 @@ int Player::OpenMovie(const QString& path)
     state_.frameCount = timing->frameCount;
     state_.moviePath = path;
     state_.canPlayBackwards = 0;
+    speedTrim_ = 1.0;
     mpv_->setDouble("speed", SpeedForRateCode(state_.rateCode));
     applyVolume();
     if (presenter_) {
@@ -425,10 +430,27 @@ bool Player::SetRate(int rateCode)
         return false;
     state_.rateCode = MapRateCode(rateCode, state_.rateCode, state_.canPlayBackwards != 0);
     const double speed = SpeedForRateCode(state_.rateCode);
+    speedTrim_ = 1.0;
     applyVolume();
     // Above x2 the decoder may skip frames so that the picture keeps pace with the clock.
     mpv_->setProperty("framedrop", speed > 2.0 ? "decoder+vo" : "vo");
     return mpv_->setDouble("speed", speed);
+}
+
+bool Player::SetSpeedTrim(double factor)
+{
+    if (!mpv_)
+        return false;
+    speedTrim_ = std::clamp(factor, 0.5, 2.0);
+    return mpv_->setDouble("speed", SpeedForRateCode(state_.rateCode) * speedTrim_);
+}
+
+double Player::GetPositionMs() const
+{
+    if (!mpv_ || !load_.loaded())
+        return -1.0;
+    const std::optional<double> position = mpv_->getDouble("time-pos");
+    return position && *position >= 0 ? *position * 1000.0 : -1.0;
 }
 
 bool Player::SetSlowMode(float on)
@@ -447,7 +469,9 @@ void Player::applyVolume()
 {
     if (!mpv_)
         return;
-    const double volume = state_.rateCode == 1 ? state_.volume * 100.0 / 65535.0 : 0.0;
+    // The sub camera (slot 1) is always silent; the main camera is heard at x1 only.
+    const double volume =
+        slot_ == 0 && state_.rateCode == 1 ? state_.volume * 100.0 / 65535.0 : 0.0;
     mpv_->setDouble("volume", volume);
 }
 

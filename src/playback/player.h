@@ -112,6 +112,12 @@ public:
     void SetReserved(int value) { state_.reservedFlag = value; }
     void SetHardwareDecode(int on);
     bool SetRate(int rateCode);
+    // Plays at the rate's speed times factor (0.5 .. 2; 1 undoes it): the camera sync's nudge.
+    // The next SetRate sets the plain speed again.
+    bool SetSpeedTrim(double factor);
+    double speedTrim() const { return speedTrim_; }
+    // The presentation time of the picture shown, in ms; -1 when no movie is loaded.
+    double GetPositionMs() const;
     bool SetSlowMode(float on);
     bool SetAspectMode(int mode);
     long long GetFrameCount() const;
@@ -178,6 +184,7 @@ private:
     int seekTarget_ = -1;
     double frameMsExact_ = 0;
     unsigned endGeneration_ = 0;
+    double speedTrim_ = 1.0;
 };
 
 // Takes movie-data mutex 1 of slot 0, then of slot 1 (either may be null); the unlock releases

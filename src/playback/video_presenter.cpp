@@ -20,6 +20,14 @@ namespace ravir {
 
 // The OpenGL surface: mpv renders each frame into a framebuffer object of the render size,
 // which is then blitted into the destination rectangle (turned when asked).
+//
+// The widget's OpenGL context can only show on screen when it is created after its window is
+// shown: the window's compositor shares textures only with contexts made from its own, and a
+// context made earlier (for instance by grabbing the widget while hidden) draws into a texture
+// the screen never sees (black on screen while grabs look right). So the presenter starts with
+// mpv's software renderer and moves to OpenGL in initializeGL, once Qt creates the context for
+// the shown window; when that context cannot reach the screen or mpv refuses it, the software
+// renderer stays and the OpenGL surface is removed.
 class GlVideoView : public QOpenGLWidget {
 public:
     explicit GlVideoView(VideoPresenter* owner) : QOpenGLWidget(owner), owner_(owner)
@@ -28,22 +36,22 @@ public:
     }
     ~GlVideoView() override { release(); }
 
-    bool ready() const { return owner_->render_ != nullptr; }
+    bool ready() const { return owner_->render_ != nullptr && owner_->renderIsGl_; }
 
+    // Frees the OpenGL render context (the software one is the presenter's to free).
     void release()
     {
-        if (!owner_->render_ || !context())
+        if (!ready() || !context())
             return;
         makeCurrent();
-        mpv_render_context_free(owner_->render_);
-        owner_->render_ = nullptr;
+        owner_->freeRenderContext();
         fbo_.reset();
         doneCurrent();
     }
 
     bool renderFrame()
     {
-        if (!owner_->render_)
+        if (!ready())
             return false;
         makeCurrent();
         const QSize size = owner_->renderSize();
@@ -62,17 +70,26 @@ public:
     // The frame as drawn: mpv wrote its top row first, which toImage() takes for the bottom.
     QImage grab()
     {
-        if (!fbo_)
+        if (!fbo_ || !ready())
             return QImage();
         makeCurrent();
-        return fbo_->toImage().mirrored(false, true);
+        QImage image = fbo_->toImage().mirrored(false, true);
+        doneCurrent();
+        return image;
     }
 
 protected:
     void initializeGL() override
     {
-        if (owner_->render_ || !owner_->handle_)
+        if (ready() || !owner_->handle_)
             return;
+        // Without a context shared with the window's compositor nothing drawn here reaches the
+        // screen: keep the software renderer.
+        if (!context() || !context()->shareContext() ||
+            qEnvironmentVariableIsSet("RAVIR_NO_OPENGL_VIDEO")) {
+            owner_->dropOpenGL();
+            return;
+        }
         mpv_opengl_init_params gl{
             [](void*, const char* name) -> void* {
                 QOpenGLContext* ctx = QOpenGLContext::currentContext();
@@ -85,12 +102,30 @@ protected:
             {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &gl},
             {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
             {MPV_RENDER_PARAM_INVALID, nullptr}};
-        if (mpv_render_context_create(&owner_->render_, owner_->handle_->raw(), params) < 0) {
-            owner_->render_ = nullptr;
+        owner_->freeRenderContext();
+        mpv_render_context* glRender = nullptr;
+        if (mpv_render_context_create(&glRender, owner_->handle_->raw(), params) < 0) {
+            owner_->createSoftwareContext();
+            owner_->dropOpenGL();
             return;
         }
+        owner_->render_ = glRender;
+        owner_->renderIsGl_ = true;
+        // Moved to another window (full screen in a window of its own, say), the widget gets a
+        // new context: mpv's render context goes with the old one, the software renderer
+        // stands in, and initializeGL takes over again in the new context.
+        connect(
+            context(), &QOpenGLContext::aboutToBeDestroyed, this,
+            [this] {
+                if (!ready())
+                    return;
+                release();
+                owner_->createSoftwareContext();
+            },
+            Qt::DirectConnection);
         mpv_render_context_set_update_callback(owner_->render_, &VideoPresenter::onMpvUpdate,
                                                owner_);
+        owner_->afterRendererChange();
     }
 
     void paintGL() override
@@ -98,6 +133,12 @@ protected:
         QOpenGLExtraFunctions* f = context()->extraFunctions();
         f->glClearColor(0, 0, 0, 1);
         f->glClear(GL_COLOR_BUFFER_BIT);
+        if (!ready()) {
+            // Still on the software renderer (or leaving OpenGL): its frame, drawn by Qt.
+            QPainter painter(this);
+            owner_->paintSoftwareFrame(painter);
+            return;
+        }
         if (fbo_ && owner_->native_.isValid() && owner_->destSet_) {
             const qreal dpr = devicePixelRatioF();
             const int height = static_cast<int>(this->height() * dpr);
@@ -169,34 +210,98 @@ bool VideoPresenter::attach(MpvHandle* handle)
         return false;
     handle_ = handle;
     framesRendered_ = 0;
-    const bool wantGl = backend_ == Backend::OpenGL ||
-                        (backend_ == Backend::Automatic && openGlAvailable());
+    const bool wantGl = backend_ != Backend::Software && openGlAvailable();
+    if (backend_ == Backend::OpenGL && !wantGl) {
+        handle_ = nullptr;
+        return false;
+    }
+    // mpv's video output needs a render context before the first movie loads: the software one
+    // serves until the OpenGL surface is shown on screen.
+    if (!createSoftwareContext()) {
+        handle_ = nullptr;
+        return false;
+    }
     if (wantGl) {
         glView_ = new GlVideoView(this);
         glView_->setGeometry(rect());
         glView_->show();
-        // Creates the GL context (and with it the render context) even while hidden, so that
-        // the video output exists before the first movie opens.
-        glView_->grabFramebuffer();
-        if (glView_->ready())
-            return true;
-        delete glView_;
-        glView_ = nullptr;
-        if (backend_ == Backend::OpenGL) {
-            handle_ = nullptr;
-            return false;
-        }
     }
+    return true;
+}
+
+bool VideoPresenter::createSoftwareContext()
+{
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
         {MPV_RENDER_PARAM_INVALID, nullptr}};
-    if (mpv_render_context_create(&render_, handle_->raw(), params) < 0) {
+    if (!handle_ || mpv_render_context_create(&render_, handle_->raw(), params) < 0) {
         render_ = nullptr;
-        handle_ = nullptr;
         return false;
     }
+    renderIsGl_ = false;
     mpv_render_context_set_update_callback(render_, &VideoPresenter::onMpvUpdate, this);
+    afterRendererChange();
     return true;
+}
+
+void VideoPresenter::freeRenderContext()
+{
+    if (!render_)
+        return;
+    videoTrack_.clear();
+    audioOff_ = false;
+    if (handle_) {
+        if (char* vid = mpv_get_property_string(handle_->raw(), "vid")) {
+            videoTrack_ = vid;
+            mpv_free(vid);
+        }
+        // A movie played without its sound (the sub camera) would end when its video goes:
+        // its sound, silent at volume 0, is taken on until the video is back.
+        if (char* aid = mpv_get_property_string(handle_->raw(), "aid")) {
+            audioOff_ = qstrcmp(aid, "no") == 0;
+            mpv_free(aid);
+        }
+        if (audioOff_ && !videoTrack_.isEmpty() && videoTrack_ != "no")
+            mpv_set_property_string(handle_->raw(), "aid", "auto");
+        else
+            audioOff_ = false;
+    }
+    mpv_render_context_set_update_callback(render_, nullptr, nullptr);
+    mpv_render_context_free(render_);
+    render_ = nullptr;
+    renderIsGl_ = false;
+}
+
+void VideoPresenter::afterRendererChange()
+{
+    // Freeing the old context while a movie was loaded took its video track off (mpv drops the
+    // video when its output goes away): select the track again, then draw the current frame.
+    bool numbered = false;
+    videoTrack_.toInt(&numbered);
+    if (!handle_ || !numbered)
+        return;
+    mpv_set_property_string(handle_->raw(), "vid", videoTrack_.constData());
+    if (audioOff_)
+        mpv_set_property_string(handle_->raw(), "aid", "no");
+    audioOff_ = false;
+    videoTrack_.clear();
+    updatePending_.store(true);
+    if (!renderQueued_.exchange(true))
+        QMetaObject::invokeMethod(this, [this] { serviceRender(); }, Qt::QueuedConnection);
+}
+
+void VideoPresenter::dropOpenGL()
+{
+    if (!glView_)
+        return;
+    // Removed from the event loop: this runs inside the surface's own initializeGL.
+    GlVideoView* view = glView_;
+    glView_ = nullptr;
+    view->hide();
+    view->deleteLater();
+    if (!render_)
+        createSoftwareContext();
+    update();
 }
 
 void VideoPresenter::detach()
@@ -206,11 +311,7 @@ void VideoPresenter::detach()
         delete glView_;
         glView_ = nullptr;
     }
-    if (render_) {
-        mpv_render_context_set_update_callback(render_, nullptr, nullptr);
-        mpv_render_context_free(render_);
-        render_ = nullptr;
-    }
+    freeRenderContext();
     handle_ = nullptr;
     frame_ = QImage();
     update();
@@ -235,7 +336,7 @@ void VideoPresenter::serviceRender()
     const uint64_t flags = mpv_render_context_update(render_);
     if (!(flags & MPV_RENDER_UPDATE_FRAME))
         return;
-    if (glView_) {
+    if (usesOpenGL()) {
         if (glView_->renderFrame()) {
             ++framesRendered_;
             glView_->update();
@@ -261,7 +362,7 @@ QSize VideoPresenter::renderSize() const
 
 void VideoPresenter::renderSoftware()
 {
-    if (!render_)
+    if (!render_ || renderIsGl_)
         return;
     const QSize size = renderSize();
     if (frame_.size() != size)
@@ -275,6 +376,8 @@ void VideoPresenter::renderSoftware()
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     if (mpv_render_context_render(render_, params) >= 0)
         ++framesRendered_;
+    if (glView_)
+        glView_->update();
     update();
 }
 
@@ -315,7 +418,7 @@ PresenterStatus VideoPresenter::RepaintVideo()
     if (!handle_)
         return PresenterStatus::ShutDown;
     if (native_.isValid()) {
-        if (glView_) {
+        if (usesOpenGL()) {
             glView_->renderFrame();
             glView_->update();
         } else {
@@ -330,7 +433,7 @@ PresenterStatus VideoPresenter::GetCurrentImage(QImage& image) const
 {
     if (!handle_)
         return PresenterStatus::ShutDown;
-    image = glView_ ? glView_->grab() : frame_.copy();
+    image = usesOpenGL() ? glView_->grab() : frame_.copy();
     return image.isNull() ? PresenterStatus::InvalidArgument : PresenterStatus::Ok;
 }
 
@@ -423,31 +526,35 @@ void VideoPresenter::paintDecorations(QPainter& painter)
     }
 }
 
+void VideoPresenter::paintSoftwareFrame(QPainter& painter)
+{
+    if (frame_.isNull() || !native_.isValid() || !destSet_) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    const QRect target(dest_.left, dest_.top, dest_.width(), dest_.height());
+    const QRectF source(source_.left * frame_.width(), source_.top * frame_.height(),
+                        (source_.right - source_.left) * frame_.width(),
+                        (source_.bottom - source_.top) * frame_.height());
+    painter.save();
+    if (rotate180_) {
+        const QPointF centre = QRectF(target).center();
+        painter.translate(centre);
+        painter.rotate(180);
+        painter.translate(-centre);
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(target), frame_, source);
+    painter.restore();
+    paintDecorations(painter);
+}
+
 void VideoPresenter::paintEvent(QPaintEvent*)
 {
     if (glView_)
         return;
     QPainter painter(this);
-    if (!frame_.isNull() && native_.isValid() && destSet_) {
-        const QRect target(dest_.left, dest_.top, dest_.width(), dest_.height());
-        const QRectF source(source_.left * frame_.width(), source_.top * frame_.height(),
-                            (source_.right - source_.left) * frame_.width(),
-                            (source_.bottom - source_.top) * frame_.height());
-        painter.save();
-        if (rotate180_) {
-            const QPointF centre = QRectF(target).center();
-            painter.translate(centre);
-            painter.rotate(180);
-            painter.translate(-centre);
-        }
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(target), frame_, source);
-        painter.restore();
-    } else if (!destSet_ || !native_.isValid()) {
-        painter.fillRect(rect(), Qt::black);
-        return;
-    }
-    paintDecorations(painter);
+    paintSoftwareFrame(painter);
 }
 
 }  // namespace ravir

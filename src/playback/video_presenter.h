@@ -6,6 +6,7 @@
 // applied on top of the picture.
 #include "playback/placement.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QWidget>
@@ -34,7 +35,10 @@ public:
     bool attach(MpvHandle* handle);
     void detach();
     bool isAttached() const;
-    bool usesOpenGL() const { return glView_ != nullptr; }
+    // True once frames are drawn through OpenGL: after the surface was shown on screen.
+    bool usesOpenGL() const { return glView_ != nullptr && renderIsGl_; }
+    // The OpenGL surface exists and waits to be shown (or draws already).
+    bool wantsOpenGL() const { return glView_ != nullptr; }
 
     PresenterStatus SetVideoPosition(const NormRect& source, const IntRect& dest);
     PresenterStatus GetVideoPosition(NormRect& source, IntRect& dest) const;
@@ -74,10 +78,18 @@ private:
     void renderSoftware();
     QSize renderSize() const;
     void paintDecorations(class QPainter& painter);
+    void paintSoftwareFrame(class QPainter& painter);
+    bool createSoftwareContext();
+    void freeRenderContext();
+    void afterRendererChange();
+    void dropOpenGL();
 
     Backend backend_;
     MpvHandle* handle_ = nullptr;
     mpv_render_context* render_ = nullptr;
+    bool renderIsGl_ = false;
+    QByteArray videoTrack_;  // the video track while the render context changes
+    bool audioOff_ = false;  // the movie plays without sound: restored after the change
     GlVideoView* glView_ = nullptr;
     std::atomic<bool> updatePending_{false};
     std::atomic<bool> renderQueued_{false};

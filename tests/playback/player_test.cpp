@@ -399,8 +399,10 @@ TEST_F(PlayerTest, TwoCamerasSeekInStep)
         EXPECT_EQ(stillOf(sub, "sub.jpg"), subFrame);
         EXPECT_EQ(sub.GetCurrentFrame(), subFrame);
     }
-    // Played together, they stay together.
-    sub.SetVolume(0);
+    // Played together, they stay together. The sub camera is never heard, whatever volume the
+    // window hands it.
+    sub.SetVolume(65535);
+    EXPECT_DOUBLE_EQ(sub.engineVolume(), 0.0);
     player_.Play();
     sub.Play();
     spin(800);
@@ -409,6 +411,8 @@ TEST_F(PlayerTest, TwoCamerasSeekInStep)
     const double mainMs = player_.GetCurrentFrame() * player_.GetFrameMs();
     const double subMs = sub.GetCurrentFrame() * sub.GetFrameMs();
     EXPECT_NEAR(mainMs, subMs, 150.0);
+    ASSERT_TRUE(sub.SetRate(1));
+    sub.SetVolume(40000);
     EXPECT_DOUBLE_EQ(sub.engineVolume(), 0.0);
 
     // Lock-all takes both movie-data locks, slot 0 first; another thread waits for them.

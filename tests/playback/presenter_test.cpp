@@ -316,9 +316,11 @@ TEST(OpenGLPresenter, ShowsTheSoughtFrame)
     o.audioOutput = "null";
     if (!player.InitPlayer(0, &presenter, QString(), o))
         GTEST_SKIP() << "no OpenGL on this platform";
-    ASSERT_TRUE(presenter.usesOpenGL());
+    ASSERT_TRUE(presenter.wantsOpenGL());
     ASSERT_EQ(openAndWait(player, smallMovie("pb_30fps_3s", 30, 3)), kOpened);
     window.show();
+    // OpenGL takes over from the software renderer once the surface is on screen.
+    ASSERT_TRUE(waitUntil([&] { return presenter.usesOpenGL(); }, 3000));
     EXPECT_EQ(player.state().destination, (IntRect{0, 0, 640, 481}));
     seekAndWait(player, 52);
     QImage image;
