@@ -8,9 +8,9 @@
 #include "catalogue/recording_name.h"
 #include "cli/command.h"
 #include "container/telemetry_timeline.h"
-#include "exports/report_compose_gui.h"
 #include "exports/report_workbook.h"
 #include "playback/player.h"
+#include "playback/report_picture.h"
 #include "playback/telemetry_slots.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "exports/report_flow_gui.h"
 
-#include "exports/report_compose_gui.h"
+#include "playback/report_picture.h"
 #include "mainwindow/msg_dlg.h"
 #include "shell/ini_keys.h"
 #include "shell/remembered_folder_gui.h"

@@ -1,6 +1,6 @@
 // The window's report command: the report folder (remembered, asked again when gone), the map
 // drawn into the window picture at its corner, the workbook entry and the messages.
-#include "exports/report_compose_gui.h"
+#include "playback/report_picture.h"
 #include "exports/report_flow_gui.h"
 #include "mainwindow/msg_dlg.h"
 #include "shell/ini_keys.h"

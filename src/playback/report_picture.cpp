@@ -1,4 +1,4 @@
-#include "exports/report_compose_gui.h"
+#include "playback/report_picture.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -1,5 +1,5 @@
 #pragma once
-// The picture of an accident report (window code: Qt Gui). The viewer composes its window
+// The picture of an accident report, composed like the player's stills (Qt Gui, no window). The viewer composes its window
 // picture with the map window's page picture; `ravir report` composes the two cameras' stills
 // with a drawn track of the recording.
 #include "container/telemetry.h"
