@@ -2,7 +2,7 @@
 
 #include "catalogue/recording_name.h"
 #include "catalogue/source_select.h"
-#include "mainwindow/browser_pane.h"
+#include "catalogue/filer_container_dlg.h"
 #include "mainwindow/skin_button.h"
 #include "playback/player.h"
 #include "playback/video_presenter.h"
@@ -98,9 +98,8 @@ void CdedoradeDlg::InitDialog()
     m_progress->hide();
     CreateControls();
 
-    m_browser = new BrowserPane(m_catalogue, this);
-    m_browser->setFont(SharedFont(kFont10));
-    connect(m_browser, &BrowserPane::recordingActivated, this,
+    m_browser = new CFilerContainerDlg(m_catalogue, this);
+    connect(m_browser, &CFilerContainerDlg::recordingChosen, this,
             [this](const RecordingRecord& r) { OpenRecording(r); });
 
     // First run: the three display values, only when the configuration file is new.
