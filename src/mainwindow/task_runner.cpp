@@ -9,7 +9,7 @@ TaskRunner::TaskRunner(QObject* parent) : QObject(parent) {}
 TaskRunner::~TaskRunner()
 {
     if (m_thread) {
-        m_running = false;
+        stop();
         m_thread->wait();
         delete m_thread;
     }
@@ -21,10 +21,12 @@ bool TaskRunner::start(const QString& name, Task task)
         return false;
     m_name = name;
     m_running = true;
+    m_stop = false;
     m_result = 0;
     m_thread = QThread::create([this, task = std::move(task)]() {
         Context context;
         context.running = &m_running;
+        context.stop = &m_stop;
         context.progress = [this](qint64 done, qint64 total) {
             // Emitted from the worker: the connection to the window thread is queued.
             Q_EMIT progress(done, total);
@@ -46,7 +48,11 @@ bool TaskRunner::start(const QString& name, Task task)
     return true;
 }
 
-void TaskRunner::stop() { m_running = false; }
+void TaskRunner::stop()
+{
+    m_stop = true;
+    m_running = false;
+}
 
 void TaskRunner::wait()
 {

@@ -18,6 +18,7 @@ public:
     // be called from the worker thread.
     struct Context {
         std::atomic<bool>* running = nullptr;
+        std::atomic<bool>* stop = nullptr;  // set by stop(): the opposite of running
         std::function<void(qint64 done, qint64 total)> progress;
         bool stopRequested() const { return !running->load(); }
     };
@@ -48,6 +49,7 @@ private:
     QThread* m_thread = nullptr;
     QString m_name;
     std::atomic<bool> m_running{false};
+    std::atomic<bool> m_stop{false};
     std::atomic<int> m_result{0};
 };
 

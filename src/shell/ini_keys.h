@@ -40,14 +40,17 @@ inline constexpr IniKey kConnectFolder{"FOLDERPATH", "CONNECT_FOLDER", IniValueT
                                        nullptr};
 inline constexpr IniKey kSnapshotFolder{"FOLDERPATH", "SNAPSHOT_FOLDER", IniValueType::Path,
                                         nullptr};
+// Character set of the recording list CSV: "locale", "cp932" or "utf-8"; missing: the locale's.
+inline constexpr IniKey kCsvEncoding{"FOLDERPATH", "CSV_ENCODING", IniValueType::Text, nullptr};
 // Base URL of the maker's update server (a deployment setting); empty: no update check.
 inline constexpr IniKey kUpdateHost{"UPDATE", "HOST", IniValueType::Url, nullptr};
 
 // Every key above, in this order.
-inline constexpr std::array<IniKey, 15> kAllKeys{
+inline constexpr std::array<IniKey, 16> kAllKeys{
     kInfoCheck,  kAspect,     kVolume,        kThumbnail,      kScaleX,
     kScaleY,     kHw,         kSourceSelect,  kSourceSd,       kSourceFolder,
-    kSourceFile, kCsvFolder,  kConnectFolder, kSnapshotFolder, kUpdateHost};
+    kSourceFile, kCsvFolder,  kConnectFolder, kSnapshotFolder, kCsvEncoding,
+    kUpdateHost};
 
 // Values of SOURCE/SELECT.
 inline constexpr char kSelectSd[] = "SD";
@@ -87,6 +90,10 @@ bool ReadHwDecode();
 
 // SOURCE/SELECT: "SD", "FOLDER" or "FILE"; anything else, missing included, preselects "SD".
 QString ReadSourceSelect();
+
+// FOLDERPATH/CSV_ENCODING: the text as stored, trimmed and in lower case ("locale", "cp932",
+// "utf-8"); empty when missing. The CSV export maps it (an unknown name means the locale's).
+QString ReadCsvEncodingName();
 
 // UPDATE/HOST: the update server's base URL; empty when no check is to be made.
 QString ReadUpdateHost();
