@@ -157,7 +157,10 @@ void CFilerContainerDlg::relayout()
                 y += Scaled(kKindRow);
             }
         }
-        b->setGeometry(x, y, Scaled(step) - Scaled(2), Scaled(kKindRow) - Scaled(2));
+        // The last button of a row takes the rest of the row for its label.
+        const bool lastOfRow = i == kKindCount - 1 || (layout_ == 1 && i == 2);
+        const int bw = lastOfRow ? std::max(Scaled(step), w - x - m) : Scaled(step) - Scaled(2);
+        b->setGeometry(x, y, bw, Scaled(kKindRow) - Scaled(2));
         x += Scaled(step);
     }
 }

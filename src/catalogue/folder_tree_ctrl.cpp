@@ -61,6 +61,8 @@ CFolderTreeCtrl::CFolderTreeCtrl(Catalogue& catalogue, QWidget* parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Base, Qt::white);
     pal.setColor(QPalette::Text, Qt::black);
+    pal.setColor(QPalette::Highlight, kSelectedBackground);
+    pal.setColor(QPalette::HighlightedText, Qt::white);
     setPalette(pal);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { onCurrentItemChanged(current); });

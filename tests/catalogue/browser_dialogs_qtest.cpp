@@ -74,6 +74,7 @@ private Q_SLOTS:
     void deleteModeShowAllSelectAllAndCap();
     void fileListColoursFollowKindTriggerAndPlayingRow();
     void kindButtonsFilterCountAndDoNotReopen();
+    void panelAndDialogsAsDrawn();
 
 private:
     QTemporaryDir config_;
@@ -394,6 +395,67 @@ void BrowserDialogsTest::kindButtonsFilterCountAndDoNotReopen()
     browser.setBrowserEnabled(false);
     QVERIFY(!browser.treeCtrl()->isEnabled() && !browser.listCtrl()->isEnabled()
             && !browser.kindButton(2)->isEnabled());
+}
+
+// The panel and the dialogs as drawn (saved as pictures when RAVIR_SHOT_DIR is set): the panel's
+// background and frame, the tree's selection colour and kind marks, the dialogs' lists.
+void BrowserDialogsTest::panelAndDialogsAsDrawn()
+{
+    const QString shots = qEnvironmentVariable("RAVIR_SHOT_DIR");
+    const QString card = test::smallCard(0);
+    QVERIFY(!card.isEmpty());
+    Catalogue catalogue;
+    catalogue.OpenSource(card, SourceMode::Drive);
+    catalogue.SelectDefaultItem();
+    for (int layout : {0, 1}) {
+        CFilerContainerDlg browser(catalogue);
+        browser.setLayoutMode(layout);
+        browser.resize(layout == 0 ? Scaled(560) : Scaled(330), layout == 0 ? Scaled(330) : Scaled(640));
+        browser.reload();
+        browser.setCurrentRow(1);
+        browser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&browser));
+        const QImage image = browser.grab().toImage();
+        if (!shots.isEmpty())
+            image.save(QDir(shots).filePath(QStringLiteral("browser_layout%1.png").arg(layout)));
+        const qreal dpr = image.devicePixelRatio();
+        QCOMPARE(image.pixelColor(QPoint(2, 2) * dpr), CFilerContainerDlg::kBackground);
+        QCOMPARE(image.pixelColor(QPoint(0, 0)), CFilerContainerDlg::kFrame);
+        // The selected tree item on the selection colour; a kind mark's orange grid beside a
+        // group item.
+        const QImage tree = browser.treeCtrl()->viewport()->grab().toImage();
+        QTreeWidgetItem* current = browser.treeCtrl()->currentItem();
+        QVERIFY(current);
+        const QRect sel = browser.treeCtrl()->visualItemRect(current);
+        QCOMPARE(tree.pixelColor(QPoint(sel.right() - 2, sel.center().y()) * dpr),
+                 CFolderTreeCtrl::kSelectedBackground);
+        bool orange = false;
+        for (int y = 0; y < tree.height() && !orange; ++y)
+            for (int x = 0; x < tree.width() && !orange; ++x)
+                orange = tree.pixelColor(x, y) == QColor(0xF5, 0x9B, 0x2B);
+        QVERIFY2(orange, "no kind mark drawn");
+    }
+
+    CFileSelectDlg select(CFileSelectDlg::kJoin);
+    RecordList list = catalogue.CollectAllRecordings();
+    list[1].joined = 1;
+    select.setCurrentList(list);
+    select.setTicked(2, true);
+    select.setTicked(4, true);
+    select.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&select));
+    const QImage dialog = select.grab().toImage();
+    if (!shots.isEmpty())
+        dialog.save(QDir(shots).filePath(QStringLiteral("select_join.png")));
+    QCOMPARE(select.tickedRows(), (std::vector<int>{2, 3, 4}));
+    QCOMPARE(dialog.size(), select.size() * dialog.devicePixelRatio());
+
+    CSourceOpenDlg source(RemovableDrives{{QStringLiteral("/media/card")}, 0});
+    source.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&source));
+    if (!shots.isEmpty())
+        source.grab().save(QDir(shots).filePath(QStringLiteral("source_dialog.png")));
+    QVERIFY(source.okButton()->isEnabled());
 }
 
 QTEST_MAIN(BrowserDialogsTest)
