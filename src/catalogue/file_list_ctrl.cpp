@@ -6,6 +6,8 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -69,6 +71,10 @@ CFileListCtrl::CFileListCtrl(QWidget* parent) : QTreeWidget(parent)
     pal.setColor(QPalette::Base, Qt::white);
     setPalette(pal);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CFileListCtrl::onSelectionChanged);
+    hoverTimer_ = new QTimer(this);
+    hoverTimer_->setSingleShot(true);
+    hoverTimer_->setInterval(kHoverMs);
+    connect(hoverTimer_, &QTimer::timeout, this, &CFileListCtrl::onHover);
     connect(this, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item, int) { choose(indexOfTopLevelItem(item), true); });
 }
@@ -83,6 +89,7 @@ void CFileListCtrl::setRecords(const RecordList& all, const KindFilter& filter)
 {
     filling_ = true;
     shown_ = ApplyKindFilter(all, filter);
+    stopPreview();
     clear();
     QList<QTreeWidgetItem*> rows;
     rows.reserve(static_cast<qsizetype>(shown_.size()));
@@ -187,6 +194,78 @@ void CFileListCtrl::keyPressEvent(QKeyEvent* event)
         return;
     }
     QTreeWidget::keyPressEvent(event);
+}
+
+void CFileListCtrl::setPreviewEnabled(bool on)
+{
+    previewEnabled_ = on;
+    setMouseTracking(on);
+    viewport()->setMouseTracking(on);
+    if (!on) {
+        hoverTimer_->stop();
+        stopPreview();
+    }
+}
+
+QRect CFileListCtrl::PreviewGeometry(const QRect& listGlobal, const QRect& rowGlobal, double scale)
+{
+    const int w = static_cast<int>(220 * scale);
+    const int h = w * 9 / 16;
+    int y = rowGlobal.center().y() - h / 2;
+    if (y + h > listGlobal.bottom() + 1)
+        y = listGlobal.bottom() + 1 - h;
+    return {listGlobal.left() - w, y, w, h};
+}
+
+void CFileListCtrl::mouseMoveEvent(QMouseEvent* event)
+{
+    if (previewEnabled_) {
+        hoverPos_ = event->position().toPoint();
+        hoverTimer_->start();
+    }
+    QTreeWidget::mouseMoveEvent(event);
+}
+
+void CFileListCtrl::mousePressEvent(QMouseEvent* event)
+{
+    hoverTimer_->stop();
+    stopPreview();
+    QTreeWidget::mousePressEvent(event);
+}
+
+void CFileListCtrl::leaveEvent(QEvent* event)
+{
+    hoverTimer_->stop();
+    stopPreview();
+    QTreeWidget::leaveEvent(event);
+}
+
+void CFileListCtrl::onHover()
+{
+    if (!previewEnabled_)
+        return;
+    const QModelIndex index = indexAt(hoverPos_);
+    const RecordingRecord* r = index.isValid() ? recordAt(index.row()) : nullptr;
+    if (!r || !viewport()->rect().contains(hoverPos_)) {
+        stopPreview();
+        return;
+    }
+    if (index.row() == previewRow_)
+        return;
+    previewRow_ = index.row();
+    const QRect row = visualRect(index);
+    const QRect rowGlobal(viewport()->mapToGlobal(row.topLeft()), row.size());
+    const QRect listGlobal(mapToGlobal(QPoint(0, 0)), size());
+    Q_EMIT previewRequested(previewRow_, *r,
+                            PreviewGeometry(listGlobal, rowGlobal, LayoutScale()));
+}
+
+void CFileListCtrl::stopPreview()
+{
+    if (previewRow_ < 0)
+        return;
+    previewRow_ = -1;
+    Q_EMIT previewStopped();
 }
 
 void CFileListCtrl::resizeEvent(QResizeEvent* event)

@@ -14,7 +14,10 @@
 #include "catalogue/recording_record.h"
 
 #include <QColor>
+#include <QPoint>
 #include <QTreeWidget>
+
+class QTimer;
 
 namespace ravir {
 
@@ -52,14 +55,32 @@ public:
     QColor rowText(int row) const;
     static bool isEventRow(const RecordingRecord& record);
 
+    // The hover preview (the thumbnail switch): while on, resting the mouse on a row asks for
+    // the preview of that row in a popup 220 units wide and 9/16 of that high, its right edge at
+    // the list's left edge, centred on the row and kept above the list's bottom. Leaving the
+    // rows or the list, or pressing a button, ends it.
+    void setPreviewEnabled(bool on);
+    bool previewEnabled() const { return previewEnabled_; }
+    int previewRow() const { return previewRow_; }
+    static QRect PreviewGeometry(const QRect& listGlobal, const QRect& rowGlobal, double scale);
+    static constexpr int kHoverMs = 400;
+
 Q_SIGNALS:
     void rowChosen(int row, const ravir::RecordingRecord& record);
+    void previewRequested(int row, const ravir::RecordingRecord& record, const QRect& geometry);
+    void previewStopped();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
+    void onHover();
+    void stopPreview();
+
     void onSelectionChanged();
     void choose(int row, bool always);
     void fitColumns();
@@ -68,6 +89,10 @@ private:
     int playingRow_ = -1;
     QString openPath_;
     bool filling_ = false;
+    bool previewEnabled_ = false;
+    int previewRow_ = -1;
+    QPoint hoverPos_;
+    QTimer* hoverTimer_ = nullptr;
 };
 
 }  // namespace ravir

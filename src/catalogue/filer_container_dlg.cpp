@@ -4,6 +4,8 @@
 #include "catalogue/file_list_ctrl.h"
 #include "catalogue/folder_tree_ctrl.h"
 #include "mainwindow/skin_button.h"
+#include "playback/preview_session.h"
+#include "playback/video_presenter.h"
 #include "shell/app_scale_gui.h"
 #include "shell/ui_text.h"
 
@@ -52,7 +54,47 @@ CFilerContainerDlg::CFilerContainerDlg(Catalogue& catalogue, QWidget* parent)
     });
     connect(list_, &CFileListCtrl::rowChosen, this,
             [this](int, const RecordingRecord& r) { Q_EMIT recordingChosen(r); });
+    connect(list_, &CFileListCtrl::previewRequested, this,
+            [this](int, const RecordingRecord& r, const QRect& g) { startPreview(r, g); });
+    connect(list_, &CFileListCtrl::previewStopped, this, &CFilerContainerDlg::stopPreview);
     relayout();
+}
+
+CFilerContainerDlg::~CFilerContainerDlg()
+{
+    // The session closes the movie and destroys its popup.
+    if (preview_)
+        preview_->Stop();
+}
+
+void CFilerContainerDlg::setThumbnailMode(bool on) { list_->setPreviewEnabled(on); }
+
+bool CFilerContainerDlg::thumbnailMode() const { return list_->previewEnabled(); }
+
+void CFilerContainerDlg::startPreview(const RecordingRecord& record, const QRect& geometry)
+{
+    if (!preview_)
+        preview_ = std::make_unique<CMFSession>(LayoutScale());
+    preview_->Stop();
+    preview_->Close();
+    if (!preview_->Open(record.path)) {
+        preview_->window()->hide();
+        return;
+    }
+    preview_->SetVolume(0);
+    preview_->window()->setGeometry(geometry);
+    preview_->window()->show();
+    preview_->window()->raise();
+    preview_->Play(true);
+}
+
+void CFilerContainerDlg::stopPreview()
+{
+    if (!preview_)
+        return;
+    preview_->Stop();
+    preview_->Close();
+    preview_->window()->hide();
 }
 
 void CFilerContainerDlg::reload()

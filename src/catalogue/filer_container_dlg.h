@@ -12,6 +12,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QLineEdit;
 
@@ -20,6 +21,7 @@ namespace ravir {
 class Catalogue;
 class CFileListCtrl;
 class CFolderTreeCtrl;
+class CMFSession;
 class CSkinCheckButton;
 
 class CFilerContainerDlg : public QWidget {
@@ -30,6 +32,7 @@ public:
     static constexpr int kKindCount = 5;
 
     explicit CFilerContainerDlg(Catalogue& catalogue, QWidget* parent = nullptr);
+    ~CFilerContainerDlg() override;
 
     // Rebuilds the tree and the list from the catalogue (after a source was opened or
     // reopened). Nothing is selected in the list and nothing is emitted.
@@ -54,6 +57,11 @@ public:
     void setKindFlag(int index, bool on);
     // Enables or disables the tree, the list and the kind buttons together.
     void setBrowserEnabled(bool on);
+    // The thumbnail switch: the hover preview of the list's rows, played silently in a popup by
+    // the browser's own preview player (made when first needed).
+    void setThumbnailMode(bool on);
+    bool thumbnailMode() const;
+    CMFSession* previewSession() const { return preview_.get(); }
     // "%d個" of the list's rows.
     QString countText() const;
 
@@ -76,6 +84,8 @@ protected:
 
 private:
     void relayout();
+    void startPreview(const RecordingRecord& record, const QRect& geometry);
+    void stopPreview();
 
     Catalogue& catalogue_;
     CFolderTreeCtrl* tree_ = nullptr;
@@ -83,6 +93,7 @@ private:
     QLineEdit* path_ = nullptr;
     std::array<CSkinCheckButton*, kKindCount> kinds_{};
     int layout_ = 0;
+    std::unique_ptr<CMFSession> preview_;
 };
 
 }  // namespace ravir

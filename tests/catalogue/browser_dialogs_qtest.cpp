@@ -16,7 +16,12 @@
 #include "shell/ini_keys.h"
 #include "shell/ui_text.h"
 
+#include "playback/preview_session.h"
+#include "playback/video_presenter.h"
+
+#include <QApplication>
 #include <QComboBox>
+#include <QMouseEvent>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -75,6 +80,7 @@ private Q_SLOTS:
     void fileListColoursFollowKindTriggerAndPlayingRow();
     void kindButtonsFilterCountAndDoNotReopen();
     void panelAndDialogsAsDrawn();
+    void hoverPreviewFollowsTheThumbnailSwitch();
 
 private:
     QTemporaryDir config_;
@@ -456,6 +462,65 @@ void BrowserDialogsTest::panelAndDialogsAsDrawn()
     if (!shots.isEmpty())
         source.grab().save(QDir(shots).filePath(QStringLiteral("source_dialog.png")));
     QVERIFY(source.okButton()->isEnabled());
+}
+
+void BrowserDialogsTest::hoverPreviewFollowsTheThumbnailSwitch()
+{
+    // The popup rule: right edge on the list's left edge, centred on the row, never below the list.
+    const QRect list(500, 100, 300, 400);
+    QCOMPARE(CFileListCtrl::PreviewGeometry(list, QRect(500, 200, 300, 20), 1.0),
+             QRect(280, 209 - 61, 220, 123));  // QRect centre of rows 200..219
+    QCOMPARE(CFileListCtrl::PreviewGeometry(list, QRect(500, 480, 300, 20), 2.0),
+             QRect(60, 500 - 247, 440, 247));
+
+    const QString card = test::smallCard(0);
+    Catalogue catalogue;
+    catalogue.OpenSource(card, SourceMode::Drive);
+    catalogue.SelectDefaultItem();
+    CFilerContainerDlg browser(catalogue);
+    browser.resize(Scaled(560), Scaled(330));
+    browser.reload();
+    browser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&browser));
+    CFileListCtrl* listCtrl = browser.listCtrl();
+    QSignalSpy requested(listCtrl, &CFileListCtrl::previewRequested);
+    QSignalSpy stopped(listCtrl, &CFileListCtrl::previewStopped);
+    auto hover = [&](int row) {
+        const QRect r = listCtrl->visualItemRect(listCtrl->topLevelItem(row));
+        QMouseEvent move(QEvent::MouseMove, QPointF(r.center()),
+                         QPointF(listCtrl->viewport()->mapToGlobal(r.center())), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(listCtrl->viewport(), &move);
+        QTest::qWait(CFileListCtrl::kHoverMs + 150);
+    };
+    // Off: resting on a row shows nothing.
+    hover(1);
+    QCOMPARE(requested.count(), 0);
+    QVERIFY(!browser.previewSession());
+    // On: the row's preview, once per row; the popup plays that recording silently.
+    browser.setThumbnailMode(true);
+    hover(1);
+    QCOMPARE(requested.count(), 1);
+    QCOMPARE(requested.last().at(0).toInt(), 1);
+    hover(1);
+    QCOMPARE(requested.count(), 1);
+    const QRect geometry = requested.last().at(2).toRect();
+    QCOMPARE(geometry.right() + 1, listCtrl->mapToGlobal(QPoint(0, 0)).x());
+    QVERIFY(browser.previewSession());
+    QVERIFY(browser.previewSession()->flags() & CMFSession::kOpen);
+    QVERIFY(browser.previewSession()->window()->isVisible());
+    QCOMPARE(browser.previewSession()->window()->geometry(), geometry);
+    hover(2);
+    QCOMPARE(requested.count(), 2);
+    // Leaving the list stops and hides it.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(listCtrl, &leave);
+    QVERIFY(stopped.count() >= 1);
+    QVERIFY(!browser.previewSession()->window()->isVisible());
+    QVERIFY(!(browser.previewSession()->flags() & CMFSession::kOpen));
+    browser.setThumbnailMode(false);
+    hover(0);
+    QCOMPARE(requested.count(), 2);
 }
 
 QTEST_MAIN(BrowserDialogsTest)
