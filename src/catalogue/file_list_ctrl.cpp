@@ -1,6 +1,7 @@
 #include "catalogue/file_list_ctrl.h"
 
 #include "catalogue/recording_name.h"
+#include "catalogue/thumbnail_cache_ctrl.h"
 #include "shell/app_scale_gui.h"
 #include "shell/ui_text.h"
 
@@ -33,7 +34,20 @@ public:
         painter->drawRect(cell);  // one pixel beyond the cell to the right and bottom
         painter->setPen(list_->rowText(row));
         painter->setFont(option.font);
-        const QRect textRect = cell.adjusted(Scaled(4), 0, -2, 0);
+        QRect textRect = cell.adjusted(Scaled(4), 0, -2, 0);
+        if (index.column() == 0 && list_->thumbnailsShown()) {
+            const QSize ts = list_->thumbnailSize();
+            const QRect box(cell.left() + Scaled(4), cell.top() + (cell.height() - ts.height()) / 2,
+                            ts.width(), ts.height());
+            const RecordingRecord* r = list_->recordAt(row);
+            const QImage picture = r ? list_->thumbnailCache()->picture(r->path) : QImage();
+            if (picture.isNull())
+                painter->fillRect(box, QColor(0x31, 0x31, 0x31));
+            else
+                painter->drawImage(box, picture);
+            textRect.setLeft(box.right() + Scaled(6));
+            painter->setPen(list_->rowText(row));
+        }
         const QString label = index.data(Qt::DisplayRole).toString();
         painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                           option.fontMetrics.elidedText(label, Qt::ElideRight, textRect.width()));
@@ -43,7 +57,7 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QSize s = QStyledItemDelegate::sizeHint(option, index);
-        s.setHeight(std::max(1, Scaled(CFileListCtrl::kRowHeightUnits)));
+        s.setHeight(list_->rowHeight());
         return s;
     }
 
@@ -90,6 +104,8 @@ void CFileListCtrl::setRecords(const RecordList& all, const KindFilter& filter)
     filling_ = true;
     shown_ = ApplyKindFilter(all, filter);
     stopPreview();
+    if (cache_)
+        cache_->dropQueue();
     clear();
     QList<QTreeWidgetItem*> rows;
     rows.reserve(static_cast<qsizetype>(shown_.size()));
@@ -194,6 +210,36 @@ void CFileListCtrl::keyPressEvent(QKeyEvent* event)
         return;
     }
     QTreeWidget::keyPressEvent(event);
+}
+
+int CFileListCtrl::rowHeight() const
+{
+    return std::max(1, Scaled(thumbnails_ ? 40 : kRowHeightUnits));
+}
+
+QSize CFileListCtrl::thumbnailSize() const
+{
+    const int h = std::max(1, Scaled(36));
+    return {h * 16 / 9, h};
+}
+
+void CFileListCtrl::setThumbnailsShown(bool on)
+{
+    if (on == thumbnails_)
+        return;
+    thumbnails_ = on;
+    if (on && !cache_) {
+        cache_ = new ThumbnailCache(thumbnailSize(), this);
+        connect(cache_, &ThumbnailCache::ready, this, [this](const QString& path) {
+            for (int i = 0; i < rowCount(); ++i)
+                if (shown_[static_cast<size_t>(i)].path == path)
+                    if (QTreeWidgetItem* item = topLevelItem(i))
+                        viewport()->update(visualItemRect(item));
+        });
+    }
+    // The rows change height.
+    scheduleDelayedItemsLayout();
+    viewport()->update();
 }
 
 void CFileListCtrl::setPreviewEnabled(bool on)

@@ -20,6 +20,10 @@
 class QTimer;
 
 namespace ravir {
+class ThumbnailCache;
+}
+
+namespace ravir {
 
 class CFileListCtrl : public QTreeWidget {
     Q_OBJECT
@@ -65,6 +69,14 @@ public:
     static QRect PreviewGeometry(const QRect& listGlobal, const QRect& rowGlobal, double scale);
     static constexpr int kHoverMs = 400;
 
+    // First-frame pictures at the left of each row (rows 40 units high while shown), made by
+    // the list's thumbnail cache on its worker.
+    void setThumbnailsShown(bool on);
+    bool thumbnailsShown() const { return thumbnails_; }
+    ThumbnailCache* thumbnailCache() const { return cache_; }
+    int rowHeight() const;
+    QSize thumbnailSize() const;
+
 Q_SIGNALS:
     void rowChosen(int row, const ravir::RecordingRecord& record);
     void previewRequested(int row, const ravir::RecordingRecord& record, const QRect& geometry);
@@ -93,6 +105,8 @@ private:
     int previewRow_ = -1;
     QPoint hoverPos_;
     QTimer* hoverTimer_ = nullptr;
+    bool thumbnails_ = false;
+    ThumbnailCache* cache_ = nullptr;
 };
 
 }  // namespace ravir

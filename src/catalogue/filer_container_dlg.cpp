@@ -67,7 +67,11 @@ CFilerContainerDlg::~CFilerContainerDlg()
         preview_->Stop();
 }
 
-void CFilerContainerDlg::setThumbnailMode(bool on) { list_->setPreviewEnabled(on); }
+void CFilerContainerDlg::setThumbnailMode(bool on)
+{
+    list_->setPreviewEnabled(on);
+    list_->setThumbnailsShown(on);
+}
 
 bool CFilerContainerDlg::thumbnailMode() const { return list_->previewEnabled(); }
 

@@ -57,8 +57,9 @@ public:
     void setKindFlag(int index, bool on);
     // Enables or disables the tree, the list and the kind buttons together.
     void setBrowserEnabled(bool on);
-    // The thumbnail switch: the hover preview of the list's rows, played silently in a popup by
-    // the browser's own preview player (made when first needed).
+    // The thumbnail switch: a first-frame picture on every row of the list, and the hover
+    // preview of the rows, played silently in a popup by the browser's own preview player
+    // (made when first needed).
     void setThumbnailMode(bool on);
     bool thumbnailMode() const;
     CMFSession* previewSession() const { return preview_.get(); }

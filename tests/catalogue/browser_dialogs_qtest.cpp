@@ -7,6 +7,7 @@
 #include "catalogue/filer_container_dlg.h"
 #include "catalogue/folder_tree_ctrl.h"
 #include "catalogue/source_open_dlg.h"
+#include "catalogue/thumbnail_cache_ctrl.h"
 #include "mainwindow/msg_dlg.h"
 #include "mainwindow/skin_button.h"
 #include "mainwindow/skin_list.h"
@@ -81,6 +82,7 @@ private Q_SLOTS:
     void kindButtonsFilterCountAndDoNotReopen();
     void panelAndDialogsAsDrawn();
     void hoverPreviewFollowsTheThumbnailSwitch();
+    void thumbnailsAreMadeOnTheWorkerAndDrawn();
 
 private:
     QTemporaryDir config_;
@@ -521,6 +523,69 @@ void BrowserDialogsTest::hoverPreviewFollowsTheThumbnailSwitch()
     browser.setThumbnailMode(false);
     hover(0);
     QCOMPARE(requested.count(), 2);
+}
+
+void BrowserDialogsTest::thumbnailsAreMadeOnTheWorkerAndDrawn()
+{
+    const QString card = test::smallCard(0);
+    Catalogue catalogue;
+    catalogue.OpenSource(card, SourceMode::Drive);
+    catalogue.SelectDefaultItem();
+    QVERIFY(catalogue.currentRecords().size() >= 2);
+    const QString movie = catalogue.currentRecords()[0].path;
+
+    // A first frame: the picture's size, not one flat colour.
+    const QImage first = ThumbnailCache::DecodeFirstFrame(movie, QSize(64, 36));
+    QCOMPARE(first.size(), QSize(64, 36));
+    QSet<QRgb> colours;
+    for (int y = 0; y < first.height(); y += 3)
+        for (int x = 0; x < first.width(); x += 3)
+            colours.insert(first.pixel(x, y));
+    QVERIFY(colours.size() > 3);
+    QTemporaryDir dir;
+    const QString junk = dir.filePath(QStringLiteral("A___-250314-123000-000142M.MOV"));
+    QFile f(junk);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+    f.close();
+    QVERIFY(ThumbnailCache::DecodeFirstFrame(junk, QSize(64, 36)).isNull());
+
+    // The cache answers at once, makes the picture on its worker and keeps it.
+    ThumbnailCache cache(QSize(64, 36));
+    QSignalSpy ready(&cache, &ThumbnailCache::ready);
+    QVERIFY(cache.picture(movie).isNull());
+    QVERIFY(cache.picture(junk).isNull());
+    QTRY_COMPARE(ready.count(), 2);
+    QVERIFY(!cache.picture(movie).isNull());
+    QVERIFY(cache.failed(junk));
+    QCOMPARE(cache.cachedCount(), 2);
+    QCOMPARE(ready.count(), 2);  // asked again: from memory
+
+    // The list with thumbnails: taller rows, the picture drawn once made.
+    CFilerContainerDlg browser(catalogue);
+    browser.resize(Scaled(560), Scaled(330));
+    browser.reload();
+    browser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&browser));
+    CFileListCtrl* list = browser.listCtrl();
+    const int plainHeight = list->visualItemRect(list->topLevelItem(0)).height();
+    browser.setThumbnailMode(true);
+    QVERIFY(list->thumbnailsShown() && list->previewEnabled());
+    list->viewport()->grab();  // asks for the pictures of the rows in view
+    QSignalSpy listReady(list->thumbnailCache(), &ThumbnailCache::ready);
+    QTRY_VERIFY(list->thumbnailCache()->cachedCount() >= 2);
+    QTest::qWait(50);
+    const QRect row0 = list->visualItemRect(list->topLevelItem(0));
+    QVERIFY(row0.height() > plainHeight);
+    const QImage shot = list->viewport()->grab().toImage();
+    const QSize ts = list->thumbnailSize();
+    QSet<QRgb> drawn;
+    for (int x = row0.left() + Scaled(4); x < row0.left() + Scaled(4) + ts.width(); x += 2)
+        drawn.insert(shot.pixel(QPoint(x, row0.center().y()) * shot.devicePixelRatio()));
+    QVERIFY(drawn.size() > 3);
+    const QString shots = qEnvironmentVariable("RAVIR_SHOT_DIR");
+    if (!shots.isEmpty())
+        browser.grab().save(QDir(shots).filePath(QStringLiteral("browser_thumbnails.png")));
 }
 
 QTEST_MAIN(BrowserDialogsTest)
