@@ -129,7 +129,14 @@ void ListCommandsTest::deleteTwoJoinThreeAndExportFromTheWindow()
         return dlg.confirm();
     });
     QList<CMsgBox::Shown> shown;
+    QSignalSpy progressed(&runner, &TaskRunner::progress);
+    QSignalSpy started(&commands, &CListCommands::taskStarted);
     QVERIFY(runAndWait(commands, CListCommands::kCmdDelete, &shown));
+    // The bar was shown for the task and followed it to the end (one step per recording).
+    QCOMPARE(started.count(), 1);
+    QCOMPARE(progressed.count(), 2);
+    QCOMPARE(progressed.last().at(0).toLongLong(), progressed.last().at(1).toLongLong());
+    QCOMPARE(progress.position(), 100);
     QCOMPARE(texts(shown), QStringList{text(TXT_DONE)});
     QCOMPARE(before, QList<int>{CListCommands::kCmdDelete});
     QVERIFY(!QFileInfo::exists(gone1));
@@ -194,6 +201,27 @@ void ListCommandsTest::deleteTwoJoinThreeAndExportFromTheWindow()
              static_cast<int>(catalogue.CollectAllRecordings().size()) + 1);
     QVERIFY(!content.contains(QFileInfo(gone1).fileName()));
     QCOMPARE(ReadValue(ini::kCsvFolder), out);
+
+    // An output folder that cannot be written: the failure messages, nothing written.
+    commands.setFolderChooser([&](const IniKey&, int) { return dir_.filePath(QStringLiteral("no/such")); });
+    QVERIFY(runAndWait(commands, CListCommands::kCmdCsv, &shown));
+    QCOMPARE(texts(shown), QStringList{text(TXT_MSG_CSV_CREATE_FAILED)});
+    QVERIFY(runAndWait(commands, CListCommands::kCmdJoin, &shown));
+    QCOMPARE(texts(shown), QStringList{text(TXT_MSG_JOIN_FAILED)});
+    QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("no"))));
+    QCOMPARE(ReadValue(ini::kCsvFolder), out);
+
+    // A source that vanished while the dialog was open: nothing is deleted.
+    const QString stays = catalogue.currentRecords().front().path;
+    commands.setSelectionRunner([&](CFileSelectDlg& dlg) {
+        dlg.setTicked(0, true);
+        catalogue.sourceLostFlag() = true;
+        return dlg.confirm();
+    });
+    CMsgBox::takeShown();
+    QVERIFY(!commands.runCommand(CListCommands::kCmdDelete));
+    QCOMPARE(texts(CMsgBox::takeShown()), QStringList{text(TXT_MSG_DELETE_FAILED)});
+    QVERIFY(QFileInfo::exists(stays));
 
     // No folder chosen: nothing happens, no message.
     commands.setFolderChooser([](const IniKey&, int) { return QString(); });
