@@ -195,10 +195,8 @@ void CdedoradeDlg::OpenStartupSource()
         opened = ChooseStartupSource(m_catalogue);
     }
     m_browser->reload();
-    if (opened) {
-        if (const RecordingRecord* first = m_browser->currentRecord())
-            OpenRecording(*first);
-    }
+    if (opened && m_browser->rowCount() > 0)
+        m_browser->setCurrentRow(0);  // chosen: opened through recordingChosen, row marked
 }
 
 int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
