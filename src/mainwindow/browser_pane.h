@@ -1,19 +1,18 @@
 #pragma once
-// The browser pane of the main window in its first form: the catalogue's folder tree and the
-// file list of the selected item, mirrored from the Catalogue without rescanning. The skinned
-// file browser with kind buttons and thumbnails takes its place on the same Catalogue.
+// A plain browser pane: the catalogue's folder tree (CFolderTreeCtrl, kept in step with the
+// catalogue after every rescan) over a plain list of the selected item's recordings. The main
+// window uses the skinned file browser (CFilerContainerDlg); this pane stays for tools and tests
+// that want the catalogue without the skin.
 #include "catalogue/recording_record.h"
 
 #include <QWidget>
 
-class QTreeWidget;
-class QTreeWidgetItem;
 class QListWidget;
 
 namespace ravir {
 
 class Catalogue;
-class TreeItem;
+class CFolderTreeCtrl;
 
 class BrowserPane : public QWidget {
     Q_OBJECT
@@ -31,15 +30,12 @@ Q_SIGNALS:
     void recordingActivated(const ravir::RecordingRecord& record);
 
 private:
-    void fillTree(QTreeWidgetItem* parentItem, const TreeItem* item);
     void fillList();
-    void onTreeItemChanged(QTreeWidgetItem* current);
 
     Catalogue& catalogue_;
-    QTreeWidget* tree_ = nullptr;
+    CFolderTreeCtrl* tree_ = nullptr;
     QListWidget* list_ = nullptr;
     RecordList shown_;
-    bool filling_ = false;
 };
 
 }  // namespace ravir

@@ -2,7 +2,7 @@
 
 #include "catalogue/recording_name.h"
 #include "catalogue/source_select.h"
-#include "mainwindow/browser_pane.h"
+#include "catalogue/filer_container_dlg.h"
 #include "mainwindow/skin_button.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/movie_menu.h"
@@ -168,9 +168,8 @@ void CdedoradeDlg::InitDialog()
     m_progress->hide();
     CreateControls();
 
-    m_browser = new BrowserPane(m_catalogue, this);
-    m_browser->setFont(SharedFont(kFont10));
-    connect(m_browser, &BrowserPane::recordingActivated, this,
+    m_browser = new CFilerContainerDlg(m_catalogue, this);
+    connect(m_browser, &CFilerContainerDlg::recordingChosen, this,
             [this](const RecordingRecord& r) { OpenRecording(r); });
     // Zoom mode shows its hint in place of the file list.
     m_zoomNotice = new QLabel(text(TXT_MSG_ZOOM_MODE), this);
@@ -303,10 +302,8 @@ bool CdedoradeDlg::OpenStartupSource()
         opened = ChooseStartupSource(m_catalogue);
     }
     m_browser->reload();
-    if (opened) {
-        if (const RecordingRecord* first = m_browser->currentRecord())
-            OpenRecording(*first);
-    }
+    if (opened && m_browser->rowCount() > 0)
+        m_browser->setCurrentRow(0);  // chosen: opened through recordingChosen, row marked
     return opened;
 }
 

@@ -33,7 +33,7 @@ class QScreen;
 
 namespace ravir {
 
-class BrowserPane;
+class CFilerContainerDlg;
 class CSkinButton;
 class CSkinFrame;
 class CSkinProgressBarCtrl;
@@ -242,7 +242,7 @@ private:
     QProgressBar* m_progress = nullptr;
 
     Catalogue m_catalogue;
-    BrowserPane* m_browser = nullptr;
+    CFilerContainerDlg* m_browser = nullptr;
     VideoPresenter* m_presenter = nullptr;
     std::array<std::unique_ptr<Player>, 2> m_players;
     std::array<bool, 2> m_slotReady{false, false};

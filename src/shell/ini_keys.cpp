@@ -147,6 +147,11 @@ QString ReadSourceSelect()
     return QString::fromLatin1(ini::kSelectSd);
 }
 
+QString ReadCsvEncodingName()
+{
+    return ReadValue(ini::kCsvEncoding).trimmed().toLower();
+}
+
 QString ReadUpdateHost()
 {
     return ReadValue(ini::kUpdateHost).trimmed();

@@ -42,6 +42,8 @@ inline constexpr IniKey kSnapshotFolder{"FOLDERPATH", "SNAPSHOT_FOLDER", IniValu
                                         nullptr};
 // The folder of the accident-report workbooks, chosen the first time and whenever it is gone.
 inline constexpr IniKey kReportFolder{"FOLDERPATH", "REPORT_FOLDER", IniValueType::Path, nullptr};
+// Character set of the recording list CSV: "locale", "cp932" or "utf-8"; missing: the locale's.
+inline constexpr IniKey kCsvEncoding{"FOLDERPATH", "CSV_ENCODING", IniValueType::Text, nullptr};
 // Base URL of the maker's update server (a deployment setting); empty: no update check.
 inline constexpr IniKey kUpdateHost{"UPDATE", "HOST", IniValueType::Url, nullptr};
 // Tile server of the map ({z}, {x}, {y} in the URL) and the attribution shown under the map;
@@ -50,11 +52,11 @@ inline constexpr IniKey kMapTileUrl{"MAP", "TILE_URL", IniValueType::Url, nullpt
 inline constexpr IniKey kMapAttribution{"MAP", "ATTRIBUTION", IniValueType::Text, nullptr};
 
 // Every key above, in this order.
-inline constexpr std::array<IniKey, 18> kAllKeys{
+inline constexpr std::array<IniKey, 19> kAllKeys{
     kInfoCheck,  kAspect,     kVolume,        kThumbnail,      kScaleX,
     kScaleY,     kHw,         kSourceSelect,  kSourceSd,       kSourceFolder,
     kSourceFile, kCsvFolder,  kConnectFolder, kSnapshotFolder, kReportFolder,
-    kUpdateHost, kMapTileUrl, kMapAttribution};
+    kCsvEncoding, kUpdateHost, kMapTileUrl, kMapAttribution};
 
 // The map's defaults: OpenStreetMap's standard tile server (no key).
 inline constexpr char kDefaultTileUrl[] = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
@@ -99,6 +101,10 @@ bool ReadHwDecode();
 
 // SOURCE/SELECT: "SD", "FOLDER" or "FILE"; anything else, missing included, preselects "SD".
 QString ReadSourceSelect();
+
+// FOLDERPATH/CSV_ENCODING: the text as stored, trimmed and in lower case ("locale", "cp932",
+// "utf-8"); empty when missing. The CSV export maps it (an unknown name means the locale's).
+QString ReadCsvEncodingName();
 
 // UPDATE/HOST: the update server's base URL; empty when no check is to be made.
 QString ReadUpdateHost();

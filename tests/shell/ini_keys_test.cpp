@@ -147,7 +147,8 @@ TEST(IniKeyTable, EveryKeyOnceWithItsFirstRunValue)
         seen.insert(id);
         firstRun += key.firstRun != nullptr;
     }
-    EXPECT_EQ(seen.size(), 18);
+    EXPECT_EQ(seen.size(), 19);
+    EXPECT_TRUE(seen.contains("FOLDERPATH/CSV_ENCODING"));
     EXPECT_EQ(firstRun, 3);
     EXPECT_STREQ(ini::kInfoCheck.firstRun, "31");
     EXPECT_STREQ(ini::kAspect.firstRun, "on");

@@ -1,0 +1,56 @@
+#pragma once
+// TaskRunner: the main window's background task. One task at a time runs on a worker thread;
+// it reports progress and its end to the window thread as queued signals, and the stop button
+// clears the running flag that the task polls.
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <functional>
+
+class QThread;
+
+namespace ravir {
+
+class TaskRunner : public QObject {
+    Q_OBJECT
+public:
+    // What the task sees: the running flag (cleared by stop()) and a progress reporter that may
+    // be called from the worker thread.
+    struct Context {
+        std::atomic<bool>* running = nullptr;
+        std::atomic<bool>* stop = nullptr;  // set by stop(): the opposite of running
+        std::function<void(qint64 done, qint64 total)> progress;
+        bool stopRequested() const { return !running->load(); }
+    };
+    // The task's body; its result code goes to finished().
+    using Task = std::function<int(Context&)>;
+
+    explicit TaskRunner(QObject* parent = nullptr);
+    ~TaskRunner() override;
+
+    // Starts the task on a new worker thread; false (nothing started) while another runs.
+    bool start(const QString& name, Task task);
+    bool busy() const { return m_thread != nullptr; }
+    QString currentName() const { return m_name; }
+    // Clears the running flag; the task ends at its next check.
+    void stop();
+    // Waits for the worker to end (the shutdown and the stop button); finished() is still
+    // delivered by the event loop.
+    void wait();
+    std::atomic<bool>& runningFlag() { return m_running; }
+
+Q_SIGNALS:
+    void started(const QString& name);
+    void progress(qint64 done, qint64 total);
+    // The task ended; stopped tells whether the running flag had been cleared.
+    void finished(const QString& name, int result, bool stopped);
+
+private:
+    QThread* m_thread = nullptr;
+    QString m_name;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_result{0};
+};
+
+}  // namespace ravir
