@@ -65,7 +65,7 @@ public:
     Catalogue& catalogue() { return m_catalogue; }
     Player* player(int slot) const { return m_players[static_cast<size_t>(slot)].get(); }
     bool slotInitialised(int slot) const { return m_slotReady[static_cast<size_t>(slot)]; }
-    BrowserPane* browser() const { return m_browser; }
+    CFilerContainerDlg* browser() const { return m_browser; }
     QWidget* videoSurface() const { return m_video; }
 
     // Display state.
