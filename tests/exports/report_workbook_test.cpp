@@ -147,8 +147,10 @@ TEST(ReportWorkbook, FirstReportHoldsTheFormAndThePicture)
     EXPECT_GE(merged.size(), 90);
     for (const char* range : {"I3:AH3", "B16:E20", "AT18:AZ31", "BB5:CE17", "CD36:CF36"})
         EXPECT_TRUE(merged.contains(QString(range))) << range;
-    EXPECT_EQ(book["defined_names"].toArray(),
-              (QJsonArray{QJsonArray{"_xlnm.Print_Area", "0", "'093015'!$A$1:$CF$36"}}));
+    // One nested array each (built by append: a braced single QJsonArray would be a copy).
+    QJsonArray printArea;
+    printArea.append(QJsonArray{"_xlnm.Print_Area", "0", "'093015'!$A$1:$CF$36"});
+    EXPECT_EQ(book["defined_names"].toArray(), printArea);
     EXPECT_EQ(s["paper"].toInt(), 8);
     EXPECT_EQ(s["orientation"].toString(), "landscape");
     EXPECT_EQ(s["scale"].toInt(), 80);
@@ -156,7 +158,9 @@ TEST(ReportWorkbook, FirstReportHoldsTheFormAndThePicture)
     EXPECT_EQ(s["fit_wide_tall"].toArray(), (QJsonArray{1, 1}));
     EXPECT_EQ(s["margins"].toArray(), (QJsonArray{0.79, 0.79, 0.98, 0.98, 0.51, 0.51}));
     EXPECT_EQ(s["row_breaks"].toArray(), QJsonArray{36});
-    EXPECT_EQ(s["cols"].toArray(), QJsonArray{(QJsonArray{1, 85, 2.453125})});  // A to CG
+    QJsonArray columns;
+    columns.append(QJsonArray{1, 85, 2.453125});  // A to CG
+    EXPECT_EQ(s["cols"].toArray(), columns);
     EXPECT_EQ(s["row_height"].toObject()["1"].toDouble(), 24);
     EXPECT_EQ(s["row_height"].toObject()["3"].toDouble(), 24);
     EXPECT_EQ(s["default_row"].toDouble(), 18);
