@@ -2,8 +2,10 @@
 
 #include "catalogue/recording_name.h"
 #include "catalogue/source_select.h"
+#include "catalogue/file_list_ctrl.h"
 #include "catalogue/filer_container_dlg.h"
 #include "mainwindow/skin_button.h"
+#include "mainwindow/skin_slider.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/movie_menu.h"
 #include "playback/player.h"
@@ -32,6 +34,67 @@ namespace {
 const QColor kBackground(0x3F, 0x3F, 0x3F);  // COLORREF 0x3F3F3F
 const QColor kText(0xFF, 0xFF, 0xFF);
 const QColor kPaneFrame(0x5A, 0x5A, 0x5A);
+
+// Time-lapse recordings ('T' as the first or third letter of the name) play at half speed.
+int DefaultRateFor(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const bool lapse = (name.size() > 0 && name[0] == u'T') || (name.size() > 2 && name[2] == u'T');
+    return lapse ? -2 : 1;
+}
+
+// Keys that are no command of their own.
+constexpr int kKeyFullScreen = -1;
+constexpr int kKeyFrameBack = -2;
+constexpr int kKeyFrameForward = -3;
+constexpr int kKeyEscape = -4;
+
+// The window's keys: a command id, one of the key-only values above, or 0.
+int CommandForKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    if (ctrl) {
+        switch (key) {
+        case Qt::Key_O: return cmd::kBrowse;
+        case Qt::Key_J: return cmd::kSaveJoined;
+        case Qt::Key_E: return cmd::kCsv;
+        case Qt::Key_R: return cmd::kReport;
+        default: return 0;
+        }
+    }
+    switch (key) {
+    case Qt::Key_Space: return cmd::kPlay;
+    case Qt::Key_Left: return kKeyFrameBack;
+    case Qt::Key_Right: return kKeyFrameForward;
+    case Qt::Key_Home: return cmd::kStop;
+    case Qt::Key_PageUp: return cmd::kPrevious;
+    case Qt::Key_PageDown: return cmd::kNext;
+    case Qt::Key_BracketLeft: return cmd::kSlow;
+    case Qt::Key_BracketRight: return cmd::kFastForward;
+    case Qt::Key_F: return kKeyFullScreen;
+    case Qt::Key_Escape: return kKeyEscape;
+    case Qt::Key_Z: return cmd::kZoom;
+    case Qt::Key_V: return cmd::kSwitchDisplay;
+    case Qt::Key_M: return cmd::kSwitchMap;
+    case Qt::Key_S: return cmd::kStillImage;
+    case Qt::Key_Delete: return cmd::kDelete;
+    default: return 0;
+    }
+}
+
+// The rate steps of the slower and faster commands (forward play only: x0.5, x1, x2).
+int NextRateCode(int current, bool faster)
+{
+    switch (current) {
+    case 1: return faster ? 2 : -1;
+    case 2: return faster ? 2 : 1;
+    case 4: return faster ? 4 : 2;
+    case -1: return faster ? 1 : -2;
+    case -2: return faster ? 1 : -2;
+    case -4: return faster ? -2 : 1;
+    default: return 1;
+    }
+}
 const QColor kOutline(0x70, 0x5D, 0xA8);     // COLORREF 0xA85D70
 constexpr int kResizeThrottleMs = 89;         // at most one outline move per 0.0889 s
 constexpr int kFullScreenEndMargin = 10;      // frames before the end that refuse full screen
@@ -97,6 +160,8 @@ CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
     connect(&m_applyResizeTimer, &QTimer::timeout, this, &CdedoradeDlg::ApplyResize);
     m_clickTimer.setSingleShot(true);
     connect(&m_clickTimer, &QTimer::timeout, this, [this] { OnVideoClick(m_clickPoint); });
+    m_playClock.setInterval(30);
+    connect(&m_playClock, &QTimer::timeout, this, &CdedoradeDlg::PlayClockTick);
     InitDialog();
 }
 
@@ -366,9 +431,19 @@ void CdedoradeDlg::OnMovieOpened(int slot)
     m_opening = false;
     m_players[0]->SetAspectMode(m_aspectKeep ? 1 : 0);
     m_players[0]->Relayout();
+    m_players[0]->SetRate(DefaultRateFor(m_currentPath));
     m_players[0]->SeekFrame(0);
-    if (m_slotReady[1] && m_players[1]->IsReady())
+    if (m_slotReady[1] && m_players[1]->IsReady()) {
+        m_players[1]->SetRate(DefaultRateFor(m_currentPath));
         m_players[1]->SeekFrame(0);
+    }
+    if (m_positionCtrl)
+        m_positionCtrl->setRange(0, static_cast<int>(std::max(0LL, m_players[0]->GetFrameCount())));
+    m_pendingFrame = -1;
+    m_clockFrame = -1;
+    m_stuckTicks = 0;
+    MoveViewsTo(0);
+    m_playClock.start();
     if (m_playRequest) {
         m_playRequest = false;
         TogglePlay();
@@ -409,9 +484,141 @@ void CdedoradeDlg::StepFrames(int delta)
     const long long last = main.GetFrameCount() - 1;
     const int frame = static_cast<int>(
         std::clamp<long long>(static_cast<long long>(from) + delta, 0, std::max(0LL, last)));
-    main.SeekFrame(frame);
-    if (m_slotReady[1] && m_players[1]->IsReady())
-        m_players[1]->SeekFrame(SubFrameFor(frame));
+    SeekAll(frame);
+}
+
+void CdedoradeDlg::SeekAll(int frame)
+{
+    if (!m_slotReady[0] || !m_movieReady)
+        return;
+    Player& main = *m_players[0];
+    const long long last = std::max(0LL, main.GetFrameCount() - 1);
+    frame = static_cast<int>(std::clamp<long long>(frame, 0, last));
+    if (m_playing)
+        main.SeekPlaying(frame);
+    else
+        main.SeekFrame(frame);
+    if (m_slotReady[1] && m_players[1]->IsReady()) {
+        if (m_playing)
+            m_players[1]->SeekPlaying(SubFrameFor(frame));
+        else
+            m_players[1]->SeekFrame(SubFrameFor(frame));
+    }
+    MoveViewsTo(frame);
+    m_pendingFrame = frame;  // the views keep the target until the engine has caught up
+}
+
+int CdedoradeDlg::rateCode() const
+{
+    return m_slotReady[0] ? m_players[0]->state().rateCode : 1;
+}
+
+void CdedoradeDlg::PlayClockTick()
+{
+    if (m_shutDown || !m_slotReady[0] || !m_movieReady)
+        return;
+    Player& main = *m_players[0];
+    const int state = main.state().playState;
+    if (state != kPlaying && m_pendingFrame < 0)
+        return;
+    const int f = main.GetCurrentFrame();
+    if (f < 0)
+        return;
+    if (state == kPlaying && f > 0) {
+        // A frame that has not moved for about a second of ticks: nudge the engine on.
+        if (f == m_clockFrame) {
+            if (++m_stuckTicks > 30) {
+                m_stuckTicks = 0;
+                SeekAll(f - 1);
+                return;
+            }
+        } else {
+            m_stuckTicks = 0;
+            m_clockFrame = f;
+        }
+    }
+    if (m_pendingFrame >= 0) {
+        // After a seek the views keep the target until the engine's position reaches it.
+        const int d = static_cast<int>(main.GetFrameCount() / 1000) + 30;
+        if (f <= m_pendingFrame - d || f >= m_pendingFrame + d || main.PendingSeekFrame() >= 0)
+            return;
+        m_pendingFrame = -1;
+        if (state != kPlaying)
+            return;  // paused on the target: the views show it already
+    }
+    MoveViewsTo(f);
+}
+
+void CdedoradeDlg::MoveViewsTo(int frame)
+{
+    if (!m_positionCtrl)
+        return;
+    const int maximum = m_positionCtrl->maximum();
+    frame = std::max(m_positionCtrl->minimum(), std::min(frame, maximum - 1));
+    m_shownFrame = frame;
+    m_positionCtrl->setPosition(frame);
+}
+
+void CdedoradeDlg::StopCommand()
+{
+    if (!m_slotReady[0] || !m_movieReady || transportBlocked())
+        return;
+    if (m_playing)
+        TogglePlay();
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)] && m_players[static_cast<size_t>(slot)]->IsReady())
+            m_players[static_cast<size_t>(slot)]->SetRate(DefaultRateFor(m_currentPath));
+    }
+    SeekAll(0);
+}
+
+void CdedoradeDlg::GoToRecording(int delta)
+{
+    if (!m_browser || transportBlocked())
+        return;
+    const int row = m_browser->listCtrl()->playingRow();
+    const int target = row + delta;
+    if (row < 0 || target < 0 || target >= m_browser->rowCount()) {
+        // Before the first recording: back to its start; after the last one: nothing.
+        if (delta < 0)
+            StopCommand();
+        return;
+    }
+    if (m_playing)
+        TogglePlay();
+    m_browser->setCurrentRow(target);
+}
+
+void CdedoradeDlg::ChangeRate(bool faster)
+{
+    if (!m_slotReady[0] || !m_movieReady || transportBlocked())
+        return;
+    const int current = rateCode();
+    const int next = m_playing ? NextRateCode(current, faster) : 1;
+    if (next == current)
+        return;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)] && m_players[static_cast<size_t>(slot)]->IsReady())
+            m_players[static_cast<size_t>(slot)]->SetRate(next);
+    }
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::OnPositionSlider(int phase, int position)
+{
+    if (!m_slotReady[0] || !m_movieReady || transportBlocked())
+        return;
+    if (phase == 0) {
+        // Held still while the thumb is dragged; play goes on once it is let go.
+        m_playingBeforeDrag = m_playing;
+        if (m_playing)
+            TogglePlay();
+    }
+    SeekAll(position);
+    if (phase == 2 && m_playingBeforeDrag) {
+        m_playingBeforeDrag = false;
+        TogglePlay();
+    }
 }
 
 void CdedoradeDlg::DeferredStart()
@@ -699,6 +906,7 @@ void CdedoradeDlg::Shutdown()
     // 3. Timers.
     m_applyResizeTimer.stop();
     m_clickTimer.stop();
+    m_playClock.stop();
     // 4. Playback, the current recording and the engine slots; then whatever the parts of the
     // window registered, in their order.
     for (auto& [name, step] : m_shutdownSteps)
@@ -958,8 +1166,23 @@ void CdedoradeDlg::DispatchCommand(int id)
     case cmd::kThumbnail:
         ThumbnailCommand();
         return;
+    case cmd::kStop:
+        StopCommand();
+        return;
+    case cmd::kPrevious:
+        GoToRecording(-1);
+        return;
+    case cmd::kNext:
+        GoToRecording(1);
+        return;
     case cmd::kPlay:
         TogglePlay();
+        return;
+    case cmd::kSlow:
+        ChangeRate(false);
+        return;
+    case cmd::kFastForward:
+        ChangeRate(true);
         return;
     case cmd::kZoom:
         ZoomCommand();
@@ -1177,30 +1400,25 @@ void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
         CloseCommand();
         return;
     }
-    switch (event->key()) {
-    case Qt::Key_Space:
-        TogglePlay();
+    const int id = CommandForKey(event->key(), event->modifiers());
+    if (id == kKeyFullScreen) {
+        ToggleFullScreen();
         return;
-    case Qt::Key_Right:
-        StepFrames(1);
+    }
+    if (id == kKeyFrameBack || id == kKeyFrameForward) {
+        StepFrames(id == kKeyFrameBack ? -1 : 1);
         return;
-    case Qt::Key_Left:
-        StepFrames(-1);
-        return;
-    case Qt::Key_Home:
-        StepFrames(-(1 << 30));
-        return;
-    case Qt::Key_M:
-        SwitchMapCommand();
-        return;
-    case Qt::Key_Escape:
-        if (m_fullScreen) {
+    }
+    if (id == kKeyEscape) {
+        if (m_fullScreen)
             LeaveFullScreen();
-            return;
-        }
-        break;
-    default:
-        break;
+        else if (m_zoomMode)
+            ZoomCommand();
+        return;
+    }
+    if (id != 0) {
+        DispatchCommand(id);
+        return;
     }
     QWidget::keyPressEvent(event);
 }

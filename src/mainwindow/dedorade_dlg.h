@@ -65,7 +65,7 @@ public:
     Catalogue& catalogue() { return m_catalogue; }
     Player* player(int slot) const { return m_players[static_cast<size_t>(slot)].get(); }
     bool slotInitialised(int slot) const { return m_slotReady[static_cast<size_t>(slot)]; }
-    BrowserPane* browser() const { return m_browser; }
+    CFilerContainerDlg* browser() const { return m_browser; }
     QWidget* videoSurface() const { return m_video; }
 
     // Display state.
@@ -97,6 +97,15 @@ public:
     QString currentRecordingPath() const { return m_currentPath; }
     void TogglePlay();
     void StepFrames(int delta);
+    // Seeks both cameras (the sub camera at the same time in its own frames) and moves the views.
+    void SeekAll(int frame);
+    // The play clock: every 30 ms while a recording is open it reads the main camera's frame
+    // and moves the views to it.
+    bool playClockActive() const { return m_playClock.isActive(); }
+    // The frame the views show (-1 before a recording is ready).
+    int shownFrame() const { return m_shownFrame; }
+    // The rate code of the main camera (1 normal, 2 double, -2 half).
+    int rateCode() const;
 
     // The background task (joined save, deletion, CSV export): one at a time on a worker
     // thread, the progress bar over the video surface meanwhile; taskFinished() follows on the
@@ -169,6 +178,12 @@ private:
     void InitPlayers();
     bool OpenStartupSource();
     void OnMovieOpened(int slot);
+    void PlayClockTick();
+    void MoveViewsTo(int frame);
+    void StopCommand();             // back to frame 0, stopped
+    void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
+    void ChangeRate(bool faster);
+    void OnPositionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released
     int SubFrameFor(int mainFrame) const;
     void ApplyResize();
     void EnterFullScreen();
@@ -251,6 +266,12 @@ private:
     bool m_opening = false;      // an open is under way
     bool m_playRequest = false;  // play was pressed while the recording opened
     QString m_currentPath;
+    QTimer m_playClock;          // 30 ms: the views follow the main camera's frame
+    int m_shownFrame = -1;       // the frame the views show
+    int m_pendingFrame = -1;     // a seek target the engine has not reached yet
+    int m_clockFrame = -1;       // the frame seen at the previous tick
+    int m_stuckTicks = 0;        // ticks the playing frame has not moved
+    bool m_playingBeforeDrag = false;
 
     std::thread m_task;
     bool m_taskRunning = false;

@@ -5,6 +5,7 @@
 // own (GoogleTest with its own main), so that its two-screen platform stays out of the other
 // window tests.
 #include "gui_app.h"
+#include "catalogue/filer_container_dlg.h"
 #include "mainwindow/browser_pane.h"
 #include "mainwindow/dedorade_dlg.h"
 #include "mainwindow/movie_dialog.h"

@@ -1,0 +1,138 @@
+// The main window with its parts connected, end to end on a sample card: the play clock moves
+// the position slider with the main camera's frame, and the keys and transport buttons drive
+// both cameras. A program of its own (GoogleTest with its own main) on Qt's offscreen platform.
+#include "gui_app.h"
+#include "catalogue/filer_container_dlg.h"
+#include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/skin_button.h"
+#include "mainwindow/skin_slider.h"
+#include "playback/player.h"
+#include "sample_data.h"
+
+#include <QDir>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace ravir;
+using test::guiApp;
+using test::waitUntil;
+
+namespace {
+
+void key(QWidget* w, int k, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, k, mods);
+    QApplication::sendEvent(w, &press);
+}
+
+class MainWindowWiring : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        guiApp();
+        ASSERT_TRUE(config_.isValid());
+        qputenv("RAVIR_CONFIG_DIR", config_.path().toLocal8Bit());
+        samples::SampleCardOptions o = samples::SmallCardOptions();
+        o.seconds = 4.0;
+        o.allKinds = false;
+        QString error;
+        card_ = test::sampleCard("mainwindow-wiring", o, &error);
+        ASSERT_FALSE(card_.isEmpty()) << error.toStdString();
+    }
+    void TearDown() override { qunsetenv("RAVIR_CONFIG_DIR"); }
+
+    // The window on the card; the start-up opens row 0 of the file list.
+    std::unique_ptr<CdedoradeDlg> startWindow()
+    {
+        CdedoradeDlg::Options o;
+        o.source = card_;
+        auto w = std::make_unique<CdedoradeDlg>(o);
+        w->move(40, 30);
+        w->show();
+        EXPECT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+        return w;
+    }
+
+    QTemporaryDir config_;
+    QString card_;
+};
+
+}  // namespace
+
+TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras)
+{
+    auto w = startWindow();
+    ASSERT_TRUE(w->movieIsReady());
+    Player& main = *w->player(0);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    auto* slider = w->findChild<CSkinSliderCtrl*>(QStringLiteral("positionSliderCtrl"));
+    ASSERT_TRUE(slider);
+    EXPECT_TRUE(w->playClockActive());
+    EXPECT_EQ(slider->maximum(), main.GetFrameCount());
+    EXPECT_EQ(w->shownFrame(), 0);
+
+    // Space plays; the clock carries the slider along with the main camera's frame.
+    key(w.get(), Qt::Key_Space);
+    EXPECT_EQ(main.state().playState, kPlaying);
+    ASSERT_TRUE(waitUntil([&] { return w->shownFrame() >= 15; }, 5000));
+    EXPECT_EQ(slider->position(), w->shownFrame());
+    EXPECT_LE(std::abs(main.GetCurrentFrame() - w->shownFrame()), 5);
+
+    // ] and [ step the rate while playing: x2, back to x1, then x0.5.
+    key(w.get(), Qt::Key_BracketRight);
+    EXPECT_EQ(w->rateCode(), 2);
+    key(w.get(), Qt::Key_BracketLeft);
+    EXPECT_EQ(w->rateCode(), 1);
+    key(w.get(), Qt::Key_BracketLeft);
+    EXPECT_EQ(w->rateCode(), -2);
+    key(w.get(), Qt::Key_BracketRight);
+    EXPECT_EQ(w->rateCode(), 1);
+
+    // The play button pauses; the views stay on the frame it stopped at.
+    auto* play = w->findChild<CSkinButton*>(QStringLiteral("button38002"));
+    QTest::mouseClick(play, Qt::LeftButton, {}, play->rect().center());
+    EXPECT_EQ(main.state().playState, kPaused);
+    ASSERT_TRUE(main.WaitSeekDone(2000));
+    waitUntil([] { return false; }, 100);
+    const int paused = main.GetCurrentFrame();
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(main.GetCurrentFrame(), paused);
+
+    // The slider's release seeks both cameras; the views show the target at once.
+    Q_EMIT slider->pressed(38100, 30);
+    Q_EMIT slider->released(38100, 30);
+    EXPECT_EQ(w->shownFrame(), 30);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    EXPECT_EQ(main.GetCurrentFrame(), 30);
+
+    // Right steps one frame; the first-frame button goes back to 0.
+    key(w.get(), Qt::Key_Right);
+    EXPECT_EQ(w->shownFrame(), 31);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    EXPECT_EQ(main.GetCurrentFrame(), 31);
+    auto* first = w->findChild<CSkinButton*>(QStringLiteral("button38000"));
+    EXPECT_TRUE(first->toolTip().endsWith(QStringLiteral("(Home)")));
+    QTest::mouseClick(first, Qt::LeftButton, {}, first->rect().center());
+    EXPECT_EQ(w->shownFrame(), 0);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    EXPECT_EQ(main.GetCurrentFrame(), 0);
+
+    // PageDown opens the next row's recording, PageUp the previous one again.
+    ASSERT_GT(w->browser()->rowCount(), 1);
+    const QString firstPath = w->currentRecordingPath();
+    key(w.get(), Qt::Key_PageDown);
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() != firstPath; }, 15000));
+    key(w.get(), Qt::Key_PageUp);
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() == firstPath; }, 15000));
+    EXPECT_EQ(w->shownFrame(), 0);
+    w->Shutdown();
+    EXPECT_FALSE(w->playClockActive());
+}
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
