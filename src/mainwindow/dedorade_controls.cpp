@@ -95,11 +95,7 @@ void CdedoradeDlg::CreateControls()
     m_thumbnailButton->setText(text(TXT_THUMBNAILS_SHOW));
     m_thumbnailButton->setTextAlignment(Qt::AlignCenter);
     m_thumbnailButton->setPressedLook(ReadThumbnail());
-    connect(m_thumbnailButton, &CSkinButton::clicked, this, [this] {
-        const bool on = !m_thumbnailButton->pressedLook();
-        m_thumbnailButton->setPressedLook(on);
-        WriteThumbnail(on);
-    });
+    connect(m_thumbnailButton, &CSkinButton::clicked, this, &CdedoradeDlg::ThumbnailCommand);
 
     m_positionCtrl = new CSkinSliderCtrl(kPositionSliderId, CSkinSliderCtrl::positionPictures(), this);
     m_positionCtrl->setObjectName(QStringLiteral("positionSliderCtrl"));

@@ -4,7 +4,13 @@
 #include "catalogue/source_select.h"
 #include "catalogue/file_list_ctrl.h"
 #include "catalogue/filer_container_dlg.h"
+#include "catalogue/list_commands_ctrl.h"
+#include "catalogue/source_open_dlg.h"
+#include "exports/still_capture_gui.h"
+#include "mainwindow/task_runner.h"
+#include "settings/setting_dlg.h"
 #include "mainwindow/skin_button.h"
+#include "mainwindow/skin_progress.h"
 #include "mainwindow/skin_slider.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/movie_menu.h"
@@ -261,6 +267,7 @@ void CdedoradeDlg::InitDialog()
     m_aspectKeep = ReadAspectKeep();
     m_volume = ReadVolume();
     InitPlayers();
+    InitParts();
     ResetZoom();
 
     // Window size: the design size times the remembered scale factors (values of 0 or less
@@ -346,6 +353,101 @@ void CdedoradeDlg::InitPlayers()
             }
         }
     });
+}
+
+void CdedoradeDlg::InitParts()
+{
+    // The list commands run as the window's background task with the skinned progress bar.
+    m_tasks = new TaskRunner(this);
+    m_commands = new CListCommands(m_catalogue, *m_tasks, this, this);
+    m_commands->setProgressBar(m_progressCtrl);
+    m_commands->setBeforeTask([this](int command) {
+        // No file of the open recording may be held by a player while the task works on it.
+        if (m_playing)
+            TogglePlay();
+        if (command == cmd::kDelete || command == cmd::kCsv)
+            CloseRecording();
+        else
+            SeekAll(0);
+    });
+    connect(m_commands, &CListCommands::taskStarted, this, [this] { RefreshControlStates(); });
+    connect(m_commands, &CListCommands::taskFinished, this, [this](int, bool) {
+        if (m_browser && !m_opening && !m_movieReady && m_browser->rowCount() > 0)
+            m_browser->setCurrentRow(0);
+        RefreshControlStates();
+    });
+    connect(m_commands, &CListCommands::sourceReopened, this, [this] {
+        m_browser->reload();
+        m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
+    });
+    addShutdownStep(QStringLiteral("background task"), [this] {
+        m_tasks->stop();
+        m_tasks->wait();
+    });
+
+    m_settings = new CSettingDlg(this);
+
+    m_still = new CStillCapture(this, this);
+    m_still->setWindowHooks([this] {
+        if (m_playing)
+            TogglePlay();
+    }, [this] { RefreshControlStates(); });
+}
+
+void CdedoradeDlg::CloseRecording()
+{
+    m_playClock.stop();
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)]) {
+            m_players[static_cast<size_t>(slot)]->Stop();
+            m_players[static_cast<size_t>(slot)]->CloseMovie();
+        }
+    }
+    m_playing = false;
+    if (m_buttons[2])
+        m_buttons[2]->setAlternate(false);
+    m_playRequest = false;
+    m_movieReady = false;
+    m_opening = false;
+    m_currentPath.clear();
+    m_pendingFrame = -1;
+    m_shownFrame = -1;
+    if (m_positionCtrl) {
+        m_positionCtrl->setRange(0, 0);
+        m_positionCtrl->setPosition(0);
+    }
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::BrowseCommand()
+{
+    if (m_shutDown || (m_commands && m_commands->busy()))
+        return;
+    CloseRecording();
+    m_csvAvailable = false;
+    CSourceOpenDlg dlg(this);
+    if (dlg.exec() == QDialog::Accepted &&
+        OpenChosenSource(m_catalogue, dlg.chosenSourceMode(), dlg.chosenPath(), this)) {
+        m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
+        m_browser->reload();
+        if (m_browser->rowCount() > 0)
+            m_browser->setCurrentRow(0);
+    }
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::SettingsCommand()
+{
+    if (!m_shutDown && m_settings)
+        m_settings->showCentredOn(this);
+}
+
+void CdedoradeDlg::StillCommand()
+{
+    if (!m_slotReady[0] || !m_movieReady || transportBlocked() || m_still->busy())
+        return;
+    Player* sub = m_slotReady[1] && m_players[1]->IsReady() ? m_players[1].get() : nullptr;
+    m_still->Capture(m_players[0].get(), sub, QFileInfo(m_currentPath).fileName());
 }
 
 bool CdedoradeDlg::OpenStartupSource()
@@ -645,6 +747,7 @@ void CdedoradeDlg::DeferredStart()
     StartUpdateCheck();
 
     m_thumbnail = ReadThumbnail();
+    m_browser->setThumbnailMode(m_thumbnail);
     Q_EMIT thumbnailModeChanged(m_thumbnail);
     Q_EMIT deferredStartDone();
 }
@@ -679,7 +782,7 @@ void CdedoradeDlg::RefreshControlStates()
 
 bool CdedoradeDlg::transportBlocked() const
 {
-    return m_opening || m_taskRunning || m_shutDown;
+    return m_opening || m_taskRunning || m_shutDown || (m_tasks && m_tasks->busy());
 }
 
 bool CdedoradeDlg::isCommandEnabled(int id) const
@@ -969,6 +1072,10 @@ void CdedoradeDlg::ThumbnailCommand()
 {
     m_thumbnail = !m_thumbnail;
     WriteThumbnail(m_thumbnail);
+    if (m_thumbnailButton)
+        m_thumbnailButton->setPressedLook(m_thumbnail);
+    if (m_browser)
+        m_browser->setThumbnailMode(m_thumbnail);
     Q_EMIT thumbnailModeChanged(m_thumbnail);
 }
 
@@ -1180,6 +1287,21 @@ void CdedoradeDlg::DispatchCommand(int id)
         return;
     case cmd::kSlow:
         ChangeRate(false);
+        return;
+    case cmd::kSaveJoined:
+    case cmd::kDelete:
+    case cmd::kCsv:
+        if (!m_shutDown && !transportBlocked())
+            m_commands->runCommand(id);
+        return;
+    case cmd::kBrowse:
+        BrowseCommand();
+        return;
+    case cmd::kSettings:
+        SettingsCommand();
+        return;
+    case cmd::kStillImage:
+        StillCommand();
         return;
     case cmd::kFastForward:
         ChangeRate(true);

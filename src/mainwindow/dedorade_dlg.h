@@ -39,6 +39,10 @@ class CSkinFrame;
 class CSkinProgressBarCtrl;
 class CSkinSliderCtrl;
 class CInetConnectionAsync;
+class CListCommands;
+class CSettingDlg;
+class CStillCapture;
+class TaskRunner;
 class CMovieDialog;
 class Player;
 class VideoPresenter;
@@ -112,6 +116,10 @@ public:
     // window's thread. False when a task runs already or the window is shut down.
     bool StartBackgroundTask(std::function<void()> work);
     bool backgroundTaskRunning() const { return m_taskRunning; }
+    // The list commands (delete, joined save, CSV export) the transport buttons run.
+    CListCommands* listCommands() const { return m_commands; }
+    CSettingDlg* settingsDialog() const { return m_settings; }
+    CStillCapture* stillCapture() const { return m_still; }
 
     // Steps of the shutdown routine, in order; later parts of the window register what they
     // must release.
@@ -179,6 +187,11 @@ private:
     bool OpenStartupSource();
     void OnMovieOpened(int slot);
     void PlayClockTick();
+    void InitParts();        // list commands, settings, still capture
+    void CloseRecording();   // both slots closed, the views cleared
+    void BrowseCommand();
+    void SettingsCommand();
+    void StillCommand();
     void MoveViewsTo(int frame);
     void StopCommand();             // back to frame 0, stopped
     void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
@@ -274,6 +287,10 @@ private:
     bool m_playingBeforeDrag = false;
 
     std::thread m_task;
+    TaskRunner* m_tasks = nullptr;
+    CListCommands* m_commands = nullptr;
+    CSettingDlg* m_settings = nullptr;
+    CStillCapture* m_still = nullptr;
     bool m_taskRunning = false;
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;

@@ -2,14 +2,20 @@
 // the position slider with the main camera's frame, and the keys and transport buttons drive
 // both cameras. A program of its own (GoogleTest with its own main) on Qt's offscreen platform.
 #include "gui_app.h"
+#include "catalogue/file_list_ctrl.h"
+#include "catalogue/file_select_dlg.h"
 #include "catalogue/filer_container_dlg.h"
+#include "catalogue/list_commands_ctrl.h"
+#include "mainwindow/msg_dlg.h"
 #include "mainwindow/dedorade_dlg.h"
 #include "mainwindow/skin_button.h"
+#include "mainwindow/skin_progress.h"
 #include "mainwindow/skin_slider.h"
 #include "playback/player.h"
 #include "sample_data.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +49,20 @@ protected:
     }
     void TearDown() override { qunsetenv("RAVIR_CONFIG_DIR"); }
 
+    // A copy of the shared card that a test may change.
+    void useCopyOfCard()
+    {
+        ASSERT_TRUE(copy_.isValid());
+        QDirIterator it(card_, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString from = it.next();
+            const QString to = copy_.path() + "/card/" + QDir(card_).relativeFilePath(from);
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(to).path()));
+            ASSERT_TRUE(QFile::copy(from, to));
+        }
+        card_ = copy_.path() + "/card";
+    }
+
     // The window on the card; the start-up opens row 0 of the file list.
     std::unique_ptr<CdedoradeDlg> startWindow()
     {
@@ -56,6 +76,7 @@ protected:
     }
 
     QTemporaryDir config_;
+    QTemporaryDir copy_;
     QString card_;
 };
 
@@ -129,6 +150,50 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     EXPECT_EQ(w->shownFrame(), 0);
     w->Shutdown();
     EXPECT_FALSE(w->playClockActive());
+}
+
+TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)
+{
+    useCopyOfCard();
+    auto w = startWindow();
+    ASSERT_TRUE(w->movieIsReady());
+    // The thumbnail switch reaches the file browser.
+    auto* thumbs = w->findChild<CSkinButton*>(QStringLiteral("titleThumbnail"));
+    QTest::mouseClick(thumbs, Qt::LeftButton, {}, thumbs->rect().center());
+    EXPECT_TRUE(w->browser()->thumbnailMode());
+    EXPECT_TRUE(thumbs->pressedLook());
+    QTest::mouseClick(thumbs, Qt::LeftButton, {}, thumbs->rect().center());
+    EXPECT_FALSE(w->browser()->thumbnailMode());
+
+    // The delete button: the tick list (row 1 ticked), the question answered with OK, the
+    // deletion as the background task, then the list anew and row 0 open again.
+    const int rows = w->browser()->rowCount();
+    ASSERT_GT(rows, 1);
+    const QString gone = w->browser()->listCtrl()->recordAt(1)->path;
+    const QString open = w->currentRecordingPath();
+    ASSERT_NE(gone, open);
+    ASSERT_TRUE(QFileInfo::exists(gone));
+    w->listCommands()->setSelectionRunner([](CFileSelectDlg& dlg) {
+        dlg.setTicked(1, true);
+        return dlg.confirm();
+    });
+    CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
+    bool finished = false;
+    QObject::connect(w->listCommands(), &CListCommands::taskFinished, [&] { finished = true; });
+    auto* del = w->findChild<CSkinButton*>(QStringLiteral("button38010"));
+    QTest::mouseClick(del, Qt::LeftButton, {}, del->rect().center());
+    ASSERT_TRUE(waitUntil([&] { return finished; }, 15000));
+    CMsgBox::setAutoAnswer(0);
+    EXPECT_FALSE(QFileInfo::exists(gone));
+    EXPECT_TRUE(QFileInfo::exists(gone.left(gone.size() - 3) + QStringLiteral("DMY")));
+    EXPECT_TRUE(QFileInfo::exists(open));
+    ASSERT_GT(w->browser()->rowCount(), 0);
+    for (int row = 0; row < w->browser()->rowCount(); ++row)
+        EXPECT_NE(w->browser()->listCtrl()->recordAt(row)->path, gone);
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
+    EXPECT_TRUE(w->playClockActive());
+    w->Shutdown();
 }
 
 int main(int argc, char** argv)
