@@ -9,6 +9,12 @@
 #include "exports/still_capture_gui.h"
 #include "mainwindow/task_runner.h"
 #include "settings/setting_dlg.h"
+#include "views/gsensor_dlg.h"
+#include "views/info_dlg.h"
+#include "views/info_format.h"
+#include "views/marker_kind.h"
+#include "views/recording_telemetry.h"
+#include "container/telemetry_timeline.h"
 #include "mainwindow/skin_button.h"
 #include "mainwindow/skin_progress.h"
 #include "mainwindow/skin_slider.h"
@@ -33,6 +39,8 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
+#include <QThread>
+#include <QVBoxLayout>
 #include <QWindow>
 
 namespace ravir {
@@ -378,6 +386,7 @@ void CdedoradeDlg::InitParts()
     });
     connect(m_commands, &CListCommands::sourceReopened, this, [this] {
         m_browser->reload();
+        m_infoView->setTraceSwitch(TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
         m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
     });
     addShutdownStep(QStringLiteral("background task"), [this] {
@@ -387,6 +396,33 @@ void CdedoradeDlg::InitParts()
 
     m_settings = new CSettingDlg(this);
 
+    // The graph and the panel fill their panes.
+    m_graphView = new CGSensorDlg(m_graph);
+    m_graphView->setObjectName(QStringLiteral("graphView"));
+    m_infoView = new CInfoDlg(m_infoPanel);
+    m_infoView->setObjectName(QStringLiteral("infoView"));
+    for (auto [pane, view] : {std::pair<QFrame*, QWidget*>{m_graph, m_graphView},
+                              std::pair<QFrame*, QWidget*>{m_infoPanel, m_infoView}}) {
+        pane->setFrameShape(QFrame::NoFrame);  // the view draws its own edge
+        auto* box = new QVBoxLayout(pane);
+        box->setContentsMargins(0, 0, 0, 0);
+        box->addWidget(view);
+    }
+    m_graphView->setScales(LayoutScale(), LayoutScale());
+    m_infoView->setScales(LayoutScale(), LayoutScale());
+    connect(m_infoView, &CInfoDlg::axisKindToggled, m_graphView, &CGSensorDlg::setAxisKindShown);
+    connect(m_settings, &CSettingDlg::kindSwitchChanged, m_graphView,
+            &CGSensorDlg::setSettingsKindShown);
+    connect(m_graphView, &CGSensorDlg::markerKindsChanged, this, [this] { update(); });
+    connect(m_graphView, &CGSensorDlg::previousEventPointRequested, this,
+            [this] { JumpToEventPoint(false); });
+    connect(m_graphView, &CGSensorDlg::nextEventPointRequested, this,
+            [this] { JumpToEventPoint(true); });
+    addShutdownStep(QStringLiteral("telemetry loader"), [this] {
+        if (m_telemetryLoader)
+            m_telemetryLoader->wait();
+    });
+
     m_still = new CStillCapture(this, this);
     m_still->setWindowHooks([this] {
         if (m_playing)
@@ -394,9 +430,70 @@ void CdedoradeDlg::InitParts()
     }, [this] { RefreshControlStates(); });
 }
 
+void CdedoradeDlg::StartTelemetryLoad()
+{
+    if (m_telemetryLoader) {
+        // One load at a time; the newer open starts its own when this one has ended.
+        const int generation = m_openGeneration;
+        connect(m_telemetryLoader, &QThread::finished, this, [this, generation] {
+            if (generation == m_openGeneration && !m_recordingReady)
+                StartTelemetryLoad();
+        }, Qt::SingleShotConnection);
+        return;
+    }
+    const int generation = m_openGeneration;
+    Player* main = m_players[0].get();
+    const QString path = m_currentPath;
+    m_telemetryLoader = QThread::create([main, path] { main->LoadTelemetryForMovie(path); });
+    connect(m_telemetryLoader, &QThread::finished, this, [this, generation] {
+        m_telemetryLoader->deleteLater();
+        m_telemetryLoader = nullptr;
+        OnRecordingReady(generation);
+    });
+    m_telemetryLoader->start();
+}
+
+void CdedoradeDlg::OnRecordingReady(int generation)
+{
+    if (m_shutDown || generation != m_openGeneration || !m_movieReady || m_recordingReady)
+        return;
+    Player& main = *m_players[0];
+    TelemetrySnapshot snap;
+    {
+        TelemetrySlots& slots = main.state().telemetry;
+        std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
+        MoveReader(slots.load, slots.current);
+        snap = RecordingTelemetry::FromReader(slots.current);
+    }
+    int width = 0, height = 0;
+    main.GetVideoSize(width, height);
+    const int quality = height == 720 ? 11 : (height == 1080 ? 12 : 0);
+    m_graphView->setTelemetry(snap, m_positionCtrl->maximum() - m_positionCtrl->minimum());
+    m_infoView->setRecording(snap, m_currentRecord.startTime, quality, main.GetFrameMs(),
+                             KindOf(QFileInfo(m_currentPath).fileName()));
+    m_recordingReady = true;
+    MoveViewsTo(m_shownFrame < 0 ? 0 : m_shownFrame);
+}
+
+void CdedoradeDlg::JumpToEventPoint(bool next)
+{
+    const TelemetrySnapshot& snap = m_graphView->telemetry();
+    if (!snap || !m_movieReady)
+        return;
+    const std::vector<EventPoint> points = BuildEventPoints(*snap, m_graphView->markerKinds());
+    const int frame = EventJumpFrame(points, m_graphView->markerKinds(), m_graphView->currentFrame(),
+                                     static_cast<int>(m_players[0]->GetFrameCount()), next);
+    if (frame >= 0)
+        SeekAll(frame);
+}
+
 void CdedoradeDlg::CloseRecording()
 {
     m_playClock.stop();
+    ++m_openGeneration;
+    m_recordingReady = false;
+    m_graphView->clearTelemetry();
+    m_infoView->reset();
     for (int slot = 0; slot < 2; ++slot) {
         if (m_slotReady[static_cast<size_t>(slot)]) {
             m_players[static_cast<size_t>(slot)]->Stop();
@@ -429,6 +526,7 @@ void CdedoradeDlg::BrowseCommand()
     if (dlg.exec() == QDialog::Accepted &&
         OpenChosenSource(m_catalogue, dlg.chosenSourceMode(), dlg.chosenPath(), this)) {
         m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
+        m_infoView->setTraceSwitch(TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
         m_browser->reload();
         if (m_browser->rowCount() > 0)
             m_browser->setCurrentRow(0);
@@ -485,11 +583,16 @@ int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
     m_movieReady = false;
     if (m_zoomMode)
         ZoomCommand();
+    ++m_openGeneration;
+    m_recordingReady = false;
+    m_graphView->clearTelemetry();
+    m_infoView->reset();
     const int result = m_players[0]->OpenMovie(record.path);
     if (result != 1)
         return result;
     m_opening = true;
     m_currentPath = record.path;
+    m_currentRecord = record;
     // The detached window names the camera of the recording.
     m_movieDialog->setWindowTitle(
         text(IsMainRecordingName(QFileInfo(record.path).fileName()) ? TXT_MAP : TXT_MAIN_CAMERA));
@@ -546,6 +649,7 @@ void CdedoradeDlg::OnMovieOpened(int slot)
     m_stuckTicks = 0;
     MoveViewsTo(0);
     m_playClock.start();
+    StartTelemetryLoad();
     if (m_playRequest) {
         m_playRequest = false;
         TogglePlay();
@@ -659,6 +763,10 @@ void CdedoradeDlg::MoveViewsTo(int frame)
     frame = std::max(m_positionCtrl->minimum(), std::min(frame, maximum - 1));
     m_shownFrame = frame;
     m_positionCtrl->setPosition(frame);
+    if (m_recordingReady) {
+        m_graphView->setFrame(frame);
+        m_infoView->setFrame(frame);
+    }
 }
 
 void CdedoradeDlg::StopCommand()
@@ -746,6 +854,7 @@ void CdedoradeDlg::DeferredStart()
 
     StartUpdateCheck();
 
+    m_infoView->setTraceSwitch(opened && TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
     m_thumbnail = ReadThumbnail();
     m_browser->setThumbnailMode(m_thumbnail);
     Q_EMIT thumbnailModeChanged(m_thumbnail);

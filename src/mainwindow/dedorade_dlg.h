@@ -28,6 +28,7 @@
 
 #include <QFrame>
 class QLabel;
+class QThread;
 class QProgressBar;
 class QScreen;
 
@@ -40,6 +41,8 @@ class CSkinProgressBarCtrl;
 class CSkinSliderCtrl;
 class CInetConnectionAsync;
 class CListCommands;
+class CGSensorDlg;
+class CInfoDlg;
 class CSettingDlg;
 class CStillCapture;
 class TaskRunner;
@@ -120,6 +123,10 @@ public:
     CListCommands* listCommands() const { return m_commands; }
     CSettingDlg* settingsDialog() const { return m_settings; }
     CStillCapture* stillCapture() const { return m_still; }
+    CGSensorDlg* graphView() const { return m_graphView; }
+    CInfoDlg* infoView() const { return m_infoView; }
+    // The recording's telemetry reached the graph and the panel.
+    bool recordingReady() const { return m_recordingReady; }
 
     // Steps of the shutdown routine, in order; later parts of the window register what they
     // must release.
@@ -187,7 +194,10 @@ private:
     bool OpenStartupSource();
     void OnMovieOpened(int slot);
     void PlayClockTick();
-    void InitParts();        // list commands, settings, still capture
+    void InitParts();        // list commands, settings, still capture, graph and panel
+    void StartTelemetryLoad();  // on a worker; OnRecordingReady follows on the window thread
+    void OnRecordingReady(int generation);
+    void JumpToEventPoint(bool next);
     void CloseRecording();   // both slots closed, the views cleared
     void BrowseCommand();
     void SettingsCommand();
@@ -291,6 +301,12 @@ private:
     CListCommands* m_commands = nullptr;
     CSettingDlg* m_settings = nullptr;
     CStillCapture* m_still = nullptr;
+    CGSensorDlg* m_graphView = nullptr;
+    CInfoDlg* m_infoView = nullptr;
+    RecordingRecord m_currentRecord;
+    int m_openGeneration = 0;       // counts opens; a late telemetry load of an older one is dropped
+    QThread* m_telemetryLoader = nullptr;
+    bool m_recordingReady = false;
     bool m_taskRunning = false;
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;

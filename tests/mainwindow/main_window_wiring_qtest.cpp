@@ -12,6 +12,10 @@
 #include "mainwindow/skin_progress.h"
 #include "mainwindow/skin_slider.h"
 #include "playback/player.h"
+#include "views/gsensor_dlg.h"
+#include "views/info_dlg.h"
+#include "views/info_format.h"
+#include "views/recording_telemetry.h"
 #include "sample_data.h"
 
 #include <QDir>
@@ -94,12 +98,25 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     EXPECT_EQ(slider->maximum(), main.GetFrameCount());
     EXPECT_EQ(w->shownFrame(), 0);
 
-    // Space plays; the clock carries the slider along with the main camera's frame.
+    // The recording's telemetry reaches the graph and the panel, which fill their panes.
+    ASSERT_TRUE(waitUntil([&] { return w->recordingReady(); }, 10000));
+    ASSERT_TRUE(w->graphView()->telemetry());
+    EXPECT_GT(w->graphView()->telemetry()->frameCount(), 0);
+    EXPECT_EQ(w->graphView()->size(), w->layoutRects().graph.size());
+    EXPECT_EQ(w->infoView()->size(), w->layoutRects().infoPanel.size());
+
+    // Space plays; the clock carries the slider, the graph cursor and the panel along with the
+    // main camera's frame.
     key(w.get(), Qt::Key_Space);
     EXPECT_EQ(main.state().playState, kPlaying);
     ASSERT_TRUE(waitUntil([&] { return w->shownFrame() >= 15; }, 5000));
     EXPECT_EQ(slider->position(), w->shownFrame());
+    EXPECT_EQ(w->graphView()->currentFrame(), w->shownFrame());
+    EXPECT_EQ(w->infoView()->fields().position, w->shownFrame());
+    EXPECT_NE(w->infoView()->fields().accel[0], kNoAcceleration);
     EXPECT_LE(std::abs(main.GetCurrentFrame() - w->shownFrame()), 5);
+    if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
+        w->grab().save(qEnvironmentVariable("RAVIR_SHOT_DIR") + "/wired_window.png");
 
     // ] and [ step the rate while playing: x2, back to x1, then x0.5.
     key(w.get(), Qt::Key_BracketRight);
@@ -125,6 +142,8 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     Q_EMIT slider->pressed(38100, 30);
     Q_EMIT slider->released(38100, 30);
     EXPECT_EQ(w->shownFrame(), 30);
+    EXPECT_EQ(w->graphView()->currentFrame(), 30);
+    EXPECT_EQ(w->infoView()->fields().position, 30);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     EXPECT_EQ(main.GetCurrentFrame(), 30);
 
