@@ -12,6 +12,7 @@
 #include "views/gsensor_dlg.h"
 #include "views/info_dlg.h"
 #include "views/info_format.h"
+#include "views/map_view.h"
 #include "views/marker_kind.h"
 #include "views/recording_telemetry.h"
 #include "container/telemetry_timeline.h"
@@ -473,6 +474,46 @@ void CdedoradeDlg::OnRecordingReady(int generation)
                              KindOf(QFileInfo(m_currentPath).fileName()));
     m_recordingReady = true;
     MoveViewsTo(m_shownFrame < 0 ? 0 : m_shownFrame);
+    UpdateMap();
+}
+
+void CdedoradeDlg::UpdateMap()
+{
+    if (m_shutDown || !m_mapShown || !m_recordingReady || m_mapHasRecording)
+        return;
+    const TelemetrySnapshot& snap = m_graphView->telemetry();
+    const bool hasPosition = snap && std::any_of(snap->gps.begin(), snap->gps.end(),
+                                                 [](const GpsSample& g) { return g.valid == 1; });
+    m_mapShell.hasPosition = hasPosition;
+    m_mapShell.telemetrySize = QFileInfo(TelemetryFileForMovie(m_currentPath)).size();
+    // Qt WebEngine needs a display: without one (the offscreen platform) the placeholder stays.
+    if (!hasPosition || QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        m_mapShell.pageUnavailable = hasPosition;
+        RefreshMapShell();
+        return;
+    }
+    if (!m_mapView) {
+        // Qt WebEngine starts only once a map is wanted.
+        m_mapView = new map::CMapView(m_movieDialog);
+        m_mapView->setObjectName(QStringLiteral("mapView"));
+        m_movieDialog->setMapWidget(m_mapView);
+        connect(m_mapView, &map::CMapView::eventClicked, this, [this](int frame) { SeekAll(frame); });
+        connect(m_mapView, &map::CMapView::pageReady, this, [this] {
+            m_mapShell.pageReady = true;
+            RefreshMapShell();
+        });
+    }
+    {
+        TelemetrySlots& slots = m_players[0]->state().telemetry;
+        std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
+        m_mapView->setRecording(slots.current, std::max(0, m_browser->listCtrl()->playingRow()),
+                                slots.allRecordingsTrack, true);
+    }
+    m_mapHasRecording = true;
+    m_mapShell.pageReady = m_mapView->isPageReady();
+    m_mapView->setFrame(std::max(0, m_shownFrame));
+    m_mapView->playState(m_playing ? QString() : QStringLiteral("pause"));
+    RefreshMapShell();
 }
 
 void CdedoradeDlg::JumpToEventPoint(bool next)
@@ -494,6 +535,10 @@ void CdedoradeDlg::CloseRecording()
     m_recordingReady = false;
     m_graphView->clearTelemetry();
     m_infoView->reset();
+    if (m_mapView && m_mapHasRecording)
+        m_mapView->clearRecording();
+    m_mapHasRecording = false;
+    m_mapShell.hasPosition = false;
     for (int slot = 0; slot < 2; ++slot) {
         if (m_slotReady[static_cast<size_t>(slot)]) {
             m_players[static_cast<size_t>(slot)]->Stop();
@@ -587,6 +632,10 @@ int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
     m_recordingReady = false;
     m_graphView->clearTelemetry();
     m_infoView->reset();
+    if (m_mapView && m_mapHasRecording)
+        m_mapView->clearRecording();
+    m_mapHasRecording = false;
+    m_mapShell.hasPosition = false;
     const int result = m_players[0]->OpenMovie(record.path);
     if (result != 1)
         return result;
@@ -670,6 +719,8 @@ void CdedoradeDlg::TogglePlay()
     m_playing = !m_playing;
     if (m_buttons[2])
         m_buttons[2]->setAlternate(m_playing);
+    if (m_mapView && m_mapHasRecording)
+        m_mapView->playState(m_playing ? QString() : QStringLiteral("pause"));
     for (int slot = 0; slot < 2; ++slot) {
         if (!m_slotReady[static_cast<size_t>(slot)])
             continue;
@@ -766,6 +817,8 @@ void CdedoradeDlg::MoveViewsTo(int frame)
     if (m_recordingReady) {
         m_graphView->setFrame(frame);
         m_infoView->setFrame(frame);
+        if (m_mapView && m_mapHasRecording)
+            m_mapView->setFrame(frame);
     }
 }
 
@@ -1354,6 +1407,7 @@ void CdedoradeDlg::SwitchMapCommand()
         PlaceMovieDialog();
     m_movieDialog->setVisible(m_mapShown && !m_fullScreen);
     RefreshMapShell();
+    UpdateMap();
     Q_EMIT mapShownChanged(m_mapShown);
 }
 

@@ -41,6 +41,9 @@ class CSkinProgressBarCtrl;
 class CSkinSliderCtrl;
 class CInetConnectionAsync;
 class CListCommands;
+namespace map {
+class CMapView;
+}
 class CGSensorDlg;
 class CInfoDlg;
 class CSettingDlg;
@@ -125,6 +128,8 @@ public:
     CStillCapture* stillCapture() const { return m_still; }
     CGSensorDlg* graphView() const { return m_graphView; }
     CInfoDlg* infoView() const { return m_infoView; }
+    // The map, made the first time the map window shows a recording with positions.
+    map::CMapView* mapView() const { return m_mapView; }
     // The recording's telemetry reached the graph and the panel.
     bool recordingReady() const { return m_recordingReady; }
 
@@ -198,6 +203,7 @@ private:
     void StartTelemetryLoad();  // on a worker; OnRecordingReady follows on the window thread
     void OnRecordingReady(int generation);
     void JumpToEventPoint(bool next);
+    void UpdateMap();  // the map takes the recording when the map window shows one with positions
     void CloseRecording();   // both slots closed, the views cleared
     void BrowseCommand();
     void SettingsCommand();
@@ -307,6 +313,8 @@ private:
     int m_openGeneration = 0;       // counts opens; a late telemetry load of an older one is dropped
     QThread* m_telemetryLoader = nullptr;
     bool m_recordingReady = false;
+    map::CMapView* m_mapView = nullptr;
+    bool m_mapHasRecording = false;
     bool m_taskRunning = false;
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
