@@ -6,7 +6,10 @@
 #include "catalogue/filer_container_dlg.h"
 #include "catalogue/list_commands_ctrl.h"
 #include "catalogue/source_open_dlg.h"
+#include "exports/report_flow_gui.h"
 #include "exports/still_capture_gui.h"
+#include "playback/report_picture.h"
+#include "update/update_dlg.h"
 #include "mainwindow/task_runner.h"
 #include "settings/setting_dlg.h"
 #include "views/gsensor_dlg.h"
@@ -175,6 +178,12 @@ CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
     connect(&m_applyResizeTimer, &QTimer::timeout, this, &CdedoradeDlg::ApplyResize);
     m_clickTimer.setSingleShot(true);
     connect(&m_clickTimer, &QTimer::timeout, this, [this] { OnVideoClick(m_clickPoint); });
+    m_reportTimer.setSingleShot(true);
+    m_reportTimer.setInterval(3000);
+    connect(&m_reportTimer, &QTimer::timeout, this, &CdedoradeDlg::FinishReportStep);
+    // The update text, once the check delivered it, is shown in its own dialog.
+    connect(this, &CdedoradeDlg::updateTextReady, this,
+            [](const QString& text) { CUpdateDialog::ShowText(text); });
     m_playClock.setInterval(30);
     connect(&m_playClock, &QTimer::timeout, this, &CdedoradeDlg::PlayClockTick);
     InitDialog();
@@ -514,6 +523,33 @@ void CdedoradeDlg::UpdateMap()
     m_mapView->setFrame(std::max(0, m_shownFrame));
     m_mapView->playState(m_playing ? QString() : QStringLiteral("pause"));
     RefreshMapShell();
+}
+
+void CdedoradeDlg::ReportCommand()
+{
+    if (!m_movieReady || transportBlocked() || m_reportTimer.isActive())
+        return;
+    if (m_playing)
+        TogglePlay();
+    m_reportFolder = ChooseReportFolder(this, m_reportChooser);
+    if (m_reportFolder.isEmpty())
+        return;
+    m_reportTimer.start();
+}
+
+void CdedoradeDlg::FinishReportStep()
+{
+    if (m_shutDown || !m_movieReady)
+        return;
+    const QImage windowPicture = grab().toImage();
+    const QSize mapSize(Scaled(452), Scaled(368));
+    const bool mapShowsPosition = m_mapView && m_mapHasRecording && m_mapView->isVisible() &&
+                                  m_mapView->isOnline() && !m_mapView->isPlaceholderShown();
+    const QImage mapPicture =
+        mapShowsPosition ? m_mapView->grab().toImage() : ReportMapPlaceholder(mapSize);
+    const ReportResult result = FinishReport(this, m_reportFolder, windowPicture, mapPicture,
+                                             LayoutScale(), QFileInfo(m_currentPath).fileName());
+    Q_EMIT reportFinished(result.ok(), result.reportPath);
 }
 
 void CdedoradeDlg::JumpToEventPoint(bool next)
@@ -1172,6 +1208,7 @@ void CdedoradeDlg::Shutdown()
     m_applyResizeTimer.stop();
     m_clickTimer.stop();
     m_playClock.stop();
+    m_reportTimer.stop();
     // 4. Playback, the current recording and the engine slots; then whatever the parts of the
     // window registered, in their order.
     for (auto& [name, step] : m_shutdownSteps)
@@ -1465,6 +1502,9 @@ void CdedoradeDlg::DispatchCommand(int id)
         return;
     case cmd::kStillImage:
         StillCommand();
+        return;
+    case cmd::kReport:
+        ReportCommand();
         return;
     case cmd::kFastForward:
         ChangeRate(true);

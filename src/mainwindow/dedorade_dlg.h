@@ -128,6 +128,11 @@ public:
     CStillCapture* stillCapture() const { return m_still; }
     CGSensorDlg* graphView() const { return m_graphView; }
     CInfoDlg* infoView() const { return m_infoView; }
+    // The report (Ctrl+R): the folder chooser (tests give their own) and the wait before the
+    // window is pictured, so that the map has drawn the position.
+    void setReportFolderChooser(std::function<QString()> chooser) { m_reportChooser = std::move(chooser); }
+    void setReportDelayMs(int ms) { m_reportTimer.setInterval(ms); }
+    void ReportCommand();
     // The map, made the first time the map window shows a recording with positions.
     map::CMapView* mapView() const { return m_mapView; }
     // The recording's telemetry reached the graph and the panel.
@@ -174,6 +179,7 @@ Q_SIGNALS:
     void videoClicked(QPoint point);   // a single click on the video surface
     void updateTextReady(const QString& text);
     void taskFinished();
+    void reportFinished(bool ok, const QString& workbook);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -315,6 +321,10 @@ private:
     bool m_recordingReady = false;
     map::CMapView* m_mapView = nullptr;
     bool m_mapHasRecording = false;
+    QTimer m_reportTimer;  // one-shot: the window is pictured for the report when it fires
+    QString m_reportFolder;
+    std::function<QString()> m_reportChooser;
+    void FinishReportStep();
     bool m_taskRunning = false;
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;

@@ -215,6 +215,33 @@ TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)
     w->Shutdown();
 }
 
+TEST_F(MainWindowWiring, CtrlRWritesTheReportOfTheOpenRecording)
+{
+    auto w = startWindow();
+    ASSERT_TRUE(waitUntil([&] { return w->recordingReady(); }, 10000));
+    QTemporaryDir out;
+    ASSERT_TRUE(out.isValid());
+    w->setReportFolderChooser([&] { return out.path(); });
+    w->setReportDelayMs(0);
+    CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
+    bool done = false, ok = false;
+    QString workbook;
+    QObject::connect(w.get(), &CdedoradeDlg::reportFinished, [&](bool good, const QString& path) {
+        done = true;
+        ok = good;
+        workbook = path;
+    });
+    key(w.get(), Qt::Key_Space);
+    key(w.get(), Qt::Key_R, Qt::ControlModifier);
+    EXPECT_NE(w->player(0)->state().playState, kPlaying);  // the report pauses playback
+    ASSERT_TRUE(waitUntil([&] { return done; }, 10000));
+    CMsgBox::setAutoAnswer(0);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(workbook.startsWith(out.path()));
+    EXPECT_GT(QFileInfo(workbook).size(), 1000);
+    w->Shutdown();
+}
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
