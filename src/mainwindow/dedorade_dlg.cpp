@@ -24,6 +24,8 @@
 #include "mainwindow/skin_slider.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/movie_menu.h"
+#include "playback/camera_sync.h"
+#include "playback/dual_surface.h"
 #include "playback/player.h"
 #include "playback/video_presenter.h"
 #include "shell/app_scale_gui.h"
@@ -322,12 +324,17 @@ void CdedoradeDlg::InitPlayers()
 {
     // Slot 0 (main camera) draws into the video surface; slot 1 (sub camera) has no window and
     // decodes in step. A slot whose engine cannot start stays uninitialised and is skipped.
-    m_presenter = new VideoPresenter(m_video);
-    m_presenter->setGeometry(m_video->rect());
-    m_presenter->installEventFilter(this);
+    m_surface = new DualVideoSurface(m_video);
+    m_surface->setObjectName(QStringLiteral("dualSurface"));
+    m_surface->setGeometry(m_video->rect());
+    m_surface->setLayoutScale(LayoutScale());
+    m_presenter = m_surface->mainPresenter();
+    for (QWidget* w : {static_cast<QWidget*>(m_surface), static_cast<QWidget*>(m_presenter),
+                       static_cast<QWidget*>(m_surface->subPresenter())})
+        w->installEventFilter(this);
     for (int slot = 0; slot < 2; ++slot) {
         auto player = std::make_unique<Player>(this);
-        const bool ok = player->InitPlayer(slot, slot == 0 ? m_presenter : nullptr,
+        const bool ok = player->InitPlayer(slot, slot == 0 ? m_presenter : m_surface->subPresenter(),
                                            text(TXT_FONT_FACE), {},
                                            slot == 0 ? nullptr : m_players[0].get());
         m_slotReady[static_cast<size_t>(slot)] = ok;
@@ -341,6 +348,10 @@ void CdedoradeDlg::InitPlayers()
         m_opening = false;
         m_playRequest = false;
     });
+    m_surface->setPlayers(m_players[0].get(), m_slotReady[1] ? m_players[1].get() : nullptr);
+    m_sync = new CameraSync(this);
+    if (m_slotReady[1])
+        m_sync->setPlayers(m_players[0].get(), m_players[1].get());
     m_catalogue.setEnginesReady(m_slotReady[0]);
     if (m_slotReady[0]) {
         m_players[0]->SetHardwareDecode(m_hwDecode ? 1 : 0);
@@ -603,6 +614,7 @@ void CdedoradeDlg::BrowseCommand()
         return;
     CloseRecording();
     m_csvAvailable = false;
+    m_surface->setView(DisplayView::Main);
     CSourceOpenDlg dlg(this);
     if (dlg.exec() == QDialog::Accepted &&
         OpenChosenSource(m_catalogue, dlg.chosenSourceMode(), dlg.chosenPath(), this)) {
@@ -812,6 +824,8 @@ void CdedoradeDlg::PlayClockTick()
         return;
     Player& main = *m_players[0];
     const int state = main.state().playState;
+    if (state == kPlaying && m_slotReady[1] && m_players[1]->IsReady())
+        m_sync->tick();
     if (state != kPlaying && m_pendingFrame < 0)
         return;
     const int f = main.GetCurrentFrame();
@@ -1028,10 +1042,12 @@ void CdedoradeDlg::LayOut()
         m_zoomNotice->setGeometry(browserInner);
         m_zoomNotice->setFont(SharedFont(kFont13));
     }
-    if (m_presenter) {
-        m_presenter->setGeometry(m_video->rect());
+    if (m_surface) {
+        m_surface->setGeometry(m_video->rect());
         if (m_slotReady[0])
             m_players[0]->Relayout();
+        if (m_slotReady[1])
+            m_players[1]->Relayout();
     }
     PlaceControls();
     update();
@@ -1506,6 +1522,10 @@ void CdedoradeDlg::DispatchCommand(int id)
     case cmd::kReport:
         ReportCommand();
         return;
+    case cmd::kSwitchDisplay:
+        if (m_surface && m_movieReady)
+            m_surface->switchDisplay();
+        return;
     case cmd::kFastForward:
         ChangeRate(true);
         return;
@@ -1686,7 +1706,8 @@ void CdedoradeDlg::mouseDoubleClickEvent(QMouseEvent* event)
 
 bool CdedoradeDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_video && watched != m_presenter)
+    if (watched != m_video && watched != m_presenter && watched != m_surface &&
+        (!m_surface || watched != m_surface->subPresenter()))
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress: {

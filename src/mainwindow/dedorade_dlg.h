@@ -52,6 +52,8 @@ class TaskRunner;
 class CMovieDialog;
 class Player;
 class VideoPresenter;
+class DualVideoSurface;
+class CameraSync;
 
 class CdedoradeDlg : public QWidget {
     Q_OBJECT
@@ -77,6 +79,8 @@ public:
     bool slotInitialised(int slot) const { return m_slotReady[static_cast<size_t>(slot)]; }
     CFilerContainerDlg* browser() const { return m_browser; }
     QWidget* videoSurface() const { return m_video; }
+    // Both cameras' pictures on the video surface; V switches between them.
+    DualVideoSurface* dualSurface() const { return m_surface; }
 
     // Display state.
     float scaleX() const { return m_scaleX; }
@@ -293,7 +297,9 @@ private:
 
     Catalogue m_catalogue;
     CFilerContainerDlg* m_browser = nullptr;
-    VideoPresenter* m_presenter = nullptr;
+    VideoPresenter* m_presenter = nullptr;  // the main camera's, inside m_surface
+    DualVideoSurface* m_surface = nullptr;
+    CameraSync* m_sync = nullptr;  // keeps the sub camera on the main camera's time
     std::array<std::unique_ptr<Player>, 2> m_players;
     std::array<bool, 2> m_slotReady{false, false};
     bool m_playing = false;

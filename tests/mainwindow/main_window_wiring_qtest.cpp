@@ -11,6 +11,7 @@
 #include "mainwindow/skin_button.h"
 #include "mainwindow/skin_progress.h"
 #include "mainwindow/skin_slider.h"
+#include "playback/dual_surface.h"
 #include "playback/player.h"
 #include "views/gsensor_dlg.h"
 #include "views/info_dlg.h"
@@ -115,8 +116,18 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     EXPECT_EQ(w->infoView()->fields().position, w->shownFrame());
     EXPECT_NE(w->infoView()->fields().accel[0], kNoAcceleration);
     EXPECT_LE(std::abs(main.GetCurrentFrame() - w->shownFrame()), 5);
+    // V cycles the surface: the sub camera, the main camera with the sub camera inset, the main
+    // camera again.
+    ASSERT_TRUE(w->player(1)->IsReady());
+    key(w.get(), Qt::Key_V);
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::Sub);
+    EXPECT_EQ(w->dualSurface()->subArea(), w->dualSurface()->rect());
+    key(w.get(), Qt::Key_V);
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::MainWithSubInset);
     if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
         w->grab().save(qEnvironmentVariable("RAVIR_SHOT_DIR") + "/wired_window.png");
+    key(w.get(), Qt::Key_V);
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::Main);
 
     // ] and [ step the rate while playing: x2, back to x1, then x0.5.
     key(w.get(), Qt::Key_BracketRight);
