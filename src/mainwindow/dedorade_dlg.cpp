@@ -25,6 +25,7 @@
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/movie_menu.h"
 #include "playback/camera_sync.h"
+#include "playback/placement.h"
 #include "playback/dual_surface.h"
 #include "playback/player.h"
 #include "playback/video_presenter.h"
@@ -563,6 +564,86 @@ void CdedoradeDlg::FinishReportStep()
     Q_EMIT reportFinished(result.ok(), result.reportPath);
 }
 
+// ---- Desktop media controls -------------------------------------------------------------------
+
+MprisState CdedoradeDlg::mprisState() const
+{
+    MprisState st;
+    if (!m_slotReady[0] || !m_movieReady)
+        return st;
+    const Player& main = *m_players[0];
+    const double frameUs = static_cast<double>(main.GetFrameMs()) * 1000.0;
+    st.hasMovie = true;
+    st.status = m_playing ? MprisState::Status::Playing
+                          : (main.state().playState == kPaused ? MprisState::Status::Paused
+                                                               : MprisState::Status::Stopped);
+    st.positionUs = static_cast<qint64>(std::max(0, m_shownFrame) * frameUs);
+    st.lengthUs = static_cast<qint64>(static_cast<double>(main.GetFrameCount()) * frameUs);
+    st.rate = SpeedForRateCode(main.state().rateCode);
+    st.volume = m_volume / 65535.0;
+    st.moviePath = m_currentPath;
+    const int row = m_browser ? m_browser->listCtrl()->playingRow() : -1;
+    st.canGoNext = row >= 0 && row + 1 < m_browser->rowCount();
+    st.canGoPrevious = true;
+    return st;
+}
+
+void CdedoradeDlg::mprisPlay()
+{
+    if (!m_playing)
+        TogglePlay();
+}
+
+void CdedoradeDlg::mprisPause()
+{
+    if (m_playing)
+        TogglePlay();
+}
+
+void CdedoradeDlg::mprisStop() { StopCommand(); }
+void CdedoradeDlg::mprisNext() { GoToRecording(1); }
+void CdedoradeDlg::mprisPrevious() { GoToRecording(-1); }
+
+void CdedoradeDlg::mprisSeek(qint64 positionUs)
+{
+    if (!m_slotReady[0] || !m_movieReady || m_players[0]->GetFrameMs() <= 0)
+        return;
+    SeekAll(static_cast<int>(static_cast<double>(positionUs) / 1000.0 / m_players[0]->GetFrameMs()));
+    if (m_mpris)
+        m_mpris->seeked();
+}
+
+void CdedoradeDlg::mprisSetRate(double rate)
+{
+    if (!m_slotReady[0] || !m_movieReady)
+        return;
+    const double r = NearestMprisRate(rate);
+    const int code = r <= 0.25 ? -4 : r <= 0.5 ? -2 : r <= 1.0 ? 1 : r <= 2.0 ? 2 : 4;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)] && m_players[static_cast<size_t>(slot)]->IsReady())
+            m_players[static_cast<size_t>(slot)]->SetRate(code);
+    }
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::mprisSetVolume(double volume)
+{
+    m_volume = static_cast<int>(std::clamp(volume, 0.0, 1.0) * 65535.0);
+    if (m_volumeCtrl)
+        m_volumeCtrl->setPosition(m_volume);
+    if (m_slotReady[0])
+        m_players[0]->SetVolume(m_volume);
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::mprisRaise()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
 void CdedoradeDlg::JumpToEventPoint(bool next)
 {
     const TelemetrySnapshot& snap = m_graphView->telemetry();
@@ -767,6 +848,8 @@ void CdedoradeDlg::TogglePlay()
     m_playing = !m_playing;
     if (m_buttons[2])
         m_buttons[2]->setAlternate(m_playing);
+    if (m_mpris && m_mpris->isRunning())
+        m_mpris->refresh();
     if (m_mapView && m_mapHasRecording)
         m_mapView->playState(m_playing ? QString() : QStringLiteral("pause"));
     for (int slot = 0; slot < 2; ++slot) {
@@ -957,6 +1040,11 @@ void CdedoradeDlg::DeferredStart()
 
     StartUpdateCheck();
 
+    // The desktop media controls; without a session bus the viewer carries on without them.
+    m_mpris = new MprisService(this, this);
+    m_mpris->start();
+    addShutdownStep(QStringLiteral("media controls"), [this] { m_mpris->stop(); });
+
     m_infoView->setTraceSwitch(opened && TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
     m_thumbnail = ReadThumbnail();
     m_browser->setThumbnailMode(m_thumbnail);
@@ -989,6 +1077,8 @@ bool CdedoradeDlg::updateCheckStarted() const
 
 void CdedoradeDlg::RefreshControlStates()
 {
+    if (m_mpris && m_mpris->isRunning())
+        m_mpris->refresh();
     Q_EMIT controlStatesChanged();
 }
 

@@ -12,6 +12,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/recording_record.h"
 #include "mainwindow/main_layout.h"
+#include "mainwindow/mpris_service.h"
 
 #include <array>
 #include <atomic>
@@ -55,7 +56,7 @@ class VideoPresenter;
 class DualVideoSurface;
 class CameraSync;
 
-class CdedoradeDlg : public QWidget {
+class CdedoradeDlg : public QWidget, public MprisTarget {
     Q_OBJECT
 public:
     struct Options {
@@ -145,6 +146,19 @@ public:
     // Steps of the shutdown routine, in order; later parts of the window register what they
     // must release.
     void addShutdownStep(QString name, std::function<void()> step);
+
+    // The desktop media controls (MPRIS): the same commands as the buttons.
+    MprisService* mprisService() const { return m_mpris; }
+    MprisState mprisState() const override;
+    void mprisPlay() override;
+    void mprisPause() override;
+    void mprisStop() override;
+    void mprisNext() override;
+    void mprisPrevious() override;
+    void mprisSeek(qint64 positionUs) override;
+    void mprisSetRate(double rate) override;
+    void mprisSetVolume(double volume) override;
+    void mprisRaise() override;
 
 public Q_SLOTS:
     // The title-bar buttons.
@@ -299,7 +313,8 @@ private:
     CFilerContainerDlg* m_browser = nullptr;
     VideoPresenter* m_presenter = nullptr;  // the main camera's, inside m_surface
     DualVideoSurface* m_surface = nullptr;
-    CameraSync* m_sync = nullptr;  // keeps the sub camera on the main camera's time
+    CameraSync* m_sync = nullptr;
+    MprisService* m_mpris = nullptr;  // keeps the sub camera on the main camera's time
     std::array<std::unique_ptr<Player>, 2> m_players;
     std::array<bool, 2> m_slotReady{false, false};
     bool m_playing = false;
