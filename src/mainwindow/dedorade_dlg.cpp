@@ -957,6 +957,11 @@ void CdedoradeDlg::MoveViewsTo(int frame)
 
 void CdedoradeDlg::StopCommand()
 {
+    // While a list command runs, the first-frame button stops it at its next check.
+    if (m_tasks && m_tasks->busy()) {
+        m_commands->stop();
+        return;
+    }
     if (!m_slotReady[0] || !m_movieReady || transportBlocked())
         return;
     if (m_playing)
