@@ -21,25 +21,31 @@ namespace {
 struct TransportSpec {
     const char* image;
     int tooltip;
+    const char* key;  // the keyboard key of the command, named in the tooltip
 };
 
 // Index i is command 38000 + i.
 constexpr std::array<TransportSpec, kTransportButtonCount> kTransport{{
-    {"btn_first", TXT_FIRST},
-    {"btn_previous", TXT_PREVIOUS},
-    {"btn_play", TXT_PLAY},  // the pause image and TXT_PAUSE while playing
-    {"btn_slow", TXT_SLOW},
-    {"btn_fast_forward", TXT_FAST_FORWARD},
-    {"btn_next", TXT_NEXT},
-    {"btn_still_image", TXT_STILL_IMAGE},
-    {"btn_save_joined", TXT_SAVE_JOINED},
-    {"btn_zoom", TXT_ZOOM},
-    {"btn_browse", TXT_BROWSE},
-    {"btn_delete", TXT_DELETE},
-    {"btn_settings", TXT_SETTINGS},
-    {"btn_csv", TXT_CSV},
-    {"btn_map", TXT_SWITCH_MAP},
+    {"btn_first", TXT_FIRST, "Home"},
+    {"btn_previous", TXT_PREVIOUS, "PageUp"},
+    {"btn_play", TXT_PLAY, "Space"},  // the pause image and TXT_PAUSE while playing
+    {"btn_slow", TXT_SLOW, "["},
+    {"btn_fast_forward", TXT_FAST_FORWARD, "]"},
+    {"btn_next", TXT_NEXT, "PageDown"},
+    {"btn_still_image", TXT_STILL_IMAGE, "S"},
+    {"btn_save_joined", TXT_SAVE_JOINED, "Ctrl+J"},
+    {"btn_zoom", TXT_ZOOM, "Z"},
+    {"btn_browse", TXT_BROWSE, "Ctrl+O"},
+    {"btn_delete", TXT_DELETE, "Delete"},
+    {"btn_settings", TXT_SETTINGS, nullptr},
+    {"btn_csv", TXT_CSV, "Ctrl+E"},
+    {"btn_map", TXT_SWITCH_MAP, "M"},
 }};
+
+QString withKey(const QString& tooltip, const char* key)
+{
+    return key ? QStringLiteral("%1 (%2)").arg(tooltip, QString::fromLatin1(key)) : tooltip;
+}
 
 constexpr int kFirstTransportId = 38000;
 constexpr int kPositionSliderId = 38100;
@@ -56,15 +62,14 @@ void CdedoradeDlg::CreateControls()
         const TransportSpec& spec = kTransport[static_cast<size_t>(i)];
         auto* b = new CSkinButton(this, kFirstTransportId + i);
         b->setObjectName(QStringLiteral("button%1").arg(kFirstTransportId + i));
-        b->setImage(QString::fromLatin1(spec.image), text(spec.tooltip));
+        b->setImage(QString::fromLatin1(spec.image), withKey(text(spec.tooltip), spec.key));
+        connect(b, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
         m_buttons[static_cast<size_t>(i)] = b;
         // The skinned button takes the place of the plain frame.
         if (static_cast<size_t>(i) < m_transport.size())
             m_transport[static_cast<size_t>(i)]->hide();
     }
-    m_buttons[2]->setAlternateImage(QStringLiteral("btn_pause"), text(TXT_PAUSE));
-    connect(m_buttons[0], &CSkinButton::clicked, this, [this] { StepFrames(-(1 << 30)); });
-    connect(m_buttons[2], &CSkinButton::clicked, this, [this] { TogglePlay(); });
+    m_buttons[2]->setAlternateImage(QStringLiteral("btn_pause"), withKey(text(TXT_PAUSE), "Space"));
 
     m_closeButton = new CSkinButton(this, 14);
     m_closeButton->setObjectName(QStringLiteral("titleClose"));
@@ -90,16 +95,18 @@ void CdedoradeDlg::CreateControls()
     m_thumbnailButton->setText(text(TXT_THUMBNAILS_SHOW));
     m_thumbnailButton->setTextAlignment(Qt::AlignCenter);
     m_thumbnailButton->setPressedLook(ReadThumbnail());
-    connect(m_thumbnailButton, &CSkinButton::clicked, this, [this] {
-        const bool on = !m_thumbnailButton->pressedLook();
-        m_thumbnailButton->setPressedLook(on);
-        WriteThumbnail(on);
-    });
+    connect(m_thumbnailButton, &CSkinButton::clicked, this, &CdedoradeDlg::ThumbnailCommand);
 
     m_positionCtrl = new CSkinSliderCtrl(kPositionSliderId, CSkinSliderCtrl::positionPictures(), this);
     m_positionCtrl->setObjectName(QStringLiteral("positionSliderCtrl"));
     m_positionCtrl->setRange(0, 0);
     m_positionSlider->hide();
+    connect(m_positionCtrl, &CSkinSliderCtrl::pressed, this,
+            [this](int, int position) { OnPositionSlider(0, position); });
+    connect(m_positionCtrl, &CSkinSliderCtrl::moving, this,
+            [this](int, int position) { OnPositionSlider(1, position); });
+    connect(m_positionCtrl, &CSkinSliderCtrl::released, this,
+            [this](int, int position) { OnPositionSlider(2, position); });
 
     // The volume slider sets the players' volume as it moves and writes it when released.
     m_volumeCtrl = new CSkinSliderCtrl(kVolumeSliderId, CSkinSliderCtrl::volumePictures(), this);

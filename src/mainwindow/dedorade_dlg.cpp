@@ -2,10 +2,31 @@
 
 #include "catalogue/recording_name.h"
 #include "catalogue/source_select.h"
+#include "catalogue/file_list_ctrl.h"
 #include "catalogue/filer_container_dlg.h"
+#include "catalogue/list_commands_ctrl.h"
+#include "catalogue/source_open_dlg.h"
+#include "exports/report_flow_gui.h"
+#include "exports/still_capture_gui.h"
+#include "playback/report_picture.h"
+#include "update/update_dlg.h"
+#include "mainwindow/task_runner.h"
+#include "settings/setting_dlg.h"
+#include "views/gsensor_dlg.h"
+#include "views/info_dlg.h"
+#include "views/info_format.h"
+#include "views/map_view.h"
+#include "views/marker_kind.h"
+#include "views/recording_telemetry.h"
+#include "container/telemetry_timeline.h"
 #include "mainwindow/skin_button.h"
+#include "mainwindow/skin_progress.h"
+#include "mainwindow/skin_slider.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/movie_menu.h"
+#include "playback/camera_sync.h"
+#include "playback/placement.h"
+#include "playback/dual_surface.h"
 #include "playback/player.h"
 #include "playback/video_presenter.h"
 #include "shell/app_scale_gui.h"
@@ -25,6 +46,8 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
+#include <QThread>
+#include <QVBoxLayout>
 #include <QWindow>
 
 namespace ravir {
@@ -32,6 +55,67 @@ namespace {
 const QColor kBackground(0x3F, 0x3F, 0x3F);  // COLORREF 0x3F3F3F
 const QColor kText(0xFF, 0xFF, 0xFF);
 const QColor kPaneFrame(0x5A, 0x5A, 0x5A);
+
+// Time-lapse recordings ('T' as the first or third letter of the name) play at half speed.
+int DefaultRateFor(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const bool lapse = (name.size() > 0 && name[0] == u'T') || (name.size() > 2 && name[2] == u'T');
+    return lapse ? -2 : 1;
+}
+
+// Keys that are no command of their own.
+constexpr int kKeyFullScreen = -1;
+constexpr int kKeyFrameBack = -2;
+constexpr int kKeyFrameForward = -3;
+constexpr int kKeyEscape = -4;
+
+// The window's keys: a command id, one of the key-only values above, or 0.
+int CommandForKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    if (ctrl) {
+        switch (key) {
+        case Qt::Key_O: return cmd::kBrowse;
+        case Qt::Key_J: return cmd::kSaveJoined;
+        case Qt::Key_E: return cmd::kCsv;
+        case Qt::Key_R: return cmd::kReport;
+        default: return 0;
+        }
+    }
+    switch (key) {
+    case Qt::Key_Space: return cmd::kPlay;
+    case Qt::Key_Left: return kKeyFrameBack;
+    case Qt::Key_Right: return kKeyFrameForward;
+    case Qt::Key_Home: return cmd::kStop;
+    case Qt::Key_PageUp: return cmd::kPrevious;
+    case Qt::Key_PageDown: return cmd::kNext;
+    case Qt::Key_BracketLeft: return cmd::kSlow;
+    case Qt::Key_BracketRight: return cmd::kFastForward;
+    case Qt::Key_F: return kKeyFullScreen;
+    case Qt::Key_Escape: return kKeyEscape;
+    case Qt::Key_Z: return cmd::kZoom;
+    case Qt::Key_V: return cmd::kSwitchDisplay;
+    case Qt::Key_M: return cmd::kSwitchMap;
+    case Qt::Key_S: return cmd::kStillImage;
+    case Qt::Key_Delete: return cmd::kDelete;
+    default: return 0;
+    }
+}
+
+// The rate steps of the slower and faster commands (forward play only: x0.5, x1, x2).
+int NextRateCode(int current, bool faster)
+{
+    switch (current) {
+    case 1: return faster ? 2 : -1;
+    case 2: return faster ? 2 : 1;
+    case 4: return faster ? 4 : 2;
+    case -1: return faster ? 1 : -2;
+    case -2: return faster ? 1 : -2;
+    case -4: return faster ? -2 : 1;
+    default: return 1;
+    }
+}
 const QColor kOutline(0x70, 0x5D, 0xA8);     // COLORREF 0xA85D70
 constexpr int kResizeThrottleMs = 89;         // at most one outline move per 0.0889 s
 constexpr int kFullScreenEndMargin = 10;      // frames before the end that refuse full screen
@@ -97,6 +181,14 @@ CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
     connect(&m_applyResizeTimer, &QTimer::timeout, this, &CdedoradeDlg::ApplyResize);
     m_clickTimer.setSingleShot(true);
     connect(&m_clickTimer, &QTimer::timeout, this, [this] { OnVideoClick(m_clickPoint); });
+    m_reportTimer.setSingleShot(true);
+    m_reportTimer.setInterval(3000);
+    connect(&m_reportTimer, &QTimer::timeout, this, &CdedoradeDlg::FinishReportStep);
+    // The update text, once the check delivered it, is shown in its own dialog.
+    connect(this, &CdedoradeDlg::updateTextReady, this,
+            [](const QString& text) { CUpdateDialog::ShowText(text); });
+    m_playClock.setInterval(30);
+    connect(&m_playClock, &QTimer::timeout, this, &CdedoradeDlg::PlayClockTick);
     InitDialog();
 }
 
@@ -196,6 +288,7 @@ void CdedoradeDlg::InitDialog()
     m_aspectKeep = ReadAspectKeep();
     m_volume = ReadVolume();
     InitPlayers();
+    InitParts();
     ResetZoom();
 
     // Window size: the design size times the remembered scale factors (values of 0 or less
@@ -232,12 +325,17 @@ void CdedoradeDlg::InitPlayers()
 {
     // Slot 0 (main camera) draws into the video surface; slot 1 (sub camera) has no window and
     // decodes in step. A slot whose engine cannot start stays uninitialised and is skipped.
-    m_presenter = new VideoPresenter(m_video);
-    m_presenter->setGeometry(m_video->rect());
-    m_presenter->installEventFilter(this);
+    m_surface = new DualVideoSurface(m_video);
+    m_surface->setObjectName(QStringLiteral("dualSurface"));
+    m_surface->setGeometry(m_video->rect());
+    m_surface->setLayoutScale(LayoutScale());
+    m_presenter = m_surface->mainPresenter();
+    for (QWidget* w : {static_cast<QWidget*>(m_surface), static_cast<QWidget*>(m_presenter),
+                       static_cast<QWidget*>(m_surface->subPresenter())})
+        w->installEventFilter(this);
     for (int slot = 0; slot < 2; ++slot) {
         auto player = std::make_unique<Player>(this);
-        const bool ok = player->InitPlayer(slot, slot == 0 ? m_presenter : nullptr,
+        const bool ok = player->InitPlayer(slot, slot == 0 ? m_presenter : m_surface->subPresenter(),
                                            text(TXT_FONT_FACE), {},
                                            slot == 0 ? nullptr : m_players[0].get());
         m_slotReady[static_cast<size_t>(slot)] = ok;
@@ -251,6 +349,10 @@ void CdedoradeDlg::InitPlayers()
         m_opening = false;
         m_playRequest = false;
     });
+    m_surface->setPlayers(m_players[0].get(), m_slotReady[1] ? m_players[1].get() : nullptr);
+    m_sync = new CameraSync(this);
+    if (m_slotReady[1])
+        m_sync->setPlayers(m_players[0].get(), m_players[1].get());
     m_catalogue.setEnginesReady(m_slotReady[0]);
     if (m_slotReady[0]) {
         m_players[0]->SetHardwareDecode(m_hwDecode ? 1 : 0);
@@ -281,6 +383,343 @@ void CdedoradeDlg::InitPlayers()
             }
         }
     });
+}
+
+void CdedoradeDlg::InitParts()
+{
+    // The list commands run as the window's background task with the skinned progress bar.
+    m_tasks = new TaskRunner(this);
+    m_commands = new CListCommands(m_catalogue, *m_tasks, this, this);
+    m_commands->setProgressBar(m_progressCtrl);
+    m_commands->setBeforeTask([this](int command) {
+        // No file of the open recording may be held by a player while the task works on it.
+        if (m_playing)
+            TogglePlay();
+        if (command == cmd::kDelete || command == cmd::kCsv)
+            CloseRecording();
+        else
+            SeekAll(0);
+    });
+    connect(m_commands, &CListCommands::taskStarted, this, [this] { RefreshControlStates(); });
+    connect(m_commands, &CListCommands::taskFinished, this, [this](int, bool) {
+        if (m_browser && !m_opening && !m_movieReady && m_browser->rowCount() > 0)
+            m_browser->setCurrentRow(0);
+        RefreshControlStates();
+    });
+    connect(m_commands, &CListCommands::sourceReopened, this, [this] {
+        m_browser->reload();
+        m_infoView->setTraceSwitch(TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
+        m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
+    });
+    addShutdownStep(QStringLiteral("background task"), [this] {
+        m_tasks->stop();
+        m_tasks->wait();
+    });
+
+    m_settings = new CSettingDlg(this);
+
+    // The graph and the panel fill their panes.
+    m_graphView = new CGSensorDlg(m_graph);
+    m_graphView->setObjectName(QStringLiteral("graphView"));
+    m_infoView = new CInfoDlg(m_infoPanel);
+    m_infoView->setObjectName(QStringLiteral("infoView"));
+    for (auto [pane, view] : {std::pair<QFrame*, QWidget*>{m_graph, m_graphView},
+                              std::pair<QFrame*, QWidget*>{m_infoPanel, m_infoView}}) {
+        pane->setFrameShape(QFrame::NoFrame);  // the view draws its own edge
+        auto* box = new QVBoxLayout(pane);
+        box->setContentsMargins(0, 0, 0, 0);
+        box->addWidget(view);
+    }
+    m_graphView->setScales(LayoutScale(), LayoutScale());
+    m_infoView->setScales(LayoutScale(), LayoutScale());
+    connect(m_infoView, &CInfoDlg::axisKindToggled, m_graphView, &CGSensorDlg::setAxisKindShown);
+    connect(m_settings, &CSettingDlg::kindSwitchChanged, m_graphView,
+            &CGSensorDlg::setSettingsKindShown);
+    connect(m_graphView, &CGSensorDlg::markerKindsChanged, this, [this] { update(); });
+    connect(m_graphView, &CGSensorDlg::previousEventPointRequested, this,
+            [this] { JumpToEventPoint(false); });
+    connect(m_graphView, &CGSensorDlg::nextEventPointRequested, this,
+            [this] { JumpToEventPoint(true); });
+    addShutdownStep(QStringLiteral("telemetry loader"), [this] {
+        if (m_telemetryLoader)
+            m_telemetryLoader->wait();
+    });
+
+    m_still = new CStillCapture(this, this);
+    m_still->setWindowHooks([this] {
+        if (m_playing)
+            TogglePlay();
+    }, [this] { RefreshControlStates(); });
+}
+
+void CdedoradeDlg::StartTelemetryLoad()
+{
+    if (m_telemetryLoader) {
+        // One load at a time; the newer open starts its own when this one has ended.
+        const int generation = m_openGeneration;
+        connect(m_telemetryLoader, &QThread::finished, this, [this, generation] {
+            if (generation == m_openGeneration && !m_recordingReady)
+                StartTelemetryLoad();
+        }, Qt::SingleShotConnection);
+        return;
+    }
+    const int generation = m_openGeneration;
+    Player* main = m_players[0].get();
+    const QString path = m_currentPath;
+    m_telemetryLoader = QThread::create([main, path] { main->LoadTelemetryForMovie(path); });
+    connect(m_telemetryLoader, &QThread::finished, this, [this, generation] {
+        m_telemetryLoader->deleteLater();
+        m_telemetryLoader = nullptr;
+        OnRecordingReady(generation);
+    });
+    m_telemetryLoader->start();
+}
+
+void CdedoradeDlg::OnRecordingReady(int generation)
+{
+    if (m_shutDown || generation != m_openGeneration || !m_movieReady || m_recordingReady)
+        return;
+    Player& main = *m_players[0];
+    TelemetrySnapshot snap;
+    {
+        TelemetrySlots& slots = main.state().telemetry;
+        std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
+        MoveReader(slots.load, slots.current);
+        snap = RecordingTelemetry::FromReader(slots.current);
+    }
+    int width = 0, height = 0;
+    main.GetVideoSize(width, height);
+    const int quality = height == 720 ? 11 : (height == 1080 ? 12 : 0);
+    m_graphView->setTelemetry(snap, m_positionCtrl->maximum() - m_positionCtrl->minimum());
+    m_infoView->setRecording(snap, m_currentRecord.startTime, quality, main.GetFrameMs(),
+                             KindOf(QFileInfo(m_currentPath).fileName()));
+    m_recordingReady = true;
+    MoveViewsTo(m_shownFrame < 0 ? 0 : m_shownFrame);
+    UpdateMap();
+}
+
+void CdedoradeDlg::UpdateMap()
+{
+    if (m_shutDown || !m_mapShown || !m_recordingReady || m_mapHasRecording)
+        return;
+    const TelemetrySnapshot& snap = m_graphView->telemetry();
+    const bool hasPosition = snap && std::any_of(snap->gps.begin(), snap->gps.end(),
+                                                 [](const GpsSample& g) { return g.valid == 1; });
+    m_mapShell.hasPosition = hasPosition;
+    m_mapShell.telemetrySize = QFileInfo(TelemetryFileForMovie(m_currentPath)).size();
+    // Qt WebEngine needs a display: without one (the offscreen platform) the placeholder stays.
+    if (!hasPosition || QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        m_mapShell.pageUnavailable = hasPosition;
+        RefreshMapShell();
+        return;
+    }
+    if (!m_mapView) {
+        // Qt WebEngine starts only once a map is wanted.
+        m_mapView = new map::CMapView(m_movieDialog);
+        m_mapView->setObjectName(QStringLiteral("mapView"));
+        m_movieDialog->setMapWidget(m_mapView);
+        connect(m_mapView, &map::CMapView::eventClicked, this, [this](int frame) { SeekAll(frame); });
+        connect(m_mapView, &map::CMapView::pageReady, this, [this] {
+            m_mapShell.pageReady = true;
+            RefreshMapShell();
+        });
+    }
+    {
+        TelemetrySlots& slots = m_players[0]->state().telemetry;
+        std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
+        m_mapView->setRecording(slots.current, std::max(0, m_browser->listCtrl()->playingRow()),
+                                slots.allRecordingsTrack, true);
+    }
+    m_mapHasRecording = true;
+    m_mapShell.pageReady = m_mapView->isPageReady();
+    m_mapView->setFrame(std::max(0, m_shownFrame));
+    m_mapView->playState(m_playing ? QString() : QStringLiteral("pause"));
+    RefreshMapShell();
+}
+
+void CdedoradeDlg::ReportCommand()
+{
+    if (!m_movieReady || transportBlocked() || m_reportTimer.isActive())
+        return;
+    if (m_playing)
+        TogglePlay();
+    m_reportFolder = ChooseReportFolder(this, m_reportChooser);
+    if (m_reportFolder.isEmpty())
+        return;
+    m_reportTimer.start();
+}
+
+void CdedoradeDlg::FinishReportStep()
+{
+    if (m_shutDown || !m_movieReady)
+        return;
+    const QImage windowPicture = grab().toImage();
+    const QSize mapSize(Scaled(452), Scaled(368));
+    const bool mapShowsPosition = m_mapView && m_mapHasRecording && m_mapView->isVisible() &&
+                                  m_mapView->isOnline() && !m_mapView->isPlaceholderShown();
+    const QImage mapPicture =
+        mapShowsPosition ? m_mapView->grab().toImage() : ReportMapPlaceholder(mapSize);
+    const ReportResult result = FinishReport(this, m_reportFolder, windowPicture, mapPicture,
+                                             LayoutScale(), QFileInfo(m_currentPath).fileName());
+    Q_EMIT reportFinished(result.ok(), result.reportPath);
+}
+
+// ---- Desktop media controls -------------------------------------------------------------------
+
+MprisState CdedoradeDlg::mprisState() const
+{
+    MprisState st;
+    if (!m_slotReady[0] || !m_movieReady)
+        return st;
+    const Player& main = *m_players[0];
+    const double frameUs = static_cast<double>(main.GetFrameMs()) * 1000.0;
+    st.hasMovie = true;
+    st.status = m_playing ? MprisState::Status::Playing
+                          : (main.state().playState == kPaused ? MprisState::Status::Paused
+                                                               : MprisState::Status::Stopped);
+    st.positionUs = static_cast<qint64>(std::max(0, m_shownFrame) * frameUs);
+    st.lengthUs = static_cast<qint64>(static_cast<double>(main.GetFrameCount()) * frameUs);
+    st.rate = SpeedForRateCode(main.state().rateCode);
+    st.volume = m_volume / 65535.0;
+    st.moviePath = m_currentPath;
+    const int row = m_browser ? m_browser->listCtrl()->playingRow() : -1;
+    st.canGoNext = row >= 0 && row + 1 < m_browser->rowCount();
+    st.canGoPrevious = true;
+    return st;
+}
+
+void CdedoradeDlg::mprisPlay()
+{
+    if (!m_playing)
+        TogglePlay();
+}
+
+void CdedoradeDlg::mprisPause()
+{
+    if (m_playing)
+        TogglePlay();
+}
+
+void CdedoradeDlg::mprisStop() { StopCommand(); }
+void CdedoradeDlg::mprisNext() { GoToRecording(1); }
+void CdedoradeDlg::mprisPrevious() { GoToRecording(-1); }
+
+void CdedoradeDlg::mprisSeek(qint64 positionUs)
+{
+    if (!m_slotReady[0] || !m_movieReady || m_players[0]->GetFrameMs() <= 0)
+        return;
+    SeekAll(static_cast<int>(static_cast<double>(positionUs) / 1000.0 / m_players[0]->GetFrameMs()));
+    if (m_mpris)
+        m_mpris->seeked();
+}
+
+void CdedoradeDlg::mprisSetRate(double rate)
+{
+    if (!m_slotReady[0] || !m_movieReady)
+        return;
+    const double r = NearestMprisRate(rate);
+    const int code = r <= 0.25 ? -4 : r <= 0.5 ? -2 : r <= 1.0 ? 1 : r <= 2.0 ? 2 : 4;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)] && m_players[static_cast<size_t>(slot)]->IsReady())
+            m_players[static_cast<size_t>(slot)]->SetRate(code);
+    }
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::mprisSetVolume(double volume)
+{
+    m_volume = static_cast<int>(std::clamp(volume, 0.0, 1.0) * 65535.0);
+    if (m_volumeCtrl)
+        m_volumeCtrl->setPosition(m_volume);
+    if (m_slotReady[0])
+        m_players[0]->SetVolume(m_volume);
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::mprisRaise()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void CdedoradeDlg::JumpToEventPoint(bool next)
+{
+    const TelemetrySnapshot& snap = m_graphView->telemetry();
+    if (!snap || !m_movieReady)
+        return;
+    const std::vector<EventPoint> points = BuildEventPoints(*snap, m_graphView->markerKinds());
+    const int frame = EventJumpFrame(points, m_graphView->markerKinds(), m_graphView->currentFrame(),
+                                     static_cast<int>(m_players[0]->GetFrameCount()), next);
+    if (frame >= 0)
+        SeekAll(frame);
+}
+
+void CdedoradeDlg::CloseRecording()
+{
+    m_playClock.stop();
+    ++m_openGeneration;
+    m_recordingReady = false;
+    m_graphView->clearTelemetry();
+    m_infoView->reset();
+    if (m_mapView && m_mapHasRecording)
+        m_mapView->clearRecording();
+    m_mapHasRecording = false;
+    m_mapShell.hasPosition = false;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)]) {
+            m_players[static_cast<size_t>(slot)]->Stop();
+            m_players[static_cast<size_t>(slot)]->CloseMovie();
+        }
+    }
+    m_playing = false;
+    if (m_buttons[2])
+        m_buttons[2]->setAlternate(false);
+    m_playRequest = false;
+    m_movieReady = false;
+    m_opening = false;
+    m_currentPath.clear();
+    m_pendingFrame = -1;
+    m_shownFrame = -1;
+    if (m_positionCtrl) {
+        m_positionCtrl->setRange(0, 0);
+        m_positionCtrl->setPosition(0);
+    }
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::BrowseCommand()
+{
+    if (m_shutDown || (m_commands && m_commands->busy()))
+        return;
+    CloseRecording();
+    m_csvAvailable = false;
+    m_surface->setView(DisplayView::Main);
+    CSourceOpenDlg dlg(this);
+    if (dlg.exec() == QDialog::Accepted &&
+        OpenChosenSource(m_catalogue, dlg.chosenSourceMode(), dlg.chosenPath(), this)) {
+        m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
+        m_infoView->setTraceSwitch(TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
+        m_browser->reload();
+        if (m_browser->rowCount() > 0)
+            m_browser->setCurrentRow(0);
+    }
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::SettingsCommand()
+{
+    if (!m_shutDown && m_settings)
+        m_settings->showCentredOn(this);
+}
+
+void CdedoradeDlg::StillCommand()
+{
+    if (!m_slotReady[0] || !m_movieReady || transportBlocked() || m_still->busy())
+        return;
+    Player* sub = m_slotReady[1] && m_players[1]->IsReady() ? m_players[1].get() : nullptr;
+    m_still->Capture(m_players[0].get(), sub, QFileInfo(m_currentPath).fileName());
 }
 
 bool CdedoradeDlg::OpenStartupSource()
@@ -318,11 +757,20 @@ int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
     m_movieReady = false;
     if (m_zoomMode)
         ZoomCommand();
+    ++m_openGeneration;
+    m_recordingReady = false;
+    m_graphView->clearTelemetry();
+    m_infoView->reset();
+    if (m_mapView && m_mapHasRecording)
+        m_mapView->clearRecording();
+    m_mapHasRecording = false;
+    m_mapShell.hasPosition = false;
     const int result = m_players[0]->OpenMovie(record.path);
     if (result != 1)
         return result;
     m_opening = true;
     m_currentPath = record.path;
+    m_currentRecord = record;
     // The detached window names the camera of the recording.
     m_movieDialog->setWindowTitle(
         text(IsMainRecordingName(QFileInfo(record.path).fileName()) ? TXT_MAP : TXT_MAIN_CAMERA));
@@ -366,9 +814,20 @@ void CdedoradeDlg::OnMovieOpened(int slot)
     m_opening = false;
     m_players[0]->SetAspectMode(m_aspectKeep ? 1 : 0);
     m_players[0]->Relayout();
+    m_players[0]->SetRate(DefaultRateFor(m_currentPath));
     m_players[0]->SeekFrame(0);
-    if (m_slotReady[1] && m_players[1]->IsReady())
+    if (m_slotReady[1] && m_players[1]->IsReady()) {
+        m_players[1]->SetRate(DefaultRateFor(m_currentPath));
         m_players[1]->SeekFrame(0);
+    }
+    if (m_positionCtrl)
+        m_positionCtrl->setRange(0, static_cast<int>(std::max(0LL, m_players[0]->GetFrameCount())));
+    m_pendingFrame = -1;
+    m_clockFrame = -1;
+    m_stuckTicks = 0;
+    MoveViewsTo(0);
+    m_playClock.start();
+    StartTelemetryLoad();
     if (m_playRequest) {
         m_playRequest = false;
         TogglePlay();
@@ -389,6 +848,10 @@ void CdedoradeDlg::TogglePlay()
     m_playing = !m_playing;
     if (m_buttons[2])
         m_buttons[2]->setAlternate(m_playing);
+    if (m_mpris && m_mpris->isRunning())
+        m_mpris->refresh();
+    if (m_mapView && m_mapHasRecording)
+        m_mapView->playState(m_playing ? QString() : QStringLiteral("pause"));
     for (int slot = 0; slot < 2; ++slot) {
         if (!m_slotReady[static_cast<size_t>(slot)])
             continue;
@@ -409,9 +872,154 @@ void CdedoradeDlg::StepFrames(int delta)
     const long long last = main.GetFrameCount() - 1;
     const int frame = static_cast<int>(
         std::clamp<long long>(static_cast<long long>(from) + delta, 0, std::max(0LL, last)));
-    main.SeekFrame(frame);
-    if (m_slotReady[1] && m_players[1]->IsReady())
-        m_players[1]->SeekFrame(SubFrameFor(frame));
+    SeekAll(frame);
+}
+
+void CdedoradeDlg::SeekAll(int frame)
+{
+    if (!m_slotReady[0] || !m_movieReady)
+        return;
+    Player& main = *m_players[0];
+    const long long last = std::max(0LL, main.GetFrameCount() - 1);
+    frame = static_cast<int>(std::clamp<long long>(frame, 0, last));
+    if (m_playing)
+        main.SeekPlaying(frame);
+    else
+        main.SeekFrame(frame);
+    if (m_slotReady[1] && m_players[1]->IsReady()) {
+        if (m_playing)
+            m_players[1]->SeekPlaying(SubFrameFor(frame));
+        else
+            m_players[1]->SeekFrame(SubFrameFor(frame));
+    }
+    MoveViewsTo(frame);
+    m_pendingFrame = frame;  // the views keep the target until the engine has caught up
+}
+
+int CdedoradeDlg::rateCode() const
+{
+    return m_slotReady[0] ? m_players[0]->state().rateCode : 1;
+}
+
+void CdedoradeDlg::PlayClockTick()
+{
+    if (m_shutDown || !m_slotReady[0] || !m_movieReady)
+        return;
+    Player& main = *m_players[0];
+    const int state = main.state().playState;
+    if (state == kPlaying && m_slotReady[1] && m_players[1]->IsReady())
+        m_sync->tick();
+    if (state != kPlaying && m_pendingFrame < 0)
+        return;
+    const int f = main.GetCurrentFrame();
+    if (f < 0)
+        return;
+    if (state == kPlaying && f > 0) {
+        // A frame that has not moved for about a second of ticks: nudge the engine on.
+        if (f == m_clockFrame) {
+            if (++m_stuckTicks > 30) {
+                m_stuckTicks = 0;
+                SeekAll(f - 1);
+                return;
+            }
+        } else {
+            m_stuckTicks = 0;
+            m_clockFrame = f;
+        }
+    }
+    if (m_pendingFrame >= 0) {
+        // After a seek the views keep the target until the engine's position reaches it.
+        const int d = static_cast<int>(main.GetFrameCount() / 1000) + 30;
+        if (f <= m_pendingFrame - d || f >= m_pendingFrame + d || main.PendingSeekFrame() >= 0)
+            return;
+        m_pendingFrame = -1;
+        if (state != kPlaying)
+            return;  // paused on the target: the views show it already
+    }
+    MoveViewsTo(f);
+}
+
+void CdedoradeDlg::MoveViewsTo(int frame)
+{
+    if (!m_positionCtrl)
+        return;
+    const int maximum = m_positionCtrl->maximum();
+    frame = std::max(m_positionCtrl->minimum(), std::min(frame, maximum - 1));
+    m_shownFrame = frame;
+    m_positionCtrl->setPosition(frame);
+    if (m_recordingReady) {
+        m_graphView->setFrame(frame);
+        m_infoView->setFrame(frame);
+        if (m_mapView && m_mapHasRecording)
+            m_mapView->setFrame(frame);
+    }
+}
+
+void CdedoradeDlg::StopCommand()
+{
+    // While a list command runs, the first-frame button stops it at its next check.
+    if (m_tasks && m_tasks->busy()) {
+        m_commands->stop();
+        return;
+    }
+    if (!m_slotReady[0] || !m_movieReady || transportBlocked())
+        return;
+    if (m_playing)
+        TogglePlay();
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)] && m_players[static_cast<size_t>(slot)]->IsReady())
+            m_players[static_cast<size_t>(slot)]->SetRate(DefaultRateFor(m_currentPath));
+    }
+    SeekAll(0);
+}
+
+void CdedoradeDlg::GoToRecording(int delta)
+{
+    if (!m_browser || transportBlocked())
+        return;
+    const int row = m_browser->listCtrl()->playingRow();
+    const int target = row + delta;
+    if (row < 0 || target < 0 || target >= m_browser->rowCount()) {
+        // Before the first recording: back to its start; after the last one: nothing.
+        if (delta < 0)
+            StopCommand();
+        return;
+    }
+    if (m_playing)
+        TogglePlay();
+    m_browser->setCurrentRow(target);
+}
+
+void CdedoradeDlg::ChangeRate(bool faster)
+{
+    if (!m_slotReady[0] || !m_movieReady || transportBlocked())
+        return;
+    const int current = rateCode();
+    const int next = m_playing ? NextRateCode(current, faster) : 1;
+    if (next == current)
+        return;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)] && m_players[static_cast<size_t>(slot)]->IsReady())
+            m_players[static_cast<size_t>(slot)]->SetRate(next);
+    }
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::OnPositionSlider(int phase, int position)
+{
+    if (!m_slotReady[0] || !m_movieReady || transportBlocked())
+        return;
+    if (phase == 0) {
+        // Held still while the thumb is dragged; play goes on once it is let go.
+        m_playingBeforeDrag = m_playing;
+        if (m_playing)
+            TogglePlay();
+    }
+    SeekAll(position);
+    if (phase == 2 && m_playingBeforeDrag) {
+        m_playingBeforeDrag = false;
+        TogglePlay();
+    }
 }
 
 void CdedoradeDlg::DeferredStart()
@@ -437,7 +1045,14 @@ void CdedoradeDlg::DeferredStart()
 
     StartUpdateCheck();
 
+    // The desktop media controls; without a session bus the viewer carries on without them.
+    m_mpris = new MprisService(this, this);
+    m_mpris->start();
+    addShutdownStep(QStringLiteral("media controls"), [this] { m_mpris->stop(); });
+
+    m_infoView->setTraceSwitch(opened && TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
     m_thumbnail = ReadThumbnail();
+    m_browser->setThumbnailMode(m_thumbnail);
     Q_EMIT thumbnailModeChanged(m_thumbnail);
     Q_EMIT deferredStartDone();
 }
@@ -467,12 +1082,14 @@ bool CdedoradeDlg::updateCheckStarted() const
 
 void CdedoradeDlg::RefreshControlStates()
 {
+    if (m_mpris && m_mpris->isRunning())
+        m_mpris->refresh();
     Q_EMIT controlStatesChanged();
 }
 
 bool CdedoradeDlg::transportBlocked() const
 {
-    return m_opening || m_taskRunning || m_shutDown;
+    return m_opening || m_taskRunning || m_shutDown || (m_tasks && m_tasks->busy());
 }
 
 bool CdedoradeDlg::isCommandEnabled(int id) const
@@ -520,10 +1137,12 @@ void CdedoradeDlg::LayOut()
         m_zoomNotice->setGeometry(browserInner);
         m_zoomNotice->setFont(SharedFont(kFont13));
     }
-    if (m_presenter) {
-        m_presenter->setGeometry(m_video->rect());
+    if (m_surface) {
+        m_surface->setGeometry(m_video->rect());
         if (m_slotReady[0])
             m_players[0]->Relayout();
+        if (m_slotReady[1])
+            m_players[1]->Relayout();
     }
     PlaceControls();
     update();
@@ -699,6 +1318,8 @@ void CdedoradeDlg::Shutdown()
     // 3. Timers.
     m_applyResizeTimer.stop();
     m_clickTimer.stop();
+    m_playClock.stop();
+    m_reportTimer.stop();
     // 4. Playback, the current recording and the engine slots; then whatever the parts of the
     // window registered, in their order.
     for (auto& [name, step] : m_shutdownSteps)
@@ -761,6 +1382,10 @@ void CdedoradeDlg::ThumbnailCommand()
 {
     m_thumbnail = !m_thumbnail;
     WriteThumbnail(m_thumbnail);
+    if (m_thumbnailButton)
+        m_thumbnailButton->setPressedLook(m_thumbnail);
+    if (m_browser)
+        m_browser->setThumbnailMode(m_thumbnail);
     Q_EMIT thumbnailModeChanged(m_thumbnail);
 }
 
@@ -930,6 +1555,7 @@ void CdedoradeDlg::SwitchMapCommand()
         PlaceMovieDialog();
     m_movieDialog->setVisible(m_mapShown && !m_fullScreen);
     RefreshMapShell();
+    UpdateMap();
     Q_EMIT mapShownChanged(m_mapShown);
 }
 
@@ -958,8 +1584,45 @@ void CdedoradeDlg::DispatchCommand(int id)
     case cmd::kThumbnail:
         ThumbnailCommand();
         return;
+    case cmd::kStop:
+        StopCommand();
+        return;
+    case cmd::kPrevious:
+        GoToRecording(-1);
+        return;
+    case cmd::kNext:
+        GoToRecording(1);
+        return;
     case cmd::kPlay:
         TogglePlay();
+        return;
+    case cmd::kSlow:
+        ChangeRate(false);
+        return;
+    case cmd::kSaveJoined:
+    case cmd::kDelete:
+    case cmd::kCsv:
+        if (!m_shutDown && !transportBlocked())
+            m_commands->runCommand(id);
+        return;
+    case cmd::kBrowse:
+        BrowseCommand();
+        return;
+    case cmd::kSettings:
+        SettingsCommand();
+        return;
+    case cmd::kStillImage:
+        StillCommand();
+        return;
+    case cmd::kReport:
+        ReportCommand();
+        return;
+    case cmd::kSwitchDisplay:
+        if (m_surface && m_movieReady)
+            m_surface->switchDisplay();
+        return;
+    case cmd::kFastForward:
+        ChangeRate(true);
         return;
     case cmd::kZoom:
         ZoomCommand();
@@ -1138,7 +1801,8 @@ void CdedoradeDlg::mouseDoubleClickEvent(QMouseEvent* event)
 
 bool CdedoradeDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_video && watched != m_presenter)
+    if (watched != m_video && watched != m_presenter && watched != m_surface &&
+        (!m_surface || watched != m_surface->subPresenter()))
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
@@ -1177,30 +1841,25 @@ void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
         CloseCommand();
         return;
     }
-    switch (event->key()) {
-    case Qt::Key_Space:
-        TogglePlay();
+    const int id = CommandForKey(event->key(), event->modifiers());
+    if (id == kKeyFullScreen) {
+        ToggleFullScreen();
         return;
-    case Qt::Key_Right:
-        StepFrames(1);
+    }
+    if (id == kKeyFrameBack || id == kKeyFrameForward) {
+        StepFrames(id == kKeyFrameBack ? -1 : 1);
         return;
-    case Qt::Key_Left:
-        StepFrames(-1);
-        return;
-    case Qt::Key_Home:
-        StepFrames(-(1 << 30));
-        return;
-    case Qt::Key_M:
-        SwitchMapCommand();
-        return;
-    case Qt::Key_Escape:
-        if (m_fullScreen) {
+    }
+    if (id == kKeyEscape) {
+        if (m_fullScreen)
             LeaveFullScreen();
-            return;
-        }
-        break;
-    default:
-        break;
+        else if (m_zoomMode)
+            ZoomCommand();
+        return;
+    }
+    if (id != 0) {
+        DispatchCommand(id);
+        return;
     }
     QWidget::keyPressEvent(event);
 }

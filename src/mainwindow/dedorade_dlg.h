@@ -12,6 +12,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/recording_record.h"
 #include "mainwindow/main_layout.h"
+#include "mainwindow/mpris_service.h"
 
 #include <array>
 #include <atomic>
@@ -28,6 +29,7 @@
 
 #include <QFrame>
 class QLabel;
+class QThread;
 class QProgressBar;
 class QScreen;
 
@@ -39,11 +41,22 @@ class CSkinFrame;
 class CSkinProgressBarCtrl;
 class CSkinSliderCtrl;
 class CInetConnectionAsync;
+class CListCommands;
+namespace map {
+class CMapView;
+}
+class CGSensorDlg;
+class CInfoDlg;
+class CSettingDlg;
+class CStillCapture;
+class TaskRunner;
 class CMovieDialog;
 class Player;
 class VideoPresenter;
+class DualVideoSurface;
+class CameraSync;
 
-class CdedoradeDlg : public QWidget {
+class CdedoradeDlg : public QWidget, public MprisTarget {
     Q_OBJECT
 public:
     struct Options {
@@ -67,6 +80,8 @@ public:
     bool slotInitialised(int slot) const { return m_slotReady[static_cast<size_t>(slot)]; }
     CFilerContainerDlg* browser() const { return m_browser; }
     QWidget* videoSurface() const { return m_video; }
+    // Both cameras' pictures on the video surface; V switches between them.
+    DualVideoSurface* dualSurface() const { return m_surface; }
 
     // Display state.
     float scaleX() const { return m_scaleX; }
@@ -97,16 +112,53 @@ public:
     QString currentRecordingPath() const { return m_currentPath; }
     void TogglePlay();
     void StepFrames(int delta);
+    // Seeks both cameras (the sub camera at the same time in its own frames) and moves the views.
+    void SeekAll(int frame);
+    // The play clock: every 30 ms while a recording is open it reads the main camera's frame
+    // and moves the views to it.
+    bool playClockActive() const { return m_playClock.isActive(); }
+    // The frame the views show (-1 before a recording is ready).
+    int shownFrame() const { return m_shownFrame; }
+    // The rate code of the main camera (1 normal, 2 double, -2 half).
+    int rateCode() const;
 
     // The background task (joined save, deletion, CSV export): one at a time on a worker
     // thread, the progress bar over the video surface meanwhile; taskFinished() follows on the
     // window's thread. False when a task runs already or the window is shut down.
     bool StartBackgroundTask(std::function<void()> work);
     bool backgroundTaskRunning() const { return m_taskRunning; }
+    // The list commands (delete, joined save, CSV export) the transport buttons run.
+    CListCommands* listCommands() const { return m_commands; }
+    CSettingDlg* settingsDialog() const { return m_settings; }
+    CStillCapture* stillCapture() const { return m_still; }
+    CGSensorDlg* graphView() const { return m_graphView; }
+    CInfoDlg* infoView() const { return m_infoView; }
+    // The report (Ctrl+R): the folder chooser (tests give their own) and the wait before the
+    // window is pictured, so that the map has drawn the position.
+    void setReportFolderChooser(std::function<QString()> chooser) { m_reportChooser = std::move(chooser); }
+    void setReportDelayMs(int ms) { m_reportTimer.setInterval(ms); }
+    void ReportCommand();
+    // The map, made the first time the map window shows a recording with positions.
+    map::CMapView* mapView() const { return m_mapView; }
+    // The recording's telemetry reached the graph and the panel.
+    bool recordingReady() const { return m_recordingReady; }
 
     // Steps of the shutdown routine, in order; later parts of the window register what they
     // must release.
     void addShutdownStep(QString name, std::function<void()> step);
+
+    // The desktop media controls (MPRIS): the same commands as the buttons.
+    MprisService* mprisService() const { return m_mpris; }
+    MprisState mprisState() const override;
+    void mprisPlay() override;
+    void mprisPause() override;
+    void mprisStop() override;
+    void mprisNext() override;
+    void mprisPrevious() override;
+    void mprisSeek(qint64 positionUs) override;
+    void mprisSetRate(double rate) override;
+    void mprisSetVolume(double volume) override;
+    void mprisRaise() override;
 
 public Q_SLOTS:
     // The title-bar buttons.
@@ -145,6 +197,7 @@ Q_SIGNALS:
     void videoClicked(QPoint point);   // a single click on the video surface
     void updateTextReady(const QString& text);
     void taskFinished();
+    void reportFinished(bool ok, const QString& workbook);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -169,6 +222,21 @@ private:
     void InitPlayers();
     bool OpenStartupSource();
     void OnMovieOpened(int slot);
+    void PlayClockTick();
+    void InitParts();        // list commands, settings, still capture, graph and panel
+    void StartTelemetryLoad();  // on a worker; OnRecordingReady follows on the window thread
+    void OnRecordingReady(int generation);
+    void JumpToEventPoint(bool next);
+    void UpdateMap();  // the map takes the recording when the map window shows one with positions
+    void CloseRecording();   // both slots closed, the views cleared
+    void BrowseCommand();
+    void SettingsCommand();
+    void StillCommand();
+    void MoveViewsTo(int frame);
+    void StopCommand();             // back to frame 0, stopped
+    void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
+    void ChangeRate(bool faster);
+    void OnPositionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released
     int SubFrameFor(int mainFrame) const;
     void ApplyResize();
     void EnterFullScreen();
@@ -243,7 +311,10 @@ private:
 
     Catalogue m_catalogue;
     CFilerContainerDlg* m_browser = nullptr;
-    VideoPresenter* m_presenter = nullptr;
+    VideoPresenter* m_presenter = nullptr;  // the main camera's, inside m_surface
+    DualVideoSurface* m_surface = nullptr;
+    CameraSync* m_sync = nullptr;
+    MprisService* m_mpris = nullptr;  // keeps the sub camera on the main camera's time
     std::array<std::unique_ptr<Player>, 2> m_players;
     std::array<bool, 2> m_slotReady{false, false};
     bool m_playing = false;
@@ -251,8 +322,30 @@ private:
     bool m_opening = false;      // an open is under way
     bool m_playRequest = false;  // play was pressed while the recording opened
     QString m_currentPath;
+    QTimer m_playClock;          // 30 ms: the views follow the main camera's frame
+    int m_shownFrame = -1;       // the frame the views show
+    int m_pendingFrame = -1;     // a seek target the engine has not reached yet
+    int m_clockFrame = -1;       // the frame seen at the previous tick
+    int m_stuckTicks = 0;        // ticks the playing frame has not moved
+    bool m_playingBeforeDrag = false;
 
     std::thread m_task;
+    TaskRunner* m_tasks = nullptr;
+    CListCommands* m_commands = nullptr;
+    CSettingDlg* m_settings = nullptr;
+    CStillCapture* m_still = nullptr;
+    CGSensorDlg* m_graphView = nullptr;
+    CInfoDlg* m_infoView = nullptr;
+    RecordingRecord m_currentRecord;
+    int m_openGeneration = 0;       // counts opens; a late telemetry load of an older one is dropped
+    QThread* m_telemetryLoader = nullptr;
+    bool m_recordingReady = false;
+    map::CMapView* m_mapView = nullptr;
+    bool m_mapHasRecording = false;
+    QTimer m_reportTimer;  // one-shot: the window is pictured for the report when it fires
+    QString m_reportFolder;
+    std::function<QString()> m_reportChooser;
+    void FinishReportStep();
     bool m_taskRunning = false;
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;

@@ -18,6 +18,8 @@
 
 int main(int argc, char** argv)
 {
+    // The map (Qt WebEngine) shares the OpenGL contexts; set before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     // The window class (X11) and application id (Wayland) match the installed desktop file.
     QApplication::setApplicationName(QStringLiteral("ravir-viewer"));

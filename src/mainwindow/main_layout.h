@@ -46,6 +46,8 @@ inline constexpr int kPositionSlider = 38100;
 inline constexpr int kVolumeSlider = 38101;
 inline constexpr int kProgressBar = 38102;
 inline constexpr int kAspect = 38200;
+inline constexpr int kSwitchDisplay = 38201;  // main or sub camera on the surface (key V)
+inline constexpr int kReport = 38202;         // the report picture (Ctrl+R)
 }  // namespace cmd
 
 struct MainLayout {

@@ -430,7 +430,7 @@ void SkinControlsTest::mainWindowPlacesAndDrivesTheControls()
             QVERIFY(!b->toolTip().isEmpty());
         }
         auto* play = window.findChild<CSkinButton*>(QStringLiteral("button38002"));
-        QCOMPARE(play->toolTip(), text(TXT_PLAY));
+        QCOMPARE(play->toolTip(), text(TXT_PLAY) + QStringLiteral(" (Space)"));  // names its key
         auto* maximise = window.findChild<CSkinButton*>(QStringLiteral("titleMaximise"));
         QCOMPARE(maximise->geometry(), l.maximiseButton);
         QCOMPARE(maximise->toolTip(), text(TXT_ZOOM_IN));

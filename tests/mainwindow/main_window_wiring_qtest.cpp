@@ -1,0 +1,268 @@
+// The main window with its parts connected, end to end on a sample card: the play clock moves
+// the position slider with the main camera's frame, and the keys and transport buttons drive
+// both cameras. A program of its own (GoogleTest with its own main) on Qt's offscreen platform.
+#include "gui_app.h"
+#include "catalogue/file_list_ctrl.h"
+#include "catalogue/file_select_dlg.h"
+#include "catalogue/filer_container_dlg.h"
+#include "catalogue/list_commands_ctrl.h"
+#include "mainwindow/msg_dlg.h"
+#include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/skin_button.h"
+#include "mainwindow/skin_progress.h"
+#include "mainwindow/skin_slider.h"
+#include "playback/dual_surface.h"
+#include "playback/player.h"
+#include "views/gsensor_dlg.h"
+#include "views/info_dlg.h"
+#include "views/info_format.h"
+#include "views/recording_telemetry.h"
+#include "sample_data.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace ravir;
+using test::guiApp;
+using test::waitUntil;
+
+namespace {
+
+void key(QWidget* w, int k, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, k, mods);
+    QApplication::sendEvent(w, &press);
+}
+
+class MainWindowWiring : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        guiApp();
+        ASSERT_TRUE(config_.isValid());
+        qputenv("RAVIR_CONFIG_DIR", config_.path().toLocal8Bit());
+        samples::SampleCardOptions o = samples::SmallCardOptions();
+        o.seconds = 4.0;
+        o.allKinds = false;
+        QString error;
+        card_ = test::sampleCard("mainwindow-wiring", o, &error);
+        ASSERT_FALSE(card_.isEmpty()) << error.toStdString();
+    }
+    void TearDown() override { qunsetenv("RAVIR_CONFIG_DIR"); }
+
+    // A copy of the shared card that a test may change.
+    void useCopyOfCard()
+    {
+        ASSERT_TRUE(copy_.isValid());
+        QDirIterator it(card_, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString from = it.next();
+            const QString to = copy_.path() + "/card/" + QDir(card_).relativeFilePath(from);
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(to).path()));
+            ASSERT_TRUE(QFile::copy(from, to));
+        }
+        card_ = copy_.path() + "/card";
+    }
+
+    // The window on the card; the start-up opens row 0 of the file list.
+    std::unique_ptr<CdedoradeDlg> startWindow()
+    {
+        CdedoradeDlg::Options o;
+        o.source = card_;
+        auto w = std::make_unique<CdedoradeDlg>(o);
+        w->move(40, 30);
+        w->show();
+        EXPECT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+        return w;
+    }
+
+    QTemporaryDir config_;
+    QTemporaryDir copy_;
+    QString card_;
+};
+
+}  // namespace
+
+TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras)
+{
+    auto w = startWindow();
+    ASSERT_TRUE(w->movieIsReady());
+    Player& main = *w->player(0);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    auto* slider = w->findChild<CSkinSliderCtrl*>(QStringLiteral("positionSliderCtrl"));
+    ASSERT_TRUE(slider);
+    EXPECT_TRUE(w->playClockActive());
+    EXPECT_EQ(slider->maximum(), main.GetFrameCount());
+    EXPECT_EQ(w->shownFrame(), 0);
+
+    // The recording's telemetry reaches the graph and the panel, which fill their panes.
+    ASSERT_TRUE(waitUntil([&] { return w->recordingReady(); }, 10000));
+    ASSERT_TRUE(w->graphView()->telemetry());
+    EXPECT_GT(w->graphView()->telemetry()->frameCount(), 0);
+    EXPECT_EQ(w->graphView()->size(), w->layoutRects().graph.size());
+    EXPECT_EQ(w->infoView()->size(), w->layoutRects().infoPanel.size());
+
+    // Space plays; the clock carries the slider, the graph cursor and the panel along with the
+    // main camera's frame.
+    key(w.get(), Qt::Key_Space);
+    EXPECT_EQ(main.state().playState, kPlaying);
+    ASSERT_TRUE(waitUntil([&] { return w->shownFrame() >= 15; }, 5000));
+    EXPECT_EQ(slider->position(), w->shownFrame());
+    EXPECT_EQ(w->graphView()->currentFrame(), w->shownFrame());
+    EXPECT_EQ(w->infoView()->fields().position, w->shownFrame());
+    EXPECT_NE(w->infoView()->fields().accel[0], kNoAcceleration);
+    EXPECT_LE(std::abs(main.GetCurrentFrame() - w->shownFrame()), 5);
+    // V cycles the surface: the sub camera, the main camera with the sub camera inset, the main
+    // camera again.
+    ASSERT_TRUE(w->player(1)->IsReady());
+    key(w.get(), Qt::Key_V);
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::Sub);
+    EXPECT_EQ(w->dualSurface()->subArea(), w->dualSurface()->rect());
+    key(w.get(), Qt::Key_V);
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::MainWithSubInset);
+    if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
+        w->grab().save(qEnvironmentVariable("RAVIR_SHOT_DIR") + "/wired_window.png");
+    key(w.get(), Qt::Key_V);
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::Main);
+
+    // ] and [ step the rate while playing: x2, back to x1, then x0.5.
+    key(w.get(), Qt::Key_BracketRight);
+    EXPECT_EQ(w->rateCode(), 2);
+    key(w.get(), Qt::Key_BracketLeft);
+    EXPECT_EQ(w->rateCode(), 1);
+    key(w.get(), Qt::Key_BracketLeft);
+    EXPECT_EQ(w->rateCode(), -2);
+    key(w.get(), Qt::Key_BracketRight);
+    EXPECT_EQ(w->rateCode(), 1);
+
+    // The play button pauses; the views stay on the frame it stopped at.
+    auto* play = w->findChild<CSkinButton*>(QStringLiteral("button38002"));
+    QTest::mouseClick(play, Qt::LeftButton, {}, play->rect().center());
+    EXPECT_EQ(main.state().playState, kPaused);
+    ASSERT_TRUE(main.WaitSeekDone(2000));
+    waitUntil([] { return false; }, 100);
+    const int paused = main.GetCurrentFrame();
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(main.GetCurrentFrame(), paused);
+
+    // The slider's release seeks both cameras; the views show the target at once.
+    Q_EMIT slider->pressed(38100, 30);
+    Q_EMIT slider->released(38100, 30);
+    EXPECT_EQ(w->shownFrame(), 30);
+    EXPECT_EQ(w->graphView()->currentFrame(), 30);
+    EXPECT_EQ(w->infoView()->fields().position, 30);
+    // The media controls see the same position and seek the same way.
+    const MprisState st = w->mprisState();
+    EXPECT_EQ(st.status, MprisState::Status::Paused);
+    EXPECT_EQ(st.positionUs, static_cast<qint64>(30 * main.GetFrameMs() * 1000.0));
+    EXPECT_EQ(st.moviePath, w->currentRecordingPath());
+    w->mprisSeek(static_cast<qint64>(45 * main.GetFrameMs() * 1000.0 + 10));
+    EXPECT_EQ(w->shownFrame(), 45);
+    w->mprisSeek(static_cast<qint64>(30 * main.GetFrameMs() * 1000.0 + 10));
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    EXPECT_EQ(main.GetCurrentFrame(), 30);
+
+    // Right steps one frame; the first-frame button goes back to 0.
+    key(w.get(), Qt::Key_Right);
+    EXPECT_EQ(w->shownFrame(), 31);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    EXPECT_EQ(main.GetCurrentFrame(), 31);
+    auto* first = w->findChild<CSkinButton*>(QStringLiteral("button38000"));
+    EXPECT_TRUE(first->toolTip().endsWith(QStringLiteral("(Home)")));
+    QTest::mouseClick(first, Qt::LeftButton, {}, first->rect().center());
+    EXPECT_EQ(w->shownFrame(), 0);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    EXPECT_EQ(main.GetCurrentFrame(), 0);
+
+    // PageDown opens the next row's recording, PageUp the previous one again.
+    ASSERT_GT(w->browser()->rowCount(), 1);
+    const QString firstPath = w->currentRecordingPath();
+    key(w.get(), Qt::Key_PageDown);
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() != firstPath; }, 15000));
+    key(w.get(), Qt::Key_PageUp);
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() == firstPath; }, 15000));
+    EXPECT_EQ(w->shownFrame(), 0);
+    w->Shutdown();
+    EXPECT_FALSE(w->playClockActive());
+}
+
+TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)
+{
+    useCopyOfCard();
+    auto w = startWindow();
+    ASSERT_TRUE(w->movieIsReady());
+    // The thumbnail switch reaches the file browser.
+    auto* thumbs = w->findChild<CSkinButton*>(QStringLiteral("titleThumbnail"));
+    QTest::mouseClick(thumbs, Qt::LeftButton, {}, thumbs->rect().center());
+    EXPECT_TRUE(w->browser()->thumbnailMode());
+    EXPECT_TRUE(thumbs->pressedLook());
+    QTest::mouseClick(thumbs, Qt::LeftButton, {}, thumbs->rect().center());
+    EXPECT_FALSE(w->browser()->thumbnailMode());
+
+    // The delete button: the tick list (row 1 ticked), the question answered with OK, the
+    // deletion as the background task, then the list anew and row 0 open again.
+    const int rows = w->browser()->rowCount();
+    ASSERT_GT(rows, 1);
+    const QString gone = w->browser()->listCtrl()->recordAt(1)->path;
+    const QString open = w->currentRecordingPath();
+    ASSERT_NE(gone, open);
+    ASSERT_TRUE(QFileInfo::exists(gone));
+    w->listCommands()->setSelectionRunner([](CFileSelectDlg& dlg) {
+        dlg.setTicked(1, true);
+        return dlg.confirm();
+    });
+    CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
+    bool finished = false;
+    QObject::connect(w->listCommands(), &CListCommands::taskFinished, [&] { finished = true; });
+    auto* del = w->findChild<CSkinButton*>(QStringLiteral("button38010"));
+    QTest::mouseClick(del, Qt::LeftButton, {}, del->rect().center());
+    ASSERT_TRUE(waitUntil([&] { return finished; }, 15000));
+    CMsgBox::setAutoAnswer(0);
+    EXPECT_FALSE(QFileInfo::exists(gone));
+    EXPECT_TRUE(QFileInfo::exists(gone.left(gone.size() - 3) + QStringLiteral("DMY")));
+    EXPECT_TRUE(QFileInfo::exists(open));
+    ASSERT_GT(w->browser()->rowCount(), 0);
+    for (int row = 0; row < w->browser()->rowCount(); ++row)
+        EXPECT_NE(w->browser()->listCtrl()->recordAt(row)->path, gone);
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
+    EXPECT_TRUE(w->playClockActive());
+    w->Shutdown();
+}
+
+TEST_F(MainWindowWiring, CtrlRWritesTheReportOfTheOpenRecording)
+{
+    auto w = startWindow();
+    ASSERT_TRUE(waitUntil([&] { return w->recordingReady(); }, 10000));
+    QTemporaryDir out;
+    ASSERT_TRUE(out.isValid());
+    w->setReportFolderChooser([&] { return out.path(); });
+    w->setReportDelayMs(0);
+    CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
+    bool done = false, ok = false;
+    QString workbook;
+    QObject::connect(w.get(), &CdedoradeDlg::reportFinished, [&](bool good, const QString& path) {
+        done = true;
+        ok = good;
+        workbook = path;
+    });
+    key(w.get(), Qt::Key_Space);
+    key(w.get(), Qt::Key_R, Qt::ControlModifier);
+    EXPECT_NE(w->player(0)->state().playState, kPlaying);  // the report pauses playback
+    ASSERT_TRUE(waitUntil([&] { return done; }, 10000));
+    CMsgBox::setAutoAnswer(0);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(workbook.startsWith(out.path()));
+    EXPECT_GT(QFileInfo(workbook).size(), 1000);
+    w->Shutdown();
+}
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
