@@ -34,7 +34,7 @@ QString Python()
 QJsonObject Inspect(const QString& path)
 {
     QProcess p;
-    p.start(Python(), {RAVIR_SOURCE_DIR "/tests/exports/report_inspect.py", path});
+    p.start(Python(), {RAVIR_SOURCE_DIR "/tests/exports/report_reader.py", path});
     EXPECT_TRUE(p.waitForFinished(60000));
     const QByteArray err = p.readAllStandardError();
     EXPECT_EQ(p.exitCode(), 0) << err.constData();
