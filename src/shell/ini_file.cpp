@@ -486,6 +486,11 @@ std::optional<QByteArray> IniFile::writeToBytes(const QByteArray& content,
     out.append(content.constData(), byteFrom);
     out.append(units.encode(insert));
     out.append(content.constData() + byteTo, content.size() - byteTo);
+    // Damaged files can hold lines that change how the new one reads (stray brackets, bytes that
+    // are no UTF-8, names that only differ in what the reader trims). A write that would not
+    // read back as written is refused rather than stored wrong.
+    if (readFromBytes(out, s, k) != cutToLimit(value))
+        return std::nullopt;
     return out;
 }
 
