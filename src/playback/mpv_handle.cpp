@@ -102,35 +102,41 @@ bool MpvHandle::pumpUntil(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
+namespace {
+
+// A command's arguments as libmpv takes them: UTF-8 strings and a null-terminated pointer list
+// into them (valid while the object lives).
+struct CommandArgs {
+    explicit CommandArgs(const QStringList& args)
+    {
+        bytes.reserve(static_cast<size_t>(args.size()));
+        for (const QString& a : args)
+            bytes.push_back(a.toUtf8());
+        for (const QByteArray& b : bytes)
+            argv.push_back(b.constData());
+        argv.push_back(nullptr);
+    }
+    std::vector<QByteArray> bytes;
+    std::vector<const char*> argv;
+};
+
+}  // namespace
+
 bool MpvHandle::command(const QStringList& args)
 {
     if (!handle_)
         return false;
-    std::vector<QByteArray> bytes;
-    bytes.reserve(static_cast<size_t>(args.size()));
-    for (const QString& a : args)
-        bytes.push_back(a.toUtf8());
-    std::vector<const char*> argv;
-    for (const QByteArray& b : bytes)
-        argv.push_back(b.constData());
-    argv.push_back(nullptr);
-    return mpv_command(handle_, argv.data()) >= 0;
+    CommandArgs a(args);
+    return mpv_command(handle_, a.argv.data()) >= 0;
 }
 
 bool MpvHandle::commandAsync(const QStringList& args, unsigned long long replyId)
 {
     if (!handle_)
         return false;
-    std::vector<QByteArray> bytes;
-    bytes.reserve(static_cast<size_t>(args.size()));
-    for (const QString& a : args)
-        bytes.push_back(a.toUtf8());
-    std::vector<const char*> argv;
-    for (const QByteArray& b : bytes)
-        argv.push_back(b.constData());
-    argv.push_back(nullptr);
+    CommandArgs a(args);
     // libmpv copies the arguments before it returns.
-    return mpv_command_async(handle_, replyId, argv.data()) >= 0;
+    return mpv_command_async(handle_, replyId, a.argv.data()) >= 0;
 }
 
 bool MpvHandle::setFlagAsync(const QString& name, bool value)
