@@ -369,35 +369,50 @@ struct RecordsResult {
     bool stoppedAtEndMagic = false;
 };
 
+// The records of the block whose header starts at H: the header's count, cut at the end magic and
+// at the last whole record (a count of 0xFFFF: every whole record before the end magic).
+struct RecordSpan {
+    int64_t count = 0;
+    bool endMagic = false;  // the end magic follows the last record
+};
+
+RecordSpan BlockRecordSpan(Bytes h)
+{
+    RecordSpan span;
+    const uint16_t count = RecordCount(h);
+    const bool counted = count != kTelemetryNoCount;
+    for (int64_t k = 0; !(counted && k >= count) && k < INT32_MAX; ++k) {
+        const int64_t off = kRecordsOffset + k * kTelemetryRecordSize;
+        if (h.startsWith(off, kTelemetryEndMagic)) {
+            span.endMagic = true;
+            break;
+        }
+        if (!h.has(off, kTelemetryRecordSize))
+            break;
+        span.count = k + 1;
+    }
+    return span;
+}
+
 // Decodes the records after the header at H. accel may be null (GPS only).
 RecordsResult DecodeRecords(Bytes h, float intervalMs, std::vector<GpsSample>& gps,
                             std::vector<AccelSample>* accel, std::atomic<int>* cancel)
 {
     RecordsResult r;
-    const uint16_t count = RecordCount(h);
-    const bool counted = count != kTelemetryNoCount;
-    const uint64_t whole = h.n > kRecordsOffset ? (h.n - kRecordsOffset) / kTelemetryRecordSize : 0;
-    const uint64_t expect = counted ? std::min<uint64_t>(count, whole) : whole;
-    gps.reserve(gps.size() + expect);
+    const RecordSpan span = BlockRecordSpan(h);
+    r.stoppedAtEndMagic = span.endMagic;
+    gps.reserve(gps.size() + static_cast<size_t>(span.count));
     if (accel != nullptr)
-        accel->reserve(accel->size() + expect);
+        accel->reserve(accel->size() + static_cast<size_t>(span.count));
     TimeDecoder times;
-    for (int64_t k = 0;; ++k) {
-        if (counted && k >= count)
-            break;
-        const int64_t off = kRecordsOffset + k * kTelemetryRecordSize;
-        if (h.startsWith(off, kTelemetryEndMagic)) {
-            r.stoppedAtEndMagic = true;
-            break;
-        }
-        if (!h.has(off, kTelemetryRecordSize) || k >= INT32_MAX)
-            break;  // the record would run past the end: stop at the last whole record
+    for (int64_t k = 0; k < span.count; ++k) {
         if (cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0) {
             cancel->store(0);
             r.cancelled = true;
+            r.stoppedAtEndMagic = false;
             break;
         }
-        const uint8_t* rec = h.p + off;
+        const uint8_t* rec = h.p + kRecordsOffset + k * kTelemetryRecordSize;
         const auto index = static_cast<int32_t>(k);
         gps.push_back(DecodeGps(rec, index, intervalMs, times));
         if (accel != nullptr) {
@@ -773,6 +788,14 @@ bool DecodeGpsOnlyBytes(QByteArrayView bytes, bool timeLapse, std::vector<GpsSam
                   timeLapse ? kTelemetryTimeLapseIntervalMs : kTelemetryIntervalMs, out, nullptr,
                   nullptr);
     return true;
+}
+
+int64_t TelemetryBlockRecordCount(QByteArrayView bytes)
+{
+    if (!StartsWithMagic(bytes) || bytes.size() < kTelemetryRecordsStart)
+        return -1;
+    const Bytes all = ViewBytes(bytes);
+    return BlockRecordSpan(AfterMagic(all.p, all.n)).count;
 }
 
 int GraphRangeCode(double maxAbsAccel)

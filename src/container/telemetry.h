@@ -22,6 +22,9 @@ inline constexpr char kTelemetryEndMagic[] = "QVXEND";
 inline constexpr int kTelemetryMagicSize = 6;
 inline constexpr int kTelemetryHeaderSize = 26;
 inline constexpr int kTelemetryRecordSize = 124;
+// Where the header and the first record start, counted from the magic.
+inline constexpr int kTelemetryHeaderStart = kTelemetryMagicSize;
+inline constexpr int kTelemetryRecordsStart = kTelemetryMagicSize + kTelemetryHeaderSize + 2;
 // Records of a full recorder block (276 s at 10 samples per second).
 inline constexpr int kTelemetryFullBlockRecords = 2760;
 // Record count meaning "no count given; records run until the end magic".
@@ -164,6 +167,12 @@ bool DecodeTelemetryBytes(QByteArrayView bytes, bool timeLapse, TelemetryReader&
 bool ReadTelemetryHeaderBytes(QByteArrayView bytes, bool timeLapse, TelemetryHeader& header);
 QString ReadRecorderNumberBytes(QByteArrayView bytes);
 bool DecodeGpsOnlyBytes(QByteArrayView bytes, bool timeLapse, std::vector<GpsSample>& out);
+
+// The number of records of the block at the start of bytes, as every reader here takes them: the
+// header's count, cut at the end magic and at the last whole record (for a count of 0xFFFF, every
+// whole record before the end magic). The records start at kTelemetryRecordsStart. -1 when the
+// bytes do not start with the magic or end inside the header or the count.
+int64_t TelemetryBlockRecordCount(QByteArrayView bytes);
 
 // The range code of the acceleration graph for the largest absolute acceleration:
 // >= 1.5 G: 3, >= 1.0 G: 2, >= 0.5 G: 1, else 0.

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <limits>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -29,28 +30,16 @@ TelemetryFileRead unreadable(QString* why, const QString& text)
 bool ReadTelemetryHolderBytes(const uint8_t* data, size_t size, TelemetryHolder& holder)
 {
     holder = TelemetryHolder{};
-    if (!data || size < 34 || std::memcmp(data, "QVXDAT", 6) != 0)
+    if (!data || size > static_cast<size_t>(std::numeric_limits<qsizetype>::max()))
         return false;
-    std::memcpy(holder.header.data(), data + 6, kTelemetryHeaderBytes);
-    const uint32_t count = (uint32_t{data[32]} << 8) | data[33];
-    const size_t whole = (size - 34) / kTelemetryRecordBytes;
-    size_t n;
-    if (count == 0xFFFF) {
-        // No count: the records run to the end magic at a record boundary.
-        n = 0;
-        while (n < whole && std::memcmp(data + 34 + n * kTelemetryRecordBytes, "QVXEND", 6) != 0)
-            ++n;
-    } else {
-        n = std::min<size_t>(count, whole);
-        for (size_t k = 0; k < n; ++k) {
-            if (std::memcmp(data + 34 + k * kTelemetryRecordBytes, "QVXEND", 6) == 0) {
-                n = k;
-                break;
-            }
-        }
-    }
-    holder.recordCount = static_cast<int64_t>(n);
-    holder.records.assign(data + 34, data + 34 + n * kTelemetryRecordBytes);
+    const int64_t n = TelemetryBlockRecordCount(
+        QByteArrayView(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    if (n < 0)
+        return false;
+    std::memcpy(holder.header.data(), data + kTelemetryHeaderStart, kTelemetryHeaderBytes);
+    holder.recordCount = n;
+    holder.records.assign(data + kTelemetryRecordsStart,
+                          data + kTelemetryRecordsStart + n * kTelemetryRecordBytes);
     return true;
 }
 

@@ -21,10 +21,10 @@ struct TelemetryHolder {
     std::vector<uint8_t> records;  // recordCount x 124 bytes
 };
 
-// Reads a block ("QVXDAT", header, big-endian count, records) from bytes. A count of 0xFFFF
-// means the records run to the end magic at a record boundary. Records that would pass the end
-// of the bytes are not read (the count is cut to the whole records present). False when the
-// bytes do not start with the magic or are shorter than the header.
+// Reads a block ("QVXDAT", header, big-endian count, records) from bytes, taking the records
+// exactly as the decoder does (TelemetryBlockRecordCount): the count, cut at the end magic and at
+// the last whole record. False when the bytes do not start with the magic or are shorter than
+// the header and the count.
 bool ReadTelemetryHolderBytes(const uint8_t* data, size_t size, TelemetryHolder& holder);
 
 enum class TelemetryFileRead {

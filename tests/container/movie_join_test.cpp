@@ -220,6 +220,19 @@ TEST(JoinTelemetry, RepeatsTheLastRecordAndWritesTheLongForm)
                                          static_cast<size_t>(cut.size()), back));
     EXPECT_EQ(back.recordCount, 10);
     EXPECT_FALSE(ReadTelemetryHolderBytes(reinterpret_cast<const uint8_t*>("QVXDAT"), 6, back));
+
+    // The joined save takes exactly the records the player decodes: a cut block, and a block
+    // without a count whose end magic comes early.
+    QByteArray early = large.left(34 + 7 * kTelemetryRecordBytes) + "QVXEND";
+    early += large.mid(34 + 7 * kTelemetryRecordBytes, 3 * kTelemetryRecordBytes);
+    for (const QByteArray& block : {cut, early, large}) {
+        TelemetryReader decoded;
+        ASSERT_TRUE(DecodeTelemetryBytes(QByteArrayView(block), false, decoded));
+        ASSERT_TRUE(ReadTelemetryHolderBytes(reinterpret_cast<const uint8_t*>(block.constData()),
+                                             static_cast<size_t>(block.size()), back));
+        EXPECT_EQ(back.recordCount, decoded.sampleCount);
+    }
+    EXPECT_EQ(back.recordCount, 70002);
 }
 
 TEST_F(MovieJoin, MainCameraRecordingsPlayFrameForFrame)
