@@ -14,4 +14,10 @@ namespace ravir {
 QString ChooseRememberedFolder(QWidget* owner, const QString& section, const QString& key,
                                const QString& title);
 
+// The chooser's answer made into a folder path: empty stays empty (cancelled); a choice that is
+// not a folder of the local file system (a remote location the dialog could not map, or a folder
+// gone since) shows "ERROR" TXT_MSG_FOLDER_PATH_FAILED and gives the empty string; otherwise the
+// clean native path.
+QString AcceptChosenFolder(QWidget* owner, const QString& chosen);
+
 }  // namespace ravir

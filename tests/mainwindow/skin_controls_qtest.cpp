@@ -9,6 +9,7 @@
 #include "mainwindow/skin_slider.h"
 #include "shell/app_scale_gui.h"
 #include "shell/ini_keys.h"
+#include "shell/remembered_folder_gui.h"
 #include "shell/ui_text.h"
 
 #include <QApplication>
@@ -372,6 +373,19 @@ void SkinControlsTest::messageDialogTextCaptionAndAnswers()
     QCOMPARE(shown[0].caption, QStringLiteral("b"));
     QCOMPARE(shown[0].type, int(CMsgBox::kOkCancel));
     QVERIFY(CMsgBox::takeShown().isEmpty());
+
+    // A folder chooser's answer that is no local folder fails with the folder-path message;
+    // a real folder passes, a cancel is silent.
+    QTemporaryDir folder;
+    QCOMPARE(AcceptChosenFolder(&owner, folder.path() + QStringLiteral("/./")), QDir::cleanPath(folder.path()));
+    QCOMPARE(AcceptChosenFolder(&owner, QString()), QString());
+    QVERIFY(CMsgBox::takeShown().isEmpty());
+    QCOMPARE(AcceptChosenFolder(&owner, folder.path() + QStringLiteral("/gone")), QString());
+    QCOMPARE(AcceptChosenFolder(&owner, QStringLiteral("smb://host/share")), QString());
+    const QList<CMsgBox::Shown> failed = CMsgBox::takeShown();
+    QCOMPARE(failed.size(), 2);
+    QCOMPARE(failed[0].text, text(TXT_MSG_FOLDER_PATH_FAILED));
+    QCOMPARE(failed[0].caption, QStringLiteral("ERROR"));
     CMsgBox::setAutoAnswer(0);
 
     // Without a hook the dialog runs modally, centred on its owner; its close button cancels.
