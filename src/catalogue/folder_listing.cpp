@@ -1,6 +1,7 @@
 #include "catalogue/folder_listing.h"
 
 #include "container/telemetry.h"
+#include "shell/regular_file.h"
 
 #include <QFile>
 #include <algorithm>
@@ -32,40 +33,6 @@ int openAt(int dirFd, const char* name, int flags)
     return fd;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-bool preadAll(int fd, void* out, size_t length, uint64_t offset, int* error)
-{
-    auto* p = static_cast<char*>(out);
-    while (length > 0) {
-        const ssize_t n = ::pread(fd, p, length, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            *error = n < 0 ? errno : 0;
-            return false;
-        }
-        p += n;
-        length -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
-}
-
 bool onDosFilesystem(int fd)
 {
     struct statfs fs {};
@@ -78,7 +45,7 @@ bool onDosFilesystem(int fd)
 // The DOS hidden attribute of an entry: 1 or 0, -1 where there is none or it cannot be read.
 int dosHidden(int dirFd, const char* name)
 {
-    const Fd fd(openAt(dirFd, name, kReadFlags));
+    const UniqueFd fd(openAt(dirFd, name, kReadFlags));
     uint32_t attributes = 0;
     if (fd.get() < 0 || !onDosFilesystem(fd.get())
         || ::ioctl(fd.get(), FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
@@ -213,7 +180,7 @@ FolderListing ListFolder(const QString& folder, SkipList* skipped)
 MovieProbe ProbeMovie(int dirFd, const char* name, bool withSize)
 {
     MovieProbe probe;
-    const Fd fd(openAt(dirFd, name, kReadFlags));
+    const UniqueFd fd(openAt(dirFd, name, kReadFlags));
     if (fd.get() < 0) {
         probe.error = errno;
         probe.result = errno == ENOENT || errno == ENOTDIR ? MovieProbe::Result::Missing
@@ -242,7 +209,7 @@ MovieProbe ProbeMovie(int dirFd, const char* name, bool withSize)
         return probe;
     }
     int error = 0;
-    if (!preadAll(fd.get(), head, sizeof head, 0, &error)) {
+    if (!PreadAll(fd.get(), head, sizeof head, 0, &error)) {
         probe.error = error;
         probe.result = error == ESPIPE ? MovieProbe::Result::NotRegular
                        : error         ? MovieProbe::Result::Unreadable
@@ -303,7 +270,7 @@ CompanionProbe ProbeTelemetry(int dirFd, const char* name, bool readHeader, bool
     CompanionProbe probe;
     if (dirFd == -1)
         return probe;
-    const Fd fd(openAt(dirFd, name, kReadFlags));
+    const UniqueFd fd(openAt(dirFd, name, kReadFlags));
     if (fd.get() < 0) {
         if (errno != ENOENT && errno != ENOTDIR) {
             probe.hasProblem = true;
@@ -332,23 +299,19 @@ CompanionProbe ProbeTelemetry(int dirFd, const char* name, bool readHeader, bool
 
 QByteArray ReadTelemetryBytes(const QString& path, uint64_t limit)
 {
-    const Fd fd(openAt(AT_FDCWD, QFile::encodeName(path).constData(), kReadFlags));
-    struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    const RegularFile file = OpenRegularFile(path);
+    if (!file.ok())
         return {};
-    QByteArray bytes(static_cast<qsizetype>(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), limit)),
+    QByteArray bytes(static_cast<qsizetype>(std::min<uint64_t>(static_cast<uint64_t>(file.st.st_size), limit)),
                      Qt::Uninitialized);
-    int error = 0;
-    if (!preadAll(fd.get(), bytes.data(), static_cast<size_t>(bytes.size()), 0, &error))
+    if (!PreadAll(file.fd.get(), bytes.data(), static_cast<size_t>(bytes.size()), 0))
         return {};
     return bytes;
 }
 
 bool IsReadableRegularFile(int dirFd, const char* name)
 {
-    const Fd fd(openAt(dirFd, name, kReadFlags));
-    struct stat st {};
-    return fd.get() >= 0 && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
+    return OpenRegularFileAt(dirFd, name).ok();
 }
 
 DirFds::~DirFds()

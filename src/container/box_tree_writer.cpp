@@ -1,4 +1,5 @@
 #include "container/box_tree_writer.h"
+#include "shell/regular_file.h"
 
 #include <QFile>
 #include <algorithm>
@@ -82,15 +83,10 @@ bool BoxTreeWriter::copyRange(int out, const QString& sourcePath, uint64_t offse
         }
         return failInput(Fault::Input, sourcePath, QStringLiteral("not an input of this join"));
     }
-    const int in = ::open(QFile::encodeName(sourcePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0)
-        return failInput(Fault::Input, sourcePath, errnoText(errno));
-    struct stat st {};
-    const bool regular = ::fstat(in, &st) == 0 && S_ISREG(st.st_mode);
-    const bool ok = regular ? copyFrom(in, out, sourcePath, offset, length)
-                            : failInput(Fault::Input, sourcePath, QStringLiteral("not a regular file"));
-    ::close(in);
-    return ok;
+    const RegularFile in = OpenRegularFile(sourcePath);
+    if (!in.ok())
+        return failInput(Fault::Input, sourcePath, in.why());
+    return copyFrom(in.fd.get(), out, sourcePath, offset, length);
 }
 
 bool BoxTreeWriter::copyFrom(int in, int out, const QString& sourcePath, uint64_t offset, uint64_t length)

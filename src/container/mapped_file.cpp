@@ -1,4 +1,5 @@
 #include "container/mapped_file.h"
+#include "shell/regular_file.h"
 
 #include <QFile>
 #include <cerrno>
@@ -59,20 +60,11 @@ uint64_t MappedFile::granularity()
 bool MappedFile::open(const QString& path)
 {
     close();
-    const QByteArray native = QFile::encodeName(path);
-    int fd;
-    do {
-        fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO never blocks
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    RegularFile file = OpenRegularFile(path);  // a FIFO never blocks
+    if (!file.ok())
         return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    size_ = static_cast<uint64_t>(st.st_size);
+    fd_ = file.fd.release();
+    size_ = static_cast<uint64_t>(file.st.st_size);
     path_ = path;
     return true;
 }

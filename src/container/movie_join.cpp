@@ -1,5 +1,6 @@
 // The join session: inputs opened and held, tracks decoded and merged, the output laid out.
 #include "container/movie_join.h"
+#include "shell/regular_file.h"
 
 #include "container/join_tables.h"
 
@@ -45,12 +46,11 @@ bool sameFile(const struct stat& a, const struct stat& b)
 // The identity of a regular file, found without blocking on anything else (a FIFO).
 bool regularFileIdentity(const QString& path, struct stat& st, QString& why)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return Fail(why, QString::fromLocal8Bit(std::strerror(errno)));
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return ok || Fail(why, QStringLiteral("not a regular file"));
+    const RegularFile file = OpenRegularFile(path);
+    if (!file.ok())
+        return Fail(why, file.why());
+    st = file.st;
+    return true;
 }
 
 // Opens an input and keeps its descriptor for the copy; the same path met twice must be the

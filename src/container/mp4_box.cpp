@@ -1,6 +1,7 @@
 #include "container/mp4_box.h"
 
 #include "container/box_type_trie.h"
+#include "shell/regular_file.h"
 #include "container/find_mutex.h"
 
 #include <QFile>
@@ -425,28 +426,10 @@ bool IsMp4File(const QString& path)
 {
     // Opened without blocking (a FIFO named like a movie is no movie), and only a regular file
     // is read.
-    const QByteArray native = QFile::encodeName(path);
-    int fd;
-    do {
-        fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return false;
-    struct stat st {};
+    const RegularFile file = OpenRegularFile(path);
     char head[260];
-    size_t got = 0;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        while (got < sizeof head) {
-            const ssize_t n = ::pread(fd, head + got, sizeof head - got, static_cast<off_t>(got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += static_cast<size_t>(n);
-        }
-    }
-    ::close(fd);
-    return got == sizeof head && std::memcmp(head + 4, "ftyp", 4) == 0;
+    return file.ok() && PreadAll(file.fd.get(), head, sizeof head, 0)
+           && std::memcmp(head + 4, "ftyp", 4) == 0;
 }
 
 // ---- Direct probes --------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "container/find_mutex.h"
 #include "container/mapped_file.h"
+#include "shell/regular_file.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -630,24 +631,6 @@ bool ReadTelemetryHeader(const QString& telemetryPath, TelemetryHeader& header)
     return true;
 }
 
-namespace {
-// Reads exactly length bytes at offset; false on a short read or an error.
-bool preadAll(int fd, uint64_t offset, void* out, size_t length)
-{
-    auto* p = static_cast<uint8_t*>(out);
-    while (length > 0) {
-        const ssize_t n = ::pread(fd, p, length, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        offset += static_cast<uint64_t>(n);
-        length -= static_cast<size_t>(n);
-    }
-    return true;
-}
-}  // namespace
 
 bool ReadTelemetryHeaderFd(int fd, uint64_t size, bool timeLapse, TelemetryHeader& header)
 {
@@ -655,14 +638,14 @@ bool ReadTelemetryHeaderFd(int fd, uint64_t size, bool timeLapse, TelemetryHeade
     // The block starts at the magic at offset 0; most header chains fit in the first 4 KiB.
     const uint64_t window = std::min<uint64_t>(kBlockWindow, size);
     std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(4096, window)));
-    if (head.size() < static_cast<size_t>(kTelemetryMagicSize) || !preadAll(fd, 0, head.data(), head.size())
+    if (head.size() < static_cast<size_t>(kTelemetryMagicSize) || !PreadAll(fd, head.data(), head.size(), 0)
         || std::memcmp(head.data(), kTelemetryMagic, kTelemetryMagicSize) != 0)
         return false;
     float interval = kTelemetryIntervalMs;
     Bytes h = AfterMagic(head.data(), head.size());
     if (!DecodeHeaderChain(h, timeLapse, header, interval) && head.size() < window) {
         head.resize(static_cast<size_t>(window));  // a long chain of headers
-        if (!preadAll(fd, 0, head.data(), head.size()))
+        if (!PreadAll(fd, head.data(), head.size(), 0))
             return false;
         h = AfterMagic(head.data(), head.size());
         DecodeHeaderChain(h, timeLapse, header, interval);
@@ -675,7 +658,7 @@ bool ReadTelemetryHeaderFd(int fd, uint64_t size, bool timeLapse, TelemetryHeade
             std::memcpy(out, h.p + place, 8);
             return true;
         }
-        return preadAll(fd, kTelemetryMagicSize + static_cast<uint64_t>(place), out, 8);
+        return PreadAll(fd, out, 8, kTelemetryMagicSize + static_cast<uint64_t>(place));
     });
     header.trigger = header.mark;
     return true;

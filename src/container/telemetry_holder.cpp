@@ -1,6 +1,7 @@
 #include "container/telemetry_holder.h"
 
 #include "container/mp4_box.h"
+#include "shell/regular_file.h"
 
 #include <QFile>
 #include <algorithm>
@@ -46,36 +47,15 @@ bool ReadTelemetryHolderBytes(const uint8_t* data, size_t size, TelemetryHolder&
 TelemetryFileRead ReadTelemetryHolderFile(const QString& path, TelemetryHolder& holder, QString* why)
 {
     holder = TelemetryHolder{};
-    if (path.isEmpty())
+    const RegularFile file = OpenRegularFile(path);
+    if (file.missing())
         return TelemetryFileRead::Missing;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return TelemetryFileRead::Missing;
-        return unreadable(why, QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    struct stat st {};
-    std::vector<uint8_t> bytes;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (!ok) {
-        ::close(fd);
-        return unreadable(why, QStringLiteral("not a regular file"));
-    }
-    if (st.st_size > kMaxTelemetryFile) {
-        ::close(fd);
+    if (!file.ok())
+        return unreadable(why, file.why());
+    if (file.st.st_size > kMaxTelemetryFile)
         return unreadable(why, QStringLiteral("too large for a telemetry file"));
-    }
-    bytes.resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? static_cast<size_t>(n) : 0;
-    }
-    ::close(fd);
-    if (!ok)
+    std::vector<uint8_t> bytes(static_cast<size_t>(file.st.st_size));
+    if (!PreadAll(file.fd.get(), bytes.data(), bytes.size(), 0))
         return unreadable(why, QStringLiteral("cannot be read"));
     if (!ReadTelemetryHolderBytes(bytes.data(), bytes.size(), holder))
         return unreadable(why, QStringLiteral("holds no telemetry block"));

@@ -3,6 +3,7 @@
 #include "container/mp4_box.h"
 #include "container/telemetry.h"
 #include "exports/text_encoding.h"
+#include "shell/regular_file.h"
 #include "shell/safe_write.h"
 #include "shell/ui_text.h"
 
@@ -27,30 +28,10 @@ QString fileNameOf(const QString& path)
     return path.mid(slash + 1);
 }
 
-QString errorText(int error)
-{
-    char buffer[256];
-    return QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
-}
-
-// Why a user's file cannot be read as a regular file, or empty when it can. The file is opened
-// without waiting (a FIFO has no writer) and checked on the opened descriptor.
+// Why a user's file cannot be read as a regular file, or empty when it can.
 QString unreadableReason(const QString& path)
 {
-    int fd;
-    do {
-        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return errorText(errno);
-    struct stat st {};
-    QString why;
-    if (::fstat(fd, &st) != 0)
-        why = errorText(errno);
-    else if (!S_ISREG(st.st_mode))
-        why = QStringLiteral("not a regular file");
-    ::close(fd);
-    return why;
+    return OpenRegularFile(path).why();
 }
 
 // The size of a movie in bytes; 0 when it cannot be read.

@@ -1,5 +1,7 @@
 #include "shell/hidden_attribute.h"
 
+#include "shell/regular_file.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -16,24 +18,11 @@ namespace {
 
 constexpr long kExfatSuperMagic = 0x2011BAB0;
 
-class Fd {
-public:
-    explicit Fd(const QString& path)
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
-    {
-    }
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+// The file or folder opened without waiting (a FIFO has no writer).
+UniqueFd openEntry(const QString& path)
+{
+    return UniqueFd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+}
 
 bool onDosFilesystem(int fd)
 {
@@ -53,13 +42,13 @@ bool nameStartsWithDot(const QString& path)
 
 bool HasDosAttributes(const QString& path)
 {
-    const Fd fd(path);
+    const UniqueFd fd = openEntry(path);
     return fd.get() >= 0 && onDosFilesystem(fd.get());
 }
 
 bool SetHiddenAttribute(const QString& path)
 {
-    const Fd fd(path);
+    const UniqueFd fd = openEntry(path);
     if (fd.get() < 0 || !onDosFilesystem(fd.get()))
         return false;
     std::uint32_t attributes = 0;
@@ -75,7 +64,7 @@ bool SetHiddenAttribute(const QString& path)
 
 bool IsHidden(const QString& path)
 {
-    const Fd fd(path);
+    const UniqueFd fd = openEntry(path);
     if (fd.get() >= 0 && onDosFilesystem(fd.get())) {
         std::uint32_t attributes = 0;
         if (::ioctl(fd.get(), FAT_IOCTL_GET_ATTRIBUTES, &attributes) == 0)

@@ -1,6 +1,7 @@
 #include "shell/ini_file.h"
 
 #include "shell/hidden_attribute.h"
+#include "shell/regular_file.h"
 #include "shell/safe_write.h"
 
 #include <QDir>
@@ -316,21 +317,17 @@ bool endsWithLineBreak(const Units& u, qsizetype unitPos)
 std::optional<QByteArray> loadFile(const QString& path, bool* missing)
 {
     *missing = false;
-    int fd;
-    do {
-        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        if (errno != ENOENT)
+    const RegularFile file = OpenRegularFile(path);
+    if (!file.ok()) {
+        if (!file.missing())
             return std::nullopt;
         *missing = true;
         return QByteArray();
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > IniFile::kMaxFileSize) {
-        ::close(fd);
+    if (file.st.st_size > IniFile::kMaxFileSize)
         return std::nullopt;
-    }
+    const int fd = file.fd.get();
+    const struct stat& st = file.st;
     // Room for one byte more than the file holds, so that a file that grows is noticed.
     QByteArray bytes(static_cast<qsizetype>(st.st_size) + 1, Qt::Uninitialized);
     qsizetype done = 0;
@@ -340,15 +337,12 @@ std::optional<QByteArray> loadFile(const QString& path, bool* missing)
         const ssize_t n = ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            ::close(fd);
+        if (n < 0)
             return std::nullopt;
-        }
         if (n == 0)
             break;
         done += n;
     }
-    ::close(fd);
     if (done > IniFile::kMaxFileSize)
         return std::nullopt;
     bytes.truncate(done);
