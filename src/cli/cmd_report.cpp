@@ -43,21 +43,13 @@ QImage StillOf(Player& player, const QString& movie, int frame, const PlayerOpti
 
 int runReport(const QStringList& args)
 {
-    const ParsedArgs parsed = parseArgs(args, {"--frame", "--folder"});
-    if (!parsed.error.isEmpty())
-        return usageError("report", parsed.error);
-    if (parsed.positional.size() != 1)
-        return usageError("report", "expects one movie file");
-    if (!parsed.has("--frame") || !parsed.has("--folder"))
-        return usageError("report", "--frame and --folder are required");
-    bool ok = false;
-    const int frame = parsed.value("--frame").toInt(&ok);
-    if (!ok || frame < 0)
-        return usageError("report", "--frame must be a frame number (0 or more)");
-    const QString movie = parsed.positional.front();
-    const QString folder = parsed.value("--folder");
-    if (!QFileInfo(movie).isFile())
-        return failure(QString("%1: no such file").arg(movie));
+    int exitCode = 0;
+    const std::optional<FrameArgs> request = parseFrameArgs("report", args, "--folder", exitCode);
+    if (!request)
+        return exitCode;
+    const QString& movie = request->movie;
+    const int frame = request->frame;
+    const QString& folder = request->target;
     if (!QFileInfo(folder).isDir())
         return failure(QString("%1: no such folder").arg(folder));
     const auto names = ReportNamesFromRecording(QFileInfo(movie).fileName());

@@ -12,21 +12,13 @@ namespace {
 
 int runStill(const QStringList& args)
 {
-    const ParsedArgs parsed = parseArgs(args, {"--frame", "--out"});
-    if (!parsed.error.isEmpty())
-        return usageError("still", parsed.error);
-    if (parsed.positional.size() != 1)
-        return usageError("still", "expects one movie file");
-    if (!parsed.has("--frame") || !parsed.has("--out"))
-        return usageError("still", "--frame and --out are required");
-    bool ok = false;
-    const int frame = parsed.value("--frame").toInt(&ok);
-    if (!ok || frame < 0)
-        return usageError("still", "--frame must be a frame number (0 or more)");
-    const QString movie = parsed.positional.front();
-    const QString out = parsed.value("--out");
-    if (!QFileInfo(movie).isFile())
-        return failure(QString("%1: no such file").arg(movie));
+    int exitCode = 0;
+    const std::optional<FrameArgs> request = parseFrameArgs("still", args, "--out", exitCode);
+    if (!request)
+        return exitCode;
+    const QString& movie = request->movie;
+    const int frame = request->frame;
+    const QString& out = request->target;
 
     Player player;
     PlayerOptions options;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace ravir::cli {
@@ -43,5 +44,16 @@ struct ParsedArgs {
 // if listed in flagOptions, and an error otherwise.
 ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions,
                      const QStringList& flagOptions = {});
+
+// "MOVIE --frame N --<target> T", the arguments of the commands that work on one frame of a
+// movie. On a usage error or a movie that is no file, the message is printed and exitCode set;
+// the result is then empty.
+struct FrameArgs {
+    QString movie;
+    int frame = 0;
+    QString target;
+};
+std::optional<FrameArgs> parseFrameArgs(const QString& commandName, const QStringList& args,
+                                        const QString& targetOption, int& exitCode);
 
 }  // namespace ravir::cli

@@ -3,6 +3,7 @@
 #include "cli/command.h"
 #include "shell/ui_text.h"
 
+#include <QFileInfo>
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
@@ -101,6 +102,38 @@ void printJson(const QJsonObject& object)
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fflush(stdout);
+}
+
+std::optional<FrameArgs> parseFrameArgs(const QString& commandName, const QStringList& args,
+                                        const QString& targetOption, int& exitCode)
+{
+    const ParsedArgs parsed = parseArgs(args, {QStringLiteral("--frame"), targetOption});
+    if (!parsed.error.isEmpty()) {
+        exitCode = usageError(commandName, parsed.error);
+        return std::nullopt;
+    }
+    if (parsed.positional.size() != 1) {
+        exitCode = usageError(commandName, QStringLiteral("expects one movie file"));
+        return std::nullopt;
+    }
+    if (!parsed.has(QStringLiteral("--frame")) || !parsed.has(targetOption)) {
+        exitCode = usageError(commandName, QStringLiteral("--frame and %1 are required").arg(targetOption));
+        return std::nullopt;
+    }
+    FrameArgs out;
+    bool ok = false;
+    out.frame = parsed.value(QStringLiteral("--frame")).toInt(&ok);
+    if (!ok || out.frame < 0) {
+        exitCode = usageError(commandName, QStringLiteral("--frame must be a frame number (0 or more)"));
+        return std::nullopt;
+    }
+    out.movie = parsed.positional.front();
+    out.target = parsed.value(targetOption);
+    if (!QFileInfo(out.movie).isFile()) {
+        exitCode = failure(QStringLiteral("%1: no such file").arg(out.movie));
+        return std::nullopt;
+    }
+    return out;
 }
 
 ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions,
