@@ -86,15 +86,21 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     QTemporaryDir config;
     ASSERT_TRUE(config.isValid());
     qputenv("RAVIR_CONFIG_DIR", config.path().toLocal8Bit());
-    const QString card = test::smallCard(0);
-    ASSERT_FALSE(card.isEmpty());
+    // The small card (`ravir make-sample-card DIR --small --seconds 3`): its usual 1 s movies
+    // are refused by the player as too short to play.
+    samples::SampleCardOptions o = samples::SmallCardOptions();
+    o.seconds = 3.0;
+    QString error;
+    const QString card = test::sampleCard("mainwindow-browser", o, &error);
+    ASSERT_FALSE(card.isEmpty()) << error.toStdString();
     CdedoradeDlg::Options options;
     options.source = card;
     CdedoradeDlg w(options);
     w.move(0, 0);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady(); }, 20000))
+        << w.browser()->rowCount() << " rows, open: " << w.currentRecordingPath().toStdString();
     CFilerContainerDlg* browser = w.browser();
     CFolderTreeCtrl* tree = browser->treeCtrl();
     CFileListCtrl* list = browser->listCtrl();
@@ -190,7 +196,10 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     const QString bad = other.path() + "/holiday.mov";
     ASSERT_TRUE(QFile::copy(movie, bad));
     Drop(&w, {QUrl::fromLocalFile(bad)});
-    ASSERT_TRUE(waitUntil([&] { return !CMsgBox::takeShown().isEmpty(); }, 3000));
+    QList<CMsgBox::Shown> shown;
+    ASSERT_TRUE(waitUntil([&] { shown += CMsgBox::takeShown(); return !shown.isEmpty(); }, 3000));
+    EXPECT_EQ(shown.first().text, text(TXT_MSG_OPEN_FAILED));
+    EXPECT_EQ(shown.first().caption, CMsgBox::kErrorCaption);
     EXPECT_EQ(w.catalogue().mode(), SourceMode::File);
     EXPECT_EQ(w.currentRecordingPath(), movie);
     Drop(&w, {QUrl(QStringLiteral("https://example.invalid/card/"))});
