@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 namespace ravir {
@@ -320,12 +321,33 @@ void CFileListCtrl::resizeEvent(QResizeEvent* event)
     fitColumns();
 }
 
+int CFileListCtrl::textColumnWidthNeeded() const
+{
+    const QFontMetrics metrics(font());
+    // A recording's list text: four letters, time and file number.
+    int widest = metrics.horizontalAdvance(QStringLiteral("AG__-000000-000000"));
+    for (int r = 0; r < topLevelItemCount(); ++r)
+        widest = std::max(widest, metrics.horizontalAdvance(topLevelItem(r)->text(0)));
+    int needed = Scaled(4) + widest + 2 + Scaled(4);
+    if (thumbnails_)
+        needed += thumbnailSize().width() + Scaled(6);
+    return needed;
+}
+
+int CFileListCtrl::widthNeeded() const
+{
+    const int scrollBar = verticalScrollBar()->sizeHint().width();
+    return textColumnWidthNeeded() + scrollBar + 2 * frameWidth();
+}
+
 void CFileListCtrl::fitColumns()
 {
-    // Column 0 takes the width but 51 pixels; column 1 the rest.
+    // Column 0 takes the width but 51 pixels, or as much more as full names need; column 1
+    // the rest.
     const int w = viewport()->width();
-    setColumnWidth(0, std::max(0, w - 51));
-    setColumnWidth(1, 51);
+    const int first = std::max(std::max(0, w - 51), std::min(w, textColumnWidthNeeded()));
+    setColumnWidth(0, first);
+    setColumnWidth(1, std::max(0, w - first));
 }
 
 }  // namespace ravir

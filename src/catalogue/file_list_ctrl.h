@@ -3,6 +3,9 @@
 // through, two columns (the list text of the recording and its trigger column), no header,
 // rows 20 units high in the 13-point shared font.
 //
+// The first column takes the width but 51 pixels, and more (down to nothing for the second
+// column) where full names would not fit otherwise.
+//
 // Row colours: the playing row (the recording the main window has open) is filled across the
 // whole row, 0xB2B2B2 (0xB2B28E for an event row: impact or parking impact); other rows fill
 // their first cell 0xFFFFFF (0xFFFFCC for an event row). Cells are framed 0x888888. The text is
@@ -76,6 +79,11 @@ public:
     ThumbnailCache* thumbnailCache() const { return cache_; }
     int rowHeight() const;
     QSize thumbnailSize() const;
+    // The width the first column needs to show every full row text (at least a recording's
+    // list text) with its padding and, while shown, the thumbnail; and the width of the whole
+    // list (frame and vertical scroll bar included) that gives the column that room.
+    int textColumnWidthNeeded() const;
+    int widthNeeded() const;
 
 Q_SIGNALS:
     void rowChosen(int row, const ravir::RecordingRecord& record);

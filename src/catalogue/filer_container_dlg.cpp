@@ -18,6 +18,7 @@ constexpr int kTopStrip = 20;     // units: the count box and the hidden path fi
 constexpr int kCountWidth = 60;   // units
 constexpr int kKindRow = 20;      // units per row of kind buttons
 constexpr int kTreeWidth = 220;   // units, layout 0
+constexpr int kTreeMinWidth = 120;  // units, layout 0: the least the tree gives up to the list
 constexpr int kTreeHeight = 284;  // units, layout 1
 constexpr TextId kKindLabels[CFilerContainerDlg::kKindCount] = {
     TXT_KIND_CONTINUOUS, TXT_IMPACT_2, TXT_MANUAL_2, TXT_PARKING, TXT_PARKING_IMPACT};
@@ -71,6 +72,7 @@ void CFilerContainerDlg::setThumbnailMode(bool on)
 {
     list_->setPreviewEnabled(on);
     list_->setThumbnailsShown(on);
+    relayout();  // the pictures take room in the list's first column
 }
 
 bool CFilerContainerDlg::thumbnailMode() const { return list_->previewEnabled(); }
@@ -121,6 +123,7 @@ void CFilerContainerDlg::clearViews()
 void CFilerContainerDlg::refillList()
 {
     list_->setRecords(catalogue_.currentRecords(), catalogue_.kindFilter());
+    relayout();  // longer names may need more of the width
     update();
 }
 
@@ -177,7 +180,11 @@ void CFilerContainerDlg::relayout()
     const int bottom = h - m - kindsHeight;
     path_->setGeometry(m, m / 2, std::max(0, w - Scaled(kCountWidth) - 3 * m), top - m);
     if (layout_ == 0) {
-        const int treeW = std::min(Scaled(kTreeWidth), std::max(0, w / 2));
+        // The tree yields width (down to 120 units) where the list would cut its names.
+        int treeW = std::min(Scaled(kTreeWidth), std::max(0, w / 2));
+        const int listRoom = w - treeW - 3 * m;
+        if (listRoom < list_->widthNeeded())
+            treeW = std::max(std::min(treeW, Scaled(kTreeMinWidth)), treeW - (list_->widthNeeded() - listRoom));
         tree_->setGeometry(m, top, treeW, std::max(0, bottom - top));
         list_->setGeometry(m + treeW + m, top, std::max(0, w - treeW - 3 * m),
                            std::max(0, bottom - top));

@@ -11,6 +11,7 @@
 #include "playback/report_picture.h"
 #include "update/update_dlg.h"
 #include "mainwindow/task_runner.h"
+#include "mainwindow/views_follow.h"
 #include "settings/setting_dlg.h"
 #include "views/gsensor_dlg.h"
 #include "views/info_dlg.h"
@@ -224,6 +225,7 @@ void CdedoradeDlg::InitDialog()
         UseViewerConfigFolder();
     if (const QScreen* scr = screen())
         m_lastWorkArea = scr->availableGeometry();
+    setAcceptDrops(true);  // a card, folder or movie dropped on the window opens as the source
 
     setWindowTitle(QStringLiteral("Ravir viewer"));
 
@@ -430,8 +432,8 @@ void CdedoradeDlg::InitParts()
         box->setContentsMargins(0, 0, 0, 0);
         box->addWidget(view);
     }
-    m_graphView->setScales(LayoutScale(), LayoutScale());
-    m_infoView->setScales(LayoutScale(), LayoutScale());
+    m_graphView->setScales(LayoutScale(), FontScale());
+    m_infoView->setScales(LayoutScale(), FontScale());
     connect(m_infoView, &CInfoDlg::axisKindToggled, m_graphView, &CGSensorDlg::setAxisKindShown);
     connect(m_settings, &CSettingDlg::kindSwitchChanged, m_graphView,
             &CGSensorDlg::setSettingsKindShown);
@@ -489,10 +491,11 @@ void CdedoradeDlg::OnRecordingReady(int generation)
     }
     int width = 0, height = 0;
     main.GetVideoSize(width, height);
-    const int quality = height == 720 ? 11 : (height == 1080 ? 12 : 0);
+    // The list's record knows the file only; the start time, quality and rate come now.
+    m_currentRecord = OpenedRecord(m_currentRecord, height, main.GetFrameMs());
     m_graphView->setTelemetry(snap, m_positionCtrl->maximum() - m_positionCtrl->minimum());
-    m_infoView->setRecording(snap, m_currentRecord.startTime, quality, main.GetFrameMs(),
-                             KindOf(QFileInfo(m_currentPath).fileName()));
+    m_infoView->setRecording(snap, m_currentRecord.startTime, m_currentRecord.pictureQuality,
+                             main.GetFrameMs(), KindOf(QFileInfo(m_currentPath).fileName()));
     m_recordingReady = true;
     MoveViewsTo(m_shownFrame < 0 ? 0 : m_shownFrame);
     UpdateMap();
@@ -724,22 +727,9 @@ void CdedoradeDlg::StillCommand()
 
 bool CdedoradeDlg::OpenStartupSource()
 {
-    bool opened = false;
-    if (!m_options.source.isEmpty()) {
-        const QFileInfo info(m_options.source);
-        SourceMode mode = SourceMode::Folder;
-        if (info.isFile())
-            mode = SourceMode::File;
-        else if (DetectLayout(info.absoluteFilePath()))
-            mode = SourceMode::Drive;
-        if (info.exists()) {
-            m_catalogue.OpenSource(info.absoluteFilePath(), mode);
-            m_catalogue.SelectDefaultItem();
-            opened = true;
-        }
-    } else {
-        opened = ChooseStartupSource(m_catalogue);
-    }
+    if (!m_options.source.isEmpty())
+        return OpenSourcePath(m_options.source);  // the path given on the command line
+    const bool opened = ChooseStartupSource(m_catalogue);
     m_browser->reload();
     if (opened && m_browser->rowCount() > 0)
         m_browser->setCurrentRow(0);  // chosen: opened through recordingChosen, row marked
@@ -947,6 +937,7 @@ void CdedoradeDlg::MoveViewsTo(int frame)
     frame = std::max(m_positionCtrl->minimum(), std::min(frame, maximum - 1));
     m_shownFrame = frame;
     m_positionCtrl->setPosition(frame);
+    FollowRate(m_infoView, m_slotReady[0] ? rateCode() : 0);
     if (m_recordingReady) {
         m_graphView->setFrame(frame);
         m_infoView->setFrame(frame);
@@ -1082,6 +1073,7 @@ bool CdedoradeDlg::updateCheckStarted() const
 
 void CdedoradeDlg::RefreshControlStates()
 {
+    FollowRate(m_infoView, m_slotReady[0] ? rateCode() : 0);
     if (m_mpris && m_mpris->isRunning())
         m_mpris->refresh();
     Q_EMIT controlStatesChanged();
@@ -1124,6 +1116,8 @@ void CdedoradeDlg::LayOut()
     }
     m_positionSlider->setGeometry(m_layout.positionSlider);
     m_infoPanel->setGeometry(m_layout.infoPanel);
+    if (m_infoView)
+        m_infoView->setHorizontalStretch(InfoPanelStretch(m_layout.infoPanel.width(), LayoutScale()));
     m_graph->setGeometry(m_layout.graph);
     m_fileBrowser->setGeometry(m_layout.fileBrowser);
     m_volumeSlider->setGeometry(m_layout.volumeSlider);
@@ -1256,6 +1250,7 @@ void CdedoradeDlg::MonitorCheck()
     if (m_browser)
         m_browser->setFont(SharedFont(kFont10));
     m_movieDialog->LayOut();
+    RescaleViews(m_graphView, m_infoView, m_settings, LayoutScale(), FontScale());
     LayOut();
     Q_EMIT fontsRebuilt();
 }

@@ -108,6 +108,11 @@ public:
     // frame is shown, paused, and movieReady() is emitted. Returns the main slot's open result
     // (0 failed, 1 opened, 2 too short).
     int OpenRecording(const RecordingRecord& record);
+    // Opens a card, folder or movie file as the source, as a drop on the window or the start-up
+    // path does: playback stops, the browser shows the source and its first row opens. A file
+    // that is no recording gets the open-failed message and changes nothing; a missing path is
+    // ignored. False when no source was opened.
+    bool OpenSourcePath(const QString& path);
     bool movieIsReady() const { return m_movieReady; }
     QString currentRecordingPath() const { return m_currentPath; }
     void TogglePlay();
@@ -212,6 +217,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void InitDialog();

@@ -3,17 +3,19 @@
 //   ravir-viewer [SOURCE] [--screenshot FILE.png]
 //
 // SOURCE is a card, a folder or a movie file (a file: URL as a file manager passes it is
-// accepted too); without it the viewer chooses the card or the remembered source. The
+// accepted too); without it, or when it does not exist, the viewer chooses the card or the
+// remembered source. A card, folder or movie dropped on the window opens the same way. The
 // configuration file lives in the viewer's configuration folder (RAVIR_CONFIG_DIR overrides
 // it). --screenshot renders the window once it has started, writes it as PNG and exits (used
 // where no display is available).
 #include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/source_drop.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
-#include <QUrl>
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -36,14 +38,21 @@ int main(int argc, char** argv)
                                   QStringLiteral("file"));
     parser.addOption(screenshot);
     parser.addPositionalArgument(QStringLiteral("source"),
-                                 QStringLiteral("Card, folder or movie file to open."));
+                                 QStringLiteral("Card, folder or movie file (or file: URL) to open; one dropped on the window opens too."));
     parser.process(app);
 
     ravir::CdedoradeDlg::Options options;
-    if (!parser.positionalArguments().isEmpty())
-        options.source = parser.positionalArguments().constFirst();
-    if (options.source.startsWith(QStringLiteral("file:")))
-        options.source = QUrl(options.source).toLocalFile();
+    if (!parser.positionalArguments().isEmpty()) {
+        const QString given = parser.positionalArguments().constFirst();
+        options.source = ravir::SourceArgumentPath(given);
+        if (options.source.isEmpty() || !QFileInfo::exists(options.source)) {
+            // Said once; the window then starts with the usual choice of source.
+            std::fprintf(stderr, "ravir-viewer: %s: %s\n", qPrintable(given),
+                         options.source.isEmpty() ? "only local files and folders can be opened"
+                                                  : "no such file or folder");
+            options.source.clear();
+        }
+    }
     ravir::CdedoradeDlg window(options);
     window.show();
 

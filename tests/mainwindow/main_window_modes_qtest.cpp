@@ -11,6 +11,9 @@
 #include "playback/movie_probe.h"
 #include "playback/player.h"
 #include "sample_data.h"
+#include "settings/setting_dlg.h"
+#include "views/info_dlg.h"
+#include "views/toggle_button_widget.h"
 #include "shell/app_scale_gui.h"
 #include "shell/ini_file.h"
 #include "shell/ui_text.h"
@@ -227,10 +230,14 @@ TEST_F(MainWindowModes, AnotherMonitorRebuildsScaleFontsAndLayoutKeepingTheFacto
     EXPECT_EQ(w->layoutRects().fileBrowser.width(), 564);  // 550 + 7 + 7 at scale 1.25
     EXPECT_FLOAT_EQ(w->scaleX(), 1.2f);
     EXPECT_EQ(w->movieDialog()->size(), QSize(564, 460));
+    // The settings dialog and the panel's toggles are laid out at the new scale.
+    EXPECT_EQ(w->settingsDialog()->size(), QSize(575, 393));
+    EXPECT_EQ(w->infoView()->axisToggle(0)->width(), 15);
     // And back.
     w->move(40, 30);
     ASSERT_TRUE(waitUntil([&] { return LayoutScale() == 1.0f; }, 3000));
     EXPECT_EQ(w->size(), QSize(1344, 697));
+    EXPECT_EQ(w->settingsDialog()->size(), QSize(460, 315));
     w->Shutdown();
 }
 
