@@ -239,6 +239,8 @@ private:
     void sequencerSelectRow(int row) override;
     bool sequencerSelectNextFolder() override;
     bool sequencerHasNextFolder() const override;
+    int sequencerFolderPosition() const override;
+    void sequencerSelectFolderAt(int position) override;
     bool sequencerSingleFileSource() const override;
     void sequencerStopPlayback(bool pauseOnly) override;
     void sequencerBeginOpen(bool resetGraph) override;

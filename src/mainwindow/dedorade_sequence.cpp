@@ -189,6 +189,33 @@ bool CdedoradeDlg::sequencerHasNextFolder() const
     return *it != nullptr;
 }
 
+int CdedoradeDlg::sequencerFolderPosition() const
+{
+    CFolderTreeCtrl* tree = m_browser ? m_browser->treeCtrl() : nullptr;
+    if (!tree || !tree->currentItem())
+        return -1;
+    int position = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it, ++position) {
+        if (*it == tree->currentItem())
+            return position;
+    }
+    return -1;
+}
+
+void CdedoradeDlg::sequencerSelectFolderAt(int position)
+{
+    CFolderTreeCtrl* tree = m_browser ? m_browser->treeCtrl() : nullptr;
+    if (!tree || position < 0)
+        return;
+    int at = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it, ++at) {
+        if (at == position) {
+            tree->setCurrentItem(*it);
+            return;
+        }
+    }
+}
+
 bool CdedoradeDlg::sequencerSingleFileSource() const { return m_catalogue.mode() == SourceMode::File; }
 
 int CdedoradeDlg::sequencerRateCode() const { return rateCode(); }

@@ -51,6 +51,8 @@ void RecordingSequencer::waitForLoader()
 
 void RecordingSequencer::rowChosen(int row, const RecordingRecord& record)
 {
+    if (m_returning)
+        return;
     m_row = row;
     m_record = record;
     // Chosen by the user: the recording rests on its first frame and an end is not followed.
@@ -246,6 +248,9 @@ void RecordingSequencer::advance()
     if (m_endRunning)
         return;
     m_endRunning = true;
+    const int folder = m_host.sequencerFolderPosition();
+    const int row = m_row;
+    const RecordingRecord record = m_record;
     stepToNext();
     if (m_continueFolder) {
         // The first folder after this one that lists recordings; its first row is chosen by the
@@ -258,10 +263,8 @@ void RecordingSequencer::advance()
             }
         }
         m_continueFolder = false;
-        if (!opened) {
-            m_host.sequencerLastFolderEnded();
-            Q_EMIT lastFolderEnded();
-        }
+        if (!opened)
+            endOfLastFolder(folder, row, record);
     }
     m_endRunning = false;
 }
@@ -284,22 +287,37 @@ void RecordingSequencer::stepToNext()
     }
     if (m_host.sequencerSingleFileSource())
         return;
-    if (m_host.sequencerHasNextFolder()) {
-        m_host.sequencerStopPlayback(true);
-        m_continueFolder = true;
-        return;
+    // After the last row: the next folder, when the tree has one with recordings.
+    m_host.sequencerStopPlayback(m_host.sequencerHasNextFolder());
+    m_continueFolder = true;
+}
+
+void RecordingSequencer::endOfLastFolder(int folder, int row, const RecordingRecord& record)
+{
+    // The folders after it were empty: the folder of the recording is shown again.
+    if (m_host.sequencerFolderPosition() != folder) {
+        m_returning = true;
+        m_host.sequencerSelectFolderAt(folder);
+        m_returning = false;
     }
-    // The end of the last folder: the current recording again, on its first frame, stopped,
-    // and held there.
+    // The current recording again, on its first frame, stopped, and held there; chosen as the
+    // user would choose it.
     m_host.sequencerStopPlayback(false);
     m_autoAdvance = false;
     m_playRequest = false;
-    m_hold = true;
-    if (!m_lastOpenFailed && hasRecording()) {
-        m_keepRate = false;
-        beginOpen(false);
+    const bool failedBefore = m_lastOpenFailed;
+    m_row = -1;
+    if (!failedBefore && !record.path.isEmpty() && row >= 0) {
+        m_host.sequencerSelectRow(row);
+        if (m_row != row)
+            rowChosen(row, record);
+    } else {
+        m_row = row;
+        m_record = record;
     }
-    m_continueFolder = true;
+    m_hold = true;
+    m_host.sequencerLastFolderEnded();
+    Q_EMIT lastFolderEnded();
 }
 
 void RecordingSequencer::reset()

@@ -37,6 +37,10 @@ public:
     // rowChosen(). False when there is no further folder.
     virtual bool sequencerSelectNextFolder() = 0;
     virtual bool sequencerHasNextFolder() const = 0;
+    // The place of the selected folder in the tree's order, and the selection of the folder at
+    // such a place again (its first row comes back as rowChosen(), which the sequencer ignores).
+    virtual int sequencerFolderPosition() const = 0;
+    virtual void sequencerSelectFolderAt(int position) = 0;
     virtual bool sequencerSingleFileSource() const = 0;
     // Stops playback on both cameras (volume 0). pauseOnly: pause and keep the position.
     virtual void sequencerStopPlayback(bool pauseOnly) = 0;
@@ -134,6 +138,7 @@ private:
     void failed(int result);
     void advance();          // the next recording, else the next folder, else the end
     void stepToNext();       // the next-recording step; sets the continue flag after the last row
+    void endOfLastFolder(int folder, int row, const RecordingRecord& record);
     void startLoader();
     void onLoaderDone(int generation, bool loaded);
 
@@ -149,6 +154,7 @@ private:
     bool m_hold = false;        // an end of recording is ignored
     bool m_autoAdvance = false; // the open was started by moving on, not by the user
     bool m_advancing = false;   // a row is being selected by the sequencer itself
+    bool m_returning = false;   // the folder of the current recording is being selected again
     bool m_continueFolder = false;
     bool m_endRunning = false;
     bool m_playRequest = false;

@@ -60,6 +60,13 @@ public:
         return true;
     }
     bool sequencerHasNextFolder() const override { return folder + 1 < static_cast<int>(folders.size()); }
+    int sequencerFolderPosition() const override { return folder; }
+    void sequencerSelectFolderAt(int position) override
+    {
+        folder = position;
+        if (sequencerRowCount() > 0)
+            seq->rowChosen(0, rows()[0]);
+    }
     bool sequencerSingleFileSource() const override { return false; }
     void sequencerStopPlayback(bool) override {}
     void sequencerBeginOpen(bool) override {}
@@ -148,7 +155,7 @@ TEST_F(Sequencer, ChosenRowIsHeldUntilPlayThenEachEndOpensAndPlaysTheNext)
 
 TEST_F(Sequencer, AdvanceSkipsFailuresSilentlyCrossesFoldersAndStopsAtTheEnd)
 {
-    host.folders = {{rec("A1.MOV"), rec("BAD.MOV"), rec("SHORT.MOV")}, {}, {rec("D1.MOV")}};
+    host.folders = {{rec("A1.MOV"), rec("BAD.MOV"), rec("SHORT.MOV")}, {}, {rec("C1.MOV"), rec("D1.MOV")}, {}};
     host.openResults[host.folders[0][1].path] = 0;
     host.openResults[host.folders[0][2].path] = 2;
     QStringList skipped;
@@ -160,7 +167,7 @@ TEST_F(Sequencer, AdvanceSkipsFailuresSilentlyCrossesFoldersAndStopsAtTheEnd)
     seq->endOfRecording();
     // The failing and the too-short recording are passed over without a message; the empty
     // folder too; the first recording of the next folder with recordings opens and plays.
-    ASSERT_TRUE(readyOn("D1.MOV"));
+    ASSERT_TRUE(readyOn("C1.MOV"));
     EXPECT_EQ(host.folder, 2);
     EXPECT_EQ(skipped, (QStringList{host.folders[0][1].path, host.folders[0][2].path}));
     ASSERT_EQ(host.failures.size(), 2u);
@@ -168,14 +175,19 @@ TEST_F(Sequencer, AdvanceSkipsFailuresSilentlyCrossesFoldersAndStopsAtTheEnd)
     EXPECT_FALSE(host.failures[1].second);
     EXPECT_EQ(host.played.back(), host.folders[2][0].path);
     EXPECT_EQ(host.rates.back(), 2);  // a folder change keeps the rate it played at
+    seq->endOfRecording();
+    ASSERT_TRUE(readyOn("D1.MOV"));
 
-    // The end of the last folder: the same recording again, held, not played.
+    // The end of the last folder (the empty one after it is left again): the same recording
+    // again, held, not played.
     const size_t plays = host.played.size();
     const size_t opens = host.opened.size();
     seq->endOfRecording();
     EXPECT_EQ(host.lastFolderEnds, 1);
+    EXPECT_EQ(host.folder, 2);
+    EXPECT_EQ(seq->currentRow(), 1);
     ASSERT_TRUE(waitUntil([&] { return host.opened.size() == opens + 1 && seq->isReady(); }, 3000));
-    EXPECT_EQ(host.opened.back(), host.folders[2][0].path);
+    EXPECT_EQ(host.opened.back(), host.folders[2][1].path);
     EXPECT_TRUE(seq->holdFlag());
     EXPECT_FALSE(seq->automaticAdvance());
     waitUntil([] { return false; }, 50);
