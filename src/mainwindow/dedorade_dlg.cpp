@@ -2,6 +2,7 @@
 
 #include "catalogue/recording_name.h"
 #include "catalogue/source_select.h"
+#include "catalogue/source_watcher.h"
 #include "catalogue/file_list_ctrl.h"
 #include "catalogue/filer_container_dlg.h"
 #include "catalogue/list_commands_ctrl.h"
@@ -25,6 +26,7 @@
 #include "mainwindow/skin_slider.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/movie_menu.h"
+#include "mainwindow/play_clock_rules.h"
 #include "playback/camera_sync.h"
 #include "playback/placement.h"
 #include "playback/dual_surface.h"
@@ -58,12 +60,7 @@ const QColor kText(0xFF, 0xFF, 0xFF);
 const QColor kPaneFrame(0x5A, 0x5A, 0x5A);
 
 // Time-lapse recordings ('T' as the first or third letter of the name) play at half speed.
-int DefaultRateFor(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const bool lapse = (name.size() > 0 && name[0] == u'T') || (name.size() > 2 && name[2] == u'T');
-    return lapse ? -2 : 1;
-}
+int DefaultRateFor(const QString& path) { return DefaultRateCodeFor(path); }
 
 // Keys that are no command of their own.
 constexpr int kKeyFullScreen = -1;
@@ -254,17 +251,13 @@ void CdedoradeDlg::InitDialog()
         button->setToolTip(text(tooltips[static_cast<size_t>(i)]));
         m_transport.push_back(button);
     }
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("progressBar"));
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-    m_progress->setTextVisible(false);
-    m_progress->hide();
     CreateControls();
 
     m_browser = new CFilerContainerDlg(m_catalogue, this);
-    connect(m_browser, &CFilerContainerDlg::recordingChosen, this,
-            [this](const RecordingRecord& r) { OpenRecording(r); });
+    connect(m_browser, &CFilerContainerDlg::recordingChosen, this, [this](const RecordingRecord& r) {
+        if (!m_shutDown && m_sequencer)
+            m_sequencer->rowChosen(m_browser->listCtrl()->playingRow(), r);
+    });
     // Zoom mode shows its hint in place of the file list.
     m_zoomNotice = new QLabel(text(TXT_MSG_ZOOM_MODE), this);
     m_zoomNotice->setObjectName(QStringLiteral("zoomNotice"));
@@ -350,6 +343,13 @@ void CdedoradeDlg::InitPlayers()
         m_movieReady = false;
         m_opening = false;
         m_playRequest = false;
+        if (!m_shutDown && m_sequencer)
+            m_sequencer->movieFailed();
+    });
+    // The end of the main camera's movie moves on to the next recording.
+    connect(m_players[0].get(), &Player::presentationEnded, this, [this] {
+        if (!m_shutDown && m_sequencer)
+            m_sequencer->endOfRecording();
     });
     m_surface->setPlayers(m_players[0].get(), m_slotReady[1] ? m_players[1].get() : nullptr);
     m_sync = new CameraSync(this);
@@ -394,20 +394,25 @@ void CdedoradeDlg::InitParts()
     m_commands = new CListCommands(m_catalogue, *m_tasks, this, this);
     m_commands->setProgressBar(m_progressCtrl);
     m_commands->setBeforeTask([this](int command) {
-        // No file of the open recording may be held by a player while the task works on it.
+        // Playback pauses while the task runs; the deletion closes the recording, so that no
+        // file of it is held, the joined save rewinds it, the export comes back to where it was.
         if (m_playing)
             TogglePlay();
-        if (command == cmd::kDelete || command == cmd::kCsv)
+        StopPrefetch(m_players[0]->state().telemetry);
+        m_restoreFrame = -1;
+        m_rewindAfterTask = false;
+        if (command == cmd::kDelete) {
+            m_sequencer->reset();
             CloseRecording();
-        else
+        } else if (command == cmd::kSaveJoined) {
+            m_rewindAfterTask = true;
             SeekAll(0);
+        } else {
+            m_restoreFrame = m_shownFrame;
+        }
     });
-    connect(m_commands, &CListCommands::taskStarted, this, [this] { RefreshControlStates(); });
-    connect(m_commands, &CListCommands::taskFinished, this, [this](int, bool) {
-        if (m_browser && !m_opening && !m_movieReady && m_browser->rowCount() > 0)
-            m_browser->setCurrentRow(0);
-        RefreshControlStates();
-    });
+    connect(m_commands, &CListCommands::taskFinished, this,
+            [this](int command, bool) { OnTaskFinished(command); });
     connect(m_commands, &CListCommands::sourceReopened, this, [this] {
         m_browser->reload();
         m_infoView->setTraceSwitch(TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
@@ -442,63 +447,13 @@ void CdedoradeDlg::InitParts()
             [this] { JumpToEventPoint(false); });
     connect(m_graphView, &CGSensorDlg::nextEventPointRequested, this,
             [this] { JumpToEventPoint(true); });
-    addShutdownStep(QStringLiteral("telemetry loader"), [this] {
-        if (m_telemetryLoader)
-            m_telemetryLoader->wait();
-    });
+    InitSequencing();
 
     m_still = new CStillCapture(this, this);
     m_still->setWindowHooks([this] {
         if (m_playing)
             TogglePlay();
     }, [this] { RefreshControlStates(); });
-}
-
-void CdedoradeDlg::StartTelemetryLoad()
-{
-    if (m_telemetryLoader) {
-        // One load at a time; the newer open starts its own when this one has ended.
-        const int generation = m_openGeneration;
-        connect(m_telemetryLoader, &QThread::finished, this, [this, generation] {
-            if (generation == m_openGeneration && !m_recordingReady)
-                StartTelemetryLoad();
-        }, Qt::SingleShotConnection);
-        return;
-    }
-    const int generation = m_openGeneration;
-    Player* main = m_players[0].get();
-    const QString path = m_currentPath;
-    m_telemetryLoader = QThread::create([main, path] { main->LoadTelemetryForMovie(path); });
-    connect(m_telemetryLoader, &QThread::finished, this, [this, generation] {
-        m_telemetryLoader->deleteLater();
-        m_telemetryLoader = nullptr;
-        OnRecordingReady(generation);
-    });
-    m_telemetryLoader->start();
-}
-
-void CdedoradeDlg::OnRecordingReady(int generation)
-{
-    if (m_shutDown || generation != m_openGeneration || !m_movieReady || m_recordingReady)
-        return;
-    Player& main = *m_players[0];
-    TelemetrySnapshot snap;
-    {
-        TelemetrySlots& slots = main.state().telemetry;
-        std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
-        MoveReader(slots.load, slots.current);
-        snap = RecordingTelemetry::FromReader(slots.current);
-    }
-    int width = 0, height = 0;
-    main.GetVideoSize(width, height);
-    // The list's record knows the file only; the start time, quality and rate come now.
-    m_currentRecord = OpenedRecord(m_currentRecord, height, main.GetFrameMs());
-    m_graphView->setTelemetry(snap, m_positionCtrl->maximum() - m_positionCtrl->minimum());
-    m_infoView->setRecording(snap, m_currentRecord.startTime, m_currentRecord.pictureQuality,
-                             main.GetFrameMs(), KindOf(QFileInfo(m_currentPath).fileName()));
-    m_recordingReady = true;
-    MoveViewsTo(m_shownFrame < 0 ? 0 : m_shownFrame);
-    UpdateMap();
 }
 
 void CdedoradeDlg::UpdateMap()
@@ -521,7 +476,7 @@ void CdedoradeDlg::UpdateMap()
         m_mapView = new map::CMapView(m_movieDialog);
         m_mapView->setObjectName(QStringLiteral("mapView"));
         m_movieDialog->setMapWidget(m_mapView);
-        connect(m_mapView, &map::CMapView::eventClicked, this, [this](int frame) { SeekAll(frame); });
+        connect(m_mapView, &map::CMapView::eventClicked, this, [this](int frame) { SeekTo(frame); });
         connect(m_mapView, &map::CMapView::pageReady, this, [this] {
             m_mapShell.pageReady = true;
             RefreshMapShell();
@@ -611,7 +566,7 @@ void CdedoradeDlg::mprisSeek(qint64 positionUs)
 {
     if (!m_slotReady[0] || !m_movieReady || m_players[0]->GetFrameMs() <= 0)
         return;
-    SeekAll(static_cast<int>(static_cast<double>(positionUs) / 1000.0 / m_players[0]->GetFrameMs()));
+    SeekTo(static_cast<int>(static_cast<double>(positionUs) / 1000.0 / m_players[0]->GetFrameMs()));
     if (m_mpris)
         m_mpris->seeked();
 }
@@ -656,13 +611,14 @@ void CdedoradeDlg::JumpToEventPoint(bool next)
     const int frame = EventJumpFrame(points, m_graphView->markerKinds(), m_graphView->currentFrame(),
                                      static_cast<int>(m_players[0]->GetFrameCount()), next);
     if (frame >= 0)
-        SeekAll(frame);
+        SeekTo(frame);
 }
 
 void CdedoradeDlg::CloseRecording()
 {
     m_playClock.stop();
-    ++m_openGeneration;
+    if (m_sequencer)
+        m_sequencer->reset();
     m_recordingReady = false;
     m_graphView->clearTelemetry();
     m_infoView->reset();
@@ -704,6 +660,7 @@ void CdedoradeDlg::BrowseCommand()
         OpenChosenSource(m_catalogue, dlg.chosenSourceMode(), dlg.chosenPath(), this)) {
         m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
         m_infoView->setTraceSwitch(TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
+        RememberSourceDevice();
         m_browser->reload();
         if (m_browser->rowCount() > 0)
             m_browser->setCurrentRow(0);
@@ -730,50 +687,12 @@ bool CdedoradeDlg::OpenStartupSource()
     if (!m_options.source.isEmpty())
         return OpenSourcePath(m_options.source);  // the path given on the command line
     const bool opened = ChooseStartupSource(m_catalogue);
+    if (opened)
+        RememberSourceDevice();
     m_browser->reload();
     if (opened && m_browser->rowCount() > 0)
         m_browser->setCurrentRow(0);  // chosen: opened through recordingChosen, row marked
     return opened;
-}
-
-int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
-{
-    if (!m_slotReady[0] || m_shutDown)
-        return 0;
-    m_playing = false;
-    if (m_buttons[2])
-        m_buttons[2]->setAlternate(false);
-    m_playRequest = false;
-    m_movieReady = false;
-    if (m_zoomMode)
-        ZoomCommand();
-    ++m_openGeneration;
-    m_recordingReady = false;
-    m_graphView->clearTelemetry();
-    m_infoView->reset();
-    if (m_mapView && m_mapHasRecording)
-        m_mapView->clearRecording();
-    m_mapHasRecording = false;
-    m_mapShell.hasPosition = false;
-    const int result = m_players[0]->OpenMovie(record.path);
-    if (result != 1)
-        return result;
-    m_opening = true;
-    m_currentPath = record.path;
-    m_currentRecord = record;
-    // The detached window names the camera of the recording.
-    m_movieDialog->setWindowTitle(
-        text(IsMainRecordingName(QFileInfo(record.path).fileName()) ? TXT_MAP : TXT_MAIN_CAMERA));
-    m_movieDialog->update();
-    m_mapShell.fileName = QFileInfo(record.path).fileName();
-    RefreshMapShell();
-    if (m_slotReady[1]) {
-        const QString sub = PairedPathOf(record.path);
-        if (!QFileInfo::exists(sub) || m_players[1]->OpenMovie(sub) != 1)
-            m_players[1]->CloseMovie();
-    }
-    // The rest follows when the players report the movies ready (OnMovieOpened).
-    return result;
 }
 
 int CdedoradeDlg::SubFrameFor(int mainFrame) const
@@ -786,56 +705,19 @@ int CdedoradeDlg::SubFrameFor(int mainFrame) const
     return static_cast<int>(mainFrame * (static_cast<double>(main.GetFrameMs()) / sub.GetFrameMs()));
 }
 
-void CdedoradeDlg::OnMovieOpened(int slot)
-{
-    if (m_shutDown || !m_slotReady[static_cast<size_t>(slot)])
-        return;
-    if (slot == 1) {
-        // The sub camera joins the main camera where it is.
-        const Player& main = *m_players[0];
-        const int mainFrame =
-            main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : std::max(0, main.GetCurrentFrame());
-        m_players[1]->SeekFrame(SubFrameFor(mainFrame));
-        if (m_playing)
-            m_players[1]->Play();
-        return;
-    }
-    m_movieReady = true;
-    m_opening = false;
-    m_players[0]->SetAspectMode(m_aspectKeep ? 1 : 0);
-    m_players[0]->Relayout();
-    m_players[0]->SetRate(DefaultRateFor(m_currentPath));
-    m_players[0]->SeekFrame(0);
-    if (m_slotReady[1] && m_players[1]->IsReady()) {
-        m_players[1]->SetRate(DefaultRateFor(m_currentPath));
-        m_players[1]->SeekFrame(0);
-    }
-    if (m_positionCtrl)
-        m_positionCtrl->setRange(0, static_cast<int>(std::max(0LL, m_players[0]->GetFrameCount())));
-    m_pendingFrame = -1;
-    m_clockFrame = -1;
-    m_stuckTicks = 0;
-    MoveViewsTo(0);
-    m_playClock.start();
-    StartTelemetryLoad();
-    if (m_playRequest) {
-        m_playRequest = false;
-        TogglePlay();
-    }
-    RefreshControlStates();
-    Q_EMIT movieReady();
-}
-
 void CdedoradeDlg::TogglePlay()
 {
     if (!m_slotReady[0])
         return;
     if (!m_movieReady) {
         // Play pressed while the recording opens: honoured when it is ready.
-        m_playRequest = !m_playRequest;
+        if (m_sequencer)
+            m_sequencer->playPressed();
         return;
     }
     m_playing = !m_playing;
+    if (m_playing && m_sequencer)
+        m_sequencer->playPressed();  // a playing recording moves on at its end
     if (m_buttons[2])
         m_buttons[2]->setAlternate(m_playing);
     if (m_mpris && m_mpris->isRunning())
@@ -865,6 +747,19 @@ void CdedoradeDlg::StepFrames(int delta)
     SeekAll(frame);
 }
 
+void CdedoradeDlg::SeekTo(int target)
+{
+    if (!m_slotReady[0] || !m_movieReady || !m_positionCtrl)
+        return;
+    // The engine is never sent into the last frames (where the next recording is about to
+    // open); the views show the target itself.
+    const int maximum = m_positionCtrl->maximum();
+    const int view = ViewFrame(target, m_positionCtrl->minimum(), maximum);
+    SeekEngines(std::min(EngineSeekFrame(target, maximum, rateCode()), std::max(0, maximum - 1)));
+    MoveViewsTo(view);
+    m_pendingFrame = view;
+}
+
 void CdedoradeDlg::SeekAll(int frame)
 {
     if (!m_slotReady[0] || !m_movieReady)
@@ -872,6 +767,14 @@ void CdedoradeDlg::SeekAll(int frame)
     Player& main = *m_players[0];
     const long long last = std::max(0LL, main.GetFrameCount() - 1);
     frame = static_cast<int>(std::clamp<long long>(frame, 0, last));
+    SeekEngines(frame);
+    MoveViewsTo(frame);
+    m_pendingFrame = frame;  // the views keep the target until the engine has caught up
+}
+
+void CdedoradeDlg::SeekEngines(int frame)
+{
+    Player& main = *m_players[0];
     if (m_playing)
         main.SeekPlaying(frame);
     else
@@ -882,8 +785,6 @@ void CdedoradeDlg::SeekAll(int frame)
         else
             m_players[1]->SeekFrame(SubFrameFor(frame));
     }
-    MoveViewsTo(frame);
-    m_pendingFrame = frame;  // the views keep the target until the engine has caught up
 }
 
 int CdedoradeDlg::rateCode() const
@@ -899,6 +800,12 @@ void CdedoradeDlg::PlayClockTick()
     const int state = main.state().playState;
     if (state == kPlaying && m_slotReady[1] && m_players[1]->IsReady())
         m_sync->tick();
+    // Near the end of a playing recording the controls are off; on again once that is over.
+    const bool nearEnd = nearEndBlocked();
+    if (nearEnd != m_nearEndShown) {
+        m_nearEndShown = nearEnd;
+        RefreshControlStates();
+    }
     if (state != kPlaying && m_pendingFrame < 0)
         return;
     const int f = main.GetCurrentFrame();
@@ -907,7 +814,7 @@ void CdedoradeDlg::PlayClockTick()
     if (state == kPlaying && f > 0) {
         // A frame that has not moved for about a second of ticks: nudge the engine on.
         if (f == m_clockFrame) {
-            if (++m_stuckTicks > 30) {
+            if (++m_stuckTicks > kStallTicks) {
                 m_stuckTicks = 0;
                 SeekAll(f - 1);
                 return;
@@ -919,8 +826,8 @@ void CdedoradeDlg::PlayClockTick()
     }
     if (m_pendingFrame >= 0) {
         // After a seek the views keep the target until the engine's position reaches it.
-        const int d = static_cast<int>(main.GetFrameCount() / 1000) + 30;
-        if (f <= m_pendingFrame - d || f >= m_pendingFrame + d || main.PendingSeekFrame() >= 0)
+        if (!PendingWindowAccepts(f, m_pendingFrame, main.GetFrameCount()) ||
+            main.PendingSeekFrame() >= 0)
             return;
         m_pendingFrame = -1;
         if (state != kPlaying)
@@ -966,19 +873,17 @@ void CdedoradeDlg::StopCommand()
 
 void CdedoradeDlg::GoToRecording(int delta)
 {
-    if (!m_browser || transportBlocked())
+    if (!m_browser || transportBlocked() || !m_sequencer->hasRecording())
         return;
-    const int row = m_browser->listCtrl()->playingRow();
-    const int target = row + delta;
-    if (row < 0 || target < 0 || target >= m_browser->rowCount()) {
-        // Before the first recording: back to its start; after the last one: nothing.
-        if (delta < 0)
-            StopCommand();
-        return;
-    }
     if (m_playing)
         TogglePlay();
-    m_browser->setCurrentRow(target);
+    if (delta > 0) {
+        // The next row, after the last one the next folder, after the last folder the current
+        // recording again, stopped.
+        m_sequencer->nextCommand();
+    } else if (!m_sequencer->previousCommand()) {
+        StopCommand();  // the first recording: back to its start
+    }
 }
 
 void CdedoradeDlg::ChangeRate(bool faster)
@@ -1006,7 +911,7 @@ void CdedoradeDlg::OnPositionSlider(int phase, int position)
         if (m_playing)
             TogglePlay();
     }
-    SeekAll(position);
+    SeekTo(position);
     if (phase == 2 && m_playingBeforeDrag) {
         m_playingBeforeDrag = false;
         TogglePlay();
@@ -1081,7 +986,17 @@ void CdedoradeDlg::RefreshControlStates()
 
 bool CdedoradeDlg::transportBlocked() const
 {
-    return m_opening || m_taskRunning || m_shutDown || (m_tasks && m_tasks->busy());
+    return m_opening || m_shutDown || backgroundTaskRunning() || nearEndBlocked();
+}
+
+bool CdedoradeDlg::nearEndBlocked() const
+{
+    if (!m_slotReady[0] || !m_movieReady)
+        return false;
+    const Player& main = *m_players[0];
+    const int state = main.state().playState;
+    return NearEndBlocked(state == kStopped || state == kPaused || state == kNoMovie,
+                          main.GetCurrentFrame(), main.GetFrameCount(), main.state().rateCode);
 }
 
 bool CdedoradeDlg::isCommandEnabled(int id) const
@@ -1096,7 +1011,7 @@ bool CdedoradeDlg::isCommandEnabled(int id) const
     case cmd::kSwitchMap:
         return !m_shutDown;
     case cmd::kCsv:
-        return m_csvAvailable && !m_taskRunning;
+        return m_csvAvailable && !backgroundTaskRunning();
     case cmd::kZoom:
     case cmd::kAspect:
         return m_movieReady && !transportBlocked();
@@ -1123,7 +1038,6 @@ void CdedoradeDlg::LayOut()
     m_volumeSlider->setGeometry(m_layout.volumeSlider);
     for (size_t i = 0; i < m_transport.size(); ++i)
         m_transport[i]->setGeometry(m_layout.transport[i]);
-    m_progress->setGeometry(m_taskRunning ? m_layout.progressBarBusy : m_layout.progressBarIdle);
     const QRect browserInner = m_layout.fileBrowser.adjusted(Scaled(6), 0, -Scaled(6), 0);
     if (m_browser)
         m_browser->setGeometry(browserInner);
@@ -1315,15 +1229,21 @@ void CdedoradeDlg::Shutdown()
     m_clickTimer.stop();
     m_playClock.stop();
     m_reportTimer.stop();
+    // The sequence of recordings ends: no open, no telemetry load, no prefetch, no watcher.
+    if (m_watcher)
+        m_watcher->stop();
+    if (m_sequencer) {
+        m_sequencer->reset();
+        m_sequencer->waitForLoader();
+    }
+    if (m_slotReady[0])
+        StopPrefetch(m_players[0]->state().telemetry);
     // 4. Playback, the current recording and the engine slots; then whatever the parts of the
     // window registered, in their order.
     for (auto& [name, step] : m_shutdownSteps)
         step();
     m_shutdownSteps.clear();
-    // 5. A running background task is waited for.
-    if (m_task.joinable())
-        m_task.join();
-    m_taskRunning = false;
+    // 5. A running background task was stopped and waited for with the steps above.
     // 6. The detached window and the outline go.
     if (m_movieDialog)
         m_movieDialog->hide();
@@ -1394,7 +1314,7 @@ bool CdedoradeDlg::ToggleFullScreen()
         LeaveFullScreen();
         return true;
     }
-    if (!m_slotReady[0] || !m_movieReady || m_taskRunning || !m_browser ||
+    if (!m_slotReady[0] || !m_movieReady || backgroundTaskRunning() || !m_browser ||
         m_browser->rowCount() == 0)
         return false;
     // Not near the end of the recording, where the next one is about to open.
@@ -1636,7 +1556,7 @@ void CdedoradeDlg::DispatchCommand(int id)
 
 void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
 {
-    if (m_opening || m_taskRunning || m_shutDown)
+    if (m_opening || backgroundTaskRunning() || m_shutDown)
         return;
     const int playState = m_slotReady[0] ? m_players[0]->state().playState : kNoMovie;
     const int rate = m_slotReady[0] ? m_players[0]->state().rateCode : 1;
@@ -1646,41 +1566,6 @@ void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
     menu.exec(globalPos);
     if (chosen != 0)
         DispatchCommand(chosen);
-}
-
-// ---- Background task ---------------------------------------------------------------------------
-
-bool CdedoradeDlg::StartBackgroundTask(std::function<void()> work)
-{
-    if (m_taskRunning || m_shutDown || !work)
-        return false;
-    if (m_task.joinable())
-        m_task.join();
-    m_taskRunning = true;
-    m_progress->setValue(0);
-    m_progress->setGeometry(m_layout.progressBarBusy);
-    m_progress->show();
-    m_progress->raise();
-    QPointer<CdedoradeDlg> self(this);
-    m_task = std::thread([self, work = std::move(work)] {
-        work();
-        QMetaObject::invokeMethod(
-            qApp,
-            [self] {
-                if (!self || self->m_shutDown)
-                    return;
-                if (self->m_task.joinable())
-                    self->m_task.join();
-                self->m_taskRunning = false;
-                self->m_progress->hide();
-                self->m_progress->setGeometry(self->m_layout.progressBarIdle);
-                self->RefreshControlStates();
-                Q_EMIT self->taskFinished();
-            },
-            Qt::QueuedConnection);
-    });
-    RefreshControlStates();
-    return true;
 }
 
 // ---- Mouse: move, resize, video surface --------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "catalogue/recording_record.h"
 #include "mainwindow/main_layout.h"
 #include "mainwindow/mpris_service.h"
+#include "mainwindow/recording_sequencer.h"
 
 #include <array>
 #include <atomic>
@@ -30,7 +31,6 @@
 #include <QFrame>
 class QLabel;
 class QThread;
-class QProgressBar;
 class QScreen;
 
 namespace ravir {
@@ -55,8 +55,9 @@ class Player;
 class VideoPresenter;
 class DualVideoSurface;
 class CameraSync;
+class SourceWatcher;
 
-class CdedoradeDlg : public QWidget, public MprisTarget {
+class CdedoradeDlg : public QWidget, public MprisTarget, private SequencerHost {
     Q_OBJECT
 public:
     struct Options {
@@ -104,15 +105,22 @@ public:
     bool updateCheckStarted() const;
 
     // Opens a recording in both slots (main camera in slot 0, its paired sub-camera movie in
-    // slot 1) without waiting for the engine; once the main camera's movie is ready its first
-    // frame is shown, paused, and movieReady() is emitted. Returns the main slot's open result
-    // (0 failed, 1 opened, 2 too short).
+    // slot 1) at once, without the open delay of a chosen row and without waiting for the
+    // engine; once the main camera's movie is ready its first frame is shown, paused, and
+    // movieReady() is emitted. Returns the open result (0 failed, 1 opened, 2 too short).
     int OpenRecording(const RecordingRecord& record);
     // Opens a card, folder or movie file as the source, as a drop on the window or the start-up
     // path does: playback stops, the browser shows the source and its first row opens. A file
     // that is no recording gets the open-failed message and changes nothing; a missing path is
     // ignored. False when no source was opened.
     bool OpenSourcePath(const QString& path);
+    // The sequencing of recordings: open delay and time-out, telemetry loader, next recording
+    // and next folder, hold and automatic advance.
+    RecordingSequencer* sequencer() const { return m_sequencer; }
+    // The source (card, folder, file) vanished: players closed, lists cleared, message shown.
+    // Runs on the window thread when the source watcher reports; tests may call it.
+    void OnSourceVanished();
+    SourceWatcher* sourceWatcher() const { return m_watcher.get(); }
     bool movieIsReady() const { return m_movieReady; }
     QString currentRecordingPath() const { return m_currentPath; }
     void TogglePlay();
@@ -131,7 +139,8 @@ public:
     // thread, the progress bar over the video surface meanwhile; taskFinished() follows on the
     // window's thread. False when a task runs already or the window is shut down.
     bool StartBackgroundTask(std::function<void()> work);
-    bool backgroundTaskRunning() const { return m_taskRunning; }
+    bool backgroundTaskRunning() const;
+    TaskRunner* taskRunner() const { return m_tasks; }
     // The list commands (delete, joined save, CSV export) the transport buttons run.
     CListCommands* listCommands() const { return m_commands; }
     CSettingDlg* settingsDialog() const { return m_settings; }
@@ -231,8 +240,31 @@ private:
     void OnMovieOpened(int slot);
     void PlayClockTick();
     void InitParts();        // list commands, settings, still capture, graph and panel
-    void StartTelemetryLoad();  // on a worker; OnRecordingReady follows on the window thread
-    void OnRecordingReady(int generation);
+    // SequencerHost: what the sequencer decides, carried out on the window (dedorade_sequence.cpp).
+    int sequencerRowCount() const override;
+    const RecordingRecord* sequencerRecordAt(int row) const override;
+    void sequencerSelectRow(int row) override;
+    bool sequencerSelectNextFolder() override;
+    bool sequencerHasNextFolder() const override;
+    int sequencerFolderPosition() const override;
+    void sequencerSelectFolderAt(int position) override;
+    bool sequencerSingleFileSource() const override;
+    void sequencerStopPlayback(bool pauseOnly) override;
+    void sequencerBeginOpen(bool resetGraph) override;
+    int sequencerOpenBoth(const RecordingRecord& record) override;
+    void sequencerOpenFailed(int result, bool showMessage) override;
+    void sequencerEndWait() override;
+    void sequencerMovieOpened(int rateCode) override;
+    bool sequencerLoadTelemetry(const QString& moviePath) override;
+    void sequencerRecordingReady(bool telemetryLoaded) override;
+    void sequencerPlay() override;
+    void sequencerPrefetch(const QString& moviePath) override;
+    void sequencerLastFolderEnded() override;
+    int sequencerRateCode() const override;
+    void InitSequencing();    // the sequencer, the source watcher, the background task's bar
+    void RememberSourceDevice();
+    void OnTaskStarted();
+    void OnTaskFinished(int command);
     void JumpToEventPoint(bool next);
     void UpdateMap();  // the map takes the recording when the map window shows one with positions
     void CloseRecording();   // both slots closed, the views cleared
@@ -257,6 +289,9 @@ private:
     void OnScreenChanged(QScreen* screen);
     QRect clampedNormalRect() const;
     bool transportBlocked() const;
+    bool nearEndBlocked() const;  // a playing recording in its last frames
+    void SeekTo(int target);      // a seek by slider, map or event point: kept off the last frames
+    void SeekEngines(int frame);  // both cameras, the sub camera in its own frames
 
     Options m_options;
     bool m_initialised = false;
@@ -314,7 +349,6 @@ private:
     QFrame* m_fileBrowser = nullptr;
     QFrame* m_volumeSlider = nullptr;
     std::vector<QFrame*> m_transport;
-    QProgressBar* m_progress = nullptr;
 
     Catalogue m_catalogue;
     CFilerContainerDlg* m_browser = nullptr;
@@ -334,18 +368,22 @@ private:
     int m_pendingFrame = -1;     // a seek target the engine has not reached yet
     int m_clockFrame = -1;       // the frame seen at the previous tick
     int m_stuckTicks = 0;        // ticks the playing frame has not moved
+    bool m_nearEndShown = false; // the controls are off for the last frames
     bool m_playingBeforeDrag = false;
 
-    std::thread m_task;
     TaskRunner* m_tasks = nullptr;
+    RecordingSequencer* m_sequencer = nullptr;
+    std::unique_ptr<SourceWatcher> m_watcher;
+    QString m_sourceMount;          // the mount point the source lives on
+    bool m_sourceGone = false;
+    int m_restoreFrame = -1;        // a task over: the frame to show again (-1: none)
+    bool m_rewindAfterTask = false; // a task over: back to frame 0, stopped
     CListCommands* m_commands = nullptr;
     CSettingDlg* m_settings = nullptr;
     CStillCapture* m_still = nullptr;
     CGSensorDlg* m_graphView = nullptr;
     CInfoDlg* m_infoView = nullptr;
     RecordingRecord m_currentRecord;
-    int m_openGeneration = 0;       // counts opens; a late telemetry load of an older one is dropped
-    QThread* m_telemetryLoader = nullptr;
     bool m_recordingReady = false;
     map::CMapView* m_mapView = nullptr;
     bool m_mapHasRecording = false;
@@ -353,7 +391,6 @@ private:
     QString m_reportFolder;
     std::function<QString()> m_reportChooser;
     void FinishReportStep();
-    bool m_taskRunning = false;
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
 

@@ -38,6 +38,7 @@ bool CdedoradeDlg::OpenSourcePath(const QString& path)
         m_surface->setView(DisplayView::Main);
     const bool opened = OpenChosenSource(m_catalogue, mode, path, this);
     if (opened) {
+        RememberSourceDevice();
         m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
         m_infoView->setTraceSwitch(TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
     }

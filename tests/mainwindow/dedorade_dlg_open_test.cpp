@@ -22,7 +22,9 @@ QApplication* app()
     static char* argv[] = {name, nullptr};
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* instance = new QApplication(argc, argv);
+    static QApplication* instance = qobject_cast<QApplication*>(QCoreApplication::instance())
+                                        ? qobject_cast<QApplication*>(QCoreApplication::instance())
+                                        : new QApplication(argc, argv);
     return instance;
 }
 
@@ -73,11 +75,13 @@ TEST(MainWindowOpen, ReturnsAtOnceAndShowsTheFirstFrameWhenReady)
         EXPECT_EQ(main.state().playState, kStopped);
         ASSERT_TRUE(waitUntil([&] { return ready == 1; }, 10000));
         EXPECT_TRUE(window.movieIsReady());
+        // The play request is honoured once the recording's telemetry is loaded too.
+        ASSERT_TRUE(waitUntil([&] { return window.recordingReady(); }, 10000));
         EXPECT_EQ(main.state().playState, kPlaying);
 
         // Opened again without play: it rests on frame 0.
         ASSERT_EQ(window.OpenRecording(record), 1);
-        ASSERT_TRUE(waitUntil([&] { return ready == 2; }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return ready == 2 && window.recordingReady(); }, 10000));
         ASSERT_TRUE(main.WaitSeekDone(5000));
         EXPECT_EQ(main.GetCurrentFrame(), 0);
         EXPECT_EQ(main.state().playState, kStopped);

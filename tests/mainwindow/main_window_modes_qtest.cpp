@@ -7,6 +7,7 @@
 #include "gui_app.h"
 #include "catalogue/filer_container_dlg.h"
 #include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/skin_progress.h"
 #include "mainwindow/movie_dialog.h"
 #include "playback/movie_probe.h"
 #include "playback/player.h"
@@ -395,7 +396,7 @@ TEST_F(MainWindowModes, WholeSessionOnASampleCard)
         taskDone = true;
     }));
     EXPECT_FALSE(w->StartBackgroundTask([] {}));
-    auto* bar = w->findChild<QProgressBar*>("progressBar");
+    auto* bar = w->findChild<CSkinProgressBarCtrl*>("progressBarCtrl");
     ASSERT_NE(bar, nullptr);
     EXPECT_TRUE(bar->isVisible());
     EXPECT_EQ(bar->geometry(), w->layoutRects().progressBarBusy);

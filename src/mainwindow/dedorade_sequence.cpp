@@ -1,0 +1,417 @@
+// The main window's part of the sequencing of recordings (what RecordingSequencer decides,
+// carried out on the players and the views), the source watcher's report and the background task
+// around the list commands.
+#include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/views_follow.h"
+
+#include "catalogue/file_list_ctrl.h"
+#include "catalogue/filer_container_dlg.h"
+#include "catalogue/folder_tree_ctrl.h"
+#include "catalogue/list_commands_ctrl.h"
+#include "catalogue/recording_name.h"
+#include "catalogue/source_watcher.h"
+#include "container/telemetry_timeline.h"
+#include "mainwindow/movie_dialog.h"
+#include "mainwindow/msg_dlg.h"
+#include "mainwindow/skin_button.h"
+#include "mainwindow/skin_progress.h"
+#include "mainwindow/skin_slider.h"
+#include "mainwindow/source_mount.h"
+#include "mainwindow/task_runner.h"
+#include "playback/camera_sync.h"
+#include "playback/dual_surface.h"
+#include "playback/player.h"
+#include "shell/ui_text.h"
+#include "views/gsensor_dlg.h"
+#include "views/info_dlg.h"
+#include "views/info_format.h"
+#include "views/map_view.h"
+#include "views/recording_telemetry.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTreeWidgetItemIterator>
+
+namespace ravir {
+
+void CdedoradeDlg::InitSequencing()
+{
+    m_sequencer = new RecordingSequencer(*this, this);
+
+    // The one background task: its bar over the video while it runs.
+    connect(m_tasks, &TaskRunner::started, this, [this] { OnTaskStarted(); });
+    connect(m_tasks, &TaskRunner::progress, this, [this](qint64 done, qint64 total) {
+        if (!m_progressCtrl)
+            return;
+        m_progressCtrl->setPosition(total > 0 ? static_cast<int>(std::clamp<qint64>(done * 100 / total, 0, 100))
+                                              : 100);
+        m_progressCtrl->raise();
+    });
+    connect(m_tasks, &TaskRunner::finished, this, [this] {
+        m_progressCtrl->hide();
+        m_progressCtrl->setGeometry(m_layout.progressBarIdle);
+        RefreshControlStates();
+        Q_EMIT taskFinished();
+    });
+
+    // The source watcher reports from its worker; the window reacts on its own thread. The
+    // shutdown stops the worker before the window goes.
+    m_watcher = std::make_unique<SourceWatcher>(
+        [this] { QMetaObject::invokeMethod(this, [this] { OnSourceVanished(); }, Qt::QueuedConnection); },
+        &m_catalogue.sourceLostFlag());
+    m_catalogue.setSourceWatcher(m_watcher.get());
+    m_watcher->start();
+}
+
+// ---- Background task ---------------------------------------------------------------------------
+
+bool CdedoradeDlg::backgroundTaskRunning() const { return m_tasks && m_tasks->busy(); }
+
+bool CdedoradeDlg::StartBackgroundTask(std::function<void()> work)
+{
+    if (m_shutDown || !work || !m_tasks)
+        return false;
+    return m_tasks->start(QStringLiteral("window"), [work = std::move(work)](TaskRunner::Context&) {
+        work();
+        return 0;
+    });
+}
+
+void CdedoradeDlg::OnTaskStarted()
+{
+    if (m_progressCtrl) {
+        m_progressCtrl->setRange(0, 100);
+        m_progressCtrl->setPosition(0);
+        m_progressCtrl->setGeometry(m_layout.progressBarBusy);
+        m_progressCtrl->show();
+        m_progressCtrl->raise();
+    }
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::OnTaskFinished(int)
+{
+    const int restore = m_restoreFrame;
+    const bool rewind = m_rewindAfterTask;
+    m_restoreFrame = -1;
+    m_rewindAfterTask = false;
+    if (m_shutDown || m_sourceGone || m_catalogue.sourceLost()) {
+        RefreshControlStates();
+        return;
+    }
+    if (m_movieReady) {
+        // The joined save leaves the recording at its start, stopped; the export where it was.
+        if (rewind) {
+            SeekAll(0);
+            for (int slot = 0; slot < 2; ++slot) {
+                if (m_slotReady[static_cast<size_t>(slot)])
+                    m_players[static_cast<size_t>(slot)]->Stop();
+            }
+        } else if (restore > 0) {
+            SeekAll(restore);
+        }
+    } else if (!m_sequencer->hasRecording() && m_browser->rowCount() > 0) {
+        // The deletion closed the recording: the first row of the list anew.
+        m_browser->setCurrentRow(0);
+    }
+    RefreshControlStates();
+}
+
+// ---- Source watcher ----------------------------------------------------------------------------
+
+void CdedoradeDlg::RememberSourceDevice()
+{
+    m_sourceGone = false;
+    m_sourceMount = MountPointOf(m_catalogue.mode() == SourceMode::File ? m_catalogue.singleFile()
+                                                                          : m_catalogue.sourcePath());
+}
+
+void CdedoradeDlg::OnSourceVanished()
+{
+    if (m_shutDown)
+        return;
+    m_sourceGone = true;
+    // A task on the vanished card ends at its next check; its own message follows.
+    if (m_commands && m_commands->busy())
+        m_commands->stop();
+    if (m_playing)
+        TogglePlay();
+    StopPrefetch(m_players[0]->state().telemetry);
+    CloseRecording();
+    m_surface->setView(DisplayView::Main);
+    m_movieDialog->setWindowTitle(text(TXT_MAP));
+    m_browser->clearViews();
+    m_catalogue.Clear();
+    m_csvAvailable = false;
+    if (m_zoomMode)
+        ZoomCommand();
+    if (m_fullScreen)
+        LeaveFullScreen();
+    RefreshMapShell();
+    RefreshControlStates();
+    // The program itself ran from the card that was pulled: nothing more can be loaded from it.
+    if (ProgramRunsFrom(m_sourceMount, QCoreApplication::applicationFilePath())) {
+        CloseCommand();
+        return;
+    }
+    CMsgBox::Error(this, text(TXT_MSG_NO_VIDEO));
+}
+
+// ---- Opening a recording -----------------------------------------------------------------------
+
+int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
+{
+    if (!m_slotReady[0] || m_shutDown || !m_sequencer)
+        return 0;
+    return m_sequencer->openNow(record);
+}
+
+int CdedoradeDlg::sequencerRowCount() const { return m_browser ? m_browser->rowCount() : 0; }
+
+const RecordingRecord* CdedoradeDlg::sequencerRecordAt(int row) const
+{
+    return m_browser ? m_browser->listCtrl()->recordAt(row) : nullptr;
+}
+
+void CdedoradeDlg::sequencerSelectRow(int row) { m_browser->setCurrentRow(row); }
+
+bool CdedoradeDlg::sequencerSelectNextFolder()
+{
+    return m_browser && m_browser->treeCtrl()->selectNextItem();
+}
+
+bool CdedoradeDlg::sequencerHasNextFolder() const
+{
+    QTreeWidgetItem* current = m_browser ? m_browser->treeCtrl()->currentItem() : nullptr;
+    if (!current)
+        return false;
+    QTreeWidgetItemIterator it(current);
+    ++it;
+    return *it != nullptr;
+}
+
+int CdedoradeDlg::sequencerFolderPosition() const
+{
+    CFolderTreeCtrl* tree = m_browser ? m_browser->treeCtrl() : nullptr;
+    if (!tree || !tree->currentItem())
+        return -1;
+    int position = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it, ++position) {
+        if (*it == tree->currentItem())
+            return position;
+    }
+    return -1;
+}
+
+void CdedoradeDlg::sequencerSelectFolderAt(int position)
+{
+    CFolderTreeCtrl* tree = m_browser ? m_browser->treeCtrl() : nullptr;
+    if (!tree || position < 0)
+        return;
+    int at = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it, ++at) {
+        if (at == position) {
+            tree->setCurrentItem(*it);
+            return;
+        }
+    }
+}
+
+bool CdedoradeDlg::sequencerSingleFileSource() const { return m_catalogue.mode() == SourceMode::File; }
+
+int CdedoradeDlg::sequencerRateCode() const { return rateCode(); }
+
+void CdedoradeDlg::sequencerStopPlayback(bool pauseOnly)
+{
+    if (m_playing)
+        TogglePlay();
+    if (pauseOnly)
+        return;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)])
+            m_players[static_cast<size_t>(slot)]->Stop();
+    }
+    if (m_mapView && m_mapHasRecording)
+        m_mapView->playState(QStringLiteral("stop"));
+}
+
+void CdedoradeDlg::sequencerBeginOpen(bool resetGraph)
+{
+    m_playing = false;
+    if (m_buttons[2])
+        m_buttons[2]->setAlternate(false);
+    if (m_zoomMode)
+        ZoomCommand();
+    m_playClock.stop();
+    m_movieReady = false;
+    m_recordingReady = false;
+    if (resetGraph)
+        m_graphView->clearTelemetry();
+    m_infoView->reset();
+    if (m_mapView && m_mapHasRecording)
+        m_mapView->clearRecording();
+    m_mapHasRecording = false;
+    m_mapShell.hasPosition = false;
+    RefreshMapShell();
+    // The wait state: controls off until the recording is ready or the time-out ends it.
+    m_opening = true;
+    setCursor(Qt::WaitCursor);
+    RefreshControlStates();
+}
+
+int CdedoradeDlg::sequencerOpenBoth(const RecordingRecord& record)
+{
+    if (!m_slotReady[0] || m_shutDown)
+        return 0;
+    const int result = m_players[0]->OpenMovie(record.path);
+    if (result != 1) {
+        // The recording stays chosen but nothing of it (nor of the one before) is open.
+        for (int slot = 0; slot < 2; ++slot) {
+            if (m_slotReady[static_cast<size_t>(slot)])
+                m_players[static_cast<size_t>(slot)]->CloseMovie();
+        }
+        m_movieReady = false;
+        m_currentPath.clear();
+        return result;
+    }
+    m_opening = true;
+    m_currentPath = record.path;
+    m_currentRecord = record;
+    // The detached window names the camera of the recording.
+    m_movieDialog->setWindowTitle(
+        text(IsMainRecordingName(QFileInfo(record.path).fileName()) ? TXT_MAP : TXT_MAIN_CAMERA));
+    m_movieDialog->update();
+    m_mapShell.fileName = QFileInfo(record.path).fileName();
+    RefreshMapShell();
+    if (m_slotReady[1]) {
+        const QString sub = PairedPathOf(record.path);
+        if (!QFileInfo::exists(sub) || m_players[1]->OpenMovie(sub) != 1)
+            m_players[1]->CloseMovie();
+    }
+    // The rest follows when the players report the movies ready (OnMovieOpened).
+    return result;
+}
+
+void CdedoradeDlg::sequencerOpenFailed(int result, bool showMessage)
+{
+    m_opening = false;
+    unsetCursor();
+    m_playClock.stop();
+    if (m_positionCtrl) {
+        m_positionCtrl->setRange(0, 0);
+        m_positionCtrl->setPosition(0);
+    }
+    m_shownFrame = -1;
+    m_pendingFrame = -1;
+    if (m_surface)
+        m_surface->update();
+    RefreshControlStates();
+    if (showMessage)
+        CMsgBox::Error(this, text(result == 2 ? TXT_MSG_TOO_SHORT : TXT_MSG_OPEN_FAILED));
+}
+
+void CdedoradeDlg::sequencerEndWait()
+{
+    m_opening = false;
+    unsetCursor();
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::OnMovieOpened(int slot)
+{
+    if (m_shutDown || !m_slotReady[static_cast<size_t>(slot)])
+        return;
+    if (slot == 1) {
+        // The sub camera joins the main camera where it is.
+        const Player& main = *m_players[0];
+        const int mainFrame =
+            main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : std::max(0, main.GetCurrentFrame());
+        m_players[1]->SetRate(main.state().rateCode);
+        m_players[1]->SeekFrame(SubFrameFor(mainFrame));
+        if (m_playing)
+            m_players[1]->Play();
+        return;
+    }
+    m_sequencer->movieOpened();
+}
+
+void CdedoradeDlg::sequencerMovieOpened(int rate)
+{
+    m_movieReady = true;
+    m_opening = false;
+    unsetCursor();
+    m_players[0]->SetAspectMode(m_aspectKeep ? 1 : 0);
+    m_players[0]->Relayout();
+    m_players[0]->SetRate(rate);
+    m_players[0]->SeekFrame(0);
+    if (m_slotReady[1] && m_players[1]->IsReady()) {
+        m_players[1]->SetRate(rate);
+        m_players[1]->SeekFrame(0);
+    }
+    if (m_positionCtrl)
+        m_positionCtrl->setRange(0, static_cast<int>(std::max(0LL, m_players[0]->GetFrameCount())));
+    m_pendingFrame = -1;
+    m_clockFrame = -1;
+    m_stuckTicks = 0;
+    MoveViewsTo(0);
+    m_playClock.start();
+    RefreshControlStates();
+    Q_EMIT movieReady();
+}
+
+bool CdedoradeDlg::sequencerLoadTelemetry(const QString& moviePath)
+{
+    // On the loader worker: the player's telemetry slots have their own locks.
+    return m_players[0]->LoadTelemetryForMovie(moviePath);
+}
+
+void CdedoradeDlg::sequencerRecordingReady(bool)
+{
+    if (m_shutDown || !m_movieReady)
+        return;
+    Player& main = *m_players[0];
+    TelemetrySnapshot snap;
+    {
+        TelemetrySlots& slots = main.state().telemetry;
+        std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
+        MoveReader(slots.load, slots.current);
+        snap = RecordingTelemetry::FromReader(slots.current);
+    }
+    int width = 0, height = 0;
+    main.GetVideoSize(width, height);
+    // The list's record knows the file only; the start time, quality and rate come now.
+    m_currentRecord = OpenedRecord(m_currentRecord, height, main.GetFrameMs());
+    m_graphView->setTelemetry(snap, m_positionCtrl->maximum() - m_positionCtrl->minimum());
+    m_infoView->setRecording(snap, m_currentRecord.startTime, m_currentRecord.pictureQuality,
+                             main.GetFrameMs(), KindOf(QFileInfo(m_currentPath).fileName()));
+    main.SetVolume(m_volume);
+    m_recordingReady = true;
+    MoveViewsTo(m_shownFrame < 0 ? 0 : m_shownFrame);
+    UpdateMap();
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::sequencerPlay()
+{
+    if (!m_playing && m_movieReady)
+        TogglePlay();
+}
+
+void CdedoradeDlg::sequencerPrefetch(const QString& moviePath)
+{
+    if (m_slotReady[0])
+        StartPrefetch(m_players[0]->state().telemetry, moviePath);
+}
+
+void CdedoradeDlg::sequencerLastFolderEnded()
+{
+    if (m_zoomMode)
+        ZoomCommand();
+    if (m_fullScreen)
+        LeaveFullScreen();
+    else
+        RefreshMapShell();
+    RefreshControlStates();
+}
+
+}  // namespace ravir
