@@ -306,8 +306,13 @@ void CdedoradeDlg::sequencerOpenFailed(int result, bool showMessage)
     if (m_surface)
         m_surface->update();
     RefreshControlStates();
-    if (showMessage)
-        CMsgBox::Error(this, text(result == 2 ? TXT_MSG_TOO_SHORT : TXT_MSG_OPEN_FAILED));
+    if (!showMessage)
+        return;
+    // A movie no decoder can open asks for the codecs; the rest is a failed or too short open.
+    const int message = result == 2                               ? TXT_MSG_TOO_SHORT
+                        : result == SequencerHost::kEngineCannotLoad ? TXT_MSG_INSTALL_CODEC
+                                                                     : TXT_MSG_OPEN_FAILED;
+    CMsgBox::Error(this, text(message));
 }
 
 void CdedoradeDlg::sequencerEndWait()

@@ -122,7 +122,7 @@ void RecordingSequencer::movieFailed()
 {
     if (m_record.path.isEmpty() || m_ready)
         return;
-    failed(0);
+    failed(SequencerHost::kEngineCannotLoad);
 }
 
 void RecordingSequencer::failed(int result)

@@ -50,8 +50,10 @@ public:
     // Opens the recording in both cameras: 0 failed, 1 opened (the rest follows with
     // movieOpened()), 2 too short.
     virtual int sequencerOpenBoth(const RecordingRecord& record) = 0;
-    // The open failed (0 or 2, or the engine could not load the movie: 0); showMessage is false
-    // while the window advances by itself.
+    // The open failed: 0 or 2 as sequencerOpenBoth said, or kEngineCannotLoad when the movie
+    // passed the box probe but the engine could not decode it. showMessage is false while the
+    // window advances by itself.
+    static constexpr int kEngineCannotLoad = 3;
     virtual void sequencerOpenFailed(int result, bool showMessage) = 0;
     // The wait state of the open ends (the open time-out, or the recording is ready).
     virtual void sequencerEndWait() = 0;

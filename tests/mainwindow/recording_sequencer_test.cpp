@@ -233,12 +233,22 @@ TEST_F(Sequencer, TimeoutEndsTheWaitAndAStaleLoadIsDropped)
     EXPECT_EQ(host.readies, 1);
     EXPECT_EQ(host.rates.size(), 2u);
 
+    // A chosen recording the engine cannot decode fails with its own result, shown.
+    host.movieOpensByItself = false;
+    seq->rowChosen(0, host.folders[0][0]);
+    ASSERT_TRUE(waitUntil([&] { return host.opened.size() == 3; }, 3000));
+    host.failures.clear();
+    seq->movieFailed();
+    ASSERT_EQ(host.failures.size(), 1u);
+    EXPECT_EQ(host.failures[0], std::make_pair(int(SequencerHost::kEngineCannotLoad), true));
+    EXPECT_FALSE(seq->isReady());
+
     // Reset (source gone): nothing is current and a late end does nothing.
     seq->reset();
     seq->endOfRecording();
     seq->nextCommand();
     EXPECT_FALSE(seq->hasRecording());
-    EXPECT_EQ(host.opened.size(), 2u);
+    EXPECT_EQ(host.opened.size(), 3u);
 }
 
 TEST(PlayClockRules, EndMarginsSeekLimitsPendingWindowAndRates)
