@@ -144,6 +144,8 @@ CMapView::CMapView(const QString& tileUrl, const QString& attribution, QWidget* 
 
     host_ = new CMapHost(tileUrl, attribution, this);
     channel_ = new QWebChannel(this);
+    // The frame goes to the page on every play-clock tick: sent at once, not batched.
+    channel_->setPropertyUpdateInterval(0);
     channel_->registerObject(QStringLiteral("sample"), host_);
 
     page_ = new CMapPage(profile_, this);
