@@ -442,7 +442,11 @@ void CdedoradeDlg::InitParts()
     connect(m_infoView, &CInfoDlg::axisKindToggled, m_graphView, &CGSensorDlg::setAxisKindShown);
     connect(m_settings, &CSettingDlg::kindSwitchChanged, m_graphView,
             &CGSensorDlg::setSettingsKindShown);
-    connect(m_graphView, &CGSensorDlg::markerKindsChanged, this, [this] { update(); });
+    connect(m_graphView, &CGSensorDlg::markerKindsChanged, this, [this] {
+        if (m_mapView)  // the map's event icons are the graph's markers
+            m_mapView->setMarkerKinds(m_graphView->markerKinds());
+        update();
+    });
     connect(m_graphView, &CGSensorDlg::previousEventPointRequested, this,
             [this] { JumpToEventPoint(false); });
     connect(m_graphView, &CGSensorDlg::nextEventPointRequested, this,
@@ -477,6 +481,7 @@ void CdedoradeDlg::UpdateMap()
         m_mapView->setObjectName(QStringLiteral("mapView"));
         m_movieDialog->setMapWidget(m_mapView);
         connect(m_mapView, &map::CMapView::eventClicked, this, [this](int frame) { SeekTo(frame); });
+        m_mapView->setMarkerKinds(m_graphView->markerKinds());
         connect(m_mapView, &map::CMapView::pageReady, this, [this] {
             m_mapShell.pageReady = true;
             RefreshMapShell();

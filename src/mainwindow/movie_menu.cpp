@@ -33,11 +33,26 @@ std::vector<MovieMenuItem> MovieMenuItems(int playState, int rateCode, bool full
     } else {
         items.push_back(separator);
         items.push_back({cmd::kStillImage, TXT_STILL_IMAGE_2, true});
+        items.push_back({cmd::kReport, TXT_REPORT, true});
         items.push_back({cmd::kSettings, TXT_SETTINGS_2, true});
         items.push_back(separator);
         items.push_back({cmd::kBrowse, TXT_BROWSE_2, true});
     }
     return items;
+}
+
+QKeySequence MovieMenuShortcut(int id)
+{
+    switch (id) {
+    case cmd::kPlay: return QKeySequence(Qt::Key_Space);
+    case cmd::kStop: return QKeySequence(Qt::Key_Home);
+    case cmd::kFastForward: return QKeySequence(Qt::Key_BracketRight);
+    case cmd::kSlow: return QKeySequence(Qt::Key_BracketLeft);
+    case cmd::kStillImage: return QKeySequence(Qt::Key_S);
+    case cmd::kReport: return QKeySequence(Qt::CTRL | Qt::Key_R);
+    case cmd::kBrowse: return QKeySequence(Qt::CTRL | Qt::Key_O);
+    default: return {};
+    }
 }
 
 CMovieMenu::CMovieMenu(const std::vector<MovieMenuItem>& items, QWidget* parent) : QMenu(parent)
@@ -62,6 +77,11 @@ CMovieMenu::CMovieMenu(const std::vector<MovieMenuItem>& items, QWidget* parent)
         QAction* action = addAction(text(item.textId));
         action->setEnabled(item.enabled);
         action->setData(item.id);
+        // Shown beside the text only: the window's own key handling runs the command, so the
+        // menu must not take the key while it is open.
+        action->setShortcut(MovieMenuShortcut(item.id));
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
         const int id = item.id;
         connect(action, &QAction::triggered, this, [this, id] { Q_EMIT command(id); });
     }

@@ -1,6 +1,7 @@
 #pragma once
 // CMovieMenu: the context menu of the main video surface. Its items follow the main camera's
 // play state; its commands go to the main window as command ids.
+#include <QKeySequence>
 #include <QMenu>
 #include <vector>
 
@@ -14,9 +15,13 @@ struct MovieMenuItem {
 };
 
 // The items for a play state (PlayStateCode of the player; a slot that is not open counts as
-// closed), the rate code, full screen and the aspect mode (true keeps the aspect ratio).
+// closed), the rate code, full screen and the aspect mode (true keeps the aspect ratio). With a
+// movie open and outside full screen, the report of the current frame follows the still image.
 std::vector<MovieMenuItem> MovieMenuItems(int playState, int rateCode, bool fullScreen,
                                           bool aspectKeep);
+
+// The window's key for a command of the menu, shown beside its item (none for the others).
+QKeySequence MovieMenuShortcut(int id);
 
 class CMovieMenu : public QMenu {
     Q_OBJECT

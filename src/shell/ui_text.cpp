@@ -191,6 +191,11 @@ constexpr const char16_t* kTexts[kUiTextFilled] = {
     u"データサイズ,",  // 177 TXT_CSV_DATA_SIZE
 };
 
+// This program's own texts, from slot kUiTextFilled on, in both rows.
+constexpr const char16_t* kOwnTexts[kUiTextOwnCount] = {
+    u"事故報告書作成",  // 178 TXT_REPORT
+};
+
 using Row = std::array<QString, kUiTextSlots>;
 
 // Each slot is its own QString, so slots that show the same words stay separate entries.
@@ -199,8 +204,9 @@ const std::array<Row, kUiTextRows>& table()
 {
     static const std::array<Row, kUiTextRows> rows = [] {
         std::array<Row, kUiTextRows> made;
-        for (int i = 0; i < kUiTextFilled; ++i) {
-            made[0][static_cast<size_t>(i)] = QString::fromUtf16(kTexts[i]);
+        for (int i = 0; i < kUiTextEnd; ++i) {
+            made[0][static_cast<size_t>(i)] =
+                QString::fromUtf16(i < kUiTextFilled ? kTexts[i] : kOwnTexts[i - kUiTextFilled]);
             made[1][static_cast<size_t>(i)] = made[0][static_cast<size_t>(i)];
         }
         return made;

@@ -1,7 +1,8 @@
 #pragma once
 // The UI text table: every caption, label, tooltip, message and CSV heading the program shows.
-// Two rows of 260 slots; slots 0 to 177 hold the texts, 178 to 259 are empty. Row 1 equals
-// row 0. The row is chosen once at start-up from the user's locale; `text()` reads the
+// Two rows of 260 slots; slots 0 to 177 hold the texts of the recorder's viewer, slots from 178
+// on the texts of this program's own additions (kUiTextOwnCount of them), the rest are empty.
+// Row 1 equals row 0. The row is chosen once at start-up from the user's locale; `text()` reads the
 // current row.
 #include <QByteArray>
 #include <QLocale>
@@ -12,7 +13,9 @@ namespace ravir {
 
 inline constexpr int kUiTextRows = 2;
 inline constexpr int kUiTextSlots = 260;   // slots per row; a slot is row * 260 + index
-inline constexpr int kUiTextFilled = 178;  // slots 0 to 177 hold a text
+inline constexpr int kUiTextFilled = 178;  // slots 0 to 177 hold the viewer's texts
+inline constexpr int kUiTextOwnCount = 1;  // slots 178 on: this program's own texts
+inline constexpr int kUiTextEnd = kUiTextFilled + kUiTextOwnCount;  // first empty slot
 
 enum TextId : int {
     TXT_CLOSE = 0,                    // Close
@@ -193,10 +196,12 @@ enum TextId : int {
     TXT_PRESENT = 175,                // Present
     TXT_ABSENT = 176,                 // None
     TXT_CSV_DATA_SIZE = 177,          // Data size, (CSV heading)
+    // This program's own texts, for what it adds to the viewer (Japanese like the rest).
+    TXT_REPORT = 178,                 // Accident report (video context menu)
 };
 
-// The text of slot `index` in the current row. Indices 0 to 177 always give a non-empty
-// text; any other index gives an empty string. The reference stays valid for the whole process.
+// The text of slot `index` in the current row. Indices 0 to kUiTextEnd - 1 always give a
+// non-empty text; any other index gives an empty string. The reference stays valid for the whole process.
 const QString& text(int index);
 
 // The text of one slot of one row (empty outside the table); for tests and tools.

@@ -25,6 +25,19 @@ int typeAt(const std::vector<int32_t>& frameIndex, const std::vector<AccelSample
 
 }  // namespace
 
+KindFlags showOnMapFlags(const MarkerKinds& kinds)
+{
+    KindFlags flags{};
+    for (size_t j = 0; j < flags.size() && j < kinds.size(); ++j)
+        flags[j] = kinds[j].showOnMap;
+    return flags;
+}
+
+MarkerClassifier graphClassifier()
+{
+    return [](const AccelSample& sample, int kind) { return ClassifyMarker(kind, sample); };
+}
+
 std::vector<EventPoint> buildEventPoints(const std::vector<int32_t>& frameIndex,
                                          const std::vector<AccelSample>& accel,
                                          const KindFlags& showOnMap,

@@ -3,6 +3,7 @@
 // event jumps: built from the frame index with the acceleration graph's marker test, and turned
 // into the page's cplist.AddCrashPos calls.
 #include "container/telemetry.h"
+#include "views/marker_kind.h"
 
 #include <QStringList>
 
@@ -17,6 +18,11 @@ using KindFlags = std::array<bool, kMarkerKinds>;
 
 // The graph's classifier: the marker type (0..7) a sample shows for marker kind j, or -1.
 using MarkerClassifier = std::function<int(const AccelSample& sample, int kind)>;
+
+// The map's view of the acceleration graph's marker kinds: the show-on-map flag of each kind,
+// and the graph's own classifier, so that the map's icons are the graph's markers.
+KindFlags showOnMapFlags(const MarkerKinds& kinds);
+MarkerClassifier graphClassifier();
 
 struct EventPoint {
     int32_t position = 0;     // frame index position of the event

@@ -16,6 +16,7 @@
 #include <QWebEngineView>
 
 #include <atomic>
+#include <utility>
 #include <cstdio>
 
 // The page's resources live in a static library: registered when the first map is made.
@@ -143,6 +144,8 @@ CMapView::CMapView(const QString& tileUrl, const QString& attribution, QWidget* 
 
     host_ = new CMapHost(tileUrl, attribution, this);
     channel_ = new QWebChannel(this);
+    // The frame goes to the page on every play-clock tick: sent at once, not batched.
+    channel_->setPropertyUpdateInterval(0);
     channel_->registerObject(QStringLiteral("sample"), host_);
 
     page_ = new CMapPage(profile_, this);
@@ -171,10 +174,7 @@ CMapView::CMapView(const QString& tileUrl, const QString& attribution, QWidget* 
                 if (openLinksOutside)
                     QDesktopServices::openUrl(url);
             });
-    connect(host_, &CMapHost::pageReady, this, [this] {
-        reload();
-        Q_EMIT pageReady();
-    });
+    connect(host_, &CMapHost::pageReady, this, &CMapView::onPageReady);
     connect(host_, &CMapHost::eventClicked, this, &CMapView::eventClicked);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this] {
         pageFailed_ = true;  // WebEngine cannot run here: the picture stays
@@ -244,7 +244,35 @@ void CMapView::setMarkerKinds(const KindFlags& showOnMap, MarkerClassifier class
     showOnMap_ = showOnMap;
     classify_ = std::move(classify);
     rebuildEvents();
+    // Only the icons change; the track stays as it is.
+    if (host_->isPageInitialised())
+        runScript((QStringList{QStringLiteral("cplist.ClearCrashPos()")} + eventIconScripts())
+                      .join(QStringLiteral(";\n")));
+}
+
+void CMapView::setMarkerKinds(const MarkerKinds& kinds)
+{
+    setMarkerKinds(showOnMapFlags(kinds), graphClassifier());
+}
+
+void CMapView::onPageReady()
+{
+    // What was given before the page could take it: the recording and its events, the play
+    // status and the frame (the page asks for it once the track is in), then waiting scripts.
     reload();
+    host_->JS2C_SetSend();
+    const QStringList pending = std::exchange(pendingScripts_, {});
+    for (const QString& script : pending)
+        runScript(script);
+    Q_EMIT pageReady();
+}
+
+QStringList CMapView::eventIconScripts() const
+{
+    QStringList scripts;
+    for (const CrashPos& c : crashPositions(points_, gps_, recordingIndex_, showOnMap_))
+        scripts << addCrashPosScript(c);
+    return scripts;
 }
 
 void CMapView::rebuildEvents()
@@ -256,9 +284,7 @@ void CMapView::reload()
 {
     if (!host_->isPageInitialised())
         return;
-    QStringList scripts = reloadTrackScripts(recordingIndex_, wholeTrip_);
-    for (const CrashPos& c : crashPositions(points_, gps_, recordingIndex_, showOnMap_))
-        scripts << addCrashPosScript(c);
+    const QStringList scripts = reloadTrackScripts(recordingIndex_, wholeTrip_) + eventIconScripts();
     runScript(scripts.join(QStringLiteral(";\n")));
 }
 
@@ -309,8 +335,17 @@ int CMapView::refusedRequests() const { return filter_->refused.load(); }
 
 void CMapView::runScript(const QString& script)
 {
-    if (page_ && host_->isPageInitialised() && !pageFailed_)
-        page_->runJavaScript(script);
+    if (!page_ || pageFailed_)
+        return;
+    if (!host_->isPageInitialised()) {
+        // A page that never comes must not make the list grow without end: the newest stay.
+        constexpr qsizetype kMaxPending = 64;
+        if (pendingScripts_.size() >= kMaxPending)
+            pendingScripts_.removeFirst();
+        pendingScripts_ << script;
+        return;
+    }
+    page_->runJavaScript(script);
 }
 
 void CMapView::updatePlaceholder()

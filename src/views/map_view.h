@@ -43,8 +43,11 @@ public:
     void setRecording(const TelemetryReader& reader, int recordingIndex,
                       std::vector<GpsSample> allRecordingsGps = {}, bool wholeTrip = true);
     void clearRecording();
-    // The marker kinds shown on the map and the graph's classifier; rebuilds the event points.
+    // The marker kinds shown on the map and the graph's classifier; rebuilds the event points
+    // and redraws the icons. Until it is called, every kind is shown with the graph's classifier.
     void setMarkerKinds(const KindFlags& showOnMap, MarkerClassifier classify);
+    // The same from the acceleration graph's marker kinds (their show-on-map flags).
+    void setMarkerKinds(const MarkerKinds& kinds);
 
     // The main camera's current frame: moves the position marker.
     void setFrame(int frame);
@@ -59,7 +62,8 @@ public:
     bool isPageReady() const;
     bool isPlaceholderShown() const;
     bool isOnline() const;
-    // Runs a script in the page once it is ready (nothing before).
+    // Runs a script in the page; before the page is ready the script waits and runs once it
+    // is (after the page has been given the recording, the frame and the play status).
     void runScript(const QString& script);
 
     // For tests: the view, the host and the number of requests refused by the filter.
@@ -80,6 +84,8 @@ protected:
 
 private:
     void reload();
+    void onPageReady();
+    QStringList eventIconScripts() const;
     void rebuildEvents();
     void updatePlaceholder();
 
@@ -101,8 +107,9 @@ private:
     bool wholeTrip_ = true;
     bool hasRecording_ = false;
     KindFlags showOnMap_{true, true, true, true, true, true};
-    MarkerClassifier classify_;
+    MarkerClassifier classify_ = graphClassifier();
     std::vector<EventPoint> points_;
+    QStringList pendingScripts_;  // run once the page is ready
 };
 
 }  // namespace ravir::map

@@ -249,6 +249,7 @@ TEST(MovieMenu, ItemsFollowThePlayStateRateAndFullScreen)
     EXPECT_EQ(Shape(MovieMenuItems(kNoMovie, 1, true, true)), closed);
 
     const std::vector<P> tail{kSep, {cmd::kStillImage, TXT_STILL_IMAGE_2},
+                              {cmd::kReport, TXT_REPORT},
                               {cmd::kSettings, TXT_SETTINGS_2}, kSep, {cmd::kBrowse, TXT_BROWSE_2}};
     std::vector<P> stopped{{cmd::kPlay, TXT_PLAY_2}};
     stopped.insert(stopped.end(), tail.begin(), tail.end());

@@ -8,11 +8,14 @@
 #include "catalogue/list_commands_ctrl.h"
 #include "mainwindow/msg_dlg.h"
 #include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/main_layout.h"
+#include "mainwindow/movie_menu.h"
 #include "mainwindow/skin_button.h"
 #include "mainwindow/skin_progress.h"
 #include "mainwindow/skin_slider.h"
 #include "playback/dual_surface.h"
 #include "playback/player.h"
+#include "shell/ui_text.h"
 #include "views/gsensor_dlg.h"
 #include "views/info_dlg.h"
 #include "views/info_format.h"
@@ -24,6 +27,7 @@
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace ravir;
@@ -255,6 +259,69 @@ TEST_F(MainWindowWiring, CtrlRWritesTheReportOfTheOpenRecording)
     EXPECT_NE(w->player(0)->state().playState, kPlaying);  // the report pauses playback
     ASSERT_TRUE(waitUntil([&] { return done; }, 10000));
     CMsgBox::setAutoAnswer(0);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(workbook.startsWith(out.path()));
+    EXPECT_GT(QFileInfo(workbook).size(), 1000);
+    w->Shutdown();
+}
+
+// The report is also an item of the video's context menu, shown with its key like the other
+// items that have one; choosing it runs the same report as Ctrl+R.
+TEST_F(MainWindowWiring, ContextMenuReportItemWritesTheReport)
+{
+    auto w = startWindow();
+    ASSERT_TRUE(waitUntil([&] { return w->recordingReady(); }, 10000));
+    QTemporaryDir out;
+    ASSERT_TRUE(out.isValid());
+    int chooserCalls = 0;
+    w->setReportFolderChooser([&] {
+        ++chooserCalls;
+        return out.path();
+    });
+    w->setReportDelayMs(0);
+    CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
+    bool done = false, ok = false;
+    QString workbook;
+    QObject::connect(w.get(), &CdedoradeDlg::reportFinished, [&](bool good, const QString& path) {
+        done = true;
+        ok = good;
+        workbook = path;
+    });
+    // Once the menu is open: read its items, then choose the report with the keyboard.
+    QStringList seen;
+    bool chose = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<CMovieMenu*>(QApplication::activePopupWidget());
+        if (!menu || chose)
+            return;
+        QAction* report = nullptr;
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator())
+                continue;
+            seen << a->text() + u'|' + a->shortcut().toString(QKeySequence::PortableText);
+            if (a->data().toInt() == cmd::kReport)
+                report = a;
+        }
+        chose = true;
+        if (!report) {
+            menu->close();
+            return;
+        }
+        menu->setActiveAction(report);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    poll.start(20);
+    QWidget* video = w->videoSurface();
+    QTest::mouseClick(video, Qt::RightButton, {}, video->rect().center());
+    ASSERT_TRUE(waitUntil([&] { return chose; }, 5000));
+    poll.stop();
+    EXPECT_TRUE(seen.contains(text(TXT_STILL_IMAGE_2) + QStringLiteral("|S"))) << seen.join(u',').toStdString();
+    EXPECT_TRUE(seen.contains(text(TXT_REPORT) + QStringLiteral("|Ctrl+R"))) << seen.join(u',').toStdString();
+    EXPECT_TRUE(seen.contains(text(TXT_SETTINGS_2) + u'|')) << seen.join(u',').toStdString();
+    ASSERT_TRUE(waitUntil([&] { return done; }, 10000));
+    CMsgBox::setAutoAnswer(0);
+    EXPECT_EQ(chooserCalls, 1);
     EXPECT_TRUE(ok);
     EXPECT_TRUE(workbook.startsWith(out.path()));
     EXPECT_GT(QFileInfo(workbook).size(), 1000);

@@ -212,8 +212,17 @@ TEST(UiText, EverySlotOfBothRowsHoldsItsText)
         }
         EXPECT_EQ(text(e.slot), want) << "current row, slot " << e.slot;
     }
+    // The program's own texts follow the viewer's, the same in both rows; then nothing.
+    const Expected own[] = {{TXT_REPORT, 178, "事故報告書作成"}};
+    ASSERT_EQ(std::size(own), static_cast<size_t>(kUiTextOwnCount));
+    for (size_t i = 0; i < std::size(own); ++i) {
+        EXPECT_EQ(own[i].id, own[i].slot);
+        EXPECT_EQ(own[i].slot, kUiTextFilled + static_cast<int>(i));
+        for (int row = 0; row < kUiTextRows; ++row)
+            EXPECT_EQ(textAt(row, own[i].slot), QString::fromUtf8(own[i].utf8)) << own[i].slot;
+    }
     for (int row = 0; row < kUiTextRows; ++row) {
-        for (int slot = kUiTextFilled; slot < kUiTextSlots; ++slot)
+        for (int slot = kUiTextEnd; slot < kUiTextSlots; ++slot)
             EXPECT_TRUE(textAt(row, slot).isEmpty()) << "row " << row << " slot " << slot;
     }
     // Outside the table there is nothing, and nothing breaks.

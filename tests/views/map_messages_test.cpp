@@ -4,6 +4,7 @@
 #include "views/map_messages.h"
 
 #include "shell/ui_text.h"
+#include "views_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,47 @@ TEST(MapEventPoints, CrashPositionsWalkBackwardsAndStopWithoutGps)
     ASSERT_EQ(c2.size(), 2u);
     EXPECT_EQ(c2[1].type, 5);  // last entry first
     EXPECT_EQ(c2[1].latitude, 35.3);
+}
+
+// The map's icons are the graph's markers: for a decoded recording with a marker of every kind
+// (some overlapping), the points the map builds from the graph's kinds and classifier are the
+// graph's event points under every combination of the show switches.
+TEST(MapEventPoints, MapIconsAreTheGraphsMarkersUnderEverySwitchSetting)
+{
+    std::vector<test::RecordFields> records = test::QuietRecords(40);
+    records[3].axis = 'X';
+    records[4].axis = 'X';
+    records[8].axis = 'Y';
+    records[8].marker72 = 'D';  // manual under a Y event: tried only when Y is off
+    records[9].marker72 = 'D';
+    records[14].axis = 'Z';
+    records[20].marker75 = 'D';  // emergency stop
+    records[21].marker75 = 'D';
+    records[27].marker76 = 'D';  // parking
+    records[33].axis = 'X';
+    records[33].marker76 = 'D';
+    const TelemetrySnapshot t = test::MakeRecording(records, 50);
+    ASSERT_TRUE(t);
+    int nonEmpty = 0;
+    for (int mask = 0; mask < (1 << kMarkerKindCount); ++mask) {
+        MarkerKinds kinds = DefaultMarkerKinds();
+        for (int k = 0; k < kMarkerKindCount; ++k)
+            SetKindShown(kinds, k, (mask >> k) & 1);
+        std::vector<std::tuple<int, int, int>> graph, map;
+        for (const ravir::EventPoint& p : BuildEventPoints(*t, kinds))
+            graph.emplace_back(p.frame, p.type, p.kind);
+        for (const EventPoint& p : buildEventPoints(t->frameIndex, t->accel, showOnMapFlags(kinds),
+                                                    graphClassifier()))
+            map.emplace_back(p.sample.time, p.type, p.kind);
+        EXPECT_EQ(map, graph) << "switch mask " << mask;
+        nonEmpty += graph.empty() ? 0 : 1;
+    }
+    EXPECT_EQ(nonEmpty, 63);  // every setting but "all off" shows something
+    // The graph's switches reach the map's flags one for one.
+    MarkerKinds kinds = DefaultMarkerKinds();
+    SetKindShown(kinds, KindForSettingsSwitch(1), false);
+    const KindFlags flags = showOnMapFlags(kinds);
+    EXPECT_EQ(flags, (KindFlags{true, true, true, true, true, false}));
 }
 
 }  // namespace

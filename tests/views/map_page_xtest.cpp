@@ -7,19 +7,17 @@
 #include "views/map_view.h"
 
 #include "container/telemetry_timeline.h"
+#include "loopback_tile_server.h"
 #include "sample_data.h"
 
 #include <QDirIterator>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QJsonDocument>
 #include <QPainter>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -29,49 +27,7 @@ using namespace ravir::map;
 
 namespace {
 
-// Answers every request with one generated 256 x 256 PNG tile; counts tile requests.
-class TileServer : public QTcpServer {
-public:
-    TileServer()
-    {
-        QImage tile(256, 256, QImage::Format_RGB32);
-        tile.fill(QColor(0xCF, 0xE8, 0xC8));
-        QPainter p(&tile);
-        p.setPen(QColor(0x9A, 0xB8, 0x90));
-        p.drawRect(0, 0, 255, 255);
-        p.drawLine(0, 128, 255, 128);
-        p.drawLine(128, 0, 128, 255);
-        p.end();
-        QBuffer buffer(&png_);
-        buffer.open(QIODevice::WriteOnly);
-        tile.save(&buffer, "PNG");
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* s = nextPendingConnection()) {
-                ++connections;
-                connect(s, &QTcpSocket::readyRead, s, [this, s] { answer(s); });
-                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-            }
-        });
-    }
-    int connections = 0;
-    int tileRequests = 0;
-
-private:
-    void answer(QTcpSocket* s)
-    {
-        const QByteArray request = s->readAll();
-        const bool head = request.startsWith("HEAD ");
-        if (request.startsWith("GET ") && request.contains(".png"))
-            ++tileRequests;
-        QByteArray reply = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: " +
-                           QByteArray::number(png_.size()) + "\r\nConnection: close\r\n\r\n";
-        if (!head)
-            reply += png_;
-        s->write(reply);
-        s->disconnectFromHost();
-    }
-    QByteArray png_;
-};
+using TileServer = test::LoopbackTileServer;
 
 // Ten GPS fixes 10 frames apart: 0..3 are 0.001 degrees apart (one group), 4 lies 0.002 beyond
 // 3 (a new group), 5..9 follow at 0.001. Samples 2 (braking) and 6 (manual) are events.
@@ -151,6 +107,7 @@ private Q_SLOTS:
     void connectionTesterFollowsTheTileHost();
     void pageDrawsTrackMarkerAndEvents();
     void markerFollowsASampleRecording();
+    void whatComesBeforeThePageIsReadyIsDelivered();
 };
 
 void MapPageTest::connectionTesterFollowsTheTileHost()
@@ -415,6 +372,52 @@ void MapPageTest::markerFollowsASampleRecording()
     QTRY_COMPARE_WITH_TIMEOUT(js(web, "g_marker.getLatLng().lat.toFixed(3)").toString(),
                               QString::number(last.latitude, 'f', 3), 5000);
     QCOMPARE(js(web, "orbitgrplist.histline.length > 0").toBool(), true);
+}
+
+// The window hands the map its recording, frame, status and marker kinds as soon as it has
+// them, which is before the page has loaded: the page gets all of it once it is ready.
+void MapPageTest::whatComesBeforeThePageIsReadyIsDelivered()
+{
+    CMapView view(QStringLiteral("http://127.0.0.1:9/{z}/{x}/{y}.png"), QString());
+    view.setMapEnabled(false);
+    view.resize(452, 368);
+    view.show();
+    QSignalSpy ready(&view, &CMapView::pageReady);
+    QVERIFY(!view.isPageReady());
+    TelemetryReader reader;
+    fillRecording(reader);
+    KindFlags onlyManual{};
+    onlyManual[5] = true;
+    view.setMarkerKinds(onlyManual, classify);
+    view.setRecording(reader, 2);
+    view.setFrame(65);
+    view.playState(QStringLiteral("pause"));
+    view.runScript(QStringLiteral("window.handedOver = (window.handedOver || 0) + 1"));
+    QVERIFY(!view.isPageReady());  // all of it came before the page
+    QVERIFY(ready.wait(30000));
+    QWebEngineView* web = view.webView();
+    // The track, the marker at frame 65 (point 6) with the part behind it blue, the status,
+    // only the manual event's icon, and the waiting script run once.
+    QTRY_COMPARE_WITH_TIMEOUT(js(web, "orbitgrplist.gridlist.points.length").toInt(), 10, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(js(web, "orbitgrplist.drawnIndex").toInt(), 6, 5000);
+    QCOMPARE(js(web, "g_marker.getLatLng().lat.toFixed(4)").toString(), QStringLiteral("35.0070"));
+    QTRY_COMPARE_WITH_TIMEOUT(js(web, "field('map_status').value").toString(),
+                              QStringLiteral("pause"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(js(web, "cplist.markers.map(function (c) { return c.icolor + '@'"
+                                      " + c.ipos + '/' + c.igrid; }).join()")
+                                  .toString(),
+                              QStringLiteral("5@60/2"), 5000);
+    QCOMPARE(js(web, "window.handedOver").toInt(), 1);
+    // Switching the kinds afterwards redraws the icons (not the track).
+    KindFlags all{};
+    all.fill(true);
+    js(web, "window.keptLine = orbitgrplist.histline[0]");
+    view.setMarkerKinds(all, classify);
+    QTRY_COMPARE_WITH_TIMEOUT(js(web, "cplist.markers.length").toInt(), 2, 5000);
+    QCOMPARE(js(web, "window.keptLine === orbitgrplist.histline[0]").toBool(), true);
+    view.setMarkerKinds(KindFlags{}, classify);
+    QTRY_COMPARE_WITH_TIMEOUT(js(web, "cplist.markers.length").toInt(), 0, 5000);
+    QVERIFY(view.eventPoints().empty());
 }
 
 int main(int argc, char** argv)

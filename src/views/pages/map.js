@@ -66,6 +66,7 @@ function OrbitGrpList() {
   this.grplist = new PointList();
   this.gridlist = new PointList();
   this.drawnIndex = -2;  // index the current-recording lines were last drawn for
+  this.moves = 0;        // marker moves so far
 }
 
 // Splits a point array into groups where consecutive points lie more than 0.001385 degrees
@@ -175,12 +176,19 @@ OrbitGrpList.prototype.MoveMarker = function (num) {
     self.MoveMarkerTo(num);
     return;
   }
-  g_host.JS2C_GetRelJpgNum(function (s) { self.MoveMarkerTo(Number(s)); });
+  // The answer comes later; when the marker was moved meanwhile (a frame pushed by the host),
+  // the answer is older than that move and is dropped, so the marker never steps back.
+  var asked = self.moves;
+  g_host.JS2C_GetRelJpgNum(function (s) {
+    if (self.moves === asked)
+      self.MoveMarkerTo(Number(s));
+  });
 };
 
 OrbitGrpList.prototype.MoveMarkerTo = function (num) {
   if (!g_isInitConnect || !g_map)
     return;
+  this.moves++;
   var index = this.GetIndex(num);
   if (index < 0)
     return;
