@@ -7,7 +7,8 @@
 // remembered source. A card, folder or movie dropped on the window opens the same way. The
 // configuration file lives in the viewer's configuration folder (RAVIR_CONFIG_DIR overrides
 // it). --screenshot renders the window once it has started, writes it as PNG and exits (used
-// where no display is available).
+// where no display is available: without a display it renders off screen). --help and --version
+// need no display.
 #include "mainwindow/dedorade_dlg.h"
 #include "mainwindow/source_drop.h"
 
@@ -17,9 +18,69 @@
 #include <QIcon>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+namespace {
+
+// The command line, for the application that reads it.
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption screenshot{QStringLiteral("screenshot"),
+                                  QStringLiteral("Write a PNG of the window and exit."),
+                                  QStringLiteral("file")};
+    CommandLine()
+    {
+        parser.setApplicationDescription(QStringLiteral("Drive recorder card viewer"));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(screenshot);
+        parser.addPositionalArgument(
+            QStringLiteral("source"),
+            QStringLiteral("Card, folder or movie file (or file: URL) to open; one dropped on the window opens too."));
+    }
+};
+
+bool hasArgument(int argc, char** argv, std::initializer_list<const char*> names)
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char* name : names) {
+            if (std::strcmp(argv[i], name) == 0 || (std::strncmp(argv[i], name, std::strlen(name)) == 0
+                                                    && argv[i][std::strlen(name)] == '='))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool haveDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
+    // Help and version need no display.
+    if (hasArgument(argc, argv, {"-h", "--help", "--help-all", "-v", "--version"})) {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("ravir-viewer"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(RAVIR_VERSION));
+        CommandLine line;
+        line.parser.process(core);  // prints and exits
+        return 0;
+    }
+    if (!haveDisplay()) {
+        if (!hasArgument(argc, argv, {"--screenshot", "-screenshot"})) {
+            std::fprintf(stderr, "ravir-viewer: no display to show the window on (DISPLAY and "
+                                 "WAYLAND_DISPLAY are not set); --screenshot FILE renders it "
+                                 "without one\n");
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen");  // the picture is rendered off screen
+    }
     // The map (Qt WebEngine) shares the OpenGL contexts; set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
@@ -29,16 +90,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(RAVIR_VERSION));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ravir-viewer")));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Drive recorder card viewer"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                  QStringLiteral("Write a PNG of the window and exit."),
-                                  QStringLiteral("file"));
-    parser.addOption(screenshot);
-    parser.addPositionalArgument(QStringLiteral("source"),
-                                 QStringLiteral("Card, folder or movie file (or file: URL) to open; one dropped on the window opens too."));
+    CommandLine line;
+    QCommandLineParser& parser = line.parser;
+    const QCommandLineOption& screenshot = line.screenshot;
     parser.process(app);
 
     ravir::CdedoradeDlg::Options options;

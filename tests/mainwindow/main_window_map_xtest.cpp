@@ -204,7 +204,8 @@ TEST(MainWindowMap, MarkerMovesWithThePictureOnlineAndOffline)
     w.TogglePlay();
     QStringList seen;
     int checks = 0, lastPageFrame = -1;
-    while (w.shownFrame() < snap->frameCount() - 15 && checks < 400) {
+    // Paused well before the end: at the end the window moves on to the next recording.
+    while (w.shownFrame() < snap->frameCount() - 60 && checks < 400) {
         const int before = w.shownFrame();
         const QStringList page =
             js(view, QStringLiteral("g_host.relJpgNum + ';' + g_marker.getLatLng().lat.toFixed(5)"
