@@ -154,7 +154,7 @@ void CdedoradeDlg::OnSourceVanished()
         CloseCommand();
         return;
     }
-    CMsgBox::Error(this, text(TXT_MSG_NO_VIDEO));
+    CMsgBox::Error(this, text(TXT_MSG_SOURCE_GONE));
 }
 
 // ---- Opening a recording -----------------------------------------------------------------------

@@ -194,6 +194,7 @@ constexpr const char16_t* kTexts[kUiTextFilled] = {
 // This program's own texts, from slot kUiTextFilled on, in both rows.
 constexpr const char16_t* kOwnTexts[kUiTextOwnCount] = {
     u"事故報告書作成",  // 178 TXT_REPORT
+    u"表示中のSDカードまたはフォルダが見つかりません。",  // 179 TXT_MSG_SOURCE_GONE
 };
 
 using Row = std::array<QString, kUiTextSlots>;
@@ -235,6 +236,7 @@ constexpr std::pair<int, const char*> kEnglishMessages[] = {
     {TXT_MSG_INSTALL_CODEC, "Please install a decoder for this movie."},
     {TXT_MSG_SIZE_OVER, "The size is over the limit."},
     {TXT_MSG_REDUCE_FILES, "Please reduce the number of files."},
+    {TXT_MSG_SOURCE_GONE, "The card or folder being viewed is no longer there."},
 };
 
 const Row& englishMessages()

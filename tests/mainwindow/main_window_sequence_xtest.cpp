@@ -229,7 +229,7 @@ TEST_F(MainWindowSequence, PulledCardWhilePlayingAndWhileATaskRunsClearsEverythi
             shown += CMsgBox::takeShown();
             return !shown.isEmpty();
         }, 5000));
-        EXPECT_EQ(shown[0].text, text(TXT_MSG_NO_VIDEO));
+        EXPECT_EQ(shown[0].text, text(TXT_MSG_SOURCE_GONE));
         EXPECT_EQ(shown[0].caption, QStringLiteral("ERROR"));
         if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
             w->grab().save(qEnvironmentVariable("RAVIR_SHOT_DIR") + QStringLiteral("/card_pulled_%1.png").arg(round));

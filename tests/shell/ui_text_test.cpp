@@ -213,7 +213,8 @@ TEST(UiText, EverySlotOfBothRowsHoldsItsText)
         EXPECT_EQ(text(e.slot), want) << "current row, slot " << e.slot;
     }
     // The program's own texts follow the viewer's, the same in both rows; then nothing.
-    const Expected own[] = {{TXT_REPORT, 178, "事故報告書作成"}};
+    const Expected own[] = {{TXT_REPORT, 178, "事故報告書作成"},
+                            {TXT_MSG_SOURCE_GONE, 179, "表示中のSDカードまたはフォルダが見つかりません。"}};
     ASSERT_EQ(std::size(own), static_cast<size_t>(kUiTextOwnCount));
     for (size_t i = 0; i < std::size(own); ++i) {
         EXPECT_EQ(own[i].id, own[i].slot);
