@@ -2,6 +2,7 @@
 // position and volume sliders, the progress bar of the background task and the window frame.
 #include "mainwindow/dedorade_dlg.h"
 
+#include "mainwindow/key_table.h"
 #include "mainwindow/skin_artwork.h"
 #include "mainwindow/skin_button.h"
 #include "mainwindow/skin_frame.h"
@@ -20,31 +21,31 @@ namespace {
 
 struct TransportSpec {
     const char* image;
-    int tooltip;
-    const char* key;  // the keyboard key of the command, named in the tooltip
+    int tooltip;  // followed by the command's key from the key table
 };
 
 // Index i is command 38000 + i.
 constexpr std::array<TransportSpec, kTransportButtonCount> kTransport{{
-    {"btn_first", TXT_FIRST, "Home"},
-    {"btn_previous", TXT_PREVIOUS, "PageUp"},
-    {"btn_play", TXT_PLAY, "Space"},  // the pause image and TXT_PAUSE while playing
-    {"btn_slow", TXT_SLOW, "["},
-    {"btn_fast_forward", TXT_FAST_FORWARD, "]"},
-    {"btn_next", TXT_NEXT, "PageDown"},
-    {"btn_still_image", TXT_STILL_IMAGE, "S"},
-    {"btn_save_joined", TXT_SAVE_JOINED, "Ctrl+J"},
-    {"btn_zoom", TXT_ZOOM, "Z"},
-    {"btn_browse", TXT_BROWSE, "Ctrl+O"},
-    {"btn_delete", TXT_DELETE, "Delete"},
-    {"btn_settings", TXT_SETTINGS, nullptr},
-    {"btn_csv", TXT_CSV, "Ctrl+E"},
-    {"btn_map", TXT_SWITCH_MAP, "M"},
+    {"btn_first", TXT_FIRST},
+    {"btn_previous", TXT_PREVIOUS},
+    {"btn_play", TXT_PLAY},  // the pause image and TXT_PAUSE while playing
+    {"btn_slow", TXT_SLOW},
+    {"btn_fast_forward", TXT_FAST_FORWARD},
+    {"btn_next", TXT_NEXT},
+    {"btn_still_image", TXT_STILL_IMAGE},
+    {"btn_save_joined", TXT_SAVE_JOINED},
+    {"btn_zoom", TXT_ZOOM},
+    {"btn_browse", TXT_BROWSE},
+    {"btn_delete", TXT_DELETE},
+    {"btn_settings", TXT_SETTINGS},
+    {"btn_csv", TXT_CSV},
+    {"btn_map", TXT_SWITCH_MAP},
 }};
 
-QString withKey(const QString& tooltip, const char* key)
+QString withKey(const QString& tooltip, int command)
 {
-    return key ? QStringLiteral("%1 (%2)").arg(tooltip, QString::fromLatin1(key)) : tooltip;
+    const QString key = KeyNameForCommand(command);
+    return key.isEmpty() ? tooltip : QStringLiteral("%1 (%2)").arg(tooltip, key);
 }
 
 constexpr int kFirstTransportId = 38000;
@@ -62,14 +63,14 @@ void CdedoradeDlg::CreateControls()
         const TransportSpec& spec = kTransport[static_cast<size_t>(i)];
         auto* b = new CSkinButton(this, kFirstTransportId + i);
         b->setObjectName(QStringLiteral("button%1").arg(kFirstTransportId + i));
-        b->setImage(QString::fromLatin1(spec.image), withKey(text(spec.tooltip), spec.key));
+        b->setImage(QString::fromLatin1(spec.image), withKey(text(spec.tooltip), kFirstTransportId + i));
         connect(b, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
         m_buttons[static_cast<size_t>(i)] = b;
         // The skinned button takes the place of the plain frame.
         if (static_cast<size_t>(i) < m_transport.size())
             m_transport[static_cast<size_t>(i)]->hide();
     }
-    m_buttons[2]->setAlternateImage(QStringLiteral("btn_pause"), withKey(text(TXT_PAUSE), "Space"));
+    m_buttons[2]->setAlternateImage(QStringLiteral("btn_pause"), withKey(text(TXT_PAUSE), cmd::kPlay));
 
     m_closeButton = new CSkinButton(this, 14);
     m_closeButton->setObjectName(QStringLiteral("titleClose"));

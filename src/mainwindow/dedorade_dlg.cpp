@@ -25,6 +25,7 @@
 #include "mainwindow/skin_progress.h"
 #include "mainwindow/skin_slider.h"
 #include "mainwindow/movie_dialog.h"
+#include "mainwindow/key_table.h"
 #include "mainwindow/movie_menu.h"
 #include "mainwindow/play_clock_rules.h"
 #include "playback/camera_sync.h"
@@ -61,45 +62,6 @@ const QColor kPaneFrame(0x5A, 0x5A, 0x5A);
 
 // Time-lapse recordings ('T' as the first or third letter of the name) play at half speed.
 int DefaultRateFor(const QString& path) { return DefaultRateCodeFor(path); }
-
-// Keys that are no command of their own.
-constexpr int kKeyFullScreen = -1;
-constexpr int kKeyFrameBack = -2;
-constexpr int kKeyFrameForward = -3;
-constexpr int kKeyEscape = -4;
-
-// The window's keys: a command id, one of the key-only values above, or 0.
-int CommandForKey(int key, Qt::KeyboardModifiers modifiers)
-{
-    const bool ctrl = modifiers & Qt::ControlModifier;
-    if (ctrl) {
-        switch (key) {
-        case Qt::Key_O: return cmd::kBrowse;
-        case Qt::Key_J: return cmd::kSaveJoined;
-        case Qt::Key_E: return cmd::kCsv;
-        case Qt::Key_R: return cmd::kReport;
-        default: return 0;
-        }
-    }
-    switch (key) {
-    case Qt::Key_Space: return cmd::kPlay;
-    case Qt::Key_Left: return kKeyFrameBack;
-    case Qt::Key_Right: return kKeyFrameForward;
-    case Qt::Key_Home: return cmd::kStop;
-    case Qt::Key_PageUp: return cmd::kPrevious;
-    case Qt::Key_PageDown: return cmd::kNext;
-    case Qt::Key_BracketLeft: return cmd::kSlow;
-    case Qt::Key_BracketRight: return cmd::kFastForward;
-    case Qt::Key_F: return kKeyFullScreen;
-    case Qt::Key_Escape: return kKeyEscape;
-    case Qt::Key_Z: return cmd::kZoom;
-    case Qt::Key_V: return cmd::kSwitchDisplay;
-    case Qt::Key_M: return cmd::kSwitchMap;
-    case Qt::Key_S: return cmd::kStillImage;
-    case Qt::Key_Delete: return cmd::kDelete;
-    default: return 0;
-    }
-}
 
 // The rate steps of the slower and faster commands (forward play only: x0.5, x1, x2).
 int NextRateCode(int current, bool faster)
@@ -402,8 +364,7 @@ void CdedoradeDlg::InitParts()
         m_restoreFrame = -1;
         m_rewindAfterTask = false;
         if (command == cmd::kDelete) {
-            m_sequencer->reset();
-            CloseRecording();
+            CloseRecording(true);  // opened again after the task, unless the deletion changed the list
         } else if (command == cmd::kSaveJoined) {
             m_rewindAfterTask = true;
             SeekAll(0);
@@ -412,12 +373,8 @@ void CdedoradeDlg::InitParts()
         }
     });
     connect(m_commands, &CListCommands::taskFinished, this,
-            [this](int command, bool) { OnTaskFinished(command); });
-    connect(m_commands, &CListCommands::sourceReopened, this, [this] {
-        m_browser->reload();
-        m_infoView->setTraceSwitch(TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
-        m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
-    });
+            [this](int command, bool changed) { OnTaskFinished(command, changed); });
+    connect(m_commands, &CListCommands::sourceReopened, this, [this] { OnDeletionFinished(); });
     addShutdownStep(QStringLiteral("background task"), [this] {
         m_tasks->stop();
         m_tasks->wait();
@@ -467,8 +424,6 @@ void CdedoradeDlg::UpdateMap()
     const TelemetrySnapshot& snap = m_graphView->telemetry();
     const bool hasPosition = snap && std::any_of(snap->gps.begin(), snap->gps.end(),
                                                  [](const GpsSample& g) { return g.valid == 1; });
-    m_mapShell.hasPosition = hasPosition;
-    m_mapShell.telemetrySize = QFileInfo(TelemetryFileForMovie(m_currentPath)).size();
     // Qt WebEngine needs a display: without one (the offscreen platform) the placeholder stays.
     if (!hasPosition || QGuiApplication::platformName() == QLatin1String("offscreen")) {
         m_mapShell.pageUnavailable = hasPosition;
@@ -496,7 +451,8 @@ void CdedoradeDlg::UpdateMap()
     m_mapHasRecording = true;
     m_mapShell.pageReady = m_mapView->isPageReady();
     m_mapView->setFrame(std::max(0, m_shownFrame));
-    m_mapView->playState(m_playing ? QString() : QStringLiteral("pause"));
+    m_mapToldState = -1;
+    FollowMapPlayState();
     RefreshMapShell();
 }
 
@@ -619,18 +575,20 @@ void CdedoradeDlg::JumpToEventPoint(bool next)
         SeekTo(frame);
 }
 
-void CdedoradeDlg::CloseRecording()
+void CdedoradeDlg::CloseRecording(bool keepCurrent)
 {
     m_playClock.stop();
     if (m_sequencer)
-        m_sequencer->reset();
+        keepCurrent ? m_sequencer->suspend() : m_sequencer->reset();
     m_recordingReady = false;
     m_graphView->clearTelemetry();
     m_infoView->reset();
     if (m_mapView && m_mapHasRecording)
         m_mapView->clearRecording();
     m_mapHasRecording = false;
+    m_mapToldState = -1;
     m_mapShell.hasPosition = false;
+    m_telemetryBytes = 0;
     for (int slot = 0; slot < 2; ++slot) {
         if (m_slotReady[static_cast<size_t>(slot)]) {
             m_players[static_cast<size_t>(slot)]->Stop();
@@ -657,9 +615,7 @@ void CdedoradeDlg::BrowseCommand()
 {
     if (m_shutDown || (m_commands && m_commands->busy()))
         return;
-    CloseRecording();
-    m_csvAvailable = false;
-    m_surface->setView(DisplayView::Main);
+    ResetWindow();
     CSourceOpenDlg dlg(this);
     if (dlg.exec() == QDialog::Accepted &&
         OpenChosenSource(m_catalogue, dlg.chosenSourceMode(), dlg.chosenPath(), this)) {
@@ -727,14 +683,13 @@ void CdedoradeDlg::TogglePlay()
         m_buttons[2]->setAlternate(m_playing);
     if (m_mpris && m_mpris->isRunning())
         m_mpris->refresh();
-    if (m_mapView && m_mapHasRecording)
-        m_mapView->playState(m_playing ? QString() : QStringLiteral("pause"));
     for (int slot = 0; slot < 2; ++slot) {
         if (!m_slotReady[static_cast<size_t>(slot)])
             continue;
         Player& p = *m_players[static_cast<size_t>(slot)];
         m_playing ? p.Play() : p.Pause();
     }
+    FollowMapPlayState();
 }
 
 void CdedoradeDlg::StepFrames(int delta)
@@ -803,6 +758,7 @@ void CdedoradeDlg::PlayClockTick()
         return;
     Player& main = *m_players[0];
     const int state = main.state().playState;
+    FollowMapPlayState();  // whatever changed the play state, the map hears of it
     if (state == kPlaying && m_slotReady[1] && m_players[1]->IsReady())
         m_sync->tick();
     // Near the end of a playing recording the controls are off; on again once that is over.
@@ -856,6 +812,7 @@ void CdedoradeDlg::MoveViewsTo(int frame)
         if (m_mapView && m_mapHasRecording)
             m_mapView->setFrame(frame);
     }
+    FollowMapPosition(frame);
 }
 
 void CdedoradeDlg::StopCommand()
@@ -874,6 +831,12 @@ void CdedoradeDlg::StopCommand()
             m_players[static_cast<size_t>(slot)]->SetRate(DefaultRateFor(m_currentPath));
     }
     SeekAll(0);
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)])
+            m_players[static_cast<size_t>(slot)]->Stop();
+    }
+    FollowMapPlayState();
+    RefreshControlStates();
 }
 
 void CdedoradeDlg::GoToRecording(int delta)
@@ -904,23 +867,6 @@ void CdedoradeDlg::ChangeRate(bool faster)
             m_players[static_cast<size_t>(slot)]->SetRate(next);
     }
     RefreshControlStates();
-}
-
-void CdedoradeDlg::OnPositionSlider(int phase, int position)
-{
-    if (!m_slotReady[0] || !m_movieReady || transportBlocked())
-        return;
-    if (phase == 0) {
-        // Held still while the thumb is dragged; play goes on once it is let go.
-        m_playingBeforeDrag = m_playing;
-        if (m_playing)
-            TogglePlay();
-    }
-    SeekTo(position);
-    if (phase == 2 && m_playingBeforeDrag) {
-        m_playingBeforeDrag = false;
-        TogglePlay();
-    }
 }
 
 void CdedoradeDlg::DeferredStart()
@@ -1491,6 +1437,7 @@ void CdedoradeDlg::RefreshMapShell()
 
 void CdedoradeDlg::DispatchCommand(int id)
 {
+    Q_EMIT commandDispatched(id);
     switch (id) {
     case cmd::kClose:
         CloseCommand();
@@ -1727,15 +1674,15 @@ void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
         return;
     }
     const int id = CommandForKey(event->key(), event->modifiers());
-    if (id == kKeyFullScreen) {
+    if (id == key_action::kFullScreen) {
         ToggleFullScreen();
         return;
     }
-    if (id == kKeyFrameBack || id == kKeyFrameForward) {
-        StepFrames(id == kKeyFrameBack ? -1 : 1);
+    if (id == key_action::kFrameBack || id == key_action::kFrameForward) {
+        StepFrames(id == key_action::kFrameBack ? -1 : 1);
         return;
     }
-    if (id == kKeyEscape) {
+    if (id == key_action::kEscape) {
         if (m_fullScreen)
             LeaveFullScreen();
         else if (m_zoomMode)

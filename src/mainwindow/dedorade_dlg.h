@@ -211,6 +211,8 @@ Q_SIGNALS:
     void videoClicked(QPoint point);   // a single click on the video surface
     void updateTextReady(const QString& text);
     void taskFinished();
+    // A command is about to run (a button, a key, the video menu or the desktop's controls).
+    void commandDispatched(int id);
     void reportFinished(bool ok, const QString& workbook);
 
 protected:
@@ -261,13 +263,26 @@ private:
     void sequencerPrefetch(const QString& moviePath) override;
     void sequencerLastFolderEnded() override;
     int sequencerRateCode() const override;
+    void sequencerRestorePosition(int frame) override;
     void InitSequencing();    // the sequencer, the source watcher, the background task's bar
     void RememberSourceDevice();
     void OnTaskStarted();
-    void OnTaskFinished(int command);
+    void OnTaskFinished(int command, bool changed);
+    // The deletion changed the source: the window reset, the source shown anew, its first row
+    // opened (dedorade_sequence.cpp).
+    void OnDeletionFinished();
+    // The reset before the source dialog and after a deletion: default rate, the map window's
+    // title, the main camera on the surface, telemetry freed, both slots closed, views stopped.
+    void ResetWindow();
     void JumpToEventPoint(bool next);
     void UpdateMap();  // the map takes the recording when the map window shows one with positions
-    void CloseRecording();   // both slots closed, the views cleared
+    // Both slots closed, the views cleared; the sequencer forgets the recording, or keeps it as
+    // the current one to open again after a background task.
+    void CloseRecording(bool keepCurrent = false);
+    // The map follows the main camera (dedorade_transport.cpp): its play status, and whether
+    // it can show the position at a frame (the placeholder otherwise).
+    void FollowMapPlayState();
+    void FollowMapPosition(int frame);
     void BrowseCommand();
     void SettingsCommand();
     void StillCommand();
@@ -370,6 +385,9 @@ private:
     int m_stuckTicks = 0;        // ticks the playing frame has not moved
     bool m_nearEndShown = false; // the controls are off for the last frames
     bool m_playingBeforeDrag = false;
+    bool m_sliderHeld = false;   // the position slider's thumb is held
+    int m_mapToldState = -1;     // the play state the map was told last (-1: none yet)
+    long long m_telemetryBytes = 0;  // the current recording's telemetry file
 
     TaskRunner* m_tasks = nullptr;
     RecordingSequencer* m_sequencer = nullptr;

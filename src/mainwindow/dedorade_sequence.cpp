@@ -2,6 +2,7 @@
 // carried out on the players and the views), the source watcher's report and the background task
 // around the list commands.
 #include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/main_layout.h"
 #include "mainwindow/views_follow.h"
 
 #include "catalogue/file_list_ctrl.h"
@@ -89,7 +90,7 @@ void CdedoradeDlg::OnTaskStarted()
     RefreshControlStates();
 }
 
-void CdedoradeDlg::OnTaskFinished(int)
+void CdedoradeDlg::OnTaskFinished(int command, bool changed)
 {
     const int restore = m_restoreFrame;
     const bool rewind = m_rewindAfterTask;
@@ -99,22 +100,82 @@ void CdedoradeDlg::OnTaskFinished(int)
         RefreshControlStates();
         return;
     }
-    if (m_movieReady) {
-        // The joined save leaves the recording at its start, stopped; the export where it was.
-        if (rewind) {
-            SeekAll(0);
-            for (int slot = 0; slot < 2; ++slot) {
-                if (m_slotReady[static_cast<size_t>(slot)])
-                    m_players[static_cast<size_t>(slot)]->Stop();
-            }
-        } else if (restore > 0) {
-            SeekAll(restore);
-        }
-    } else if (!m_sequencer->hasRecording() && m_browser->rowCount() > 0) {
-        // The deletion closed the recording: the first row of the list anew.
-        m_browser->setCurrentRow(0);
+    // A deletion that changed the list has shown the source anew and opened its first row.
+    if (command == cmd::kDelete && changed) {
+        RefreshControlStates();
+        return;
     }
+    // The joined save leaves the recording at its start, stopped.
+    if (rewind && m_movieReady) {
+        SeekAll(0);
+        for (int slot = 0; slot < 2; ++slot) {
+            if (m_slotReady[static_cast<size_t>(slot)])
+                m_players[static_cast<size_t>(slot)]->Stop();
+        }
+        FollowMapPlayState();
+    }
+    // The current recording opens again; the export brings it back to the frame it showed.
+    if (!m_sequencer->reopen(rewind ? -1 : restore) && m_browser->rowCount() > 0)
+        m_browser->setCurrentRow(0);
     RefreshControlStates();
+}
+
+void CdedoradeDlg::sequencerRestorePosition(int frame)
+{
+    if (m_shutDown || !m_movieReady)
+        return;
+    SeekAll(frame);
+    if (frame != 0) {
+        for (int slot = 0; slot < 2; ++slot) {
+            if (m_slotReady[static_cast<size_t>(slot)])
+                m_players[static_cast<size_t>(slot)]->Pause();
+        }
+    }
+    FollowMapPlayState();
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::ResetWindow()
+{
+    // Every slot back on the recording's default rate before it closes.
+    const int rate = DefaultRateCodeFor(m_currentPath);
+    for (int slot = 0; slot < 2; ++slot) {
+        Player& p = *m_players[static_cast<size_t>(slot)];
+        if (m_slotReady[static_cast<size_t>(slot)] && p.IsReady() && p.state().rateCode != rate)
+            p.SetRate(rate);
+    }
+    m_movieDialog->setWindowTitle(text(TXT_MAP));
+    m_surface->setView(DisplayView::Main);
+    if (m_slotReady[0])
+        StopPrefetch(m_players[0]->state().telemetry);
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotReady[static_cast<size_t>(slot)])
+            m_players[static_cast<size_t>(slot)]->FreeTelemetry();
+    }
+    // Both slots closed and the views stopped: no recording is current any more.
+    CloseRecording();
+    m_csvAvailable = false;
+    RefreshMapShell();
+    m_surface->update();
+    m_infoView->update();
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::OnDeletionFinished()
+{
+    if (m_shutDown)
+        return;
+    // The source was opened again by the deletion (Catalogue::OpenSource, SelectDefaultItem):
+    // the window starts over on it.
+    ResetWindow();
+    const SourceMode mode = m_catalogue.mode();
+    m_browser->reload();
+    if (mode == SourceMode::Drive || mode == SourceMode::Folder)
+        m_infoView->setTraceSwitch(TraceSwitchFor(mode, m_catalogue.sourcePath()));
+    m_csvAvailable = mode == SourceMode::Drive && !m_catalogue.shownRecords().empty();
+    RefreshControlStates();
+    if (m_browser->rowCount() > 0)
+        m_browser->setCurrentRow(0);
 }
 
 // ---- Source watcher ----------------------------------------------------------------------------
@@ -231,8 +292,7 @@ void CdedoradeDlg::sequencerStopPlayback(bool pauseOnly)
         if (m_slotReady[static_cast<size_t>(slot)])
             m_players[static_cast<size_t>(slot)]->Stop();
     }
-    if (m_mapView && m_mapHasRecording)
-        m_mapView->playState(QStringLiteral("stop"));
+    FollowMapPlayState();
 }
 
 void CdedoradeDlg::sequencerBeginOpen(bool resetGraph)
@@ -391,6 +451,8 @@ void CdedoradeDlg::sequencerRecordingReady(bool)
                              main.GetFrameMs(), KindOf(QFileInfo(m_currentPath).fileName()));
     main.SetVolume(m_volume);
     m_recordingReady = true;
+    // Whether the map can show the position is known from here on, frame by frame.
+    m_telemetryBytes = QFileInfo(TelemetryFileForMovie(m_currentPath)).size();
     MoveViewsTo(m_shownFrame < 0 ? 0 : m_shownFrame);
     UpdateMap();
     RefreshControlStates();

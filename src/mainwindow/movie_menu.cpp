@@ -1,5 +1,6 @@
 #include "mainwindow/movie_menu.h"
 
+#include "mainwindow/key_table.h"
 #include "mainwindow/main_layout.h"
 #include "playback/player.h"
 #include "shell/app_scale_gui.h"
@@ -41,19 +42,7 @@ std::vector<MovieMenuItem> MovieMenuItems(int playState, int rateCode, bool full
     return items;
 }
 
-QKeySequence MovieMenuShortcut(int id)
-{
-    switch (id) {
-    case cmd::kPlay: return QKeySequence(Qt::Key_Space);
-    case cmd::kStop: return QKeySequence(Qt::Key_Home);
-    case cmd::kFastForward: return QKeySequence(Qt::Key_BracketRight);
-    case cmd::kSlow: return QKeySequence(Qt::Key_BracketLeft);
-    case cmd::kStillImage: return QKeySequence(Qt::Key_S);
-    case cmd::kReport: return QKeySequence(Qt::CTRL | Qt::Key_R);
-    case cmd::kBrowse: return QKeySequence(Qt::CTRL | Qt::Key_O);
-    default: return {};
-    }
-}
+QKeySequence MovieMenuShortcut(int id) { return KeyForCommand(id); }
 
 CMovieMenu::CMovieMenu(const std::vector<MovieMenuItem>& items, QWidget* parent) : QMenu(parent)
 {

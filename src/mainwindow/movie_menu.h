@@ -20,7 +20,7 @@ struct MovieMenuItem {
 std::vector<MovieMenuItem> MovieMenuItems(int playState, int rateCode, bool fullScreen,
                                           bool aspectKeep);
 
-// The window's key for a command of the menu, shown beside its item (none for the others).
+// The key of a command from the window's key table, shown beside its item (none for the others).
 QKeySequence MovieMenuShortcut(int id);
 
 class CMovieMenu : public QMenu {

@@ -55,6 +55,7 @@ void RecordingSequencer::rowChosen(int row, const RecordingRecord& record)
         return;
     m_row = row;
     m_record = record;
+    m_restoreFrame = -1;
     // Chosen by the user: the recording rests on its first frame and an end is not followed.
     const bool byUs = m_advancing || m_continueFolder;
     m_autoAdvance = byUs;
@@ -79,6 +80,7 @@ int RecordingSequencer::openNow(const RecordingRecord& record)
     m_autoAdvance = false;
     m_keepRate = false;
     m_hold = true;
+    m_restoreFrame = -1;
     beginOpen(true);
     m_openDelayTimer.stop();
     const int result = m_host.sequencerOpenBoth(m_record);
@@ -128,6 +130,7 @@ void RecordingSequencer::movieFailed()
 void RecordingSequencer::failed(int result)
 {
     m_lastOpenFailed = true;
+    m_restoreFrame = -1;
     m_movieOpen = false;
     m_waiting = false;
     m_openTimeoutTimer.stop();
@@ -200,6 +203,11 @@ void RecordingSequencer::onLoaderDone(int generation, bool loaded)
         m_playRequest = false;
         m_hold = false;
         m_host.sequencerPlay();
+    }
+    if (m_restoreFrame >= 0) {
+        const int frame = m_restoreFrame;
+        m_restoreFrame = -1;
+        m_host.sequencerRestorePosition(frame);
     }
     if (loaded) {
         const RecordingRecord* next = m_row >= 0 ? m_host.sequencerRecordAt(m_row + 1) : nullptr;
@@ -339,6 +347,33 @@ void RecordingSequencer::reset()
     m_keepRate = false;
     m_lastOpenFailed = false;
     m_loadQueued = false;
+    m_restoreFrame = -1;
+}
+
+void RecordingSequencer::suspend()
+{
+    m_openDelayTimer.stop();
+    m_openTimeoutTimer.stop();
+    ++m_generation;  // a load still running counts for nothing
+    m_waiting = false;
+    m_movieOpen = false;
+    m_ready = false;
+    m_autoAdvance = false;
+    m_playRequest = false;
+    m_restoreFrame = -1;
+}
+
+bool RecordingSequencer::reopen(int restoreFrame)
+{
+    if (!hasRecording())
+        return false;
+    m_autoAdvance = false;
+    m_keepRate = false;
+    m_playRequest = false;
+    m_hold = true;
+    m_restoreFrame = restoreFrame;
+    beginOpen(false);
+    return true;
 }
 
 }  // namespace ravir

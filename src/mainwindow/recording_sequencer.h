@@ -71,6 +71,9 @@ public:
     virtual void sequencerLastFolderEnded() = 0;
     // The rate code slot 0 plays at now (kept across a folder change).
     virtual int sequencerRateCode() const = 0;
+    // A re-opened recording is ready: back to the frame it showed before, paused when that is
+    // not frame 0 (frame 0 stays stopped).
+    virtual void sequencerRestorePosition(int frame) = 0;
 };
 
 class RecordingSequencer : public QObject {
@@ -104,6 +107,13 @@ public:
     // Everything is forgotten: the source changed or vanished, the window closes. A telemetry
     // load still running is dropped when it ends.
     void reset();
+    // The current recording is closed for a background task: nothing of its open goes on, but
+    // it stays the current one, to be opened again with reopen().
+    void suspend();
+    // Opens the current recording again (after a background task), held on its first frame;
+    // once ready it goes back to restoreFrame (-1: stays on frame 0). False when there is no
+    // current recording.
+    bool reopen(int restoreFrame);
     // Waits for the loader worker (shutdown).
     void waitForLoader();
 
@@ -120,6 +130,7 @@ public:
     bool continuingFolder() const { return m_continueFolder; }
     bool lastOpenFailed() const { return m_lastOpenFailed; }
     int generation() const { return m_generation; }
+    int restoreFrame() const { return m_restoreFrame; }
     // The timers, for tests that drive them (their intervals may be shortened).
     QTimer& openDelayTimer() { return m_openDelayTimer; }
     QTimer& openTimeoutTimer() { return m_openTimeoutTimer; }
@@ -162,6 +173,7 @@ private:
     bool m_playRequest = false;
     bool m_keepRate = false;    // the open continues a folder change: the rate stays
     bool m_lastOpenFailed = false;
+    int m_restoreFrame = -1;    // a re-opened recording goes back to this frame once ready
     QThread* m_loader = nullptr;
     bool m_loadQueued = false;  // an open waits for the previous loader to end
 };

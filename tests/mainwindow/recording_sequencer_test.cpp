@@ -1,9 +1,12 @@
 // The sequencing of recordings without a display or a player: a host that records what the
 // sequencer asks for, with folders of recordings whose opens succeed or fail as each test says.
 #include "gui_app.h"
+#include "mainwindow/map_follow.h"
 #include "mainwindow/play_clock_rules.h"
 #include "mainwindow/recording_sequencer.h"
 #include "mainwindow/source_mount.h"
+#include "playback/player.h"
+#include "views/recording_telemetry.h"
 
 #include <QDir>
 #include <QThread>
@@ -69,7 +72,7 @@ public:
     }
     bool sequencerSingleFileSource() const override { return false; }
     void sequencerStopPlayback(bool) override {}
-    void sequencerBeginOpen(bool) override {}
+    void sequencerBeginOpen(bool resetGraph) override { graphResets.push_back(resetGraph); }
     int sequencerOpenBoth(const RecordingRecord& record) override
     {
         opened.push_back(record.path);
@@ -93,6 +96,9 @@ public:
     void sequencerPrefetch(const QString& path) override { prefetched.push_back(path); }
     void sequencerLastFolderEnded() override { ++lastFolderEnds; }
     int sequencerRateCode() const override { return 2; }
+    void sequencerRestorePosition(int frame) override { restored.push_back(frame); }
+    std::vector<int> restored;
+    std::vector<bool> graphResets;
 };
 
 class Sequencer : public testing::Test {
@@ -249,6 +255,89 @@ TEST_F(Sequencer, TimeoutEndsTheWaitAndAStaleLoadIsDropped)
     seq->nextCommand();
     EXPECT_FALSE(seq->hasRecording());
     EXPECT_EQ(host.opened.size(), 3u);
+}
+
+TEST_F(Sequencer, ReopenAfterATaskComesBackToTheShownFrameOnceReady)
+{
+    host.folders = {{rec("A1.MOV"), rec("A2.MOV")}};
+    seq->rowChosen(1, host.folders[0][1]);
+    ASSERT_TRUE(readyOn("A2.MOV"));
+    seq->playPressed();
+
+    // Closed for a task while a load of it still runs: it stays current, nothing of that open
+    // counts any more.
+    host.loaderGate = false;
+    seq->rowChosen(1, host.folders[0][1]);
+    ASSERT_TRUE(waitUntil([&] { return seq->isMovieOpen(); }, 3000));
+    seq->suspend();
+    host.loaderGate = true;
+    waitUntil([] { return false; }, 80);
+    EXPECT_EQ(host.readies, 1);
+    EXPECT_FALSE(seq->isReady());
+    EXPECT_EQ(seq->currentRow(), 1);
+    EXPECT_TRUE(seq->hasRecording());
+
+    // Opened again: held (not played), the graph kept, back on the frame shown before.
+    const size_t plays = host.played.size();
+    ASSERT_TRUE(seq->reopen(120));
+    EXPECT_FALSE(host.graphResets.back());
+    EXPECT_TRUE(host.restored.empty());  // not before the recording is ready
+    ASSERT_TRUE(readyOn("A2.MOV"));
+    EXPECT_EQ(host.restored, std::vector<int>{120});
+    EXPECT_EQ(host.played.size(), plays);
+    EXPECT_TRUE(seq->holdFlag());
+    EXPECT_EQ(seq->restoreFrame(), -1);
+
+    // Without a frame to restore the recording stays on its first frame.
+    ASSERT_TRUE(seq->reopen(-1));
+    ASSERT_TRUE(waitUntil([&] { return host.readies == 3; }, 3000));
+    EXPECT_EQ(host.restored.size(), 1u);
+
+    // A re-open that fails says why and forgets the frame; a later ready restores nothing.
+    host.openResults[host.folders[0][1].path] = 0;
+    ASSERT_TRUE(seq->reopen(300));
+    ASSERT_TRUE(waitUntil([&] { return !host.failures.empty(); }, 3000));
+    EXPECT_EQ(host.failures.back(), std::make_pair(0, true));
+    EXPECT_EQ(seq->restoreFrame(), -1);
+    host.openResults.clear();
+    seq->rowChosen(0, host.folders[0][0]);
+    ASSERT_TRUE(readyOn("A1.MOV"));
+    EXPECT_EQ(host.restored.size(), 1u);
+
+    // After a reset nothing is current: nothing to open again.
+    seq->reset();
+    EXPECT_FALSE(seq->reopen(10));
+}
+
+TEST(MapFollow, StatusTextAndWhetherTheMapCanShowThePosition)
+{
+    EXPECT_EQ(MapStatusFor(kPlaying), QString());
+    EXPECT_EQ(MapStatusFor(kPaused), QStringLiteral("pause"));
+    EXPECT_EQ(MapStatusFor(kStopped), QStringLiteral("stop"));
+    EXPECT_EQ(MapStatusFor(kNoMovie), QStringLiteral("stop"));
+
+    // Frames 0-1: no sample; 2-3: a sample without GPS; 4: an invalid fix; 5: a fix without a
+    // position (720 degrees); 6: a valid fix.
+    RecordingTelemetry t;
+    t.gps.resize(3);
+    t.gps[0].valid = 0;
+    t.gps[1].valid = 1;
+    t.gps[1].latitude = 720.0;
+    t.gps[1].longitude = 720.0;
+    t.gps[2].valid = 1;
+    t.gps[2].latitude = 35.6;
+    t.gps[2].longitude = 139.7;
+    t.accel.resize(4);
+    t.accel[1].gpsLink = 0;
+    t.accel[2].gpsLink = 1;
+    t.accel[3].gpsLink = 2;
+    t.frameIndex = {-1, -1, 0, 0, 1, 2, 3};
+    const std::vector<bool> expected{false, false, false, false, false, false, true};
+    for (int frame = 0; frame < 7; ++frame)
+        EXPECT_EQ(MapCanShowTrack(64, &t, frame), expected[static_cast<size_t>(frame)]) << frame;
+    EXPECT_FALSE(MapCanShowTrack(63, &t, 6));      // too little telemetry
+    EXPECT_FALSE(MapCanShowTrack(1000, &t, 7));    // past the frame index
+    EXPECT_FALSE(MapCanShowTrack(1000, nullptr, 6));
 }
 
 TEST(PlayClockRules, EndMarginsSeekLimitsPendingWindowAndRates)
