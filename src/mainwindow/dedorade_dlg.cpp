@@ -369,7 +369,9 @@ void CdedoradeDlg::InitParts()
             m_rewindAfterTask = true;
             SeekAll(0);
         } else {
-            m_restoreFrame = m_shownFrame;
+            // The export holds no file of the source open; the frame comes back afterwards.
+            m_restoreFrame = std::max(0, m_shownFrame);
+            CloseRecording(true);
         }
     });
     connect(m_commands, &CListCommands::taskFinished, this,

@@ -5,17 +5,36 @@
 // recording back on frame 0, stopped. Pulling the card (removing the source folder) while a
 // recording plays, or while a background task reads the card, clears everything and says so.
 #include "catalogue/file_list_ctrl.h"
+#include "catalogue/file_select_dlg.h"
+#include "catalogue/list_commands_ctrl.h"
+#include "mainwindow/skin_progress.h"
+#include "shell/ini_keys.h"
 #include "catalogue/filer_container_dlg.h"
 #include "catalogue/folder_tree_ctrl.h"
 #include "gui_app.h"
+#include "exports/still_capture_gui.h"
 #include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/main_layout.h"
+#include "mainwindow/map_follow.h"
+#include "mainwindow/movie_dialog.h"
+#include "mainwindow/movie_menu.h"
+#include "mainwindow/skin_slider.h"
+#include "mainwindow/task_runner.h"
+#include "playback/dual_surface.h"
+#include "views/gsensor_dlg.h"
+#include "views/map_host.h"
+#include "views/map_view.h"
+#include "views/recording_telemetry.h"
 #include "mainwindow/msg_dlg.h"
 #include "mainwindow/recording_sequencer.h"
+#include "container/telemetry_timeline.h"
 #include "playback/player.h"
 #include "sample_data.h"
 #include "shell/ui_text.h"
 
+#include <QDialog>
 #include <QDirIterator>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -68,6 +87,23 @@ protected:
 };
 
 QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
+
+void key(QWidget* w, int k, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, k, mods);
+    QApplication::sendEvent(w, &press);
+}
+
+// Waits until the current recording was opened again and is ready.
+bool readyAgain(CdedoradeDlg& w, int& readies, int before)
+{
+    return waitUntil([&] { return readies > before && w.recordingReady() && w.sequencer()->isReady(); }, 15000);
+}
+
+QStringList filesIn(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
 
 }  // namespace
 
@@ -255,6 +291,222 @@ TEST_F(MainWindowSequence, PulledCardWhilePlayingAndWhileATaskRunsClearsEverythi
         EXPECT_NE(main.state().playState, kPlaying);
         w->Shutdown();
     }
+}
+
+// The position slider, the map's play status and its placeholder rule, and the keys of the video
+// menu, on a recording that plays.
+TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunTheirCommands)
+{
+    auto w = startWindow(card_);
+    ASSERT_TRUE(w->recordingReady());
+    Player& main = *w->player(0);
+    const int frames = static_cast<int>(main.GetFrameCount());
+    ASSERT_GT(frames, 40);
+
+    // The map can show the position exactly where the recording has a fix, also while the map
+    // window is off.
+    const TelemetrySnapshot snap = w->graphView()->telemetry();
+    ASSERT_TRUE(snap);
+    const long long bytes = QFileInfo(TelemetryFileForMovie(w->currentRecordingPath())).size();
+    int fixFrame = -1;
+    for (int f = 0; f < frames && fixFrame < 0; ++f)
+        if (MapCanShowTrack(bytes, snap.get(), f))
+            fixFrame = f;
+    ASSERT_GE(fixFrame, 0);
+    w->SeekAll(fixFrame);
+    EXPECT_TRUE(w->mapShellInput().hasPosition);
+    EXPECT_GE(w->mapShellInput().telemetrySize, 64);
+
+    // Dragging the thumb moves the views only; the cameras are sought when it is let go, never
+    // into the last 20 frames.
+    auto* slider = w->findChild<CSkinSliderCtrl*>(QStringLiteral("positionSliderCtrl"));
+    ASSERT_TRUE(slider);
+    w->SeekAll(0);
+    ASSERT_TRUE(main.WaitSeekDone(3000));
+    Q_EMIT slider->pressed(38100, 0);
+    Q_EMIT slider->moving(38100, 30);
+    EXPECT_EQ(w->shownFrame(), 30);
+    EXPECT_LT(main.PendingSeekFrame(), 0);
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(main.GetCurrentFrame(), 0);
+    EXPECT_EQ(w->shownFrame(), 30);  // the play clock keeps the thumb's frame
+    Q_EMIT slider->released(38100, frames + 5);
+    EXPECT_EQ(w->shownFrame(), frames - 1);
+    ASSERT_TRUE(main.WaitSeekDone(3000));
+    EXPECT_EQ(main.GetCurrentFrame(), frames - 20);
+    // While playing: silent and paused under the thumb, playing again once it is let go.
+    w->SeekAll(0);
+    key(w.get(), Qt::Key_Space);
+    ASSERT_EQ(main.state().playState, kPlaying);
+    Q_EMIT slider->pressed(38100, 2);
+    EXPECT_NE(main.state().playState, kPlaying);
+    EXPECT_EQ(main.engineVolume(), 0.0);
+    Q_EMIT slider->moving(38100, 10);
+    Q_EMIT slider->released(38100, 10);
+    EXPECT_EQ(main.state().playState, kPlaying);
+    EXPECT_GT(main.engineVolume(), 0.0);
+    key(w.get(), Qt::Key_Space);
+
+    // The map hears the play state from whatever changed it.
+    key(w.get(), Qt::Key_M);
+    ASSERT_TRUE(w->mapView());
+    const map::CMapHost& host = *w->mapView()->host();
+    EXPECT_EQ(host.status(), map::PlayStatus::Paused);
+    key(w.get(), Qt::Key_Space);
+    EXPECT_EQ(host.status(), map::PlayStatus::Playing);
+    key(w.get(), Qt::Key_Space);
+    EXPECT_EQ(host.status(), map::PlayStatus::Paused);
+    key(w.get(), Qt::Key_Space);
+    key(w.get(), Qt::Key_Home);  // the first frame, stopped
+    EXPECT_EQ(main.state().playState, kStopped);
+    EXPECT_EQ(host.status(), map::PlayStatus::Stopped);
+    key(w.get(), Qt::Key_M);
+
+    // Every key the video menu shows beside an item runs that item's command through the
+    // window's own key handling. Dialogs the commands open are answered with Cancel.
+    w->stillCapture()->setFolderChooser([] { return QString(); });
+    w->setReportFolderChooser([] { return QString(); });
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    cancel.start(50);
+    QList<int> dispatched;
+    QObject::connect(w.get(), &CdedoradeDlg::commandDispatched, [&](int id) { dispatched << id; });
+    std::vector<int> ids;
+    for (int state : {kStopped, kPaused, kPlaying}) {
+        for (bool full : {false, true}) {
+            const std::vector<MovieMenuItem> items = MovieMenuItems(state, 1, full, true);
+            CMovieMenu menu(items);
+            for (QAction* action : menu.actions()) {
+                if (action->isSeparator())
+                    continue;
+                const int id = action->data().toInt();
+                EXPECT_EQ(action->shortcut(), MovieMenuShortcut(id)) << id;
+                if (!action->shortcut().isEmpty() && std::find(ids.begin(), ids.end(), id) == ids.end())
+                    ids.push_back(id);
+            }
+        }
+    }
+    // The source dialog last: it closes the recording.
+    std::stable_partition(ids.begin(), ids.end(), [](int id) { return id != cmd::kBrowse; });
+    ASSERT_GE(ids.size(), 6u);
+    for (int id : ids) {
+        const QKeyCombination k = MovieMenuShortcut(id)[0];
+        dispatched.clear();
+        key(w.get(), k.key(), k.keyboardModifiers());
+        EXPECT_EQ(dispatched, QList<int>{id}) << id << " " << MovieMenuShortcut(id).toString().toStdString();
+    }
+    EXPECT_EQ(dispatched, QList<int>{cmd::kBrowse});
+    cancel.stop();
+    w->Shutdown();
+}
+
+// The background tasks on a copy of the card: the CSV export brings the recording back to the
+// frame it showed, paused; the joined save leaves it on frame 0, stopped; the stop key during
+// either leaves no file behind and the window usable; a deletion starts the window over on the
+// first row of the source.
+TEST_F(MainWindowSequence, TasksComeBackWhereTheyWereStopCleanlyAndADeletionStartsOver)
+{
+    QTemporaryDir copy, out;
+    ASSERT_TRUE(copy.isValid() && out.isValid());
+    const QString card = copy.path() + "/card";
+    ASSERT_TRUE(test::copyTree(card_, card));
+    auto w = startWindow(card);
+    ASSERT_TRUE(w->recordingReady());
+    Player& main = *w->player(0);
+    CListCommands& commands = *w->listCommands();
+    commands.setFolderChooser([&](const IniKey&, int) { return out.path(); });
+    int readies = 0;
+    QObject::connect(w->sequencer(), &RecordingSequencer::recordingReady, [&] { ++readies; });
+    bool finished = false;
+    QObject::connect(&commands, &CListCommands::taskFinished, [&] { finished = true; });
+    const auto runTask = [&](int keyCode) {
+        finished = false;
+        const int before = readies;
+        key(w.get(), keyCode, Qt::ControlModifier);
+        return waitUntil([&] { return finished; }, 30000) && readyAgain(*w, readies, before);
+    };
+
+    // CSV export from a paused frame: the same frame again, paused.
+    key(w.get(), Qt::Key_Space);
+    waitUntil([&] { return w->shownFrame() > 15; }, 5000);
+    key(w.get(), Qt::Key_Space);
+    const int shown = w->shownFrame();
+    ASSERT_GT(shown, 0);
+    ASSERT_TRUE(runTask(Qt::Key_E));
+    EXPECT_EQ(filesIn(out.path()).size(), 1);
+    EXPECT_EQ(w->shownFrame(), shown);
+    EXPECT_EQ(main.state().playState, kPaused);
+    ASSERT_TRUE(main.WaitSeekDone(3000));
+    EXPECT_EQ(main.GetCurrentFrame(), shown);
+
+    // The joined save of the first two rows: back on frame 0, stopped.
+    commands.setSelectionRunner([](CFileSelectDlg& dlg) {
+        dlg.setTicked(0, true);
+        dlg.setTicked(1, true);
+        return dlg.confirm();
+    });
+    ASSERT_TRUE(runTask(Qt::Key_J));
+    EXPECT_EQ(filesIn(out.path()).size(), 3);  // the CSV, the joined movie and its telemetry
+    EXPECT_EQ(w->shownFrame(), 0);
+    EXPECT_EQ(main.state().playState, kStopped);
+
+    // The stop key as soon as a task has started: the task ends at its first check and the
+    // recording opens again. The export keeps the rows written so far (here the header line
+    // alone, whole); the joined save leaves no file.
+    QDir(out.path()).removeRecursively();
+    QDir().mkpath(out.path());
+    QMetaObject::Connection stopAtStart =
+        QObject::connect(w->taskRunner(), &TaskRunner::started, [&] { key(w.get(), Qt::Key_Home); });
+    for (int taskKey : {Qt::Key_E, Qt::Key_J}) {
+        ASSERT_TRUE(runTask(taskKey)) << taskKey;
+        const QStringList left = filesIn(out.path());
+        if (taskKey == Qt::Key_E) {
+            ASSERT_EQ(left.size(), 1);
+            QFile csv(QDir(out.path()).filePath(left[0]));
+            ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+            const QByteArray written = csv.readAll();
+            EXPECT_EQ(written.count('\n'), 1);
+            EXPECT_TRUE(written.endsWith('\n'));
+            csv.remove();
+        } else {
+            EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+        }
+        EXPECT_FALSE(w->backgroundTaskRunning());
+        key(w.get(), Qt::Key_Space);
+        EXPECT_EQ(main.state().playState, kPlaying);
+        key(w.get(), Qt::Key_Space);
+    }
+    QObject::disconnect(stopAtStart);
+
+    // A deletion: the window starts over (default view and rate, the map window's title), the
+    // source is shown anew and its first row opens, held on frame 0.
+    key(w.get(), Qt::Key_V);
+    ASSERT_NE(w->dualSurface()->view(), DisplayView::Main);
+    const QString gone = w->browser()->listCtrl()->recordAt(1)->path;
+    commands.setSelectionRunner([](CFileSelectDlg& dlg) {
+        dlg.setTicked(1, true);
+        return dlg.confirm();
+    });
+    finished = false;
+    const int before = readies;
+    key(w.get(), Qt::Key_Delete);
+    ASSERT_TRUE(waitUntil([&] { return finished; }, 30000));
+    ASSERT_TRUE(readyAgain(*w, readies, before));
+    EXPECT_FALSE(QFileInfo::exists(gone));
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::Main);
+    EXPECT_EQ(w->movieDialog()->windowTitle(), text(TXT_MAP));
+    EXPECT_EQ(w->sequencer()->currentRow(), 0);
+    EXPECT_EQ(w->browser()->listCtrl()->playingRow(), 0);
+    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
+    EXPECT_TRUE(w->sequencer()->holdFlag());
+    EXPECT_NE(main.state().playState, kPlaying);
+    EXPECT_EQ(w->shownFrame(), 0);
+    EXPECT_EQ(w->isCommandEnabled(38012),
+              w->catalogue().mode() == SourceMode::Drive && !w->catalogue().shownRecords().empty());
+    w->Shutdown();
 }
 
 int main(int argc, char** argv)
