@@ -506,6 +506,8 @@ TEST_F(MainWindowSequence, TasksComeBackWhereTheyWereStopCleanlyAndADeletionStar
     EXPECT_EQ(w->shownFrame(), 0);
     EXPECT_EQ(w->isCommandEnabled(38012),
               w->catalogue().mode() == SourceMode::Drive && !w->catalogue().shownRecords().empty());
+    if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
+        w->grab().save(qEnvironmentVariable("RAVIR_SHOT_DIR") + QStringLiteral("/after_deletion.png"));
     w->Shutdown();
 }
 
