@@ -12,6 +12,7 @@
 #include "playback/report_picture.h"
 #include "update/update_dlg.h"
 #include "mainwindow/task_runner.h"
+#include "mainwindow/control_refresh.h"
 #include "mainwindow/views_follow.h"
 #include "settings/setting_dlg.h"
 #include "views/gsensor_dlg.h"
@@ -931,10 +932,54 @@ bool CdedoradeDlg::updateCheckStarted() const
 
 void CdedoradeDlg::RefreshControlStates()
 {
+    ApplyControlEnables();
     FollowRate(m_infoView, m_slotReady[0] ? rateCode() : 0);
     if (m_mpris && m_mpris->isRunning())
         m_mpris->refresh();
     Q_EMIT controlStatesChanged();
+}
+
+ControlState CdedoradeDlg::controlState() const
+{
+    ControlState s;
+    s.sourceOpen = m_catalogue.mode() != SourceMode::None;
+    s.rows = m_browser ? m_browser->rowCount() : 0;
+    s.currentIndex = m_sequencer ? m_sequencer->currentRow() : -1;
+    if (m_slotReady[0] && m_movieReady) {
+        const int state = m_players[0]->state().playState;
+        s.main = state == kPlaying  ? ControlState::Main::Playing
+                 : state == kPaused ? ControlState::Main::Paused
+                                    : ControlState::Main::ClosedOrStopped;
+        s.rateCode = rateCode();
+    }
+    s.telemetryLoaded = m_recordingReady;
+    s.sourceMode = static_cast<int>(m_catalogue.mode());
+    s.csvAvailable = m_csvAvailable;
+    s.opening = m_opening;
+    s.openFailed = m_sequencer && m_sequencer->lastOpenFailed();
+    s.openError = s.openFailed && m_sequencer->lastFailResult() != 2;
+    s.nearEndBlocked = nearEndBlocked();
+    s.taskRunning = backgroundTaskRunning();
+    return s;
+}
+
+void CdedoradeDlg::ApplyControlEnables()
+{
+    if (m_shutDown)
+        return;
+    const ControlEnables e = RefreshControls(controlState());
+    for (size_t i = 0; i < m_buttons.size(); ++i) {
+        if (m_buttons[i])
+            m_buttons[i]->setEnabled(e.transport[i]);
+    }
+    for (CSkinButton* b : {m_closeButton, m_maximiseButton, m_minimiseButton, m_thumbnailButton}) {
+        if (b)
+            b->setEnabled(e.titleBar);
+    }
+    if (m_browser)
+        m_browser->setBrowserEnabled(e.browser);
+    if (m_infoView)
+        m_infoView->setEnabled(e.infoPanel);
 }
 
 bool CdedoradeDlg::transportBlocked() const

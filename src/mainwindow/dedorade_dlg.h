@@ -36,6 +36,7 @@ class QScreen;
 namespace ravir {
 
 class CFilerContainerDlg;
+struct ControlState;
 class CSkinButton;
 class CSkinFrame;
 class CSkinProgressBarCtrl;
@@ -100,6 +101,10 @@ public:
     // The facts that decide between map and placeholder; the map fills them in.
     MapShellInput& mapShellInput() { return m_mapShell; }
     bool isCommandEnabled(int id) const;
+    // The state the control refresh reads, and its answer applied to the buttons, the browser
+    // and the information panel (after every change of state).
+    ControlState controlState() const;
+    void ApplyControlEnables();
     // The update text once the update check delivered it (empty before and when none).
     QString updateText() const { return m_updateText; }
     bool updateCheckStarted() const;

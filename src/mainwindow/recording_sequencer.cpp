@@ -86,6 +86,7 @@ int RecordingSequencer::openNow(const RecordingRecord& record)
     const int result = m_host.sequencerOpenBoth(m_record);
     if (result != kOpenedResult && result != 3) {
         m_lastOpenFailed = true;
+        m_lastFailResult = result;
         m_waiting = false;
         m_openTimeoutTimer.stop();
         m_host.sequencerEndWait();
@@ -130,6 +131,7 @@ void RecordingSequencer::movieFailed()
 void RecordingSequencer::failed(int result)
 {
     m_lastOpenFailed = true;
+    m_lastFailResult = result;
     m_restoreFrame = -1;
     m_movieOpen = false;
     m_waiting = false;

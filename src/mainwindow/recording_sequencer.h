@@ -53,7 +53,7 @@ public:
     // The open failed: 0 or 2 as sequencerOpenBoth said, or kEngineCannotLoad when the movie
     // passed the box probe but the engine could not decode it. showMessage is false while the
     // window advances by itself.
-    static constexpr int kEngineCannotLoad = 3;
+    static constexpr int kEngineCannotLoad = -1;
     virtual void sequencerOpenFailed(int result, bool showMessage) = 0;
     // The wait state of the open ends (the open time-out, or the recording is ready).
     virtual void sequencerEndWait() = 0;
@@ -129,6 +129,8 @@ public:
     bool playRequested() const { return m_playRequest; }
     bool continuingFolder() const { return m_continueFolder; }
     bool lastOpenFailed() const { return m_lastOpenFailed; }
+    // The last failed open's result: 0 not opened, 2 too short, or SequencerHost::kEngineCannotLoad.
+    int lastFailResult() const { return m_lastFailResult; }
     int generation() const { return m_generation; }
     int restoreFrame() const { return m_restoreFrame; }
     // The timers, for tests that drive them (their intervals may be shortened).
@@ -160,6 +162,7 @@ private:
     QTimer m_openTimeoutTimer;  // 5000 ms after an open began: the wait state ends regardless
     RecordingRecord m_record;
     int m_row = -1;
+    int m_lastFailResult = 0;
     int m_generation = 0;       // counts opens; results of older ones are dropped
     bool m_waiting = false;     // an open is under way (wait cursor, controls off)
     bool m_movieOpen = false;   // movie opened seen for the current open

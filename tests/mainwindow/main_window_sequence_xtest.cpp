@@ -214,6 +214,13 @@ TEST_F(MainWindowSequence, PlaysOnThroughRecordingsAndFoldersToTheEndOfTheLastFo
             ASSERT_EQ(shown.size(), 1);
             EXPECT_EQ(shown[0].text, text(TXT_MSG_TOO_SHORT));
             EXPECT_EQ(shown[0].caption, QStringLiteral("ERROR"));
+            // After a failed open only browsing is left on the buttons (a too-short recording
+            // is no open error, so not even Delete).
+            for (int id = 38000; id <= 38013; ++id) {
+                auto* b = w->findChild<QWidget*>(QStringLiteral("button%1").arg(id));
+                ASSERT_NE(b, nullptr);
+                EXPECT_EQ(b->isEnabled(), id == 38009) << id;
+            }
             break;
         }
     }

@@ -1,0 +1,60 @@
+#include "mainwindow/control_refresh.h"
+
+namespace ravir {
+
+namespace {
+
+constexpr size_t at(int id) { return static_cast<size_t>(id - cmd::kFirst); }
+
+}  // namespace
+
+ControlEnables RefreshControls(const ControlState& s)
+{
+    ControlEnables e;
+    auto& t = e.transport;
+    if (s.opening) {
+        return e;  // everything waits for the open
+    }
+    if (s.openFailed && !s.taskRunning) {
+        t[at(cmd::kBrowse)] = true;
+        t[at(cmd::kDelete)] = s.openError && s.sourceMode != 3;
+        e.titleBar = e.browser = e.infoPanel = true;
+        return e;
+    }
+    if (s.nearEndBlocked && !s.taskRunning) {
+        // The last frames of a playing recording: nothing until it has ended.
+        e.titleBar = e.browser = e.infoPanel = true;
+        return e;
+    }
+    e.titleBar = e.browser = e.infoPanel = !s.taskRunning;
+    t[at(cmd::kBrowse)] = !s.taskRunning;
+    t[at(cmd::kCsv)] = s.csvAvailable && s.sourceMode == 1 && !s.taskRunning;
+    const bool listEmpty = !s.sourceOpen || s.rows <= 0;
+    if (listEmpty) {
+        t[at(cmd::kStop)] = s.taskRunning;  // stops the task
+        return e;
+    }
+    using Main = ControlState::Main;
+    const bool running = s.main != Main::ClosedOrStopped;
+    const bool single = s.rows == 1;
+    t[at(cmd::kStop)] = running || s.taskRunning;
+    t[at(cmd::kPrevious)] = !single && s.currentIndex != 0;
+    t[at(cmd::kNext)] = !single && s.currentIndex != s.rows - 1;
+    t[at(cmd::kPlay)] = s.main == Main::Playing || s.telemetryLoaded;
+    t[at(cmd::kSlow)] = s.main == Main::Playing && s.rateCode != -2 && s.rateCode != -4;
+    t[at(cmd::kFastForward)] = s.main == Main::Playing && s.rateCode != 2 && s.rateCode != 4;
+    t[at(cmd::kStillImage)] = s.telemetryLoaded;
+    t[at(cmd::kSaveJoined)] = s.sourceMode == 1;
+    t[at(cmd::kZoom)] = s.telemetryLoaded;
+    t[at(cmd::kDelete)] = s.sourceMode != 3;
+    t[at(cmd::kSettings)] = true;
+    t[at(cmd::kSwitchMap)] = true;
+    if (s.taskRunning) {
+        // One task at a time; only its stop stays usable.
+        for (size_t i = 0; i < t.size(); ++i)
+            t[i] = i == at(cmd::kStop);
+    }
+    return e;
+}
+
+}  // namespace ravir
