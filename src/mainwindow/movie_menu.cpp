@@ -29,12 +29,14 @@ std::vector<MovieMenuItem> MovieMenuItems(int playState, int rateCode, bool full
             items.push_back({cmd::kStop, TXT_STOP, true});
     }
     if (fullScreen) {
+        items.push_back({cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY, true});
         items.push_back({cmd::kAspect, aspectKeep ? TXT_FULLSCREEN_STRETCH
                                                   : TXT_FULLSCREEN_KEEP_ASPECT, true});
     } else {
         items.push_back(separator);
         items.push_back({cmd::kStillImage, TXT_STILL_IMAGE_2, true});
         items.push_back({cmd::kReport, TXT_REPORT, true});
+        items.push_back({cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY, true});
         items.push_back({cmd::kSettings, TXT_SETTINGS_2, true});
         items.push_back(separator);
         items.push_back({cmd::kBrowse, TXT_BROWSE_2, true});

@@ -250,6 +250,7 @@ TEST(MovieMenu, ItemsFollowThePlayStateRateAndFullScreen)
 
     const std::vector<P> tail{kSep, {cmd::kStillImage, TXT_STILL_IMAGE_2},
                               {cmd::kReport, TXT_REPORT},
+                              {cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY},
                               {cmd::kSettings, TXT_SETTINGS_2}, kSep, {cmd::kBrowse, TXT_BROWSE_2}};
     std::vector<P> stopped{{cmd::kPlay, TXT_PLAY_2}};
     stopped.insert(stopped.end(), tail.begin(), tail.end());
@@ -257,6 +258,7 @@ TEST(MovieMenu, ItemsFollowThePlayStateRateAndFullScreen)
 
     EXPECT_EQ(Shape(MovieMenuItems(kPaused, 1, true, true)),
               (std::vector<P>{{cmd::kPlay, TXT_PLAY_2}, {cmd::kStop, TXT_STOP},
+                              {cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY},
                               {cmd::kAspect, TXT_FULLSCREEN_STRETCH}}));
     EXPECT_EQ(Shape(MovieMenuItems(kPaused, 1, true, false)).back(),
               P(cmd::kAspect, TXT_FULLSCREEN_KEEP_ASPECT));
