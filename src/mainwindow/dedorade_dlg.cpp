@@ -192,6 +192,7 @@ CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
 
 CdedoradeDlg::~CdedoradeDlg()
 {
+    qApp->removeEventFilter(this);
     Shutdown();
     delete m_outline;
     delete m_movieDialog;
@@ -237,6 +238,7 @@ void CdedoradeDlg::InitDialog()
     m_video = makePane(QStringLiteral("video"));
     m_video->setStyleSheet(QStringLiteral("background: black;"));
     m_video->installEventFilter(this);
+    qApp->installEventFilter(this);  // the window's keys, whichever child has the focus
     m_positionSlider = makePane(QStringLiteral("positionSlider"));
     m_infoPanel = makePane(QStringLiteral("infoPanel"));
     m_graph = makePane(QStringLiteral("graph"));
@@ -1686,6 +1688,19 @@ void CdedoradeDlg::mouseDoubleClickEvent(QMouseEvent* event)
 
 bool CdedoradeDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    // The window's keys come first wherever the focus rests inside it: the folder tree, the
+    // file list and the buttons would otherwise take Space, the arrows, the page keys and the
+    // letters for themselves. Text fields keep their keys.
+    if (event->type() == QEvent::KeyPress && watched != this && watched->isWidgetType()) {
+        auto* target = static_cast<QWidget*>(watched);
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (target->window() == this && !target->testAttribute(Qt::WA_InputMethodEnabled) &&
+            (CommandForKey(key->key(), key->modifiers()) != 0 ||
+             key->matches(QKeySequence::Close) || key->matches(QKeySequence::Quit))) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
     if (watched != m_video && watched != m_presenter && watched != m_surface &&
         (!m_surface || watched != m_surface->subPresenter()))
         return QWidget::eventFilter(watched, event);

@@ -3,6 +3,7 @@
 // both cameras. A program of its own (GoogleTest with its own main) on Qt's offscreen platform.
 #include "gui_app.h"
 #include "catalogue/file_list_ctrl.h"
+#include "catalogue/folder_tree_ctrl.h"
 #include "catalogue/file_select_dlg.h"
 #include "catalogue/filer_container_dlg.h"
 #include "catalogue/list_commands_ctrl.h"
@@ -192,6 +193,49 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     EXPECT_EQ(w->shownFrame(), 0);
     w->Shutdown();
     EXPECT_FALSE(w->playClockActive());
+}
+
+// The keys are the window's wherever the keyboard focus rests in it: a click on the folder tree
+// or the file list leaves the focus there, and those views have their own use for Space, the
+// arrows and the page keys.
+TEST_F(MainWindowWiring, KeysReachTheWindowWhileTheBrowserHasTheFocus)
+{
+    auto w = startWindow();
+    ASSERT_TRUE(w->movieIsReady());
+    Player& main = *w->player(0);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTreeWidget* list = w->browser()->listCtrl();
+    QTreeWidget* tree = w->browser()->treeCtrl();
+    const QString firstPath = w->currentRecordingPath();
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(main.state().playState, kPlaying);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(main.state().playState, kPaused);
+    EXPECT_EQ(w->currentRecordingPath(), firstPath);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+
+    // Right on the tree steps one frame instead of moving through the tree; V switches the view.
+    tree->setFocus();
+    const int before = w->shownFrame();
+    QTest::keyClick(tree, Qt::Key_Right);
+    EXPECT_EQ(w->shownFrame(), before + 1);
+    QTest::keyClick(tree, Qt::Key_V);
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::Sub);
+    QTest::keyClick(tree, Qt::Key_V);
+    QTest::keyClick(tree, Qt::Key_V);
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::Main);
+
+    // PageDown on the list is the next recording, not a page of rows.
+    ASSERT_GT(w->browser()->rowCount(), 1);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_PageDown);
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() != firstPath; }, 15000));
+    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(1)->path);
+    w->Shutdown();
 }
 
 TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)
