@@ -1583,12 +1583,15 @@ void CdedoradeDlg::mousePressEvent(QMouseEvent* event)
         QWidget::mousePressEvent(event);
         return;
     }
+    m_systemResize = false;  // a new press: an earlier border drag of the window manager is over
     const QPoint p = event->position().toPoint();
     const int zone = HitTestZone(p, size(), LayoutScale(), isMaximized());
     if (zone >= kZoneLeft && zone <= kZoneBottomRight) {
         // The window manager resizes where it can (X11 and Wayland); elsewhere the window
         // draws its outline and resizes itself when the button comes up.
-        if (windowHandle() && windowHandle()->startSystemResize(EdgesForZone(zone))) {
+        const Qt::Edges edges = EdgesForZone(zone);
+        if (m_systemResizeStarter ? m_systemResizeStarter(edges)
+                                  : windowHandle() && windowHandle()->startSystemResize(edges)) {
             m_systemResize = true;
             return;
         }
@@ -1631,6 +1634,10 @@ void CdedoradeDlg::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     m_dragging = false;
+    if (!(event->buttons() & Qt::LeftButton)) {
+        // The window sees the pointer again only once the window manager's drag has ended.
+        m_systemResize = false;
+    }
     if (!(event->buttons() & Qt::LeftButton) && !m_fullScreen) {
         const int zone = HitTestZone(event->position().toPoint(), size(), LayoutScale(),
                                      isMaximized());
@@ -1659,7 +1666,8 @@ void CdedoradeDlg::mouseReleaseEvent(QMouseEvent* event)
 
 void CdedoradeDlg::ApplyResize()
 {
-    m_systemResize = false;
+    // A drag of the window manager may pause longer than the settle time and go on: it stays a
+    // drag, and every later size is applied too, until the pointer is back in the window.
     if (m_shutDown)
         return;
     if (!isMaximized() && !m_fullScreen && !isMinimized()) {

@@ -151,6 +151,12 @@ public:
     // window is pictured, so that the map has drawn the position.
     void setReportFolderChooser(std::function<QString()> chooser) { m_reportChooser = std::move(chooser); }
     void setReportDelayMs(int ms) { m_reportTimer.setInterval(ms); }
+    // Starts the window manager's border drag (QWindow::startSystemResize by default); a test
+    // stands in for the window manager with its own.
+    void setSystemResizeStarter(std::function<bool(Qt::Edges)> starter)
+    {
+        m_systemResizeStarter = std::move(starter);
+    }
     void ReportCommand();
     // The map, made the first time the map window shows a recording with positions.
     map::CMapView* mapView() const { return m_mapView; }
@@ -390,6 +396,7 @@ private:
     QTimer m_reportTimer;  // one-shot: the window is pictured for the report when it fires
     QString m_reportFolder;
     std::function<QString()> m_reportChooser;
+    std::function<bool(Qt::Edges)> m_systemResizeStarter;
     void FinishReportStep();
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;

@@ -162,6 +162,39 @@ TEST_F(MainWindowModes, UserResizeIsClampedAndWritesTheFactorsWhenItEnds)
     w->Shutdown();
 }
 
+// A border drag that the window manager carries out reaches the window only as new sizes. A
+// user who holds still longer than the settle time and then drags on must still find the last
+// size remembered, now and at shutdown, and the window must restore to it.
+TEST_F(MainWindowModes, WindowManagerResizeThatPausesKeepsTheFinalSize)
+{
+    auto w = startWindow();
+    Qt::Edges started;
+    w->setSystemResizeStarter([&](Qt::Edges edges) {
+        started = edges;
+        return true;  // the window manager takes the drag over
+    });
+    int applied = 0;
+    QObject::connect(w.get(), &CdedoradeDlg::resizeApplied, [&] { ++applied; });
+    sendMouse(w.get(), QEvent::MouseButtonPress, {w->width() - 2, w->height() - 2},
+              Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(started, Qt::RightEdge | Qt::BottomEdge);
+    // The window manager's steps, with a pause after the first one.
+    w->resize(1232, 767);
+    ASSERT_TRUE(waitUntil([&] { return applied == 1; }, 3000));
+    EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.100000");
+    waitUntil([] { return false; }, QApplication::doubleClickInterval());
+    w->resize(1400, 836);
+    ASSERT_TRUE(waitUntil([&] { return applied == 2; }, 3000));
+    EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.250000");
+    EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 836.0f / 697.0f));
+    EXPECT_EQ(w->normalRect().size(), QSize(1400, 836));
+    // The drag is over once the pointer moves in the window again.
+    sendMouse(w.get(), QEvent::MouseMove, {500, 300}, Qt::NoButton, Qt::NoButton);
+    w->Shutdown();
+    EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.250000");
+    EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 836.0f / 697.0f));
+}
+
 TEST_F(MainWindowModes, MaximiseRestoreAndTheLayoutSavedWhileMaximised)
 {
     writeIni("[DISPLAY]\r\nSCALEX=1.250000\r\nSCALEY=1.100000\r\n");
