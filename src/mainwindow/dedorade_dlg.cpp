@@ -933,7 +933,8 @@ void CdedoradeDlg::DeferredStart()
     // The remembered normal rectangle follows the window to where it was shown.
     if (!isMaximized() && !m_fullScreen)
         m_normalRect.moveTo(pos());
-    PlaceMovieDialog();
+    // The map window is placed beside the main window when it is first shown: by then the
+    // window manager has put the main window where it stays.
     const bool opened = OpenStartupSource();
     m_csvAvailable = opened && m_catalogue.mode() == SourceMode::Drive &&
                      !m_catalogue.shownRecords().empty();

@@ -290,8 +290,11 @@ TEST_F(MainWindowModes, ThumbnailSwitchMapWindowAndUpdateCheck)
     EXPECT_TRUE(w->updateCheckStarted());
 
     // The map window: 452 x 368, beside the main window, titled for a main camera; M toggles.
+    // It is placed when it is first shown, beside where the main window is by then (a window
+    // manager places a new window after the program has shown it).
     CMovieDialog* map = w->movieDialog();
     EXPECT_FALSE(map->isVisible());
+    w->move(300, 200);
     w->SwitchMapCommand();
     EXPECT_TRUE(w->mapShown());
     EXPECT_TRUE(map->isVisible());
