@@ -35,7 +35,7 @@ CSettingDlg::CSettingDlg(QWidget* mainWindow) : CSkinDialog(mainWindow)
     setWindowTitle(text(TXT_SETTINGS_3));
     // The buttons need no side padding: "キャンセル" fills the template's 80 units.
     setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid #3a4652; margin-top: 1.2em; color: #e0e6ec; }"
+        "QGroupBox { border: 1px solid #6a6e74; margin-top: 1.2em; color: #e0e6ec; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; }"
         "QLabel { color: #e0e6ec; }"
         "QPushButton { background: #26313c; color: #e0e6ec; border: 1px solid #4a5866;"
