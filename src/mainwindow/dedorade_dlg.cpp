@@ -646,6 +646,9 @@ void CdedoradeDlg::CloseRecording()
     m_movieReady = false;
     m_opening = false;
     m_currentPath.clear();
+    // The list no longer has an open row: choosing any row, the last one included, opens it.
+    if (m_browser)
+        m_browser->listCtrl()->clearOpenRecording();
     m_pendingFrame = -1;
     m_shownFrame = -1;
     if (m_positionCtrl) {

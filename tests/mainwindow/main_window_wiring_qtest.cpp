@@ -23,6 +23,7 @@
 #include "views/recording_telemetry.h"
 #include "sample_data.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QDirIterator>
 #include <QKeyEvent>
@@ -238,6 +239,32 @@ TEST_F(MainWindowWiring, KeysReachTheWindowWhileTheBrowserHasTheFocus)
     QTest::keyClick(list, Qt::Key_PageDown);
     ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() != firstPath; }, 15000));
     EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(1)->path);
+    w->Shutdown();
+}
+
+// The source dialog closes the recording before it asks. Cancelled, nothing is open: the list
+// marks no row as open, and the next row chosen (here row 0 again, by a kind button) opens.
+TEST_F(MainWindowWiring, AfterACancelledSourceDialogTheListOpensItsRowAgain)
+{
+    auto w = startWindow();
+    ASSERT_TRUE(w->movieIsReady());
+    bool asked = false;
+    QTimer::singleShot(200, [&] {
+        if (QWidget* dlg = QApplication::activeModalWidget()) {
+            asked = true;
+            static_cast<QDialog*>(dlg)->reject();
+        }
+    });
+    key(w.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(asked);
+    EXPECT_TRUE(w->currentRecordingPath().isEmpty());
+    EXPECT_EQ(w->browser()->listCtrl()->playingRow(), -1);
+
+    // A kind button refills the list and chooses row 0, which opens.
+    w->browser()->setKindFlag(2, false);
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
+    EXPECT_EQ(w->browser()->listCtrl()->playingRow(), 0);
     w->Shutdown();
 }
 
