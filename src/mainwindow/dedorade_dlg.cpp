@@ -1611,10 +1611,7 @@ void CdedoradeDlg::mousePressEvent(QMouseEvent* event)
         return;
     }
     if (zone == kZoneCaption && !isMaximized()) {
-        if (windowHandle() && windowHandle()->startSystemMove())
-            return;
-        m_dragging = true;
-        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        m_captionDrag.press(event);  // moves once the mouse goes on, a double-click stays one
         return;
     }
     QWidget::mousePressEvent(event);
@@ -1633,11 +1630,8 @@ void CdedoradeDlg::mouseMoveEvent(QMouseEvent* event)
         }
         return;
     }
-    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
-        move(global - m_dragOffset);
+    if (m_captionDrag.move(event))
         return;
-    }
-    m_dragging = false;
     if (!(event->buttons() & Qt::LeftButton)) {
         // The window sees the pointer again only once the window manager's drag has ended.
         m_systemResize = false;
@@ -1664,7 +1658,7 @@ void CdedoradeDlg::mouseReleaseEvent(QMouseEvent* event)
         m_applyResizeTimer.start(std::max(1, QApplication::doubleClickInterval() / 2));
         return;
     }
-    m_dragging = false;
+    m_captionDrag.end();
     QWidget::mouseReleaseEvent(event);
 }
 
@@ -1689,6 +1683,7 @@ void CdedoradeDlg::ApplyResize()
 
 void CdedoradeDlg::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    m_captionDrag.end();
     if (!m_fullScreen &&
         HitTestZone(event->position().toPoint(), size(), LayoutScale(), isMaximized()) ==
             kZoneCaption) {

@@ -11,6 +11,7 @@
 // entered).
 #include "catalogue/catalogue.h"
 #include "catalogue/recording_record.h"
+#include "mainwindow/caption_drag.h"
 #include "mainwindow/main_layout.h"
 #include "mainwindow/mpris_service.h"
 #include "mainwindow/recording_sequencer.h"
@@ -153,6 +154,7 @@ public:
     void setReportDelayMs(int ms) { m_reportTimer.setInterval(ms); }
     // Starts the window manager's border drag (QWindow::startSystemResize by default); a test
     // stands in for the window manager with its own.
+    CaptionDrag& captionDrag() { return m_captionDrag; }
     void setSystemResizeStarter(std::function<bool(Qt::Edges)> starter)
     {
         m_systemResizeStarter = std::move(starter);
@@ -327,8 +329,7 @@ private:
     QElapsedTimer m_resizeThrottle;
     QWidget* m_outline = nullptr;
     bool m_systemResize = false;  // the window manager carries out a border drag
-    bool m_dragging = false;
-    QPoint m_dragOffset;
+    CaptionDrag m_captionDrag{this};
     QTimer m_applyResizeTimer;  // the end of a user resize: remember the scale factors
 
     // Video surface.

@@ -195,6 +195,51 @@ TEST_F(MainWindowModes, WindowManagerResizeThatPausesKeepsTheFinalSize)
     EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 836.0f / 697.0f));
 }
 
+// The caption strip under a window manager: a click or a double-click never hands the window to
+// the window manager (which would take the second click, so that a double-click would never
+// maximise); only a drag beyond the drag distance does. Without a window manager the window
+// follows the mouse itself, keeping the pressed point under it.
+TEST_F(MainWindowModes, CaptionDoubleClickMaximisesAndOnlyADragMovesTheWindow)
+{
+    auto w = startWindow();
+    int systemMoves = 0;
+    bool windowManager = true;
+    w->captionDrag().setSystemMoveStarter([&] {
+        ++systemMoves;
+        return windowManager;
+    });
+    const QPoint at(500, 10);
+    sendMouse(w.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseMove, at + QPoint(1, 0), Qt::NoButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    sendMouse(w.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(systemMoves, 0);
+    ASSERT_TRUE(waitUntil([&] { return w->isMaximized(); }, 3000));
+    w->MaximiseCommand();
+    ASSERT_TRUE(waitUntil([&] { return !w->isMaximized(); }, 3000));
+
+    // A drag: the window manager moves the window, once.
+    const QPoint start = w->pos();
+    sendMouse(w.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseMove, at + QPoint(30, 20), Qt::NoButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseMove, at + QPoint(40, 30), Qt::NoButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseButtonRelease, at + QPoint(40, 30), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(systemMoves, 1);
+    EXPECT_EQ(w->pos(), start);
+    // No window manager: the window follows.
+    windowManager = false;
+    sendMouse(w.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 20)),
+                     QPointF(w->mapToGlobal(at) + QPoint(30, 20)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &move);
+    sendMouse(w.get(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(systemMoves, 2);
+    EXPECT_EQ(w->pos(), start + QPoint(30, 20));
+}
+
 TEST_F(MainWindowModes, MaximiseRestoreAndTheLayoutSavedWhileMaximised)
 {
     writeIni("[DISPLAY]\r\nSCALEX=1.250000\r\nSCALEY=1.100000\r\n");
