@@ -159,10 +159,11 @@ for i, (top, bottom, border, colour) in enumerate(STATES):
                  f'stroke="{colour}" stroke-width="1.4" stroke-linecap="round"/>')
 svg("dialog_close", 52, 12, "\n".join(cells))
 
-# Check boxes: unchecked, hover, checked, disabled; 12 x 12 each.
+# Check boxes: unchecked, hover, checked, disabled; 12 x 12 each. The empty box is white, so
+# that it reads as empty both on the dark panels and in the white rows of the tick list.
 cells = []
-for i, (fill, border, tick) in enumerate([("#1c1d1f", "#8a8f96", None),
-                                          ("#243246", "#9cc2ef", None),
+for i, (fill, border, tick) in enumerate([("#ffffff", "#8a8f96", None),
+                                          ("#d6e8ff", "#5b9be6", None),
                                           ("#2f6fd0", "#9cc2ef", "#ffffff"),
                                           ("#2a2a2a", "#4c4c4c", None)]):
     x0 = i * 12

@@ -155,6 +155,7 @@ CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
 
 CdedoradeDlg::~CdedoradeDlg()
 {
+    qApp->removeEventFilter(this);
     Shutdown();
     delete m_outline;
     delete m_movieDialog;
@@ -200,6 +201,7 @@ void CdedoradeDlg::InitDialog()
     m_video = makePane(QStringLiteral("video"));
     m_video->setStyleSheet(QStringLiteral("background: black;"));
     m_video->installEventFilter(this);
+    qApp->installEventFilter(this);  // the window's keys, whichever child has the focus
     m_positionSlider = makePane(QStringLiteral("positionSlider"));
     m_infoPanel = makePane(QStringLiteral("infoPanel"));
     m_graph = makePane(QStringLiteral("graph"));
@@ -605,6 +607,9 @@ void CdedoradeDlg::CloseRecording(bool keepCurrent)
     m_movieReady = false;
     m_opening = false;
     m_currentPath.clear();
+    // The list no longer has an open row: choosing any row, the last one included, opens it.
+    if (m_browser)
+        m_browser->listCtrl()->clearOpenRecording();
     m_pendingFrame = -1;
     m_shownFrame = -1;
     if (m_positionCtrl) {
@@ -880,7 +885,8 @@ void CdedoradeDlg::DeferredStart()
     // The remembered normal rectangle follows the window to where it was shown.
     if (!isMaximized() && !m_fullScreen)
         m_normalRect.moveTo(pos());
-    PlaceMovieDialog();
+    // The map window is placed beside the main window when it is first shown: by then the
+    // window manager has put the main window where it stays.
     const bool opened = OpenStartupSource();
     m_csvAvailable = opened && m_catalogue.mode() == SourceMode::Drive &&
                      !m_catalogue.shownRecords().empty();
@@ -1575,12 +1581,15 @@ void CdedoradeDlg::mousePressEvent(QMouseEvent* event)
         QWidget::mousePressEvent(event);
         return;
     }
+    m_systemResize = false;  // a new press: an earlier border drag of the window manager is over
     const QPoint p = event->position().toPoint();
     const int zone = HitTestZone(p, size(), LayoutScale(), isMaximized());
     if (zone >= kZoneLeft && zone <= kZoneBottomRight) {
         // The window manager resizes where it can (X11 and Wayland); elsewhere the window
         // draws its outline and resizes itself when the button comes up.
-        if (windowHandle() && windowHandle()->startSystemResize(EdgesForZone(zone))) {
+        const Qt::Edges edges = EdgesForZone(zone);
+        if (m_systemResizeStarter ? m_systemResizeStarter(edges)
+                                  : windowHandle() && windowHandle()->startSystemResize(edges)) {
             m_systemResize = true;
             return;
         }
@@ -1596,10 +1605,7 @@ void CdedoradeDlg::mousePressEvent(QMouseEvent* event)
         return;
     }
     if (zone == kZoneCaption && !isMaximized()) {
-        if (windowHandle() && windowHandle()->startSystemMove())
-            return;
-        m_dragging = true;
-        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        m_captionDrag.press(event);  // moves once the mouse goes on, a double-click stays one
         return;
     }
     QWidget::mousePressEvent(event);
@@ -1618,11 +1624,12 @@ void CdedoradeDlg::mouseMoveEvent(QMouseEvent* event)
         }
         return;
     }
-    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
-        move(global - m_dragOffset);
+    if (m_captionDrag.move(event))
         return;
+    if (!(event->buttons() & Qt::LeftButton)) {
+        // The window sees the pointer again only once the window manager's drag has ended.
+        m_systemResize = false;
     }
-    m_dragging = false;
     if (!(event->buttons() & Qt::LeftButton) && !m_fullScreen) {
         const int zone = HitTestZone(event->position().toPoint(), size(), LayoutScale(),
                                      isMaximized());
@@ -1645,13 +1652,14 @@ void CdedoradeDlg::mouseReleaseEvent(QMouseEvent* event)
         m_applyResizeTimer.start(std::max(1, QApplication::doubleClickInterval() / 2));
         return;
     }
-    m_dragging = false;
+    m_captionDrag.end();
     QWidget::mouseReleaseEvent(event);
 }
 
 void CdedoradeDlg::ApplyResize()
 {
-    m_systemResize = false;
+    // A drag of the window manager may pause longer than the settle time and go on: it stays a
+    // drag, and every later size is applied too, until the pointer is back in the window.
     if (m_shutDown)
         return;
     if (!isMaximized() && !m_fullScreen && !isMinimized()) {
@@ -1669,6 +1677,7 @@ void CdedoradeDlg::ApplyResize()
 
 void CdedoradeDlg::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    m_captionDrag.end();
     if (!m_fullScreen &&
         HitTestZone(event->position().toPoint(), size(), LayoutScale(), isMaximized()) ==
             kZoneCaption) {
@@ -1680,6 +1689,19 @@ void CdedoradeDlg::mouseDoubleClickEvent(QMouseEvent* event)
 
 bool CdedoradeDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    // The window's keys come first wherever the focus rests inside it: the folder tree, the
+    // file list and the buttons would otherwise take Space, the arrows, the page keys and the
+    // letters for themselves. Text fields keep their keys.
+    if (event->type() == QEvent::KeyPress && watched != this && watched->isWidgetType()) {
+        auto* target = static_cast<QWidget*>(watched);
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (target->window() == this && !target->testAttribute(Qt::WA_InputMethodEnabled) &&
+            (CommandForKey(key->key(), key->modifiers()) != 0 ||
+             key->matches(QKeySequence::Close) || key->matches(QKeySequence::Quit))) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
     if (watched != m_video && watched != m_presenter && watched != m_surface &&
         (!m_surface || watched != m_surface->subPresenter()))
         return QWidget::eventFilter(watched, event);

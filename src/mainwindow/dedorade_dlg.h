@@ -11,6 +11,7 @@
 // entered).
 #include "catalogue/catalogue.h"
 #include "catalogue/recording_record.h"
+#include "mainwindow/caption_drag.h"
 #include "mainwindow/main_layout.h"
 #include "mainwindow/mpris_service.h"
 #include "mainwindow/recording_sequencer.h"
@@ -156,6 +157,13 @@ public:
     // window is pictured, so that the map has drawn the position.
     void setReportFolderChooser(std::function<QString()> chooser) { m_reportChooser = std::move(chooser); }
     void setReportDelayMs(int ms) { m_reportTimer.setInterval(ms); }
+    // Starts the window manager's border drag (QWindow::startSystemResize by default); a test
+    // stands in for the window manager with its own.
+    CaptionDrag& captionDrag() { return m_captionDrag; }
+    void setSystemResizeStarter(std::function<bool(Qt::Edges)> starter)
+    {
+        m_systemResizeStarter = std::move(starter);
+    }
     void ReportCommand();
     // The map, made the first time the map window shows a recording with positions.
     map::CMapView* mapView() const { return m_mapView; }
@@ -341,8 +349,7 @@ private:
     QElapsedTimer m_resizeThrottle;
     QWidget* m_outline = nullptr;
     bool m_systemResize = false;  // the window manager carries out a border drag
-    bool m_dragging = false;
-    QPoint m_dragOffset;
+    CaptionDrag m_captionDrag{this};
     QTimer m_applyResizeTimer;  // the end of a user resize: remember the scale factors
 
     // Video surface.
@@ -413,6 +420,7 @@ private:
     QTimer m_reportTimer;  // one-shot: the window is pictured for the report when it fires
     QString m_reportFolder;
     std::function<QString()> m_reportChooser;
+    std::function<bool(Qt::Edges)> m_systemResizeStarter;
     void FinishReportStep();
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;

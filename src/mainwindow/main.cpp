@@ -37,7 +37,8 @@ struct CommandLine {
         parser.addOption(screenshot);
         parser.addPositionalArgument(
             QStringLiteral("source"),
-            QStringLiteral("Card, folder or movie file (or file: URL) to open; one dropped on the window opens too."));
+            QStringLiteral("Card, folder or movie file (or file: URL) to open; one dropped on the window opens too."),
+            QStringLiteral("[source]"));
     }
 };
 

@@ -165,11 +165,7 @@ bool CMovieDialog::inCaption(QPoint p) const
 void CMovieDialog::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && inCaption(event->position().toPoint())) {
-        // The window manager moves the window where it can; elsewhere the window moves itself.
-        if (windowHandle() && windowHandle()->startSystemMove())
-            return;
-        m_dragging = true;
-        m_dragOffset = event->globalPosition().toPoint() - pos();
+        m_captionDrag.press(event);  // moves once the mouse goes on, a double-click stays one
         return;
     }
     QWidget::mousePressEvent(event);
@@ -177,23 +173,21 @@ void CMovieDialog::mousePressEvent(QMouseEvent* event)
 
 void CMovieDialog::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - m_dragOffset);
+    if (m_captionDrag.move(event))
         return;
-    }
     QWidget::mouseMoveEvent(event);
 }
 
 void CMovieDialog::mouseReleaseEvent(QMouseEvent* event)
 {
-    m_dragging = false;
+    m_captionDrag.end();
     QWidget::mouseReleaseEvent(event);
 }
 
 void CMovieDialog::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    m_captionDrag.end();
     if (inCaption(event->position().toPoint())) {
-        m_dragging = false;
         Q_EMIT placeBesideMainRequested();
         return;
     }

@@ -6,6 +6,8 @@
 // that carries its title, framed by a light grey line; a drag on the strip moves it and a
 // double-click asks the main window to place it beside itself again. The map (or, while no map
 // can be shown, the placeholder CLogoDlg) fills the rest with a 1-unit margin.
+#include "mainwindow/caption_drag.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -62,8 +64,7 @@ private:
     CLogoDlg* m_logo = nullptr;
     QPointer<QWidget> m_map;
     bool m_placedOnce = false;
-    bool m_dragging = false;
-    QPoint m_dragOffset;
+    CaptionDrag m_captionDrag{this};
 };
 
 }  // namespace ravir

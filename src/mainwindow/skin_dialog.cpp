@@ -88,12 +88,7 @@ void CSkinDialog::keyPressEvent(QKeyEvent* event)
 void CSkinDialog::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && captionRect().contains(event->position().toPoint())) {
-        // The window manager moves the window where it can (Wayland needs it); elsewhere the
-        // dialog follows the mouse itself.
-        if (windowHandle() && windowHandle()->startSystemMove())
-            return;
-        m_dragging = true;
-        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        m_captionDrag.press(event);
         return;
     }
     QDialog::mousePressEvent(event);
@@ -101,19 +96,14 @@ void CSkinDialog::mousePressEvent(QMouseEvent* event)
 
 void CSkinDialog::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - m_dragOffset);
+    if (m_captionDrag.move(event))
         return;
-    }
     QDialog::mouseMoveEvent(event);
 }
 
 void CSkinDialog::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (m_dragging && event->button() == Qt::LeftButton) {
-        m_dragging = false;
-        return;
-    }
+    m_captionDrag.end();
     QDialog::mouseReleaseEvent(event);
 }
 

@@ -3,6 +3,8 @@
 // carry its title and move it when dragged; a close button (the "dialog_close" strip, 13 x 12
 // units) sits at (right - 20, 4) and rejects the dialog. Enter and Escape do nothing: a skinned
 // dialog closes only through its buttons.
+#include "mainwindow/caption_drag.h"
+
 #include <QColor>
 #include <QDialog>
 #include <QPoint>
@@ -19,7 +21,7 @@ public:
     CSkinButton* closeButton() const { return m_close; }
     QRect captionRect() const;  // the top 20 units
     void setFrameColor(const QColor& colour);
-    bool isDragging() const { return m_dragging; }
+    bool isDragging() const { return m_captionDrag.pending() || m_captionDrag.following(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -35,8 +37,7 @@ protected:
 private:
     CSkinButton* m_close = nullptr;
     QColor m_frame{0x6A, 0x6E, 0x74};
-    bool m_dragging = false;
-    QPoint m_dragOffset;
+    CaptionDrag m_captionDrag{this};
 };
 
 }  // namespace ravir

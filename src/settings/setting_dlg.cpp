@@ -27,19 +27,19 @@ QString VersionNotice()
         .arg(viewerVersion());
 }
 
-CSettingDlg::CSettingDlg(QWidget* mainWindow) : QDialog(mainWindow)
+CSettingDlg::CSettingDlg(QWidget* mainWindow) : CSkinDialog(mainWindow)
 {
     setModal(false);
     setWindowModality(Qt::NonModal);
     setObjectName(QStringLiteral("settingsDialog"));
     setWindowTitle(text(TXT_SETTINGS_3));
+    // The buttons need no side padding: "キャンセル" fills the template's 80 units.
     setStyleSheet(QStringLiteral(
-        "QDialog { background: #12181e; color: #e0e6ec; }"
-        "QGroupBox { border: 1px solid #3a4652; margin-top: 1.2em; color: #e0e6ec; }"
+        "QGroupBox { border: 1px solid #6a6e74; margin-top: 1.2em; color: #e0e6ec; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; }"
         "QLabel { color: #e0e6ec; }"
         "QPushButton { background: #26313c; color: #e0e6ec; border: 1px solid #4a5866;"
-        " padding: 2px 12px; }"
+        " padding: 2px 0px; }"
         "QPushButton:pressed { background: #3a4a5a; }"));
 
     m_kindsGroup = new QGroupBox(text(TXT_GRAPH_ICON_SETTINGS), this);

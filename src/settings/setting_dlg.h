@@ -2,8 +2,10 @@
 // CSettingDlg: the small modeless settings window. Two switches for the event kinds of the
 // acceleration graph and the map that the information panel does not offer (emergency recording
 // stops and parking monitoring), and the program's version with the rights notice. Both switches
-// are on at every start and are not stored.
-#include <QDialog>
+// are on at every start and are not stored. A skinned dialog: its caption strip carries the title
+// and the close box and moves it.
+#include "mainwindow/skin_dialog.h"
+
 #include <QRect>
 
 class QGroupBox;
@@ -24,7 +26,7 @@ QRect CentredOn(const QRect& monitor, const QSize& size);
 // The two lines of the version text.
 QString VersionNotice();
 
-class CSettingDlg : public QDialog {
+class CSettingDlg : public CSkinDialog {
     Q_OBJECT
 public:
     explicit CSettingDlg(QWidget* mainWindow = nullptr);

@@ -162,6 +162,84 @@ TEST_F(MainWindowModes, UserResizeIsClampedAndWritesTheFactorsWhenItEnds)
     w->Shutdown();
 }
 
+// A border drag that the window manager carries out reaches the window only as new sizes. A
+// user who holds still longer than the settle time and then drags on must still find the last
+// size remembered, now and at shutdown, and the window must restore to it.
+TEST_F(MainWindowModes, WindowManagerResizeThatPausesKeepsTheFinalSize)
+{
+    auto w = startWindow();
+    Qt::Edges started;
+    w->setSystemResizeStarter([&](Qt::Edges edges) {
+        started = edges;
+        return true;  // the window manager takes the drag over
+    });
+    int applied = 0;
+    QObject::connect(w.get(), &CdedoradeDlg::resizeApplied, [&] { ++applied; });
+    sendMouse(w.get(), QEvent::MouseButtonPress, {w->width() - 2, w->height() - 2},
+              Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(started, Qt::RightEdge | Qt::BottomEdge);
+    // The window manager's steps, with a pause after the first one.
+    w->resize(1232, 767);
+    ASSERT_TRUE(waitUntil([&] { return applied == 1; }, 3000));
+    EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.100000");
+    waitUntil([] { return false; }, QApplication::doubleClickInterval());
+    w->resize(1400, 836);
+    ASSERT_TRUE(waitUntil([&] { return applied == 2; }, 3000));
+    EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.250000");
+    EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 836.0f / 697.0f));
+    EXPECT_EQ(w->normalRect().size(), QSize(1400, 836));
+    // The drag is over once the pointer moves in the window again.
+    sendMouse(w.get(), QEvent::MouseMove, {500, 300}, Qt::NoButton, Qt::NoButton);
+    w->Shutdown();
+    EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.250000");
+    EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 836.0f / 697.0f));
+}
+
+// The caption strip under a window manager: a click or a double-click never hands the window to
+// the window manager (which would take the second click, so that a double-click would never
+// maximise); only a drag beyond the drag distance does. Without a window manager the window
+// follows the mouse itself, keeping the pressed point under it.
+TEST_F(MainWindowModes, CaptionDoubleClickMaximisesAndOnlyADragMovesTheWindow)
+{
+    auto w = startWindow();
+    int systemMoves = 0;
+    bool windowManager = true;
+    w->captionDrag().setSystemMoveStarter([&] {
+        ++systemMoves;
+        return windowManager;
+    });
+    const QPoint at(500, 10);
+    sendMouse(w.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseMove, at + QPoint(1, 0), Qt::NoButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    sendMouse(w.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(systemMoves, 0);
+    ASSERT_TRUE(waitUntil([&] { return w->isMaximized(); }, 3000));
+    w->MaximiseCommand();
+    ASSERT_TRUE(waitUntil([&] { return !w->isMaximized(); }, 3000));
+
+    // A drag: the window manager moves the window, once.
+    const QPoint start = w->pos();
+    sendMouse(w.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseMove, at + QPoint(30, 20), Qt::NoButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseMove, at + QPoint(40, 30), Qt::NoButton, Qt::LeftButton);
+    sendMouse(w.get(), QEvent::MouseButtonRelease, at + QPoint(40, 30), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(systemMoves, 1);
+    EXPECT_EQ(w->pos(), start);
+    // No window manager: the window follows.
+    windowManager = false;
+    sendMouse(w.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 20)),
+                     QPointF(w->mapToGlobal(at) + QPoint(30, 20)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &move);
+    sendMouse(w.get(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(systemMoves, 2);
+    EXPECT_EQ(w->pos(), start + QPoint(30, 20));
+}
+
 TEST_F(MainWindowModes, MaximiseRestoreAndTheLayoutSavedWhileMaximised)
 {
     writeIni("[DISPLAY]\r\nSCALEX=1.250000\r\nSCALEY=1.100000\r\n");
@@ -257,8 +335,11 @@ TEST_F(MainWindowModes, ThumbnailSwitchMapWindowAndUpdateCheck)
     EXPECT_TRUE(w->updateCheckStarted());
 
     // The map window: 452 x 368, beside the main window, titled for a main camera; M toggles.
+    // It is placed when it is first shown, beside where the main window is by then (a window
+    // manager places a new window after the program has shown it).
     CMovieDialog* map = w->movieDialog();
     EXPECT_FALSE(map->isVisible());
+    w->move(300, 200);
     w->SwitchMapCommand();
     EXPECT_TRUE(w->mapShown());
     EXPECT_TRUE(map->isVisible());

@@ -3,6 +3,7 @@
 // both cameras. A program of its own (GoogleTest with its own main) on Qt's offscreen platform.
 #include "gui_app.h"
 #include "catalogue/file_list_ctrl.h"
+#include "catalogue/folder_tree_ctrl.h"
 #include "catalogue/file_select_dlg.h"
 #include "catalogue/filer_container_dlg.h"
 #include "catalogue/list_commands_ctrl.h"
@@ -22,6 +23,7 @@
 #include "views/recording_telemetry.h"
 #include "sample_data.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QDirIterator>
 #include <QKeyEvent>
@@ -192,6 +194,78 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     EXPECT_EQ(w->shownFrame(), 0);
     w->Shutdown();
     EXPECT_FALSE(w->playClockActive());
+}
+
+// The keys are the window's wherever the keyboard focus rests in it: a click on the folder tree
+// or the file list leaves the focus there, and those views have their own use for Space, the
+// arrows and the page keys.
+TEST_F(MainWindowWiring, KeysReachTheWindowWhileTheBrowserHasTheFocus)
+{
+    auto w = startWindow();
+    ASSERT_TRUE(w->movieIsReady());
+    Player& main = *w->player(0);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTreeWidget* list = w->browser()->listCtrl();
+    QTreeWidget* tree = w->browser()->treeCtrl();
+    const QString firstPath = w->currentRecordingPath();
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(main.state().playState, kPlaying);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(main.state().playState, kPaused);
+    EXPECT_EQ(w->currentRecordingPath(), firstPath);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+
+    // On the tree Home is the first frame and Right one frame on, instead of moving through
+    // the tree; V switches the view.
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Home);
+    EXPECT_EQ(w->shownFrame(), 0);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    QTest::keyClick(tree, Qt::Key_Right);
+    EXPECT_EQ(w->shownFrame(), 1);
+    QTest::keyClick(tree, Qt::Key_V);
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::Sub);
+    QTest::keyClick(tree, Qt::Key_V);
+    QTest::keyClick(tree, Qt::Key_V);
+    EXPECT_EQ(w->dualSurface()->view(), DisplayView::Main);
+
+    // PageDown on the list is the next recording, not a page of rows.
+    ASSERT_GT(w->browser()->rowCount(), 1);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_PageDown);
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() != firstPath; }, 15000));
+    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(1)->path);
+    w->Shutdown();
+}
+
+// The source dialog closes the recording before it asks. Cancelled, nothing is open: the list
+// marks no row as open, and the next row chosen (here row 0 again, by a kind button) opens.
+TEST_F(MainWindowWiring, AfterACancelledSourceDialogTheListOpensItsRowAgain)
+{
+    auto w = startWindow();
+    ASSERT_TRUE(w->movieIsReady());
+    bool asked = false;
+    QTimer::singleShot(200, [&] {
+        if (QWidget* dlg = QApplication::activeModalWidget()) {
+            asked = true;
+            static_cast<QDialog*>(dlg)->reject();
+        }
+    });
+    key(w.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(asked);
+    EXPECT_TRUE(w->currentRecordingPath().isEmpty());
+    EXPECT_EQ(w->browser()->listCtrl()->playingRow(), -1);
+
+    // A kind button refills the list and chooses row 0, which opens.
+    w->browser()->setKindFlag(2, false);
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
+    EXPECT_EQ(w->browser()->listCtrl()->playingRow(), 0);
+    w->Shutdown();
 }
 
 TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)

@@ -103,6 +103,12 @@ void SkinControlsTest::artworkRendersAtBothScales()
         for (int j = i + 1; j < 4; ++j)
             QVERIFY(cells[i] != cells[j]);
     QVERIFY(skin::stripImage(QStringLiteral("btn_play"), 4, 4, QSize(32, 32)).isNull());
+    // The empty tick box has a light inside, so that it reads as empty in the white rows of the
+    // tick list too (not as a filled square); the ticked box is filled with colour.
+    const QImage empty = skin::stripImage(QStringLiteral("check_box"), 4, 0, QSize(24, 24)).toImage();
+    const QImage ticked = skin::stripImage(QStringLiteral("check_box"), 4, 2, QSize(24, 24)).toImage();
+    QVERIFY(QColor(empty.pixel(12, 12)).lightness() > 200);
+    QVERIFY(QColor(ticked.pixel(5, 5)).lightness() < 150);
     QVERIFY(skin::render(QStringLiteral("no_such_picture"), QSize(10, 10)).isNull());
 }
 

@@ -3,6 +3,9 @@
 #include "settings/setting_dlg.h"
 #include "views/gsensor_dlg.h"
 #include "views/toggle_button_widget.h"
+
+#include <QAbstractButton>
+#include <QPushButton>
 #include "../views/views_fixture.h"
 
 namespace ravir {
@@ -32,6 +35,29 @@ TEST(SettingDlg, ModelessSizedCentredAndVersioned)
     EXPECT_EQ(dlg.switchButton(0)->text(), QStringLiteral("緊急録画停止"));
     EXPECT_EQ(dlg.switchButton(1)->text(), QStringLiteral("駐車監視衝撃"));
     EXPECT_EQ(dlg.switchButton(0)->commandId(), 32968);
+}
+
+// Like every dialog of the program it is skinned: no window-manager frame, its own caption strip
+// with the title and a close box that hides it; its buttons show their whole captions.
+TEST(SettingDlg, SkinnedCaptionCloseBoxAndWholeButtonCaptions)
+{
+    test::viewsApp();
+    CSettingDlg dlg;
+    EXPECT_TRUE(dlg.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("設定"));
+    auto* close = dlg.findChild<QAbstractButton*>(QStringLiteral("dialogClose"));
+    ASSERT_NE(close, nullptr);
+    dlg.showCentredOn(nullptr);
+    ASSERT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(close->isVisible());
+    EXPECT_LE(close->geometry().bottom(), 20);  // inside the caption strip, above the groups
+    close->click();
+    EXPECT_FALSE(dlg.isVisible());
+    for (float scale : {1.0f, 1.25f, 2.0f}) {
+        dlg.relayout(scale);
+        for (QPushButton* b : dlg.findChildren<QPushButton*>())
+            EXPECT_LE(b->sizeHint().width(), b->width()) << b->text().toStdString() << " at " << scale;
+    }
 }
 
 TEST(SettingDlg, SwitchesStartOnEveryTimeAndChangeTheGraph)
