@@ -145,9 +145,12 @@ title_strip("title_restore", 26, 18,
                          f'stroke="C" stroke-width="1.3"/>')
 title_strip("title_minimise", 26, 18,
             lambda w, h: f'<path d="M{w/2-5} 12.5h10" stroke="C" stroke-width="1.6"/>')
+# The thumbnail switch stays in its pressed look while thumbnails are on: a blue plate that
+# reads as "on" beside the other title-bar buttons.
 title_strip("title_thumbnail", 150, 18,
             lambda w, h: f'<rect x="2.5" y="1.5" width="{w - 5}" height="{h - 4}" rx="3" '
-                         f'fill="none" stroke="C" stroke-opacity="0.35"/>')
+                         f'fill="none" stroke="C" stroke-opacity="0.35"/>',
+            pressed="#2b5c9a")
 
 # Dialog close button: four 13 x 12 images.
 cells = []

@@ -109,6 +109,12 @@ void SkinControlsTest::artworkRendersAtBothScales()
     const QImage ticked = skin::stripImage(QStringLiteral("check_box"), 4, 2, QSize(24, 24)).toImage();
     QVERIFY(QColor(empty.pixel(12, 12)).lightness() > 200);
     QVERIFY(QColor(ticked.pixel(5, 5)).lightness() < 150);
+    // The thumbnail switch shows "on" (its pressed look) in colour, not as a shade of the grey
+    // plate it has when off.
+    const QColor off(skin::stripImage(QStringLiteral("title_thumbnail"), 4, 0, QSize(150, 18)).toImage().pixel(75, 9));
+    const QColor on(skin::stripImage(QStringLiteral("title_thumbnail"), 4, 2, QSize(150, 18)).toImage().pixel(75, 9));
+    QVERIFY(off.hsvSaturation() < 60);
+    QVERIFY(on.hsvSaturation() > 100);
     QVERIFY(skin::render(QStringLiteral("no_such_picture"), QSize(10, 10)).isNull());
 }
 
