@@ -229,8 +229,14 @@ QRect PlaceDetachedWindow(const QRect& mainFrame, QSize size, const QRect& avail
     const QRect left(QPoint(mainFrame.left() - size.width(), mainFrame.top()), size);
     if (available.contains(left))
         return left;
-    const int x = std::max(available.left(),
-                           std::min(right.left(), available.left() + available.width() - size.width()));
+    // Room on neither side: the side with more room, against the screen's edge, so that the
+    // least of the main window is covered; on a tie the left, which leaves the title-bar
+    // buttons at the main window's right uncovered.
+    const int roomLeft = mainFrame.left() - available.left();
+    const int roomRight = available.left() + available.width() - (mainFrame.left() + mainFrame.width());
+    const int x = roomLeft >= roomRight
+                      ? available.left()
+                      : std::max(available.left(), available.left() + available.width() - size.width());
     const int y = std::max(available.top(),
                            std::min(right.top(), available.top() + available.height() - size.height()));
     return QRect(QPoint(x, y), size);

@@ -118,8 +118,8 @@ float ScaleFactorFor(int size, int designSize);
 QSize DetachedWindowSize(float layoutScale);
 QRect DetachedMapArea(QSize windowSize, float layoutScale);
 // Where the detached window goes beside the main window's frame: to its right, top edges
-// aligned; to its left when the right does not fit the available area; else inside the
-// available area at the main window's right edge.
+// aligned; to its left when the right does not fit the available area; else against the
+// available area's edge on the side with more room (the left on a tie).
 QRect PlaceDetachedWindow(const QRect& mainFrame, QSize size, const QRect& available);
 
 // One zoom step of the video surface for a click at `click` (surface pixels): the

@@ -163,7 +163,10 @@ TEST(MainLayout, DetachedWindowGoesBesideTheMainWindowAndStaysOnTheScreen)
     EXPECT_EQ(PlaceDetachedWindow({700, 100, 1120, 697}, size, avail), QRect(248, 100, 452, 368));
     const QRect fill = PlaceDetachedWindow(avail, size, avail);
     EXPECT_TRUE(avail.contains(fill));
-    EXPECT_EQ(fill.right(), avail.right());
+    EXPECT_EQ(fill.left(), avail.left());  // over the video, not over the title-bar buttons
+    // Too little room on both sides: the roomier side, against the screen's edge.
+    EXPECT_EQ(PlaceDetachedWindow({400, 100, 1145, 697}, size, avail), QRect(0, 100, 452, 368));
+    EXPECT_EQ(PlaceDetachedWindow({300, 100, 1300, 697}, size, avail), QRect(1468, 100, 452, 368));
     // A second screen to the right counts as its own area only.
     EXPECT_EQ(PlaceDetachedWindow({2000, 50, 1120, 697}, size, {1920, 0, 2560, 1320}),
               QRect(3120, 50, 452, 368));
