@@ -24,14 +24,24 @@ constexpr TextId kKindLabels[CFilerContainerDlg::kKindCount] = {
     TXT_KIND_CONTINUOUS, TXT_IMPACT_2, TXT_MANUAL_2, TXT_PARKING, TXT_PARKING_IMPACT};
 }  // namespace
 
+void CFilerContainerDlg::applyFonts()
+{
+    setFont(SharedFont(kFont10));
+    tree_->setFont(SharedFont(kFont13));
+    list_->setFont(SharedFont(kFont13));
+    for (CSkinCheckButton* b : kinds_) {
+        if (b)
+            b->setFont(SharedFont(kFont10));
+    }
+    relayout();
+}
+
 CFilerContainerDlg::CFilerContainerDlg(Catalogue& catalogue, QWidget* parent)
     : QWidget(parent), catalogue_(catalogue)
 {
     setObjectName(QStringLiteral("fileBrowser"));
     tree_ = new CFolderTreeCtrl(catalogue_, this);
     list_ = new CFileListCtrl(this);
-    tree_->setFont(SharedFont(kFont13));
-    list_->setFont(SharedFont(kFont13));
     path_ = new QLineEdit(this);
     path_->setObjectName(QStringLiteral("pathField"));
     path_->setReadOnly(true);
@@ -41,11 +51,11 @@ CFilerContainerDlg::CFilerContainerDlg(Catalogue& catalogue, QWidget* parent)
         b->setObjectName(QStringLiteral("kind%1").arg(i));
         b->setCheckable(true);
         b->setChecked(catalogue_.kindFilter().flags[static_cast<size_t>(i)]);
-        b->setFont(SharedFont(kFont10));
         connect(b, &QAbstractButton::clicked, this,
                 [this, i](bool checked) { setKindFlag(i, checked); });
         kinds_[static_cast<size_t>(i)] = b;
     }
+    applyFonts();
     connect(tree_, &CFolderTreeCtrl::itemScanned, this, [this](int count) {
         path_->setText(catalogue_.pathField());
         refillList();

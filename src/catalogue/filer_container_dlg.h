@@ -57,6 +57,9 @@ public:
     void setKindFlag(int index, bool on);
     // Enables or disables the tree, the list and the kind buttons together.
     void setBrowserEnabled(bool on);
+    // Takes the shared fonts again (after they were rebuilt for another scale): the tree and
+    // the list in the 13-point font, the kind buttons in the 10-point one; lays out anew.
+    void applyFonts();
     // The thumbnail switch: a first-frame picture on every row of the list, and the hover
     // preview of the rows, played silently in a popup by the browser's own preview player
     // (made when first needed).

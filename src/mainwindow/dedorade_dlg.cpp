@@ -1166,7 +1166,7 @@ void CdedoradeDlg::MonitorCheck()
     m_changingMode = false;
     setFont(SharedFont(kFont10));
     if (m_browser)
-        m_browser->setFont(SharedFont(kFont10));
+        m_browser->applyFonts();
     m_movieDialog->LayOut();
     RescaleViews(m_graphView, m_infoView, m_settings, LayoutScale(), FontScale());
     LayOut();

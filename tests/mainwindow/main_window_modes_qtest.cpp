@@ -312,6 +312,15 @@ TEST_F(MainWindowModes, AnotherMonitorRebuildsScaleFontsAndLayoutKeepingTheFacto
     // The settings dialog and the panel's toggles are laid out at the new scale.
     EXPECT_EQ(w->settingsDialog()->size(), QSize(575, 393));
     EXPECT_EQ(w->infoView()->axisToggle(0)->width(), 15);
+    // The folder tree and the file list take the rebuilt 13-point font.
+    for (const char* name : {"ravir::CFolderTreeCtrl", "ravir::CFileListCtrl"}) {
+        const QWidget* view = nullptr;
+        for (QWidget* child : w->browser()->findChildren<QWidget*>())
+            if (child->inherits(name))
+                view = child;
+        ASSERT_NE(view, nullptr) << name;
+        EXPECT_EQ(view->font(), SharedFont(kFont13)) << name;
+    }
     // And back.
     w->move(40, 30);
     ASSERT_TRUE(waitUntil([&] { return LayoutScale() == 1.0f; }, 3000));
