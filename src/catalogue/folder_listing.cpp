@@ -1,6 +1,7 @@
 #include "catalogue/folder_listing.h"
 
 #include "container/telemetry.h"
+#include "shell/hidden_attribute.h"
 #include "shell/regular_file.h"
 
 #include <QFile>
@@ -12,16 +13,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/msdos_fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace ravir {
 namespace {
 
-constexpr long kExfatSuperMagic = 0x2011BAB0;
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 
 int openAt(int dirFd, const char* name, int flags)
@@ -33,24 +30,11 @@ int openAt(int dirFd, const char* name, int flags)
     return fd;
 }
 
-bool onDosFilesystem(int fd)
-{
-    struct statfs fs {};
-    if (::fstatfs(fd, &fs) != 0)
-        return false;
-    const long type = static_cast<long>(fs.f_type);
-    return type == MSDOS_SUPER_MAGIC || type == kExfatSuperMagic;
-}
-
 // The DOS hidden attribute of an entry: 1 or 0, -1 where there is none or it cannot be read.
 int dosHidden(int dirFd, const char* name)
 {
     const UniqueFd fd(openAt(dirFd, name, kReadFlags));
-    uint32_t attributes = 0;
-    if (fd.get() < 0 || !onDosFilesystem(fd.get())
-        || ::ioctl(fd.get(), FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
-        return -1;
-    return (attributes & ATTR_HIDDEN) != 0 ? 1 : 0;
+    return DosHiddenAttribute(fd.get());
 }
 
 bool isAscii(const char* s, size_t n)
@@ -116,7 +100,7 @@ FolderListing ListFolder(const QString& folder, SkipList* skipped)
     }
     out.device = self.st_dev;
     out.inode = self.st_ino;
-    const bool dos = onDosFilesystem(fd);
+    const bool dos = OnDosFilesystem(fd);
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
         out.error = errno;

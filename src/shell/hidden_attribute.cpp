@@ -24,7 +24,14 @@ UniqueFd openEntry(const QString& path)
     return UniqueFd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
 }
 
-bool onDosFilesystem(int fd)
+bool nameStartsWithDot(const QString& path)
+{
+    return QFileInfo(path).fileName().startsWith(u'.');
+}
+
+}  // namespace
+
+bool OnDosFilesystem(int fd)
 {
     struct statfs fs {};
     if (::fstatfs(fd, &fs) != 0)
@@ -33,23 +40,24 @@ bool onDosFilesystem(int fd)
     return type == MSDOS_SUPER_MAGIC || type == kExfatSuperMagic;
 }
 
-bool nameStartsWithDot(const QString& path)
+int DosHiddenAttribute(int fd)
 {
-    return QFileInfo(path).fileName().startsWith(u'.');
+    std::uint32_t attributes = 0;
+    if (fd < 0 || !OnDosFilesystem(fd) || ::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
+        return -1;
+    return (attributes & ATTR_HIDDEN) != 0 ? 1 : 0;
 }
-
-}  // namespace
 
 bool HasDosAttributes(const QString& path)
 {
     const UniqueFd fd = openEntry(path);
-    return fd.get() >= 0 && onDosFilesystem(fd.get());
+    return fd.get() >= 0 && OnDosFilesystem(fd.get());
 }
 
 bool SetHiddenAttribute(const QString& path)
 {
     const UniqueFd fd = openEntry(path);
-    if (fd.get() < 0 || !onDosFilesystem(fd.get()))
+    if (fd.get() < 0 || !OnDosFilesystem(fd.get()))
         return false;
     std::uint32_t attributes = 0;
     if (::ioctl(fd.get(), FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
@@ -64,13 +72,8 @@ bool SetHiddenAttribute(const QString& path)
 
 bool IsHidden(const QString& path)
 {
-    const UniqueFd fd = openEntry(path);
-    if (fd.get() >= 0 && onDosFilesystem(fd.get())) {
-        std::uint32_t attributes = 0;
-        if (::ioctl(fd.get(), FAT_IOCTL_GET_ATTRIBUTES, &attributes) == 0)
-            return (attributes & ATTR_HIDDEN) != 0;
-    }
-    return nameStartsWithDot(path);
+    const int hidden = DosHiddenAttribute(openEntry(path).get());
+    return hidden >= 0 ? hidden == 1 : nameStartsWithDot(path);
 }
 
 }  // namespace ravir

@@ -18,4 +18,9 @@ bool IsHidden(const QString& path);
 // True when `path` lies on a filesystem that keeps DOS attributes (vfat, msdos, exfat).
 bool HasDosAttributes(const QString& path);
 
+// The same two questions about an entry the caller already opened.
+bool OnDosFilesystem(int fd);
+// The DOS hidden attribute of the open entry: 1 or 0, -1 where there is none or it cannot be read.
+int DosHiddenAttribute(int fd);
+
 }  // namespace ravir
