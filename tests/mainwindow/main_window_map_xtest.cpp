@@ -86,11 +86,8 @@ TEST(MainWindowMap, MapFollowsTheRecordingAndItsClicksSeek)
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
         ini.write("[MAP]\r\nTILE_URL=http://127.0.0.1:9/{z}/{x}/{y}.png\r\n");
     }
-    samples::SampleCardOptions o = samples::SmallCardOptions();
-    o.seconds = 4.0;
-    o.allKinds = false;
     QString error;
-    const QString card = test::sampleCard("mainwindow-wiring", o, &error);
+    const QString card = test::windowTestCard(&error);
     ASSERT_FALSE(card.isEmpty()) << error.toStdString();
     CdedoradeDlg::Options options;
     options.source = card;
@@ -133,11 +130,8 @@ TEST(MainWindowMap, MarkerMovesWithThePictureOnlineAndOffline)
         ini.write("[MAP]\r\nTILE_URL=" + tiles.tileUrl().toLatin1() +
                   "\r\nATTRIBUTION=Loopback tiles\r\n");
     }
-    samples::SampleCardOptions o = samples::SmallCardOptions();
-    o.seconds = 4.0;
-    o.allKinds = false;
     QString error;
-    const QString card = test::sampleCard("mainwindow-wiring", o, &error);
+    const QString card = test::windowTestCard(&error);
     ASSERT_FALSE(card.isEmpty()) << error.toStdString();
     CdedoradeDlg::Options options;
     options.source = card;

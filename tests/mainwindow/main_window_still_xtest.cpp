@@ -38,11 +38,8 @@ TEST(MainWindowStill, SKeySavesBothCamerasAtTheShownFrame)
     QTemporaryDir config, out;
     ASSERT_TRUE(config.isValid() && out.isValid());
     qputenv("RAVIR_CONFIG_DIR", config.path().toLocal8Bit());
-    samples::SampleCardOptions o = samples::SmallCardOptions();
-    o.seconds = 4.0;
-    o.allKinds = false;
     QString error;
-    const QString card = test::sampleCard("mainwindow-wiring", o, &error);
+    const QString card = test::windowTestCard(&error);
     ASSERT_FALSE(card.isEmpty()) << error.toStdString();
     CdedoradeDlg::Options options;
     options.source = card;

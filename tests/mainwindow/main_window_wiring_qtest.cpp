@@ -51,11 +51,8 @@ protected:
         guiApp();
         ASSERT_TRUE(config_.isValid());
         qputenv("RAVIR_CONFIG_DIR", config_.path().toLocal8Bit());
-        samples::SampleCardOptions o = samples::SmallCardOptions();
-        o.seconds = 4.0;
-        o.allKinds = false;
         QString error;
-        card_ = test::sampleCard("mainwindow-wiring", o, &error);
+        card_ = test::windowTestCard(&error);
         ASSERT_FALSE(card_.isEmpty()) << error.toStdString();
     }
     void TearDown() override { qunsetenv("RAVIR_CONFIG_DIR"); }

@@ -16,6 +16,16 @@ namespace ravir::test {
 QString sampleCard(const QString& key, const samples::SampleCardOptions& options,
                    QString* error = nullptr);
 
+// The card most window tests open: the small two-camera card with recordings of 4 s (long
+// enough to play) of the normal kinds only.
+inline QString windowTestCard(QString* error = nullptr)
+{
+    samples::SampleCardOptions o = samples::SmallCardOptions();
+    o.seconds = 4.0;
+    o.allKinds = false;
+    return sampleCard(QStringLiteral("mainwindow-wiring"), o, error);
+}
+
 // The path of the movie made with these options. key is the file name; ".MOV" is added when it
 // has no extension. Returns an empty string (and the reason) on failure.
 QString sampleMovie(const QString& key, const samples::SampleMovieOptions& options,
