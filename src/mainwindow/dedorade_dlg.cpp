@@ -769,10 +769,11 @@ void CdedoradeDlg::PlayClockTick()
     FollowMapPlayState();  // whatever changed the play state, the map hears of it
     if (state == kPlaying && m_slotReady[1] && m_players[1]->IsReady())
         m_sync->tick();
-    // Near the end of a playing recording the controls are off; on again once that is over.
-    const bool nearEnd = nearEndBlocked();
-    if (nearEnd != m_nearEndShown) {
-        m_nearEndShown = nearEnd;
+    // The buttons follow the engine's own state: play, pause and rate changes land after the
+    // command, and near the end of a playing recording the controls are off until it is over.
+    const ControlsShownFor now{state, rateCode(), nearEndBlocked()};
+    if (now != m_controlsShownFor) {
+        m_controlsShownFor = now;
         RefreshControlStates();
     }
     if (state != kPlaying && m_pendingFrame < 0)

@@ -395,7 +395,15 @@ private:
     int m_pendingFrame = -1;     // a seek target the engine has not reached yet
     int m_clockFrame = -1;       // the frame seen at the previous tick
     int m_stuckTicks = 0;        // ticks the playing frame has not moved
-    bool m_nearEndShown = false; // the controls are off for the last frames
+    // What the buttons were last enabled for: the main camera's play state, its rate and the
+    // last-frames block. The engine changes its state after the command that asked for it, so the
+    // play clock refreshes the controls whenever one of these has changed.
+    struct ControlsShownFor {
+        int playState = -1;
+        int rateCode = 0;
+        bool nearEnd = false;
+        bool operator==(const ControlsShownFor&) const = default;
+    } m_controlsShownFor;
     bool m_playingBeforeDrag = false;
     bool m_sliderHeld = false;   // the position slider's thumb is held
     int m_mapToldState = -1;     // the play state the map was told last (-1: none yet)

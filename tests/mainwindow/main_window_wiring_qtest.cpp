@@ -119,6 +119,9 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     EXPECT_EQ(w->infoView()->fields().position, w->shownFrame());
     EXPECT_NE(w->infoView()->fields().accel[0], kNoAcceleration);
     EXPECT_LE(std::abs(main.GetCurrentFrame() - w->shownFrame()), 5);
+    // The buttons follow: playing, the first-frame, slower and faster buttons can be pressed.
+    for (int id : {38000, 38003, 38004})
+        EXPECT_TRUE(w->findChild<QWidget*>(QStringLiteral("button%1").arg(id))->isEnabled()) << id;
     // V cycles the surface: the sub camera, the main camera with the sub camera inset, the main
     // camera again.
     ASSERT_TRUE(w->player(1)->IsReady());
