@@ -5,6 +5,7 @@
 // recording's track drawn with the position at that frame (or the no-position picture when
 // the frame has no fix).
 #ifdef RAVIR_WITH_PLAYBACK
+#include "catalogue/output_guard.h"
 #include "catalogue/recording_name.h"
 #include "cli/command.h"
 #include "container/telemetry_timeline.h"
@@ -56,6 +57,11 @@ int runReport(const QStringList& args)
     if (!names)
         return failure(QString("%1: not a recording name (the day and the start time are read "
                                "from it)").arg(movie));
+    if (const QString refusal = OutputRefusal(
+            QDir(folder).filePath(QStringLiteral("report_%1.xlsx").arg(names->day)),
+            RecordingFilesOf(movie));
+        !refusal.isEmpty())
+        return failure(refusal);
 
     QTemporaryDir scratch;  // the stills pass through here and go with it
     if (!scratch.isValid())

@@ -640,15 +640,18 @@ bool Player::SaveCurrentFrame(const QString& path)
     if (image.isNull())
         return false;
     // Encoded in memory, then written through the safe writer: the file's name only ever holds
-    // a complete still, and a failure leaves what was there before.
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
+    // a complete still, and a failure leaves what was there before. A name ending in ".png"
+    // gets a PNG, any other a JPEG.
+    const bool png = path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(92);
+    QImageWriter writer(&buffer, png ? "png" : "jpeg");
+    if (!png)
+        writer.setQuality(92);
     if (!writer.write(image.convertToFormat(QImage::Format_RGB888)))
         return false;
-    return !SafeWriteFile(path, jpeg, {.sync = true}).failed();
+    return !SafeWriteFile(path, encoded, {.sync = true}).failed();
 }
 
 VideoPresenter* Player::presenter() const { return presenter_.data(); }

@@ -129,6 +129,8 @@ public:
     bool SetRotate180(bool on);
     bool SetVideoRect(int centreX, int centreY, int offsetX, int offsetY, float zoom,
                       bool repaint);
+    // Saves the picture shown at the video's own size: PNG for a path ending in ".png", else
+    // JPEG of quality 92.
     bool SaveCurrentFrame(const QString& path);
     void Repaint();
     bool Relayout();
