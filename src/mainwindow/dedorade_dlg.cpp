@@ -685,6 +685,9 @@ void CdedoradeDlg::TogglePlay()
         return;
     }
     m_playing = !m_playing;
+    // The engine shows a frame or two more after the pause: the play clock follows it until
+    // it rests, so that the views name the frame on screen.
+    m_settleTicks = m_playing ? 0 : kSettleTicks;
     if (m_playing && m_sequencer)
         m_sequencer->playPressed();  // a playing recording moves on at its end
     if (m_buttons[2])
@@ -776,8 +779,15 @@ void CdedoradeDlg::PlayClockTick()
         m_controlsShownFor = now;
         RefreshControlStates();
     }
-    if (state != kPlaying && m_pendingFrame < 0)
+    if (state != kPlaying && m_pendingFrame < 0) {
+        if (m_settleTicks > 0 && !m_sliderHeld) {
+            --m_settleTicks;
+            const int rest = main.GetCurrentFrame();
+            if (rest >= 0 && rest != m_shownFrame)
+                MoveViewsTo(rest);
+        }
         return;
+    }
     const int f = main.GetCurrentFrame();
     if (f < 0)
         return;
@@ -822,6 +832,22 @@ void CdedoradeDlg::MoveViewsTo(int frame)
             m_mapView->setFrame(frame);
     }
     FollowMapPosition(frame);
+}
+
+void CdedoradeDlg::PlayPauseCommand()
+{
+    const bool wasPlaying = m_playing;
+    TogglePlay();
+    if (!wasPlaying || m_playing)
+        return;
+    // A pause sets the recording's default rate, as the first-frame command does.
+    const int rate = DefaultRateFor(m_currentPath);
+    for (int slot = 0; slot < 2; ++slot) {
+        Player& p = *m_players[static_cast<size_t>(slot)];
+        if (m_slotReady[static_cast<size_t>(slot)] && p.IsReady() && p.state().rateCode != rate)
+            p.SetRate(rate);
+    }
+    RefreshControlStates();
 }
 
 void CdedoradeDlg::StopCommand()
@@ -1502,7 +1528,7 @@ void CdedoradeDlg::DispatchCommand(int id)
         GoToRecording(1);
         return;
     case cmd::kPlay:
-        TogglePlay();
+        PlayPauseCommand();
         return;
     case cmd::kSlow:
         ChangeRate(false);

@@ -301,6 +301,7 @@ private:
     void StillCommand();
     void MoveViewsTo(int frame);
     void StopCommand();             // back to frame 0, stopped
+    void PlayPauseCommand();        // play, or pause at the recording's default rate
     void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
     void ChangeRate(bool faster);
     void OnPositionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released
@@ -395,6 +396,7 @@ private:
     int m_pendingFrame = -1;     // a seek target the engine has not reached yet
     int m_clockFrame = -1;       // the frame seen at the previous tick
     int m_stuckTicks = 0;        // ticks the playing frame has not moved
+    int m_settleTicks = 0;       // ticks after a pause in which the views still follow the engine
     // What the buttons were last enabled for: the main camera's play state, its rate and the
     // last-frames block. The engine changes its state after the command that asked for it, so the
     // play clock refreshes the controls whenever one of these has changed.

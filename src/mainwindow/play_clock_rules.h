@@ -48,4 +48,8 @@ inline bool PendingWindowAccepts(int frame, int pending, long long frameCount)
 // second) is nudged: pause, seek one frame back, play.
 constexpr int kStallTicks = 30;
 
+// After a pause the engine may still show a frame or two: for this many ticks (about a third of
+// a second) the views follow the engine's frame until it rests.
+constexpr int kSettleTicks = 10;
+
 }  // namespace ravir

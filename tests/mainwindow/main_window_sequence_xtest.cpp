@@ -420,6 +420,41 @@ TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunT
 // frame it showed, paused; the joined save leaves it on frame 0, stopped; the stop key during
 // either leaves no file behind and the window usable; a deletion starts the window over on the
 // first row of the source.
+// A pause leaves every view on the frame the picture shows (the engine shows a frame or two
+// after the pause command), and it sets the recording's default rate, from the key and from the
+// desktop's media controls alike.
+TEST_F(MainWindowSequence, APauseLeavesTheViewsOnThePictureAtTheDefaultRate)
+{
+    auto w = startWindow(card_);
+    ASSERT_TRUE(w->recordingReady());
+    Player& main = *w->player(0);
+    const int rate = DefaultRateCodeFor(w->currentRecordingPath());
+    const double frameUs = static_cast<double>(main.GetFrameMs()) * 1000.0;
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        w->SeekAll(0);  // far from the last frames, where a playing recording takes no command
+        ASSERT_TRUE(main.WaitSeekDone(3000));
+        key(w.get(), Qt::Key_Space);
+        ASSERT_TRUE(waitUntil([&] { return main.state().playState == kPlaying; }, 2000));
+        if (round % 2 == 1)
+            key(w.get(), Qt::Key_BracketRight);  // x2
+        waitUntil([] { return false; }, 250);
+        if (round < 2)
+            key(w.get(), Qt::Key_Space);
+        else
+            w->mprisPause();
+        waitUntil([] { return false; }, 700);
+        ASSERT_EQ(main.state().playState, kPaused);
+        const int onScreen = main.GetCurrentFrame();
+        EXPECT_EQ(w->shownFrame(), onScreen);
+        EXPECT_EQ(w->mprisState().positionUs, static_cast<qint64>(onScreen * frameUs));
+        EXPECT_EQ(w->graphView()->currentFrame(), onScreen);
+        EXPECT_EQ(main.state().rateCode, rate);
+        EXPECT_EQ(w->player(1)->state().rateCode, rate);
+    }
+    w->Shutdown();
+}
+
 TEST_F(MainWindowSequence, TasksComeBackWhereTheyWereStopCleanlyAndADeletionStartsOver)
 {
     QTemporaryDir copy, out;
