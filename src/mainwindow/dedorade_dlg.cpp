@@ -223,6 +223,17 @@ void CdedoradeDlg::InitDialog()
         if (!m_shutDown && m_sequencer)
             m_sequencer->rowChosen(m_browser->listCtrl()->playingRow(), r);
     });
+    // A folder without recordings, or kind buttons that leave the list empty: nothing of the
+    // list plays any more and the panes are cleared. (A folder change that continues playback
+    // moves on to the next folder by itself.)
+    connect(m_browser, &CFilerContainerDlg::folderScanned, this, [this](int) {
+        if (m_browser->rowCount() == 0)
+            OnListEmptied();
+    });
+    connect(m_browser, &CFilerContainerDlg::kindFilterChanged, this, [this](bool listEmpty) {
+        if (listEmpty)
+            OnListEmptied();
+    });
     // Zoom mode shows its hint in place of the file list.
     m_zoomNotice = new QLabel(text(TXT_MSG_ZOOM_MODE), this);
     m_zoomNotice->setObjectName(QStringLiteral("zoomNotice"));
@@ -578,6 +589,21 @@ void CdedoradeDlg::JumpToEventPoint(bool next)
                                      static_cast<int>(m_players[0]->GetFrameCount()), next);
     if (frame >= 0)
         SeekTo(frame);
+}
+
+void CdedoradeDlg::OnListEmptied()
+{
+    if (m_shutDown || (m_sequencer && m_sequencer->continuingFolder()))
+        return;
+    if (m_currentPath.isEmpty() && !m_movieReady && !m_opening)
+        return;
+    if (m_playing)
+        TogglePlay();
+    if (m_slotReady[0])
+        StopPrefetch(m_players[0]->state().telemetry);
+    CloseRecording();
+    RefreshMapShell();
+    m_surface->update();
 }
 
 void CdedoradeDlg::CloseRecording(bool keepCurrent)

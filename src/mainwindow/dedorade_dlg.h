@@ -302,6 +302,7 @@ private:
     void MoveViewsTo(int frame);
     void StopCommand();             // back to frame 0, stopped
     void PlayPauseCommand();        // play, or pause at the recording's default rate
+    void OnListEmptied();           // the list has no row: close the recording, clear the panes
     void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
     void ChangeRate(bool faster);
     void OnPositionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released

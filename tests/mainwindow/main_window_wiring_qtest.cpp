@@ -23,6 +23,7 @@
 #include "views/recording_telemetry.h"
 #include "sample_data.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
@@ -244,6 +245,41 @@ TEST_F(MainWindowWiring, KeysReachTheWindowWhileTheBrowserHasTheFocus)
 
 // The source dialog closes the recording before it asks. Cancelled, nothing is open: the list
 // marks no row as open, and the next row chosen (here row 0 again, by a kind button) opens.
+// Kind buttons that leave the list empty stop the recording that played and clear the panes;
+// turning a kind on again opens the list's first row.
+TEST_F(MainWindowWiring, AnEmptiedListStopsPlaybackAndClearsThePanes)
+{
+    auto w = startWindow();
+    Player& main = *w->player(0);
+    ASSERT_TRUE(main.WaitSeekDone(5000));
+    QTest::keyClick(w.get(), Qt::Key_Space);
+    ASSERT_EQ(main.state().playState, kPlaying);
+    std::vector<QAbstractButton*> kinds;
+    for (int i = 0; i < 5; ++i) {
+        auto* b = w->browser()->findChild<QAbstractButton*>(QStringLiteral("kind%1").arg(i));
+        ASSERT_TRUE(b);
+        kinds.push_back(b);
+    }
+    for (QAbstractButton* b : kinds)
+        if (b->isChecked())
+            b->click();
+    ASSERT_EQ(w->browser()->rowCount(), 0);
+    EXPECT_FALSE(w->movieIsReady());
+    EXPECT_FALSE(w->recordingReady());
+    EXPECT_NE(main.state().playState, kPlaying);
+    EXPECT_TRUE(w->currentRecordingPath().isEmpty());
+    EXPECT_EQ(w->shownFrame(), -1);
+    EXPECT_FALSE(w->graphView()->telemetry());
+    EXPECT_FALSE(w->isCommandEnabled(38002));
+    waitUntil([] { return false; }, 300);
+    EXPECT_NE(main.state().playState, kPlaying);
+
+    kinds.front()->click();  // continuous on: the first row opens
+    ASSERT_GT(w->browser()->rowCount(), 0);
+    EXPECT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
+    w->Shutdown();
+}
+
 TEST_F(MainWindowWiring, AfterACancelledSourceDialogTheListOpensItsRowAgain)
 {
     auto w = startWindow();
