@@ -47,8 +47,9 @@ bool isOneOf(QChar c, const char* set)
     return false;
 }
 
-// Every position of the grammar except the camera letter (position 25).
-bool matchesGrammarUpToCamera(QStringView name)
+// The first 25 positions of the grammar (kind letters, date, time and number) in a name of the
+// grammar's length, whatever its camera letter and extension.
+bool matchesStem(QStringView name)
 {
     if (name.size() != kRecordingNameLength)
         return false;
@@ -60,6 +61,14 @@ bool matchesGrammarUpToCamera(QStringView name)
         if (separator ? name[i] != QLatin1Char('-') : !isDigit(name[i]))
             return false;
     }
+    return true;
+}
+
+// Every position of the grammar except the camera letter (position 25).
+bool matchesGrammarUpToCamera(QStringView name)
+{
+    if (!matchesStem(name))
+        return false;
     const char16_t any = name[26].unicode();
     if (any == u'\n' || any == u'\r' || any == 0x2028 || any == 0x2029)
         return false;
@@ -158,6 +167,12 @@ bool IsMainRecordingName(const QString& path)
 {
     const QStringView name = fileNamePart(path);
     return matchesGrammar(name, "M") && kindOfName(name) != RecordingKind::None;
+}
+
+bool IsRecorderFileName(const QString& path)
+{
+    const QStringView name = fileNamePart(path);
+    return matchesStem(name) && kindOfName(name) != RecordingKind::None;
 }
 
 RecordingKind KindOf(const QString& fileName) { return kindOfName(fileNamePart(fileName)); }

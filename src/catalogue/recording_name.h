@@ -52,6 +52,11 @@ bool IsRecordingName(const QString& path);
 // The same with the main-camera grammar (camera letter M).
 bool IsMainRecordingName(const QString& path);
 
+// True if the file name of path is one the recorder gives its own files: the recording grammar
+// up to the camera letter, with any camera letter and extension (movies of either camera,
+// telemetry files, and their deleted forms).
+bool IsRecorderFileName(const QString& path);
+
 // Kind of a file name (a path is accepted too; only its file name is looked at).
 RecordingKind KindOf(const QString& fileName);
 // Kind-mask bits of the file name of path.

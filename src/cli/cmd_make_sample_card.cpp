@@ -1,8 +1,11 @@
 // `ravir make-sample-card DIR [options]`: writes a recorder card for tests and the demo.
+#include "catalogue/output_guard.h"
+#include "catalogue/recording_name.h"
 #include "cli/command.h"
 #include "samplecard/sample_card.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -10,6 +13,22 @@
 
 namespace ravir::cli {
 namespace {
+
+// The first file under root (three folder levels deep, as a card's Main and Sub_ folders
+// lie) that is a recorder's file in a card folder; empty when there is none.
+QString recorderFileIn(const QString& root)
+{
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    const int rootDepth = QDir::cleanPath(QFileInfo(root).absoluteFilePath()).count(QLatin1Char('/'));
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        if (info.absoluteFilePath().count(QLatin1Char('/')) - rootDepth > 3)
+            continue;
+        if (IsRecorderFileName(info.fileName()) && IsCardFileFolder(info.absolutePath()))
+            return QDir(root).relativeFilePath(info.absoluteFilePath());
+    }
+    return {};
+}
 
 bool parseSize(const QString& text, int* w, int* h)
 {
@@ -129,6 +148,16 @@ int run(const QStringList& args)
             return failure(QStringLiteral("%1: the folder is not empty (--force writes the card "
                                           "into it, replacing files of the same names)")
                                .arg(a.positional[0]));
+        // Not even --force writes a sample card over a card that holds recordings: those
+        // could be a driver's footage.
+        if (!empty) {
+            const QString found = recorderFileIn(a.positional[0]);
+            if (!found.isEmpty())
+                return failure(QStringLiteral("%1: holds recorder's files such as %2; a sample card "
+                                              "is never written over them (choose an empty "
+                                              "folder)")
+                                   .arg(a.positional[0], found));
+        }
     }
 
     QElapsedTimer timer;
@@ -170,8 +199,9 @@ const CommandRegistration registration(Command{
         "box order ftyp, mdat, moov, udat), telemetry files and deleted forms of a recorder card\n"
         "into DIR. Every frame carries its frame number in a band at the top of the picture. The\n"
         "same options and seed always give the same card. DIR must be missing or empty unless\n"
-        "--force is given; each file is written under a temporary name and renamed, so a file\n"
-        "of the card is complete or absent, never cut short.\n"
+        "--force is given, and never holds a recorder's files in a card folder (not even with\n"
+        "--force); each file is written under a temporary name and renamed, so a file of the\n"
+        "card is complete or absent, never cut short.\n"
         "\n"
         "The card holds every combination of the first three name letters (names of the\n"
         "continuous kinds, and names of no kind, in Normal/Video; parking kinds in Parking),\n"
@@ -206,7 +236,8 @@ const CommandRegistration registration(Command{
         "  --distinct            encode every movie on its own (else equal movies share bytes)\n"
         "  --no-audio            movies without sound\n"
         "  --force               write into a folder that is not empty, replacing files of the\n"
-        "                        same names (other files stay)\n"
+        "                        same names (other files stay); a folder holding a recorder's\n"
+        "                        files is refused all the same\n"
         "  --seed N              varies telemetry and pictures (default 1)\n"
         "  --firmware DDDDDD     firmware digits of the telemetry header (default 010502)\n"
         "  --recorder-number DDDDDD  digits after the telemetry end magic (default 231015)\n"

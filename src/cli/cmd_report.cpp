@@ -5,6 +5,7 @@
 // recording's track drawn with the position at that frame (or the no-position picture when
 // the frame has no fix).
 #ifdef RAVIR_WITH_PLAYBACK
+#include "catalogue/output_guard.h"
 #include "catalogue/recording_name.h"
 #include "cli/command.h"
 #include "cli/stop_signal.h"
@@ -105,6 +106,16 @@ std::optional<ReportJson> MakeReport(const QString& movie, int frame, const QStr
                   .arg(movie, names.day);
         return std::nullopt;
     }
+    // A day from the telemetry names another workbook: the same refusals hold for it.
+    if (day != names.day) {
+        const QString refusal = OutputRefusal(
+            QDir(folder).filePath(QStringLiteral("report_%1.xlsx").arg(day)),
+            RecordingFilesOf(movie));
+        if (!refusal.isEmpty()) {
+            why = refusal;
+            return std::nullopt;
+        }
+    }
     const QImage scene = ComposeCameraStills(mainStill, subStill);
     const QSize mapSize(std::max(2, scene.width() * 3 / 10), std::max(2, scene.height() * 3 / 10));
     QImage map = fix ? DrawReportTrack(reader.gps, *fix, mapSize) : QImage();
@@ -149,6 +160,11 @@ int runReport(const QStringList& args)
     if (!names)
         return failure(QString("%1: not a recording name (the day and the start time are read "
                                "from it)").arg(movie));
+    if (const QString refusal = OutputRefusal(
+            QDir(folder).filePath(QStringLiteral("report_%1.xlsx").arg(names->day)),
+            RecordingFilesOf(movie));
+        !refusal.isEmpty())
+        return failure(refusal);
 
     // SIGINT, SIGTERM and SIGHUP from here on: the report stops at its next step, nothing is
     // written (the workbook's temporary file goes; the stills never touch the disk) and the

@@ -244,9 +244,10 @@ int RunTelemetry(const QStringList& args)
     int frames = 0;
     double frameMs = 0.0;
     if (withFrames) {
-        bool okFrames = false;
+        const std::optional<int> count = parseCount(parsed.value("--frames"));
+        const bool okFrames = count.has_value();
+        frames = count.value_or(0);
         bool okMs = false;
-        frames = parsed.value("--frames").toInt(&okFrames);
         frameMs = parsed.value("--frame-ms").toDouble(&okMs);
         if (!okFrames || !okMs || frames <= 0 || !(frameMs > 0.0) || !std::isfinite(frameMs))
             return usageError("telemetry",

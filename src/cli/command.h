@@ -40,6 +40,11 @@ struct ParsedArgs {
     QString value(const QString& option, const QString& fallback = {}) const
     { return options.value(option, fallback); }
 };
+// A count or frame number written as plain decimal digits (no sign, no spaces, at most the
+// largest int); empty otherwise.
+std::optional<int> parseCount(const QString& text);
+
+// An option that takes a value may be given once; a second one is an error.
 // valueOptions are the options that take a value; anything else starting with "--" is a flag
 // if listed in flagOptions, and an error otherwise.
 ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions,

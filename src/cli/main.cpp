@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <limits>
 #include <new>
 
 namespace ravir::cli {
@@ -123,12 +124,13 @@ std::optional<FrameArgs> parseFrameArgs(const QString& commandName, const QStrin
         return std::nullopt;
     }
     FrameArgs out;
-    bool ok = false;
-    out.frame = parsed.value(QStringLiteral("--frame")).toInt(&ok);
-    if (!ok || out.frame < 0) {
-        exitCode = usageError(commandName, QStringLiteral("--frame must be a frame number (0 or more)"));
+    const std::optional<int> frame = parseCount(parsed.value(QStringLiteral("--frame")));
+    if (!frame) {
+        exitCode = usageError(commandName, QStringLiteral("--frame must be a frame number: digits "
+                                                          "only, 0 or more"));
         return std::nullopt;
     }
+    out.frame = *frame;
     out.movie = parsed.positional.front();
     out.target = parsed.value(targetOption);
     if (!QFileInfo(out.movie).isFile()) {
@@ -136,6 +138,21 @@ std::optional<FrameArgs> parseFrameArgs(const QString& commandName, const QStrin
         return std::nullopt;
     }
     return out;
+}
+
+std::optional<int> parseCount(const QString& text)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return std::nullopt;
+    long long value = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    if (value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(value);
 }
 
 ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions,
@@ -156,6 +173,10 @@ ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions,
             inlineValue = a.mid(eq + 1);
         }
         if (valueOptions.contains(name)) {
+            if (parsed.options.contains(name)) {
+                parsed.error = QString("%1 is given more than once").arg(name);
+                return parsed;
+            }
             if (eq > 0) {
                 parsed.options[name] = inlineValue;
             } else if (i + 1 < args.size()) {

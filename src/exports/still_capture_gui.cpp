@@ -1,5 +1,6 @@
 #include "exports/still_capture_gui.h"
 
+#include "catalogue/output_guard.h"
 #include "exports/still_paths.h"
 #include "mainwindow/msg_dlg.h"
 #include "playback/player.h"
@@ -118,6 +119,18 @@ bool CStillCapture::Capture(Player* main, Player* sub, const QString& recordingF
     return true;
 }
 
+// A still never takes the place of a file of the open recording, of a device or of a
+// recorder's file on a card (a chosen folder can be the card's own movie folder): such a path
+// counts as a still that could not be saved.
+bool CStillCapture::refused(const QString& path) const
+{
+    QStringList inputs;
+    for (const Player* p : {main_.data(), sub_.data()})
+        if (p && !p->state().moviePath.isEmpty())
+            inputs << RecordingFilesOf(p->state().moviePath);
+    return !OutputRefusal(path, inputs).isEmpty();
+}
+
 void CStillCapture::onSeekLanded()
 {
     if (!busy_ || waitMain_ || waitSub_)
@@ -135,9 +148,11 @@ void CStillCapture::save()
     // seek that ran into the end of a movie cut short, or a picture that failed to decode,
     // saves nothing).
     if (main_)
-        result_.mainSaved = main_->SaveFrame(result_.frame, result_.mainPath);
+        result_.mainSaved =
+            !refused(result_.mainPath) && main_->SaveFrame(result_.frame, result_.mainPath);
     if (sub_)
-        result_.subSaved = sub_->SaveFrame(result_.subFrame, result_.subPath);
+        result_.subSaved =
+            !refused(result_.subPath) && sub_->SaveFrame(result_.subFrame, result_.subPath);
     if (result_.mainSaved || result_.subSaved) {
         WriteValue(ini::kSnapshotFolder, folder_);
         restoreWindow();

@@ -9,7 +9,9 @@
 // remembered) or TXT_MSG_IMAGE_SAVE_FAILED, and emits finished(). Playback stays paused.
 // A camera's still is saved only when its player captures exactly that frame, decoded
 // (Player::CaptureFrame); otherwise nothing is written for it.
-// Without a current frame it refuses at once with the failure message.
+// Without a current frame it refuses at once with the failure message. A still whose name holds
+// a file of the open recording, a device, a FIFO, a folder or a recorder's file on a card is
+// not saved (it counts as a failed save).
 //
 // The dialogs are modal; the wait for both cameras to land on the frame is not: the window's
 // event loop runs while the seeks land (bounded by the players' own seek time-out).
@@ -72,6 +74,7 @@ Q_SIGNALS:
     void finished(const ravir::CStillCapture::Result& result);
 
 private:
+    bool refused(const QString& path) const;
     void onSeekLanded();
     void save();
     void end(Outcome outcome, bool emitFinished);

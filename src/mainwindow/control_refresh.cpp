@@ -57,4 +57,25 @@ ControlEnables RefreshControls(const ControlState& s)
     return e;
 }
 
+bool CommandEnabled(const ControlState& s, int id)
+{
+    const ControlEnables e = RefreshControls(s);
+    if (id >= cmd::kFirst && id < cmd::kFirst + kTransportButtonCount)
+        return e.transport[at(id)];
+    switch (id) {
+    case cmd::kClose:
+    case cmd::kMaximise:
+    case cmd::kMinimise:
+    case cmd::kThumbnail:
+        return e.titleBar;
+    case cmd::kAspect:
+    case cmd::kSwitchDisplay:
+    case cmd::kReport:
+        return s.telemetryLoaded && !s.opening && !s.taskRunning && !s.nearEndBlocked &&
+               !s.openFailed;
+    default:
+        return false;
+    }
+}
+
 }  // namespace ravir

@@ -522,18 +522,18 @@ MprisState CdedoradeDlg::mprisState() const
 void CdedoradeDlg::mprisPlay()
 {
     if (!m_playing)
-        TogglePlay();
+        DispatchCommand(cmd::kPlay);
 }
 
 void CdedoradeDlg::mprisPause()
 {
     if (m_playing)
-        TogglePlay();
+        DispatchCommand(cmd::kPlay);
 }
 
-void CdedoradeDlg::mprisStop() { StopCommand(); }
-void CdedoradeDlg::mprisNext() { GoToRecording(1); }
-void CdedoradeDlg::mprisPrevious() { GoToRecording(-1); }
+void CdedoradeDlg::mprisStop() { DispatchCommand(cmd::kStop); }
+void CdedoradeDlg::mprisNext() { DispatchCommand(cmd::kNext); }
+void CdedoradeDlg::mprisPrevious() { DispatchCommand(cmd::kPrevious); }
 
 void CdedoradeDlg::mprisSeek(qint64 positionUs)
 {
@@ -1013,23 +1013,7 @@ bool CdedoradeDlg::nearEndBlocked() const
 
 bool CdedoradeDlg::isCommandEnabled(int id) const
 {
-    switch (id) {
-    case cmd::kClose:
-    case cmd::kMaximise:
-    case cmd::kMinimise:
-    case cmd::kThumbnail:
-    case cmd::kBrowse:
-    case cmd::kSettings:
-    case cmd::kSwitchMap:
-        return !m_shutDown;
-    case cmd::kCsv:
-        return m_csvAvailable && !backgroundTaskRunning();
-    case cmd::kZoom:
-    case cmd::kAspect:
-        return m_movieReady && !transportBlocked();
-    default:
-        return m_movieReady && !transportBlocked();
-    }
+    return !m_shutDown && CommandEnabled(controlState(), id);
 }
 
 void CdedoradeDlg::LayOut()
@@ -1498,6 +1482,9 @@ void CdedoradeDlg::RefreshMapShell()
 
 void CdedoradeDlg::DispatchCommand(int id)
 {
+    // Every entry point comes here; a command that is off does nothing, whichever asked.
+    if (!isCommandEnabled(id))
+        return;
     Q_EMIT commandDispatched(id);
     switch (id) {
     case cmd::kClose:

@@ -663,21 +663,25 @@ QImage GrabEngineFrame(MpvHandle& mpv)
 
 }  // namespace
 
-bool SaveStillJpeg(const QImage& image, const QString& path, QString* why)
+bool SaveStill(const QImage& image, const QString& path, QString* why)
 {
     // Encoded in memory, then written through the safe writer: the file's name only ever holds
-    // a complete still, and a failure leaves what was there before.
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
+    // a complete still, and a failure leaves what was there before. A name ending in ".png"
+    // gets a PNG, any other a JPEG.
+    const bool png = path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(92);
+    QImageWriter writer(&buffer, png ? "png" : "jpeg");
+    if (!png)
+        writer.setQuality(92);
     if (image.isNull() || !writer.write(image.convertToFormat(QImage::Format_RGB888))) {
         if (why)
-            *why = QStringLiteral("the still could not be encoded as JPEG");
+            *why = png ? QStringLiteral("the still could not be encoded as PNG")
+                       : QStringLiteral("the still could not be encoded as JPEG");
         return false;
     }
-    const SafeWriteError error = SafeWriteFile(path, jpeg, {.sync = true});
+    const SafeWriteError error = SafeWriteFile(path, encoded, {.sync = true});
     if (error.failed()) {
         if (why)
             *why = error.message();
@@ -691,7 +695,7 @@ bool Player::SaveCurrentFrame(const QString& path)
     if (!load_.loaded() || !mpv_)
         return false;
     const QImage image = GrabEngineFrame(*mpv_);
-    return !image.isNull() && SaveStillJpeg(image, path);
+    return !image.isNull() && SaveStill(image, path);
 }
 
 QImage Player::CaptureFrame(int frame, QString* why)
@@ -764,7 +768,7 @@ QImage Player::SeekAndCaptureFrame(int frame, QString* why)
 bool Player::SaveFrame(int frame, const QString& path, QString* why)
 {
     const QImage image = CaptureFrame(frame, why);
-    return !image.isNull() && SaveStillJpeg(image, path, why);
+    return !image.isNull() && SaveStill(image, path, why);
 }
 
 VideoPresenter* Player::presenter() const { return presenter_.data(); }

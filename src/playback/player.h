@@ -130,6 +130,8 @@ public:
     bool SetRotate180(bool on);
     bool SetVideoRect(int centreX, int centreY, int offsetX, int offsetY, float zoom,
                       bool repaint);
+    // Saves the picture shown at the video's own size: PNG for a path ending in ".png", else
+    // JPEG of quality 92.
     bool SaveCurrentFrame(const QString& path);
     // The one rule for every still and report picture: the picture of frame `frame` at the
     // movie's own size, given only when the engine really has that frame decoded now. No seek
@@ -142,7 +144,7 @@ public:
     // For callers without an event loop (the command line): seeks to `frame`, waits for the
     // seek (seekWaitMs) and captures it with CaptureFrame.
     QImage SeekAndCaptureFrame(int frame, QString* why = nullptr);
-    // CaptureFrame(frame) saved as SaveCurrentFrame saves (JPEG, quality 92, safely written).
+    // CaptureFrame(frame) saved as SaveCurrentFrame saves (SaveStill).
     // False with *why set when the frame is not captured or the file cannot be written.
     bool SaveFrame(int frame, const QString& path, QString* why = nullptr);
     void Repaint();
@@ -218,10 +220,10 @@ private:
     }
 };
 
-// A still as the players save it: JPEG of quality 92, written through the safe writer (the
-// name only ever holds a complete still; a failure leaves what was there). False with *why set
-// to the system's reason when the file cannot be written.
-bool SaveStillJpeg(const QImage& image, const QString& path, QString* why = nullptr);
+// A still as the players save it: PNG for a path ending in ".png", else JPEG of quality 92,
+// written through the safe writer (the name only ever holds a complete still; a failure leaves
+// what was there). False with *why set to the system's reason when the file cannot be written.
+bool SaveStill(const QImage& image, const QString& path, QString* why = nullptr);
 
 // Takes movie-data mutex 1 of slot 0, then of slot 1 (either may be null); the unlock releases
 // them in the same order.

@@ -104,6 +104,8 @@ const char* SafeWriteStepName(SafeWriteStep step)
         return "rename";
     case SafeWriteStep::SyncFolder:
         return "sync-folder";
+    case SafeWriteStep::NotRegular:
+        return "not-regular";
     case SafeWriteStep::Cancelled:
         return "cancelled";
     }
@@ -141,6 +143,8 @@ QString SafeWriteError::message() const
         break;
     case SafeWriteStep::Cancelled:
         return QStringLiteral("cancelled");
+    case SafeWriteStep::NotRegular:
+        return QStringLiteral("a device, a FIFO or a folder of that name exists and is never replaced");
     }
     char buffer[256];
     // The GNU strerror_r returns the text, which need not be in the buffer.
@@ -194,8 +198,8 @@ bool SafeWriter::open(const QString& target, const SafeWriteOptions& options)
         fail(SafeWriteStep::Exists, EEXIST);
         return false;
     }
-    if (exists && S_ISDIR(st.st_mode)) {
-        fail(SafeWriteStep::Rename, EISDIR);
+    if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        fail(SafeWriteStep::NotRegular, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
         return false;
     }
 
@@ -327,6 +331,13 @@ bool SafeWriter::rename()
         return false;
     }
     if (options_.replace) {
+        // Looked at again just before the rename: a device or FIFO put there meanwhile stays.
+        struct stat st {};
+        if (::fstatat(dirFd_, name_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+            fail(SafeWriteStep::NotRegular, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+            return false;
+        }
         if (::renameat(dirFd_, temp_.constData(), dirFd_, name_.constData()) != 0) {
             fail(SafeWriteStep::Rename, errno);
             return false;

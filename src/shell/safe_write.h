@@ -9,7 +9,9 @@
 // existing file or, when replacing is not allowed, fails if a file of that name exists at that
 // moment. Any failure, and a writer dropped before its commit, removes the temporary file: the
 // target then still holds what it held before, or nothing if it did not exist. A symbolic link
-// of the target's name is replaced by the new file, never followed.
+// of the target's name is replaced by the new file, never followed. A target that exists and is
+// neither a regular file nor a symbolic link (a device, a FIFO, a socket, a folder) is never
+// replaced: the write fails with NotRegular before anything is created.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -30,6 +32,7 @@ enum class SafeWriteStep {
     Rename,      // the temporary file could not take the target's name
     SyncFolder,  // the new file is in place but its folder could not be flushed to the disk
     Cancelled,   // the writer was cancelled before its commit
+    NotRegular,  // the target exists and is a device, a FIFO, a socket or a folder
 };
 
 struct SafeWriteError {
@@ -42,7 +45,7 @@ struct SafeWriteError {
 };
 
 // "open-folder", "create-temp", "write", "sync", "close", "exists", "rename", "sync-folder",
-// "cancelled", "" for None.
+// "cancelled", "not-regular", "" for None.
 const char* SafeWriteStepName(SafeWriteStep step);
 
 struct SafeWriteOptions {

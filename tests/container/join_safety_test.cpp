@@ -231,6 +231,17 @@ TEST_F(JoinSafety, FifosNeverBlockTheJoin)
     const JoinResult result = done.get();
     EXPECT_EQ(result.error, JoinError::OpenFailed);
     EXPECT_EQ(result.path, fifoMovie);
+
+    // A FIFO as OUT: not even --force replaces it, and the join does not wait on it.
+    const QString fifoOut = path("out.MOV");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifoOut).constData(), 0644), 0);
+    const auto before = snapshot();
+    r = runRavir({"join", "--force", fifoOut, recordings[0], recordings[1]}, 20000);
+    EXPECT_EQ(r.exitCode, 1) << r.err.constData();
+    EXPECT_EQ(snapshot(), before);
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifoOut).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(JoinSafety, AnInputChangedDuringTheJoinIsNeverCopiedUnnoticed)

@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <sys/stat.h>
+
 using namespace ravir;
 
 class StillCaptureTest : public QObject {
@@ -219,6 +221,21 @@ void StillCaptureTest::failureIsReportedAndNotRemembered()
     QCOMPARE(shown[0].text, text(TXT_MSG_IMAGE_SAVE_FAILED));
     QCOMPARE(shown[0].caption, CMsgBox::kErrorCaption);
     QCOMPARE(ReadValue(ini::kSnapshotFolder), QString("/remembered"));
+
+    // A FIFO under the main camera's still name and a link to the recording's own sub movie
+    // under the sub camera's: neither is replaced, and nothing counts as saved.
+    const StillPaths paths =
+        MakeStillPaths(dir.path(), StillBaseName(QFileInfo(movie_).fileName()), 10);
+    QCOMPARE(::mkfifo(QFile::encodeName(paths.main).constData(), 0600), 0);
+    QString subMovie = movie_;
+    subMovie[subMovie.size() - 5] = u'S';
+    QVERIFY(QFile::link(subMovie, paths.sub));
+    QCOMPARE(capture(dir.path()), CStillCapture::Outcome::Failed);
+    QCOMPARE(CMsgBox::takeShown().constLast().text, text(TXT_MSG_IMAGE_SAVE_FAILED));
+    struct stat st {};
+    QCOMPARE(::lstat(QFile::encodeName(paths.main).constData(), &st), 0);
+    QVERIFY(S_ISFIFO(st.st_mode));
+    QCOMPARE(QFileInfo(paths.sub).symLinkTarget(), subMovie);
 
     // A cancelled chooser: nothing asked, nothing shown, still paused.
     QCOMPARE(capture(QString()), CStillCapture::Outcome::Cancelled);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace ravir;
 
@@ -105,4 +106,48 @@ TEST(ControlRefresh, OpeningFailuresTasksAndTheLastFramesLockTheRightControls)
     EXPECT_FALSE(e.titleBar || e.browser || e.infoPanel);
     task.rows = 0;  // a deletion that emptied the list still has its stop
     EXPECT_EQ(pattern(RefreshControls(task)), "10000000000000");
+}
+
+// The one table every entry point consults: each command, in each state, is allowed exactly
+// when its control is usable (transport buttons, title bar), and the commands without a button
+// only when the recording is ready and nothing holds the window.
+TEST(ControlRefresh, EveryCommandFollowsItsControlInEveryState)
+{
+    using Main = ControlState::Main;
+    std::vector<ControlState> states;
+    for (int mode : {1, 2, 3})
+        for (Main main : {Main::ClosedOrStopped, Main::Paused, Main::Playing})
+            for (int flags = 0; flags < 32; ++flags) {
+                ControlState s = cardWithRows(flags & 1 ? 1 : 3, 1 - (flags & 1));
+                s.sourceMode = mode;
+                s.csvAvailable = mode == 1;
+                s.main = main;
+                s.telemetryLoaded = flags & 2;
+                s.taskRunning = flags & 4;
+                s.opening = flags & 8;
+                s.nearEndBlocked = flags & 16;
+                states.push_back(s);
+            }
+    for (const ControlState& s : states) {
+        const ControlEnables e = RefreshControls(s);
+        for (int i = 0; i < kTransportButtonCount; ++i)
+            EXPECT_EQ(CommandEnabled(s, cmd::kFirst + i), e.transport[static_cast<size_t>(i)]) << i;
+        for (int id : {cmd::kClose, cmd::kMaximise, cmd::kMinimise, cmd::kThumbnail})
+            EXPECT_EQ(CommandEnabled(s, id), e.titleBar) << id;
+        const bool free = s.telemetryLoaded && !s.opening && !s.taskRunning && !s.nearEndBlocked;
+        for (int id : {cmd::kAspect, cmd::kSwitchDisplay, cmd::kReport})
+            EXPECT_EQ(CommandEnabled(s, id), free) << id;
+        EXPECT_FALSE(CommandEnabled(s, cmd::kPositionSlider));
+    }
+    // The cases that went wrong from the keys: delete on a single file, the joined save and the
+    // CSV export on a folder.
+    ControlState single = cardWithRows(1, 0);
+    single.sourceMode = 3;
+    single.telemetryLoaded = true;
+    EXPECT_FALSE(CommandEnabled(single, cmd::kDelete));
+    ControlState folder = cardWithRows(3, 0);
+    folder.sourceMode = 2;
+    folder.csvAvailable = true;
+    EXPECT_FALSE(CommandEnabled(folder, cmd::kSaveJoined));
+    EXPECT_FALSE(CommandEnabled(folder, cmd::kCsv));
 }

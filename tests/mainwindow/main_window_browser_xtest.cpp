@@ -99,7 +99,7 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     w.move(0, 0);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady(); }, 20000))
+    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady(); }, 20000))
         << w.browser()->rowCount() << " rows, open: " << w.currentRecordingPath().toStdString();
     CFilerContainerDlg* browser = w.browser();
     CFolderTreeCtrl* tree = browser->treeCtrl();
@@ -119,7 +119,7 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     // The second group: the files that follow the first group's, and its first row opens.
     const int firstGroupRows = list->rowCount();
     ClickItem(tree, normal->child(1));
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.currentRecordingPath() == list->recordAt(0)->path; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady() && w.currentRecordingPath() == list->recordAt(0)->path; }, 20000));
     EXPECT_EQ(tree->currentItem()->text(0), normal->child(1)->text(0));
     const QStringList second = ListedNames(list);
     ASSERT_FALSE(second.isEmpty());
@@ -167,7 +167,7 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     const QString wanted = list->recordAt(row)->path;
     list->scrollToItem(list->topLevelItem(row));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(row)).center());
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.currentRecordingPath() == wanted; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady() && w.currentRecordingPath() == wanted; }, 20000));
     EXPECT_EQ(list->playingRow(), row);
 
     // Full names fit their column at this scale.
@@ -183,12 +183,12 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     Drop(&w, {QUrl::fromLocalFile(card + "/Parking")});
     ASSERT_TRUE(waitUntil([&] { return w.catalogue().mode() == SourceMode::Folder; }, 5000));
     EXPECT_EQ(TopLevelTexts(tree), QStringList({"Parking"}));
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && list->rowCount() > 0 &&
+    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady() && list->rowCount() > 0 &&
                                        w.currentRecordingPath() == list->recordAt(0)->path; }, 20000));
     const QString movie = card + "/Normal/" + normalFiles.at(1);
     Drop(list->viewport(), {QUrl(QStringLiteral("https://example.invalid/x.MOV")), QUrl::fromLocalFile(movie)});
     ASSERT_TRUE(waitUntil([&] { return w.catalogue().mode() == SourceMode::File; }, 5000));
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.currentRecordingPath() == movie; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady() && w.currentRecordingPath() == movie; }, 20000));
     EXPECT_EQ(list->rowCount(), 1);
     CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
     QTemporaryDir other;

@@ -25,6 +25,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -358,10 +359,14 @@ TEST_F(MainWindowModes, ThumbnailSwitchMapWindowAndUpdateCheck)
     EXPECT_TRUE(map->placeholder()->isVisible());  // no position yet: the placeholder
     EXPECT_FALSE(map->placeholder()->noInternet());
     map->move(10, 500);  // it keeps its own position afterwards
+    // On an empty folder the map button is off, and so is its key M.
+    EXPECT_FALSE(w->isCommandEnabled(38013));
     QKeyEvent m(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier, "m");
     QApplication::sendEvent(w.get(), &m);
+    EXPECT_TRUE(map->isVisible());
+    w->SwitchMapCommand();
     EXPECT_FALSE(map->isVisible());
-    QApplication::sendEvent(w.get(), &m);
+    w->SwitchMapCommand();
     EXPECT_TRUE(map->isVisible());
     EXPECT_EQ(map->pos(), QPoint(10, 500));
     // The map page reports it is not available while a position exists: the second picture.
@@ -409,7 +414,7 @@ TEST_F(MainWindowModes, WholeSessionOnASampleCard)
     }
     ASSERT_FALSE(record.path.isEmpty());
     ASSERT_EQ(w->OpenRecording(record), 1);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
     EXPECT_TRUE(w->isCommandEnabled(38012));  // CSV: a card with recordings
     Player& main = *w->player(0);
     ASSERT_TRUE(main.WaitSeekDone(5000));
@@ -508,4 +513,56 @@ int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+// A command whose button is off does nothing from its key either: the delete list never opens
+// for a single movie file, and the joined save and the CSV export never start on a folder.
+TEST_F(MainWindowModes, KeysRunOnlyTheCommandsTheirButtonsAllow)
+{
+    QString error;
+    const QString card = test::windowTestCard(&error);
+    ASSERT_FALSE(card.isEmpty()) << error.toStdString();
+    const QStringList movies = QDir(card + "/Normal").entryList({"*M.MOV"}, QDir::Files, QDir::Name);
+    ASSERT_FALSE(movies.isEmpty());
+
+    struct Row {
+        QString source;
+        int mode;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int command;
+    };
+    const Row rows[] = {
+        {card + "/Normal/" + movies.front(), 3, Qt::Key_Delete, Qt::NoModifier, 38010},
+        {card + "/Normal", 2, Qt::Key_J, Qt::ControlModifier, 38007},
+        {card + "/Normal", 2, Qt::Key_E, Qt::ControlModifier, 38012},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.command);
+        auto w = startWindow(row.source);
+        ASSERT_EQ(static_cast<int>(w->catalogue().mode()), row.mode);
+        ASSERT_TRUE(waitUntil([&] { return w->browser()->rowCount() > 0; }, 5000));
+        EXPECT_FALSE(w->isCommandEnabled(row.command));
+        // Whatever dialog the command would open is closed again, so the test never waits.
+        int modals = 0;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (QWidget* m = QApplication::activeModalWidget()) {
+                ++modals;
+                m->close();
+            }
+        });
+        closer.start(20);
+        int dispatched = 0;
+        QObject::connect(w.get(), &CdedoradeDlg::commandDispatched, [&](int id) {
+            dispatched += id == row.command;
+        });
+        QKeyEvent press(QEvent::KeyPress, row.key, row.modifiers);
+        QApplication::sendEvent(w.get(), &press);
+        waitUntil([] { return false; }, 300);
+        EXPECT_EQ(dispatched, 0);
+        EXPECT_EQ(modals, 0);
+        EXPECT_FALSE(w->backgroundTaskRunning());
+        w->Shutdown();
+    }
 }

@@ -197,7 +197,7 @@ TEST_F(MainWindowSequence, PlaysOnThroughRecordingsAndFoldersToTheEndOfTheLastFo
             continue;
         chosen.start();
         w->browser()->setCurrentRow(row);
-        ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() == r->path; }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady() && w->currentRecordingPath() == r->path; }, 10000));
         ASSERT_TRUE(main.WaitSeekDone(3000));
         sum += chosen.elapsed();
         ++measured;
@@ -401,9 +401,15 @@ TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunT
     ASSERT_GE(ids.size(), 6u);
     for (int id : ids) {
         const QKeyCombination k = MovieMenuShortcut(id)[0];
+        // Slower and faster act while playing only, as their buttons do.
+        const bool whilePlaying = id == cmd::kSlow || id == cmd::kFastForward;
+        if (whilePlaying && main.state().playState != kPlaying)
+            key(w.get(), Qt::Key_Space);
         dispatched.clear();
         key(w.get(), k.key(), k.keyboardModifiers());
         EXPECT_EQ(dispatched, QList<int>{id}) << id << " " << MovieMenuShortcut(id).toString().toStdString();
+        if (whilePlaying)
+            key(w.get(), Qt::Key_Space);
     }
     EXPECT_EQ(dispatched, QList<int>{cmd::kBrowse});
     cancel.stop();

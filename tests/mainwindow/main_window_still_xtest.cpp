@@ -45,7 +45,7 @@ TEST(MainWindowStill, SKeySavesBothCamerasAtTheShownFrame)
     options.source = card;
     CdedoradeDlg w(options);
     w.show();
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady(); }, 20000));
 
     // A recording of the list with its sub-camera movie beside it.
     const CFileListCtrl* list = w.browser()->listCtrl();
@@ -61,7 +61,7 @@ TEST(MainWindowStill, SKeySavesBothCamerasAtTheShownFrame)
     if (w.currentRecordingPath() != chosen->path) {
         const RecordingRecord record = *chosen;
         ASSERT_GT(w.OpenRecording(record), 0);
-        ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() &&
+        ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady() &&
                                            w.currentRecordingPath() == record.path; }, 20000));
     }
     ASSERT_TRUE(waitUntil([&] { return w.player(1)->IsReady(); }, 10000));

@@ -79,7 +79,7 @@ protected:
         auto w = std::make_unique<CdedoradeDlg>(o);
         w->move(40, 30);
         w->show();
-        EXPECT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+        EXPECT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
         return w;
     }
 
@@ -188,9 +188,9 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     ASSERT_GT(w->browser()->rowCount(), 1);
     const QString firstPath = w->currentRecordingPath();
     key(w.get(), Qt::Key_PageDown);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() != firstPath; }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady() && w->currentRecordingPath() != firstPath; }, 15000));
     key(w.get(), Qt::Key_PageUp);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() == firstPath; }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady() && w->currentRecordingPath() == firstPath; }, 15000));
     EXPECT_EQ(w->shownFrame(), 0);
     w->Shutdown();
     EXPECT_FALSE(w->playClockActive());
@@ -237,7 +237,7 @@ TEST_F(MainWindowWiring, KeysReachTheWindowWhileTheBrowserHasTheFocus)
     ASSERT_GT(w->browser()->rowCount(), 1);
     list->setFocus();
     QTest::keyClick(list, Qt::Key_PageDown);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->currentRecordingPath() != firstPath; }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady() && w->currentRecordingPath() != firstPath; }, 15000));
     EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(1)->path);
     w->Shutdown();
 }
@@ -262,7 +262,7 @@ TEST_F(MainWindowWiring, AfterACancelledSourceDialogTheListOpensItsRowAgain)
 
     // A kind button refills the list and chooses row 0, which opens.
     w->browser()->setKindFlag(2, false);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
     EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
     EXPECT_EQ(w->browser()->listCtrl()->playingRow(), 0);
     w->Shutdown();
@@ -306,7 +306,7 @@ TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)
     ASSERT_GT(w->browser()->rowCount(), 0);
     for (int row = 0; row < w->browser()->rowCount(); ++row)
         EXPECT_NE(w->browser()->listCtrl()->recordAt(row)->path, gone);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
     EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
     EXPECT_TRUE(w->playClockActive());
     w->Shutdown();

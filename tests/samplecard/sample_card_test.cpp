@@ -638,3 +638,26 @@ TEST(SampleDataCache, MakesOnceSharesBetweenCallersAndRemakesOnNewOptions)
     EXPECT_FALSE(copyTree(dir.filePath("missing"), dir.filePath("other")));
     EXPECT_TRUE(sampleCard("bad/key", samples::SmallCardOptions()).isEmpty());
 }
+
+// A card that holds recordings is never written over, not even with --force: they could be a
+// driver's footage.
+TEST(SampleCardCli, NeverWritesOverACardsRecordings)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString card = dir.filePath("card");
+    const QStringList tiny{"--tiny", "--few-kinds", "--no-sub", "--no-audio", "--no-deleted"};
+    ASSERT_EQ(runRavir(QStringList{"make-sample-card", card} + tiny).exitCode, 0);
+    QMap<QString, QByteArray> before;
+    QDirIterator it(card, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        before.insert(f, readAll(f));
+    }
+    ASSERT_GT(before.size(), 4);
+    const auto r = runRavir(QStringList{"make-sample-card", card, "--force", "--seed", "9"} + tiny);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("recorder")) << r.err.toStdString();
+    for (auto i = before.cbegin(); i != before.cend(); ++i)
+        EXPECT_EQ(readAll(i.key()), i.value()) << i.key().toStdString();
+}

@@ -143,6 +143,47 @@ TEST(SafeWrite, EveryFailingStepLeavesTheOldFileAndNoTemporary)
     EXPECT_TRUE(QFileInfo(dir.filePath("sub")).isDir());
 }
 
+// A name that holds a FIFO, a socket-like special file or a folder is never replaced, not even
+// with replacing allowed; a symbolic link is replaced by the new file and its target is kept.
+TEST(SafeWrite, NeverReplacesDevicesFifosOrFolders)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("still.jpg");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString folder = dir.filePath("list.csv");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    for (const QString& target : {fifo, folder}) {
+        SCOPED_TRACE(target.toStdString());
+        const SafeWriteError e = SafeWriteFile(target, "bytes");
+        EXPECT_EQ(e.step, SafeWriteStep::NotRegular);
+        EXPECT_FALSE(e.message().isEmpty());
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(filesIn(dir.path()), QStringList{"still.jpg"});  // nothing left behind
+
+    // A FIFO that takes the name between the open and the commit stays too.
+    const QString late = dir.filePath("late.jpg");
+    SafeWriter w;
+    ASSERT_TRUE(w.open(late));
+    ASSERT_TRUE(w.write("bytes"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(late).constData(), 0600), 0);
+    EXPECT_FALSE(w.commit());
+    EXPECT_EQ(w.error().step, SafeWriteStep::NotRegular);
+    ASSERT_EQ(::lstat(QFile::encodeName(late).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    const QString kept = dir.filePath("kept");
+    writePlain(kept, "kept");
+    const QString link = dir.filePath("link.jpg");
+    ASSERT_EQ(::symlink(QFile::encodeName(kept).constData(), QFile::encodeName(link).constData()), 0);
+    ASSERT_FALSE(SafeWriteFile(link, "new").failed());
+    EXPECT_EQ(readAll(kept), "kept");
+    EXPECT_EQ(readAll(link), "new");
+}
+
 TEST(SafeWrite, NoReplaceNeverReplacesEvenWhereTheFilesystemLacksTheRename)
 {
     QTemporaryDir dir;
