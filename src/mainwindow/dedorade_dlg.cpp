@@ -479,8 +479,11 @@ void CdedoradeDlg::FinishReportStep()
         return;
     // The report follows the still's rule: only a frame the engine really holds, decoded.
     QString why;
-    const QImage mainFrame =
-        m_slotReady[0] ? m_players[0]->CaptureFrame(m_shownFrame, &why) : QImage();
+    // The frame is the engine's own (as the still takes it): a seek still under way or a
+    // position past the movie's data is refused by the capture.
+    Player& main = *m_players[0];
+    const int frame = main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : main.GetCurrentFrame();
+    const QImage mainFrame = m_slotReady[0] ? main.CaptureFrame(frame, &why) : QImage();
     const QImage windowPicture = grab().toImage();
     const QSize mapSize(Scaled(452), Scaled(368));
     const bool mapShowsPosition = m_mapView && m_mapHasRecording && m_mapView->isVisible() &&
