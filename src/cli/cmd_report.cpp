@@ -8,6 +8,7 @@
 #include "catalogue/output_guard.h"
 #include "catalogue/recording_name.h"
 #include "cli/command.h"
+#include "cli/stop_signal.h"
 #include "container/telemetry_timeline.h"
 #include "exports/report_workbook.h"
 #include "playback/player.h"
@@ -17,29 +18,130 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QTemporaryDir>
 
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 
 namespace ravir::cli {
 namespace {
 
-// Shows frame `frame` of the ready movie and takes its still; a null image on failure.
-QImage StillOf(Player& player, const QString& movie, int frame, const PlayerOptions& options,
-               const QString& scratch, QString& why)
+using ReportJson = QJsonObject;
+
+// The stills, the track and the workbook step; nothing on failure or on a stop (`why` says
+// what failed). Every picture is a verified capture of its frame (Player::CaptureFrame).
+std::optional<ReportJson> MakeReport(const QString& movie, int frame, const QString& folder,
+                                     const ReportNames& names, const std::atomic<bool>& stop,
+                                     QString& why)
 {
-    player.SeekFrame(frame);
-    if (!player.WaitSeekDone(options.seekWaitMs) || player.GetCurrentFrame() != frame) {
-        why = QString("could not seek to frame %1 of %2").arg(frame).arg(movie);
-        return {};
+    PlayerOptions options;
+    options.audioOutput = "null";
+    Player main;
+    if (!main.InitPlayer(0, nullptr, QString(), options, &main)) {
+        why = "the playback engine could not be started";
+        return std::nullopt;
     }
-    const QString file = QDir(scratch).filePath(QString("still-%1.jpg").arg(player.slot()));
-    QImage image;
-    if (!player.SaveCurrentFrame(file) || !image.load(file))
-        why = QString("%1: the still could not be taken").arg(movie);
-    QFile::remove(file);
-    return image;
+    switch (main.OpenMovie(movie)) {
+    case kOpened:
+        if (main.WaitForReady(options.openWaitMs))
+            break;
+        why = QString("%1: cannot be opened").arg(movie);
+        return std::nullopt;
+    case kTooShort:
+        why = QString("%1: too short to play").arg(movie);
+        return std::nullopt;
+    default:
+        why = QString("%1: cannot be opened").arg(movie);
+        return std::nullopt;
+    }
+    if (frame >= main.GetFrameCount()) {
+        why = QString("frame %1 is beyond the movie (%2 frames)").arg(frame).arg(main.GetFrameCount());
+        return std::nullopt;
+    }
+    if (stop)
+        return std::nullopt;
+    QString captureWhy;
+    const QImage mainStill = main.SeekAndCaptureFrame(frame, &captureWhy);
+    if (mainStill.isNull()) {
+        why = QString("%1: %2; no report was written").arg(movie, captureWhy);
+        return std::nullopt;
+    }
+
+    // The sub camera at its own frame for the same moment; left out unless that frame itself
+    // was captured.
+    QImage subStill;
+    QDir card = QFileInfo(movie).absoluteDir();
+    if (card.cdUp())
+        DetectLayout(card.absolutePath());
+    const QString subMovie = PairedPathOf(movie);
+    if (!stop && !subMovie.isEmpty() && subMovie != movie && QFileInfo(subMovie).isFile()) {
+        Player sub;
+        if (sub.InitPlayer(1, nullptr, QString(), options, &main) &&
+            sub.OpenMovie(subMovie) == kOpened && sub.WaitForReady(options.openWaitMs)) {
+            const double ratio = sub.GetFrameMs() > 0 ? main.GetFrameMs() / sub.GetFrameMs() : 1;
+            const int subFrame = int(std::min<long long>(std::lround(frame * ratio),
+                                                         sub.GetFrameCount() - 1));
+            subStill = sub.SeekAndCaptureFrame(std::max(0, subFrame));
+        }
+    }
+    if (stop)
+        return std::nullopt;
+
+    // The track and the position at the frame.
+    TelemetryReader reader;
+    const GpsSample* fix = nullptr;
+    const QString telemetry = TelemetryFileForMovie(movie);
+    if (QFileInfo(telemetry).isFile() && LoadTelemetryFile(reader, telemetry) &&
+        BuildFrameIndex(reader, main)) {
+        if (const AccelSample* sample = reader.sampleAtFrame(frame))
+            if (const GpsSample* gps = reader.gpsOf(*sample); gps && IsUsableFix(*gps))
+                fix = gps;
+    }
+    // The day of the name, or of the telemetry's clock when the name's is no calendar date.
+    const QString day = ReportDayFor(names, reader.gps);
+    if (day.isEmpty()) {
+        why = QString("%1: the date in the recording's name (%2) is not a date of the calendar "
+                      "and the recording's telemetry holds no date; no report was written")
+                  .arg(movie, names.day);
+        return std::nullopt;
+    }
+    // A day from the telemetry names another workbook: the same refusals hold for it.
+    if (day != names.day) {
+        const QString refusal = OutputRefusal(
+            QDir(folder).filePath(QStringLiteral("report_%1.xlsx").arg(day)),
+            RecordingFilesOf(movie));
+        if (!refusal.isEmpty()) {
+            why = refusal;
+            return std::nullopt;
+        }
+    }
+    const QImage scene = ComposeCameraStills(mainStill, subStill);
+    const QSize mapSize(std::max(2, scene.width() * 3 / 10), std::max(2, scene.height() * 3 / 10));
+    QImage map = fix ? DrawReportTrack(reader.gps, *fix, mapSize) : QImage();
+    if (map.isNull())
+        map = ReportMapPlaceholder(mapSize);
+    const QByteArray jpeg = ReportJpeg(ComposeReportPicture(scene, map, 1.0));
+    if (jpeg.isEmpty()) {
+        why = "the report picture could not be encoded";
+        return std::nullopt;
+    }
+    if (stop)
+        return std::nullopt;
+
+    const ReportResult result = AddReportSheet(folder, day, names.sheet, jpeg, &stop);
+    if (!result.ok()) {
+        why = result.message;
+        return std::nullopt;
+    }
+    QJsonObject out;
+    out["report"] = QFileInfo(result.reportPath).absoluteFilePath();
+    out["sheet"] = result.sheetName;
+    out["created"] = result.created;
+    out["frame"] = frame;
+    out["sub_camera"] = !subStill.isNull();
+    out["gps_fix"] = fix != nullptr;
+    return out;
 }
 
 int runReport(const QStringList& args)
@@ -52,7 +154,8 @@ int runReport(const QStringList& args)
     const int frame = request->frame;
     const QString& folder = request->target;
     if (!QFileInfo(folder).isDir())
-        return failure(QString("%1: no such folder").arg(folder));
+        return failure(QFileInfo::exists(folder) ? QString("%1: not a folder").arg(folder)
+                                                 : QString("%1: no such folder").arg(folder));
     const auto names = ReportNamesFromRecording(QFileInfo(movie).fileName());
     if (!names)
         return failure(QString("%1: not a recording name (the day and the start time are read "
@@ -63,81 +166,23 @@ int runReport(const QStringList& args)
         !refusal.isEmpty())
         return failure(refusal);
 
-    QTemporaryDir scratch;  // the stills pass through here and go with it
-    if (!scratch.isValid())
-        return failure("no temporary folder");
-    PlayerOptions options;
-    options.audioOutput = "null";
-    Player main;
-    if (!main.InitPlayer(0, nullptr, QString(), options, &main))
-        return failure("the playback engine could not be started");
+    // SIGINT, SIGTERM and SIGHUP from here on: the report stops at its next step, nothing is
+    // written (the workbook's temporary file goes; the stills never touch the disk) and the
+    // command ends with 128 + the signal.
+    std::atomic<bool> stop{false};
+    std::optional<ReportJson> done;
     QString why;
-    switch (main.OpenMovie(movie)) {
-    case kOpened:
-        if (main.WaitForReady(options.openWaitMs))
-            break;
-        return failure(QString("%1: cannot be opened").arg(movie));
-    case kTooShort:
-        return failure(QString("%1: too short to play").arg(movie));
-    default:
-        return failure(QString("%1: cannot be opened").arg(movie));
+    {
+        const StopSignals stopSignals(&stop);
+        done = MakeReport(movie, frame, folder, *names, stop, why);
     }
-    if (frame >= main.GetFrameCount())
-        return failure(QString("frame %1 is beyond the movie (%2 frames)")
-                           .arg(frame).arg(main.GetFrameCount()));
-    const QImage mainStill = StillOf(main, movie, frame, options, scratch.path(), why);
-    if (mainStill.isNull())
+    if (StopSignals::signalNumber() != 0 && !done) {
+        std::fprintf(stderr, "ravir: report stopped by a signal; nothing was written\n");
+        return StopSignals::exitCode();
+    }
+    if (!done)
         return failure(why);
-
-    // The sub camera at its own frame for the same moment.
-    QImage subStill;
-    QDir card = QFileInfo(movie).absoluteDir();
-    if (card.cdUp())
-        DetectLayout(card.absolutePath());
-    const QString subMovie = PairedPathOf(movie);
-    if (!subMovie.isEmpty() && subMovie != movie && QFileInfo(subMovie).isFile()) {
-        Player sub;
-        if (sub.InitPlayer(1, nullptr, QString(), options, &main) &&
-            sub.OpenMovie(subMovie) == kOpened && sub.WaitForReady(options.openWaitMs)) {
-            const double ratio = sub.GetFrameMs() > 0 ? main.GetFrameMs() / sub.GetFrameMs() : 1;
-            const int subFrame = int(std::min<long long>(std::lround(frame * ratio),
-                                                         sub.GetFrameCount() - 1));
-            QString subWhy;
-            subStill = StillOf(sub, subMovie, std::max(0, subFrame), options, scratch.path(),
-                               subWhy);
-        }
-    }
-
-    // The track and the position at the frame.
-    TelemetryReader reader;
-    const GpsSample* fix = nullptr;
-    const QString telemetry = TelemetryFileForMovie(movie);
-    if (QFileInfo(telemetry).isFile() && LoadTelemetryFile(reader, telemetry) &&
-        BuildFrameIndex(reader, main)) {
-        if (const AccelSample* sample = reader.sampleAtFrame(frame))
-            if (const GpsSample* gps = reader.gpsOf(*sample); gps && gps->valid)
-                fix = gps;
-    }
-    const QImage scene = ComposeCameraStills(mainStill, subStill);
-    const QSize mapSize(std::max(2, scene.width() * 3 / 10), std::max(2, scene.height() * 3 / 10));
-    QImage map = fix ? DrawReportTrack(reader.gps, *fix, mapSize) : QImage();
-    if (map.isNull())
-        map = ReportMapPlaceholder(mapSize);
-    const QByteArray jpeg = ReportJpeg(ComposeReportPicture(scene, map, 1.0));
-    if (jpeg.isEmpty())
-        return failure("the report picture could not be encoded");
-
-    const ReportResult result = AddReportSheet(folder, names->day, names->sheet, jpeg);
-    if (!result.ok())
-        return failure(result.message);
-    QJsonObject out;
-    out["report"] = QFileInfo(result.reportPath).absoluteFilePath();
-    out["sheet"] = result.sheetName;
-    out["created"] = result.created;
-    out["frame"] = frame;
-    out["sub_camera"] = !subStill.isNull();
-    out["gps_fix"] = fix != nullptr;
-    printJson(out);
+    printJson(*done);
     return 0;
 }
 
@@ -155,9 +200,20 @@ const CommandRegistration registration({
     "picture when that frame has no GPS fix). The workbook is written under a temporary name\n"
     "and renamed, so a failure leaves an existing report as it was; a report file that is not a\n"
     "workbook this program can read is left untouched and the command fails.\n"
-    "Prints {\"report\", \"sheet\", \"created\", \"frame\", \"sub_camera\", \"gps_fix\"}.\n"
-    "Fails (exit code 1) when the movie cannot be opened or N is not below its frame count,\n"
-    "when DIR is not a folder, or when the workbook cannot be read or written.",
+    "Prints {\"report\", \"sheet\", \"created\", \"frame\", \"sub_camera\", \"gps_fix\"};\n"
+    "gps_fix is true only for a usable position (status valid, both coordinates written and\n"
+    "within the globe, not 0, 0), the same rule the picture, the map and the GPX export follow.\n"
+    "The pictures are verified captures: the engine's own position after the seek must be\n"
+    "frame N and the frame must have been decoded; a sub camera frame that fails this is left\n"
+    "out (sub_camera false). When the name's day is not a date of the calendar (month 13, ...)\n"
+    "the day comes from the telemetry's clock.\n"
+    "Fails (exit code 1) and writes nothing when the movie cannot be opened, N is not below\n"
+    "its frame count or frame N cannot be shown or decoded (a movie whose data ends early),\n"
+    "when DIR does not exist or is not a folder, when neither the name nor the telemetry gives\n"
+    "a date, when the existing report is not a workbook this program can read (a package\n"
+    "whose parts inflate beyond 64 MiB each or 128 MiB in all included), or when the workbook\n"
+    "cannot be written. Ctrl-C, SIGTERM or SIGHUP stop it with nothing written or left behind\n"
+    "(exit code 128 + the signal).",
     runReport,
 });
 

@@ -47,13 +47,13 @@ int runStill(const QStringList& args)
     const long long frames = player.GetFrameCount();
     if (frame >= frames)
         return failure(QString("frame %1 is beyond the movie (%2 frames)").arg(frame).arg(frames));
-    player.SeekFrame(frame);
-    if (!player.WaitSeekDone(options.seekWaitMs) || player.GetCurrentFrame() != frame)
-        return failure(QString("could not seek to frame %1").arg(frame));
-    if (!player.SaveCurrentFrame(out))
-        return failure(QString("%1: the still could not be saved (the folder is missing, "
-                               "read-only or full); an existing file is unchanged")
-                           .arg(out));
+    // Saved only when the engine shows exactly frame N, decoded (Player::CaptureFrame).
+    QString why;
+    const QImage still = player.SeekAndCaptureFrame(frame, &why);
+    if (still.isNull())
+        return failure(QString("%1: %2; nothing was saved").arg(movie, why));
+    if (!SaveStill(still, out, &why))
+        return failure(QString("%1: %2; an existing file is unchanged").arg(out, why));
     return 0;
 }
 
@@ -70,9 +70,14 @@ const CommandRegistration registration({
     "its telemetry file (by file, whatever path or link names it), an existing FILE that is\n"
     "not a regular file (a device such as /dev/null, a FIFO, a folder), and FILE in a card's\n"
     "movie or data folder under a name the recorder gives its own files.\n"
-    "Fails (exit code 1) when the movie cannot be opened, is too short to play (2 seconds or\n"
-    "less, unless at 15 frames per second), when N is not below the frame count, or when the\n"
-    "file cannot be written. N is plain digits, given once.",
+    "The still is saved only when the picture decoded is frame N itself: the engine's own\n"
+    "position after the seek is read back and must be frame N, and the frame must have been\n"
+    "decoded (a movie whose data ends before frame N, or a frame that fails to decode, is\n"
+    "refused; the engine's previous picture is never saved in its place).\n"
+    "Fails (exit code 1) and saves nothing when the movie cannot be opened, is too short to\n"
+    "play (2 seconds or less, unless at 15 frames per second), when N is not below the frame\n"
+    "count, when frame N cannot be shown or decoded (the message says which), or when the file\n"
+    "cannot be written (the message gives the system's reason). N is plain digits, given once.",
     runStill,
 });
 

@@ -56,12 +56,6 @@ double Short(double v)
     return QString::number(v, 'g', 7).toDouble();
 }
 
-bool HasFix(const GpsSample& g)
-{
-    return g.valid == 1 && g.latitude != kNoCoordinate && g.longitude != kNoCoordinate &&
-           std::fabs(g.latitude) <= 90.0 && g.longitude >= -180.0 && g.longitude <= 180.0;
-}
-
 QJsonObject HeaderJson(const TelemetryHeader& h)
 {
     QJsonObject o;
@@ -92,6 +86,7 @@ QJsonObject Json(const TelemetryReader& r, const QString& telemetryPath, bool wi
         o["index"] = g.index;
         o["time"] = g.time;
         o["valid"] = g.valid == 1;
+        o["fix"] = IsUsableFix(g);
         o["lat"] = g.latitude;
         o["lon"] = g.longitude;
         o["speed"] = g.speed;
@@ -154,7 +149,7 @@ QByteArray Gpx(const TelemetryReader& r, const QString& name)
     xml.writeTextElement("name", name);
     bool open = false;
     for (const GpsSample& g : r.gps) {
-        if (!HasFix(g)) {
+        if (!IsUsableFix(g)) {
             if (open)
                 xml.writeEndElement();  // trkseg
             open = false;
@@ -187,7 +182,7 @@ QByteArray Gpx(const TelemetryReader& r, const QString& name)
 QByteArray Csv(const TelemetryReader& r)
 {
     QByteArray out = "index,time,valid,lat,lon,speed,local_time,marker,axis,byte122,following,"
-                     "x,y,z,nibble_high,nibble_low\n";
+                     "x,y,z,nibble_high,nibble_low,fix\n";
     const size_t n = std::max(r.gps.size(), r.accel.size());
     for (size_t i = 0; i < n; ++i) {
         QStringList cells;
@@ -211,6 +206,7 @@ QByteArray Csv(const TelemetryReader& r)
             for (int k = 0; k < 9; ++k)
                 cells << QString();
         }
+        cells << (i < r.gps.size() ? QString::number(IsUsableFix(r.gps[i]) ? 1 : 0) : QString());
         out += cells.join(',').toUtf8();
         out += '\n';
     }
@@ -298,7 +294,9 @@ const CommandRegistration registration({
     "  recorder_number: six digits after the end magic, or \"\"\n"
     "  gps: [{index, time (ms, or frame with --frames), valid (true for status 'A'),\n"
     "         lat, lon (signed degrees; 720 when not written), speed (km/h; 32767 when not\n"
-    "         written), local_time (ISO 8601 with the zone offset)}]\n"
+    "         written), local_time (ISO 8601 with the zone offset), fix (true when the sample\n"
+    "         is a usable position: status 'A', both coordinates written, within the globe,\n"
+    "         not 0, 0; only these are drawn, exported and reported)}]\n"
     "  accel: [{index, time, marker (6, 5, 7 or -1), axis (1 X, 2 Y, 3 Z, 0), byte122,\n"
     "           following (the three-digit number of the next record; -1 blank, 0 last),\n"
     "           x, y, z (G), nibble_high, nibble_low (the halves of byte 123)}]\n"
@@ -306,9 +304,10 @@ const CommandRegistration registration({
     "  and adds frame_index (the accel index shown at each frame, -1 none), max_abs (largest\n"
     "  absolute acceleration, G), range (the graph range code 0..3), accel_link in gps and\n"
     "  gps_link in accel.\n"
-    "--format gpx prints GPX 1.1: one track, one segment per run of valid fixes, UTC times,\n"
+    "--format gpx prints GPX 1.1: one track, one segment per run of usable fixes, UTC times,\n"
     "  speed (m/s) in the Garmin TrackPointExtension.\n"
-    "--format csv prints a header line and one line per record (the JSON gps and accel fields).",
+    "--format csv prints a header line and one line per record (the JSON gps and accel fields,\n"
+    "  the fix column last: 1 for a usable position, 0 otherwise).",
     RunTelemetry,
 });
 

@@ -7,7 +7,9 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <limits>
+#include <new>
 
 namespace ravir::cli {
 namespace {
@@ -221,7 +223,21 @@ int main(int argc, char** argv)
     const QString name = args.takeFirst();
     if (name == "help")
         return runHelp(args);
-    if (const Command* c = findCommand(name))
-        return c->run(args);
+    if (const Command* c = findCommand(name)) {
+        // No exception leaves a command: one that escapes it (memory exhausted by a hostile
+        // input, a library that throws) ends the command with a clear message and exit code 1.
+        try {
+            return c->run(args);
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "ravir %s: not enough memory; the command was stopped\n",
+                         qPrintable(name));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "ravir %s: stopped by an unexpected error: %s\n",
+                         qPrintable(name), e.what());
+        } catch (...) {
+            std::fprintf(stderr, "ravir %s: stopped by an unexpected error\n", qPrintable(name));
+        }
+        return 1;
+    }
     return unknownCommand(name);
 }

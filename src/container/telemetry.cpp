@@ -792,4 +792,11 @@ int GraphRangeCode(double maxAbsAccel)
     return 0;
 }
 
+bool IsUsableFix(const GpsSample& s)
+{
+    return s.valid == 1 && std::isfinite(s.latitude) && std::isfinite(s.longitude) &&
+           std::fabs(s.latitude) <= 90.0 && std::fabs(s.longitude) <= 180.0 &&
+           !(s.latitude == 0.0 && s.longitude == 0.0);
+}
+
 }  // namespace ravir

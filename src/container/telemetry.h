@@ -81,6 +81,13 @@ struct GpsSample {
     int64_t utcSeconds = 0;   // the same instant in seconds since 1970-01-01 UTC
 };
 
+// Whether a GPS sample is a position that can be shown, drawn, exported or reported: the
+// receiver's status is 'A' (valid), both coordinates were read (no field without digits) and
+// are finite numbers within the globe (latitude -90..90, longitude -180..180), and the position
+// is not exactly 0, 0, which the recorder writes while it has no position. Every view and
+// export of a fix asks this one rule.
+bool IsUsableFix(const GpsSample& sample);
+
 // One acceleration sample, one per record.
 struct AccelSample {
     int32_t index = 0;

@@ -24,22 +24,28 @@ QString ChooseReportFolder(QWidget* owner, const std::function<QString()>& choos
     return chosen;
 }
 
-ReportResult FinishReport(QWidget* owner, const QString& folder, const QImage& windowPicture,
-                          const QImage& mapPicture, double layoutScale,
-                          const QString& recordingFileName)
+ReportResult FinishReport(QWidget* owner, const QString& folder, const QImage& mainFrame,
+                          const QImage& windowPicture, const QImage& mapPicture,
+                          double layoutScale, const QString& recordingFileName,
+                          const std::vector<GpsSample>& gps)
 {
     ReportResult result;
     const auto names = ReportNamesFromRecording(recordingFileName);
+    const QString day = names ? ReportDayFor(*names, gps) : QString();
     QByteArray jpeg;
     if (folder.isEmpty())
         result.message = "no report folder";
+    else if (mainFrame.isNull())
+        result.message = "the frame shown could not be captured";
     else if (!names)
         result.message = QString("%1: not a recording name").arg(recordingFileName);
+    else if (day.isEmpty())
+        result.message = QString("%1: no date in the name or the telemetry").arg(recordingFileName);
     else if ((jpeg = ReportJpeg(ComposeReportPicture(windowPicture, mapPicture, layoutScale)))
                  .isEmpty())
         result.message = "the report picture could not be made";
     else
-        result = AddReportSheet(folder, names->day, names->sheet, jpeg);
+        result = AddReportSheet(folder, day, names->sheet, jpeg);
     if (result.ok())
         CMsgBox::Show(owner, text(TXT_DONE), text(TXT_EXIT), CMsgBox::kOk);
     else

@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class QWidget;
 
@@ -25,10 +26,14 @@ namespace ravir {
 QString ChooseReportFolder(QWidget* owner, const std::function<QString()>& chooser = {});
 
 // recordingFileName: the file name of the current recording (the day and the sheet name come
-// from it). An empty folder, a null picture or a name that is not a recording's fail with the
-// failure message.
-ReportResult FinishReport(QWidget* owner, const QString& folder, const QImage& windowPicture,
-                          const QImage& mapPicture, double layoutScale,
-                          const QString& recordingFileName);
+// from it; when its day is no date of the calendar, the date of `gps`, the recording's
+// telemetry, is taken, and without one the report is refused). mainFrame: the main camera's frame shown, as Player::CaptureFrame gave it; a null
+// one (the engine does not really hold that frame, decoded) is refused like the still: the
+// failure message and nothing written. An empty folder, a null picture or a name that is not a
+// recording's fail with the failure message as well.
+ReportResult FinishReport(QWidget* owner, const QString& folder, const QImage& mainFrame,
+                          const QImage& windowPicture, const QImage& mapPicture,
+                          double layoutScale, const QString& recordingFileName,
+                          const std::vector<GpsSample>& gps = {});
 
 }  // namespace ravir

@@ -98,8 +98,12 @@ constexpr const char* kFields[] = {
     "M18:P18",   "T18:X18",   "AB18:AD18", "AH18:AR18", "J19:AR19",  "J20:AR20",
     "J21:AR21",  "J22:AR22",  "J23:AR23",  "J24:AR24",  "J25:AR25",  "J27:AR27",
     "M28:P28",   "T28:X28",   "AB28:AD28", "AH28:AR28", "J29:AR29",  "J30:AR30",
-    "J31:AR31",  "J33:AR33",  "J34:AR34",  "J35:AR35",  "BB3:CE4",   "BB5:CE17",
-    "BB32:CE33", "BB34:CE35",
+    "J31:AR31",  "J33:AR33",  "J34:AR34",  "J35:AR35",
+    // Beside the right half's labels: ruled text rows for the summary (rows 3-4), the
+    // description (rows 5-17) and the remarks (rows 34-35); the work-accident entry is one box.
+    "BB3:CE3",   "BB4:CE4",   "BB5:CE5",   "BB6:CE6",   "BB7:CE7",   "BB8:CE8",
+    "BB9:CE9",   "BB10:CE10", "BB11:CE11", "BB12:CE12", "BB13:CE13", "BB14:CE14",
+    "BB15:CE15", "BB16:CE16", "BB17:CE17", "BB32:CE33", "BB34:CE34", "BB35:CE35",
 };
 
 }  // namespace

@@ -3,14 +3,18 @@
 #include "exports/report_template.h"
 #include "shell/safe_write.h"
 
+#include <QDate>
 #include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QFileInfo>
 
 #include <pugixml.hpp>
 #include <zip.h>
 
+#include <atomic>
 #include <cerrno>
+#include <new>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -39,9 +43,13 @@ constexpr char kCtWorksheet[] =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
 constexpr char kCtDrawing[] = "application/vnd.openxmlformats-officedocument.drawing+xml";
 
-// Limits against hostile packages: a report is a few megabytes at most.
-constexpr zip_uint64_t kMaxEntry = 256ull << 20;
-constexpr zip_uint64_t kMaxTotal = 512ull << 20;
+// Limits against hostile packages (a small file that inflates to a huge part): a report of
+// 300 sheets, each with its picture, inflates to well under 50 MB, so no real report comes
+// near them. A larger package is not a workbook this program reads; nothing of it is inflated
+// beyond the limits, so a report never needs more than a few hundred megabytes.
+constexpr zip_uint64_t kMaxEntry = 64ull << 20;   // one part, inflated
+constexpr zip_uint64_t kMaxTotal = 128ull << 20;  // all parts together, inflated; the file too
+constexpr zip_int64_t kMaxEntries = 20000;
 
 // ---------------------------------------------------------------- the package as named parts
 struct Package {
@@ -84,6 +92,10 @@ bool LoadPackage(const QByteArray& bytes, Package& package, QString& why)
     bool ok = true;
     zip_uint64_t total = 0;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
+    if (count > kMaxEntries) {
+        why = "the package has too many parts";
+        ok = false;
+    }
     for (zip_int64_t i = 0; ok && i < count; ++i) {
         zip_stat_t st;
         if (zip_stat_index(archive, zip_uint64_t(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME) ||
@@ -97,7 +109,8 @@ bool LoadPackage(const QByteArray& bytes, Package& package, QString& why)
             continue;
         total += st.size;
         if (st.size > kMaxEntry || total > kMaxTotal) {
-            why = "the package is too large";
+            why = QString("%1 inflates to more than this program reads")
+                      .arg(QString::fromStdString(name));
             ok = false;
             break;
         }
@@ -822,6 +835,25 @@ std::optional<ReportNames> ReportNamesFromRecording(const QString& fileName)
     return ReportNames{"20" + day, sheet};
 }
 
+bool IsReportDay(const QString& day)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{8}$"));
+    return digits.match(day).hasMatch() &&
+           QDate::fromString(day, QStringLiteral("yyyyMMdd")).isValid();
+}
+
+QString ReportDayFor(const ReportNames& names, const std::vector<GpsSample>& gps)
+{
+    if (IsReportDay(names.day))
+        return names.day;
+    for (const GpsSample& g : gps) {
+        const QDate date(g.localTime.year, g.localTime.month, g.localTime.day);
+        if (g.localTime.year >= 2000 && date.isValid())
+            return date.toString(QStringLiteral("yyyyMMdd"));
+    }
+    return {};
+}
+
 QString ReportWorkbookPath(const QString& folder, const QString& day)
 {
     return QDir(folder).filePath("report_" + day + ".xlsx");
@@ -853,11 +885,14 @@ private:
 };
 }  // namespace
 
-ReportResult AddReportSheet(const QString& folder, const QString& day, const QString& sheetName,
-                            const QByteArray& jpeg)
+namespace {
+ReportResult AddReportSheetUnguarded(const QString& folder, const QString& day,
+                                     const QString& sheetName, const QByteArray& jpeg,
+                                     const std::atomic<bool>* stop)
 {
     ReportResult result;
     result.reportPath = ReportWorkbookPath(folder, day);
+    auto stopped = [stop] { return stop && stop->load(); };
     const FolderLock lock(folder);
     QByteArray bytes;
     QFileInfo info(result.reportPath);
@@ -910,15 +945,47 @@ ReportResult AddReportSheet(const QString& folder, const QString& day, const QSt
     SafeWriteOptions options;
     options.sync = true;
     options.keepMode = true;
-    const SafeWriteError error = SafeWriteFile(result.reportPath, out, options);
-    if (error.failed()) {
+    // Written and flushed under a temporary name; a stop asked for until the rename drops it.
+    auto stoppedResult = [&] {
+        result.status = ReportStatus::Stopped;
+        result.message = "stopped; nothing was written";
+        return result;
+    };
+    if (stopped())
+        return stoppedResult();
+    SafeWriter writer;
+    const bool written = writer.open(result.reportPath, options) && writer.write(out) &&
+                         writer.finish();
+    if (stopped()) {
+        writer.cancel();
+        return stoppedResult();
+    }
+    // After a failed flush of the folder the new report is in place all the same.
+    if (!written || (!writer.commit() && !writer.committed())) {
         result.status = ReportStatus::WriteFailed;
         result.message = QString("%1: %2; the previous report is unchanged")
-                             .arg(result.reportPath, error.message());
+                             .arg(result.reportPath, writer.error().message());
         return result;
     }
     result.status = ReportStatus::Saved;
     return result;
+}
+}  // namespace
+
+ReportResult AddReportSheet(const QString& folder, const QString& day, const QString& sheetName,
+                            const QByteArray& jpeg, const std::atomic<bool>* stop)
+{
+    try {
+        return AddReportSheetUnguarded(folder, day, sheetName, jpeg, stop);
+    } catch (const std::bad_alloc&) {
+        // Whatever was being made is dropped (the safe writer removes its temporary file).
+        ReportResult result;
+        result.reportPath = ReportWorkbookPath(folder, day);
+        result.status = ReportStatus::WriteFailed;
+        result.message = QString("%1: not enough memory to add the report; the previous report "
+                                 "is unchanged").arg(result.reportPath);
+        return result;
+    }
 }
 
 }  // namespace ravir

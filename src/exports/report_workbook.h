@@ -15,10 +15,14 @@
 // full disk included, leaves the previous report as it was. A report file this program cannot
 // read as a workbook is left untouched. Reports into one folder take turns (an exclusive lock on
 // the folder), also between processes.
+#include "container/telemetry.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <optional>
+#include <vector>
 
 namespace ravir {
 
@@ -28,6 +32,7 @@ enum class ReportStatus {
     NotAWorkbook,    // the existing report file is not a workbook this program can read
     ReadFailed,      // the existing report file could not be read
     WriteFailed,     // the new workbook could not be written (full disk, no access, ...)
+    Stopped,         // the stop flag was set before the new workbook took the report's name
 };
 
 struct ReportResult {
@@ -48,12 +53,24 @@ struct ReportNames {
 };
 std::optional<ReportNames> ReportNamesFromRecording(const QString& fileName);
 
+// Whether a report day "YYYYMMDD" is a date of the calendar (no month 13, no 30 February).
+bool IsReportDay(const QString& day);
+
+// The report day of a recording: the day of its name when that is a date of the calendar;
+// otherwise the date of the first telemetry sample that holds a real date (the recording's own
+// clock); empty when neither has one.
+QString ReportDayFor(const ReportNames& names, const std::vector<GpsSample>& gps);
+
 // "DIR/report_DAY.xlsx".
 QString ReportWorkbookPath(const QString& folder, const QString& day);
 
 // Adds the report of one scene: `jpeg` is the picture (JPEG bytes; empty: the sheet is added
 // without a picture).
+// `stop` (may be null): set by another thread or a signal handler; when it is set before the
+// new workbook takes the report's name, nothing is written and the result is Stopped.
+// A package whose parts inflate beyond what a report can hold (64 MiB a part, 128 MiB in all)
+// is NotAWorkbook and is left untouched.
 ReportResult AddReportSheet(const QString& folder, const QString& day, const QString& sheetName,
-                            const QByteArray& jpeg);
+                            const QByteArray& jpeg, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace ravir

@@ -144,10 +144,15 @@ void CStillCapture::save()
     for (const auto& c : connections_)
         disconnect(c);
     connections_.clear();
+    // Each camera's still is saved only when its engine really holds that frame, decoded (a
+    // seek that ran into the end of a movie cut short, or a picture that failed to decode,
+    // saves nothing).
     if (main_)
-        result_.mainSaved = !refused(result_.mainPath) && main_->SaveCurrentFrame(result_.mainPath);
+        result_.mainSaved =
+            !refused(result_.mainPath) && main_->SaveFrame(result_.frame, result_.mainPath);
     if (sub_)
-        result_.subSaved = !refused(result_.subPath) && sub_->SaveCurrentFrame(result_.subPath);
+        result_.subSaved =
+            !refused(result_.subPath) && sub_->SaveFrame(result_.subFrame, result_.subPath);
     if (result_.mainSaved || result_.subSaved) {
         WriteValue(ini::kSnapshotFolder, folder_);
         restoreWindow();

@@ -7,6 +7,8 @@
 // camera's file only, before overwriting, brings both cameras to the same moment and saves each
 // at its own picture size. It ends with TXT_DONE (at least one still saved; the folder is then
 // remembered) or TXT_MSG_IMAGE_SAVE_FAILED, and emits finished(). Playback stays paused.
+// A camera's still is saved only when its player captures exactly that frame, decoded
+// (Player::CaptureFrame); otherwise nothing is written for it.
 // Without a current frame it refuses at once with the failure message. A still whose name holds
 // a file of the open recording, a device, a FIFO, a folder or a recorder's file on a card is
 // not saved (it counts as a failed save).

@@ -439,7 +439,7 @@ void CdedoradeDlg::UpdateMap()
         return;
     const TelemetrySnapshot& snap = m_graphView->telemetry();
     const bool hasPosition = snap && std::any_of(snap->gps.begin(), snap->gps.end(),
-                                                 [](const GpsSample& g) { return g.valid == 1; });
+                                                 [](const GpsSample& g) { return IsUsableFix(g); });
     // Qt WebEngine needs a display: without one (the offscreen platform) the placeholder stays.
     if (!hasPosition || QGuiApplication::platformName() == QLatin1String("offscreen")) {
         m_mapShell.pageUnavailable = hasPosition;
@@ -488,14 +488,24 @@ void CdedoradeDlg::FinishReportStep()
 {
     if (m_shutDown || !m_movieReady)
         return;
+    // The report follows the still's rule: only a frame the engine really holds, decoded.
+    QString why;
+    // The frame is the engine's own (as the still takes it): a seek still under way or a
+    // position past the movie's data is refused by the capture.
+    Player& main = *m_players[0];
+    const int frame = main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : main.GetCurrentFrame();
+    const QImage mainFrame = m_slotReady[0] ? main.CaptureFrame(frame, &why) : QImage();
     const QImage windowPicture = grab().toImage();
     const QSize mapSize(Scaled(452), Scaled(368));
     const bool mapShowsPosition = m_mapView && m_mapHasRecording && m_mapView->isVisible() &&
                                   m_mapView->isOnline() && !m_mapView->isPlaceholderShown();
     const QImage mapPicture =
         mapShowsPosition ? m_mapView->grab().toImage() : ReportMapPlaceholder(mapSize);
-    const ReportResult result = FinishReport(this, m_reportFolder, windowPicture, mapPicture,
-                                             LayoutScale(), QFileInfo(m_currentPath).fileName());
+    const ReportResult result =
+        FinishReport(this, m_reportFolder, mainFrame, windowPicture, mapPicture, LayoutScale(),
+                     QFileInfo(m_currentPath).fileName(),
+                     m_graphView->telemetry() ? m_graphView->telemetry()->gps
+                                              : std::vector<GpsSample>());
     Q_EMIT reportFinished(result.ok(), result.reportPath);
 }
 

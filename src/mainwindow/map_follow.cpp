@@ -15,13 +15,11 @@ QString MapStatusFor(int playState)
 bool MapCanShowTrack(long long telemetryBytes, const RecordingTelemetry* telemetry, int frame)
 {
     constexpr long long kLeastTelemetryBytes = 64;
-    constexpr double kNoPositionAbove = 360.0;
     if (telemetryBytes < kLeastTelemetryBytes || !telemetry)
         return false;
     const AccelSample* sample = telemetry->sampleAt(frame);
     const GpsSample* fix = sample ? telemetry->gpsOf(*sample) : nullptr;
-    return fix && fix->valid == 1 && fix->latitude <= kNoPositionAbove &&
-           fix->longitude <= kNoPositionAbove;
+    return fix && IsUsableFix(*fix);
 }
 
 }  // namespace ravir

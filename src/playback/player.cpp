@@ -101,6 +101,8 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
         return false;
     }
     mpv_->setEventHandler([this](const mpv_event& e) { handleEvent(e); });
+    // The decoder's error messages tell a picture that failed to decode (CaptureFrame).
+    mpv_request_log_messages(mpv_->raw(), "error");
     mpv_->observe("eof-reached", MPV_FORMAT_FLAG, kObserveEof);
     if (presenter) {
         if (!presenter->attach(mpv_)) {
@@ -165,6 +167,15 @@ void Player::handleEvent(const mpv_event& e)
     case MovieLoad::Change::None:
         break;
     }
+    if (e.event_id == MPV_EVENT_LOG_MESSAGE) {
+        const auto* message = static_cast<const mpv_event_log_message*>(e.data);
+        // The video decoder's own messages; the demuxer's (a read-ahead that meets the end of
+        // a file cut short) say nothing of the picture shown.
+        if (message && message->log_level <= MPV_LOG_LEVEL_ERROR && message->prefix &&
+            (std::strcmp(message->prefix, "vd") == 0 ||
+             std::strcmp(message->prefix, "ffmpeg/video") == 0))
+            ++decodeErrors_;
+    }
     if (e.event_id == MPV_EVENT_PROPERTY_CHANGE) {
         const auto* prop = static_cast<const mpv_event_property*>(e.data);
         if (e.reply_userdata == kObserveEof && prop && prop->format == MPV_FORMAT_FLAG &&
@@ -201,6 +212,7 @@ int Player::OpenMovie(const QString& path)
     state_.telemetry.current.clear();
     state_.telemetry.load.frameMs = static_cast<float>(timing->frameMs);
 
+    markDecode();
     if (!load_.start(*mpv_, path))
         return kOpenFailed;
     openTimer_->start(std::max(1, options_.openWaitMs));
@@ -226,6 +238,10 @@ void Player::onReady()
 {
     std::lock_guard lock(state_.telemetry.movieData1);
     openTimer_->stop();
+    if (!load_.seeking()) {
+        decodeErrorsAtRest_ = decodeErrors_;
+        decodeAtRest_ = true;
+    }
     const long long width = mpv_->getInt("width").value_or(0);
     const long long height = mpv_->getInt("height").value_or(0);
     if (width <= 0 || height <= 0) {
@@ -259,6 +275,8 @@ void Player::onLoadFailed()
 
 void Player::onSeekDone()
 {
+    decodeErrorsAtRest_ = decodeErrors_;
+    decodeAtRest_ = true;
     seekTimer_->stop();
     seekTarget_ = -1;
     const int frame = GetCurrentFrame();
@@ -346,6 +364,7 @@ void Player::Play()
     if (!load_.loaded() || state_.playState == kPlaying || state_.playState == kNoMovie)
         return;
     ++endGeneration_;
+    markDecode();
     mpv_->setFlag("pause", false);
     state_.playState = kPlaying;
 }
@@ -374,6 +393,7 @@ bool Player::seekTo(int frame)
     const long long target = std::clamp<long long>(frame, 0, last);
     const double seconds = static_cast<double>(target) * frameMsExact_ / 1000.0;
     ++endGeneration_;
+    markDecode();
     if (!load_.seek(*mpv_, seconds))
         return false;
     seekTarget_ = static_cast<int>(target);
@@ -597,14 +617,15 @@ void Player::ClearOverlay()
         presenter_->clearOverlay();
 }
 
-bool Player::SaveCurrentFrame(const QString& path)
+namespace {
+
+// The picture the engine holds now, at the movie's own size; null when there is none.
+QImage GrabEngineFrame(MpvHandle& mpv)
 {
-    if (!load_.loaded() || !mpv_)
-        return false;
     const char* argv[] = {"screenshot-raw", "video", nullptr};
     mpv_node result;
-    if (mpv_command_ret(mpv_->raw(), argv, &result) < 0)
-        return false;
+    if (mpv_command_ret(mpv.raw(), argv, &result) < 0)
+        return {};
     QImage image;
     if (result.format == MPV_FORMAT_NODE_MAP) {
         long long w = 0, h = 0, stride = 0;
@@ -637,8 +658,13 @@ bool Player::SaveCurrentFrame(const QString& path)
         }
     }
     mpv_free_node_contents(&result);
-    if (image.isNull())
-        return false;
+    return image;
+}
+
+}  // namespace
+
+bool SaveStill(const QImage& image, const QString& path, QString* why)
+{
     // Encoded in memory, then written through the safe writer: the file's name only ever holds
     // a complete still, and a failure leaves what was there before. A name ending in ".png"
     // gets a PNG, any other a JPEG.
@@ -649,9 +675,100 @@ bool Player::SaveCurrentFrame(const QString& path)
     QImageWriter writer(&buffer, png ? "png" : "jpeg");
     if (!png)
         writer.setQuality(92);
-    if (!writer.write(image.convertToFormat(QImage::Format_RGB888)))
+    if (image.isNull() || !writer.write(image.convertToFormat(QImage::Format_RGB888))) {
+        if (why)
+            *why = png ? QStringLiteral("the still could not be encoded as PNG")
+                       : QStringLiteral("the still could not be encoded as JPEG");
         return false;
-    return !SafeWriteFile(path, encoded, {.sync = true}).failed();
+    }
+    const SafeWriteError error = SafeWriteFile(path, encoded, {.sync = true});
+    if (error.failed()) {
+        if (why)
+            *why = error.message();
+        return false;
+    }
+    return true;
+}
+
+bool Player::SaveCurrentFrame(const QString& path)
+{
+    if (!load_.loaded() || !mpv_)
+        return false;
+    const QImage image = GrabEngineFrame(*mpv_);
+    return !image.isNull() && SaveStill(image, path);
+}
+
+QImage Player::CaptureFrame(int frame, QString* why)
+{
+    auto refuse = [why](const QString& text) {
+        if (why)
+            *why = text;
+        return QImage();
+    };
+    if (!mpv_ || !load_.loaded() || frameMsExact_ <= 0)
+        return refuse(QStringLiteral("no movie is ready"));
+    // Messages and seek results already queued count.
+    mpv_->drain();
+    if (!load_.loaded())
+        return refuse(QStringLiteral("the movie could not be played on"));
+    if (load_.seeking())
+        return refuse(QString("the seek to frame %1 has not landed").arg(frame));
+    if (frame < 0 || frame >= state_.frameCount)
+        return refuse(QString("frame %1 is beyond the movie").arg(frame));
+    // The engine's own position, not clamped to the movie: a seek that ran into the end of the
+    // data lands past the last frame.
+    auto shownFrame = [this]() -> long long {
+        const std::optional<double> position = mpv_->getDouble("time-pos");
+        return position ? FrameAtPosition(*position, frameMsExact_) : -1;
+    };
+    const long long shown = shownFrame();
+    if (shown != frame)
+        return refuse(shown < 0 ? QString("the engine reports no position for frame %1")
+                                      .arg(frame)
+                                : QString("the engine shows frame %1, not frame %2 (the movie's "
+                                          "data may end before it)")
+                                      .arg(shown)
+                                      .arg(frame));
+    if (mpv_->getFlag("eof-reached").value_or(false) && frame != state_.frameCount - 1)
+        return refuse(QString("the movie's data ends before frame %1").arg(frame));
+    if (decodeFailedSinceMark())
+        return refuse(QString("frame %1 could not be decoded (the movie is damaged or cut "
+                              "short)").arg(frame));
+    if (!mpv_->getString("video-frame-info"))
+        return refuse(QString("no picture was decoded for frame %1").arg(frame));
+    QImage image = GrabEngineFrame(*mpv_);
+    if (image.isNull())
+        return refuse(QString("the picture of frame %1 could not be read from the engine")
+                          .arg(frame));
+    // Nothing moved while the picture was taken.
+    mpv_->drain();
+    if (load_.seeking() || !load_.loaded() || shownFrame() != frame ||
+        decodeFailedSinceMark())
+        return refuse(QString("frame %1 could not be decoded (the movie is damaged or cut "
+                              "short)").arg(frame));
+    return image;
+}
+
+QImage Player::SeekAndCaptureFrame(int frame, QString* why)
+{
+    if (!load_.active()) {
+        if (why)
+            *why = QStringLiteral("no movie is open");
+        return {};
+    }
+    SeekFrame(frame);
+    if (!WaitSeekDone(options_.seekWaitMs)) {
+        if (why)
+            *why = QString("the seek to frame %1 did not land").arg(frame);
+        return {};
+    }
+    return CaptureFrame(frame, why);
+}
+
+bool Player::SaveFrame(int frame, const QString& path, QString* why)
+{
+    const QImage image = CaptureFrame(frame, why);
+    return !image.isNull() && SaveStill(image, path, why);
 }
 
 VideoPresenter* Player::presenter() const { return presenter_.data(); }

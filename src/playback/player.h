@@ -13,6 +13,7 @@
 #include "playback/movie_load.h"
 #include "playback/placement.h"
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -132,6 +133,20 @@ public:
     // Saves the picture shown at the video's own size: PNG for a path ending in ".png", else
     // JPEG of quality 92.
     bool SaveCurrentFrame(const QString& path);
+    // The one rule for every still and report picture: the picture of frame `frame` at the
+    // movie's own size, given only when the engine really has that frame decoded now. No seek
+    // may be under way; the engine's own position, read again from it (not clamped to the
+    // movie), must be frame `frame`; the engine must not have reached the end of the data short
+    // of that frame; no picture may have failed to decode since the seek that brought it (or
+    // since playback last started); and a picture must be there to read. Otherwise a null
+    // image, and *why (when given) says what failed. Nothing is sought here.
+    QImage CaptureFrame(int frame, QString* why = nullptr);
+    // For callers without an event loop (the command line): seeks to `frame`, waits for the
+    // seek (seekWaitMs) and captures it with CaptureFrame.
+    QImage SeekAndCaptureFrame(int frame, QString* why = nullptr);
+    // CaptureFrame(frame) saved as SaveCurrentFrame saves (SaveStill).
+    // False with *why set when the frame is not captured or the file cannot be written.
+    bool SaveFrame(int frame, const QString& path, QString* why = nullptr);
     void Repaint();
     bool Relayout();
 
@@ -187,7 +202,28 @@ private:
     double frameMsExact_ = 0;
     unsigned endGeneration_ = 0;
     double speedTrim_ = 1.0;
+    // Pictures the decoder failed to decode (its error messages); the count when the latest
+    // load or seek was asked for or playback last started; and, once that load or seek has
+    // landed, the count at the landing (later messages come from the decoder reading ahead).
+    unsigned long long decodeErrors_ = 0;
+    unsigned long long decodeErrorsMark_ = 0;
+    unsigned long long decodeErrorsAtRest_ = 0;
+    bool decodeAtRest_ = false;
+    void markDecode()
+    {
+        decodeErrorsMark_ = decodeErrors_;
+        decodeAtRest_ = false;
+    }
+    bool decodeFailedSinceMark() const
+    {
+        return (decodeAtRest_ ? decodeErrorsAtRest_ : decodeErrors_) != decodeErrorsMark_;
+    }
 };
+
+// A still as the players save it: PNG for a path ending in ".png", else JPEG of quality 92,
+// written through the safe writer (the name only ever holds a complete still; a failure leaves
+// what was there). False with *why set to the system's reason when the file cannot be written.
+bool SaveStill(const QImage& image, const QString& path, QString* why = nullptr);
 
 // Takes movie-data mutex 1 of slot 0, then of slot 1 (either may be null); the unlock releases
 // them in the same order.

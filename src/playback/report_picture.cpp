@@ -69,14 +69,10 @@ QImage ReportMapPlaceholder(const QSize& size)
 QImage DrawReportTrack(const std::vector<GpsSample>& track, const GpsSample& current,
                        const QSize& size)
 {
-    auto usable = [](const GpsSample& s) {
-        return s.valid && s.latitude != kNoCoordinate && s.longitude != kNoCoordinate &&
-               std::abs(s.latitude) <= 90 && std::abs(s.longitude) <= 180;
-    };
     std::vector<QPointF> points;  // x = east, y = north
     double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9, latSum = 0;
     for (const GpsSample& s : track)
-        if (usable(s))
+        if (IsUsableFix(s))
             latSum += s.latitude, points.emplace_back(s.longitude, s.latitude);
     if (points.empty() || size.isEmpty())
         return {};
@@ -107,7 +103,7 @@ QImage DrawReportTrack(const std::vector<GpsSample>& track, const GpsSample& cur
     const double width = std::max(2.0, size.height() / 60.0);
     p.setPen(QPen(QColor(0x1e, 0x64, 0xc8), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawPolyline(line);
-    if (usable(current)) {
+    if (IsUsableFix(current)) {
         const QPointF at = place(current.longitude * shrink, current.latitude);
         p.setPen(QPen(Qt::white, width / 2));
         p.setBrush(QColor(0xe0, 0x30, 0x20));

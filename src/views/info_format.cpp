@@ -39,7 +39,7 @@ void ApplyFrame(InfoFields& f, const RecordingTelemetry* t, int frame)
         f.status = s->byte122;
         f.extraValue = s->followingNumber;
         if (const GpsSample* g = t->gpsOf(*s)) {
-            if (g->valid) {
+            if (IsUsableFix(*g)) {
                 f.speed = g->speed;
                 f.speedValid = 1;
             } else {

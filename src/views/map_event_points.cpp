@@ -76,7 +76,7 @@ std::vector<CrashPos> crashPositions(const std::vector<EventPoint>& points,
         if (it->kind < 0 || it->kind >= kMarkerKinds || !showOnMap[static_cast<size_t>(it->kind)])
             continue;
         const GpsSample& g = gps[static_cast<size_t>(link)];
-        if (g.latitude == 0.0 && g.longitude == 0.0)
+        if (!IsUsableFix(g))
             continue;
         out.push_back(CrashPos{it->type, it->sample.x, it->sample.y, it->sample.z, 0,
                                recordingIndex, it->sample.time, g.latitude, g.longitude,

@@ -26,7 +26,7 @@ QJsonArray gpsArray(const std::vector<GpsSample>& samples)
     QJsonArray out;
     qint64 sent = 0;
     for (const GpsSample& s : samples) {
-        if (s.valid == 0)
+        if (!IsUsableFix(s))
             continue;
         out.append(std::isfinite(s.latitude) ? s.latitude : 0.0);
         out.append(std::isfinite(s.longitude) ? s.longitude : 0.0);
@@ -40,8 +40,7 @@ QJsonArray gpsArray(const std::vector<GpsSample>& samples)
 bool hasGpsFix(const std::vector<GpsSample>& samples)
 {
     for (const GpsSample& s : samples) {
-        if (s.valid != 0 && std::abs(s.latitude) <= 90.0 && std::abs(s.longitude) <= 180.0 &&
-            (s.latitude != 0.0 || s.longitude != 0.0))
+        if (IsUsableFix(s))
             return true;
     }
     return false;

@@ -297,7 +297,7 @@ void CMapView::setFrame(int frame)
         if (s >= 0 && static_cast<size_t>(s) < accel_.size()) {
             const int32_t g = accel_[static_cast<size_t>(s)].gpsLink;
             if (g >= 0 && static_cast<size_t>(g) < gps_.size() &&
-                gps_[static_cast<size_t>(g)].valid != 0)
+                IsUsableFix(gps_[static_cast<size_t>(g)]))
                 host_->setCoordinates(gps_[static_cast<size_t>(g)].latitude,
                                       gps_[static_cast<size_t>(g)].longitude);
         }

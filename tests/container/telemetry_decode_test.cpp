@@ -301,6 +301,68 @@ TEST_F(TelemetryDecode, HemisphereAndMissingValues)
     EXPECT_DOUBLE_EQ(o.speed, 0.0);
 }
 
+// One rule says whether a sample is a position: the report, the exports, the panel and the map
+// all ask it.
+TEST_F(TelemetryDecode, UsableFixRule)
+{
+    struct Case {
+        char status;
+        const char* latitude;
+        char latHemisphere;
+        const char* longitude;
+        char lonHemisphere;
+        bool usable;
+    };
+    const Case cases[] = {
+        {'A', "3539.1234", 'N', "13945.6789", 'E', true},
+        {'V', "3539.1234", 'N', "13945.6789", 'E', false},   // receiver without a fix
+        {' ', "3539.1234", 'N', "13945.6789", 'E', false},
+        {'A', "9100.0000", 'N', "13945.6789", 'E', false},   // latitude 91
+        {'A', "9100.0000", 'S', "13945.6789", 'E', false},   // latitude -91
+        {'A', "9000.0000", 'S', "13945.6789", 'E', true},    // the pole itself
+        {'A', "3539.1234", 'N', "18100.0000", 'E', false},   // longitude 181
+        {'A', "3539.1234", 'N', "18000.0000", 'W', true},    // longitude -180
+        {'A', "         ", 'N', "13945.6789", 'E', false},   // latitude without digits (720)
+        {'A', "3539.1234", 'N', "    .     ", 'E', false},   // longitude without digits
+        {'A', "xx##-----", 'N', "----------", 'E', false},   // unreadable digits
+        {'A', "0000.0000", 'N', "00000.0000", 'E', false},   // 0, 0: no position written
+        {'A', "0000.0000", 'N', "13945.6789", 'E', true},    // on the equator
+        {'A', "99999.999", 'N', "13945.6789", 'E', false},   // 999 degrees
+    };
+    BlockSpec b;
+    for (const Case& c : cases) {
+        RecordFields r;
+        r.status = c.status;
+        r.latitude = c.latitude;
+        r.latHemisphere = c.latHemisphere;
+        r.longitude = c.longitude;
+        r.lonHemisphere = c.lonHemisphere;
+        b.records.push_back(r);
+    }
+    TelemetryReader reader;
+    ASSERT_TRUE(DecodeTelemetryBytes(BlockBytes(b), false, reader));
+    ASSERT_EQ(reader.gps.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(IsUsableFix(reader.gps[i]), cases[i].usable)
+            << i << ": " << cases[i].latitude << " / " << cases[i].longitude << " -> "
+            << reader.gps[i].latitude << ", " << reader.gps[i].longitude;
+
+    // Values no decode gives but a sample may still hold.
+    GpsSample g;
+    g.valid = 1;
+    g.latitude = 35.0;
+    g.longitude = 139.0;
+    EXPECT_TRUE(IsUsableFix(g));
+    g.latitude = std::nan("");
+    EXPECT_FALSE(IsUsableFix(g));
+    g.latitude = 35.0;
+    g.longitude = HUGE_VAL;
+    EXPECT_FALSE(IsUsableFix(g));
+    g.longitude = 139.0;
+    g.valid = 2;
+    EXPECT_FALSE(IsUsableFix(g));
+}
+
 TEST_F(TelemetryDecode, KindLetterAndChainedHeaders)
 {
     BlockSpec plain;

@@ -106,7 +106,7 @@ void ReportFlowTest::reportIsWrittenWithItsMessages()
     window.fill(QColor(0x30, 0x30, 0x30));
     const QImage map = ReportMapPlaceholder(QSize(160, 120));
     const QString name = "A___-250102-093015-000123M.MOV";
-    ReportResult r = FinishReport(nullptr, dir.path(), window, map, 1.0, name);
+    ReportResult r = FinishReport(nullptr, dir.path(), window, window, map, 1.0, name);
     QVERIFY2(r.ok(), qPrintable(r.message));
     QCOMPARE(r.reportPath, dir.filePath("report_20250102.xlsx"));
     QCOMPARE(r.sheetName, QString("093015"));
@@ -122,7 +122,7 @@ void ReportFlowTest::reportIsWrittenWithItsMessages()
     QVERIFY(bad.open(QIODevice::WriteOnly));
     bad.write("typed notes, not a workbook");
     bad.close();
-    r = FinishReport(nullptr, dir.path(), window, map, 1.0, "A___-250103-101010-000124M.MOV");
+    r = FinishReport(nullptr, dir.path(), window, window, map, 1.0, "A___-250103-101010-000124M.MOV");
     QCOMPARE(r.status, ReportStatus::NotAWorkbook);
     shown = CMsgBox::takeShown();
     QCOMPARE(shown.size(), 1);
@@ -132,11 +132,34 @@ void ReportFlowTest::reportIsWrittenWithItsMessages()
     QCOMPARE(bad.readAll(), QByteArray("typed notes, not a workbook"));
 
     // No folder or no recording: the failure message, nothing written.
-    QVERIFY(!FinishReport(nullptr, QString(), window, map, 1.0, name).ok());
-    QVERIFY(!FinishReport(nullptr, dir.path(), window, map, 1.0, "clip.mp4").ok());
+    QVERIFY(!FinishReport(nullptr, QString(), window, window, map, 1.0, name).ok());
+    QVERIFY(!FinishReport(nullptr, dir.path(), window, window, map, 1.0, "clip.mp4").ok());
+    // A name whose day is no date (month 13): the day of the telemetry's clock; none at all:
+    // refused.
+    GpsSample fix;
+    fix.localTime.year = 2025;
+    fix.localTime.month = 3;
+    fix.localTime.day = 14;
+    r = FinishReport(nullptr, dir.path(), window, window, map, 1.0,
+                     "A___-251399-101010-000126M.MOV", {GpsSample(), fix});
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(r.reportPath, dir.filePath("report_20250314.xlsx"));
+    QVERIFY(!FinishReport(nullptr, dir.path(), window, window, map, 1.0,
+                          "A___-251399-101010-000126M.MOV").ok());
     shown = CMsgBox::takeShown();
-    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown.size(), 4);  // the two refusals above, then done, then refused
     QCOMPARE(shown[1].text, text(TXT_MSG_IMAGE_SAVE_FAILED));
+    QCOMPARE(shown[2].text, text(TXT_DONE));
+    QCOMPARE(shown[3].text, text(TXT_MSG_IMAGE_SAVE_FAILED));
+    QVERIFY(QFile::remove(r.reportPath));
+
+    // The engine did not hold the frame shown (no verified capture): refused like a still.
+    QVERIFY(!FinishReport(nullptr, dir.path(), QImage(), window, map, 1.0,
+                          "A___-250104-101010-000125M.MOV").ok());
+    shown = CMsgBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, text(TXT_MSG_IMAGE_SAVE_FAILED));
+    QCOMPARE(shown[0].caption, CMsgBox::kErrorCaption);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 

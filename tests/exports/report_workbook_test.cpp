@@ -16,6 +16,10 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <zip.h>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include <sys/mount.h>
 #include <atomic>
 #include <cerrno>
@@ -134,18 +138,46 @@ TEST(ReportWorkbook, FirstReportHoldsTheFormAndThePicture)
     EXPECT_EQ(book["last_modified_by"].toString(), "");
     EXPECT_TRUE(book["bad"].isNull());
     const QJsonObject s = book["sheets"].toArray()[0].toObject();
+    // The form's labels at their cells, and nothing else written.
     const QJsonObject cells = s["cells"].toObject();
-    EXPECT_EQ(cells["I3"].toString(), "交　通　事　故　報　告　書");
-    EXPECT_EQ(cells["AD1"].toString(), "西暦");
-    EXPECT_EQ(cells["AM7"].toString(), "印");
-    EXPECT_EQ(cells["B9"].toString(), "事故発生日時");
-    EXPECT_EQ(cells["AE18"].toString(), "車台\n番号");
-    EXPECT_EQ(cells["B31"].toString(), "相手方\n同乗者");
-    EXPECT_EQ(cells["AT18"].toString(), "現場状況");
-    EXPECT_EQ(cells["CD36"].toString(), "A3用紙");
+    const std::pair<const char*, const char*> labels[] = {
+        {"AD1", "西暦"}, {"AH1", "年"}, {"AK1", "月"}, {"AN1", "日"},
+        {"I3", "交　通　事　故　報　告　書"}, {"K5", "殿"},
+        {"AD6", "所属"}, {"AD7", "報告者"}, {"AG7", "　"}, {"AM7", "印"},
+        {"B9", "事故発生日時"}, {"R9", "西暦"}, {"W9", "年"}, {"AA9", "月"}, {"AE9", "日"},
+        {"AI9", "時"}, {"AM9", "分"}, {"B10", "事故発生場所"},
+        {"B12", "事故区分"}, {"J12", "1、人身　　2、物損　3、その他"}, {"B13", "事故種別"},
+        {"B15", "届出警察署"},
+        {"B16", "当方"}, {"F16", "氏名"}, {"F17", "所属"}, {"F18", "車種"}, {"J18", "車名"},
+        {"Q18", "型式"}, {"Y18", "年式"}, {"AE18", "車台\n番号"}, {"F19", "負傷状況"},
+        {"F20", "医療機関"},
+        {"B21", "当方\n同乗者"}, {"F21", "氏名"}, {"F22", "所属"}, {"F23", "負傷状況"},
+        {"F24", "医療機関"},
+        {"B25", "相手方"}, {"F25", "住所"}, {"F26", "氏名"}, {"F27", "勤務先"}, {"F28", "車種"},
+        {"J28", "車名"}, {"Q28", "型式"}, {"Y28", "年式"}, {"AE28", "車台\n番号"},
+        {"F29", "負傷状況"}, {"F30", "医療機関"},
+        {"B31", "相手方\n同乗者"}, {"F31", "住所"}, {"F32", "氏名"}, {"F33", "勤務先"},
+        {"F34", "負傷状況"}, {"F35", "医療機関"},
+        {"AT3", "事故の概要"}, {"AT5", "状況説明"}, {"AT18", "現場状況"}, {"AT32", "労災"},
+        {"AT34", "備考"}, {"CD36", "A3用紙"},
+    };
+    for (const auto& [cell, label] : labels)
+        EXPECT_EQ(cells[cell].toString(), QString::fromUtf8(label)) << cell;
+    // The lines of accident types, the police line and the birth-date lines are the rest.
+    for (const char* cell : {"J13", "J14", "J15", "J26", "J32"})
+        EXPECT_FALSE(cells[cell].toString().isEmpty()) << cell;
+    EXPECT_EQ(cells.size(), qsizetype(std::size(labels)) + 5);
+    EXPECT_TRUE(cells["J13"].toString().startsWith("a、")) << cells["J13"].toString().toStdString();
+    EXPECT_TRUE(cells["J14"].toString().startsWith("c、")) << cells["J14"].toString().toStdString();
+    EXPECT_TRUE(cells["J15"].toString().contains("警察署"));
+    EXPECT_TRUE(cells["J26"].toString().contains("生年月日"));
+    EXPECT_EQ(cells["J32"], cells["J26"]);
+    // 109 merged ranges: the labels', the entry fields' and the ruled text rows beside the
+    // right half's labels.
     const QJsonArray merged = s["merged"].toArray();
-    EXPECT_GE(merged.size(), 90);
-    for (const char* range : {"I3:AH3", "B16:E20", "AT18:AZ31", "BB5:CE17", "CD36:CF36"})
+    EXPECT_EQ(merged.size(), 109);
+    for (const char* range : {"I3:AH3", "B16:E20", "AT18:AZ31", "BB3:CE3", "BB5:CE5", "BB17:CE17",
+                              "BB32:CE33", "BB35:CE35", "CD36:CF36"})
         EXPECT_TRUE(merged.contains(QString(range))) << range;
     // One nested array each (built by append: a braced single QJsonArray would be a copy).
     QJsonArray printArea;
@@ -315,6 +347,60 @@ TEST(ReportWorkbook, AFileThatIsNotAWorkbookIsLeftUntouched)
     const ReportResult r = AddReportSheet(dir.path(), "20250104", "101500", {});
     EXPECT_EQ(r.status, ReportStatus::ReadFailed);
     EXPECT_TRUE(QFileInfo(dir.filePath("report_20250104.xlsx")).isDir());
+}
+
+// A package that is small on the disk but whose first sheet inflates to 200 MB (a highly
+// compressible part) is refused before it is inflated, and the report stays as it was; a
+// package within the limits that is large all the same is read.
+TEST(ReportWorkbook, AnInflationBombIsRefusedUntouched)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(AddReportSheet(dir.path(), "20250102", "093015", {}).ok());
+    const QString path = dir.filePath("report_20250102.xlsx");
+    // The sheet part padded with blanks between its elements (still well-formed XML).
+    auto padSheet = [&](size_t padding) {
+        int error = 0;
+        zip_t* archive = zip_open(QFile::encodeName(path).constData(), 0, &error);
+        ASSERT_NE(archive, nullptr) << error;
+        const zip_int64_t index = zip_name_locate(archive, "xl/worksheets/sheet1.xml", 0);
+        ASSERT_GE(index, 0);
+        zip_stat_t st;
+        ASSERT_EQ(zip_stat_index(archive, zip_uint64_t(index), 0, &st), 0);
+        std::string sheet(size_t(st.size), '\0');
+        zip_file_t* file = zip_fopen_index(archive, zip_uint64_t(index), 0);
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(zip_fread(file, sheet.data(), st.size), zip_int64_t(st.size));
+        zip_fclose(file);
+        const size_t close = sheet.rfind("</worksheet>");
+        ASSERT_NE(close, std::string::npos);
+        sheet.insert(close, padding, ' ');
+        // libzip keeps the buffer until zip_close; it frees it then.
+        char* bytes = static_cast<char*>(std::malloc(sheet.size()));
+        ASSERT_NE(bytes, nullptr);
+        std::memcpy(bytes, sheet.data(), sheet.size());
+        zip_source_t* source = zip_source_buffer(archive, bytes, sheet.size(), 1);
+        ASSERT_NE(source, nullptr);
+        ASSERT_EQ(zip_file_replace(archive, zip_uint64_t(index), source, 0), 0);
+        ASSERT_EQ(zip_close(archive), 0) << zip_strerror(archive);
+    };
+    padSheet(200u << 20);
+    const QByteArray bomb = ReadAll(path);
+    ASSERT_LT(bomb.size(), 2 << 20);  // small on the disk
+    const ReportResult r = AddReportSheet(dir.path(), "20250102", "101500", {});
+    EXPECT_EQ(r.status, ReportStatus::NotAWorkbook);
+    EXPECT_TRUE(r.message.contains("not a workbook this program can read"))
+        << r.message.toStdString();
+    EXPECT_EQ(ReadAll(path), bomb);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"report_20250102.xlsx"});
+
+    // 20 MB of padding: within the limits, read and extended.
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(AddReportSheet(dir.path(), "20250102", "093015", {}).ok());
+    padSheet(20u << 20);
+    const ReportResult fine = AddReportSheet(dir.path(), "20250102", "101500", {});
+    ASSERT_TRUE(fine.ok()) << fine.message.toStdString();
+    EXPECT_EQ(Names(Inspect(path)), (QStringList{"101500", "093015"}));
 }
 
 TEST(ReportWorkbook, AFailedWriteKeepsThePreviousReport)

@@ -7,6 +7,7 @@
 #include "exports/still_paths.h"
 #include "mainwindow/msg_dlg.h"
 #include "playback/player.h"
+#include "media_probe.h"
 #include "sample_data.h"
 #include "shell/ini_keys.h"
 #include "shell/ui_text.h"
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void subCameraAloneCountsAsDone();
     void failureIsReportedAndNotRemembered();
     void withoutAMovieNothingHappens();
+    void aMovieCutShortSavesNothing();
 
 private:
     // Runs a capture to its end; the outcome.
@@ -250,6 +252,45 @@ void StillCaptureTest::withoutAMovieNothingHappens()
     QVERIFY(!capture_->Capture(nullptr, nullptr, QString()));
     QCOMPARE(chooserCalls_, before);
     QVERIFY(CMsgBox::takeShown().isEmpty());
+}
+
+// A movie whose media data ends early (index intact): a frame past the data is not saved (the
+// engine could not land on it), a frame it holds is saved exactly.
+void StillCaptureTest::aMovieCutShortSavesNothing()
+{
+    QTemporaryDir dir, pictures;
+    const QString cut = dir.filePath(QFileInfo(movie_).fileName());
+    QVERIFY(test::writeCutShortMovie(movie_, cut, 60));
+    PlayerOptions options;
+    options.audioOutput = "null";
+    Player player;
+    QVERIFY(player.InitPlayer(0, nullptr, QString(), options, &player));
+    QCOMPARE(player.OpenMovie(cut), int(kOpened));
+    QVERIFY(player.WaitForReady(10000));
+    CMsgBox::takeShown();
+    for (int frame : {80, 89}) {
+        player.SeekFrame(frame);
+        player.WaitSeekDone(5000);
+        folder_ = pictures.path();
+        QSignalSpy spy(capture_, &CStillCapture::finished);
+        if (capture_->Capture(&player, nullptr, QFileInfo(cut).fileName()) && spy.isEmpty())
+            spy.wait(10000);
+        QCOMPARE(capture_->lastResult().outcome, CStillCapture::Outcome::Failed);
+        const QList<CMsgBox::Shown> shown = CMsgBox::takeShown();
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(shown.back().text, text(TXT_MSG_IMAGE_SAVE_FAILED));
+        QVERIFY2(QDir(pictures.path()).entryList(QDir::Files | QDir::Hidden).isEmpty(),
+                 qPrintable(QString("frame %1").arg(frame)));
+    }
+    player.SeekFrame(25);
+    QVERIFY(player.WaitSeekDone(5000));
+    QSignalSpy spy(capture_, &CStillCapture::finished);
+    if (capture_->Capture(&player, nullptr, QFileInfo(cut).fileName()) && spy.isEmpty())
+        spy.wait(10000);
+    QCOMPARE(capture_->lastResult().outcome, CStillCapture::Outcome::Saved);
+    QCOMPARE(test::framePatternOfFile(capture_->lastResult().mainPath), 25L);
+    CMsgBox::takeShown();
+    player.ShutdownPlayer();
 }
 
 QTEST_MAIN(StillCaptureTest)

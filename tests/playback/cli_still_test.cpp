@@ -1,5 +1,6 @@
 // `ravir still`: the exact frame, at the movie's size, without a display.
 #include "playback_fixture.h"
+#include "media_probe.h"
 #include "test_support.h"
 
 #include "catalogue/joined_save_paths.h"
@@ -52,6 +53,39 @@ TEST(CliStill, FailsClearly)
     r = runRavir({"still", movie, "--frame", "3", "--out", dir.filePath("no/such/dir/x.jpg")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(QFile::exists(out));
+}
+
+// A movie whose media data is cut short (its index intact, the samples from frame 60 on past
+// the end of the file): frames it holds are saved exactly; for the others nothing is saved and
+// the message says the frame could not be shown or decoded, never that the folder is at fault.
+TEST(CliStill, AMovieCutShortSavesOnlyTheFramesItHolds)
+{
+    const QString movie = smallMovie("pb_30fps_3s", 30, 3);
+    QTemporaryDir dir;
+    const QString cut = dir.filePath("cut.mp4");
+    ASSERT_TRUE(writeCutShortMovie(movie, cut, 60));
+    for (int frame : {89, 80, 75, 61}) {
+        for (int round = 0; round < 2; ++round) {
+            const QString out = dir.filePath(QString("still%1.jpg").arg(frame));
+            const RunResult r =
+                runRavir({"still", cut, "--frame", QString::number(frame), "--out", out});
+            EXPECT_EQ(r.exitCode, 1) << frame << ": saved a picture of frame "
+                                     << framePatternOf(QImage(out));
+            EXPECT_TRUE(r.err.contains(QString("frame %1").arg(frame).toUtf8()))
+                << r.err.toStdString();
+            EXPECT_FALSE(r.err.contains("read-only")) << r.err.toStdString();
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                      QStringList{"cut.mp4"})
+                << frame;
+            QFile::remove(out);
+        }
+    }
+    for (int frame : {0, 20, 45}) {
+        const QString out = dir.filePath(QString("still%1.jpg").arg(frame));
+        const RunResult r = runRavir({"still", cut, "--frame", QString::number(frame), "--out", out});
+        ASSERT_EQ(r.exitCode, 0) << frame << ": " << r.err.toStdString();
+        EXPECT_EQ(framePatternOf(QImage(out)), frame);
+    }
 }
 
 // A full disk: exit 1, no still cut short under the name and an existing still kept. A name of

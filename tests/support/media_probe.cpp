@@ -117,4 +117,22 @@ long frameNumberAt(const QString& path, int k)
     });
 }
 
+bool writeCutShortMovie(const QString& movie, const QString& out, int keepSamples)
+{
+    QFile::remove(out);
+    run("ffmpeg", {"-v", "error", "-y", "-i", movie, "-map", "0", "-c", "copy", "-movflags",
+                   "+faststart", "-f", "mp4", out});
+    if (!QFile::exists(out))
+        return false;
+    const QList<QByteArray> positions =
+        run("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pos",
+                        "-of", "csv=p=0", out})
+            .split('\n');
+    if (keepSamples < 0 || keepSamples >= positions.size())
+        return false;
+    bool ok = false;
+    const qint64 cut = positions[keepSamples].trimmed().toLongLong(&ok);
+    return ok && cut > 0 && cut < QFile(out).size() && QFile::resize(out, cut);
+}
+
 }  // namespace ravir::test

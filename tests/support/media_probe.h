@@ -33,4 +33,10 @@ ProbeFacts probeVideo(const QString& path);
 // Decodes frame k (0-based) as grey and reads the frame number pattern; -1 when unreadable.
 long frameNumberAt(const QString& path, int k);
 
+// A copy of `movie` at `out` whose media data is cut short while its index stays intact: the
+// streams are copied (ffmpeg) with the index before the media data, and the file ends where
+// the video sample `keepSamples` (in decode order) starts, so every later sample points past
+// the end of the file. False when ffmpeg or ffprobe fails or the movie has too few samples.
+bool writeCutShortMovie(const QString& movie, const QString& out, int keepSamples);
+
 }  // namespace ravir::test
