@@ -9,6 +9,7 @@
 #include "catalogue/source_open_dlg.h"
 #include "exports/report_flow_gui.h"
 #include "exports/still_capture_gui.h"
+#include "container/telemetry.h"
 #include "playback/report_picture.h"
 #include "update/update_dlg.h"
 #include "mainwindow/task_runner.h"
@@ -499,8 +500,19 @@ void CdedoradeDlg::FinishReportStep()
     const QSize mapSize(Scaled(452), Scaled(368));
     const bool mapShowsPosition = m_mapView && m_mapHasRecording && m_mapView->isVisible() &&
                                   m_mapView->isOnline() && !m_mapView->isPlaceholderShown();
-    const QImage mapPicture =
-        mapShowsPosition ? m_mapView->grab().toImage() : ReportMapPlaceholder(mapSize);
+    QImage mapPicture;
+    if (mapShowsPosition) {
+        mapPicture = m_mapView->grab().toImage();
+    } else if (const TelemetrySnapshot snap = m_graphView->telemetry()) {
+        // The map window is hidden (or has no page yet): a frame with a fix still gets its
+        // position, on the recording's track drawn without map tiles, as `ravir report` draws it.
+        const AccelSample* sample = snap->sampleAt(frame);
+        const GpsSample* fix = sample ? snap->gpsOf(*sample) : nullptr;
+        if (fix && IsUsableFix(*fix))
+            mapPicture = DrawReportTrack(snap->gps, *fix, mapSize);
+    }
+    if (mapPicture.isNull())
+        mapPicture = ReportMapPlaceholder(mapSize);
     const ReportResult result =
         FinishReport(this, m_reportFolder, mainFrame, windowPicture, mapPicture, LayoutScale(),
                      QFileInfo(m_currentPath).fileName(),
@@ -991,7 +1003,8 @@ void CdedoradeDlg::StartUpdateCheck()
             Q_EMIT updateTextReady(m_updateText);
     }, Qt::QueuedConnection);
     const RecorderInfo& info = m_catalogue.recorderInfo();
-    m_update->StartUpdateCheck(info.version, QString(), info.downloadKey);
+    // The GPS data version is the six-digit number the recorder writes after its telemetry.
+    m_update->StartUpdateCheck(info.version, info.number, info.downloadKey);
 }
 
 bool CdedoradeDlg::updateCheckStarted() const

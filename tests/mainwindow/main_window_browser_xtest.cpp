@@ -126,14 +126,15 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     EXPECT_EQ(second, normalFiles.mid(firstGroupRows, second.size()));
     EXPECT_EQ(browser->countText(), QString(text(TXT_COUNT_FMT)).replace("%d", QString::number(second.size())));
 
-    // A data folder lists no recordings and opens nothing new.
-    const QString open = w.currentRecordingPath();
+    // A data folder lists no recordings: the recording that was open closes and the panes are
+    // cleared.
     ClickItem(tree, tree->topLevelItem(2));
     ASSERT_TRUE(waitUntil([&] { return tree->currentItem() == tree->topLevelItem(2); }, 3000));
     QTest::qWait(200);
     EXPECT_EQ(list->rowCount(), 0);
     EXPECT_EQ(browser->countText(), QString(text(TXT_COUNT_FMT)).replace("%d", "0"));
-    EXPECT_EQ(w.currentRecordingPath(), open);
+    EXPECT_TRUE(w.currentRecordingPath().isEmpty());
+    EXPECT_FALSE(w.movieIsReady());
 
     // The parking folder's first group: parking and parking-impact recordings; the kind buttons
     // take them out of the list and bring them back.
@@ -157,7 +158,10 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     EXPECT_EQ(countStarting(ListedNames(list), "PG"), 0);
     QTest::mouseClick(browser->kindButton(3), Qt::LeftButton, {}, browser->kindButton(3)->boxRect().center());
     EXPECT_EQ(list->rowCount(), 0);
+    EXPECT_TRUE(w.currentRecordingPath().isEmpty());  // the emptied list closed the recording
     QTest::mouseClick(browser->kindButton(3), Qt::LeftButton, {}, browser->kindButton(3)->boxRect().center());
+    // The list's first row opens again; the browser waits for the open.
+    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady(); }, 20000));
     QTest::mouseClick(browser->kindButton(4), Qt::LeftButton, {}, browser->kindButton(4)->boxRect().center());
     EXPECT_EQ(ListedNames(list), parked);
 

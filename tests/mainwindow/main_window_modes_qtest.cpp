@@ -21,6 +21,7 @@
 
 #include <QDir>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -565,4 +566,41 @@ TEST_F(MainWindowModes, KeysRunOnlyTheCommandsTheirButtonsAllow)
         EXPECT_FALSE(w->backgroundTaskRunning());
         w->Shutdown();
     }
+}
+
+// The update check hears the card's GPS data version (the six digits the recorder writes after
+// its telemetry), so that a newer GPS data file on the maker's host is offered. The host is a
+// small server on 127.0.0.1 that the test starts.
+TEST_F(MainWindowModes, UpdateCheckComparesTheCardsGpsDataVersion)
+{
+    QTemporaryDir server;
+    ASSERT_TRUE(server.isValid());
+    const QString routes = server.filePath("routes.json");
+    {
+        QFile f(routes);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(R"({"/gps_data/drgps_01.txt": {"body": "240101\r\n"}})");
+    }
+    QProcess http;
+    http.start("python3", {QStringLiteral(RAVIR_SOURCE_DIR "/tests/update/update_server.py"), routes});
+    ASSERT_TRUE(http.waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([&] { return http.canReadLine(); }, 10000));
+    const int port = http.readLine().trimmed().toInt();
+    ASSERT_GT(port, 0);
+    qputenv("no_proxy", "127.0.0.1,localhost");
+    writeIni(QStringLiteral("[UPDATE]\r\nHOST=http://127.0.0.1:%1\r\n").arg(port).toUtf8());
+
+    QString error;
+    const QString card = test::windowTestCard(&error);
+    ASSERT_FALSE(card.isEmpty()) << error.toStdString();
+    auto w = startWindow(card);
+    ASSERT_EQ(w->catalogue().recorderInfo().number, QString("231015"));
+    ASSERT_TRUE(w->updateCheckStarted());
+    ASSERT_TRUE(waitUntil([&] { return !w->updateText().isEmpty(); }, 15000));
+    EXPECT_TRUE(w->updateText().contains(text(TXT_GPS_DATA_INFO)));
+    EXPECT_TRUE(w->updateText().contains("23/10/15"));
+    EXPECT_TRUE(w->updateText().contains("24/01/01"));
+    w->Shutdown();
+    http.kill();
+    http.waitForFinished(5000);
 }
