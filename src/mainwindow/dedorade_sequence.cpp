@@ -55,10 +55,15 @@ void CdedoradeDlg::InitSequencing()
         Q_EMIT taskFinished();
     });
 
-    // The source watcher reports from its worker; the window reacts on its own thread. The
+    // The source watcher reports from its worker; the window reacts on its own thread. A task
+    // working on the card is told at once, from the watcher's worker (the running flag is an
+    // atomic), so that it reads nothing more of the card while the window thread is busy. The
     // shutdown stops the worker before the window goes.
     m_watcher = std::make_unique<SourceWatcher>(
-        [this] { QMetaObject::invokeMethod(this, [this] { OnSourceVanished(); }, Qt::QueuedConnection); },
+        [this] {
+            m_tasks->stop();
+            QMetaObject::invokeMethod(this, [this] { OnSourceVanished(); }, Qt::QueuedConnection);
+        },
         &m_catalogue.sourceLostFlag());
     m_catalogue.setSourceWatcher(m_watcher.get());
     m_watcher->start();
