@@ -252,13 +252,16 @@ void CdedoradeDlg::InitDialog()
     ResetZoom();
 
     // Window size: the design size times the remembered scale factors (values of 0 or less
-    // are ignored), at least the design size, at most the largest enlargement of the screen.
+    // are ignored), at least the design size, at most the largest enlargement of the screen
+    // and never more than the screen's work area holds, so that the caption and the title-bar
+    // buttons are on the screen (and the factors written back are ones the window can have).
     m_scaleX = static_cast<float>(ReadScale(ini::kScaleX, 1.0));
     m_scaleY = static_cast<float>(ReadScale(ini::kScaleY, 1.0));
     const float maxScale = maxEnlargement();
     m_scaleX = std::clamp(m_scaleX, 1.0f, maxScale);
     m_scaleY = std::clamp(m_scaleY, 1.0f, maxScale);
     const QSize design = DesignSize(LayoutScale());
+    FitFactorsToScreen(design);
     setMinimumSize(design);
     setMaximumSize(static_cast<int>(static_cast<float>(design.width()) * maxScale),
                    static_cast<int>(static_cast<float>(design.height()) * maxScale));
@@ -271,6 +274,16 @@ void CdedoradeDlg::InitDialog()
     m_initialised = true;
     // Deferred start once the window is shown and the event loop runs.
     QMetaObject::invokeMethod(this, &CdedoradeDlg::DeferredStart, Qt::QueuedConnection);
+}
+
+void CdedoradeDlg::FitFactorsToScreen(QSize design)
+{
+    const QScreen* scr = screen();
+    if (!scr)
+        return;
+    const QRect area = scr->availableGeometry();
+    m_scaleX = std::min(m_scaleX, FittingFactor(area.width(), design.width()));
+    m_scaleY = std::min(m_scaleY, FittingFactor(area.height(), design.height()));
 }
 
 float CdedoradeDlg::maxEnlargement() const
@@ -1131,6 +1144,18 @@ void CdedoradeDlg::OnScreenChanged(QScreen* scr)
 
 void CdedoradeDlg::showEvent(QShowEvent* event)
 {
+    // The first time it is shown the window goes where all of it is on its screen's work area
+    // (it was sized to fit): a remembered size or a given position never hides its caption.
+    if (!m_placedOnScreen && !event->spontaneous() && !isMaximized() && !isFullScreen()) {
+        m_placedOnScreen = true;
+        if (const QScreen* scr = screen()) {
+            const QRect placed = MovedInto(geometry(), scr->availableGeometry());
+            if (placed != geometry()) {
+                move(placed.topLeft());
+                m_normalRect = geometry();
+            }
+        }
+    }
     QWidget::showEvent(event);
     if (QWindow* w = windowHandle()) {
         connect(w, &QWindow::screenChanged, this, &CdedoradeDlg::OnScreenChanged,
@@ -1155,6 +1180,7 @@ void CdedoradeDlg::MonitorCheck()
     const float maxScale = maxEnlargement();
     m_scaleX = std::clamp(m_scaleX, 1.0f, maxScale);
     m_scaleY = std::clamp(m_scaleY, 1.0f, maxScale);
+    FitFactorsToScreen(design);
     m_changingMode = true;
     setMinimumSize(design);
     setMaximumSize(static_cast<int>(static_cast<float>(design.width()) * maxScale),

@@ -249,6 +249,8 @@ private:
     void DeferredStart();
     void LayOut();
     void SaveWindowLayout();
+    // Lowers the scale factors so that the window fits in its screen's work area.
+    void FitFactorsToScreen(QSize design);
     QFrame* makePane(const QString& name);
     void InitPlayers();
     bool OpenStartupSource();
@@ -330,6 +332,7 @@ private:
     int m_volume = 65535;
     float m_scaleX = 1.0f;
     float m_scaleY = 1.0f;
+    bool m_placedOnScreen = false;  // the first show moved the window onto its screen
     MainLayout m_layout;
 
     // Display modes.
