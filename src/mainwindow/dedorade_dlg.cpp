@@ -619,6 +619,7 @@ void CdedoradeDlg::CloseRecording(bool keepCurrent)
     m_playRequest = false;
     m_movieReady = false;
     m_opening = false;
+    m_pendingSteps = 0;
     m_currentPath.clear();
     // The list no longer has an open row: choosing any row, the last one included, opens it.
     if (m_browser)
@@ -863,17 +864,54 @@ void CdedoradeDlg::StopCommand()
 
 void CdedoradeDlg::GoToRecording(int delta)
 {
-    if (!m_browser || transportBlocked() || !m_sequencer->hasRecording())
+    if (!m_browser || m_shutDown || backgroundTaskRunning() || !m_sequencer->hasRecording())
+        return;
+    if (m_opening) {
+        // Every press counts while a recording opens. Before its open delay has run out nothing
+        // of it is open: the list moves on at once and the delay starts again for the row
+        // chosen now, so that only the last one chosen is opened. Once the movies are being
+        // opened the press is kept and carried out as soon as that open has come to an end.
+        if (m_sequencer->openDelayTimer().isActive())
+            StepRecording(delta);
+        else
+            m_pendingSteps += delta;
+        return;
+    }
+    if (nearEndBlocked())
         return;
     if (m_playing)
         TogglePlay();
+    StepRecording(delta);
+}
+
+void CdedoradeDlg::StepRecording(int delta)
+{
     if (delta > 0) {
         // The next row, after the last one the next folder, after the last folder the current
         // recording again, stopped.
         m_sequencer->nextCommand();
-    } else if (!m_sequencer->previousCommand()) {
+    } else if (!m_sequencer->previousCommand() && !m_opening) {
         StopCommand();  // the first recording: back to its start
     }
+}
+
+void CdedoradeDlg::ApplyPendingSteps()
+{
+    // Queued: the open that just ended has finished its own handling first.
+    if (m_pendingSteps == 0)
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        int steps = std::exchange(m_pendingSteps, 0);
+        if (m_shutDown || backgroundTaskRunning() || !m_sequencer || !m_sequencer->hasRecording())
+            return;
+        if (m_playing)
+            TogglePlay();
+        while (steps != 0) {
+            const int step = steps > 0 ? 1 : -1;
+            StepRecording(step);
+            steps -= step;
+        }
+    }, Qt::QueuedConnection);
 }
 
 void CdedoradeDlg::ChangeRate(bool faster)

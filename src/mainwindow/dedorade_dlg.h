@@ -304,6 +304,8 @@ private:
     void MoveViewsTo(int frame);
     void StopCommand();             // back to frame 0, stopped
     void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
+    void StepRecording(int delta);  // the sequencer's step to the previous or next recording
+    void ApplyPendingSteps();       // the presses kept while the movies were being opened
     void ChangeRate(bool faster);
     void OnPositionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released
     int SubFrameFor(int mainFrame) const;
@@ -391,6 +393,7 @@ private:
     bool m_playing = false;
     bool m_movieReady = false;   // the main camera's movie is ready
     bool m_opening = false;      // an open is under way
+    int m_pendingSteps = 0;      // previous/next presses kept while the movies are being opened
     bool m_playRequest = false;  // play was pressed while the recording opened
     QString m_currentPath;
     QTimer m_playClock;          // 30 ms: the views follow the main camera's frame

@@ -371,6 +371,11 @@ void CdedoradeDlg::sequencerOpenFailed(int result, bool showMessage)
     if (m_surface)
         m_surface->update();
     RefreshControlStates();
+    // The user has pressed on past this recording meanwhile: on to the one asked for.
+    if (m_pendingSteps != 0) {
+        ApplyPendingSteps();
+        return;
+    }
     if (!showMessage)
         return;
     // A movie no decoder can open asks for the codecs; the rest is a failed or too short open.
@@ -385,6 +390,7 @@ void CdedoradeDlg::sequencerEndWait()
     m_opening = false;
     unsetCursor();
     RefreshControlStates();
+    ApplyPendingSteps();
 }
 
 void CdedoradeDlg::OnMovieOpened(int slot)
@@ -403,6 +409,7 @@ void CdedoradeDlg::OnMovieOpened(int slot)
         return;
     }
     m_sequencer->movieOpened();
+    ApplyPendingSteps();
 }
 
 void CdedoradeDlg::sequencerMovieOpened(int rate)

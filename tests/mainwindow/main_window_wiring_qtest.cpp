@@ -315,6 +315,44 @@ TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)
     w->Shutdown();
 }
 
+// Every press of PageDown moves on one recording, also while the one chosen by the press before
+// is still opening: five presses 140 ms apart end on the fifth next recording, and five PageUp
+// presses come back to where they began.
+TEST_F(MainWindowWiring, EveryPageKeyPressMovesOnOneRecording)
+{
+    // A card whose first folder lists a dozen recordings that play.
+    samples::SampleCardOptions options = samples::SmallCardOptions();
+    options.count = 12;
+    options.seconds = 4.0;
+    QString error;
+    card_ = test::sampleCard(QStringLiteral("mainwindow-page-keys"), options, &error);
+    ASSERT_FALSE(card_.isEmpty()) << error.toStdString();
+    auto w = startWindow();
+    ASSERT_TRUE(w->movieIsReady());
+    ASSERT_GE(w->browser()->rowCount(), 6);
+    const int start = w->sequencer()->currentRow();
+    ASSERT_EQ(start, 0);
+    for (const auto& [keyCode, target] : {std::pair{Qt::Key_PageDown, start + 5}, std::pair{Qt::Key_PageUp, start}}) {
+        SCOPED_TRACE(keyCode == Qt::Key_PageDown ? "PageDown" : "PageUp");
+        ASSERT_TRUE(waitUntil([&] { return w->recordingReady() && !w->sequencer()->isOpening(); }, 15000));
+        for (int press = 0; press < 5; ++press) {
+            if (press > 0)
+                waitUntil([] { return false; }, 140);
+            key(w.get(), keyCode);
+        }
+        const QString expected = w->browser()->listCtrl()->recordAt(target)->path;
+        // The recording opened at the end, ready, and nothing opens after it.
+        ASSERT_TRUE(waitUntil([&] {
+            return w->recordingReady() && !w->sequencer()->isOpening() && w->currentRecordingPath() == expected;
+        }, 20000)) << w->currentRecordingPath().toStdString();
+        waitUntil([] { return false; }, 700);
+        EXPECT_EQ(w->currentRecordingPath(), expected);
+        EXPECT_EQ(w->sequencer()->currentRow(), target);
+        EXPECT_EQ(w->browser()->listCtrl()->playingRow(), target);
+    }
+    w->Shutdown();
+}
+
 // Pulling the card (its folder removed) while a background task works on it: the CSV export of a
 // 3,000-recording card ends there with whole real rows only, never placeholder rows for what it
 // could no longer read, and no completion message; the window says the card is gone.
