@@ -197,7 +197,8 @@ void CdedoradeDlg::OnSourceVanished()
     if (m_shutDown)
         return;
     m_sourceGone = true;
-    // A task on the vanished card ends at its next check; its own message follows.
+    // A task on the vanished card was already told by the watcher and ends at its next check,
+    // without a completion message.
     if (m_commands && m_commands->busy())
         m_commands->stop();
     if (m_playing)
