@@ -173,6 +173,10 @@ bool CListCommands::runCsv()
     pending->csv.rtcColumn = catalogue_.recorderInfo().downloadFlag != 0;
     // Asked above on the window thread; a file that appears while the export runs is kept.
     pending->csv.confirmOverwrite = [replace](const QString&) { return replace; };
+    // The export ends as soon as the card is gone: the watcher reports it, or the export finds
+    // the card's root or a listed file missing.
+    pending->csv.sourceRoot = catalogue_.sourcePath();
+    pending->csv.sourceLost = &catalogue_.sourceLostFlag();
     return startTask(pending);
 }
 
@@ -255,9 +259,22 @@ void CListCommands::finishDelete()
     // No list keeps a recording that is gone, also after a failure or a stop.
     RecordList folderRecords = catalogue_.folderRecords();
     RemoveDeletedRecords(deleted, {&catalogue_.currentRecords()});
-    if (result.status == DeleteTaskStatus::Failed || result.status == DeleteTaskStatus::SourceLost)
-        CMsgBox::Error(window_, text(TXT_MSG_DELETE_FAILED));
+    // A deletion that ended early (a recording that could not be deleted, the card pulled) says
+    // how far it got: the recordings deleted and those left.
+    const bool sourceLost = catalogue_.sourceLost();
+    if (result.status == DeleteTaskStatus::Failed || result.status == DeleteTaskStatus::SourceLost
+        || (sourceLost && result.status != DeleteTaskStatus::Completed)) {
+        const qsizetype chosen = static_cast<qsizetype>(p->chosen.size());
+        const qsizetype done = static_cast<qsizetype>(deleted.size());
+        CMsgBox::Error(window_, text(TXT_MSG_DELETE_FAILED) + QLatin1Char('\n')
+                                    + text(TXT_MSG_DELETE_COUNTS).arg(done).arg(chosen - done));
+    }
     const bool changed = !deleted.empty();
+    if (changed && sourceLost) {
+        // Nothing of the source can be shown again: the window clears it (source vanished).
+        Q_EMIT taskFinished(kCmdDelete, changed);
+        return;
+    }
     if (changed) {
         const SourceMode mode = catalogue_.mode();
         const QString source = catalogue_.sourcePath();
@@ -296,6 +313,13 @@ void CListCommands::finishCsv()
 {
     const std::shared_ptr<Pending> p = std::move(pending_);
     switch (p->csvResult.status) {
+    case CsvExportStatus::SourceGone:
+        // Ended as a stop, with the whole rows read before. When the card itself is gone the
+        // window says so (source vanished); a recording that vanished alone is a row that could
+        // not be made.
+        if (!p->csvResult.sourceRootGone && !catalogue_.sourceLost())
+            CMsgBox::Error(window_, text(TXT_MSG_CSV_CREATE_FAILED));
+        break;
     case CsvExportStatus::Written:
         WriteValue(ini::kCsvFolder, p->folder);
         CMsgBox::Show(window_, text(TXT_DONE), text(TXT_EXIT));

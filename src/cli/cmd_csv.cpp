@@ -45,6 +45,7 @@ int runCsv(const QStringList& args)
     options.folder = QDir::cleanPath(outDir.absoluteFilePath());
     options.encoding = *encoding;
     options.rtcColumn = catalogue.recorderInfo().downloadFlag == 1;
+    options.sourceRoot = source->path;
     const bool overwrite = parsed.has("--overwrite");
     options.confirmOverwrite = [overwrite](const QString&) { return overwrite; };
     // Ctrl-C, SIGTERM and SIGHUP during the export: it stops after the current row and removes
@@ -82,6 +83,9 @@ int runCsv(const QStringList& args)
                                 QFileInfo::exists(result.path)
                                     ? QStringLiteral("the existing file is unchanged")
                                     : QStringLiteral("no file was made")));
+    case CsvExportStatus::SourceGone:
+        return failure(QString("%1: the source can no longer be read (%2); nothing was written")
+                           .arg(source->path, result.error));
     default:
         return failure(QString("%1: %2 %3")
                            .arg(result.path, CsvExportStatusName(result.status), result.error));
@@ -110,9 +114,11 @@ const CommandRegistration registration({
     "An existing file of the same name is replaced only with --overwrite. --mode as for\n"
     "`ravir scan`. A recording whose movie or telemetry file cannot be read (missing, not a\n"
     "regular file, damaged) gets the short row `name,-,-,-,-,-,fps,0MB` and a line on stderr\n"
-    "with the reason. The file is written under a temporary name, flushed to the disk and\n"
-    "renamed at the end: on any failure (a full disk, a read-only folder) or on Ctrl-C or\n"
-    "SIGTERM, the existing file stays as it was and nothing else is left. Prints one JSON object:\n"
+    "with the reason; a recording that vanishes while the export runs (the card was pulled) ends\n"
+    "the command with exit 1 and nothing written. The file is written under a temporary name,\n"
+    "flushed to the disk and renamed at the end: on any failure (a full disk, a read-only\n"
+    "folder) or on Ctrl-C or SIGTERM, the existing file stays as it was and nothing else is\n"
+    "left. Prints one JSON object:\n"
     "  path        the CSV file written\n"
     "  rows        recordings listed\n"
     "  encoding    the character set written (iconv name)\n"

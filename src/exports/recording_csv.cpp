@@ -34,13 +34,30 @@ QString unreadableReason(const QString& path)
     return OpenRegularFile(path).why();
 }
 
-// The size of a movie in bytes; 0 when it cannot be read.
-uint64_t sizeOf(const QString& path)
+// stat of a path: 0 and the status, or the errno of the failure.
+int statOf(const QString& path, struct stat* st)
 {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return 0;
-    return static_cast<uint64_t>(st.st_size);
+    return ::stat(QFile::encodeName(path).constData(), st) == 0 ? 0 : errno;
+}
+
+// An error that says the file's medium is gone or no longer answers (the card was pulled), as
+// opposed to a file that is there but cannot be used.
+bool isVanishedError(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case EIO:
+    case ENODEV:
+    case ENXIO:
+    case ESTALE:
+#ifdef ENOMEDIUM
+    case ENOMEDIUM:
+#endif
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool isTimeLapseName(const QString& fileName)
@@ -220,11 +237,18 @@ QString CsvExportStatusName(CsvExportStatus status)
         return QStringLiteral("write_failed");
     case CsvExportStatus::BadEncoding:
         return QStringLiteral("bad_encoding");
+    case CsvExportStatus::SourceGone:
+        return QStringLiteral("source_gone");
     }
     return QString();
 }
 
-CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExportOptions& options)
+namespace {
+
+// The export; telemetryListed (when given) tells for each recording whether its telemetry file
+// was there when the recordings were listed.
+CsvExportResult exportCsv(const QStringList& recordings, const std::vector<bool>* telemetryListed,
+                          const CsvExportOptions& options)
 {
     CsvExportResult result;
     if (recordings.isEmpty()) {
@@ -282,7 +306,39 @@ CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExpor
     const CsvFactsReader& read = options.facts ? options.facts : CsvFactsReader(ReadCsvMovieFacts);
     const int total = static_cast<int>(recordings.size());
     bool stopped = false;
+    bool sourceGone = false;
+    // Why the source can no longer be read, or empty while it can. The movie's status comes
+    // back in *movie (its size is the data size column).
+    const auto vanished = [](const QString& path, int error) {
+        return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
+    };
+    const auto goneBecause = [&](const QString& path, bool factsRead, bool telemetryWasListed,
+                                 struct stat* movie) -> QString {
+        if (options.sourceLost && options.sourceLost->load())
+            return QStringLiteral("the source was reported gone");
+        struct stat other {};
+        if (!options.sourceRoot.isEmpty()) {
+            if (const int e = statOf(options.sourceRoot, &other); e != 0 && isVanishedError(e)) {
+                result.sourceRootGone = true;
+                return vanished(options.sourceRoot, e);
+            }
+        }
+        if (const int e = statOf(path, movie); e != 0 && isVanishedError(e))
+            return vanished(path, e);
+        if (!factsRead && telemetryWasListed) {
+            const QString telemetry = TelemetryPathOf(path);
+            if (const int e = statOf(telemetry, &other); e != 0 && isVanishedError(e))
+                return vanished(telemetry, e);
+        }
+        return QString();
+    };
     for (int i = 0; i < total; ++i) {
+        if (options.sourceLost && options.sourceLost->load()) {
+            result.error = QStringLiteral("the source was reported gone");
+            sourceGone = true;
+            stopped = true;
+            break;
+        }
         if (options.running && !options.running->load()) {
             stopped = true;
             break;
@@ -290,21 +346,36 @@ CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExpor
         const QString& path = recordings[i];
         QString reason;
         const std::optional<CsvMovieFacts> facts = read(path, &reason);
+        // A recording that vanished while it was read is no short row: the export ends here.
+        struct stat movie {};
+        const size_t at = static_cast<size_t>(i);
+        const bool telemetryWasListed =
+            telemetryListed && at < telemetryListed->size() && (*telemetryListed)[at];
+        if (const QString gone = goneBecause(path, facts.has_value(), telemetryWasListed, &movie);
+            !gone.isEmpty()) {
+            result.error = gone;
+            sourceGone = true;
+            stopped = true;
+            break;
+        }
+        const uint64_t fileSize = S_ISREG(movie.st_mode) ? static_cast<uint64_t>(movie.st_size) : 0;
         if (!facts) {
             result.shortRows.append(
                 {path, reason.isEmpty() ? QStringLiteral("cannot be analysed") : reason});
         } else if (!(facts->frameRate > 0) || !std::isfinite(facts->frameRate)) {
             result.shortRows.append({path, QStringLiteral("movie: no positive frame rate")});
         }
-        if (!write(CsvRow(path, facts, sizeOf(path), options.rtcColumn)))
+        if (!write(CsvRow(path, facts, fileSize, options.rtcColumn)))
             return writeFailed();
         ++result.rows;
         if (options.progress)
             options.progress(result.rows, total);
     }
+    const CsvExportStatus stopStatus =
+        sourceGone ? CsvExportStatus::SourceGone : CsvExportStatus::Stopped;
     if (stopped && !options.keepRowsOnStop) {
         file.cancel();
-        result.status = CsvExportStatus::Stopped;
+        result.status = stopStatus;
         result.rows = 0;
         return result;
     }
@@ -315,17 +386,28 @@ CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExpor
         result.rows = 0;
         return result;
     }
-    result.status = stopped ? CsvExportStatus::Stopped : CsvExportStatus::Written;
+    result.status = stopped ? stopStatus : CsvExportStatus::Written;
     return result;
+}
+
+}  // namespace
+
+CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExportOptions& options)
+{
+    return exportCsv(recordings, nullptr, options);
 }
 
 CsvExportResult ExportRecordingCsv(const RecordList& recordings, const CsvExportOptions& options)
 {
     QStringList paths;
+    std::vector<bool> telemetryListed;
     paths.reserve(static_cast<qsizetype>(recordings.size()));
-    for (const RecordingRecord& r : recordings)
+    telemetryListed.reserve(recordings.size());
+    for (const RecordingRecord& r : recordings) {
         paths << r.path;
-    return ExportRecordingCsv(paths, options);
+        telemetryListed.push_back(r.telemetrySize > 0);
+    }
+    return exportCsv(paths, &telemetryListed, options);
 }
 
 }  // namespace ravir

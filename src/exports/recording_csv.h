@@ -68,6 +68,8 @@ enum class CsvExportStatus {
     CreateFailed,  // the file could not be created; nothing under the final name changed
     WriteFailed,   // writing or the final rename failed; nothing under the final name changed
     BadEncoding,   // iconv does not know the character set
+    SourceGone,    // the source could no longer be read part way (the card was pulled): the
+                   // export ended as a stop does, before the row it could not read
 };
 QString CsvExportStatusName(CsvExportStatus status);  // "written", "stopped", ...
 
@@ -85,6 +87,12 @@ struct CsvExportOptions {
     // button); false, nothing (the command ended by a signal).
     bool keepRowsOnStop = true;
     CsvFactsReader facts;                        // null: ReadCsvMovieFacts
+    // The root of the source the recordings come from (the card); when given, the export ends
+    // with SourceGone as soon as it is no longer there.
+    QString sourceRoot;
+    // The export also ends with SourceGone once this flag is set (the source watcher's
+    // source-lost flag); null: never.
+    const std::atomic<bool>* sourceLost = nullptr;
 };
 
 // A recording that got the short row, and why.
@@ -101,6 +109,7 @@ struct CsvExportResult {
     int replaced = 0;     // characters that the character set could not hold ('?')
     QList<CsvShortRowNote> shortRows;  // every recording written as a short row
     QString error;
+    bool sourceRootGone = false;  // SourceGone: the source root itself was gone (not one file)
 };
 
 // Writes the CSV of the recordings (movie paths, in list order) into options.folder, named
@@ -110,7 +119,14 @@ struct CsvExportResult {
 // what was there before, or nothing. An existing file is replaced only when confirmOverwrite
 // says so; a file of that name that appears while the export runs is never replaced. A stop
 // keeps the rows written so far, or nothing with keepRowsOnStop false.
+//
+// A listed recording whose movie can no longer be found or read (ENOENT, EIO, ENODEV, ...),
+// whose telemetry file was listed with it and now cannot be found or read, or a source root
+// (options.sourceRoot) that is gone, means that the source went away while the export ran: the
+// row is not written as a short row, and the export ends with SourceGone exactly as a stop ends
+// (the whole rows written so far, or nothing with keepRowsOnStop false).
 CsvExportResult ExportRecordingCsv(const QStringList& recordings, const CsvExportOptions& options);
+// The same over records: a record with a telemetry size was listed with its telemetry file.
 CsvExportResult ExportRecordingCsv(const RecordList& recordings, const CsvExportOptions& options);
 
 }  // namespace ravir

@@ -264,13 +264,16 @@ void CdedoradeDlg::InitDialog()
     ResetZoom();
 
     // Window size: the design size times the remembered scale factors (values of 0 or less
-    // are ignored), at least the design size, at most the largest enlargement of the screen.
+    // are ignored), at least the design size, at most the largest enlargement of the screen
+    // and never more than the screen's work area holds, so that the caption and the title-bar
+    // buttons are on the screen (and the factors written back are ones the window can have).
     m_scaleX = static_cast<float>(ReadScale(ini::kScaleX, 1.0));
     m_scaleY = static_cast<float>(ReadScale(ini::kScaleY, 1.0));
     const float maxScale = maxEnlargement();
     m_scaleX = std::clamp(m_scaleX, 1.0f, maxScale);
     m_scaleY = std::clamp(m_scaleY, 1.0f, maxScale);
     const QSize design = DesignSize(LayoutScale());
+    FitFactorsToScreen(design);
     setMinimumSize(design);
     setMaximumSize(static_cast<int>(static_cast<float>(design.width()) * maxScale),
                    static_cast<int>(static_cast<float>(design.height()) * maxScale));
@@ -283,6 +286,16 @@ void CdedoradeDlg::InitDialog()
     m_initialised = true;
     // Deferred start once the window is shown and the event loop runs.
     QMetaObject::invokeMethod(this, &CdedoradeDlg::DeferredStart, Qt::QueuedConnection);
+}
+
+void CdedoradeDlg::FitFactorsToScreen(QSize design)
+{
+    const QScreen* scr = screen();
+    if (!scr)
+        return;
+    const QRect area = scr->availableGeometry();
+    m_scaleX = std::min(m_scaleX, FittingFactor(area.width(), design.width()));
+    m_scaleY = std::min(m_scaleY, FittingFactor(area.height(), design.height()));
 }
 
 float CdedoradeDlg::maxEnlargement() const
@@ -654,6 +667,7 @@ void CdedoradeDlg::CloseRecording(bool keepCurrent)
     m_playRequest = false;
     m_movieReady = false;
     m_opening = false;
+    m_pendingSteps = 0;
     m_currentPath.clear();
     // The list no longer has an open row: choosing any row, the last one included, opens it.
     if (m_browser)
@@ -924,17 +938,54 @@ void CdedoradeDlg::StopCommand()
 
 void CdedoradeDlg::GoToRecording(int delta)
 {
-    if (!m_browser || transportBlocked() || !m_sequencer->hasRecording())
+    if (!m_browser || m_shutDown || backgroundTaskRunning() || !m_sequencer->hasRecording())
+        return;
+    if (m_opening) {
+        // Every press counts while a recording opens. Before its open delay has run out nothing
+        // of it is open: the list moves on at once and the delay starts again for the row
+        // chosen now, so that only the last one chosen is opened. Once the movies are being
+        // opened the press is kept and carried out as soon as that open has come to an end.
+        if (m_sequencer->openDelayTimer().isActive())
+            StepRecording(delta);
+        else
+            m_pendingSteps += delta;
+        return;
+    }
+    if (nearEndBlocked())
         return;
     if (m_playing)
         TogglePlay();
+    StepRecording(delta);
+}
+
+void CdedoradeDlg::StepRecording(int delta)
+{
     if (delta > 0) {
         // The next row, after the last one the next folder, after the last folder the current
         // recording again, stopped.
         m_sequencer->nextCommand();
-    } else if (!m_sequencer->previousCommand()) {
+    } else if (!m_sequencer->previousCommand() && !m_opening) {
         StopCommand();  // the first recording: back to its start
     }
+}
+
+void CdedoradeDlg::ApplyPendingSteps()
+{
+    // Queued: the open that just ended has finished its own handling first.
+    if (m_pendingSteps == 0)
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        int steps = std::exchange(m_pendingSteps, 0);
+        if (m_shutDown || backgroundTaskRunning() || !m_sequencer || !m_sequencer->hasRecording())
+            return;
+        if (m_playing)
+            TogglePlay();
+        while (steps != 0) {
+            const int step = steps > 0 ? 1 : -1;
+            StepRecording(step);
+            steps -= step;
+        }
+    }, Qt::QueuedConnection);
 }
 
 void CdedoradeDlg::ChangeRate(bool faster)
@@ -1190,6 +1241,18 @@ void CdedoradeDlg::OnScreenChanged(QScreen* scr)
 
 void CdedoradeDlg::showEvent(QShowEvent* event)
 {
+    // The first time it is shown the window goes where all of it is on its screen's work area
+    // (it was sized to fit): a remembered size or a given position never hides its caption.
+    if (!m_placedOnScreen && !event->spontaneous() && !isMaximized() && !isFullScreen()) {
+        m_placedOnScreen = true;
+        if (const QScreen* scr = screen()) {
+            const QRect placed = MovedInto(geometry(), scr->availableGeometry());
+            if (placed != geometry()) {
+                move(placed.topLeft());
+                m_normalRect = geometry();
+            }
+        }
+    }
     QWidget::showEvent(event);
     if (QWindow* w = windowHandle()) {
         connect(w, &QWindow::screenChanged, this, &CdedoradeDlg::OnScreenChanged,
@@ -1214,6 +1277,7 @@ void CdedoradeDlg::MonitorCheck()
     const float maxScale = maxEnlargement();
     m_scaleX = std::clamp(m_scaleX, 1.0f, maxScale);
     m_scaleY = std::clamp(m_scaleY, 1.0f, maxScale);
+    FitFactorsToScreen(design);
     m_changingMode = true;
     setMinimumSize(design);
     setMaximumSize(static_cast<int>(static_cast<float>(design.width()) * maxScale),

@@ -249,6 +249,8 @@ private:
     void DeferredStart();
     void LayOut();
     void SaveWindowLayout();
+    // Lowers the scale factors so that the window fits in its screen's work area.
+    void FitFactorsToScreen(QSize design);
     QFrame* makePane(const QString& name);
     void InitPlayers();
     bool OpenStartupSource();
@@ -304,6 +306,8 @@ private:
     void PlayPauseCommand();        // play, or pause at the recording's default rate
     void OnListEmptied();           // the list has no row: close the recording, clear the panes
     void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
+    void StepRecording(int delta);  // the sequencer's step to the previous or next recording
+    void ApplyPendingSteps();       // the presses kept while the movies were being opened
     void ChangeRate(bool faster);
     void OnPositionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released
     int SubFrameFor(int mainFrame) const;
@@ -332,6 +336,7 @@ private:
     int m_volume = 65535;
     float m_scaleX = 1.0f;
     float m_scaleY = 1.0f;
+    bool m_placedOnScreen = false;  // the first show moved the window onto its screen
     MainLayout m_layout;
 
     // Display modes.
@@ -390,6 +395,7 @@ private:
     bool m_playing = false;
     bool m_movieReady = false;   // the main camera's movie is ready
     bool m_opening = false;      // an open is under way
+    int m_pendingSteps = 0;      // previous/next presses kept while the movies are being opened
     bool m_playRequest = false;  // play was pressed while the recording opened
     QString m_currentPath;
     QTimer m_playClock;          // 30 ms: the views follow the main camera's frame

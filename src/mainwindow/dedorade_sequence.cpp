@@ -55,10 +55,15 @@ void CdedoradeDlg::InitSequencing()
         Q_EMIT taskFinished();
     });
 
-    // The source watcher reports from its worker; the window reacts on its own thread. The
+    // The source watcher reports from its worker; the window reacts on its own thread. A task
+    // working on the card is told at once, from the watcher's worker (the running flag is an
+    // atomic), so that it reads nothing more of the card while the window thread is busy. The
     // shutdown stops the worker before the window goes.
     m_watcher = std::make_unique<SourceWatcher>(
-        [this] { QMetaObject::invokeMethod(this, [this] { OnSourceVanished(); }, Qt::QueuedConnection); },
+        [this] {
+            m_tasks->stop();
+            QMetaObject::invokeMethod(this, [this] { OnSourceVanished(); }, Qt::QueuedConnection);
+        },
         &m_catalogue.sourceLostFlag());
     m_catalogue.setSourceWatcher(m_watcher.get());
     m_watcher->start();
@@ -192,7 +197,8 @@ void CdedoradeDlg::OnSourceVanished()
     if (m_shutDown)
         return;
     m_sourceGone = true;
-    // A task on the vanished card ends at its next check; its own message follows.
+    // A task on the vanished card was already told by the watcher and ends at its next check,
+    // without a completion message.
     if (m_commands && m_commands->busy())
         m_commands->stop();
     if (m_playing)
@@ -366,6 +372,11 @@ void CdedoradeDlg::sequencerOpenFailed(int result, bool showMessage)
     if (m_surface)
         m_surface->update();
     RefreshControlStates();
+    // The user has pressed on past this recording meanwhile: on to the one asked for.
+    if (m_pendingSteps != 0) {
+        ApplyPendingSteps();
+        return;
+    }
     if (!showMessage)
         return;
     // A movie no decoder can open asks for the codecs; the rest is a failed or too short open.
@@ -380,6 +391,7 @@ void CdedoradeDlg::sequencerEndWait()
     m_opening = false;
     unsetCursor();
     RefreshControlStates();
+    ApplyPendingSteps();
 }
 
 void CdedoradeDlg::OnMovieOpened(int slot)
@@ -398,6 +410,7 @@ void CdedoradeDlg::OnMovieOpened(int slot)
         return;
     }
     m_sequencer->movieOpened();
+    ApplyPendingSteps();
 }
 
 void CdedoradeDlg::sequencerMovieOpened(int rate)

@@ -180,6 +180,33 @@ float ScaleFactorFor(int size, int designSize)
     return std::max(1.0f, static_cast<float>(size) / static_cast<float>(designSize));
 }
 
+float FittingFactor(int available, int designSize)
+{
+    if (designSize <= 0 || available <= designSize)
+        return 1.0f;
+    float factor = static_cast<float>(available) / static_cast<float>(designSize);
+    // The float quotient may round up by one pixel's worth; step down until it fits.
+    while (factor > 1.0f && static_cast<int>(static_cast<float>(designSize) * factor) > available)
+        factor = std::nextafter(factor, 1.0f);
+    return factor;
+}
+
+QRect MovedInto(const QRect& window, const QRect& area)
+{
+    if (!area.isValid())
+        return window;
+    QRect r = window;
+    if (r.right() > area.right())
+        r.moveRight(area.right());
+    if (r.bottom() > area.bottom())
+        r.moveBottom(area.bottom());
+    if (r.left() < area.left())
+        r.moveLeft(area.left());
+    if (r.top() < area.top())
+        r.moveTop(area.top());
+    return r;
+}
+
 ClampedResize ClampResize(const QRect& proposed, int zone, float layoutScale, float maxEnlargement)
 {
     const QSize design = DesignSize(layoutScale);

@@ -113,6 +113,14 @@ ClampedResize ClampResize(const QRect& proposed, int zone, float layoutScale, fl
 // The scale factors of a window size: size over the design size, at least 1.0.
 float ScaleFactorFor(int size, int designSize);
 
+// The largest scale factor whose window (design size times it, truncated) still fits in
+// `available` pixels; never below 1.0 (the design size is the smallest window there is).
+float FittingFactor(int available, int designSize);
+
+// The window rectangle moved (not resized) so that as much of it as can lies inside `area`,
+// its top-left corner first: the caption and the title-bar buttons stay on the screen.
+QRect MovedInto(const QRect& window, const QRect& area);
+
 // The detached map window: 452 x 368 scaled units; the map below a 20-unit strip with a 1-unit
 // margin on each side.
 QSize DetachedWindowSize(float layoutScale);

@@ -13,6 +13,7 @@
 
 #include <iconv.h>
 
+#include <atomic>
 #include <map>
 
 #include <csignal>
@@ -298,6 +299,93 @@ TEST_F(CsvExportTest, StopKeepsTheRowsWrittenAndFailuresLeaveNoFile)
     EXPECT_EQ(ExportRecordingCsv(QStringList{}, options).status, CsvExportStatus::NoRecordings);
 }
 
+// The card goes away while the export runs (after the second row): the export ends there as a
+// stop does, with the whole rows read before it and no placeholder row for what it could no
+// longer read; with keepRowsOnStop off nothing is left. A recording without a telemetry file
+// from the start still gets its short row.
+TEST_F(CsvExportTest, ExportEndsWhenItsSourceGoes)
+{
+    const QString card = dir.path() + "/card";
+    const auto restoreCard = [&] {
+        for (const QString& path : recordings) {
+            QDir().mkpath(QFileInfo(path).path());
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(1048576, 'x'));
+        }
+    };
+    enum class Pull { Card, OneMovie, Flag, Nothing };
+    struct Case {
+        const char* name;
+        Pull pull;
+        bool giveRoot;          // sourceRoot set to the card
+        bool telemetryListed;   // the records say recordings[2] had a telemetry file
+        bool keepRows;
+        CsvExportStatus status;
+        int rows;               // rows written
+        bool rootGone;
+    };
+    const Case cases[] = {
+        {"card pulled", Pull::Card, true, false, true, CsvExportStatus::SourceGone, 2, true},
+        {"card pulled, no root given", Pull::Card, false, false, true, CsvExportStatus::SourceGone, 2, false},
+        {"one movie vanished", Pull::OneMovie, true, false, true, CsvExportStatus::SourceGone, 2, false},
+        {"watcher reported the loss", Pull::Flag, true, false, true, CsvExportStatus::SourceGone, 2, false},
+        {"listed telemetry file vanished", Pull::Nothing, true, true, true, CsvExportStatus::SourceGone, 2, false},
+        {"telemetry file never there", Pull::Nothing, true, false, true, CsvExportStatus::Written, 4, false},
+        {"card pulled, nothing kept", Pull::Card, true, false, false, CsvExportStatus::SourceGone, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        restoreCard();
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        std::atomic<bool> lost{false};
+        CsvExportOptions o = options;
+        o.encoding = CsvEncoding::Utf8;
+        o.sourceRoot = c.giveRoot ? card : QString();
+        o.sourceLost = &lost;
+        o.keepRowsOnStop = c.keepRows;
+        o.progress = [&](int done, int) {
+            if (done != 2)
+                return;
+            switch (c.pull) {
+            case Pull::Card: QDir(card).removeRecursively(); break;
+            case Pull::OneMovie: QFile::remove(recordings[2]); break;
+            case Pull::Flag: lost = true; break;
+            case Pull::Nothing: break;
+            }
+        };
+        RecordList records;
+        for (const QString& path : recordings) {
+            RecordingRecord r;
+            r.path = path;
+            r.telemetrySize = (c.telemetryListed && path == recordings[2]) ? 4096 : 0;
+            records.push_back(r);
+        }
+        const CsvExportResult r = ExportRecordingCsv(records, o);
+        EXPECT_EQ(r.status, c.status) << CsvExportStatusName(r.status).toStdString();
+        EXPECT_EQ(r.rows, c.rows);
+        EXPECT_EQ(r.sourceRootGone, c.rootGone);
+        if (c.status == CsvExportStatus::SourceGone) {
+            EXPECT_FALSE(r.error.isEmpty());
+        }
+        const QStringList left = QDir(out).entryList(QDir::Files | QDir::Hidden);
+        if (!c.keepRows) {
+            EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+            continue;
+        }
+        ASSERT_EQ(left, QStringList{"Dv_20250102_093015.csv"});
+        const QByteArray bytes = readOut();
+        EXPECT_TRUE(bytes.endsWith("\r\n"));
+        const QStringList lines = QString::fromUtf8(bytes).split("\r\n", Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 1 + c.rows);
+        // The only short row is the recording that never had a telemetry file.
+        const qsizetype shortRows = QString::fromUtf8(bytes).count(QStringLiteral(",-,-,-,-,-,fps,0MB"));
+        EXPECT_EQ(shortRows, c.rows > 2 ? 1 : 0);
+        EXPECT_EQ(r.shortRows.size(), shortRows);
+    }
+}
+
 // A small tmpfs for the length of a test. CI runs the tests as root, where mounting works; an
 // ordinary user skips.
 struct SmallDisk {
@@ -350,10 +438,10 @@ TEST_F(CsvExportTest, FullOrReadOnlyDiskLeavesTheOldFileAlone)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("the old list\r\n");
     }
+    // (Recordings that exist: one that vanished would end the export before the disk is full.)
     QStringList many;
     for (int i = 0; i < 3000; ++i)
-        many << QStringLiteral("/nowhere/A___-250102-093015-%1M.MOV")
-                    .arg(123 + i, 6, 10, QChar('0'));
+        many << recordings[i % recordings.size()];
     options.facts = [](const QString&, QString*) {
         return std::optional<CsvMovieFacts>(fhd30());
     };

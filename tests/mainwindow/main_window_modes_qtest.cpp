@@ -167,6 +167,52 @@ TEST_F(MainWindowModes, UserResizeIsClampedAndWritesTheFactorsWhenItEnds)
 // A border drag that the window manager carries out reaches the window only as new sizes. A
 // user who holds still longer than the settle time and then drags on must still find the last
 // size remembered, now and at shutdown, and the window must restore to it.
+// Scale factors in the configuration file beyond the largest enlargement: the window is sized
+// to the screen's work area before it is shown, all of it (caption and title-bar buttons) on
+// the screen, and the factors written back are the ones it has, so the next start is the same.
+TEST_F(MainWindowModes, FactorsBeyondTheScreenAreClampedBeforeTheWindowShows)
+{
+    writeIni("[DISPLAY]\r\nSCALEX=5.000000\r\nSCALEY=4.000000\r\n");
+    QSize first;
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start == 0 ? "factors from the file" : "factors written back");
+        CdedoradeDlg::Options o;
+        o.source = source_.path();
+        auto w = std::make_unique<CdedoradeDlg>(o);
+        ASSERT_NE(w->screen(), nullptr);
+        const QRect area = w->screen()->availableGeometry();
+        ASSERT_LT(area.width(), static_cast<int>(1120 * w->maxEnlargement()));  // the case at hand
+        // Sized before it is shown: as large as the work area holds, no larger.
+        EXPECT_LE(w->width(), area.width());
+        EXPECT_LE(w->height(), area.height());
+        EXPECT_GE(w->width(), area.width() - 1);
+        EXPECT_GE(w->height(), area.height() - 1);
+        bool started = false;
+        QObject::connect(w.get(), &CdedoradeDlg::deferredStartDone, [&] { started = true; });
+        w->move(40, 30);
+        w->show();
+        ASSERT_TRUE(waitUntil([&] { return started; }, 5000));
+        EXPECT_TRUE(area.contains(w->geometry())) << w->geometry().x() << "," << w->geometry().y();
+        for (const char* name : {"titleClose", "titleMaximise", "titleMinimise"}) {
+            auto* button = w->findChild<QWidget*>(QString::fromLatin1(name));
+            ASSERT_NE(button, nullptr) << name;
+            EXPECT_TRUE(area.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size()))) << name;
+        }
+        if (start == 0)
+            first = w->size();
+        else
+            EXPECT_EQ(w->size(), first);
+        w->Shutdown();
+        // What is written back fits the screen too.
+        const double x = ini("DISPLAY", "SCALEX").toDouble();
+        const double y = ini("DISPLAY", "SCALEY").toDouble();
+        EXPECT_GE(x, 1.0);
+        EXPECT_GE(y, 1.0);
+        EXPECT_LE(static_cast<int>(1120 * x), area.width());
+        EXPECT_LE(static_cast<int>(697 * y), area.height());
+    }
+}
+
 TEST_F(MainWindowModes, WindowManagerResizeThatPausesKeepsTheFinalSize)
 {
     auto w = startWindow();

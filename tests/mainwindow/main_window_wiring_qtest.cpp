@@ -14,6 +14,8 @@
 #include "mainwindow/skin_button.h"
 #include "mainwindow/skin_progress.h"
 #include "mainwindow/skin_slider.h"
+#include "mainwindow/recording_sequencer.h"
+#include "mainwindow/task_runner.h"
 #include "playback/dual_surface.h"
 #include "playback/player.h"
 #include "shell/ui_text.h"
@@ -22,6 +24,7 @@
 #include "views/info_format.h"
 #include "views/recording_telemetry.h"
 #include "sample_data.h"
+#include "shell/ini_keys.h"
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -346,6 +349,180 @@ TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)
     EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
     EXPECT_TRUE(w->playClockActive());
     w->Shutdown();
+}
+
+// Every press of PageDown moves on one recording, also while the one chosen by the press before
+// is still opening: five presses 140 ms apart end on the fifth next recording, and five PageUp
+// presses come back to where they began.
+TEST_F(MainWindowWiring, EveryPageKeyPressMovesOnOneRecording)
+{
+    // A card whose first folder lists a dozen recordings that play.
+    samples::SampleCardOptions options = samples::SmallCardOptions();
+    options.count = 12;
+    options.seconds = 4.0;
+    QString error;
+    card_ = test::sampleCard(QStringLiteral("mainwindow-page-keys"), options, &error);
+    ASSERT_FALSE(card_.isEmpty()) << error.toStdString();
+    auto w = startWindow();
+    ASSERT_TRUE(w->movieIsReady());
+    ASSERT_GE(w->browser()->rowCount(), 6);
+    const int start = w->sequencer()->currentRow();
+    ASSERT_EQ(start, 0);
+    for (const auto& [keyCode, target] : {std::pair{Qt::Key_PageDown, start + 5}, std::pair{Qt::Key_PageUp, start}}) {
+        SCOPED_TRACE(keyCode == Qt::Key_PageDown ? "PageDown" : "PageUp");
+        ASSERT_TRUE(waitUntil([&] { return w->recordingReady() && !w->sequencer()->isOpening(); }, 15000));
+        for (int press = 0; press < 5; ++press) {
+            if (press > 0)
+                waitUntil([] { return false; }, 140);
+            key(w.get(), keyCode);
+        }
+        const QString expected = w->browser()->listCtrl()->recordAt(target)->path;
+        // The recording opened at the end, ready, and nothing opens after it.
+        ASSERT_TRUE(waitUntil([&] {
+            return w->recordingReady() && !w->sequencer()->isOpening() && w->currentRecordingPath() == expected;
+        }, 20000)) << w->currentRecordingPath().toStdString();
+        waitUntil([] { return false; }, 700);
+        EXPECT_EQ(w->currentRecordingPath(), expected);
+        EXPECT_EQ(w->sequencer()->currentRow(), target);
+        EXPECT_EQ(w->browser()->listCtrl()->playingRow(), target);
+    }
+    w->Shutdown();
+}
+
+// Pulling the card (its folder removed) while a background task works on it: the CSV export of a
+// 3,000-recording card ends there with whole real rows only, never placeholder rows for what it
+// could no longer read, and no completion message; the window says the card is gone.
+TEST_F(MainWindowWiring, PulledCardEndsTheCsvExportWithoutPlaceholdersOrCompletion)
+{
+    samples::SampleCardOptions options;
+    options.count = 3000;
+    options.tiny = true;
+    QString error;
+    const QString big = test::sampleCard(QStringLiteral("csv_pull_3000_tiny"), options, &error);
+    ASSERT_FALSE(big.isEmpty()) << error.toStdString();
+    CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
+    // The card is pulled as the task starts (before its first row) and once 200 rows are
+    // written (part way through).
+    for (const bool atStart : {true, false}) {
+        SCOPED_TRACE(atStart ? "pulled as the export starts" : "pulled part way");
+        QTemporaryDir copy, out;
+        ASSERT_TRUE(copy.isValid() && out.isValid());
+        const QString card = copy.path() + "/card";
+        ASSERT_TRUE(test::linkTree(big, card));
+        CdedoradeDlg::Options o;
+        o.source = card;
+        auto w = std::make_unique<CdedoradeDlg>(o);
+        bool started = false;
+        QObject::connect(w.get(), &CdedoradeDlg::deferredStartDone, [&] { started = true; });
+        w->move(40, 30);
+        w->show();
+        ASSERT_TRUE(waitUntil([&] { return started && w->browser()->rowCount() > 0 && !w->sequencer()->isOpening(); }, 60000));
+        waitUntil([] { return false; }, 600);
+        CMsgBox::takeShown();  // the tiny recordings are too short to play
+        ASSERT_TRUE(w->isCommandEnabled(38012));
+        w->listCommands()->setFolderChooser([&](const IniKey&, int) { return out.path(); });
+        bool pulled = false;
+        const auto pull = [&] {
+            if (!pulled)
+                pulled = QDir(card).removeRecursively();
+        };
+        if (atStart) {
+            QObject::connect(w->taskRunner(), &TaskRunner::started, pull);
+        } else {
+            QObject::connect(w->taskRunner(), &TaskRunner::progress, [&](qint64 done, qint64) {
+                if (done >= 200)
+                    pull();
+            });
+        }
+        bool finished = false;
+        QObject::connect(w->listCommands(), &CListCommands::taskFinished, [&] { finished = true; });
+        key(w.get(), Qt::Key_E, Qt::ControlModifier);
+        ASSERT_TRUE(waitUntil([&] { return finished; }, 60000));
+        ASSERT_TRUE(pulled);
+        QStringList shown;
+        waitUntil([&] {
+            for (const CMsgBox::Shown& m : CMsgBox::takeShown())
+                shown << m.text;
+            return shown.contains(text(TXT_MSG_SOURCE_GONE));
+        }, 5000);
+        waitUntil([] { return false; }, 300);
+        for (const CMsgBox::Shown& m : CMsgBox::takeShown())
+            shown << m.text;
+        EXPECT_TRUE(shown.contains(text(TXT_MSG_SOURCE_GONE))) << shown.join('|').toStdString();
+        EXPECT_FALSE(shown.contains(text(TXT_DONE))) << shown.join('|').toStdString();
+        EXPECT_FALSE(w->backgroundTaskRunning());
+        // What is left is the export as a stop leaves it: whole lines, each a real row.
+        const QStringList left = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+        ASSERT_EQ(left.size(), 1) << left.join(' ').toStdString();
+        QFile csv(QDir(out.path()).filePath(left[0]));
+        ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+        const QByteArray bytes = csv.readAll();
+        EXPECT_TRUE(bytes.endsWith("\r\n"));
+        const qsizetype lines = bytes.count('\n');
+        EXPECT_LT(lines, 1 + 3000);
+        std::printf("card pulled %s: %lld of 3000 rows kept\n", atStart ? "at the start" : "part way",
+                    static_cast<long long>(lines - 1));
+        if (atStart) {
+            EXPECT_EQ(lines, 1);  // the header alone
+        }
+        EXPECT_FALSE(bytes.contains(",-,-,-,-,-,fps,0MB"));
+        w->Shutdown();
+    }
+    CMsgBox::setAutoAnswer(0);
+}
+
+// The same for the deletion and the joined save: a card pulled as the task starts leaves no
+// joined movie under its name and no completion message; the deletion says what was and what
+// was not deleted.
+TEST_F(MainWindowWiring, PulledCardDuringADeletionOrAJoinedSaveSaysHowFarItGot)
+{
+    CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
+    for (const int command : {CListCommands::kCmdDelete, CListCommands::kCmdJoin}) {
+        SCOPED_TRACE(command);
+        QTemporaryDir copy, out;
+        ASSERT_TRUE(copy.isValid() && out.isValid());
+        const QString card = copy.path() + "/card";
+        ASSERT_TRUE(test::copyTree(card_, card));
+        CdedoradeDlg::Options o;
+        o.source = card;
+        auto w = std::make_unique<CdedoradeDlg>(o);
+        w->move(40, 30);
+        w->show();
+        ASSERT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+        ASSERT_GE(w->browser()->rowCount(), 3);
+        CMsgBox::takeShown();
+        const QString firstName = QFileInfo(w->browser()->listCtrl()->recordAt(0)->path).fileName();
+        w->listCommands()->setFolderChooser([&](const IniKey&, int) { return out.path(); });
+        w->listCommands()->setSelectionRunner([](CFileSelectDlg& dlg) {
+            for (int row = 0; row < 3; ++row)
+                dlg.setTicked(row, true);
+            return dlg.confirm();
+        });
+        bool pulled = false;
+        QObject::connect(w->taskRunner(), &TaskRunner::started, [&] { pulled = QDir(card).removeRecursively(); });
+        bool finished = false;
+        QObject::connect(w->listCommands(), &CListCommands::taskFinished, [&] { finished = true; });
+        w->DispatchCommand(command);
+        ASSERT_TRUE(waitUntil([&] { return finished; }, 30000));
+        ASSERT_TRUE(pulled);
+        QStringList shown;
+        waitUntil([&] {
+            for (const CMsgBox::Shown& m : CMsgBox::takeShown())
+                shown << m.text;
+            return shown.contains(text(TXT_MSG_SOURCE_GONE));
+        }, 5000);
+        EXPECT_TRUE(shown.contains(text(TXT_MSG_SOURCE_GONE))) << shown.join('|').toStdString();
+        EXPECT_FALSE(shown.contains(text(TXT_DONE))) << shown.join('|').toStdString();
+        if (command == CListCommands::kCmdDelete) {
+            const QString report = text(TXT_MSG_DELETE_FAILED) + QLatin1Char('\n') + text(TXT_MSG_DELETE_COUNTS).arg(0).arg(3);
+            EXPECT_TRUE(shown.contains(report)) << shown.join('|').toStdString();
+        } else {
+            EXPECT_FALSE(QFileInfo::exists(QDir(out.path()).filePath(firstName)));
+            EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+        }
+        w->Shutdown();
+    }
+    CMsgBox::setAutoAnswer(0);
 }
 
 TEST_F(MainWindowWiring, CtrlRWritesTheReportOfTheOpenRecording)

@@ -177,6 +177,27 @@ bool copyTree(const QString& from, const QString& to)
     return true;
 }
 
+bool linkTree(const QString& from, const QString& to)
+{
+    const QDir source(from);
+    if (!source.exists() || !QDir().mkpath(to))
+        return false;
+    const QFileInfoList entries =
+        source.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& e : entries) {
+        const QString target = to + QLatin1Char('/') + e.fileName();
+        if (e.isDir() && !e.isSymLink()) {
+            if (!linkTree(e.filePath(), target))
+                return false;
+        } else if (::link(QFile::encodeName(e.filePath()).constData(),
+                          QFile::encodeName(target).constData()) != 0
+                   && !QFile::copy(e.filePath(), target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 QString smallCard(int layout)
 {
     samples::SampleCardOptions o = samples::SmallCardOptions();
