@@ -500,7 +500,15 @@ TEST(MainWindowRandom, RandomUseOnADamagedCardChangesNothingAndMediaControlsAnsw
         CFileListCtrl* list = w.browser()->listCtrl();
         CFolderTreeCtrl* tree = w.browser()->treeCtrl();
         const QSize design = w.size();
-        const std::vector<KeyBinding>& keys = KeyTable();
+        std::vector<KeyBinding> keys = KeyTable();
+#if defined(__SANITIZE_ADDRESS__) || (defined(__has_feature) && __has_feature(address_sanitizer))
+        // Under AddressSanitizer the map stays closed: Qt WebEngine's Chromium deletes some of its
+        // own objects with the wrong size (new-delete-type-mismatch inside libQt6WebEngineCore),
+        // which AddressSanitizer reports and cannot suppress for one library. The ordinary build
+        // opens it.
+        std::erase_if(keys, [](const KeyBinding& k) { return k.command == cmd::kSwitchMap; });
+        std::erase_if(buttons, [](const CSkinButton* b) { return b->commandId() == cmd::kSwitchMap; });
+#endif
 
         auto pick = [&](int n) { return int(rng() % quint32(n)); };
         auto pointIn = [&](const QRect& r) {
