@@ -58,6 +58,17 @@ using test::waitUntil;
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__)
+#define RAVIR_TEST_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define RAVIR_TEST_UNDER_ASAN 1
+#endif
+#endif
+#ifndef RAVIR_TEST_UNDER_ASAN
+#define RAVIR_TEST_UNDER_ASAN 0
+#endif
+
 constexpr quint32 kDefaultSeed = 20261209;
 constexpr int kDefaultSeconds = 60;
 constexpr qint64 kMprisAnswerLimitMs = 1000;
@@ -501,7 +512,7 @@ TEST(MainWindowRandom, RandomUseOnADamagedCardChangesNothingAndMediaControlsAnsw
         CFolderTreeCtrl* tree = w.browser()->treeCtrl();
         const QSize design = w.size();
         std::vector<KeyBinding> keys = KeyTable();
-#if defined(__SANITIZE_ADDRESS__) || (defined(__has_feature) && __has_feature(address_sanitizer))
+#if RAVIR_TEST_UNDER_ASAN
         // Under AddressSanitizer the map stays closed: Qt WebEngine's Chromium deletes some of its
         // own objects with the wrong size (new-delete-type-mismatch inside libQt6WebEngineCore),
         // which AddressSanitizer reports and cannot suppress for one library. The ordinary build
