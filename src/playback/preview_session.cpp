@@ -207,13 +207,13 @@ void CMFSession::handleEvent(const mpv_event& e)
         return;
     const auto* p = static_cast<const mpv_event_property*>(e.data);
     if (e.reply_userdata != kObserveEof || !p || p->format != MPV_FORMAT_FLAG ||
-        !*static_cast<int*>(p->data) || !(flags_ & kPlaying))
+        !*static_cast<int*>(p->data) || !(flags_ & kPlayingFlag))
         return;
     if (flags_ & kLoop) {
         requestSeek(0.0, "absolute");
         mpv_->setFlag("pause", false);
     } else {
-        flags_ &= ~(kPlaying | kPaused);
+        flags_ &= ~(kPlayingFlag | kPausedFlag);
         Q_EMIT presentationEnded();
     }
 }
@@ -222,14 +222,14 @@ bool CMFSession::Play(bool loop)
 {
     if (!(flags_ & kOpen))
         return false;
-    if (flags_ & kPaused)
+    if (flags_ & kPausedFlag)
         return true;
     if (mpv_->getFlag("eof-reached").value_or(false))
         requestSeek(0.0, "absolute");
     if (!mpv_->setFlag("pause", false))
         return false;
-    flags_ |= kPlaying;
-    flags_ &= ~kPaused;
+    flags_ |= kPlayingFlag;
+    flags_ &= ~kPausedFlag;
     if (loop)
         flags_ |= kLoop;
     return true;
@@ -237,26 +237,26 @@ bool CMFSession::Play(bool loop)
 
 bool CMFSession::Stop()
 {
-    if (!(flags_ & kPlaying))
+    if (!(flags_ & kPlayingFlag))
         return true;
     mpv_->setFlag("pause", true);
     requestSeek(0.0, "absolute");
-    flags_ &= ~(kPlaying | kPaused);
+    flags_ &= ~(kPlayingFlag | kPausedFlag);
     return true;
 }
 
 bool CMFSession::TogglePause()
 {
-    if (flags_ & kPaused) {
+    if (flags_ & kPausedFlag) {
         if (!mpv_->setFlag("pause", false))
             return false;
-        flags_ &= ~kPaused;
+        flags_ &= ~kPausedFlag;
         return true;
     }
-    if (flags_ & kPlaying) {
+    if (flags_ & kPlayingFlag) {
         if (!mpv_->setFlag("pause", true))
             return false;
-        flags_ |= kPaused;
+        flags_ |= kPausedFlag;
         return true;
     }
     return false;
@@ -268,7 +268,7 @@ bool CMFSession::seekAndKeepState(int64_t position100ns)
         return false;
     const int64_t target = std::clamp<int64_t>(position100ns, 0, duration100ns_);
     // Stopped and paused players stay where they are; a playing one plays on.
-    mpv_->setFlag("pause", (flags_ & kPlaying) == 0 || (flags_ & kPaused) != 0);
+    mpv_->setFlag("pause", (flags_ & kPlayingFlag) == 0 || (flags_ & kPausedFlag) != 0);
     return requestSeek(static_cast<double>(target) / 1e7, "absolute+exact");
 }
 

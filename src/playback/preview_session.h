@@ -27,8 +27,8 @@ class CMFSession : public QObject {
 public:
     enum Flag : unsigned {
         kOpen = 1u << 0,
-        kPlaying = 1u << 1,
-        kPaused = 1u << 2,
+        kPlayingFlag = 1u << 1,
+        kPausedFlag = 1u << 2,
         kLoop = 1u << 3,
         kAudioBranch = 1u << 8,
         kVideoBranch = 1u << 9,
@@ -46,7 +46,7 @@ public:
     bool Close();
     bool Play(bool loop);
     bool Stop();
-    bool IsPlaying() const { return (flags_ & kPlaying) != 0; }
+    bool IsPlaying() const { return (flags_ & kPlayingFlag) != 0; }
     bool TogglePause();
     bool SeekForwardMs(int ms);
     bool SeekBackMs(int ms);

@@ -34,7 +34,13 @@ public:
     {
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
-    ~GlVideoView() override { release(); }
+    ~GlVideoView() override
+    {
+        // The base class destroys the context after this body: its aboutToBeDestroyed must not
+        // reach this object any more, whose members are gone by then.
+        QObject::disconnect(contextGone_);
+        release();
+    }
 
     bool ready() const { return owner_->render_ != nullptr && owner_->renderIsGl_; }
 
@@ -114,7 +120,7 @@ protected:
         // Moved to another window (full screen in a window of its own, say), the widget gets a
         // new context: mpv's render context goes with the old one, the software renderer
         // stands in, and initializeGL takes over again in the new context.
-        connect(
+        contextGone_ = connect(
             context(), &QOpenGLContext::aboutToBeDestroyed, this,
             [this] {
                 if (!ready())
@@ -170,6 +176,7 @@ protected:
 private:
     VideoPresenter* owner_;
     std::unique_ptr<QOpenGLFramebufferObject> fbo_;
+    QMetaObject::Connection contextGone_;  // the context's aboutToBeDestroyed, while this lives
 };
 
 namespace {

@@ -238,7 +238,7 @@ TEST(PreviewPlayer, PlaysTheVideoWithoutSoundAndClampsSeeks)
     EXPECT_TRUE(preview.IsPlaying());
     spin(200);
     ASSERT_TRUE(preview.TogglePause());
-    EXPECT_TRUE(preview.flags() & CMFSession::kPaused);
+    EXPECT_TRUE(preview.flags() & CMFSession::kPausedFlag);
     ASSERT_TRUE(preview.SeekForwardMs(500));
     ASSERT_TRUE(preview.WaitSeekDone(5000));
     EXPECT_TRUE(preview.enginePaused());
