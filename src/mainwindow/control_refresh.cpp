@@ -59,6 +59,13 @@ ControlEnables RefreshControls(const ControlState& s)
 
 bool CommandEnabled(const ControlState& s, int id)
 {
+    // The previous and next recording may be asked for while one opens (their keys are pressed
+    // in a row): the press is kept and carried out, and only the last choice opens.
+    if (s.opening && !s.taskRunning && (id == cmd::kPrevious || id == cmd::kNext)) {
+        ControlState settled = s;
+        settled.opening = false;
+        return RefreshControls(settled).transport[at(id)];
+    }
     const ControlEnables e = RefreshControls(s);
     if (id >= cmd::kFirst && id < cmd::kFirst + kTransportButtonCount)
         return e.transport[at(id)];
