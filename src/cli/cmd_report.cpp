@@ -175,15 +175,17 @@ int runReport(const QStringList& args)
     {
         const StopSignals stopSignals(&stop);
         done = MakeReport(movie, frame, folder, *names, stop, why);
+        if (done) {
+            // Saved: a signal from here on changes nothing, the report is whole.
+            printJson(*done);
+            return 0;
+        }
     }
-    if (StopSignals::signalNumber() != 0 && !done) {
+    if (StopSignals::signalNumber() != 0) {
         std::fprintf(stderr, "ravir: report stopped by a signal; nothing was written\n");
         return StopSignals::exitCode();
     }
-    if (!done)
-        return failure(why);
-    printJson(*done);
-    return 0;
+    return failure(why);
 }
 
 const CommandRegistration registration({
