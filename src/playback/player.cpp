@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
+#include <QThread>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
@@ -740,6 +741,19 @@ QImage Player::CaptureFrame(int frame, QString* why)
     if (image.isNull())
         return refuse(QString("the picture of frame %1 could not be read from the engine")
                           .arg(frame));
+    // The engine hands the sought picture to its output a moment after the seek has landed (on
+    // a loaded machine, after a seek into damaged data, the previous picture can still be
+    // there): the picture counts once two grabs a moment apart agree.
+    for (int tries = 0;; ++tries) {
+        QThread::msleep(25);
+        mpv_->drain();
+        QImage again = GrabEngineFrame(*mpv_);
+        if (again == image)
+            break;
+        if (again.isNull() || tries == 8)
+            return refuse(QString("the picture of frame %1 did not settle").arg(frame));
+        image = std::move(again);
+    }
     // Nothing moved while the picture was taken.
     mpv_->drain();
     if (load_.seeking() || !load_.loaded() || shownFrame() != frame ||
