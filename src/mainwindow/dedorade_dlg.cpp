@@ -502,10 +502,10 @@ void CdedoradeDlg::FinishReportStep()
 {
     if (m_shutDown || !m_movieReady)
         return;
-    // The report follows the still's rule: only a frame the engine really holds, decoded.
+    // The report follows the still's rule: only the frame the engine really holds (its own
+    // position, as the still takes it), decoded; a seek under way or a position past the
+    // movie's data is refused by the capture.
     QString why;
-    // The frame is the engine's own (as the still takes it): a seek still under way or a
-    // position past the movie's data is refused by the capture.
     Player& main = *m_players[0];
     const int frame = main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : main.GetCurrentFrame();
     const QImage mainFrame = m_slotReady[0] ? main.CaptureFrame(frame, &why) : QImage();
@@ -903,13 +903,18 @@ void CdedoradeDlg::PlayPauseCommand()
     if (!wasPlaying || m_playing)
         return;
     // A pause sets the recording's default rate, as the first-frame command does.
+    ApplyDefaultRate();
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::ApplyDefaultRate()
+{
     const int rate = DefaultRateFor(m_currentPath);
     for (int slot = 0; slot < 2; ++slot) {
         Player& p = *m_players[static_cast<size_t>(slot)];
         if (m_slotReady[static_cast<size_t>(slot)] && p.IsReady() && p.state().rateCode != rate)
             p.SetRate(rate);
     }
-    RefreshControlStates();
 }
 
 void CdedoradeDlg::StopCommand()
@@ -923,10 +928,7 @@ void CdedoradeDlg::StopCommand()
         return;
     if (m_playing)
         TogglePlay();
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)] && m_players[static_cast<size_t>(slot)]->IsReady())
-            m_players[static_cast<size_t>(slot)]->SetRate(DefaultRateFor(m_currentPath));
-    }
+    ApplyDefaultRate();
     SeekAll(0);
     for (int slot = 0; slot < 2; ++slot) {
         if (m_slotReady[static_cast<size_t>(slot)])

@@ -304,6 +304,7 @@ private:
     void MoveViewsTo(int frame);
     void StopCommand();             // back to frame 0, stopped
     void PlayPauseCommand();        // play, or pause at the recording's default rate
+    void ApplyDefaultRate();        // both cameras on the current recording's default rate
     void OnListEmptied();           // the list has no row: close the recording, clear the panes
     void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
     void StepRecording(int delta);  // the sequencer's step to the previous or next recording

@@ -143,12 +143,7 @@ void CdedoradeDlg::sequencerRestorePosition(int frame)
 void CdedoradeDlg::ResetWindow()
 {
     // Every slot back on the recording's default rate before it closes.
-    const int rate = DefaultRateCodeFor(m_currentPath);
-    for (int slot = 0; slot < 2; ++slot) {
-        Player& p = *m_players[static_cast<size_t>(slot)];
-        if (m_slotReady[static_cast<size_t>(slot)] && p.IsReady() && p.state().rateCode != rate)
-            p.SetRate(rate);
-    }
+    ApplyDefaultRate();
     m_movieDialog->setWindowTitle(text(TXT_MAP));
     m_surface->setView(DisplayView::Main);
     if (m_slotReady[0])
