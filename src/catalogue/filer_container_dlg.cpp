@@ -128,6 +128,7 @@ void CFilerContainerDlg::clearViews()
     list_->setRecords({}, catalogue_.kindFilter());
     path_->clear();
     update();
+    Q_EMIT listRefilled();
 }
 
 void CFilerContainerDlg::refillList()
@@ -135,6 +136,7 @@ void CFilerContainerDlg::refillList()
     list_->setRecords(catalogue_.currentRecords(), catalogue_.kindFilter());
     relayout();  // longer names may need more of the width
     update();
+    Q_EMIT listRefilled();
 }
 
 const RecordingRecord* CFilerContainerDlg::currentRecord() const

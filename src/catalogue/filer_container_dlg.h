@@ -81,6 +81,8 @@ Q_SIGNALS:
     void folderScanned(int recordCount);
     // A kind button changed the list; listEmpty when no row is left.
     void kindFilterChanged(bool listEmpty);
+    // The list holds other rows now (a folder, a kind button, a source opened or cleared).
+    void listRefilled();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -117,8 +117,8 @@ void CdedoradeDlg::CreateControls()
     m_volumeSlider->hide();
     const auto applyVolume = [this](int, int position) {
         m_volume = position;
-        if (m_slotReady[0] && m_players[0])
-            m_players[0]->SetVolume(m_volume);
+        if (m_session)
+            m_session->SetVolume(m_volume);
     };
     connect(m_volumeCtrl, &CSkinSliderCtrl::pressed, this, applyVolume);
     connect(m_volumeCtrl, &CSkinSliderCtrl::moving, this, applyVolume);

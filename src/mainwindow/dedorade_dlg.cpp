@@ -27,6 +27,7 @@
 #include "mainwindow/skin_progress.h"
 #include "mainwindow/skin_slider.h"
 #include "mainwindow/movie_dialog.h"
+#include "mainwindow/map_state.h"
 #include "mainwindow/key_table.h"
 #include "mainwindow/movie_menu.h"
 #include "mainwindow/play_clock_rules.h"
@@ -62,22 +63,6 @@ const QColor kBackground(0x3F, 0x3F, 0x3F);  // COLORREF 0x3F3F3F
 const QColor kText(0xFF, 0xFF, 0xFF);
 const QColor kPaneFrame(0x5A, 0x5A, 0x5A);
 
-// Time-lapse recordings ('T' as the first or third letter of the name) play at half speed.
-int DefaultRateFor(const QString& path) { return DefaultRateCodeFor(path); }
-
-// The rate steps of the slower and faster commands (forward play only: x0.5, x1, x2).
-int NextRateCode(int current, bool faster)
-{
-    switch (current) {
-    case 1: return faster ? 2 : -1;
-    case 2: return faster ? 2 : 1;
-    case 4: return faster ? 4 : 2;
-    case -1: return faster ? 1 : -2;
-    case -2: return faster ? 1 : -2;
-    case -4: return faster ? -2 : 1;
-    default: return 1;
-    }
-}
 const QColor kOutline(0x70, 0x5D, 0xA8);     // COLORREF 0xA85D70
 constexpr int kResizeThrottleMs = 89;         // at most one outline move per 0.0889 s
 constexpr int kFullScreenEndMargin = 10;      // frames before the end that refuse full screen
@@ -149,8 +134,6 @@ CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
     // The update text, once the check delivered it, is shown in its own dialog.
     connect(this, &CdedoradeDlg::updateTextReady, this,
             [](const QString& text) { CUpdateDialog::ShowText(text); });
-    m_playClock.setInterval(30);
-    connect(&m_playClock, &QTimer::timeout, this, &CdedoradeDlg::PlayClockTick);
     InitDialog();
 }
 
@@ -231,6 +214,16 @@ void CdedoradeDlg::InitDialog()
         if (m_browser->rowCount() == 0)
             OnListEmptied();
     });
+    // The map's whole-trip track is the list's recordings, in list order.
+    connect(m_browser, &CFilerContainerDlg::listRefilled, this, [this] {
+        QStringList movies;
+        for (int row = 0; row < m_browser->rowCount(); ++row) {
+            if (const RecordingRecord* r = m_browser->listCtrl()->recordAt(row))
+                movies << r->path;
+        }
+        if (m_mapState)
+            m_mapState->setListMovies(movies);
+    });
     connect(m_browser, &CFilerContainerDlg::kindFilterChanged, this, [this](bool listEmpty) {
         if (listEmpty)
             OnListEmptied();
@@ -249,8 +242,7 @@ void CdedoradeDlg::InitDialog()
     connect(m_movieDialog, &CMovieDialog::placeBesideMainRequested, this,
             &CdedoradeDlg::PlaceMovieDialog);
     connect(m_movieDialog, &CMovieDialog::painted, this, [this] {
-        if (m_slotReady[0] && m_movieReady)
-            m_players[0]->Relayout();
+        m_session->Relayout();
     });
 
     // First run: the three display values, only when the configuration file is new.
@@ -318,63 +310,44 @@ void CdedoradeDlg::InitPlayers()
     for (QWidget* w : {static_cast<QWidget*>(m_surface), static_cast<QWidget*>(m_presenter),
                        static_cast<QWidget*>(m_surface->subPresenter())})
         w->installEventFilter(this);
-    for (int slot = 0; slot < 2; ++slot) {
-        auto player = std::make_unique<Player>(this);
-        const bool ok = player->InitPlayer(slot, slot == 0 ? m_presenter : m_surface->subPresenter(),
-                                           text(TXT_FONT_FACE), {},
-                                           slot == 0 ? nullptr : m_players[0].get());
-        m_slotReady[static_cast<size_t>(slot)] = ok;
-        m_players[static_cast<size_t>(slot)] = std::move(player);
-    }
-    // The players report from the event loop; the window never waits for them.
-    connect(m_players[0].get(), &Player::movieOpened, this, [this] { OnMovieOpened(0); });
-    connect(m_players[1].get(), &Player::movieOpened, this, [this] { OnMovieOpened(1); });
-    connect(m_players[0].get(), &Player::openFailed, this, [this] {
-        m_movieReady = false;
-        m_opening = false;
-        m_playRequest = false;
+    m_session = new RecordingSession(this);
+    m_session->InitPlayers(m_presenter, m_surface->subPresenter(), text(TXT_FONT_FACE), m_hwDecode,
+                           m_volume, m_aspectKeep);
+    // The session reports from the event loop; the window never waits for the engines.
+    connect(m_session, &RecordingSession::mainMovieOpened, this, &CdedoradeDlg::OnMovieOpened);
+    connect(m_session, &RecordingSession::openFailed, this, [this] {
         if (!m_shutDown && m_sequencer)
             m_sequencer->movieFailed();
     });
     // The end of the main camera's movie moves on to the next recording.
-    connect(m_players[0].get(), &Player::presentationEnded, this, [this] {
+    connect(m_session, &RecordingSession::presentationEnded, this, [this] {
         if (!m_shutDown && m_sequencer)
             m_sequencer->endOfRecording();
     });
-    m_surface->setPlayers(m_players[0].get(), m_slotReady[1] ? m_players[1].get() : nullptr);
-    m_sync = new CameraSync(this);
-    if (m_slotReady[1])
-        m_sync->setPlayers(m_players[0].get(), m_players[1].get());
-    m_catalogue.setEnginesReady(m_slotReady[0]);
-    if (m_slotReady[0]) {
-        m_players[0]->SetHardwareDecode(m_hwDecode ? 1 : 0);
-        m_players[0]->SetVolume(m_volume);
-    }
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->SetAspectMode(m_aspectKeep ? 1 : 0);
-    }
+    // The views, the play button and the desktop's controls follow what the session publishes.
+    connect(m_session, &RecordingSession::frameShown, this, &CdedoradeDlg::OnFrameShown);
+    connect(m_session, &RecordingSession::telemetryChanged, this, &CdedoradeDlg::OnTelemetryChanged);
+    connect(m_session, &RecordingSession::playingChanged, this, [this](bool playing) {
+        if (m_buttons[2])
+            m_buttons[2]->setAlternate(playing);
+        if (m_mpris && m_mpris->isRunning())
+            m_mpris->refresh();
+    });
+    connect(m_session, &RecordingSession::controlsChanged, this, [this] {
+        if (!m_shutDown)
+            RefreshControlStates();
+    });
+    m_surface->setPlayers(m_session->player(0), m_session->slotReady(1) ? m_session->player(1) : nullptr);
+    m_catalogue.setEnginesReady(m_session->slotReady(0));
+
+    // The map window's state follows the session; event icons ask for a seek.
+    m_mapState = new MapState(*m_session, *m_movieDialog, this);
+    m_mapState->setMarkerKindsSource([this]() -> const MarkerKinds& { return m_graphView->markerKinds(); });
+    m_mapState->setRowSource([this] { return m_browser ? m_browser->listCtrl()->playingRow() : -1; });
+    connect(m_mapState, &MapState::seekRequested, this, [this](int frame) { SeekTo(frame); });
     // Released in the shutdown routine: pause, stop, reset the current recording, then each
     // initialised slot.
-    addShutdownStep(QStringLiteral("players"), [this] {
-        for (int slot = 0; slot < 2; ++slot) {
-            if (m_slotReady[static_cast<size_t>(slot)]) {
-                m_players[static_cast<size_t>(slot)]->Pause();
-                m_players[static_cast<size_t>(slot)]->Stop();
-            }
-        }
-        m_playing = false;
-        m_playRequest = false;
-        m_movieReady = false;
-        m_opening = false;
-        m_currentPath.clear();
-        for (int slot = 0; slot < 2; ++slot) {
-            if (m_slotReady[static_cast<size_t>(slot)]) {
-                m_slotReady[static_cast<size_t>(slot)] = false;
-                m_players[static_cast<size_t>(slot)]->ShutdownPlayer();
-            }
-        }
-    });
+    addShutdownStep(QStringLiteral("players"), [this] { m_session->Shutdown(); });
 }
 
 void CdedoradeDlg::InitParts()
@@ -386,9 +359,8 @@ void CdedoradeDlg::InitParts()
     m_commands->setBeforeTask([this](int command) {
         // Playback pauses while the task runs; the deletion closes the recording, so that no
         // file of it is held, the joined save rewinds it, the export comes back to where it was.
-        if (m_playing)
-            TogglePlay();
-        StopPrefetch(m_players[0]->state().telemetry);
+        m_session->PauseIfPlaying();
+        m_session->StopPrefetch();
         m_restoreFrame = -1;
         m_rewindAfterTask = false;
         if (command == cmd::kDelete) {
@@ -398,7 +370,7 @@ void CdedoradeDlg::InitParts()
             SeekAll(0);
         } else {
             // The export holds no file of the source open; the frame comes back afterwards.
-            m_restoreFrame = std::max(0, m_shownFrame);
+            m_restoreFrame = std::max(0, m_session->shownFrame());
             CloseRecording(true);
         }
     });
@@ -430,8 +402,7 @@ void CdedoradeDlg::InitParts()
     connect(m_settings, &CSettingDlg::kindSwitchChanged, m_graphView,
             &CGSensorDlg::setSettingsKindShown);
     connect(m_graphView, &CGSensorDlg::markerKindsChanged, this, [this] {
-        if (m_mapView)  // the map's event icons are the graph's markers
-            m_mapView->setMarkerKinds(m_graphView->markerKinds());
+        m_mapState->markerKindsChanged();  // the map's event icons are the graph's markers
         update();
     });
     connect(m_graphView, &CGSensorDlg::previousEventPointRequested, this,
@@ -441,57 +412,15 @@ void CdedoradeDlg::InitParts()
     InitSequencing();
 
     m_still = new CStillCapture(this, this);
-    m_still->setWindowHooks([this] {
-        if (m_playing)
-            TogglePlay();
-    }, [this] { RefreshControlStates(); });
-}
-
-void CdedoradeDlg::UpdateMap()
-{
-    if (m_shutDown || !m_mapShown || !m_recordingReady || m_mapHasRecording)
-        return;
-    const TelemetrySnapshot& snap = m_graphView->telemetry();
-    const bool hasPosition = snap && std::any_of(snap->gps.begin(), snap->gps.end(),
-                                                 [](const GpsSample& g) { return IsUsableFix(g); });
-    // Qt WebEngine needs a display: without one (the offscreen platform) the placeholder stays.
-    if (!hasPosition || QGuiApplication::platformName() == QLatin1String("offscreen")) {
-        m_mapShell.pageUnavailable = hasPosition;
-        RefreshMapShell();
-        return;
-    }
-    if (!m_mapView) {
-        // Qt WebEngine starts only once a map is wanted.
-        m_mapView = new map::CMapView(m_movieDialog);
-        m_mapView->setObjectName(QStringLiteral("mapView"));
-        m_movieDialog->setMapWidget(m_mapView);
-        connect(m_mapView, &map::CMapView::eventClicked, this, [this](int frame) { SeekTo(frame); });
-        m_mapView->setMarkerKinds(m_graphView->markerKinds());
-        connect(m_mapView, &map::CMapView::pageReady, this, [this] {
-            m_mapShell.pageReady = true;
-            RefreshMapShell();
-        });
-    }
-    {
-        TelemetrySlots& slots = m_players[0]->state().telemetry;
-        std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
-        m_mapView->setRecording(slots.current, std::max(0, m_browser->listCtrl()->playingRow()),
-                                slots.allRecordingsTrack, true);
-    }
-    m_mapHasRecording = true;
-    m_mapShell.pageReady = m_mapView->isPageReady();
-    m_mapView->setFrame(std::max(0, m_shownFrame));
-    m_mapToldState = -1;
-    FollowMapPlayState();
-    RefreshMapShell();
+    m_still->setWindowHooks([this] { m_session->PauseIfPlaying(); },
+                            [this] { RefreshControlStates(); });
 }
 
 void CdedoradeDlg::ReportCommand()
 {
-    if (!m_movieReady || transportBlocked() || m_reportTimer.isActive())
+    if (!m_session->ready() || transportBlocked() || m_reportTimer.isActive())
         return;
-    if (m_playing)
-        TogglePlay();
+    m_session->PauseIfPlaying();
     m_reportFolder = ChooseReportFolder(this, m_reportChooser);
     if (m_reportFolder.isEmpty())
         return;
@@ -500,23 +429,20 @@ void CdedoradeDlg::ReportCommand()
 
 void CdedoradeDlg::FinishReportStep()
 {
-    if (m_shutDown || !m_movieReady)
+    if (m_shutDown || !m_session->ready())
         return;
     // The report follows the still's rule: only the frame the engine really holds (its own
     // position, as the still takes it), decoded; a seek under way or a position past the
     // movie's data is refused by the capture.
     QString why;
-    Player& main = *m_players[0];
-    const int frame = main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : main.GetCurrentFrame();
-    const QImage mainFrame = m_slotReady[0] ? main.CaptureFrame(frame, &why) : QImage();
+    const int frame = m_session->engineFrame();
+    const QImage mainFrame = m_session->main().CaptureFrame(frame, &why);
     const QImage windowPicture = grab().toImage();
     const QSize mapSize(Scaled(452), Scaled(368));
-    const bool mapShowsPosition = m_mapView && m_mapHasRecording && m_mapView->isVisible() &&
-                                  m_mapView->isOnline() && !m_mapView->isPlaceholderShown();
     QImage mapPicture;
-    if (mapShowsPosition) {
-        mapPicture = m_mapView->grab().toImage();
-    } else if (const TelemetrySnapshot snap = m_graphView->telemetry()) {
+    if (m_mapState->showsPosition()) {
+        mapPicture = m_mapState->view()->grab().toImage();
+    } else if (const TelemetrySnapshot snap = m_session->telemetry()) {
         // The map window is hidden (or has no page yet): a frame with a fix still gets its
         // position, on the recording's track drawn without map tiles, as `ravir report` draws it.
         const AccelSample* sample = snap->sampleAt(frame);
@@ -528,9 +454,9 @@ void CdedoradeDlg::FinishReportStep()
         mapPicture = ReportMapPlaceholder(mapSize);
     const ReportResult result =
         FinishReport(this, m_reportFolder, mainFrame, windowPicture, mapPicture, LayoutScale(),
-                     QFileInfo(m_currentPath).fileName(),
-                     m_graphView->telemetry() ? m_graphView->telemetry()->gps
-                                              : std::vector<GpsSample>());
+                     QFileInfo(m_session->currentPath()).fileName(),
+                     m_session->telemetry() ? m_session->telemetry()->gps
+                                            : std::vector<GpsSample>());
     Q_EMIT reportFinished(result.ok(), result.reportPath);
 }
 
@@ -539,19 +465,19 @@ void CdedoradeDlg::FinishReportStep()
 MprisState CdedoradeDlg::mprisState() const
 {
     MprisState st;
-    if (!m_slotReady[0] || !m_movieReady)
+    if (!m_session->ready())
         return st;
-    const Player& main = *m_players[0];
+    const Player& main = m_session->main();
     const double frameUs = static_cast<double>(main.GetFrameMs()) * 1000.0;
     st.hasMovie = true;
-    st.status = m_playing ? MprisState::Status::Playing
-                          : (main.state().playState == kPaused ? MprisState::Status::Paused
-                                                               : MprisState::Status::Stopped);
-    st.positionUs = static_cast<qint64>(std::max(0, m_shownFrame) * frameUs);
-    st.lengthUs = static_cast<qint64>(static_cast<double>(main.GetFrameCount()) * frameUs);
-    st.rate = SpeedForRateCode(main.state().rateCode);
+    st.status = m_session->playing() ? MprisState::Status::Playing
+                : m_session->playState() == kPaused ? MprisState::Status::Paused
+                                                    : MprisState::Status::Stopped;
+    st.positionUs = static_cast<qint64>(std::max(0, m_session->shownFrame()) * frameUs);
+    st.lengthUs = static_cast<qint64>(static_cast<double>(m_session->frameCount()) * frameUs);
+    st.rate = SpeedForRateCode(m_session->rateCode());
     st.volume = m_volume / 65535.0;
-    st.moviePath = m_currentPath;
+    st.moviePath = m_session->currentPath();
     const int row = m_browser ? m_browser->listCtrl()->playingRow() : -1;
     st.canGoNext = row >= 0 && row + 1 < m_browser->rowCount();
     st.canGoPrevious = true;
@@ -560,13 +486,13 @@ MprisState CdedoradeDlg::mprisState() const
 
 void CdedoradeDlg::mprisPlay()
 {
-    if (!m_playing)
+    if (!m_session->playing())
         DispatchCommand(cmd::kPlay);
 }
 
 void CdedoradeDlg::mprisPause()
 {
-    if (m_playing)
+    if (m_session->playing())
         DispatchCommand(cmd::kPlay);
 }
 
@@ -576,23 +502,19 @@ void CdedoradeDlg::mprisPrevious() { DispatchCommand(cmd::kPrevious); }
 
 void CdedoradeDlg::mprisSeek(qint64 positionUs)
 {
-    if (!m_slotReady[0] || !m_movieReady || m_players[0]->GetFrameMs() <= 0)
+    if (!m_session->ready() || m_session->main().GetFrameMs() <= 0)
         return;
-    SeekTo(static_cast<int>(static_cast<double>(positionUs) / 1000.0 / m_players[0]->GetFrameMs()));
+    SeekTo(static_cast<int>(static_cast<double>(positionUs) / 1000.0 / m_session->main().GetFrameMs()));
     if (m_mpris)
         m_mpris->seeked();
 }
 
 void CdedoradeDlg::mprisSetRate(double rate)
 {
-    if (!m_slotReady[0] || !m_movieReady)
+    if (!m_session->ready())
         return;
     const double r = NearestMprisRate(rate);
-    const int code = r <= 0.25 ? -4 : r <= 0.5 ? -2 : r <= 1.0 ? 1 : r <= 2.0 ? 2 : 4;
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)] && m_players[static_cast<size_t>(slot)]->IsReady())
-            m_players[static_cast<size_t>(slot)]->SetRate(code);
-    }
+    m_session->SetRate(r <= 0.25 ? -4 : r <= 0.5 ? -2 : r <= 1.0 ? 1 : r <= 2.0 ? 2 : 4);
     RefreshControlStates();
 }
 
@@ -601,8 +523,7 @@ void CdedoradeDlg::mprisSetVolume(double volume)
     m_volume = static_cast<int>(std::clamp(volume, 0.0, 1.0) * 65535.0);
     if (m_volumeCtrl)
         m_volumeCtrl->setPosition(m_volume);
-    if (m_slotReady[0])
-        m_players[0]->SetVolume(m_volume);
+    m_session->SetVolume(m_volume);
     RefreshControlStates();
 }
 
@@ -616,12 +537,12 @@ void CdedoradeDlg::mprisRaise()
 
 void CdedoradeDlg::JumpToEventPoint(bool next)
 {
-    const TelemetrySnapshot& snap = m_graphView->telemetry();
-    if (!snap || !m_movieReady)
+    const TelemetrySnapshot& snap = m_session->telemetry();
+    if (!snap || !m_session->ready())
         return;
     const std::vector<EventPoint> points = BuildEventPoints(*snap, m_graphView->markerKinds());
     const int frame = EventJumpFrame(points, m_graphView->markerKinds(), m_graphView->currentFrame(),
-                                     static_cast<int>(m_players[0]->GetFrameCount()), next);
+                                     static_cast<int>(m_session->frameCount()), next);
     if (frame >= 0)
         SeekTo(frame);
 }
@@ -630,54 +551,26 @@ void CdedoradeDlg::OnListEmptied()
 {
     if (m_shutDown || (m_sequencer && m_sequencer->continuingFolder()))
         return;
-    if (m_currentPath.isEmpty() && !m_movieReady && !m_opening)
+    if (m_session->currentPath().isEmpty() && !m_session->ready() && !m_session->opening())
         return;
-    if (m_playing)
-        TogglePlay();
-    if (m_slotReady[0])
-        StopPrefetch(m_players[0]->state().telemetry);
+    m_session->PauseIfPlaying();
+    m_session->StopPrefetch();
     CloseRecording();
-    RefreshMapShell();
     m_surface->update();
 }
 
 void CdedoradeDlg::CloseRecording(bool keepCurrent)
 {
-    m_playClock.stop();
     if (m_sequencer)
         keepCurrent ? m_sequencer->suspend() : m_sequencer->reset();
-    m_recordingReady = false;
+    m_session->Close();
     m_graphView->clearTelemetry();
     m_infoView->reset();
-    if (m_mapView && m_mapHasRecording)
-        m_mapView->clearRecording();
-    m_mapHasRecording = false;
-    m_mapToldState = -1;
-    m_mapShell.hasPosition = false;
-    m_telemetryBytes = 0;
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)]) {
-            m_players[static_cast<size_t>(slot)]->Stop();
-            m_players[static_cast<size_t>(slot)]->CloseMovie();
-        }
-    }
-    m_playing = false;
-    if (m_buttons[2])
-        m_buttons[2]->setAlternate(false);
-    m_playRequest = false;
-    m_movieReady = false;
-    m_opening = false;
+    m_mapState->clearRecording();
     m_pendingSteps = 0;
-    m_currentPath.clear();
     // The list no longer has an open row: choosing any row, the last one included, opens it.
     if (m_browser)
         m_browser->listCtrl()->clearOpenRecording();
-    m_pendingFrame = -1;
-    m_shownFrame = -1;
-    if (m_positionCtrl) {
-        m_positionCtrl->setRange(0, 0);
-        m_positionCtrl->setPosition(0);
-    }
     RefreshControlStates();
 }
 
@@ -707,10 +600,10 @@ void CdedoradeDlg::SettingsCommand()
 
 void CdedoradeDlg::StillCommand()
 {
-    if (!m_slotReady[0] || !m_movieReady || transportBlocked() || m_still->busy())
+    if (!m_session->ready() || transportBlocked() || m_still->busy())
         return;
-    Player* sub = m_slotReady[1] && m_players[1]->IsReady() ? m_players[1].get() : nullptr;
-    m_still->Capture(m_players[0].get(), sub, QFileInfo(m_currentPath).fileName());
+    Player* sub = m_session->subReady() ? m_session->player(1) : nullptr;
+    m_still->Capture(m_session->player(0), sub, QFileInfo(m_session->currentPath()).fileName());
 }
 
 bool CdedoradeDlg::OpenStartupSource()
@@ -726,195 +619,62 @@ bool CdedoradeDlg::OpenStartupSource()
     return opened;
 }
 
-int CdedoradeDlg::SubFrameFor(int mainFrame) const
-{
-    const Player& main = *m_players[0];
-    const Player& sub = *m_players[1];
-    if (main.GetFrameMs() <= 0 || sub.GetFrameMs() <= 0)
-        return mainFrame;
-    // The sub camera follows at the same time, in its own frame numbers.
-    return static_cast<int>(mainFrame * (static_cast<double>(main.GetFrameMs()) / sub.GetFrameMs()));
-}
-
 void CdedoradeDlg::TogglePlay()
 {
-    if (!m_slotReady[0])
+    if (!m_session->slotReady(0))
         return;
-    if (!m_movieReady) {
+    if (!m_session->ready()) {
         // Play pressed while the recording opens: honoured when it is ready.
         if (m_sequencer)
             m_sequencer->playPressed();
         return;
     }
-    m_playing = !m_playing;
-    // The engine shows a frame or two more after the pause: the play clock follows it until
-    // it rests, so that the views name the frame on screen.
-    m_settleTicks = m_playing ? 0 : kSettleTicks;
-    if (m_playing && m_sequencer)
+    m_session->TogglePlay();
+    if (m_session->playing() && m_sequencer)
         m_sequencer->playPressed();  // a playing recording moves on at its end
-    if (m_buttons[2])
-        m_buttons[2]->setAlternate(m_playing);
-    if (m_mpris && m_mpris->isRunning())
-        m_mpris->refresh();
-    for (int slot = 0; slot < 2; ++slot) {
-        if (!m_slotReady[static_cast<size_t>(slot)])
-            continue;
-        Player& p = *m_players[static_cast<size_t>(slot)];
-        m_playing ? p.Play() : p.Pause();
-    }
-    FollowMapPlayState();
 }
 
-void CdedoradeDlg::StepFrames(int delta)
-{
-    if (!m_slotReady[0] || !m_movieReady)
-        return;
-    if (m_playing)
-        TogglePlay();
-    Player& main = *m_players[0];
-    // Steps count from where the latest seek goes, so that quick key presses add up.
-    const int from = main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : main.GetCurrentFrame();
-    const long long last = main.GetFrameCount() - 1;
-    const int frame = static_cast<int>(
-        std::clamp<long long>(static_cast<long long>(from) + delta, 0, std::max(0LL, last)));
-    SeekAll(frame);
-}
-
-void CdedoradeDlg::SeekTo(int target)
-{
-    if (!m_slotReady[0] || !m_movieReady || !m_positionCtrl)
-        return;
-    // The engine is never sent into the last frames (where the next recording is about to
-    // open); the views show the target itself.
-    const int maximum = m_positionCtrl->maximum();
-    const int view = ViewFrame(target, m_positionCtrl->minimum(), maximum);
-    SeekEngines(std::min(EngineSeekFrame(target, maximum, rateCode()), std::max(0, maximum - 1)));
-    MoveViewsTo(view);
-    m_pendingFrame = view;
-}
-
-void CdedoradeDlg::SeekAll(int frame)
-{
-    if (!m_slotReady[0] || !m_movieReady)
-        return;
-    Player& main = *m_players[0];
-    const long long last = std::max(0LL, main.GetFrameCount() - 1);
-    frame = static_cast<int>(std::clamp<long long>(frame, 0, last));
-    SeekEngines(frame);
-    MoveViewsTo(frame);
-    m_pendingFrame = frame;  // the views keep the target until the engine has caught up
-}
-
-void CdedoradeDlg::SeekEngines(int frame)
-{
-    Player& main = *m_players[0];
-    if (m_playing)
-        main.SeekPlaying(frame);
-    else
-        main.SeekFrame(frame);
-    if (m_slotReady[1] && m_players[1]->IsReady()) {
-        if (m_playing)
-            m_players[1]->SeekPlaying(SubFrameFor(frame));
-        else
-            m_players[1]->SeekFrame(SubFrameFor(frame));
-    }
-}
-
-int CdedoradeDlg::rateCode() const
-{
-    return m_slotReady[0] ? m_players[0]->state().rateCode : 1;
-}
-
-void CdedoradeDlg::PlayClockTick()
-{
-    if (m_shutDown || !m_slotReady[0] || !m_movieReady)
-        return;
-    Player& main = *m_players[0];
-    const int state = main.state().playState;
-    FollowMapPlayState();  // whatever changed the play state, the map hears of it
-    if (state == kPlaying && m_slotReady[1] && m_players[1]->IsReady())
-        m_sync->tick();
-    // The buttons follow the engine's own state: play, pause and rate changes land after the
-    // command, and near the end of a playing recording the controls are off until it is over.
-    const ControlsShownFor now{state, rateCode(), nearEndBlocked()};
-    if (now != m_controlsShownFor) {
-        m_controlsShownFor = now;
-        RefreshControlStates();
-    }
-    if (state != kPlaying && m_pendingFrame < 0) {
-        if (m_settleTicks > 0 && !m_sliderHeld) {
-            --m_settleTicks;
-            const int rest = main.GetCurrentFrame();
-            if (rest >= 0 && rest != m_shownFrame)
-                MoveViewsTo(rest);
-        }
-        return;
-    }
-    const int f = main.GetCurrentFrame();
-    if (f < 0)
-        return;
-    if (state == kPlaying && f > 0) {
-        // A frame that has not moved for about a second of ticks: nudge the engine on.
-        if (f == m_clockFrame) {
-            if (++m_stuckTicks > kStallTicks) {
-                m_stuckTicks = 0;
-                SeekAll(f - 1);
-                return;
-            }
-        } else {
-            m_stuckTicks = 0;
-            m_clockFrame = f;
-        }
-    }
-    if (m_pendingFrame >= 0) {
-        // After a seek the views keep the target until the engine's position reaches it.
-        if (!PendingWindowAccepts(f, m_pendingFrame, main.GetFrameCount()) ||
-            main.PendingSeekFrame() >= 0)
-            return;
-        m_pendingFrame = -1;
-        if (state != kPlaying)
-            return;  // paused on the target: the views show it already
-    }
-    MoveViewsTo(f);
-}
-
-void CdedoradeDlg::MoveViewsTo(int frame)
+void CdedoradeDlg::OnFrameShown(int frame)
 {
     if (!m_positionCtrl)
         return;
-    const int maximum = m_positionCtrl->maximum();
-    frame = std::max(m_positionCtrl->minimum(), std::min(frame, maximum - 1));
-    m_shownFrame = frame;
+    if (frame < 0) {
+        // Nothing open any more: the slider has no range.
+        m_positionCtrl->setRange(0, 0);
+        m_positionCtrl->setPosition(0);
+        return;
+    }
+    const int range = static_cast<int>(m_session->frameCount());
+    if (m_positionCtrl->maximum() != range)
+        m_positionCtrl->setRange(0, range);
     m_positionCtrl->setPosition(frame);
-    FollowRate(m_infoView, m_slotReady[0] ? rateCode() : 0);
-    if (m_recordingReady) {
+    FollowRate(m_infoView, m_session->slotReady(0) ? rateCode() : 0);
+    if (m_session->telemetryReady()) {
         m_graphView->setFrame(frame);
         m_infoView->setFrame(frame);
-        if (m_mapView && m_mapHasRecording)
-            m_mapView->setFrame(frame);
     }
-    FollowMapPosition(frame);
+}
+
+void CdedoradeDlg::OnTelemetryChanged()
+{
+    if (!m_session->telemetryReady())
+        return;
+    const RecordingRecord& record = m_session->currentRecord();
+    m_graphView->setTelemetry(m_session->telemetry(), static_cast<int>(m_session->frameCount()));
+    m_infoView->setRecording(m_session->telemetry(), record.startTime, record.pictureQuality,
+                             m_session->main().GetFrameMs(),
+                             KindOf(QFileInfo(m_session->currentPath()).fileName()));
 }
 
 void CdedoradeDlg::PlayPauseCommand()
 {
-    const bool wasPlaying = m_playing;
+    const bool wasPlaying = m_session->playing();
     TogglePlay();
-    if (!wasPlaying || m_playing)
+    if (!wasPlaying || m_session->playing())
         return;
     // A pause sets the recording's default rate, as the first-frame command does.
-    ApplyDefaultRate();
+    m_session->ApplyDefaultRate();
     RefreshControlStates();
-}
-
-void CdedoradeDlg::ApplyDefaultRate()
-{
-    const int rate = DefaultRateFor(m_currentPath);
-    for (int slot = 0; slot < 2; ++slot) {
-        Player& p = *m_players[static_cast<size_t>(slot)];
-        if (m_slotReady[static_cast<size_t>(slot)] && p.IsReady() && p.state().rateCode != rate)
-            p.SetRate(rate);
-    }
 }
 
 void CdedoradeDlg::StopCommand()
@@ -924,17 +684,9 @@ void CdedoradeDlg::StopCommand()
         m_commands->stop();
         return;
     }
-    if (!m_slotReady[0] || !m_movieReady || transportBlocked())
+    if (!m_session->ready() || transportBlocked())
         return;
-    if (m_playing)
-        TogglePlay();
-    ApplyDefaultRate();
-    SeekAll(0);
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->Stop();
-    }
-    FollowMapPlayState();
+    m_session->Rewind();
     RefreshControlStates();
 }
 
@@ -942,7 +694,7 @@ void CdedoradeDlg::GoToRecording(int delta)
 {
     if (!m_browser || m_shutDown || backgroundTaskRunning() || !m_sequencer->hasRecording())
         return;
-    if (m_opening) {
+    if (m_session->opening()) {
         // Every press counts while a recording opens. Before its open delay has run out nothing
         // of it is open: the list moves on at once and the delay starts again for the row
         // chosen now, so that only the last one chosen is opened. Once the movies are being
@@ -955,8 +707,7 @@ void CdedoradeDlg::GoToRecording(int delta)
     }
     if (nearEndBlocked())
         return;
-    if (m_playing)
-        TogglePlay();
+    m_session->PauseIfPlaying();
     StepRecording(delta);
 }
 
@@ -966,7 +717,7 @@ void CdedoradeDlg::StepRecording(int delta)
         // The next row, after the last one the next folder, after the last folder the current
         // recording again, stopped.
         m_sequencer->nextCommand();
-    } else if (!m_sequencer->previousCommand() && !m_opening) {
+    } else if (!m_sequencer->previousCommand() && !m_session->opening()) {
         StopCommand();  // the first recording: back to its start
     }
 }
@@ -980,8 +731,7 @@ void CdedoradeDlg::ApplyPendingSteps()
         int steps = std::exchange(m_pendingSteps, 0);
         if (m_shutDown || backgroundTaskRunning() || !m_sequencer || !m_sequencer->hasRecording())
             return;
-        if (m_playing)
-            TogglePlay();
+        m_session->PauseIfPlaying();
         while (steps != 0) {
             const int step = steps > 0 ? 1 : -1;
             StepRecording(step);
@@ -992,17 +742,10 @@ void CdedoradeDlg::ApplyPendingSteps()
 
 void CdedoradeDlg::ChangeRate(bool faster)
 {
-    if (!m_slotReady[0] || !m_movieReady || transportBlocked())
+    if (!m_session->ready() || transportBlocked())
         return;
-    const int current = rateCode();
-    const int next = m_playing ? NextRateCode(current, faster) : 1;
-    if (next == current)
-        return;
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)] && m_players[static_cast<size_t>(slot)]->IsReady())
-            m_players[static_cast<size_t>(slot)]->SetRate(next);
-    }
-    RefreshControlStates();
+    if (m_session->ChangeRate(faster))
+        RefreshControlStates();
 }
 
 void CdedoradeDlg::DeferredStart()
@@ -1018,12 +761,8 @@ void CdedoradeDlg::DeferredStart()
     const bool opened = OpenStartupSource();
     m_csvAvailable = opened && m_catalogue.mode() == SourceMode::Drive &&
                      !m_catalogue.shownRecords().empty();
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)]) {
-            m_players[static_cast<size_t>(slot)]->SetAspectMode(m_aspectKeep ? 1 : 0);
-            m_players[static_cast<size_t>(slot)]->Relayout();
-        }
-    }
+    m_session->SetAspectKeep(m_aspectKeep);
+    m_session->RelayoutAll();
     RefreshControlStates();
     RefreshMapShell();
 
@@ -1068,7 +807,7 @@ bool CdedoradeDlg::updateCheckStarted() const
 void CdedoradeDlg::RefreshControlStates()
 {
     ApplyControlEnables();
-    FollowRate(m_infoView, m_slotReady[0] ? rateCode() : 0);
+    FollowRate(m_infoView, m_session->slotReady(0) ? rateCode() : 0);
     if (m_mpris && m_mpris->isRunning())
         m_mpris->refresh();
     Q_EMIT controlStatesChanged();
@@ -1080,17 +819,17 @@ ControlState CdedoradeDlg::controlState() const
     s.sourceOpen = m_catalogue.mode() != SourceMode::None;
     s.rows = m_browser ? m_browser->rowCount() : 0;
     s.currentIndex = m_sequencer ? m_sequencer->currentRow() : -1;
-    if (m_slotReady[0] && m_movieReady) {
-        const int state = m_players[0]->state().playState;
+    if (m_session->ready()) {
+        const int state = m_session->playState();
         s.main = state == kPlaying  ? ControlState::Main::Playing
                  : state == kPaused ? ControlState::Main::Paused
                                     : ControlState::Main::ClosedOrStopped;
         s.rateCode = rateCode();
     }
-    s.telemetryLoaded = m_recordingReady;
+    s.telemetryLoaded = m_session->telemetryReady();
     s.sourceMode = static_cast<int>(m_catalogue.mode());
     s.csvAvailable = m_csvAvailable;
-    s.opening = m_opening;
+    s.opening = m_session->opening();
     s.openFailed = m_sequencer && m_sequencer->lastOpenFailed();
     s.openError = s.openFailed && m_sequencer->lastFailResult() != 2;
     s.nearEndBlocked = nearEndBlocked();
@@ -1119,17 +858,7 @@ void CdedoradeDlg::ApplyControlEnables()
 
 bool CdedoradeDlg::transportBlocked() const
 {
-    return m_opening || m_shutDown || backgroundTaskRunning() || nearEndBlocked();
-}
-
-bool CdedoradeDlg::nearEndBlocked() const
-{
-    if (!m_slotReady[0] || !m_movieReady)
-        return false;
-    const Player& main = *m_players[0];
-    const int state = main.state().playState;
-    return NearEndBlocked(state == kStopped || state == kPaused || state == kNoMovie,
-                          main.GetCurrentFrame(), main.GetFrameCount(), main.state().rateCode);
+    return m_session->opening() || m_shutDown || backgroundTaskRunning() || nearEndBlocked();
 }
 
 bool CdedoradeDlg::isCommandEnabled(int id) const
@@ -1164,10 +893,7 @@ void CdedoradeDlg::LayOut()
     }
     if (m_surface) {
         m_surface->setGeometry(m_video->rect());
-        if (m_slotReady[0])
-            m_players[0]->Relayout();
-        if (m_slotReady[1])
-            m_players[1]->Relayout();
+        m_session->RelayoutAll();
     }
     PlaceControls();
     update();
@@ -1357,7 +1083,6 @@ void CdedoradeDlg::Shutdown()
     // 3. Timers.
     m_applyResizeTimer.stop();
     m_clickTimer.stop();
-    m_playClock.stop();
     m_reportTimer.stop();
     // The sequence of recordings ends: no open, no telemetry load, no prefetch, no watcher.
     if (m_watcher)
@@ -1366,8 +1091,9 @@ void CdedoradeDlg::Shutdown()
         m_sequencer->reset();
         m_sequencer->waitForLoader();
     }
-    if (m_slotReady[0])
-        StopPrefetch(m_players[0]->state().telemetry);
+    if (m_mapState)
+        m_mapState->shutdown();
+    m_session->StopPrefetch();
     // 4. Playback, the current recording and the engine slots; then whatever the parts of the
     // window registered, in their order.
     for (auto& [name, step] : m_shutdownSteps)
@@ -1444,15 +1170,10 @@ bool CdedoradeDlg::ToggleFullScreen()
         LeaveFullScreen();
         return true;
     }
-    if (!m_slotReady[0] || !m_movieReady || backgroundTaskRunning() || !m_browser ||
-        m_browser->rowCount() == 0)
+    if (!m_session->ready() || backgroundTaskRunning() || !m_browser || m_browser->rowCount() == 0)
         return false;
     // Not near the end of the recording, where the next one is about to open.
-    const Player& main = *m_players[0];
-    const long long frames = main.GetFrameCount();
-    const int current =
-        main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : std::max(0, main.GetCurrentFrame());
-    if (frames - current <= kFullScreenEndMargin)
+    if (m_session->frameCount() - std::max(0, m_session->engineFrame()) <= kFullScreenEndMargin)
         return false;
     EnterFullScreen();
     return true;
@@ -1491,10 +1212,7 @@ void CdedoradeDlg::LeaveFullScreen()
     m_fullScreen = false;
     // Leaving full screen keeps the aspect ratio again.
     m_aspectKeep = true;
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->SetAspectMode(1);
-    }
+    m_session->SetAspectKeep(true);
     WriteAspectKeep(true);
     for (const QPointer<QWidget>& w : m_hiddenForFullScreen) {
         if (w)
@@ -1518,15 +1236,11 @@ void CdedoradeDlg::LeaveFullScreen()
 
 void CdedoradeDlg::AspectCommand()
 {
-    if (!m_movieReady)
+    if (!m_session->ready())
         return;
     m_aspectKeep = !m_aspectKeep;
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)]) {
-            m_players[static_cast<size_t>(slot)]->SetAspectMode(m_aspectKeep ? 1 : 0);
-            m_players[static_cast<size_t>(slot)]->Relayout();
-        }
-    }
+    m_session->SetAspectKeep(m_aspectKeep);
+    m_session->RelayoutAll();
     WriteAspectKeep(m_aspectKeep);
     RefreshControlStates();
 }
@@ -1539,10 +1253,8 @@ void CdedoradeDlg::ResetZoom()
     // Magnification 1.0, centred on the middle of the 440-unit picture (9/32 of it high).
     const int centreX = Scaled(440) / 2;
     const int centreY = Scaled(440) * 9 / 32;
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->SetVideoRect(centreX, centreY, 0, 0, 1.0f, true);
-    }
+    if (m_session)
+        m_session->SetVideoRect(centreX, centreY, 0, 0, 1.0f, true);
 }
 
 void CdedoradeDlg::ZoomCommand()
@@ -1571,10 +1283,10 @@ void CdedoradeDlg::OnVideoClick(QPoint point)
 {
     if (m_shutDown)
         return;
-    if (m_zoomMode && m_slotReady[0] && m_movieReady) {
+    if (m_zoomMode && m_session->ready()) {
         m_zoom = ZoomStep(m_zoom, point);
-        m_players[0]->SetVideoRect(0, 0, m_zoom.offset.x(), m_zoom.offset.y(),
-                                   m_zoom.magnification, true);
+        m_session->SetVideoRect(0, 0, m_zoom.offset.x(), m_zoom.offset.y(), m_zoom.magnification,
+                                false);
     }
     Q_EMIT videoClicked(point);
 }
@@ -1595,22 +1307,25 @@ void CdedoradeDlg::SwitchMapCommand()
     if (m_shutDown)
         return;
     m_mapShown = !m_mapShown;
-    m_mapShell.mapSwitchedOn = m_mapShown;
     if (m_mapShown && !m_movieDialog->placedOnce())
         PlaceMovieDialog();
     m_movieDialog->setVisible(m_mapShown && !m_fullScreen);
-    RefreshMapShell();
-    UpdateMap();
+    // The map button looks pressed while the map window is switched on.
+    if (CSkinButton* button = m_buttons[cmd::kSwitchMap - cmd::kFirst])
+        button->setPressedLook(m_mapShown);
+    m_mapState->setFullScreen(m_fullScreen);
+    m_mapState->setSwitchedOn(m_mapShown);
     Q_EMIT mapShownChanged(m_mapShown);
 }
 
 void CdedoradeDlg::RefreshMapShell()
 {
-    m_mapShell.fullScreen = m_fullScreen;
-    m_mapShell.mapSwitchedOn = m_mapShown;
-    const MapShellState s = DecideMapShell(m_mapShell);
-    m_movieDialog->showMapOrPlaceholder(s.showMap, s.showPlaceholder, s.noInternetPicture);
+    m_mapState->setFullScreen(m_fullScreen);
 }
+
+MapShellInput& CdedoradeDlg::mapShellInput() { return m_mapState->shellInput(); }
+
+map::CMapView* CdedoradeDlg::mapView() const { return m_mapState->view(); }
 
 // ---- Commands ----------------------------------------------------------------------------------
 
@@ -1667,7 +1382,7 @@ void CdedoradeDlg::DispatchCommand(int id)
         ReportCommand();
         return;
     case cmd::kSwitchDisplay:
-        if (m_surface && m_movieReady)
+        if (m_surface && m_session->ready())
             m_surface->switchDisplay();
         return;
     case cmd::kFastForward:
@@ -1690,10 +1405,10 @@ void CdedoradeDlg::DispatchCommand(int id)
 
 void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
 {
-    if (m_opening || backgroundTaskRunning() || m_shutDown)
+    if (m_session->opening() || backgroundTaskRunning() || m_shutDown)
         return;
-    const int playState = m_slotReady[0] ? m_players[0]->state().playState : kNoMovie;
-    const int rate = m_slotReady[0] ? m_players[0]->state().rateCode : 1;
+    const int playState = m_session->playState();
+    const int rate = m_session->rateCode();
     CMovieMenu menu(MovieMenuItems(playState, rate, m_fullScreen, m_aspectKeep), this);
     int chosen = 0;
     connect(&menu, &CMovieMenu::command, this, [&chosen](int id) { chosen = id; });

@@ -15,6 +15,7 @@
 #include "mainwindow/main_layout.h"
 #include "mainwindow/mpris_service.h"
 #include "mainwindow/recording_sequencer.h"
+#include "mainwindow/recording_session.h"
 
 #include <array>
 #include <atomic>
@@ -58,6 +59,7 @@ class VideoPresenter;
 class DualVideoSurface;
 class CameraSync;
 class SourceWatcher;
+class MapState;
 
 class CdedoradeDlg : public QWidget, public MprisTarget, private SequencerHost {
     Q_OBJECT
@@ -79,8 +81,10 @@ public:
     const MainLayout& layoutRects() const { return m_layout; }
     QString startupSource() const { return m_options.source; }
     Catalogue& catalogue() { return m_catalogue; }
-    Player* player(int slot) const { return m_players[static_cast<size_t>(slot)].get(); }
-    bool slotInitialised(int slot) const { return m_slotReady[static_cast<size_t>(slot)]; }
+    // The open recording: both players, the play clock and the frame the views show.
+    RecordingSession* session() const { return m_session; }
+    Player* player(int slot) const { return m_session->player(slot); }
+    bool slotInitialised(int slot) const { return m_session->slotReady(slot); }
     CFilerContainerDlg* browser() const { return m_browser; }
     QWidget* videoSurface() const { return m_video; }
     // Both cameras' pictures on the video surface; V switches between them.
@@ -99,8 +103,9 @@ public:
     VideoZoom videoZoom() const { return m_zoom; }
     bool mapShown() const { return m_mapShown; }
     CMovieDialog* movieDialog() const { return m_movieDialog; }
-    // The facts that decide between map and placeholder; the map fills them in.
-    MapShellInput& mapShellInput() { return m_mapShell; }
+    // What the map window shows; the facts that decide between map and placeholder.
+    MapState* mapState() const { return m_mapState; }
+    MapShellInput& mapShellInput();
     bool isCommandEnabled(int id) const;
     // The state the control refresh reads, and its answer applied to the buttons, the browser
     // and the information panel (after every change of state).
@@ -127,19 +132,18 @@ public:
     // Runs on the window thread when the source watcher reports; tests may call it.
     void OnSourceVanished();
     SourceWatcher* sourceWatcher() const { return m_watcher.get(); }
-    bool movieIsReady() const { return m_movieReady; }
-    QString currentRecordingPath() const { return m_currentPath; }
+    bool movieIsReady() const { return m_session->ready(); }
+    QString currentRecordingPath() const { return m_session->currentPath(); }
+    // Play or pause; while a recording opens, play is remembered for when it is ready.
     void TogglePlay();
-    void StepFrames(int delta);
+    void StepFrames(int delta) { m_session->StepFrames(delta); }
     // Seeks both cameras (the sub camera at the same time in its own frames) and moves the views.
-    void SeekAll(int frame);
-    // The play clock: every 30 ms while a recording is open it reads the main camera's frame
-    // and moves the views to it.
-    bool playClockActive() const { return m_playClock.isActive(); }
+    void SeekAll(int frame) { m_session->SeekAll(frame); }
+    bool playClockActive() const { return m_session->playClockActive(); }
     // The frame the views show (-1 before a recording is ready).
-    int shownFrame() const { return m_shownFrame; }
+    int shownFrame() const { return m_session->shownFrame(); }
     // The rate code of the main camera (1 normal, 2 double, -2 half).
-    int rateCode() const;
+    int rateCode() const { return m_session->rateCode(); }
 
     // The background task (joined save, deletion, CSV export): one at a time on a worker
     // thread, the progress bar over the video surface meanwhile; taskFinished() follows on the
@@ -166,9 +170,9 @@ public:
     }
     void ReportCommand();
     // The map, made the first time the map window shows a recording with positions.
-    map::CMapView* mapView() const { return m_mapView; }
+    map::CMapView* mapView() const;
     // The recording's telemetry reached the graph and the panel.
-    bool recordingReady() const { return m_recordingReady; }
+    bool recordingReady() const { return m_session->telemetryReady(); }
 
     // Steps of the shutdown routine, in order; later parts of the window register what they
     // must release.
@@ -254,8 +258,9 @@ private:
     QFrame* makePane(const QString& name);
     void InitPlayers();
     bool OpenStartupSource();
-    void OnMovieOpened(int slot);
-    void PlayClockTick();
+    void OnMovieOpened();
+    void OnFrameShown(int frame);   // the slider and the views follow the session's frame
+    void OnTelemetryChanged();      // the graph and the panel take the session's snapshot
     void InitParts();        // list commands, settings, still capture, graph and panel
     // SequencerHost: what the sequencer decides, carried out on the window (dedorade_sequence.cpp).
     int sequencerRowCount() const override;
@@ -290,28 +295,20 @@ private:
     // title, the main camera on the surface, telemetry freed, both slots closed, views stopped.
     void ResetWindow();
     void JumpToEventPoint(bool next);
-    void UpdateMap();  // the map takes the recording when the map window shows one with positions
     // Both slots closed, the views cleared; the sequencer forgets the recording, or keeps it as
     // the current one to open again after a background task.
     void CloseRecording(bool keepCurrent = false);
-    // The map follows the main camera (dedorade_transport.cpp): its play status, and whether
-    // it can show the position at a frame (the placeholder otherwise).
-    void FollowMapPlayState();
-    void FollowMapPosition(int frame);
     void BrowseCommand();
     void SettingsCommand();
     void StillCommand();
-    void MoveViewsTo(int frame);
     void StopCommand();             // back to frame 0, stopped
     void PlayPauseCommand();        // play, or pause at the recording's default rate
-    void ApplyDefaultRate();        // both cameras on the current recording's default rate
     void OnListEmptied();           // the list has no row: close the recording, clear the panes
     void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
     void StepRecording(int delta);  // the sequencer's step to the previous or next recording
     void ApplyPendingSteps();       // the presses kept while the movies were being opened
     void ChangeRate(bool faster);
     void OnPositionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released
-    int SubFrameFor(int mainFrame) const;
     void ApplyResize();
     void EnterFullScreen();
     void LeaveFullScreen();
@@ -324,9 +321,8 @@ private:
     void OnScreenChanged(QScreen* screen);
     QRect clampedNormalRect() const;
     bool transportBlocked() const;
-    bool nearEndBlocked() const;  // a playing recording in its last frames
-    void SeekTo(int target);      // a seek by slider, map or event point: kept off the last frames
-    void SeekEngines(int frame);  // both cameras, the sub camera in its own frames
+    bool nearEndBlocked() const { return m_session->nearEndBlocked(); }
+    void SeekTo(int target) { m_session->SeekTo(target); }  // slider, map or event point
 
     Options m_options;
     bool m_initialised = false;
@@ -370,7 +366,7 @@ private:
     // Map window.
     CMovieDialog* m_movieDialog = nullptr;
     bool m_mapShown = false;
-    MapShellInput m_mapShell;
+    MapState* m_mapState = nullptr;
 
     bool m_thumbnail = false;
     bool m_csvAvailable = false;
@@ -389,35 +385,11 @@ private:
     CFilerContainerDlg* m_browser = nullptr;
     VideoPresenter* m_presenter = nullptr;  // the main camera's, inside m_surface
     DualVideoSurface* m_surface = nullptr;
-    CameraSync* m_sync = nullptr;
-    MprisService* m_mpris = nullptr;  // keeps the sub camera on the main camera's time
-    std::array<std::unique_ptr<Player>, 2> m_players;
-    std::array<bool, 2> m_slotReady{false, false};
-    bool m_playing = false;
-    bool m_movieReady = false;   // the main camera's movie is ready
-    bool m_opening = false;      // an open is under way
+    MprisService* m_mpris = nullptr;
+    RecordingSession* m_session = nullptr;
     int m_pendingSteps = 0;      // previous/next presses kept while the movies are being opened
-    bool m_playRequest = false;  // play was pressed while the recording opened
-    QString m_currentPath;
-    QTimer m_playClock;          // 30 ms: the views follow the main camera's frame
-    int m_shownFrame = -1;       // the frame the views show
-    int m_pendingFrame = -1;     // a seek target the engine has not reached yet
-    int m_clockFrame = -1;       // the frame seen at the previous tick
-    int m_stuckTicks = 0;        // ticks the playing frame has not moved
-    int m_settleTicks = 0;       // ticks after a pause in which the views still follow the engine
-    // What the buttons were last enabled for: the main camera's play state, its rate and the
-    // last-frames block. The engine changes its state after the command that asked for it, so the
-    // play clock refreshes the controls whenever one of these has changed.
-    struct ControlsShownFor {
-        int playState = -1;
-        int rateCode = 0;
-        bool nearEnd = false;
-        bool operator==(const ControlsShownFor&) const = default;
-    } m_controlsShownFor;
     bool m_playingBeforeDrag = false;
     bool m_sliderHeld = false;   // the position slider's thumb is held
-    int m_mapToldState = -1;     // the play state the map was told last (-1: none yet)
-    long long m_telemetryBytes = 0;  // the current recording's telemetry file
 
     TaskRunner* m_tasks = nullptr;
     RecordingSequencer* m_sequencer = nullptr;
@@ -431,10 +403,6 @@ private:
     CStillCapture* m_still = nullptr;
     CGSensorDlg* m_graphView = nullptr;
     CInfoDlg* m_infoView = nullptr;
-    RecordingRecord m_currentRecord;
-    bool m_recordingReady = false;
-    map::CMapView* m_mapView = nullptr;
-    bool m_mapHasRecording = false;
     QTimer m_reportTimer;  // one-shot: the window is pictured for the report when it fires
     QString m_reportFolder;
     std::function<QString()> m_reportChooser;

@@ -12,6 +12,7 @@
 #include "catalogue/recording_name.h"
 #include "catalogue/source_watcher.h"
 #include "container/telemetry_timeline.h"
+#include "mainwindow/map_state.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/msg_dlg.h"
 #include "mainwindow/skin_button.h"
@@ -111,13 +112,9 @@ void CdedoradeDlg::OnTaskFinished(int command, bool changed)
         return;
     }
     // The joined save leaves the recording at its start, stopped.
-    if (rewind && m_movieReady) {
-        SeekAll(0);
-        for (int slot = 0; slot < 2; ++slot) {
-            if (m_slotReady[static_cast<size_t>(slot)])
-                m_players[static_cast<size_t>(slot)]->Stop();
-        }
-        FollowMapPlayState();
+    if (rewind && m_session->ready()) {
+        m_session->SeekAll(0);
+        m_session->StopEngines();
     }
     // The current recording opens again; the export brings it back to the frame it showed.
     if (!m_sequencer->reopen(rewind ? -1 : restore) && m_browser->rowCount() > 0)
@@ -127,31 +124,22 @@ void CdedoradeDlg::OnTaskFinished(int command, bool changed)
 
 void CdedoradeDlg::sequencerRestorePosition(int frame)
 {
-    if (m_shutDown || !m_movieReady)
+    if (m_shutDown || !m_session->ready())
         return;
-    SeekAll(frame);
-    if (frame != 0) {
-        for (int slot = 0; slot < 2; ++slot) {
-            if (m_slotReady[static_cast<size_t>(slot)])
-                m_players[static_cast<size_t>(slot)]->Pause();
-        }
-    }
-    FollowMapPlayState();
+    m_session->SeekAll(frame);
+    if (frame != 0)
+        m_session->PauseEngines();
     RefreshControlStates();
 }
 
 void CdedoradeDlg::ResetWindow()
 {
     // Every slot back on the recording's default rate before it closes.
-    ApplyDefaultRate();
+    m_session->ApplyDefaultRate();
     m_movieDialog->setWindowTitle(text(TXT_MAP));
     m_surface->setView(DisplayView::Main);
-    if (m_slotReady[0])
-        StopPrefetch(m_players[0]->state().telemetry);
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->FreeTelemetry();
-    }
+    m_session->StopPrefetch();
+    m_session->FreeTelemetry();
     // Both slots closed and the views stopped: no recording is current any more.
     CloseRecording();
     m_csvAvailable = false;
@@ -196,9 +184,8 @@ void CdedoradeDlg::OnSourceVanished()
     // without a completion message.
     if (m_commands && m_commands->busy())
         m_commands->stop();
-    if (m_playing)
-        TogglePlay();
-    StopPrefetch(m_players[0]->state().telemetry);
+    m_session->PauseIfPlaying();
+    m_session->StopPrefetch();
     CloseRecording();
     m_surface->setView(DisplayView::Main);
     m_movieDialog->setWindowTitle(text(TXT_MAP));
@@ -223,7 +210,7 @@ void CdedoradeDlg::OnSourceVanished()
 
 int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
 {
-    if (!m_slotReady[0] || m_shutDown || !m_sequencer)
+    if (!m_session->slotReady(0) || m_shutDown || !m_sequencer)
         return 0;
     return m_sequencer->openNow(record);
 }
@@ -285,85 +272,45 @@ int CdedoradeDlg::sequencerRateCode() const { return rateCode(); }
 
 void CdedoradeDlg::sequencerStopPlayback(bool pauseOnly)
 {
-    if (m_playing)
-        TogglePlay();
-    if (pauseOnly)
-        return;
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->Stop();
-    }
-    FollowMapPlayState();
+    m_session->PauseIfPlaying();
+    if (!pauseOnly)
+        m_session->StopEngines();
 }
 
 void CdedoradeDlg::sequencerBeginOpen(bool resetGraph)
 {
-    m_playing = false;
-    if (m_buttons[2])
-        m_buttons[2]->setAlternate(false);
+    m_session->BeginOpen(resetGraph);
     if (m_zoomMode)
         ZoomCommand();
-    m_playClock.stop();
-    m_movieReady = false;
-    m_recordingReady = false;
     if (resetGraph)
         m_graphView->clearTelemetry();
     m_infoView->reset();
-    if (m_mapView && m_mapHasRecording)
-        m_mapView->clearRecording();
-    m_mapHasRecording = false;
-    m_mapShell.hasPosition = false;
-    RefreshMapShell();
+    m_mapState->clearRecording();
     // The wait state: controls off until the recording is ready or the time-out ends it.
-    m_opening = true;
     setCursor(Qt::WaitCursor);
     RefreshControlStates();
 }
 
 int CdedoradeDlg::sequencerOpenBoth(const RecordingRecord& record)
 {
-    if (!m_slotReady[0] || m_shutDown)
+    if (m_shutDown)
         return 0;
-    const int result = m_players[0]->OpenMovie(record.path);
-    if (result != 1) {
-        // The recording stays chosen but nothing of it (nor of the one before) is open.
-        for (int slot = 0; slot < 2; ++slot) {
-            if (m_slotReady[static_cast<size_t>(slot)])
-                m_players[static_cast<size_t>(slot)]->CloseMovie();
-        }
-        m_movieReady = false;
-        m_currentPath.clear();
+    const int result = m_session->OpenBoth(record);
+    if (result != 1)
         return result;
-    }
-    m_opening = true;
-    m_currentPath = record.path;
-    m_currentRecord = record;
     // The detached window names the camera of the recording.
     m_movieDialog->setWindowTitle(
         text(IsMainRecordingName(QFileInfo(record.path).fileName()) ? TXT_MAP : TXT_MAIN_CAMERA));
     m_movieDialog->update();
-    m_mapShell.fileName = QFileInfo(record.path).fileName();
-    RefreshMapShell();
-    if (m_slotReady[1]) {
-        const QString sub = PairedPathOf(record.path);
-        if (!QFileInfo::exists(sub) || m_players[1]->OpenMovie(sub) != 1)
-            m_players[1]->CloseMovie();
-    }
+    m_mapState->setFileName(QFileInfo(record.path).fileName());
     // The rest follows when the players report the movies ready (OnMovieOpened).
     return result;
 }
 
 void CdedoradeDlg::sequencerOpenFailed(int result, bool showMessage)
 {
-    m_opening = false;
+    m_session->OpenFailed();
     unsetCursor();
-    m_playClock.stop();
-    if (m_positionCtrl) {
-        m_positionCtrl->setRange(0, 0);
-        m_positionCtrl->setPosition(0);
-    }
-    m_shownFrame = -1;
-    m_pendingFrame = -1;
     if (m_surface)
         m_surface->update();
     RefreshControlStates();
@@ -383,51 +330,24 @@ void CdedoradeDlg::sequencerOpenFailed(int result, bool showMessage)
 
 void CdedoradeDlg::sequencerEndWait()
 {
-    m_opening = false;
+    m_session->OpenEnded();
     unsetCursor();
     RefreshControlStates();
     ApplyPendingSteps();
 }
 
-void CdedoradeDlg::OnMovieOpened(int slot)
+void CdedoradeDlg::OnMovieOpened()
 {
-    if (m_shutDown || !m_slotReady[static_cast<size_t>(slot)])
+    if (m_shutDown)
         return;
-    if (slot == 1) {
-        // The sub camera joins the main camera where it is.
-        const Player& main = *m_players[0];
-        const int mainFrame =
-            main.PendingSeekFrame() >= 0 ? main.PendingSeekFrame() : std::max(0, main.GetCurrentFrame());
-        m_players[1]->SetRate(main.state().rateCode);
-        m_players[1]->SeekFrame(SubFrameFor(mainFrame));
-        if (m_playing)
-            m_players[1]->Play();
-        return;
-    }
     m_sequencer->movieOpened();
     ApplyPendingSteps();
 }
 
 void CdedoradeDlg::sequencerMovieOpened(int rate)
 {
-    m_movieReady = true;
-    m_opening = false;
     unsetCursor();
-    m_players[0]->SetAspectMode(m_aspectKeep ? 1 : 0);
-    m_players[0]->Relayout();
-    m_players[0]->SetRate(rate);
-    m_players[0]->SeekFrame(0);
-    if (m_slotReady[1] && m_players[1]->IsReady()) {
-        m_players[1]->SetRate(rate);
-        m_players[1]->SeekFrame(0);
-    }
-    if (m_positionCtrl)
-        m_positionCtrl->setRange(0, static_cast<int>(std::max(0LL, m_players[0]->GetFrameCount())));
-    m_pendingFrame = -1;
-    m_clockFrame = -1;
-    m_stuckTicks = 0;
-    MoveViewsTo(0);
-    m_playClock.start();
+    m_session->Start(rate);
     RefreshControlStates();
     Q_EMIT movieReady();
 }
@@ -435,47 +355,27 @@ void CdedoradeDlg::sequencerMovieOpened(int rate)
 bool CdedoradeDlg::sequencerLoadTelemetry(const QString& moviePath)
 {
     // On the loader worker: the player's telemetry slots have their own locks.
-    return m_players[0]->LoadTelemetryForMovie(moviePath);
+    return m_session->LoadTelemetry(moviePath);
 }
 
 void CdedoradeDlg::sequencerRecordingReady(bool)
 {
-    if (m_shutDown || !m_movieReady)
+    if (m_shutDown || !m_session->ready())
         return;
-    Player& main = *m_players[0];
-    TelemetrySnapshot snap;
-    {
-        TelemetrySlots& slots = main.state().telemetry;
-        std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
-        MoveReader(slots.load, slots.current);
-        snap = RecordingTelemetry::FromReader(slots.current);
-    }
-    int width = 0, height = 0;
-    main.GetVideoSize(width, height);
-    // The list's record knows the file only; the start time, quality and rate come now.
-    m_currentRecord = OpenedRecord(m_currentRecord, height, main.GetFrameMs());
-    m_graphView->setTelemetry(snap, m_positionCtrl->maximum() - m_positionCtrl->minimum());
-    m_infoView->setRecording(snap, m_currentRecord.startTime, m_currentRecord.pictureQuality,
-                             main.GetFrameMs(), KindOf(QFileInfo(m_currentPath).fileName()));
-    main.SetVolume(m_volume);
-    m_recordingReady = true;
-    // Whether the map can show the position is known from here on, frame by frame.
-    m_telemetryBytes = QFileInfo(TelemetryFileForMovie(m_currentPath)).size();
-    MoveViewsTo(m_shownFrame < 0 ? 0 : m_shownFrame);
-    UpdateMap();
+    // The graph, the panel and the map follow the session's telemetry signal.
+    m_session->TakeTelemetry();
     RefreshControlStates();
 }
 
 void CdedoradeDlg::sequencerPlay()
 {
-    if (!m_playing && m_movieReady)
+    if (!m_session->playing() && m_session->ready())
         TogglePlay();
 }
 
 void CdedoradeDlg::sequencerPrefetch(const QString& moviePath)
 {
-    if (m_slotReady[0])
-        StartPrefetch(m_players[0]->state().telemetry, moviePath);
+    m_session->Prefetch(moviePath);
 }
 
 void CdedoradeDlg::sequencerLastFolderEnded()

@@ -5,6 +5,7 @@
 // server of the test's own); the test never leaves this machine.
 #include "gui_app.h"
 #include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/map_state.h"
 #include "mainwindow/movie_dialog.h"
 #include "playback/player.h"
 #include "sample_data.h"
@@ -104,6 +105,13 @@ TEST(MainWindowMap, MapFollowsTheRecordingAndItsClicksSeek)
     ASSERT_TRUE(waitUntil([&] { return w.mapView()->isPageReady(); }, 30000));
     // With a page and positions the map replaces the placeholder.
     ASSERT_TRUE(waitUntil([&] { return w.mapView()->isVisible(); }, 5000));
+    // The whole trip of the folder's recordings is drawn besides the recording's own track: it
+    // holds the fixes of every recording of the list, so more than the open one has.
+    const int ownFixes = js(w.mapView(), QStringLiteral("orbitgrplist.gridlist.points.length")).toInt();
+    EXPECT_GT(ownFixes, 0);
+    EXPECT_TRUE(waitUntil([&] {
+        return js(w.mapView(), QStringLiteral("orbitgrplist.grplist.points.length")).toInt() > ownFixes;
+    }, 10000)) << "whole trip: " << js(w.mapView(), QStringLiteral("orbitgrplist.grplist.points.length")).toInt() << " state " << w.mapState()->wholeTrip().size();
 
     // An event clicked on the map seeks the main camera there.
     Q_EMIT w.mapView()->eventClicked(40);

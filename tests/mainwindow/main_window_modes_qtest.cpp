@@ -7,6 +7,7 @@
 #include "gui_app.h"
 #include "catalogue/filer_container_dlg.h"
 #include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/skin_button.h"
 #include "mainwindow/skin_progress.h"
 #include "mainwindow/movie_dialog.h"
 #include "playback/movie_probe.h"
@@ -411,10 +412,16 @@ TEST_F(MainWindowModes, ThumbnailSwitchMapWindowAndUpdateCheck)
     QKeyEvent m(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier, "m");
     QApplication::sendEvent(w.get(), &m);
     EXPECT_TRUE(map->isVisible());
+    // The map button looks pressed exactly while the map window is switched on.
+    auto* mapButton = w->findChild<CSkinButton*>(QStringLiteral("button38013"));
+    ASSERT_TRUE(mapButton);
+    EXPECT_TRUE(mapButton->pressedLook());
     w->SwitchMapCommand();
     EXPECT_FALSE(map->isVisible());
+    EXPECT_FALSE(mapButton->pressedLook());
     w->SwitchMapCommand();
     EXPECT_TRUE(map->isVisible());
+    EXPECT_TRUE(mapButton->pressedLook());
     EXPECT_EQ(map->pos(), QPoint(10, 500));
     // The map page reports it is not available while a position exists: the second picture.
     w->mapShellInput().hasPosition = true;
