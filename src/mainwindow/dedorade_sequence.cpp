@@ -207,7 +207,7 @@ void CdedoradeDlg::OnSourceVanished()
     m_csvAvailable = false;
     if (m_zoomMode)
         ZoomCommand();
-    if (m_fullScreen)
+    if (isFullScreenMode())
         LeaveFullScreen();
     RefreshMapShell();
     RefreshControlStates();
@@ -482,7 +482,7 @@ void CdedoradeDlg::sequencerLastFolderEnded()
 {
     if (m_zoomMode)
         ZoomCommand();
-    if (m_fullScreen)
+    if (isFullScreenMode())
         LeaveFullScreen();
     else
         RefreshMapShell();
