@@ -9,10 +9,10 @@
 //
 // A helper owned by the window (a member of it) rather than a base class: it watches the
 // window's events through an event filter, so that the window keeps its own event handlers for
-// its content and the helper stays usable for any QWidget. What belongs to the content is left
-// to the owner through signals, which are delivered at once: layoutNeeded() after every change
-// of size or mode the helper makes, and rescaled() after a change of monitor gave new fonts and
-// a new layout scale.
+// its content and the helper knows nothing of that content. What belongs to the content is left
+// to the owner through signals, which are delivered at once: layoutNeeded() once the helper has
+// maximised, restored, resized by its outline, or entered or left full screen, and rescaled()
+// once a change of monitor gave new fonts and a new layout scale.
 #include "mainwindow/caption_drag.h"
 #include "mainwindow/main_layout.h"
 
