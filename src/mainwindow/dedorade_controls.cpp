@@ -72,31 +72,32 @@ void CdedoradeDlg::CreateControls()
     }
     m_buttons[2]->setAlternateImage(QStringLiteral("btn_pause"), withKey(text(TXT_PAUSE), cmd::kPlay));
 
-    m_closeButton = new CSkinButton(this, 14);
+    // The title-bar buttons run the window's commands through the dispatcher, as the keys do:
+    // the control table applies and the command is announced.
+    m_closeButton = new CSkinButton(this, cmd::kClose);
     m_closeButton->setObjectName(QStringLiteral("titleClose"));
     m_closeButton->setImage(QStringLiteral("title_close"), text(TXT_CLOSE));
-    connect(m_closeButton, &CSkinButton::clicked, this, [this] { close(); });
+    connect(m_closeButton, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
 
-    m_maximiseButton = new CSkinButton(this, 15);
+    m_maximiseButton = new CSkinButton(this, cmd::kMaximise);
     m_maximiseButton->setObjectName(QStringLiteral("titleMaximise"));
     m_maximiseButton->setImage(QStringLiteral("title_maximise"), text(TXT_ZOOM_IN));
     m_maximiseButton->setAlternateImage(QStringLiteral("title_restore"), text(TXT_ZOOM_OUT));
-    connect(m_maximiseButton, &CSkinButton::clicked, this,
-            [this] { isMaximized() ? showNormal() : showMaximized(); });
+    connect(m_maximiseButton, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
 
-    m_minimiseButton = new CSkinButton(this, 16);
+    m_minimiseButton = new CSkinButton(this, cmd::kMinimise);
     m_minimiseButton->setObjectName(QStringLiteral("titleMinimise"));
     m_minimiseButton->setImage(QStringLiteral("title_minimise"), text(TXT_MINIMIZE));
-    connect(m_minimiseButton, &CSkinButton::clicked, this, [this] { showMinimized(); });
+    connect(m_minimiseButton, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
 
     // The thumbnail switch carries its text and shows itself held in while thumbnails are on.
-    m_thumbnailButton = new CSkinButton(this, 17);
+    m_thumbnailButton = new CSkinButton(this, cmd::kThumbnail);
     m_thumbnailButton->setObjectName(QStringLiteral("titleThumbnail"));
     m_thumbnailButton->setImage(QStringLiteral("title_thumbnail"), text(TXT_THUMBNAILS_SHOW));
     m_thumbnailButton->setText(text(TXT_THUMBNAILS_SHOW));
     m_thumbnailButton->setTextAlignment(Qt::AlignCenter);
     m_thumbnailButton->setPressedLook(ReadThumbnail());
-    connect(m_thumbnailButton, &CSkinButton::clicked, this, &CdedoradeDlg::ThumbnailCommand);
+    connect(m_thumbnailButton, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
 
     m_positionCtrl = new CSkinSliderCtrl(kPositionSliderId, CSkinSliderCtrl::positionPictures(), this);
     m_positionCtrl->setObjectName(QStringLiteral("positionSliderCtrl"));

@@ -55,7 +55,6 @@
 #include <QScreen>
 #include <QThread>
 #include <QVBoxLayout>
-#include <QWindow>
 
 namespace ravir {
 namespace {
@@ -63,32 +62,7 @@ const QColor kBackground(0x3F, 0x3F, 0x3F);  // COLORREF 0x3F3F3F
 const QColor kText(0xFF, 0xFF, 0xFF);
 const QColor kPaneFrame(0x5A, 0x5A, 0x5A);
 
-const QColor kOutline(0x70, 0x5D, 0xA8);     // COLORREF 0xA85D70
-constexpr int kResizeThrottleMs = 89;         // at most one outline move per 0.0889 s
 constexpr int kFullScreenEndMargin = 10;      // frames before the end that refuse full screen
-
-// The outline shown over the window while the user drags its border: a frame of the outline
-// colour around a see-through interior, above every other window.
-class ResizeOutline : public QWidget {
-public:
-    ResizeOutline()
-        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                               Qt::WindowTransparentForInput)
-    {
-        setObjectName(QStringLiteral("resizeOutline"));
-        setAttribute(Qt::WA_TranslucentBackground);
-        setAttribute(Qt::WA_ShowWithoutActivating);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        const int w = std::max(2, Scaled(3));
-        p.setPen(QPen(kOutline, w));
-        p.drawRect(rect().adjusted(w / 2, w / 2, -(w + 1) / 2, -(w + 1) / 2));
-    }
-};
 
 // The zoom cursor: a magnifier of 32 x 32 scaled units.
 QCursor ZoomCursor()
@@ -123,9 +97,10 @@ CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setObjectName(QStringLiteral("CdedoradeDlg"));
-    setMouseTracking(true);
-    m_applyResizeTimer.setSingleShot(true);
-    connect(&m_applyResizeTimer, &QTimer::timeout, this, &CdedoradeDlg::ApplyResize);
+    connect(&m_frame, &FramelessWindow::layoutNeeded, this, &CdedoradeDlg::LayOut);
+    connect(&m_frame, &FramelessWindow::rescaled, this, &CdedoradeDlg::ApplyNewScale);
+    connect(&m_frame, &FramelessWindow::maximisedChanged, this, &CdedoradeDlg::maximisedChanged);
+    connect(&m_frame, &FramelessWindow::resizeApplied, this, &CdedoradeDlg::resizeApplied);
     m_clickTimer.setSingleShot(true);
     connect(&m_clickTimer, &QTimer::timeout, this, [this] { OnVideoClick(m_clickPoint); });
     m_reportTimer.setSingleShot(true);
@@ -141,7 +116,6 @@ CdedoradeDlg::~CdedoradeDlg()
 {
     qApp->removeEventFilter(this);
     Shutdown();
-    delete m_outline;
     delete m_movieDialog;
 }
 
@@ -168,8 +142,6 @@ void CdedoradeDlg::InitDialog()
     // life of the process.
     if (ComputeScalesAndFonts(this))
         UseViewerConfigFolder();
-    if (const QScreen* scr = screen())
-        m_lastWorkArea = scr->availableGeometry();
     setAcceptDrops(true);  // a card, folder or movie dropped on the window opens as the source
 
     setWindowTitle(QStringLiteral("Ravir viewer"));
@@ -255,47 +227,14 @@ void CdedoradeDlg::InitDialog()
     InitParts();
     ResetZoom();
 
-    // Window size: the design size times the remembered scale factors (values of 0 or less
-    // are ignored), at least the design size, at most the largest enlargement of the screen
-    // and never more than the screen's work area holds, so that the caption and the title-bar
-    // buttons are on the screen (and the factors written back are ones the window can have).
-    m_scaleX = static_cast<float>(ReadScale(ini::kScaleX, 1.0));
-    m_scaleY = static_cast<float>(ReadScale(ini::kScaleY, 1.0));
-    const float maxScale = maxEnlargement();
-    m_scaleX = std::clamp(m_scaleX, 1.0f, maxScale);
-    m_scaleY = std::clamp(m_scaleY, 1.0f, maxScale);
-    const QSize design = DesignSize(LayoutScale());
-    FitFactorsToScreen(design);
-    setMinimumSize(design);
-    setMaximumSize(static_cast<int>(static_cast<float>(design.width()) * maxScale),
-                   static_cast<int>(static_cast<float>(design.height()) * maxScale));
-    resize(static_cast<int>(static_cast<float>(design.width()) * m_scaleX),
-           static_cast<int>(static_cast<float>(design.height()) * m_scaleY));
-    m_normalRect = geometry();
+    // Window size: the design size times the remembered scale factors.
+    m_frame.restoreRememberedSize();
     m_movieDialog->LayOut();
     LayOut();
 
     m_initialised = true;
     // Deferred start once the window is shown and the event loop runs.
     QMetaObject::invokeMethod(this, &CdedoradeDlg::DeferredStart, Qt::QueuedConnection);
-}
-
-void CdedoradeDlg::FitFactorsToScreen(QSize design)
-{
-    const QScreen* scr = screen();
-    if (!scr)
-        return;
-    const QRect area = scr->availableGeometry();
-    m_scaleX = std::min(m_scaleX, FittingFactor(area.width(), design.width()));
-    m_scaleY = std::min(m_scaleY, FittingFactor(area.height(), design.height()));
-}
-
-float CdedoradeDlg::maxEnlargement() const
-{
-    const QScreen* scr = screen();
-    const float value =
-        scr ? MaxEnlargement(scr->geometry().width(), LayoutScale()) : kMaxEnlargementCap;
-    return std::max(1.0f, value);
 }
 
 void CdedoradeDlg::InitPlayers()
@@ -754,8 +693,7 @@ void CdedoradeDlg::DeferredStart()
         return;
     m_started = true;
     // The remembered normal rectangle follows the window to where it was shown.
-    if (!isMaximized() && !m_fullScreen)
-        m_normalRect.moveTo(pos());
+    m_frame.keepShownPosition();
     // The map window is placed beside the main window when it is first shown: by then the
     // window manager has put the main window where it stays.
     const bool opened = OpenStartupSource();
@@ -869,7 +807,7 @@ bool CdedoradeDlg::isCommandEnabled(int id) const
 void CdedoradeDlg::LayOut()
 {
     m_layout = ComputeMainLayout(width(), height(), LayoutScale());
-    if (m_fullScreen) {
+    if (isFullScreenMode()) {
         // The main camera's picture covers the monitor; everything else is hidden.
         m_video->setGeometry(rect());
     } else {
@@ -902,7 +840,7 @@ void CdedoradeDlg::LayOut()
 void CdedoradeDlg::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
-    if (m_fullScreen)
+    if (isFullScreenMode())
         return;
     QPainter p(this);
     p.setPen(kText);
@@ -918,104 +856,10 @@ void CdedoradeDlg::resizeEvent(QResizeEvent* event)
     if (!m_video)
         return;
     LayOut();
-    // A border drag the window manager carries out ends like the window's own: once the sizes
-    // stop changing, the factors are remembered.
-    if (m_systemResize && !m_shutDown)
-        m_applyResizeTimer.start(std::max(1, QApplication::doubleClickInterval() / 2));
 }
 
-void CdedoradeDlg::moveEvent(QMoveEvent* event)
+void CdedoradeDlg::ApplyNewScale()
 {
-    QWidget::moveEvent(event);
-    // Outside the maximised, minimised and full-screen states every move updates the normal
-    // rectangle (a late geometry of another state, of another size, does not).
-    if (m_initialised && !m_changingMode && windowState() == Qt::WindowNoState && !m_fullScreen &&
-        isVisible() && size() == m_normalRect.size())
-        m_normalRect.moveTo(pos());
-}
-
-void CdedoradeDlg::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange) {
-        if (!(windowState() & Qt::WindowMinimized))
-            m_minimisedByButton = false;
-        Q_EMIT maximisedChanged(isMaximized());
-    }
-}
-
-void CdedoradeDlg::WatchScreen(QScreen* scr)
-{
-    if (m_watchedScreen == scr)
-        return;
-    if (m_watchedScreen)
-        disconnect(m_watchedScreen, nullptr, this, nullptr);
-    m_watchedScreen = scr;
-    if (scr) {
-        connect(scr, &QScreen::availableGeometryChanged, this, &CdedoradeDlg::MonitorCheck,
-                Qt::QueuedConnection);
-    }
-}
-
-void CdedoradeDlg::OnScreenChanged(QScreen* scr)
-{
-    WatchScreen(scr);
-    // Checked once the move or resize that changed the screen is over: a user resize checks
-    // after it wrote its factors, anything else from the event loop.
-    if (m_resizeZone != kZoneNone || m_applyResizeTimer.isActive())
-        return;
-    QMetaObject::invokeMethod(this, &CdedoradeDlg::MonitorCheck, Qt::QueuedConnection);
-}
-
-void CdedoradeDlg::showEvent(QShowEvent* event)
-{
-    // The first time it is shown the window goes where all of it is on its screen's work area
-    // (it was sized to fit): a remembered size or a given position never hides its caption.
-    if (!m_placedOnScreen && !event->spontaneous() && !isMaximized() && !isFullScreen()) {
-        m_placedOnScreen = true;
-        if (const QScreen* scr = screen()) {
-            const QRect placed = MovedInto(geometry(), scr->availableGeometry());
-            if (placed != geometry()) {
-                move(placed.topLeft());
-                m_normalRect = geometry();
-            }
-        }
-    }
-    QWidget::showEvent(event);
-    if (QWindow* w = windowHandle()) {
-        connect(w, &QWindow::screenChanged, this, &CdedoradeDlg::OnScreenChanged,
-                Qt::UniqueConnection);
-        WatchScreen(w->screen());
-    }
-}
-
-void CdedoradeDlg::MonitorCheck()
-{
-    const QScreen* scr = screen();
-    if (!scr || m_shutDown)
-        return;
-    const QRect area = scr->availableGeometry();
-    if (area == m_lastWorkArea)
-        return;
-    m_lastWorkArea = area;
-    // New fonts recompute the layout scale; the window keeps its factors at its position.
-    if (!ComputeScalesAndFonts(this))
-        return;
-    const QSize design = DesignSize(LayoutScale());
-    const float maxScale = maxEnlargement();
-    m_scaleX = std::clamp(m_scaleX, 1.0f, maxScale);
-    m_scaleY = std::clamp(m_scaleY, 1.0f, maxScale);
-    FitFactorsToScreen(design);
-    m_changingMode = true;
-    setMinimumSize(design);
-    setMaximumSize(static_cast<int>(static_cast<float>(design.width()) * maxScale),
-                   static_cast<int>(static_cast<float>(design.height()) * maxScale));
-    const QSize sized(static_cast<int>(static_cast<float>(design.width()) * m_scaleX),
-                      static_cast<int>(static_cast<float>(design.height()) * m_scaleY));
-    m_normalRect.setSize(sized);
-    if (!m_fullScreen && !isMaximized())
-        resize(sized);
-    m_changingMode = false;
     setFont(SharedFont(kFont10));
     if (m_browser)
         m_browser->applyFonts();
@@ -1030,32 +874,6 @@ void CdedoradeDlg::addShutdownStep(QString name, std::function<void()> step)
     m_shutdownSteps.emplace_back(std::move(name), std::move(step));
 }
 
-QRect CdedoradeDlg::clampedNormalRect() const
-{
-    QRect r = m_normalRect;
-    const QSize design = DesignSize(LayoutScale());
-    if (!r.isValid())
-        r = QRect(pos(), design);
-    r.setWidth(std::max(r.width(), design.width()));
-    r.setHeight(std::max(r.height(), design.height()));
-    return r;
-}
-
-void CdedoradeDlg::SaveWindowLayout()
-{
-    // The factors of the normal rectangle, also while the window is maximised or in full
-    // screen: that is the size the next start restores.
-    const QSize design = DesignSize(LayoutScale());
-    if (design.width() <= 0 || design.height() <= 0)
-        return;
-    const QRect normal = clampedNormalRect();
-    const float maxScale = maxEnlargement();
-    m_scaleX = std::min(ScaleFactorFor(normal.width(), design.width()), maxScale);
-    m_scaleY = std::min(ScaleFactorFor(normal.height(), design.height()), maxScale);
-    WriteScale(ini::kScaleX, static_cast<double>(m_scaleX));
-    WriteScale(ini::kScaleY, static_cast<double>(m_scaleY));
-}
-
 void CdedoradeDlg::Shutdown()
 {
     if (m_shutDown || !m_initialised)
@@ -1063,25 +881,11 @@ void CdedoradeDlg::Shutdown()
     // 1. The update check stops first.
     if (m_update)
         m_update->Stop();
-    // 2. The window is restored to its normal rectangle and its layout saved.
-    if (m_fullScreen || isMaximized() || isMinimized()) {
-        m_changingMode = true;
-        if (m_fullScreen) {
-            m_fullScreen = false;
-            for (const QPointer<QWidget>& w : m_hiddenForFullScreen) {
-                if (w)
-                    w->show();
-            }
-            m_hiddenForFullScreen.clear();
-        }
-        showNormal();
-        setGeometry(clampedNormalRect());
-        m_changingMode = false;
-    }
-    SaveWindowLayout();
+    // 2. The window is restored to its normal rectangle and its layout saved; the resize
+    // outline goes and a user resize is no longer remembered.
+    m_frame.shutDown();
     m_shutDown = true;
     // 3. Timers.
-    m_applyResizeTimer.stop();
     m_clickTimer.stop();
     m_reportTimer.stop();
     // The sequence of recordings ends: no open, no telemetry load, no prefetch, no watcher.
@@ -1100,11 +904,9 @@ void CdedoradeDlg::Shutdown()
         step();
     m_shutdownSteps.clear();
     // 5. A running background task was stopped and waited for with the steps above.
-    // 6. The detached window and the outline go.
+    // 6. The detached window goes.
     if (m_movieDialog)
         m_movieDialog->hide();
-    if (m_outline)
-        m_outline->hide();
 }
 
 void CdedoradeDlg::closeEvent(QCloseEvent* event)
@@ -1121,33 +923,9 @@ void CdedoradeDlg::CloseCommand()
     close();
 }
 
-void CdedoradeDlg::MaximiseCommand()
-{
-    if (m_fullScreen || m_shutDown)
-        return;
-    m_changingMode = true;
-    if (isMaximized()) {
-        // Back to the normal rectangle, at least the design size.
-        showNormal();
-        setGeometry(clampedNormalRect());
-    } else {
-        if (windowState() == Qt::WindowNoState)
-            m_normalRect = geometry();
-        showMaximized();
-    }
-    m_changingMode = false;
-    LayOut();
-}
+void CdedoradeDlg::MaximiseCommand() { m_frame.toggleMaximised(); }
 
-void CdedoradeDlg::MinimiseCommand()
-{
-    if (m_shutDown)
-        return;
-    if (windowState() == Qt::WindowNoState && !m_fullScreen)
-        m_normalRect = geometry();
-    showMinimized();
-    m_minimisedByButton = true;
-}
+void CdedoradeDlg::MinimiseCommand() { m_frame.minimise(); }
 
 void CdedoradeDlg::ThumbnailCommand()
 {
@@ -1166,7 +944,7 @@ bool CdedoradeDlg::ToggleFullScreen()
 {
     if (m_zoomMode || m_shutDown)
         return false;
-    if (m_fullScreen) {
+    if (isFullScreenMode()) {
         LeaveFullScreen();
         return true;
     }
@@ -1181,55 +959,23 @@ bool CdedoradeDlg::ToggleFullScreen()
 
 void CdedoradeDlg::EnterFullScreen()
 {
-    m_changingMode = true;
-    m_maximisedBeforeFullScreen = isMaximized();
-    if (windowState() == Qt::WindowNoState)
-        m_normalRect = geometry();
     // Every pane but the video surface goes; the video covers the monitor.
-    m_hiddenForFullScreen.clear();
-    for (QObject* child : children()) {
-        auto* w = qobject_cast<QWidget*>(child);
-        if (!w || w == m_video || w->isWindow() || w->isHidden())
-            continue;
-        m_hiddenForFullScreen.emplace_back(w);
-        w->hide();
-    }
     m_movieDialog->hide();
-    m_fullScreen = true;
-    showFullScreen();
-    if (const QScreen* scr = screen())
-        setGeometry(scr->geometry());
-    m_video->raise();
-    m_changingMode = false;
-    LayOut();
+    m_frame.enterFullScreen(m_video);
     RefreshMapShell();
     Q_EMIT fullScreenChanged(true);
 }
 
 void CdedoradeDlg::LeaveFullScreen()
 {
-    m_changingMode = true;
-    m_fullScreen = false;
     // Leaving full screen keeps the aspect ratio again.
     m_aspectKeep = true;
     m_session->SetAspectKeep(true);
     WriteAspectKeep(true);
-    for (const QPointer<QWidget>& w : m_hiddenForFullScreen) {
-        if (w)
-            w->show();
-    }
-    m_hiddenForFullScreen.clear();
     if (m_mapShown)
         m_movieDialog->show();
     ResetZoom();
-    if (m_maximisedBeforeFullScreen) {
-        showMaximized();
-    } else {
-        showNormal();
-        setGeometry(clampedNormalRect());
-    }
-    m_changingMode = false;
-    LayOut();
+    m_frame.leaveFullScreen();
     RefreshMapShell();
     Q_EMIT fullScreenChanged(false);
 }
@@ -1309,18 +1055,18 @@ void CdedoradeDlg::SwitchMapCommand()
     m_mapShown = !m_mapShown;
     if (m_mapShown && !m_movieDialog->placedOnce())
         PlaceMovieDialog();
-    m_movieDialog->setVisible(m_mapShown && !m_fullScreen);
+    m_movieDialog->setVisible(m_mapShown && !isFullScreenMode());
     // The map button looks pressed while the map window is switched on.
     if (CSkinButton* button = m_buttons[cmd::kSwitchMap - cmd::kFirst])
         button->setPressedLook(m_mapShown);
-    m_mapState->setFullScreen(m_fullScreen);
+    m_mapState->setFullScreen(isFullScreenMode());
     m_mapState->setSwitchedOn(m_mapShown);
     Q_EMIT mapShownChanged(m_mapShown);
 }
 
 void CdedoradeDlg::RefreshMapShell()
 {
-    m_mapState->setFullScreen(m_fullScreen);
+    m_mapState->setFullScreen(isFullScreenMode());
 }
 
 MapShellInput& CdedoradeDlg::mapShellInput() { return m_mapState->shellInput(); }
@@ -1409,7 +1155,7 @@ void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
         return;
     const int playState = m_session->playState();
     const int rate = m_session->rateCode();
-    CMovieMenu menu(MovieMenuItems(playState, rate, m_fullScreen, m_aspectKeep), this);
+    CMovieMenu menu(MovieMenuItems(playState, rate, isFullScreenMode(), m_aspectKeep), this);
     int chosen = 0;
     connect(&menu, &CMovieMenu::command, this, [&chosen](int id) { chosen = id; });
     menu.exec(globalPos);
@@ -1417,119 +1163,7 @@ void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
         DispatchCommand(chosen);
 }
 
-// ---- Mouse: move, resize, video surface --------------------------------------------------------
-
-void CdedoradeDlg::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton || m_fullScreen) {
-        QWidget::mousePressEvent(event);
-        return;
-    }
-    m_systemResize = false;  // a new press: an earlier border drag of the window manager is over
-    const QPoint p = event->position().toPoint();
-    const int zone = HitTestZone(p, size(), LayoutScale(), isMaximized());
-    if (zone >= kZoneLeft && zone <= kZoneBottomRight) {
-        // The window manager resizes where it can (X11 and Wayland); elsewhere the window
-        // draws its outline and resizes itself when the button comes up.
-        const Qt::Edges edges = EdgesForZone(zone);
-        if (m_systemResizeStarter ? m_systemResizeStarter(edges)
-                                  : windowHandle() && windowHandle()->startSystemResize(edges)) {
-            m_systemResize = true;
-            return;
-        }
-        m_resizeZone = zone;
-        m_resizeStart = geometry();
-        m_resizeCursor = event->globalPosition().toPoint();
-        m_resizeThrottle.start();
-        if (!m_outline)
-            m_outline = new ResizeOutline;
-        m_outline->setGeometry(m_resizeStart);
-        m_outline->show();
-        m_outline->raise();
-        return;
-    }
-    if (zone == kZoneCaption && !isMaximized()) {
-        m_captionDrag.press(event);  // moves once the mouse goes on, a double-click stays one
-        return;
-    }
-    QWidget::mousePressEvent(event);
-}
-
-void CdedoradeDlg::mouseMoveEvent(QMouseEvent* event)
-{
-    const QPoint global = event->globalPosition().toPoint();
-    if (m_resizeZone != kZoneNone && (event->buttons() & Qt::LeftButton)) {
-        if (m_resizeThrottle.elapsed() >= kResizeThrottleMs) {
-            m_resizeThrottle.restart();
-            const ClampedResize c =
-                ClampResize(DraggedRect(m_resizeStart, m_resizeZone, global - m_resizeCursor),
-                            m_resizeZone, LayoutScale(), maxEnlargement());
-            m_outline->setGeometry(c.rect);
-        }
-        return;
-    }
-    if (m_captionDrag.move(event))
-        return;
-    if (!(event->buttons() & Qt::LeftButton)) {
-        // The window sees the pointer again only once the window manager's drag has ended.
-        m_systemResize = false;
-    }
-    if (!(event->buttons() & Qt::LeftButton) && !m_fullScreen) {
-        const int zone = HitTestZone(event->position().toPoint(), size(), LayoutScale(),
-                                     isMaximized());
-        setCursor(CursorForZone(zone));
-    }
-    QWidget::mouseMoveEvent(event);
-}
-
-void CdedoradeDlg::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (m_resizeZone != kZoneNone && event->button() == Qt::LeftButton) {
-        const QPoint delta = event->globalPosition().toPoint() - m_resizeCursor;
-        const ClampedResize c = ClampResize(DraggedRect(m_resizeStart, m_resizeZone, delta),
-                                            m_resizeZone, LayoutScale(), maxEnlargement());
-        setGeometry(c.rect);
-        if (m_outline)
-            m_outline->hide();
-        m_resizeZone = kZoneNone;
-        LayOut();
-        m_applyResizeTimer.start(std::max(1, QApplication::doubleClickInterval() / 2));
-        return;
-    }
-    m_captionDrag.end();
-    QWidget::mouseReleaseEvent(event);
-}
-
-void CdedoradeDlg::ApplyResize()
-{
-    // A drag of the window manager may pause longer than the settle time and go on: it stays a
-    // drag, and every later size is applied too, until the pointer is back in the window.
-    if (m_shutDown)
-        return;
-    if (!isMaximized() && !m_fullScreen && !isMinimized()) {
-        const QSize design = DesignSize(LayoutScale());
-        const float maxScale = maxEnlargement();
-        m_scaleX = std::min(ScaleFactorFor(width(), design.width()), maxScale);
-        m_scaleY = std::min(ScaleFactorFor(height(), design.height()), maxScale);
-        WriteScale(ini::kScaleX, static_cast<double>(m_scaleX));
-        WriteScale(ini::kScaleY, static_cast<double>(m_scaleY));
-        m_normalRect = geometry();
-        Q_EMIT resizeApplied();
-    }
-    MonitorCheck();
-}
-
-void CdedoradeDlg::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    m_captionDrag.end();
-    if (!m_fullScreen &&
-        HitTestZone(event->position().toPoint(), size(), LayoutScale(), isMaximized()) ==
-            kZoneCaption) {
-        MaximiseCommand();
-        return;
-    }
-    QWidget::mouseDoubleClickEvent(event);
-}
+// ---- Video surface and keys --------------------------------------------------------------------
 
 bool CdedoradeDlg::eventFilter(QObject* watched, QEvent* event)
 {
@@ -1596,7 +1230,7 @@ void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (id == key_action::kEscape) {
-        if (m_fullScreen)
+        if (isFullScreenMode())
             LeaveFullScreen();
         else if (m_zoomMode)
             ZoomCommand();

@@ -4,14 +4,13 @@
 // information panel, the acceleration graph, the file browser, the transport row, the volume
 // slider and the progress bar of the background task, and owns the detached map window.
 //
-// The window sizes, moves and resizes itself: the 6-unit border resizes it (through the window
-// manager where the platform offers it, else with its own outline window), the caption strip
-// moves it, and the scale factors SCALEX/SCALEY it ends up with are remembered. Its display
-// modes are normal, maximised and full screen (the program's own, left before any other mode is
-// entered).
+// The window sizes, moves and resizes itself through its FramelessWindow (frameless_window.h):
+// border resize, caption drag, the scale factors SCALEX/SCALEY, the display modes normal,
+// maximised, minimised and full screen (the program's own, left before any other mode is
+// entered) and the change of monitor. The window lays out its content when that asks for it.
 #include "catalogue/catalogue.h"
 #include "catalogue/recording_record.h"
-#include "mainwindow/caption_drag.h"
+#include "mainwindow/frameless_window.h"
 #include "mainwindow/main_layout.h"
 #include "mainwindow/mpris_service.h"
 #include "mainwindow/recording_sequencer.h"
@@ -24,8 +23,6 @@
 #include <thread>
 #include <vector>
 
-#include <QElapsedTimer>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -33,7 +30,6 @@
 #include <QFrame>
 class QLabel;
 class QThread;
-class QScreen;
 
 namespace ravir {
 
@@ -91,13 +87,13 @@ public:
     DualVideoSurface* dualSurface() const { return m_surface; }
 
     // Display state.
-    float scaleX() const { return m_scaleX; }
-    float scaleY() const { return m_scaleY; }
-    float maxEnlargement() const;
-    QRect normalRect() const { return m_normalRect; }
-    bool isFullScreenMode() const { return m_fullScreen; }
+    float scaleX() const { return m_frame.scaleX(); }
+    float scaleY() const { return m_frame.scaleY(); }
+    float maxEnlargement() const { return m_frame.maxEnlargement(); }
+    QRect normalRect() const { return m_frame.normalRect(); }
+    bool isFullScreenMode() const { return m_frame.isFullScreen(); }
     bool isMaximisedMode() const { return isMaximized(); }
-    bool minimisedByButton() const { return m_minimisedByButton; }
+    bool minimisedByButton() const { return m_frame.minimisedByButton(); }
     bool thumbnailMode() const { return m_thumbnail; }
     bool zoomMode() const { return m_zoomMode; }
     VideoZoom videoZoom() const { return m_zoom; }
@@ -163,10 +159,10 @@ public:
     void setReportDelayMs(int ms) { m_reportTimer.setInterval(ms); }
     // Starts the window manager's border drag (QWindow::startSystemResize by default); a test
     // stands in for the window manager with its own.
-    CaptionDrag& captionDrag() { return m_captionDrag; }
+    CaptionDrag& captionDrag() { return m_frame.captionDrag(); }
     void setSystemResizeStarter(std::function<bool(Qt::Edges)> starter)
     {
-        m_systemResizeStarter = std::move(starter);
+        m_frame.setSystemResizeStarter(std::move(starter));
     }
     void ReportCommand();
     // The map, made the first time the map window shows a recording with positions.
@@ -206,8 +202,6 @@ public Q_SLOTS:
     // Any command id: the window's own are carried out here, the rest announced with
     // commandRequested() for the parts that own them.
     void DispatchCommand(int id);
-    // The monitor under the window changed or its work area did: fonts, scale and layout anew.
-    void MonitorCheck();
     // Places the detached window beside the main window.
     void PlaceMovieDialog();
     // Map or placeholder, from mapShellInput().
@@ -235,14 +229,7 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -252,9 +239,8 @@ private:
     void InitDialog();
     void DeferredStart();
     void LayOut();
-    void SaveWindowLayout();
-    // Lowers the scale factors so that the window fits in its screen's work area.
-    void FitFactorsToScreen(QSize design);
+    // Another monitor or work area gave new fonts and a new layout scale: the content anew.
+    void ApplyNewScale();
     QFrame* makePane(const QString& name);
     void InitPlayers();
     bool OpenStartupSource();
@@ -309,7 +295,7 @@ private:
     void ApplyPendingSteps();       // the presses kept while the movies were being opened
     void ChangeRate(bool faster);
     void OnPositionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released
-    void ApplyResize();
+    // Full screen with the content's part of it: the map window, the aspect ratio, the zoom.
     void EnterFullScreen();
     void LeaveFullScreen();
     void ResetZoom();
@@ -317,9 +303,6 @@ private:
     void ShowMovieMenu(QPoint globalPos);
     void StartUpdateCheck();
     void RefreshControlStates();
-    void WatchScreen(QScreen* screen);
-    void OnScreenChanged(QScreen* screen);
-    QRect clampedNormalRect() const;
     bool transportBlocked() const;
     bool nearEndBlocked() const { return m_session->nearEndBlocked(); }
     void SeekTo(int target) { m_session->SeekTo(target); }  // slider, map or event point
@@ -331,30 +314,10 @@ private:
     bool m_aspectKeep = false;
     bool m_hwDecode = false;
     int m_volume = 65535;
-    float m_scaleX = 1.0f;
-    float m_scaleY = 1.0f;
-    bool m_placedOnScreen = false;  // the first show moved the window onto its screen
     MainLayout m_layout;
 
-    // Display modes.
-    QRect m_normalRect;
-    bool m_fullScreen = false;
-    bool m_maximisedBeforeFullScreen = false;
-    bool m_minimisedByButton = false;
-    bool m_changingMode = false;
-    std::vector<QPointer<QWidget>> m_hiddenForFullScreen;
-    QRect m_lastWorkArea;
-    QPointer<QScreen> m_watchedScreen;
-
-    // Move and resize by the window itself.
-    int m_resizeZone = kZoneNone;
-    QRect m_resizeStart;
-    QPoint m_resizeCursor;
-    QElapsedTimer m_resizeThrottle;
-    QWidget* m_outline = nullptr;
-    bool m_systemResize = false;  // the window manager carries out a border drag
-    CaptionDrag m_captionDrag{this};
-    QTimer m_applyResizeTimer;  // the end of a user resize: remember the scale factors
+    // Display modes, move and resize by the window itself.
+    FramelessWindow m_frame{this};
 
     // Video surface.
     QTimer m_clickTimer;  // a single click is reported after the double-click time
@@ -406,7 +369,6 @@ private:
     QTimer m_reportTimer;  // one-shot: the window is pictured for the report when it fires
     QString m_reportFolder;
     std::function<QString()> m_reportChooser;
-    std::function<bool(Qt::Edges)> m_systemResizeStarter;
     void FinishReportStep();
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;

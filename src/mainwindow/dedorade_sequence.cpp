@@ -194,7 +194,7 @@ void CdedoradeDlg::OnSourceVanished()
     m_csvAvailable = false;
     if (m_zoomMode)
         ZoomCommand();
-    if (m_fullScreen)
+    if (isFullScreenMode())
         LeaveFullScreen();
     RefreshMapShell();
     RefreshControlStates();
@@ -382,7 +382,7 @@ void CdedoradeDlg::sequencerLastFolderEnded()
 {
     if (m_zoomMode)
         ZoomCommand();
-    if (m_fullScreen)
+    if (isFullScreenMode())
         LeaveFullScreen();
     else
         RefreshMapShell();

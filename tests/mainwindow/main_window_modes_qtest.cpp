@@ -1,9 +1,9 @@
 // The main window's display modes on Qt's offscreen platform (two screens, see gui_app.h):
-// the user resize with its clamping and the factors it writes, maximise and restore, the
-// layout saved while maximised, the monitor change, the thumbnail switch, the map window, the
-// update check of the deferred start, and one whole session on a sample card. A program of its
-// own (GoogleTest with its own main), so that its two-screen platform stays out of the other
-// window tests.
+// the user resize with its clamping and the factors it writes, maximise and restore (also by
+// the title-bar buttons), the layout saved while maximised, the monitor change, the thumbnail
+// switch, the map window, the update check of the deferred start, and one whole session on a
+// sample card. A program of its own (GoogleTest with its own main), so that its two-screen
+// platform stays out of the other window tests.
 #include "gui_app.h"
 #include "catalogue/filer_container_dlg.h"
 #include "mainwindow/dedorade_dlg.h"
@@ -26,11 +26,13 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 
 using namespace ravir;
 using test::guiApp;
@@ -335,6 +337,43 @@ TEST_F(MainWindowModes, MaximiseRestoreAndTheLayoutSavedWhileMaximised)
     EXPECT_FALSE(again->ToggleFullScreen());
     EXPECT_FALSE(again->isFullScreenMode());
     again->Shutdown();
+}
+
+// The title-bar buttons run the window's own commands, as the keys and the video menu do: each
+// click is announced as its command, a maximise and a restore give back the normal rectangle,
+// a minimise is remembered as the button's, and the close button shuts the window down.
+TEST_F(MainWindowModes, TitleBarButtonsRunTheWindowsCommands)
+{
+    auto w = startWindow();
+    const QRect normal = w->geometry();
+    std::vector<int> dispatched;
+    QObject::connect(w.get(), &CdedoradeDlg::commandDispatched,
+                     [&](int id) { dispatched.push_back(id); });
+    const auto click = [&](const char* name) {
+        auto* b = w->findChild<CSkinButton*>(QString::fromLatin1(name));
+        ASSERT_NE(b, nullptr) << name;
+        ASSERT_TRUE(b->isEnabled()) << name;
+        QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+    };
+
+    click("titleMaximise");
+    ASSERT_TRUE(waitUntil([&] { return w->isMaximized(); }, 3000));
+    EXPECT_EQ(w->normalRect(), normal);
+    click("titleMaximise");
+    ASSERT_TRUE(waitUntil([&] { return !w->isMaximized() && w->geometry() == normal; }, 3000));
+
+    click("titleMinimise");
+    EXPECT_TRUE(w->isMinimized());
+    EXPECT_TRUE(w->minimisedByButton());
+    w->showNormal();
+    EXPECT_FALSE(w->minimisedByButton());
+
+    click("titleThumbnail");
+    EXPECT_TRUE(w->thumbnailMode());
+    click("titleClose");
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(dispatched, (std::vector<int>{cmd::kMaximise, cmd::kMaximise, cmd::kMinimise,
+                                            cmd::kThumbnail, cmd::kClose}));
 }
 
 TEST_F(MainWindowModes, AnotherMonitorRebuildsScaleFontsAndLayoutKeepingTheFactors)
