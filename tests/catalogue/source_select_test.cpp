@@ -2,6 +2,7 @@
 // `ravir scan` / `ravir list` commands.
 #include "card_builder.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/mount_table.h"
 #include "catalogue/source_select.h"
 #include "catalogue/source_watcher.h"
 #include "shell/ini_file.h"
@@ -179,6 +180,30 @@ TEST(SourceWatcher, ReportsAVanishedSourceOnce)
     ASSERT_TRUE(QDir(card.path("b")).removeRecursively());
     ASSERT_TRUE(waitFor([&] { return reports.load() == 2; }));
     EXPECT_TRUE(lost.load());
+}
+
+// Hostile mount tables: only whole lines count, escapes are undone, nothing breaks.
+TEST(MountTable, WholeLinesOnlyWithTheirEscapesUndone)
+{
+    const QByteArray table =
+        "36 35 8:17 / /media/u/SD\\040CARD\\011x rw,nosuid shared:1 - vfat /dev/sdb1 rw\n"
+        "36 35 8:17 / /mnt/back\\134slash,bad\\04,over\\777\\ rw a:1 b:2 - vfat /dev/sdb1 rw\n"
+        "36 35 8:17 / /mnt/cut rw - vfat /dev/sdb1\n"  // cut before the super options
+        "36 35 8:17 / /mnt/nosep rw a b c d e\n"
+        "x 35 8:17 / /mnt/x rw - vfat /dev/sdb1 rw\n"
+        "36 35 8-17 / /mnt/x rw - vfat /dev/sdb1 rw\n"
+        "36 35 :17 / /mnt/x rw - vfat /dev/sdb1 rw\n"
+        "36 35 8:17 /  /mnt/x rw - vfat /dev/sdb1 rw\n"  // two spaces
+        "\\\n- - - - - - - - - -\n\n"
+        "36 35 8:17 / /last rw - vfat /dev/sdb1 rw";  // no newline at the end
+    QStringList points;
+    for (const MountEntry& m : ParseMountInfo(table))
+        points << m.mountPoint;
+    EXPECT_EQ(points, QStringList({"/media/u/SD CARD\tx", "/mnt/back\\slash,bad\\04,over\\777\\",
+                                   "/last"}));
+    EXPECT_TRUE(ParseMountInfo(table.left(40)).isEmpty());
+    EXPECT_TRUE(ParseMountInfo(QByteArray(1 << 16, '\\')).isEmpty());
+    EXPECT_FALSE(ReadMountPoints(QStringLiteral("/no/such/mountinfo"), &points));
 }
 
 TEST(SourceWatcher, StopsWithoutWaitingForTheNextPoll)
