@@ -6,6 +6,7 @@
 #include "catalogue/source_select.h"
 #include "catalogue/source_watcher.h"
 #include "shell/ini_file.h"
+#include "shell/safe_write.h"
 #include "test_support.h"
 
 #include <QJsonArray>
@@ -204,6 +205,70 @@ TEST(MountTable, WholeLinesOnlyWithTheirEscapesUndone)
     EXPECT_TRUE(ParseMountInfo(table.left(40)).isEmpty());
     EXPECT_TRUE(ParseMountInfo(QByteArray(1 << 16, '\\')).isEmpty());
     EXPECT_FALSE(ReadMountPoints(QStringLiteral("/no/such/mountinfo"), &points));
+}
+
+// The watcher on a source whose mount goes while its folder stays: the mount table (a file the
+// test rewrites, whole) stops listing it, or the path lands on another device.
+TEST(SourceWatcher, ReportsAMountThatLeftTheTableOnce)
+{
+    CardBuilder dir;
+    const QString table = dir.path("mountinfo");
+    const auto writeTable = [&](const QByteArray& bytes) {
+        ASSERT_FALSE(SafeWriteFile(table, bytes).failed());
+    };
+    const QByteArray listed = "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n24 22 0:5 / /proc rw - proc proc rw\n";
+    writeTable(listed);
+    // /proc stands for the card: a folder that stays whatever the table says.
+    ASSERT_EQ(MountPointOf(QStringLiteral("/proc")), QStringLiteral("/proc"));
+    std::atomic<int> reports{0};
+    std::atomic<bool> lost{false};
+    SourceWatcher watcher([&reports] { ++reports; }, &lost, 20ms, table);
+    watcher.start();
+    watcher.watch(QStringLiteral("/proc"));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(reports.load(), 0);
+    writeTable(listed.left(listed.size() - 10));  // cut inside the /proc line
+    ASSERT_TRUE(waitFor([&] { return reports.load() == 1; }));
+    EXPECT_TRUE(lost.load());
+    EXPECT_TRUE(watcher.watchedPath().isEmpty());
+    writeTable(listed);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(reports.load(), 1);
+
+    // The root is never gone, nor is a folder whose mount was never listed while it stays; a
+    // table that cannot be read says nothing.
+    for (const QString& path : {QStringLiteral("/"), dir.root()}) {
+        watcher.watch(path);
+        writeTable(QByteArray());
+        std::this_thread::sleep_for(200ms);
+        QFile::remove(table);
+        std::this_thread::sleep_for(200ms);
+        EXPECT_EQ(reports.load(), 1) << path.toStdString();
+        writeTable(listed);
+    }
+    dir.folder("source");
+    watcher.watch(dir.path("source"));
+    ASSERT_TRUE(QDir(dir.path("source")).removeRecursively());
+    ASSERT_TRUE(waitFor([&] { return reports.load() == 2; }));
+}
+
+TEST(SourceWatcher, ReportsAPathThatLandedOnAnotherDevice)
+{
+    CardBuilder dir;
+    dir.folder("a");
+    dir.folder("b");
+    const QString link = dir.path("card");
+    ASSERT_TRUE(QFile::link(dir.path("a"), link));
+    std::atomic<int> reports{0};
+    SourceWatcher watcher([&reports] { ++reports; }, nullptr, 20ms, dir.path("no-table"));
+    watcher.start();
+    watcher.watch(link);
+    // Another folder of the same device under the same name is still the card.
+    ASSERT_TRUE(QFile::remove(link) && QFile::link(dir.path("b"), link));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(reports.load(), 0);
+    ASSERT_TRUE(QFile::remove(link) && QFile::link(QStringLiteral("/proc"), link));
+    ASSERT_TRUE(waitFor([&] { return reports.load() == 1; }));
 }
 
 TEST(SourceWatcher, StopsWithoutWaitingForTheNextPoll)
