@@ -406,7 +406,7 @@ void CdedoradeDlg::InitParts()
             [this](int command, bool changed) { OnTaskFinished(command, changed); });
     connect(m_commands, &CListCommands::sourceReopened, this, [this] { OnDeletionFinished(); });
     addShutdownStep(QStringLiteral("background task"), [this] {
-        m_tasks->stop();
+        m_tasks->abandon();
         m_tasks->wait();
     });
 
