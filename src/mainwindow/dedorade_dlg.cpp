@@ -1383,6 +1383,8 @@ void CdedoradeDlg::Shutdown()
 
 void CdedoradeDlg::closeEvent(QCloseEvent* event)
 {
+    if (!ConfirmClose())
+        return event->ignore();
     Shutdown();
     event->accept();
 }
@@ -1391,6 +1393,8 @@ void CdedoradeDlg::closeEvent(QCloseEvent* event)
 
 void CdedoradeDlg::CloseCommand()
 {
+    if (!ConfirmClose())
+        return;
     Shutdown();
     close();
 }
