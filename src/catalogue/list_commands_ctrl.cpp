@@ -71,6 +71,13 @@ bool CListCommands::busy() const { return runner_.busy(); }
 
 void CListCommands::stop() { runner_.stop(); }
 
+void CListCommands::abandon() { runner_.abandon(); }
+
+int CListCommands::runningCommand() const
+{
+    return runner_.busy() && pending_ ? pending_->command : 0;
+}
+
 bool CListCommands::runCommand(int command)
 {
     switch (command) {
@@ -211,6 +218,7 @@ bool CListCommands::startTask(std::shared_ptr<Pending> pending)
         }
         default: {
             pending->csv.running = ctx.running;
+            pending->csv.discardOnStop = ctx.abandoned;
             pending->csv.progress = [&ctx](int done, int total) { ctx.progress(done, total); };
             pending->csvResult = ExportRecordingCsv(pending->all, pending->csv);
             return static_cast<int>(pending->csvResult.status);

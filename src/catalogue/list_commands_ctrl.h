@@ -61,7 +61,12 @@ public:
     bool runJoin();
     bool runCsv();
     void stop();
+    // Stops the running task so that it leaves nothing: no joined movie and no CSV file under
+    // their names (the window closes).
+    void abandon();
     bool busy() const;
+    // The command whose task runs (kCmdDelete, kCmdJoin, kCmdCsv), or 0.
+    int runningCommand() const;
 
 Q_SIGNALS:
     void taskStarted(int command);

@@ -1,6 +1,7 @@
 #include "catalogue/source_select.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/mount_table.h"
 #include "catalogue/recording_name.h"
 #include "shell/ini_file.h"
 
@@ -10,28 +11,6 @@
 
 namespace ravir {
 namespace {
-
-// Mount points in mountinfo escape space, tab, newline and backslash as \ooo.
-QString unescapeMountField(const QByteArray& field)
-{
-    QByteArray out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            const QByteArray digits = field.mid(i + 1, 3);
-            bool ok = digits.size() == 3;
-            for (char c : digits)
-                ok = ok && c >= '0' && c <= '7';
-            if (ok) {
-                out += static_cast<char>(digits.toInt(nullptr, 8));
-                i += 3;
-                continue;
-            }
-        }
-        out += field[i];
-    }
-    return QFile::decodeName(out);
-}
 
 QByteArray readSmallFile(const QString& path)
 {
@@ -78,20 +57,14 @@ QString StripTrailingSeparators(const QString& path)
 RemovableDrives ListRemovableDrives(const QString& procRoot, const QString& sysRoot)
 {
     RemovableDrives drives;
-    QFile mountinfo(procRoot + QStringLiteral("/self/mountinfo"));
-    if (!mountinfo.open(QIODevice::ReadOnly))
+    QList<MountEntry> mounts;
+    if (!ReadMountInfo(procRoot + QStringLiteral("/self/mountinfo"), &mounts))
         return drives;
-    const QByteArray content = mountinfo.read(4 << 20);
-    for (const QByteArray& line : content.split('\n')) {
-        // id parent MAJ:MIN root mountpoint options [optional fields] - fstype source super
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() < 7)
-            continue;
-        const QByteArray& majorMinor = fields[2];
-        const QByteArray& root = fields[3];
-        if (root != "/" || !majorMinor.contains(':') || majorMinor.startsWith("0:"))
+    for (const MountEntry& mount : mounts) {
+        const QByteArray& majorMinor = mount.device;
+        if (mount.root != "/" || majorMinor.startsWith("0:"))
             continue;  // bind mounts of a sub-folder and virtual filesystems are no drives
-        const QString mountPoint = unescapeMountField(fields[4]);
+        const QString& mountPoint = mount.mountPoint;
         if (mountPoint == QLatin1String("/") || mountPoint.isEmpty())
             continue;
         if (!isRemovableDevice(sysRoot, majorMinor))

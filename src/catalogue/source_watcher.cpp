@@ -1,14 +1,17 @@
 #include "catalogue/source_watcher.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QStringList>
 
 #include <sys/stat.h>
 
 namespace ravir {
 
 SourceWatcher::SourceWatcher(VanishedCallback onVanished, std::atomic<bool>* sourceLost,
-                             std::chrono::milliseconds interval)
-    : onVanished_(std::move(onVanished)), sourceLost_(sourceLost), interval_(interval)
+                             std::chrono::milliseconds interval, QString mountInfo)
+    : onVanished_(std::move(onVanished)), sourceLost_(sourceLost), interval_(interval),
+      mountInfo_(std::move(mountInfo))
 {
 }
 
@@ -36,8 +39,35 @@ void SourceWatcher::stop()
 
 void SourceWatcher::watch(const QString& path)
 {
+    Origin origin;
+    struct stat st {};
+    if (!path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        origin.known = true;
+        origin.device = st.st_dev;
+        // The mount table names real folders: the mount point of the path with its links
+        // resolved.
+        const QString mount = MountPointOf(QFileInfo(path).canonicalFilePath());
+        QStringList mounts;
+        if (!mount.isEmpty() && mount != QLatin1String("/") && ReadMountPoints(mountInfo_, &mounts) &&
+            mounts.contains(mount))
+            origin.mountPoint = mount;
+    }
     std::lock_guard lock(mutex_);
     path_ = path;
+    origin_ = origin;
+}
+
+bool SourceWatcher::gone(const QString& path, const Origin& origin) const
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return true;
+    if (origin.known && st.st_dev != origin.device)
+        return true;
+    // A table that cannot be read says nothing.
+    QStringList mounts;
+    return !origin.mountPoint.isEmpty() && ReadMountPoints(mountInfo_, &mounts) &&
+           !mounts.contains(origin.mountPoint);
 }
 
 QString SourceWatcher::watchedPath() const
@@ -51,13 +81,13 @@ void SourceWatcher::run()
     std::unique_lock lock(mutex_);
     while (!stop_) {
         const QString path = path_;
+        const Origin origin = origin_;
         if (!path.isEmpty()) {
             lock.unlock();
-            struct stat st {};
-            const bool exists = ::stat(QFile::encodeName(path).constData(), &st) == 0;
+            const bool vanished = gone(path, origin);
             lock.lock();
             // Report only if the same path is still watched (a new source may have come).
-            if (!exists && !stop_ && path_ == path) {
+            if (vanished && !stop_ && path_ == path) {
                 path_.clear();
                 if (sourceLost_)
                     sourceLost_->store(true);

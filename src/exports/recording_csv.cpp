@@ -373,7 +373,8 @@ CsvExportResult exportCsv(const QStringList& recordings, const std::vector<bool>
     }
     const CsvExportStatus stopStatus =
         sourceGone ? CsvExportStatus::SourceGone : CsvExportStatus::Stopped;
-    if (stopped && !options.keepRowsOnStop) {
+    const bool discard = !options.keepRowsOnStop || (options.discardOnStop && options.discardOnStop->load());
+    if (stopped && discard) {
         file.cancel();
         result.status = stopStatus;
         result.rows = 0;

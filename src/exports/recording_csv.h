@@ -86,6 +86,9 @@ struct CsvExportOptions {
     // What a stop leaves: true, the file with the rows written so far (the window's stop
     // button); false, nothing (the command ended by a signal).
     bool keepRowsOnStop = true;
+    // Once set (before the running flag is cleared), a stop leaves nothing, as with
+    // keepRowsOnStop false: the window closes while the export runs. Null: never.
+    const std::atomic<bool>* discardOnStop = nullptr;
     CsvFactsReader facts;                        // null: ReadCsvMovieFacts
     // The root of the source the recordings come from (the card); when given, the export ends
     // with SourceGone as soon as it is no longer there.

@@ -317,7 +317,7 @@ void CdedoradeDlg::InitParts()
             [this](int command, bool changed) { OnTaskFinished(command, changed); });
     connect(m_commands, &CListCommands::sourceReopened, this, [this] { OnDeletionFinished(); });
     addShutdownStep(QStringLiteral("background task"), [this] {
-        m_tasks->stop();
+        m_tasks->abandon();
         m_tasks->wait();
     });
 
@@ -911,6 +911,8 @@ void CdedoradeDlg::Shutdown()
 
 void CdedoradeDlg::closeEvent(QCloseEvent* event)
 {
+    if (!ConfirmClose())
+        return event->ignore();
     Shutdown();
     event->accept();
 }
@@ -919,6 +921,8 @@ void CdedoradeDlg::closeEvent(QCloseEvent* event)
 
 void CdedoradeDlg::CloseCommand()
 {
+    if (!ConfirmClose())
+        return;
     Shutdown();
     close();
 }

@@ -189,7 +189,8 @@ public:
 
 public Q_SLOTS:
     // The title-bar buttons.
-    void CloseCommand();      // shut down and close
+    void CloseCommand();      // shut down and close (after ConfirmClose)
+    bool ConfirmClose();      // false: a running save is to go on, the window stays
     void MaximiseCommand();   // maximise, or restore when maximised
     void MinimiseCommand();
     void ThumbnailCommand();  // the file list's thumbnails on or off, written to THUMBNAIL

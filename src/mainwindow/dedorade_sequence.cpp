@@ -74,6 +74,24 @@ void CdedoradeDlg::InitSequencing()
 
 bool CdedoradeDlg::backgroundTaskRunning() const { return m_tasks && m_tasks->busy(); }
 
+// Closing while a joined save or a CSV export writes its file asks first. OK stops the task so
+// that it leaves nothing under the file's name (the shutdown then waits for it); Cancel keeps
+// the window open and the task going. A deletion stops between two recordings without a
+// question, as does a task already told to stop (the stop button, a pulled card).
+bool CdedoradeDlg::ConfirmClose()
+{
+    if (m_shutDown || !m_commands || !m_tasks->runningFlag().load())
+        return true;
+    const int command = m_commands->runningCommand();
+    if (command != CListCommands::kCmdJoin && command != CListCommands::kCmdCsv)
+        return true;
+    if (CMsgBox::Show(this, text(TXT_MSG_CLOSE_WHILE_SAVING), text(TXT_CONFIRM),
+                      CMsgBox::kOkCancel) != CMsgBox::kIdOk)
+        return false;
+    m_commands->abandon();
+    return true;
+}
+
 bool CdedoradeDlg::StartBackgroundTask(std::function<void()> work)
 {
     if (m_shutDown || !work || !m_tasks)

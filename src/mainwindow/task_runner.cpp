@@ -22,11 +22,13 @@ bool TaskRunner::start(const QString& name, Task task)
     m_name = name;
     m_running = true;
     m_stop = false;
+    m_abandoned = false;
     m_result = 0;
     m_thread = QThread::create([this, task = std::move(task)]() {
         Context context;
         context.running = &m_running;
         context.stop = &m_stop;
+        context.abandoned = &m_abandoned;
         context.progress = [this](qint64 done, qint64 total) {
             // Emitted from the worker: the connection to the window thread is queued.
             Q_EMIT progress(done, total);
@@ -52,6 +54,13 @@ void TaskRunner::stop()
 {
     m_stop = true;
     m_running = false;
+}
+
+void TaskRunner::abandon()
+{
+    // Set first: a task that sees the stop sees this too.
+    m_abandoned = true;
+    stop();
 }
 
 void TaskRunner::wait()

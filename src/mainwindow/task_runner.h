@@ -19,6 +19,8 @@ public:
     struct Context {
         std::atomic<bool>* running = nullptr;
         std::atomic<bool>* stop = nullptr;  // set by stop(): the opposite of running
+        // Set by abandon() before the stop: nothing the task made may stay (the window closes).
+        std::atomic<bool>* abandoned = nullptr;
         std::function<void(qint64 done, qint64 total)> progress;
         bool stopRequested() const { return !running->load(); }
     };
@@ -34,6 +36,8 @@ public:
     QString currentName() const { return m_name; }
     // Clears the running flag; the task ends at its next check.
     void stop();
+    // The same stop, for a task whose work is to be thrown away: it leaves nothing behind.
+    void abandon();
     // Waits for the worker to end (the shutdown and the stop button); finished() is still
     // delivered by the event loop.
     void wait();
@@ -50,6 +54,7 @@ private:
     QString m_name;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_abandoned{false};
     std::atomic<int> m_result{0};
 };
 

@@ -196,6 +196,7 @@ constexpr const char16_t* kOwnTexts[kUiTextOwnCount] = {
     u"事故報告書作成",  // 178 TXT_REPORT
     u"表示中のSDカードまたはフォルダが見つかりません。",  // 179 TXT_MSG_SOURCE_GONE
     u"削除した動画: %1件、削除されなかった動画: %2件",  // 180 TXT_MSG_DELETE_COUNTS
+    u"ファイルの保存中です。中止して終了しますか？",  // 181 TXT_MSG_CLOSE_WHILE_SAVING
 };
 
 using Row = std::array<QString, kUiTextSlots>;
@@ -239,6 +240,7 @@ constexpr std::pair<int, const char*> kEnglishMessages[] = {
     {TXT_MSG_REDUCE_FILES, "Please reduce the number of files."},
     {TXT_MSG_SOURCE_GONE, "The card or folder being viewed is no longer there."},
     {TXT_MSG_DELETE_COUNTS, "Deleted: %1 recordings; not deleted: %2."},
+    {TXT_MSG_CLOSE_WHILE_SAVING, "A file is still being saved. Stop saving and close?"},
 };
 
 const Row& englishMessages()

@@ -14,7 +14,7 @@ namespace ravir {
 inline constexpr int kUiTextRows = 2;
 inline constexpr int kUiTextSlots = 260;   // slots per row; a slot is row * 260 + index
 inline constexpr int kUiTextFilled = 178;  // slots 0 to 177 hold the viewer's texts
-inline constexpr int kUiTextOwnCount = 3;  // slots 178 on: this program's own texts
+inline constexpr int kUiTextOwnCount = 4;  // slots 178 on: this program's own texts
 inline constexpr int kUiTextEnd = kUiTextFilled + kUiTextOwnCount;  // first empty slot
 
 enum TextId : int {
@@ -200,6 +200,7 @@ enum TextId : int {
     TXT_REPORT = 178,                 // Accident report (video context menu)
     TXT_MSG_SOURCE_GONE = 179,        // The card or folder being viewed is no longer there
     TXT_MSG_DELETE_COUNTS = 180,      // Deleted: %1, not deleted: %2 (a deletion that ended early)
+    TXT_MSG_CLOSE_WHILE_SAVING = 181, // A file is being saved: stop and close? (closing the window)
 };
 
 // The text of slot `index` in the current row. Indices 0 to kUiTextEnd - 1 always give a

@@ -2,9 +2,11 @@
 // `ravir scan` / `ravir list` commands.
 #include "card_builder.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/mount_table.h"
 #include "catalogue/source_select.h"
 #include "catalogue/source_watcher.h"
 #include "shell/ini_file.h"
+#include "shell/safe_write.h"
 #include "test_support.h"
 
 #include <QJsonArray>
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace ravir {
@@ -179,6 +182,100 @@ TEST(SourceWatcher, ReportsAVanishedSourceOnce)
     ASSERT_TRUE(QDir(card.path("b")).removeRecursively());
     ASSERT_TRUE(waitFor([&] { return reports.load() == 2; }));
     EXPECT_TRUE(lost.load());
+}
+
+// Hostile mount tables: only whole lines count, escapes are undone, nothing breaks.
+TEST(MountTable, WholeLinesOnlyWithTheirEscapesUndone)
+{
+    const QByteArray table =
+        "36 35 8:17 / /media/u/SD\\040CARD\\011x rw,nosuid shared:1 - vfat /dev/sdb1 rw\n"
+        "36 35 8:17 / /mnt/back\\134slash,bad\\04,over\\777\\ rw a:1 b:2 - vfat /dev/sdb1 rw\n"
+        "36 35 8:17 / /mnt/cut rw - vfat /dev/sdb1\n"  // cut before the super options
+        "36 35 8:17 / /mnt/nosep rw a b c d e\n"
+        "x 35 8:17 / /mnt/x rw - vfat /dev/sdb1 rw\n"
+        "36 35 8-17 / /mnt/x rw - vfat /dev/sdb1 rw\n"
+        "36 35 :17 / /mnt/x rw - vfat /dev/sdb1 rw\n"
+        "36 35 8:17 /  /mnt/x rw - vfat /dev/sdb1 rw\n"  // two spaces
+        "\\\n- - - - - - - - - -\n\n"
+        "36 35 8:17 / /last rw - vfat /dev/sdb1 rw";  // no newline at the end
+    QStringList points;
+    for (const MountEntry& m : ParseMountInfo(table))
+        points << m.mountPoint;
+    EXPECT_EQ(points, QStringList({"/media/u/SD CARD\tx", "/mnt/back\\slash,bad\\04,over\\777\\",
+                                   "/last"}));
+    EXPECT_TRUE(ParseMountInfo(table.left(40)).isEmpty());
+    EXPECT_TRUE(ParseMountInfo(QByteArray(1 << 16, '\\')).isEmpty());
+    EXPECT_FALSE(ReadMountPoints(QStringLiteral("/no/such/mountinfo"), &points));
+}
+
+// The watcher on a source whose mount goes while its folder stays: the mount table (a file the
+// test rewrites, whole) stops listing it, or the path lands on another device.
+TEST(SourceWatcher, ReportsAMountThatLeftTheTableOnce)
+{
+    CardBuilder dir;
+    const QString table = dir.path("mountinfo");
+    const auto writeTable = [&](const QByteArray& bytes) {
+        ASSERT_FALSE(SafeWriteFile(table, bytes).failed());
+    };
+    const QByteArray listed = "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n24 22 0:5 / /proc rw - proc proc rw\n";
+    writeTable(listed);
+    // /proc stands for the card: a folder that stays whatever the table says.
+    ASSERT_EQ(MountPointOf(QStringLiteral("/proc")), QStringLiteral("/proc"));
+    std::atomic<int> reports{0};
+    std::atomic<bool> lost{false};
+    SourceWatcher watcher([&reports] { ++reports; }, &lost, 20ms, table);
+    watcher.start();
+    watcher.watch(QStringLiteral("/proc"));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(reports.load(), 0);
+    writeTable(listed.left(listed.size() - 10));  // cut inside the /proc line
+    ASSERT_TRUE(waitFor([&] { return reports.load() == 1; }));
+    EXPECT_TRUE(lost.load());
+    EXPECT_TRUE(watcher.watchedPath().isEmpty());
+    writeTable(listed);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(reports.load(), 1);
+
+    // The root is never gone, nor is a folder whose mount was never listed while it stays; a
+    // table that cannot be read says nothing.
+    for (const QString& path : {QStringLiteral("/"), dir.root()}) {
+        watcher.watch(path);
+        writeTable(QByteArray());
+        std::this_thread::sleep_for(200ms);
+        QFile::remove(table);
+        std::this_thread::sleep_for(200ms);
+        EXPECT_EQ(reports.load(), 1) << path.toStdString();
+        writeTable(listed);
+    }
+    dir.folder("source");
+    watcher.watch(dir.path("source"));
+    ASSERT_TRUE(QDir(dir.path("source")).removeRecursively());
+    ASSERT_TRUE(waitFor([&] { return reports.load() == 2; }));
+}
+
+TEST(SourceWatcher, ReportsAPathThatLandedOnAnotherDevice)
+{
+    CardBuilder dir;
+    dir.folder("a");
+    dir.folder("b");
+    const QString link = dir.path("card");
+    // The link is replaced by a rename: the name never goes away.
+    const auto pointTo = [&](const QString& target) {
+        QFile::remove(link + ".new");
+        return QFile::link(target, link + ".new") &&
+               ::rename(QFile::encodeName(link + ".new").constData(), QFile::encodeName(link).constData()) == 0;
+    };
+    ASSERT_TRUE(pointTo(dir.path("a")));
+    std::atomic<int> reports{0};
+    SourceWatcher watcher([&reports] { ++reports; }, nullptr, 20ms, dir.path("no-table"));
+    watcher.start();
+    watcher.watch(link);
+    // Another folder of the same device under the same name is still the card.
+    ASSERT_TRUE(pointTo(dir.path("b")));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(reports.load(), 0);
+    ASSERT_TRUE(pointTo(QStringLiteral("/proc")));
+    ASSERT_TRUE(waitFor([&] { return reports.load() == 1; }));
 }
 
 TEST(SourceWatcher, StopsWithoutWaitingForTheNextPoll)

@@ -23,6 +23,7 @@
 #include "views/info_dlg.h"
 #include "views/info_format.h"
 #include "views/recording_telemetry.h"
+#include "media_probe.h"
 #include "sample_data.h"
 #include "shell/ini_keys.h"
 
@@ -34,6 +35,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <gtest/gtest.h>
 
 using namespace ravir;
@@ -524,6 +528,90 @@ TEST_F(MainWindowWiring, PulledCardDuringADeletionOrAJoinedSaveSaysHowFarItGot)
         w->Shutdown();
     }
     CMsgBox::setAutoAnswer(0);
+}
+
+// Closing the window (its close key, or the desktop's close) while a joined save or a CSV
+// export writes its file asks first. Cancel: the window stays and the file is made whole. OK:
+// the window closes and nothing is left under the file's name, nor a temporary file. The task is
+// held at its first progress report until it is told to stop or let go, so it is surely part way.
+TEST_F(MainWindowWiring, ClosingDuringASaveAsksAndNeverLeavesACutFile)
+{
+    const QKeyCombination closeKey = QKeySequence::keyBindings(QKeySequence::Close).value(0)[0];
+    const struct {
+        int command;
+        bool byKey;
+        int answer;
+    } cases[] = {{cmd::kSaveJoined, true, CMsgBox::kIdCancel}, {cmd::kSaveJoined, false, CMsgBox::kIdOk},
+                 {cmd::kCsv, false, CMsgBox::kIdCancel}, {cmd::kCsv, true, CMsgBox::kIdOk}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.command << (c.byKey ? " key " : " close ") << c.answer);
+        QTemporaryDir out;
+        std::atomic<bool> held{false}, letGo{false};
+        std::atomic<qint64> total{0};
+        QStringList asked;
+        auto w = startWindow();
+        TaskRunner* runner = w->taskRunner();
+        // On the worker: the first report holds the task until it is stopped or let go.
+        QObject::connect(runner, &TaskRunner::progress, runner, [&, runner](qint64, qint64 all) {
+            total = all;
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            if (!held.exchange(true)) {
+                while (!letGo && runner->runningFlag() && std::chrono::steady_clock::now() < end)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        }, Qt::DirectConnection);
+        w->listCommands()->setFolderChooser([&](const IniKey&, int) { return out.path(); });
+        w->listCommands()->setSelectionRunner([](CFileSelectDlg& dlg) {
+            for (int row = 0; row < 3; ++row)
+                dlg.setTicked(row, true);
+            return dlg.confirm();
+        });
+        CMsgBox::setTestHook([&](CMsgDlg& dlg) {
+            if (dlg.text() != text(TXT_MSG_CLOSE_WHILE_SAVING))
+                return int(CMsgBox::kIdOk);  // the completion message
+            asked << dlg.caption();
+            return c.answer;
+        });
+        bool finished = false;
+        QObject::connect(w->listCommands(), &CListCommands::taskFinished, [&] { finished = true; });
+        QStringList inputs;
+        for (int row = 0; row < 3; ++row)
+            inputs << w->browser()->listCtrl()->recordAt(row)->path;
+        w->DispatchCommand(c.command);
+        ASSERT_TRUE(waitUntil([&] { return held.load(); }, 15000));
+        ASSERT_GE(total.load(), 2);
+        if (c.byKey)
+            key(w.get(), closeKey.key(), closeKey.keyboardModifiers());
+        else
+            w->close();
+        EXPECT_EQ(asked, QStringList{text(TXT_CONFIRM)});
+        if (c.answer == CMsgBox::kIdOk) {
+            EXPECT_FALSE(w->isVisible());
+            waitUntil([&] { return !w->backgroundTaskRunning(); }, 5000);
+            EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{});
+        } else {
+            EXPECT_TRUE(w->isVisible());
+            EXPECT_TRUE(w->backgroundTaskRunning());
+            letGo = true;
+            ASSERT_TRUE(waitUntil([&] { return finished; }, 30000));
+            // The export alone, or the joined movie with its telemetry file.
+            const QStringList left = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+            ASSERT_EQ(left.size(), c.command == cmd::kCsv ? 1 : 2) << left.join(' ').toStdString();
+            if (c.command == cmd::kCsv) {
+                QFile csv(QDir(out.path()).filePath(left[0]));
+                ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+                EXPECT_EQ(csv.readAll().count('\n'), 1 + total.load());
+            } else {
+                long long frames = 0;
+                for (const QString& input : inputs)
+                    frames += test::probeVideo(input).frames;
+                const QString movie = QDir(out.path()).filePath(QFileInfo(inputs[0]).fileName());
+                EXPECT_EQ(test::probeVideo(movie).frames, frames);
+            }
+            w->Shutdown();
+        }
+        CMsgBox::setTestHook({});
+    }
 }
 
 TEST_F(MainWindowWiring, CtrlRWritesTheReportOfTheOpenRecording)

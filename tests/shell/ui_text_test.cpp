@@ -215,7 +215,8 @@ TEST(UiText, EverySlotOfBothRowsHoldsItsText)
     // The program's own texts follow the viewer's, the same in both rows; then nothing.
     const Expected own[] = {{TXT_REPORT, 178, "事故報告書作成"},
                             {TXT_MSG_SOURCE_GONE, 179, "表示中のSDカードまたはフォルダが見つかりません。"},
-                            {TXT_MSG_DELETE_COUNTS, 180, "削除した動画: %1件、削除されなかった動画: %2件"}};
+                            {TXT_MSG_DELETE_COUNTS, 180, "削除した動画: %1件、削除されなかった動画: %2件"},
+                            {TXT_MSG_CLOSE_WHILE_SAVING, 181, "ファイルの保存中です。中止して終了しますか？"}};
     ASSERT_EQ(std::size(own), static_cast<size_t>(kUiTextOwnCount));
     for (size_t i = 0; i < std::size(own); ++i) {
         EXPECT_EQ(own[i].id, own[i].slot);
