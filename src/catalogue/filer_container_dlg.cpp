@@ -11,6 +11,7 @@
 
 #include <QLineEdit>
 #include <QPainter>
+#include <QTreeWidgetItemIterator>
 
 namespace ravir {
 namespace {
@@ -119,6 +120,43 @@ void CFilerContainerDlg::reload()
     path_->setText(catalogue_.pathField());
     list_->clearOpenRecording();
     refillList();
+}
+
+bool CFilerContainerDlg::selectNextFolder() { return tree_->selectNextItem(); }
+
+bool CFilerContainerDlg::hasNextFolder() const
+{
+    QTreeWidgetItem* current = tree_->currentItem();
+    if (!current)
+        return false;
+    QTreeWidgetItemIterator it(current);
+    ++it;
+    return *it != nullptr;
+}
+
+int CFilerContainerDlg::folderPosition() const
+{
+    if (!tree_->currentItem())
+        return -1;
+    int position = 0;
+    for (QTreeWidgetItemIterator it(tree_); *it; ++it, ++position) {
+        if (*it == tree_->currentItem())
+            return position;
+    }
+    return -1;
+}
+
+void CFilerContainerDlg::selectFolderAt(int position)
+{
+    if (position < 0)
+        return;
+    int at = 0;
+    for (QTreeWidgetItemIterator it(tree_); *it; ++it, ++at) {
+        if (at == position) {
+            tree_->setCurrentItem(*it);
+            return;
+        }
+    }
 }
 
 void CFilerContainerDlg::clearViews()

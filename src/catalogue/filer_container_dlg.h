@@ -75,6 +75,13 @@ public:
     CSkinCheckButton* kindButton(int index) const { return kinds_[static_cast<size_t>(index)]; }
     Catalogue& catalogue() const { return catalogue_; }
 
+    // The folder tree in its display order: the folder after the chosen one, and the chosen
+    // folder's place (-1 without one) to come back to later.
+    bool selectNextFolder();
+    bool hasNextFolder() const;
+    int folderPosition() const;
+    void selectFolderAt(int position);
+
 Q_SIGNALS:
     void recordingChosen(const ravir::RecordingRecord& record);
     // A folder was chosen and scanned; the list holds its recordings.

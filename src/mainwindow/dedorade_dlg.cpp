@@ -28,6 +28,7 @@
 #include "mainwindow/skin_slider.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/map_state.h"
+#include "mainwindow/session_mpris.h"
 #include "mainwindow/key_table.h"
 #include "mainwindow/movie_menu.h"
 #include "mainwindow/play_clock_rules.h"
@@ -399,81 +400,6 @@ void CdedoradeDlg::FinishReportStep()
     Q_EMIT reportFinished(result.ok(), result.reportPath);
 }
 
-// ---- Desktop media controls -------------------------------------------------------------------
-
-MprisState CdedoradeDlg::mprisState() const
-{
-    MprisState st;
-    if (!m_session->ready())
-        return st;
-    const Player& main = m_session->main();
-    const double frameUs = static_cast<double>(main.GetFrameMs()) * 1000.0;
-    st.hasMovie = true;
-    st.status = m_session->playing() ? MprisState::Status::Playing
-                : m_session->playState() == kPaused ? MprisState::Status::Paused
-                                                    : MprisState::Status::Stopped;
-    st.positionUs = static_cast<qint64>(std::max(0, m_session->shownFrame()) * frameUs);
-    st.lengthUs = static_cast<qint64>(static_cast<double>(m_session->frameCount()) * frameUs);
-    st.rate = SpeedForRateCode(m_session->rateCode());
-    st.volume = m_volume / 65535.0;
-    st.moviePath = m_session->currentPath();
-    const int row = m_browser ? m_browser->listCtrl()->playingRow() : -1;
-    st.canGoNext = row >= 0 && row + 1 < m_browser->rowCount();
-    st.canGoPrevious = true;
-    return st;
-}
-
-void CdedoradeDlg::mprisPlay()
-{
-    if (!m_session->playing())
-        DispatchCommand(cmd::kPlay);
-}
-
-void CdedoradeDlg::mprisPause()
-{
-    if (m_session->playing())
-        DispatchCommand(cmd::kPlay);
-}
-
-void CdedoradeDlg::mprisStop() { DispatchCommand(cmd::kStop); }
-void CdedoradeDlg::mprisNext() { DispatchCommand(cmd::kNext); }
-void CdedoradeDlg::mprisPrevious() { DispatchCommand(cmd::kPrevious); }
-
-void CdedoradeDlg::mprisSeek(qint64 positionUs)
-{
-    if (!m_session->ready() || m_session->main().GetFrameMs() <= 0)
-        return;
-    SeekTo(static_cast<int>(static_cast<double>(positionUs) / 1000.0 / m_session->main().GetFrameMs()));
-    if (m_mpris)
-        m_mpris->seeked();
-}
-
-void CdedoradeDlg::mprisSetRate(double rate)
-{
-    if (!m_session->ready())
-        return;
-    const double r = NearestMprisRate(rate);
-    m_session->SetRate(r <= 0.25 ? -4 : r <= 0.5 ? -2 : r <= 1.0 ? 1 : r <= 2.0 ? 2 : 4);
-    RefreshControlStates();
-}
-
-void CdedoradeDlg::mprisSetVolume(double volume)
-{
-    m_volume = static_cast<int>(std::clamp(volume, 0.0, 1.0) * 65535.0);
-    if (m_volumeCtrl)
-        m_volumeCtrl->setPosition(m_volume);
-    m_session->SetVolume(m_volume);
-    RefreshControlStates();
-}
-
-void CdedoradeDlg::mprisRaise()
-{
-    if (isMinimized())
-        showNormal();
-    raise();
-    activateWindow();
-}
-
 void CdedoradeDlg::JumpToEventPoint(bool next)
 {
     const TelemetrySnapshot& snap = m_session->telemetry();
@@ -707,7 +633,32 @@ void CdedoradeDlg::DeferredStart()
     StartUpdateCheck();
 
     // The desktop media controls; without a session bus the viewer carries on without them.
-    m_mpris = new MprisService(this, this);
+    SessionMpris::Hooks hooks;
+    hooks.dispatch = [this](int id) { DispatchCommand(id); };
+    hooks.volume = [this] { return m_volume; };
+    hooks.setVolume = [this](int volume) {
+        m_volume = volume;
+        if (m_volumeCtrl)
+            m_volumeCtrl->setPosition(m_volume);
+        m_session->SetVolume(m_volume);
+        RefreshControlStates();
+    };
+    hooks.raise = [this] {
+        if (isMinimized())
+            showNormal();
+        raise();
+        activateWindow();
+    };
+    hooks.canGoNext = [this] {
+        const int row = m_browser ? m_browser->listCtrl()->playingRow() : -1;
+        return row >= 0 && row + 1 < m_browser->rowCount();
+    };
+    hooks.seeked = [this] {
+        if (m_mpris)
+            m_mpris->seeked();
+    };
+    m_mprisTarget = std::make_unique<SessionMpris>(*m_session, std::move(hooks));
+    m_mpris = new MprisService(m_mprisTarget.get(), this);
     m_mpris->start();
     addShutdownStep(QStringLiteral("media controls"), [this] { m_mpris->stop(); });
 

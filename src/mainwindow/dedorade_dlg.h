@@ -57,7 +57,7 @@ class CameraSync;
 class SourceWatcher;
 class MapState;
 
-class CdedoradeDlg : public QWidget, public MprisTarget, private SequencerHost {
+class CdedoradeDlg : public QWidget, private SequencerHost {
     Q_OBJECT
 public:
     struct Options {
@@ -174,18 +174,9 @@ public:
     // must release.
     void addShutdownStep(QString name, std::function<void()> step);
 
-    // The desktop media controls (MPRIS): the same commands as the buttons.
+    // The desktop media controls (MPRIS): the session's state, the window's command path.
     MprisService* mprisService() const { return m_mpris; }
-    MprisState mprisState() const override;
-    void mprisPlay() override;
-    void mprisPause() override;
-    void mprisStop() override;
-    void mprisNext() override;
-    void mprisPrevious() override;
-    void mprisSeek(qint64 positionUs) override;
-    void mprisSetRate(double rate) override;
-    void mprisSetVolume(double volume) override;
-    void mprisRaise() override;
+    MprisTarget* mprisTarget() const { return m_mprisTarget.get(); }
 
 public Q_SLOTS:
     // The title-bar buttons.
@@ -350,6 +341,7 @@ private:
     VideoPresenter* m_presenter = nullptr;  // the main camera's, inside m_surface
     DualVideoSurface* m_surface = nullptr;
     MprisService* m_mpris = nullptr;
+    std::unique_ptr<MprisTarget> m_mprisTarget;
     RecordingSession* m_session = nullptr;
     int m_pendingSteps = 0;      // previous/next presses kept while the movies are being opened
     bool m_playingBeforeDrag = false;

@@ -7,7 +7,6 @@
 
 #include "catalogue/file_list_ctrl.h"
 #include "catalogue/filer_container_dlg.h"
-#include "catalogue/folder_tree_ctrl.h"
 #include "catalogue/list_commands_ctrl.h"
 #include "catalogue/recording_name.h"
 #include "catalogue/source_watcher.h"
@@ -32,7 +31,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QTreeWidgetItemIterator>
 
 namespace ravir {
 
@@ -242,46 +240,13 @@ const RecordingRecord* CdedoradeDlg::sequencerRecordAt(int row) const
 
 void CdedoradeDlg::sequencerSelectRow(int row) { m_browser->setCurrentRow(row); }
 
-bool CdedoradeDlg::sequencerSelectNextFolder()
-{
-    return m_browser && m_browser->treeCtrl()->selectNextItem();
-}
-
-bool CdedoradeDlg::sequencerHasNextFolder() const
-{
-    QTreeWidgetItem* current = m_browser ? m_browser->treeCtrl()->currentItem() : nullptr;
-    if (!current)
-        return false;
-    QTreeWidgetItemIterator it(current);
-    ++it;
-    return *it != nullptr;
-}
-
-int CdedoradeDlg::sequencerFolderPosition() const
-{
-    CFolderTreeCtrl* tree = m_browser ? m_browser->treeCtrl() : nullptr;
-    if (!tree || !tree->currentItem())
-        return -1;
-    int position = 0;
-    for (QTreeWidgetItemIterator it(tree); *it; ++it, ++position) {
-        if (*it == tree->currentItem())
-            return position;
-    }
-    return -1;
-}
-
+bool CdedoradeDlg::sequencerSelectNextFolder() { return m_browser && m_browser->selectNextFolder(); }
+bool CdedoradeDlg::sequencerHasNextFolder() const { return m_browser && m_browser->hasNextFolder(); }
+int CdedoradeDlg::sequencerFolderPosition() const { return m_browser ? m_browser->folderPosition() : -1; }
 void CdedoradeDlg::sequencerSelectFolderAt(int position)
 {
-    CFolderTreeCtrl* tree = m_browser ? m_browser->treeCtrl() : nullptr;
-    if (!tree || position < 0)
-        return;
-    int at = 0;
-    for (QTreeWidgetItemIterator it(tree); *it; ++it, ++at) {
-        if (at == position) {
-            tree->setCurrentItem(*it);
-            return;
-        }
-    }
+    if (m_browser)
+        m_browser->selectFolderAt(position);
 }
 
 bool CdedoradeDlg::sequencerSingleFileSource() const { return m_catalogue.mode() == SourceMode::File; }

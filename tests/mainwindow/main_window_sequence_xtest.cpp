@@ -442,12 +442,12 @@ TEST_F(MainWindowSequence, APauseLeavesTheViewsOnThePictureAtTheDefaultRate)
         if (round < 2)
             key(w.get(), Qt::Key_Space);
         else
-            w->mprisPause();
+            w->mprisTarget()->mprisPause();
         waitUntil([] { return false; }, 700);
         ASSERT_EQ(main.state().playState, kPaused);
         const int onScreen = main.GetCurrentFrame();
         EXPECT_EQ(w->shownFrame(), onScreen);
-        EXPECT_EQ(w->mprisState().positionUs, static_cast<qint64>(onScreen * frameUs));
+        EXPECT_EQ(w->mprisTarget()->mprisState().positionUs, static_cast<qint64>(onScreen * frameUs));
         EXPECT_EQ(w->graphView()->currentFrame(), onScreen);
         EXPECT_EQ(main.state().rateCode, rate);
         EXPECT_EQ(w->player(1)->state().rateCode, rate);

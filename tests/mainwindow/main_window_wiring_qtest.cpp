@@ -170,13 +170,13 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     EXPECT_EQ(w->graphView()->currentFrame(), 30);
     EXPECT_EQ(w->infoView()->fields().position, 30);
     // The media controls see the same position and seek the same way.
-    const MprisState st = w->mprisState();
+    const MprisState st = w->mprisTarget()->mprisState();
     EXPECT_EQ(st.status, MprisState::Status::Paused);
     EXPECT_EQ(st.positionUs, static_cast<qint64>(30 * main.GetFrameMs() * 1000.0));
     EXPECT_EQ(st.moviePath, w->currentRecordingPath());
-    w->mprisSeek(static_cast<qint64>(45 * main.GetFrameMs() * 1000.0 + 10));
+    w->mprisTarget()->mprisSeek(static_cast<qint64>(45 * main.GetFrameMs() * 1000.0 + 10));
     EXPECT_EQ(w->shownFrame(), 45);
-    w->mprisSeek(static_cast<qint64>(30 * main.GetFrameMs() * 1000.0 + 10));
+    w->mprisTarget()->mprisSeek(static_cast<qint64>(30 * main.GetFrameMs() * 1000.0 + 10));
     ASSERT_TRUE(main.WaitSeekDone(5000));
     EXPECT_EQ(main.GetCurrentFrame(), 30);
 
