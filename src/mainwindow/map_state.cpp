@@ -180,11 +180,9 @@ void MapState::setListMovies(const QStringList& moviePaths)
             if (generation != m_trackGeneration)
                 return;  // a newer list has been asked for meanwhile
             m_wholeTrip = std::move(track);
-            // The map shows a recording already: it gets the new track.
-            if (m_hasRecording) {
-                m_hasRecording = false;
-                takeRecording();
-            }
+            // The map shows a recording already: it draws the new whole trip.
+            if (m_view && m_hasRecording)
+                m_view->setAllRecordings(m_wholeTrip);
             Q_EMIT wholeTripReady();
         }, Qt::QueuedConnection);
     });

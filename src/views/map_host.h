@@ -27,6 +27,8 @@ public:
     // The host's data, written by the map view.
     void setGps(std::vector<GpsSample> current, std::vector<GpsSample> allRecordings,
                 bool hasTelemetry);
+    // The all-recordings track alone (it may come after the recording).
+    void setAllRecordings(std::vector<GpsSample> allRecordings) { all_ = std::move(allRecordings); }
     void setPosition(int frame);
     void setCoordinates(double latitude, double longitude);
     void setStatus(PlayStatus status);

@@ -226,6 +226,13 @@ void CMapView::setRecording(const TelemetryReader& reader, int recordingIndex,
     reload();
 }
 
+void CMapView::setAllRecordings(std::vector<GpsSample> allRecordingsGps)
+{
+    host_->setAllRecordings(std::move(allRecordingsGps));
+    if (hasRecording_ && wholeTrip_)
+        runScript(QStringLiteral("orbitgrplist.CreateLine()"));
+}
+
 void CMapView::clearRecording()
 {
     gps_.clear();

@@ -43,6 +43,9 @@ public:
     void setRecording(const TelemetryReader& reader, int recordingIndex,
                       std::vector<GpsSample> allRecordingsGps = {}, bool wholeTrip = true);
     void clearRecording();
+    // The all-recordings track came later than the recording: only the whole-trip line is
+    // drawn anew; the recording's track, its icons and the marker stay as they are.
+    void setAllRecordings(std::vector<GpsSample> allRecordingsGps);
     // The marker kinds shown on the map and the graph's classifier; rebuilds the event points
     // and redraws the icons. Until it is called, every kind is shown with the graph's classifier.
     void setMarkerKinds(const KindFlags& showOnMap, MarkerClassifier classify);

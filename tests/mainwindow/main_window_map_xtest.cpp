@@ -107,8 +107,11 @@ TEST(MainWindowMap, MapFollowsTheRecordingAndItsClicksSeek)
     ASSERT_TRUE(waitUntil([&] { return w.mapView()->isVisible(); }, 5000));
     // The whole trip of the folder's recordings is drawn besides the recording's own track: it
     // holds the fixes of every recording of the list, so more than the open one has.
-    const int ownFixes = js(w.mapView(), QStringLiteral("orbitgrplist.gridlist.points.length")).toInt();
-    EXPECT_GT(ownFixes, 0);
+    int ownFixes = 0;
+    EXPECT_TRUE(waitUntil([&] {
+        ownFixes = js(w.mapView(), QStringLiteral("orbitgrplist.gridlist.points.length")).toInt();
+        return ownFixes > 0;
+    }, 10000));
     EXPECT_TRUE(waitUntil([&] {
         return js(w.mapView(), QStringLiteral("orbitgrplist.grplist.points.length")).toInt() > ownFixes;
     }, 10000)) << "whole trip: " << js(w.mapView(), QStringLiteral("orbitgrplist.grplist.points.length")).toInt() << " state " << w.mapState()->wholeTrip().size();
