@@ -27,6 +27,7 @@
 #include "mainwindow/skin_slider.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/map_state.h"
+#include "mainwindow/video_zoom_mode.h"
 #include "mainwindow/key_table.h"
 #include "mainwindow/movie_menu.h"
 #include "mainwindow/play_clock_rules.h"
@@ -50,33 +51,6 @@ namespace ravir {
 namespace {
 
 constexpr int kFullScreenEndMargin = 10;  // frames before the end that refuse full screen
-
-// The zoom cursor: a magnifier of 32 x 32 scaled units.
-QCursor ZoomCursor()
-{
-    const int size = std::max(16, Scaled(32));
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal d = size * 0.58;
-    const QRectF lens(size * 0.06, size * 0.06, d, d);
-    p.setPen(QPen(Qt::black, size / 8.0));
-    p.drawEllipse(lens);
-    p.drawLine(QPointF(lens.right() - d * 0.12, lens.bottom() - d * 0.12),
-               QPointF(size * 0.92, size * 0.92));
-    p.setPen(QPen(Qt::white, size / 16.0));
-    p.setBrush(QColor(255, 255, 255, 60));
-    p.drawEllipse(lens);
-    p.drawLine(QPointF(lens.right() - d * 0.12, lens.bottom() - d * 0.12),
-               QPointF(size * 0.9, size * 0.9));
-    p.drawLine(QPointF(lens.center().x() - d * 0.25, lens.center().y()),
-               QPointF(lens.center().x() + d * 0.25, lens.center().y()));
-    p.drawLine(QPointF(lens.center().x(), lens.center().y() - d * 0.25),
-               QPointF(lens.center().x(), lens.center().y() + d * 0.25));
-    p.end();
-    return QCursor(pm, static_cast<int>(lens.center().x()), static_cast<int>(lens.center().y()));
-}
 
 }  // namespace
 
@@ -294,7 +268,7 @@ void CdedoradeDlg::ThumbnailCommand()
 
 bool CdedoradeDlg::ToggleFullScreen()
 {
-    if (m_zoomMode || m_shutDown)
+    if (m_zoom->active() || m_shutDown)
         return false;
     if (isFullScreenMode()) {
         LeaveFullScreen();
@@ -326,7 +300,7 @@ void CdedoradeDlg::LeaveFullScreen()
     WriteAspectKeep(true);
     if (m_mapShown)
         m_movieDialog->show();
-    ResetZoom();
+    m_zoom->reset();
     m_frame.leaveFullScreen();
     RefreshMapShell();
     Q_EMIT fullScreenChanged(false);
@@ -345,47 +319,22 @@ void CdedoradeDlg::AspectCommand()
 
 // ---- Zoom mode ---------------------------------------------------------------------------------
 
-void CdedoradeDlg::ResetZoom()
-{
-    m_zoom = VideoZoom{};
-    // Magnification 1.0, centred on the middle of the 440-unit picture (9/32 of it high).
-    const int centreX = Scaled(440) / 2;
-    const int centreY = Scaled(440) * 9 / 32;
-    if (m_session)
-        m_session->SetVideoRect(centreX, centreY, 0, 0, 1.0f, true);
-}
+bool CdedoradeDlg::zoomMode() const { return m_zoom->active(); }
+
+VideoZoom CdedoradeDlg::videoZoom() const { return m_zoom->zoom(); }
 
 void CdedoradeDlg::ZoomCommand()
 {
-    if (m_shutDown || (transportBlocked() && !m_zoomMode))
+    if (m_shutDown || (transportBlocked() && !m_zoom->active()))
         return;
-    m_zoomMode = !m_zoomMode;
-    if (m_zoomMode) {
-        const QCursor cursor = ZoomCursor();
-        m_video->setCursor(cursor);
-        if (m_presenter)
-            m_presenter->setCursor(cursor);
-        m_zoomNotice->show();
-        m_zoomNotice->raise();
-    } else {
-        m_video->unsetCursor();
-        if (m_presenter)
-            m_presenter->unsetCursor();
-        m_zoomNotice->hide();
-        ResetZoom();
-    }
-    Q_EMIT zoomModeChanged(m_zoomMode);
+    m_zoom->toggle();
 }
 
 void CdedoradeDlg::OnVideoClick(QPoint point)
 {
     if (m_shutDown)
         return;
-    if (m_zoomMode && m_session->ready()) {
-        m_zoom = ZoomStep(m_zoom, point);
-        m_session->SetVideoRect(0, 0, m_zoom.offset.x(), m_zoom.offset.y(), m_zoom.magnification,
-                                false);
-    }
+    m_zoom->click(point);
     Q_EMIT videoClicked(point);
 }
 
@@ -584,7 +533,7 @@ void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
     if (id == key_action::kEscape) {
         if (isFullScreenMode())
             LeaveFullScreen();
-        else if (m_zoomMode)
+        else if (m_zoom->active())
             ZoomCommand();
         return;
     }

@@ -25,6 +25,7 @@
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/map_state.h"
 #include "mainwindow/session_mpris.h"
+#include "mainwindow/video_zoom_mode.h"
 #include "mainwindow/key_table.h"
 #include "mainwindow/play_clock_rules.h"
 #include "playback/placement.h"
@@ -168,13 +169,6 @@ void CdedoradeDlg::InitDialog()
         if (listEmpty)
             OnListEmptied();
     });
-    // Zoom mode shows its hint in place of the file list.
-    m_zoomNotice = new QLabel(text(TXT_MSG_ZOOM_MODE), this);
-    m_zoomNotice->setObjectName(QStringLiteral("zoomNotice"));
-    m_zoomNotice->setAlignment(Qt::AlignCenter);
-    m_zoomNotice->setWordWrap(true);
-    m_zoomNotice->setAutoFillBackground(true);
-    m_zoomNotice->hide();
 
     // The detached view window: a top-level tool window of its own, shown by the map command.
     m_movieDialog = new CMovieDialog(nullptr);
@@ -193,7 +187,10 @@ void CdedoradeDlg::InitDialog()
     m_volume = ReadVolume();
     InitPlayers();
     InitParts();
-    ResetZoom();
+    // Zoom mode shows its hint in place of the file list.
+    m_zoom = new VideoZoomMode(*m_session, {m_video, m_presenter}, this);
+    connect(m_zoom, &VideoZoomMode::activeChanged, this, &CdedoradeDlg::zoomModeChanged);
+    m_zoom->reset();
 
     // Window size: the design size times the remembered scale factors.
     m_frame.restoreRememberedSize();
@@ -558,10 +555,8 @@ void CdedoradeDlg::LayOut()
     const QRect browserInner = m_layout.fileBrowser.adjusted(Scaled(6), 0, -Scaled(6), 0);
     if (m_browser)
         m_browser->setGeometry(browserInner);
-    if (m_zoomNotice) {
-        m_zoomNotice->setGeometry(browserInner);
-        m_zoomNotice->setFont(SharedFont(kFont13));
-    }
+    if (m_zoom)
+        m_zoom->placeHint(browserInner);
     if (m_surface) {
         m_surface->setGeometry(m_video->rect());
         m_session->RelayoutAll();

@@ -56,6 +56,7 @@ class DualVideoSurface;
 class CameraSync;
 class SourceWatcher;
 class MapState;
+class VideoZoomMode;
 
 class CdedoradeDlg : public QWidget, private SequencerHost {
     Q_OBJECT
@@ -95,8 +96,8 @@ public:
     bool isMaximisedMode() const { return isMaximized(); }
     bool minimisedByButton() const { return m_frame.minimisedByButton(); }
     bool thumbnailMode() const { return m_thumbnail; }
-    bool zoomMode() const { return m_zoomMode; }
-    VideoZoom videoZoom() const { return m_zoom; }
+    bool zoomMode() const;
+    VideoZoom videoZoom() const;
     bool mapShown() const { return m_mapShown; }
     CMovieDialog* movieDialog() const { return m_movieDialog; }
     // What the map window shows; the facts that decide between map and placeholder.
@@ -290,7 +291,6 @@ private:
     // Full screen with the content's part of it: the map window, the aspect ratio, the zoom.
     void EnterFullScreen();
     void LeaveFullScreen();
-    void ResetZoom();
     void OnVideoClick(QPoint point);
     void ShowMovieMenu(QPoint globalPos);
     void StartUpdateCheck();
@@ -314,9 +314,7 @@ private:
     // Video surface.
     QTimer m_clickTimer;  // a single click is reported after the double-click time
     QPoint m_clickPoint;
-    bool m_zoomMode = false;
-    VideoZoom m_zoom;
-    QLabel* m_zoomNotice = nullptr;
+    VideoZoomMode* m_zoom = nullptr;
 
     // Map window.
     CMovieDialog* m_movieDialog = nullptr;

@@ -12,6 +12,7 @@
 #include "catalogue/source_watcher.h"
 #include "container/telemetry_timeline.h"
 #include "mainwindow/map_state.h"
+#include "mainwindow/video_zoom_mode.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/msg_dlg.h"
 #include "mainwindow/skin_button.h"
@@ -208,7 +209,7 @@ void CdedoradeDlg::OnSourceVanished()
     m_browser->clearViews();
     m_catalogue.Clear();
     m_csvAvailable = false;
-    if (m_zoomMode)
+    if (m_zoom->active())
         ZoomCommand();
     if (isFullScreenMode())
         LeaveFullScreen();
@@ -263,7 +264,7 @@ void CdedoradeDlg::sequencerStopPlayback(bool pauseOnly)
 void CdedoradeDlg::sequencerBeginOpen(bool resetGraph)
 {
     m_session->BeginOpen(resetGraph);
-    if (m_zoomMode)
+    if (m_zoom->active())
         ZoomCommand();
     if (resetGraph)
         m_graphView->clearTelemetry();
@@ -363,7 +364,7 @@ void CdedoradeDlg::sequencerPrefetch(const QString& moviePath)
 
 void CdedoradeDlg::sequencerLastFolderEnded()
 {
-    if (m_zoomMode)
+    if (m_zoom->active())
         ZoomCommand();
     if (isFullScreenMode())
         LeaveFullScreen();
