@@ -9,10 +9,8 @@
 #include "catalogue/filer_container_dlg.h"
 #include "catalogue/list_commands_ctrl.h"
 #include "catalogue/source_open_dlg.h"
-#include "exports/report_flow_gui.h"
 #include "exports/still_capture_gui.h"
 #include "container/telemetry.h"
-#include "playback/report_picture.h"
 #include "mainwindow/task_runner.h"
 #include "mainwindow/views_follow.h"
 #include "settings/setting_dlg.h"
@@ -28,6 +26,7 @@
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/map_state.h"
 #include "mainwindow/video_zoom_mode.h"
+#include "mainwindow/window_report.h"
 #include "mainwindow/key_table.h"
 #include "mainwindow/movie_menu.h"
 #include "mainwindow/play_clock_rules.h"
@@ -56,47 +55,18 @@ constexpr int kFullScreenEndMargin = 10;  // frames before the end that refuse f
 
 void CdedoradeDlg::ReportCommand()
 {
-    if (!m_session->ready() || transportBlocked() || m_reportTimer.isActive())
+    if (!m_session->ready() || transportBlocked() || m_report->busy())
         return;
     m_session->PauseIfPlaying();
-    m_reportFolder = ChooseReportFolder(this, m_reportChooser);
-    if (m_reportFolder.isEmpty())
-        return;
-    m_reportTimer.start();
+    m_report->start();
 }
 
-void CdedoradeDlg::FinishReportStep()
+void CdedoradeDlg::setReportFolderChooser(std::function<QString()> chooser)
 {
-    if (m_shutDown || !m_session->ready())
-        return;
-    // The report follows the still's rule: only the frame the engine really holds (its own
-    // position, as the still takes it), decoded; a seek under way or a position past the
-    // movie's data is refused by the capture.
-    QString why;
-    const int frame = m_session->engineFrame();
-    const QImage mainFrame = m_session->main().CaptureFrame(frame, &why);
-    const QImage windowPicture = grab().toImage();
-    const QSize mapSize(Scaled(452), Scaled(368));
-    QImage mapPicture;
-    if (m_mapState->showsPosition()) {
-        mapPicture = m_mapState->view()->grab().toImage();
-    } else if (const TelemetrySnapshot snap = m_session->telemetry()) {
-        // The map window is hidden (or has no page yet): a frame with a fix still gets its
-        // position, on the recording's track drawn without map tiles, as `ravir report` draws it.
-        const AccelSample* sample = snap->sampleAt(frame);
-        const GpsSample* fix = sample ? snap->gpsOf(*sample) : nullptr;
-        if (fix && IsUsableFix(*fix))
-            mapPicture = DrawReportTrack(snap->gps, *fix, mapSize);
-    }
-    if (mapPicture.isNull())
-        mapPicture = ReportMapPlaceholder(mapSize);
-    const ReportResult result =
-        FinishReport(this, m_reportFolder, mainFrame, windowPicture, mapPicture, LayoutScale(),
-                     QFileInfo(m_session->currentPath()).fileName(),
-                     m_session->telemetry() ? m_session->telemetry()->gps
-                                            : std::vector<GpsSample>());
-    Q_EMIT reportFinished(result.ok(), result.reportPath);
+    m_report->setFolderChooser(std::move(chooser));
 }
+
+void CdedoradeDlg::setReportDelayMs(int ms) { m_report->setDelayMs(ms); }
 
 void CdedoradeDlg::JumpToEventPoint(bool next)
 {

@@ -26,6 +26,7 @@
 #include "mainwindow/map_state.h"
 #include "mainwindow/session_mpris.h"
 #include "mainwindow/video_zoom_mode.h"
+#include "mainwindow/window_report.h"
 #include "mainwindow/key_table.h"
 #include "mainwindow/play_clock_rules.h"
 #include "playback/placement.h"
@@ -72,9 +73,6 @@ CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
     connect(&m_frame, &FramelessWindow::resizeApplied, this, &CdedoradeDlg::resizeApplied);
     m_clickTimer.setSingleShot(true);
     connect(&m_clickTimer, &QTimer::timeout, this, [this] { OnVideoClick(m_clickPoint); });
-    m_reportTimer.setSingleShot(true);
-    m_reportTimer.setInterval(3000);
-    connect(&m_reportTimer, &QTimer::timeout, this, &CdedoradeDlg::FinishReportStep);
     // The update text, once the check delivered it, is shown in its own dialog.
     connect(this, &CdedoradeDlg::updateTextReady, this,
             [](const QString& text) { CUpdateDialog::ShowText(text); });
@@ -249,6 +247,8 @@ void CdedoradeDlg::InitPlayers()
     m_mapState->setMarkerKindsSource([this]() -> const MarkerKinds& { return m_graphView->markerKinds(); });
     m_mapState->setRowSource([this] { return m_browser ? m_browser->listCtrl()->playingRow() : -1; });
     connect(m_mapState, &MapState::seekRequested, this, [this](int frame) { SeekTo(frame); });
+    m_report = new WindowReport(*this, *m_session, *m_mapState);
+    connect(m_report, &WindowReport::finished, this, &CdedoradeDlg::reportFinished);
     // Released in the shutdown routine: pause, stop, reset the current recording, then each
     // initialised slot.
     addShutdownStep(QStringLiteral("players"), [this] { m_session->Shutdown(); });
@@ -615,7 +615,8 @@ void CdedoradeDlg::Shutdown()
     m_shutDown = true;
     // 3. Timers.
     m_clickTimer.stop();
-    m_reportTimer.stop();
+    if (m_report)
+        m_report->stop();
     // The sequence of recordings ends: no open, no telemetry load, no prefetch, no watcher.
     if (m_watcher)
         m_watcher->stop();

@@ -57,6 +57,7 @@ class CameraSync;
 class SourceWatcher;
 class MapState;
 class VideoZoomMode;
+class WindowReport;
 
 class CdedoradeDlg : public QWidget, private SequencerHost {
     Q_OBJECT
@@ -156,8 +157,9 @@ public:
     CInfoDlg* infoView() const { return m_infoView; }
     // The report (Ctrl+R): the folder chooser (tests give their own) and the wait before the
     // window is pictured, so that the map has drawn the position.
-    void setReportFolderChooser(std::function<QString()> chooser) { m_reportChooser = std::move(chooser); }
-    void setReportDelayMs(int ms) { m_reportTimer.setInterval(ms); }
+    WindowReport* report() const { return m_report; }
+    void setReportFolderChooser(std::function<QString()> chooser);
+    void setReportDelayMs(int ms);
     // Starts the window manager's border drag (QWindow::startSystemResize by default); a test
     // stands in for the window manager with its own.
     CaptionDrag& captionDrag() { return m_frame.captionDrag(); }
@@ -357,10 +359,7 @@ private:
     CStillCapture* m_still = nullptr;
     CGSensorDlg* m_graphView = nullptr;
     CInfoDlg* m_infoView = nullptr;
-    QTimer m_reportTimer;  // one-shot: the window is pictured for the report when it fires
-    QString m_reportFolder;
-    std::function<QString()> m_reportChooser;
-    void FinishReportStep();
+    WindowReport* m_report = nullptr;
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
 

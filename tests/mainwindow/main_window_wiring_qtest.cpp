@@ -9,6 +9,8 @@
 #include "catalogue/list_commands_ctrl.h"
 #include "mainwindow/msg_dlg.h"
 #include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/window_report.h"
+#include "playback/report_picture.h"
 #include "mainwindow/main_layout.h"
 #include "mainwindow/movie_menu.h"
 #include "mainwindow/skin_button.h"
@@ -638,6 +640,27 @@ TEST_F(MainWindowWiring, CtrlRWritesTheReportOfTheOpenRecording)
     EXPECT_TRUE(ok);
     EXPECT_TRUE(workbook.startsWith(out.path()));
     EXPECT_GT(QFileInfo(workbook).size(), 1000);
+
+    // The map window is hidden (as it is by default): a frame with a fix still gets its position
+    // in the report's map corner, drawn on the recording's track; a frame without one gets the
+    // no-position picture.
+    ASSERT_FALSE(w->mapShown());
+    const TelemetrySnapshot snap = w->session()->telemetry();
+    ASSERT_TRUE(snap);
+    const QSize corner(452, 368);
+    int withFix = -1, withoutFix = -1;
+    for (int f = 0; f < int(w->session()->frameCount()); ++f) {
+        const AccelSample* sample = snap->sampleAt(f);
+        const GpsSample* fix = sample ? snap->gpsOf(*sample) : nullptr;
+        (fix && IsUsableFix(*fix) ? withFix : withoutFix) = f;
+    }
+    ASSERT_GE(withFix, 0);
+    EXPECT_NE(ReportMapPicture(*w->session(), *w->mapState(), withFix, corner),
+              ReportMapPlaceholder(corner));
+    if (withoutFix >= 0) {
+        EXPECT_EQ(ReportMapPicture(*w->session(), *w->mapState(), withoutFix, corner),
+                  ReportMapPlaceholder(corner));
+    }
     w->Shutdown();
 }
 
