@@ -27,6 +27,7 @@
 #include "mainwindow/session_mpris.h"
 #include "mainwindow/video_zoom_mode.h"
 #include "mainwindow/window_report.h"
+#include "mainwindow/window_sequencer_host.h"
 #include "mainwindow/key_table.h"
 #include "mainwindow/play_clock_rules.h"
 #include "playback/placement.h"
@@ -613,6 +614,8 @@ void CdedoradeDlg::Shutdown()
     // outline goes and a user resize is no longer remembered.
     m_frame.shutDown();
     m_shutDown = true;
+    if (m_sequencerHost)
+        m_sequencerHost->setShutDown();
     // 3. Timers.
     m_clickTimer.stop();
     if (m_report)

@@ -57,9 +57,10 @@ class CameraSync;
 class SourceWatcher;
 class MapState;
 class VideoZoomMode;
+class WindowSequencerHost;
 class WindowReport;
 
-class CdedoradeDlg : public QWidget, private SequencerHost {
+class CdedoradeDlg : public QWidget {
     Q_OBJECT
 public:
     struct Options {
@@ -243,28 +244,6 @@ private:
     void OnFrameShown(int frame);   // the slider and the views follow the session's frame
     void OnTelemetryChanged();      // the graph and the panel take the session's snapshot
     void InitParts();        // list commands, settings, still capture, graph and panel
-    // SequencerHost: what the sequencer decides, carried out on the window (dedorade_sequence.cpp).
-    int sequencerRowCount() const override;
-    const RecordingRecord* sequencerRecordAt(int row) const override;
-    void sequencerSelectRow(int row) override;
-    bool sequencerSelectNextFolder() override;
-    bool sequencerHasNextFolder() const override;
-    int sequencerFolderPosition() const override;
-    void sequencerSelectFolderAt(int position) override;
-    bool sequencerSingleFileSource() const override;
-    void sequencerStopPlayback(bool pauseOnly) override;
-    void sequencerBeginOpen(bool resetGraph) override;
-    int sequencerOpenBoth(const RecordingRecord& record) override;
-    void sequencerOpenFailed(int result, bool showMessage) override;
-    void sequencerEndWait() override;
-    void sequencerMovieOpened(int rateCode) override;
-    bool sequencerLoadTelemetry(const QString& moviePath) override;
-    void sequencerRecordingReady(bool telemetryLoaded) override;
-    void sequencerPlay() override;
-    void sequencerPrefetch(const QString& moviePath) override;
-    void sequencerLastFolderEnded() override;
-    int sequencerRateCode() const override;
-    void sequencerRestorePosition(int frame) override;
     void InitSequencing();    // the sequencer, the source watcher, the background task's bar
     void RememberSourceDevice();
     void OnTaskStarted();
@@ -349,6 +328,7 @@ private:
 
     TaskRunner* m_tasks = nullptr;
     RecordingSequencer* m_sequencer = nullptr;
+    WindowSequencerHost* m_sequencerHost = nullptr;
     std::unique_ptr<SourceWatcher> m_watcher;
     QString m_sourceMount;          // the mount point the source lives on
     bool m_sourceGone = false;

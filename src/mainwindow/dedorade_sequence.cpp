@@ -13,6 +13,7 @@
 #include "container/telemetry_timeline.h"
 #include "mainwindow/map_state.h"
 #include "mainwindow/video_zoom_mode.h"
+#include "mainwindow/window_sequencer_host.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/msg_dlg.h"
 #include "mainwindow/skin_button.h"
@@ -37,7 +38,54 @@ namespace ravir {
 
 void CdedoradeDlg::InitSequencing()
 {
-    m_sequencer = new RecordingSequencer(*this, this);
+    m_sequencerHost = new WindowSequencerHost(*m_session, *m_browser, m_catalogue, *m_mapState,
+                                              *m_movieDialog, this);
+    m_sequencer = new RecordingSequencer(*m_sequencerHost, this);
+    // The window's part of an open: the wait cursor, the views of the recording before, the
+    // presses kept meanwhile and the open's messages.
+    connect(m_sequencerHost, &WindowSequencerHost::waitBegan, this, [this](bool resetGraph) {
+        if (m_zoom->active())
+            ZoomCommand();
+        if (resetGraph)
+            m_graphView->clearTelemetry();
+        m_infoView->reset();
+        setCursor(Qt::WaitCursor);
+        RefreshControlStates();
+    });
+    connect(m_sequencerHost, &WindowSequencerHost::waitEnded, this, [this] {
+        unsetCursor();
+        RefreshControlStates();
+        ApplyPendingSteps();
+    });
+    connect(m_sequencerHost, &WindowSequencerHost::openFailed, this, [this](int message) {
+        unsetCursor();
+        m_surface->update();
+        RefreshControlStates();
+        // The user has pressed on past this recording meanwhile: on to the one asked for.
+        if (m_pendingSteps != 0)
+            ApplyPendingSteps();
+        else if (message != 0)
+            CMsgBox::Error(this, text(message));
+    });
+    connect(m_sequencerHost, &WindowSequencerHost::recordingStarted, this, [this] {
+        unsetCursor();
+        RefreshControlStates();
+        Q_EMIT movieReady();
+    });
+    connect(m_sequencerHost, &WindowSequencerHost::telemetryTaken, this,
+            &CdedoradeDlg::RefreshControlStates);
+    connect(m_sequencerHost, &WindowSequencerHost::stateChanged, this,
+            &CdedoradeDlg::RefreshControlStates);
+    connect(m_sequencerHost, &WindowSequencerHost::playRequested, this, &CdedoradeDlg::TogglePlay);
+    connect(m_sequencerHost, &WindowSequencerHost::lastFolderEnded, this, [this] {
+        if (m_zoom->active())
+            ZoomCommand();
+        if (isFullScreenMode())
+            LeaveFullScreen();
+        else
+            RefreshMapShell();
+        RefreshControlStates();
+    });
 
     // The one background task: its bar over the video while it runs.
     connect(m_tasks, &TaskRunner::started, this, [this] { OnTaskStarted(); });
@@ -139,16 +187,6 @@ void CdedoradeDlg::OnTaskFinished(int command, bool changed)
     RefreshControlStates();
 }
 
-void CdedoradeDlg::sequencerRestorePosition(int frame)
-{
-    if (m_shutDown || !m_session->ready())
-        return;
-    m_session->SeekAll(frame);
-    if (frame != 0)
-        m_session->PauseEngines();
-    RefreshControlStates();
-}
-
 void CdedoradeDlg::ResetWindow()
 {
     // Every slot back on the recording's default rate before it closes.
@@ -232,145 +270,12 @@ int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
     return m_sequencer->openNow(record);
 }
 
-int CdedoradeDlg::sequencerRowCount() const { return m_browser ? m_browser->rowCount() : 0; }
-
-const RecordingRecord* CdedoradeDlg::sequencerRecordAt(int row) const
-{
-    return m_browser ? m_browser->listCtrl()->recordAt(row) : nullptr;
-}
-
-void CdedoradeDlg::sequencerSelectRow(int row) { m_browser->setCurrentRow(row); }
-
-bool CdedoradeDlg::sequencerSelectNextFolder() { return m_browser && m_browser->selectNextFolder(); }
-bool CdedoradeDlg::sequencerHasNextFolder() const { return m_browser && m_browser->hasNextFolder(); }
-int CdedoradeDlg::sequencerFolderPosition() const { return m_browser ? m_browser->folderPosition() : -1; }
-void CdedoradeDlg::sequencerSelectFolderAt(int position)
-{
-    if (m_browser)
-        m_browser->selectFolderAt(position);
-}
-
-bool CdedoradeDlg::sequencerSingleFileSource() const { return m_catalogue.mode() == SourceMode::File; }
-
-int CdedoradeDlg::sequencerRateCode() const { return rateCode(); }
-
-void CdedoradeDlg::sequencerStopPlayback(bool pauseOnly)
-{
-    m_session->PauseIfPlaying();
-    if (!pauseOnly)
-        m_session->StopEngines();
-}
-
-void CdedoradeDlg::sequencerBeginOpen(bool resetGraph)
-{
-    m_session->BeginOpen(resetGraph);
-    if (m_zoom->active())
-        ZoomCommand();
-    if (resetGraph)
-        m_graphView->clearTelemetry();
-    m_infoView->reset();
-    m_mapState->clearRecording();
-    // The wait state: controls off until the recording is ready or the time-out ends it.
-    setCursor(Qt::WaitCursor);
-    RefreshControlStates();
-}
-
-int CdedoradeDlg::sequencerOpenBoth(const RecordingRecord& record)
-{
-    if (m_shutDown)
-        return 0;
-    const int result = m_session->OpenBoth(record);
-    if (result != 1)
-        return result;
-    // The detached window names the camera of the recording.
-    m_movieDialog->setWindowTitle(
-        text(IsMainRecordingName(QFileInfo(record.path).fileName()) ? TXT_MAP : TXT_MAIN_CAMERA));
-    m_movieDialog->update();
-    m_mapState->setFileName(QFileInfo(record.path).fileName());
-    // The rest follows when the players report the movies ready (OnMovieOpened).
-    return result;
-}
-
-void CdedoradeDlg::sequencerOpenFailed(int result, bool showMessage)
-{
-    m_session->OpenFailed();
-    unsetCursor();
-    if (m_surface)
-        m_surface->update();
-    RefreshControlStates();
-    // The user has pressed on past this recording meanwhile: on to the one asked for.
-    if (m_pendingSteps != 0) {
-        ApplyPendingSteps();
-        return;
-    }
-    if (!showMessage)
-        return;
-    // A movie no decoder can open asks for the codecs; the rest is a failed or too short open.
-    const int message = result == 2                               ? TXT_MSG_TOO_SHORT
-                        : result == SequencerHost::kEngineCannotLoad ? TXT_MSG_INSTALL_CODEC
-                                                                     : TXT_MSG_OPEN_FAILED;
-    CMsgBox::Error(this, text(message));
-}
-
-void CdedoradeDlg::sequencerEndWait()
-{
-    m_session->OpenEnded();
-    unsetCursor();
-    RefreshControlStates();
-    ApplyPendingSteps();
-}
-
 void CdedoradeDlg::OnMovieOpened()
 {
     if (m_shutDown)
         return;
     m_sequencer->movieOpened();
     ApplyPendingSteps();
-}
-
-void CdedoradeDlg::sequencerMovieOpened(int rate)
-{
-    unsetCursor();
-    m_session->Start(rate);
-    RefreshControlStates();
-    Q_EMIT movieReady();
-}
-
-bool CdedoradeDlg::sequencerLoadTelemetry(const QString& moviePath)
-{
-    // On the loader worker: the player's telemetry slots have their own locks.
-    return m_session->LoadTelemetry(moviePath);
-}
-
-void CdedoradeDlg::sequencerRecordingReady(bool)
-{
-    if (m_shutDown || !m_session->ready())
-        return;
-    // The graph, the panel and the map follow the session's telemetry signal.
-    m_session->TakeTelemetry();
-    RefreshControlStates();
-}
-
-void CdedoradeDlg::sequencerPlay()
-{
-    if (!m_session->playing() && m_session->ready())
-        TogglePlay();
-}
-
-void CdedoradeDlg::sequencerPrefetch(const QString& moviePath)
-{
-    m_session->Prefetch(moviePath);
-}
-
-void CdedoradeDlg::sequencerLastFolderEnded()
-{
-    if (m_zoom->active())
-        ZoomCommand();
-    if (isFullScreenMode())
-        LeaveFullScreen();
-    else
-        RefreshMapShell();
-    RefreshControlStates();
 }
 
 }  // namespace ravir

@@ -39,6 +39,8 @@ MapState::MapState(RecordingSession& session, CMovieDialog& dialog, QObject* par
 
 MapState::~MapState() { shutdown(); }
 
+map::CMapView* MapState::view() const { return m_view; }
+
 void MapState::setMarkerKindsSource(std::function<const MarkerKinds&()> kinds)
 {
     m_kinds = std::move(kinds);

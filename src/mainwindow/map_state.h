@@ -58,7 +58,7 @@ public:
     void refresh();
     void shutdown();  // the whole-trip worker stops
 
-    map::CMapView* view() const { return m_view; }
+    map::CMapView* view() const;
     bool hasRecording() const { return m_hasRecording; }
     // The map shows the position now: it is visible, online and not covered by the placeholder.
     bool showsPosition() const;
