@@ -11,7 +11,7 @@ fail() { echo "check-install: $*" >&2; exit 1; }
 for f in bin/ravir-viewer bin/ravir; do
   [ -x "$prefix/$f" ] || fail "$f missing or not executable"
 done
-desktop="$prefix/share/applications/ravir-viewer.desktop"
+desktop="$prefix/share/applications/io.github.ravir.Viewer.desktop"
 icon="$prefix/share/icons/hicolor/scalable/apps/ravir-viewer.svg"
 [ -f "$desktop" ] || fail "desktop file missing"
 [ -f "$icon" ] || fail "icon missing"

@@ -10,6 +10,7 @@
 // where no display is available: without a display it renders off screen). --help and --version
 // need no display.
 #include "mainwindow/dedorade_dlg.h"
+#include "mainwindow/desktop_id.h"
 #include "mainwindow/source_drop.h"
 
 #include <QApplication>
@@ -31,7 +32,16 @@ struct CommandLine {
                                   QStringLiteral("file")};
     CommandLine()
     {
-        parser.setApplicationDescription(QStringLiteral("Drive recorder card viewer"));
+        // The manual page is made from this help: its first line names the program.
+        parser.setApplicationDescription(QStringLiteral(
+            "Drive recorder card viewer\n\n"
+            "Lists the recordings of a car drive recorder's card by kind and time, plays the front\n"
+            "and rear cameras together and shows the acceleration graph, the speed and the\n"
+            "position on a map in step with the picture. Without a source, or when it does not\n"
+            "exist, the viewer opens the card it finds or the source it remembers.\n"
+            "The configuration file lives in ~/.config/ravir-viewer (the folder named by\n"
+            "RAVIR_CONFIG_DIR instead, when that is set). --screenshot works without a display:\n"
+            "the window is then rendered off screen."));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOption(screenshot);
@@ -85,9 +95,10 @@ int main(int argc, char** argv)
     // The map (Qt WebEngine) shares the OpenGL contexts; set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    // The window class (X11) and application id (Wayland) match the installed desktop file.
+    // The window class (X11) is the program's name, which the desktop file's StartupWMClass
+    // names; the application id (Wayland) is the desktop file's id.
     QApplication::setApplicationName(QStringLiteral("ravir-viewer"));
-    QApplication::setDesktopFileName(QStringLiteral("ravir-viewer"));
+    QApplication::setDesktopFileName(QString::fromLatin1(ravir::kDesktopId));
     QApplication::setApplicationVersion(QStringLiteral(RAVIR_VERSION));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ravir-viewer")));
 

@@ -2,6 +2,7 @@
 // The two MPRIS 2 interfaces on /org/mpris/MediaPlayer2: the root (identity, raise) and the
 // player (transport, position, rate, metadata). Both read the window's state when asked and run
 // its commands through the service's MprisTarget.
+#include "mainwindow/desktop_id.h"
 #include "mainwindow/mpris_service.h"
 
 #include <QDBusAbstractAdaptor>
@@ -28,7 +29,7 @@ public:
     bool canRaise() const { return true; }
     bool hasTrackList() const { return false; }
     QString identity() const { return QStringLiteral("Ravir viewer"); }
-    QString desktopEntry() const { return QStringLiteral("ravir-viewer"); }
+    QString desktopEntry() const { return QString::fromLatin1(kDesktopId); }
     QStringList supportedUriSchemes() const { return {}; }
     QStringList supportedMimeTypes() const { return {}; }
 

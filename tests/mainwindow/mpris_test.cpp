@@ -196,7 +196,8 @@ TEST_F(Mpris, IdentityAndStateAreReadFromTheWindow)
 {
     EXPECT_EQ(service_->serviceName(), QString(MprisService::kServiceName));
     EXPECT_EQ(property("org.mpris.MediaPlayer2", "Identity").toString(), "Ravir viewer");
-    EXPECT_EQ(property("org.mpris.MediaPlayer2", "DesktopEntry").toString(), "ravir-viewer");
+    EXPECT_EQ(property("org.mpris.MediaPlayer2", "DesktopEntry").toString(), "io.github.ravir.Viewer")
+        << "the installed desktop file's id";
     EXPECT_EQ(playerProperty("PlaybackStatus").toString(), "Paused");
     EXPECT_EQ(playerProperty("Position").toLongLong(), 1'000'000);
     window_.s.positionUs = 2'500'000;
