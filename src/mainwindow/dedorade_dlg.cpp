@@ -27,6 +27,7 @@
 #include "mainwindow/session_mpris.h"
 #include "mainwindow/video_zoom_mode.h"
 #include "mainwindow/window_report.h"
+#include "mainwindow/list_task_flow.h"
 #include "mainwindow/window_sequencer_host.h"
 #include "mainwindow/key_table.h"
 #include "mainwindow/play_clock_rules.h"
@@ -258,34 +259,18 @@ void CdedoradeDlg::InitPlayers()
 void CdedoradeDlg::InitParts()
 {
     // The list commands run as the window's background task with the skinned progress bar.
-    m_tasks = new TaskRunner(this);
-    m_commands = new CListCommands(m_catalogue, *m_tasks, this, this);
-    m_commands->setProgressBar(m_progressCtrl);
-    m_commands->setBeforeTask([this](int command) {
-        // Playback pauses while the task runs; the deletion closes the recording, so that no
-        // file of it is held, the joined save rewinds it, the export comes back to where it was.
-        m_session->PauseIfPlaying();
-        m_session->StopPrefetch();
-        m_restoreFrame = -1;
-        m_rewindAfterTask = false;
-        if (command == cmd::kDelete) {
-            CloseRecording(true);  // opened again after the task, unless the deletion changed the list
-        } else if (command == cmd::kSaveJoined) {
-            m_rewindAfterTask = true;
-            SeekAll(0);
-        } else {
-            // The export holds no file of the source open; the frame comes back afterwards.
-            m_restoreFrame = std::max(0, m_session->shownFrame());
-            CloseRecording(true);
-        }
-    });
-    connect(m_commands, &CListCommands::taskFinished, this,
-            [this](int command, bool changed) { OnTaskFinished(command, changed); });
-    connect(m_commands, &CListCommands::sourceReopened, this, [this] { OnDeletionFinished(); });
-    addShutdownStep(QStringLiteral("background task"), [this] {
-        m_tasks->abandon();
-        m_tasks->wait();
-    });
+    ListTaskFlow::Hooks hooks;
+    hooks.closeRecording = [this](bool keepCurrent) { CloseRecording(keepCurrent); };
+    hooks.barRect = [this](bool busy) { return busy ? m_layout.progressBarBusy : m_layout.progressBarIdle; };
+    hooks.sourceGone = [this] { return m_sourceGone; };
+    m_taskFlow = new ListTaskFlow(*this, m_catalogue, *m_session, *m_browser, m_progressCtrl,
+                                  std::move(hooks));
+    m_tasks = m_taskFlow->tasks();
+    m_commands = m_taskFlow->commands();
+    connect(m_taskFlow, &ListTaskFlow::stateChanged, this, &CdedoradeDlg::RefreshControlStates);
+    connect(m_taskFlow, &ListTaskFlow::finished, this, &CdedoradeDlg::taskFinished);
+    connect(m_taskFlow, &ListTaskFlow::sourceReopened, this, [this] { OnDeletionFinished(); });
+    addShutdownStep(QStringLiteral("background task"), [this] { m_taskFlow->shutdown(); });
 
     m_settings = new CSettingDlg(this);
 

@@ -58,6 +58,7 @@ class SourceWatcher;
 class MapState;
 class VideoZoomMode;
 class WindowSequencerHost;
+class ListTaskFlow;
 class WindowReport;
 
 class CdedoradeDlg : public QWidget {
@@ -246,8 +247,6 @@ private:
     void InitParts();        // list commands, settings, still capture, graph and panel
     void InitSequencing();    // the sequencer, the source watcher, the background task's bar
     void RememberSourceDevice();
-    void OnTaskStarted();
-    void OnTaskFinished(int command, bool changed);
     // The deletion changed the source: the window reset, the source shown anew, its first row
     // opened (dedorade_sequence.cpp).
     void OnDeletionFinished();
@@ -326,15 +325,14 @@ private:
     bool m_playingBeforeDrag = false;
     bool m_sliderHeld = false;   // the position slider's thumb is held
 
-    TaskRunner* m_tasks = nullptr;
+    ListTaskFlow* m_taskFlow = nullptr;
+    TaskRunner* m_tasks = nullptr;  // the flow's
     RecordingSequencer* m_sequencer = nullptr;
     WindowSequencerHost* m_sequencerHost = nullptr;
     std::unique_ptr<SourceWatcher> m_watcher;
     QString m_sourceMount;          // the mount point the source lives on
     bool m_sourceGone = false;
-    int m_restoreFrame = -1;        // a task over: the frame to show again (-1: none)
-    bool m_rewindAfterTask = false; // a task over: back to frame 0, stopped
-    CListCommands* m_commands = nullptr;
+    CListCommands* m_commands = nullptr;  // the flow's
     CSettingDlg* m_settings = nullptr;
     CStillCapture* m_still = nullptr;
     CGSensorDlg* m_graphView = nullptr;

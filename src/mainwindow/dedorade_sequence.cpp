@@ -14,6 +14,7 @@
 #include "mainwindow/map_state.h"
 #include "mainwindow/video_zoom_mode.h"
 #include "mainwindow/window_sequencer_host.h"
+#include "mainwindow/list_task_flow.h"
 #include "mainwindow/movie_dialog.h"
 #include "mainwindow/msg_dlg.h"
 #include "mainwindow/skin_button.h"
@@ -41,6 +42,7 @@ void CdedoradeDlg::InitSequencing()
     m_sequencerHost = new WindowSequencerHost(*m_session, *m_browser, m_catalogue, *m_mapState,
                                               *m_movieDialog, this);
     m_sequencer = new RecordingSequencer(*m_sequencerHost, this);
+    m_taskFlow->setSequencer(m_sequencer);
     // The window's part of an open: the wait cursor, the views of the recording before, the
     // presses kept meanwhile and the open's messages.
     connect(m_sequencerHost, &WindowSequencerHost::waitBegan, this, [this](bool resetGraph) {
@@ -87,22 +89,6 @@ void CdedoradeDlg::InitSequencing()
         RefreshControlStates();
     });
 
-    // The one background task: its bar over the video while it runs.
-    connect(m_tasks, &TaskRunner::started, this, [this] { OnTaskStarted(); });
-    connect(m_tasks, &TaskRunner::progress, this, [this](qint64 done, qint64 total) {
-        if (!m_progressCtrl)
-            return;
-        m_progressCtrl->setPosition(total > 0 ? static_cast<int>(std::clamp<qint64>(done * 100 / total, 0, 100))
-                                              : 100);
-        m_progressCtrl->raise();
-    });
-    connect(m_tasks, &TaskRunner::finished, this, [this] {
-        m_progressCtrl->hide();
-        m_progressCtrl->setGeometry(m_layout.progressBarIdle);
-        RefreshControlStates();
-        Q_EMIT taskFinished();
-    });
-
     // The source watcher reports from its worker; the window reacts on its own thread. A task
     // working on the card is told at once, from the watcher's worker (the running flag is an
     // atomic), so that it reads nothing more of the card while the window thread is busy. The
@@ -119,72 +105,13 @@ void CdedoradeDlg::InitSequencing()
 
 // ---- Background task ---------------------------------------------------------------------------
 
-bool CdedoradeDlg::backgroundTaskRunning() const { return m_tasks && m_tasks->busy(); }
+bool CdedoradeDlg::backgroundTaskRunning() const { return m_taskFlow && m_taskFlow->running(); }
 
-// Closing while a joined save or a CSV export writes its file asks first. OK stops the task so
-// that it leaves nothing under the file's name (the shutdown then waits for it); Cancel keeps
-// the window open and the task going. A deletion stops between two recordings without a
-// question, as does a task already told to stop (the stop button, a pulled card).
-bool CdedoradeDlg::ConfirmClose()
-{
-    if (m_shutDown || !m_commands || !m_tasks->runningFlag().load())
-        return true;
-    const int command = m_commands->runningCommand();
-    if (command != CListCommands::kCmdJoin && command != CListCommands::kCmdCsv)
-        return true;
-    if (CMsgBox::Show(this, text(TXT_MSG_CLOSE_WHILE_SAVING), text(TXT_CONFIRM),
-                      CMsgBox::kOkCancel) != CMsgBox::kIdOk)
-        return false;
-    m_commands->abandon();
-    return true;
-}
+bool CdedoradeDlg::ConfirmClose() { return !m_taskFlow || m_taskFlow->confirmClose(); }
 
 bool CdedoradeDlg::StartBackgroundTask(std::function<void()> work)
 {
-    if (m_shutDown || !work || !m_tasks)
-        return false;
-    return m_tasks->start(QStringLiteral("window"), [work = std::move(work)](TaskRunner::Context&) {
-        work();
-        return 0;
-    });
-}
-
-void CdedoradeDlg::OnTaskStarted()
-{
-    if (m_progressCtrl) {
-        m_progressCtrl->setRange(0, 100);
-        m_progressCtrl->setPosition(0);
-        m_progressCtrl->setGeometry(m_layout.progressBarBusy);
-        m_progressCtrl->show();
-        m_progressCtrl->raise();
-    }
-    RefreshControlStates();
-}
-
-void CdedoradeDlg::OnTaskFinished(int command, bool changed)
-{
-    const int restore = m_restoreFrame;
-    const bool rewind = m_rewindAfterTask;
-    m_restoreFrame = -1;
-    m_rewindAfterTask = false;
-    if (m_shutDown || m_sourceGone || m_catalogue.sourceLost()) {
-        RefreshControlStates();
-        return;
-    }
-    // A deletion that changed the list has shown the source anew and opened its first row.
-    if (command == cmd::kDelete && changed) {
-        RefreshControlStates();
-        return;
-    }
-    // The joined save leaves the recording at its start, stopped.
-    if (rewind && m_session->ready()) {
-        m_session->SeekAll(0);
-        m_session->StopEngines();
-    }
-    // The current recording opens again; the export brings it back to the frame it showed.
-    if (!m_sequencer->reopen(rewind ? -1 : restore) && m_browser->rowCount() > 0)
-        m_browser->setCurrentRow(0);
-    RefreshControlStates();
+    return !m_shutDown && m_taskFlow && m_taskFlow->start(std::move(work));
 }
 
 void CdedoradeDlg::ResetWindow()
