@@ -23,7 +23,7 @@ struct KeyBinding {
     int command = 0;    // a command id or a key_action value
 };
 
-// Every key of the window, in the order the README lists them.
+// Every key of the window, in the order docs/manual.md ("Keys") lists them.
 const std::vector<KeyBinding>& KeyTable();
 
 // The command of a key press (other modifiers than Control are ignored); 0 when the key has none.
