@@ -13,19 +13,6 @@
 
 namespace ravir {
 
-std::vector<GpsSample> WholeTripTrack(const QStringList& moviePaths, const std::atomic<bool>* cancel)
-{
-    std::vector<GpsSample> track;
-    for (const QString& movie : moviePaths) {
-        if (cancel && cancel->load())
-            return {};
-        const QString telemetry = TelemetryFileForMovie(movie);
-        if (!HasTelemetryMagic(telemetry) || !DecodeGpsOnly(telemetry, track))
-            break;
-    }
-    return track;
-}
-
 MapState::MapState(RecordingSession& session, CMovieDialog& dialog, QObject* parent)
     : QObject(parent), m_session(session), m_dialog(dialog)
 {
@@ -173,7 +160,8 @@ void MapState::setListMovies(const QStringList& moviePaths)
     m_trackCancel = false;
     m_trackDone = false;
     m_trackWorker = std::thread([this, moviePaths, generation] {
-        std::vector<GpsSample> track = WholeTripTrack(moviePaths, &m_trackCancel);
+        std::vector<GpsSample> track;
+        AppendAllRecordingsTrack(moviePaths, track, &m_trackCancel);
         const bool cancelled = m_trackCancel.load();
         m_trackDone = true;
         if (cancelled)

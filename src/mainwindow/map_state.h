@@ -25,10 +25,6 @@ namespace map {
 class CMapView;
 }
 
-// The GPS samples of the movies' telemetry files, in order, stopping at the first movie without
-// readable telemetry (the samples before it stay); empty once cancel is set.
-std::vector<GpsSample> WholeTripTrack(const QStringList& moviePaths, const std::atomic<bool>* cancel);
-
 class MapState : public QObject {
     Q_OBJECT
 public:

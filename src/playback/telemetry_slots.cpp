@@ -121,10 +121,17 @@ bool BuildAllRecordingsTrack(TelemetrySlots& mainSlots, const QStringList& movie
 {
     std::lock_guard<std::recursive_mutex> hold1(mainSlots.movieData1);
     std::vector<GpsSample>().swap(mainSlots.allRecordingsTrack);
+    return AppendAllRecordingsTrack(moviePaths, mainSlots.allRecordingsTrack);
+}
+
+bool AppendAllRecordingsTrack(const QStringList& moviePaths, std::vector<GpsSample>& out,
+                              const std::atomic<bool>* cancel)
+{
     for (const QString& movie : moviePaths) {
+        if (cancel && cancel->load())
+            return false;
         const QString telemetryPath = TelemetryFileForMovie(movie);
-        if (!HasTelemetryMagic(telemetryPath) ||
-            !DecodeGpsOnly(telemetryPath, mainSlots.allRecordingsTrack))
+        if (!HasTelemetryMagic(telemetryPath) || !DecodeGpsOnly(telemetryPath, out))
             return false;
     }
     return true;

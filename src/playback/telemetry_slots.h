@@ -67,6 +67,11 @@ void StopPrefetch(TelemetrySlots& mainSlots);
 // per record, index and time (ms) restarting at 0 for each recording. The first movie without a
 // readable telemetry file ends the walk with false; the samples collected so far stay.
 bool BuildAllRecordingsTrack(TelemetrySlots& mainSlots, const QStringList& moviePaths);
+// The walk behind it, into any list: appends the GPS samples of each movie's telemetry file in
+// order; false at the first movie without readable telemetry (the samples before it stay) or
+// once cancel is set.
+bool AppendAllRecordingsTrack(const QStringList& moviePaths, std::vector<GpsSample>& out,
+                              const std::atomic<bool>* cancel = nullptr);
 
 // The telemetry file of a movie path; a path that already names a ".ADA" file is kept.
 QString TelemetryFileForMovie(const QString& moviePath);
