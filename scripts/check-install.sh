@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs a build tree into a temporary prefix and checks what the desktop needs: both
+# Installs a build tree into a temporary prefix and checks what the desktop needs: the
 # programs, the desktop file (valid, naming the installed program and icon) and the icon.
 #   scripts/check-install.sh BUILD_DIR
 set -euo pipefail
@@ -8,7 +8,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
 fail() { echo "check-install: $*" >&2; exit 1; }
-for f in bin/ravir-viewer bin/ravir; do
+for f in bin/ravir-viewer bin/ravir libexec/ravir/ravir-decode; do
   [ -x "$prefix/$f" ] || fail "$f missing or not executable"
 done
 desktop="$prefix/share/applications/io.github.ravir.Viewer.desktop"
@@ -24,4 +24,11 @@ if command -v desktop-file-validate > /dev/null; then
   desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop file"
 fi
 "$prefix/bin/ravir" --help > /dev/null || fail "installed ravir does not run"
+# A usage error that only ravir-decode gives: the installed ravir finds it in its private folder.
+set +e
+"$prefix/bin/ravir" still 2> "$prefix/still.err"
+code=$?
+set -e
+[ "$code" = 2 ] && grep -q '^usage: ravir still' "$prefix/still.err" ||
+  fail "installed ravir does not run the installed ravir-decode (exit code $code: $(cat "$prefix/still.err"))"
 echo "check-install: ok ($prefix)"

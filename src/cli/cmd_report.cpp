@@ -3,11 +3,11 @@
 // picture is the main camera's still at its own size with the sub camera's still as an inset
 // at the lower left and, in the lower right corner where the viewer puts its map, the
 // recording's track drawn with the position at that frame (or the no-position picture when
-// the frame has no fix).
-#ifdef RAVIR_WITH_PLAYBACK
+// the frame has no fix). Built into `ravir-decode` (decoding_commands.h).
 #include "catalogue/output_guard.h"
 #include "catalogue/recording_name.h"
 #include "cli/command.h"
+#include "cli/decoding_commands.h"
 #include "cli/stop_signal.h"
 #include "container/telemetry_timeline.h"
 #include "exports/report_workbook.h"
@@ -188,37 +188,7 @@ int runReport(const QStringList& args)
     return failure(why);
 }
 
-const CommandRegistration registration({
-    "report",
-    "MOVIE --frame N --folder DIR",
-    "adds the accident-report sheet for frame N of a recording to DIR/report_20YYMMDD.xlsx",
-    "The day and the sheet name come from the recording's name (A___-YYMMDD-HHMMSS-...): the\n"
-    "first report of a day creates DIR/report_20YYMMDD.xlsx from the built-in form with one\n"
-    "sheet named HHMMSS; each further report adds a sheet in front that carries what was typed\n"
-    "into the previous first sheet, with the new picture over the box BA18:CG32 (a name that\n"
-    "exists already gets \" (2)\", \" (3)\", ...). The picture: the main camera's frame N at\n"
-    "its own size, the sub camera's frame of the same moment as an inset at the lower left,\n"
-    "and at the lower right the recording's track with the position at frame N (a no-position\n"
-    "picture when that frame has no GPS fix). The workbook is written under a temporary name\n"
-    "and renamed, so a failure leaves an existing report as it was; a report file that is not a\n"
-    "workbook this program can read is left untouched and the command fails.\n"
-    "Prints {\"report\", \"sheet\", \"created\", \"frame\", \"sub_camera\", \"gps_fix\"};\n"
-    "gps_fix is true only for a usable position (status valid, both coordinates written and\n"
-    "within the globe, not 0, 0), the same rule the picture, the map and the GPX export follow.\n"
-    "The pictures are verified captures: the engine's own position after the seek must be\n"
-    "frame N and the frame must have been decoded; a sub camera frame that fails this is left\n"
-    "out (sub_camera false). When the name's day is not a date of the calendar (month 13, ...)\n"
-    "the day comes from the telemetry's clock.\n"
-    "Fails (exit code 1) and writes nothing when the movie cannot be opened, N is not below\n"
-    "its frame count or frame N cannot be shown or decoded (a movie whose data ends early),\n"
-    "when DIR does not exist or is not a folder, when neither the name nor the telemetry gives\n"
-    "a date, when the existing report is not a workbook this program can read (a package\n"
-    "whose parts inflate beyond 64 MiB each or 128 MiB in all included), or when the workbook\n"
-    "cannot be written. Ctrl-C, SIGTERM or SIGHUP stop it with nothing written or left behind\n"
-    "(exit code 128 + the signal).",
-    runReport,
-});
+const CommandRegistration registration(DecodingCommand("report", runReport));
 
 }  // namespace
 }  // namespace ravir::cli
-#endif  // RAVIR_WITH_PLAYBACK

@@ -21,6 +21,10 @@ struct Command {
 
 const std::vector<Command>& commands();
 
+// The program's arguments as main() received them, argv[0] first and the command name second:
+// for handing the command line on to another program byte for byte.
+const std::vector<char*>& programArguments();
+
 struct CommandRegistration {
     explicit CommandRegistration(Command command);
 };

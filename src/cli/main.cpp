@@ -1,5 +1,6 @@
 // `ravir`: the viewer's core for scripts and batch work. Every subcommand prints JSON on stdout
-// unless it writes a file; errors go to stderr with a non-zero exit code.
+// unless it writes a file; errors go to stderr with a non-zero exit code. `ravir-decode`, which
+// runs the commands that decode pictures (decoding_commands.h), has the same main().
 #include "cli/command.h"
 #include "shell/ui_text.h"
 
@@ -16,6 +17,12 @@ namespace {
 std::vector<Command>& registry()
 {
     static std::vector<Command> list;
+    return list;
+}
+
+std::vector<char*>& arguments()
+{
+    static std::vector<char*> list;
     return list;
 }
 
@@ -75,6 +82,8 @@ int runHelp(const QStringList& args)
 }  // namespace
 
 const std::vector<Command>& commands() { return registry(); }
+
+const std::vector<char*>& programArguments() { return arguments(); }
 
 CommandRegistration::CommandRegistration(Command command)
 {
@@ -199,6 +208,7 @@ ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions,
 
 int main(int argc, char** argv)
 {
+    ravir::cli::arguments().assign(argv, argv + argc);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("ravir");
     QCoreApplication::setApplicationVersion(RAVIR_VERSION);

@@ -35,8 +35,7 @@ if grep -Eq '(^|, )(ffmpeg|ffprobe|mpv)( |,|$)' <<<"$depends"; then
 fi
 [[ $(field Suggests) == *ffmpeg* ]] || fail "ffmpeg is not suggested"
 
-# The files, exactly: a program of the build's own (ravir-decode) may come with its page and
-# completion.
+# The files, exactly.
 root=$tmp/root
 dpkg -x "$deb" "$root"
 id=io.github.ravir.Viewer
@@ -52,12 +51,8 @@ expected=(
   usr/share/bash-completion/completions/ravir
   usr/share/doc/ravir/copyright usr/share/doc/ravir/changelog.gz
 )
+expected+=(usr/libexec/ravir/ravir-decode)
 programs=(ravir ravir-viewer)
-if [ -e "$root/usr/bin/ravir-decode" ]; then
-  programs+=(ravir-decode)
-  expected+=(usr/bin/ravir-decode usr/share/man/man1/ravir-decode.1.gz
-             usr/share/bash-completion/completions/ravir-decode)
-fi
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$root" && find . -type f -printf '%P\n' | sort) ||
   fail "the package's files differ from the list above (< expected, > packaged)"
 
@@ -67,6 +62,15 @@ for program in "${programs[@]}"; do
     fail "$program --version failed"
   [ "$out" = "$program $version" ] || fail "$program --version says '$out', not '$program $version'"
 done
+
+# ravir hands still and report to its helper in the private folder (a usage error only the helper
+# gives).
+set +e
+env -u LD_LIBRARY_PATH "$root/usr/bin/ravir" still 2> "$tmp/still.err"
+code=$?
+set -e
+[ "$code" = 2 ] && grep -q '^usage: ravir still' "$tmp/still.err" ||
+  fail "the packaged ravir does not run the packaged ravir-decode (exit $code: $(cat "$tmp/still.err"))"
 
 # Desktop file and metainfo: valid, and naming each other, the program and the icon.
 desktop=$root/usr/share/applications/$id.desktop
