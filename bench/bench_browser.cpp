@@ -4,10 +4,10 @@
 // list and the selection dialog with 1,500 rows (peer: a plain QTreeWidget filled with the same
 // texts). Nothing is asserted; the ratios are printed by the reporter of each run.
 #include "catalogue/catalogue.h"
-#include "catalogue/file_list_ctrl.h"
-#include "catalogue/file_select_dlg.h"
-#include "catalogue/filer_container_dlg.h"
-#include "catalogue/folder_tree_ctrl.h"
+#include "windows/catalogue/file_list_ctrl.h"
+#include "windows/catalogue/file_select_dlg.h"
+#include "windows/catalogue/filer_container_dlg.h"
+#include "windows/catalogue/folder_tree_ctrl.h"
 #include "catalogue/recording_name.h"
 #include "samplecard/sample_card.h"
 

@@ -6,7 +6,7 @@
 #include "container/telemetry.h"
 #include "container/telemetry_timeline.h"
 #include "samplecard/telemetry_block.h"
-#include "views/gsensor_dlg.h"
+#include "windows/views/gsensor_dlg.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -1,0 +1,223 @@
+#include "windows/kit/skin_button.h"
+
+#include "windows/kit/skin_artwork.h"
+#include "windows/kit/app_scale_gui.h"
+
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace ravir {
+
+CSkinButton::CSkinButton(QWidget* parent, int commandId) : QAbstractButton(parent), m_commandId(commandId)
+{
+    setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
+    setAttribute(Qt::WA_Hover, false);
+    connect(this, &QAbstractButton::clicked, this, [this] { Q_EMIT command(m_commandId); });
+}
+
+void CSkinButton::setImage(const QString& strip, const QString& tooltip)
+{
+    m_image[0] = strip;
+    m_tooltip[0] = tooltip;
+    applyTooltip();
+    update();
+}
+
+void CSkinButton::setAlternateImage(const QString& strip, const QString& tooltip)
+{
+    m_image[1] = strip;
+    m_tooltip[1] = tooltip;
+    applyTooltip();
+    update();
+}
+
+void CSkinButton::setAlternate(bool on)
+{
+    if (m_alternate == on)
+        return;
+    m_alternate = on;
+    applyTooltip();
+    update();
+}
+
+void CSkinButton::applyTooltip()
+{
+    const QString& tip = m_alternate && !m_image[1].isEmpty() ? m_tooltip[1] : m_tooltip[0];
+    if (!tip.isEmpty() || !m_tooltip[0].isEmpty())
+        setToolTip(tip);
+}
+
+void CSkinButton::setPressedLook(bool on)
+{
+    if (m_pressedLook == on)
+        return;
+    m_pressedLook = on;
+    update();
+}
+
+void CSkinButton::setNoDraw(bool on)
+{
+    m_noDraw = on;
+    update();
+}
+
+void CSkinButton::setTextAlignment(Qt::Alignment alignment)
+{
+    m_textAlignment = alignment;
+    update();
+}
+
+int CSkinButton::imageIndex() const
+{
+    if (!isEnabled())
+        return 3;
+    if (isDown() || isChecked() || m_pressedLook)
+        return 2;
+    if (m_hover)
+        return 1;
+    return 0;
+}
+
+QColor CSkinButton::textColor() const
+{
+    if (!isEnabled() || isDown() || (m_pressedLook && !isChecked()))
+        return skin::kTextGrey;
+    return skin::kTextWhite;
+}
+
+QSize CSkinButton::sizeHint() const
+{
+    return {skin::unit(32), skin::unit(32)};
+}
+
+void CSkinButton::paintEvent(QPaintEvent*)
+{
+    if (m_noDraw)
+        return;
+    QPainter p(this);
+    const QPixmap image = skin::stripImage(currentImage(), 4, imageIndex(), size());
+    if (!image.isNull())
+        p.drawPixmap(0, 0, image);
+    const QString label = text().left(259);
+    if (!label.isEmpty()) {
+        p.setFont(SharedFont(kFont9));
+        p.setPen(textColor());
+        p.drawText(rect(), static_cast<int>(m_textAlignment) | Qt::TextSingleLine, label);
+    }
+}
+
+void CSkinButton::enterEvent(QEnterEvent* event)
+{
+    m_hover = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void CSkinButton::leaveEvent(QEvent* event)
+{
+    m_hover = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void CSkinButton::mouseMoveEvent(QMouseEvent* event)
+{
+    const bool inside = rect().contains(event->position().toPoint());
+    if (inside != m_hover) {
+        m_hover = inside;
+        update();
+    }
+    QAbstractButton::mouseMoveEvent(event);
+}
+
+void CSkinButton::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::EnabledChange)
+        update();
+    QAbstractButton::changeEvent(event);
+}
+
+// ---- CSkinCheckButton ----
+
+CSkinCheckButton::CSkinCheckButton(const QString& label, QWidget* parent) : QAbstractButton(parent)
+{
+    setText(label);
+    setCheckable(true);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void CSkinCheckButton::setNoDraw(bool on)
+{
+    m_noDraw = on;
+    update();
+}
+
+QRect CSkinCheckButton::boxRect() const
+{
+    return {0, skin::unit(4), skin::unit(12), skin::unit(12)};
+}
+
+int CSkinCheckButton::imageIndex() const
+{
+    if (!isEnabled())
+        return 3;
+    if (isDown() || isChecked())
+        return 2;
+    if (m_hover)
+        return 1;
+    return 0;
+}
+
+QSize CSkinCheckButton::sizeHint() const
+{
+    const QFontMetrics fm(SharedFont(kFont10));
+    return {skin::unit(16) + fm.horizontalAdvance(text()) + skin::unit(4), skin::unit(20)};
+}
+
+bool CSkinCheckButton::hitButton(const QPoint& pos) const
+{
+    return rect().contains(pos);
+}
+
+void CSkinCheckButton::paintEvent(QPaintEvent*)
+{
+    if (m_noDraw)
+        return;
+    QPainter p(this);
+    const QRect box = boxRect();
+    const QPixmap image = skin::stripImage(QStringLiteral("check_box"), 4, imageIndex(), box.size());
+    p.drawPixmap(box.topLeft(), image);
+    p.setFont(SharedFont(kFont10));
+    p.setPen(isEnabled() ? skin::kTextWhite : skin::kTextGrey);
+    const QRect textRect(skin::unit(16), 0, width() - skin::unit(16), height());
+    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+}
+
+void CSkinCheckButton::enterEvent(QEnterEvent* event)
+{
+    m_hover = boxRect().contains(event->position().toPoint());
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void CSkinCheckButton::leaveEvent(QEvent* event)
+{
+    m_hover = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void CSkinCheckButton::mouseMoveEvent(QMouseEvent* event)
+{
+    const bool over = boxRect().contains(event->position().toPoint());
+    if (over != m_hover) {
+        m_hover = over;
+        update();
+    }
+    QAbstractButton::mouseMoveEvent(event);
+}
+
+}  // namespace ravir

@@ -1,0 +1,110 @@
+#include "windows/kit/skin_dialog.h"
+
+#include "windows/kit/skin_artwork.h"
+#include "windows/kit/skin_button.h"
+#include "windows/kit/app_scale_gui.h"
+#include "shell/ui_text.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+namespace ravir {
+namespace {
+const QColor kCaption(0x55, 0x58, 0x5D);
+}
+
+CSkinDialog::CSkinDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+{
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, skin::kWindowBackground);
+    pal.setColor(QPalette::WindowText, skin::kTextWhite);
+    setPalette(pal);
+    setFont(SharedFont(kFont10));
+    m_close = new CSkinButton(this, 2);
+    m_close->setObjectName(QStringLiteral("dialogClose"));
+    m_close->setImage(QStringLiteral("dialog_close"), text(TXT_CLOSE));
+    m_close->setFocusPolicy(Qt::NoFocus);
+    connect(m_close, &CSkinButton::clicked, this, &QDialog::reject);
+}
+
+QRect CSkinDialog::captionRect() const
+{
+    return {0, 0, width(), skin::unit(20)};
+}
+
+void CSkinDialog::setFrameColor(const QColor& colour)
+{
+    m_frame = colour;
+    update();
+}
+
+void CSkinDialog::paintBody(QPainter& painter)
+{
+    painter.fillRect(rect().adjusted(0, captionRect().height(), 0, 0), skin::kWindowBackground);
+}
+
+void CSkinDialog::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    paintBody(p);
+    const QRect band = captionRect();
+    p.fillRect(band, kCaption);
+    p.setPen(skin::kTextWhite);
+    p.setFont(SharedFont(kFont10));
+    const QRect titleRect(QPoint(skin::unit(5), 0), QPoint(std::min(skin::unit(200), width()), band.bottom()));
+    p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, windowTitle());
+    p.setPen(m_frame);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void CSkinDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    placeCloseButton();
+}
+
+void CSkinDialog::placeCloseButton()
+{
+    m_close->setGeometry(width() - skin::unit(20), skin::unit(4), skin::unit(13), skin::unit(12));
+    m_close->raise();
+}
+
+void CSkinDialog::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        event->accept();  // swallowed: a skinned dialog is closed by its buttons only
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void CSkinDialog::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && captionRect().contains(event->position().toPoint())) {
+        m_captionDrag.press(event);
+        return;
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void CSkinDialog::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_captionDrag.move(event))
+        return;
+    QDialog::mouseMoveEvent(event);
+}
+
+void CSkinDialog::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_captionDrag.end();
+    QDialog::mouseReleaseEvent(event);
+}
+
+}  // namespace ravir

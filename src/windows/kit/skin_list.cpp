@@ -1,0 +1,131 @@
+#include "windows/kit/skin_list.h"
+
+#include "windows/kit/skin_artwork.h"
+#include "windows/kit/app_scale_gui.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace ravir {
+namespace {
+constexpr int kStateRole = Qt::UserRole + 41;
+
+// Draws the tick box of column 0 from the skin, then the text.
+class StateDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        p->fillRect(option.rect, Qt::white);
+        p->setPen(QColor(0x88, 0x88, 0x88));
+        p->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        QRect textRect = option.rect.adjusted(skin::unit(4), 0, 0, 0);
+        if (index.column() == 0) {
+            const int state = index.data(kStateRole).toInt();
+            const int box = skin::unit(12);
+            if (state >= CSkinListCtrl::kUnchecked && state <= CSkinListCtrl::kChecked) {
+                const QPixmap image = skin::stripImage(QStringLiteral("check_box"), 4, state - 1, QSize(box, box));
+                p->drawPixmap(option.rect.left() + skin::unit(4),
+                              option.rect.top() + (option.rect.height() - box) / 2, image);
+            }
+            textRect.setLeft(option.rect.left() + skin::unit(4) + box + skin::unit(4));
+        }
+        p->setPen(Qt::black);
+        p->setFont(option.font);
+        const QString t = option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight,
+                                                        textRect.width());
+        p->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, t);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize s = QStyledItemDelegate::sizeHint(option, index);
+        s.setHeight(std::max(s.height(), skin::unit(20)));
+        return s;
+    }
+};
+}  // namespace
+
+CSkinListCtrl::CSkinListCtrl(QWidget* parent) : QTreeWidget(parent)
+{
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setMouseTracking(true);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setItemDelegate(new StateDelegate(this));
+    setFont(SharedFont(kFont10));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::Text, Qt::black);
+    setPalette(pal);
+}
+
+QTreeWidgetItem* CSkinListCtrl::addRow(const QStringList& columns, int state)
+{
+    auto* item = new QTreeWidgetItem(this, columns);
+    item->setData(0, kStateRole, state);
+    return item;
+}
+
+int CSkinListCtrl::stateImage(int row) const
+{
+    const QTreeWidgetItem* item = topLevelItem(row);
+    return item ? item->data(0, kStateRole).toInt() : kNoState;
+}
+
+void CSkinListCtrl::setStateImage(int row, int state)
+{
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (!item || stateImage(row) == state)
+        return;
+    item->setData(0, kStateRole, state);
+    Q_EMIT stateImageChanged(row, state);
+}
+
+QRect CSkinListCtrl::boxRect(int row) const
+{
+    const QTreeWidgetItem* item = topLevelItem(row);
+    if (!item)
+        return {};
+    const QRect r = visualItemRect(item);
+    const int box = skin::unit(12);
+    return {r.left() + skin::unit(4), r.top() + (r.height() - box) / 2, box, box};
+}
+
+void CSkinListCtrl::setHotRow(int row)
+{
+    if (row == m_hotRow)
+        return;
+    if (m_hotRow >= 0 && stateImage(m_hotRow) == kHot)
+        setStateImage(m_hotRow, kUnchecked);
+    m_hotRow = row;
+    if (row >= 0 && stateImage(row) == kUnchecked)
+        setStateImage(row, kHot);
+}
+
+void CSkinListCtrl::mouseMoveEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    setHotRow(index.isValid() ? index.row() : -1);
+    QTreeWidget::mouseMoveEvent(event);
+}
+
+void CSkinListCtrl::leaveEvent(QEvent* event)
+{
+    setHotRow(-1);
+    QTreeWidget::leaveEvent(event);
+}
+
+void CSkinListCtrl::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index.isValid()) {
+        const int row = index.row();
+        const int s = stateImage(row);
+        setStateImage(row, (s == kUnchecked || s == kHot) ? kChecked : kUnchecked);
+    }
+    QTreeWidget::mousePressEvent(event);
+}
+
+}  // namespace ravir

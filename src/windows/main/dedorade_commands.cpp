@@ -1,0 +1,517 @@
+// The main window's commands: the transport and list commands, the title bar, full screen,
+// aspect and zoom, the map switch, and their entry points (the one dispatcher that the buttons,
+// keys, the video menu and the desktop's media controls all go through, the keys and the video
+// surface's clicks).
+#include "windows/main/dedorade_dlg.h"
+
+#include "catalogue/source_select.h"
+#include "windows/catalogue/file_list_ctrl.h"
+#include "windows/catalogue/filer_container_dlg.h"
+#include "windows/catalogue/list_commands_ctrl.h"
+#include "windows/catalogue/source_open_dlg.h"
+#include "windows/stills/still_capture_gui.h"
+#include "container/telemetry.h"
+#include "windows/main/task_runner.h"
+#include "windows/main/views_follow.h"
+#include "windows/settings/setting_dlg.h"
+#include "windows/views/gsensor_dlg.h"
+#include "windows/views/info_dlg.h"
+#include "windows/views/info_format.h"
+#include "windows/map/map_view.h"
+#include "windows/views/marker_kind.h"
+#include "windows/views/recording_telemetry.h"
+#include "windows/kit/skin_button.h"
+#include "windows/kit/skin_progress.h"
+#include "windows/kit/skin_slider.h"
+#include "windows/map/movie_dialog.h"
+#include "windows/map/map_state.h"
+#include "windows/main/video_zoom_mode.h"
+#include "windows/main/window_report.h"
+#include "windows/main/key_table.h"
+#include "windows/main/movie_menu.h"
+#include "windows/main/play_clock_rules.h"
+#include "playback/placement.h"
+#include "playback/dual_surface.h"
+#include "playback/player.h"
+#include "playback/video_presenter.h"
+#include "windows/kit/app_scale_gui.h"
+#include "shell/ini_file.h"
+#include "shell/ini_keys.h"
+#include "shell/ui_text.h"
+#include <QApplication>
+#include <QFileInfo>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+
+namespace ravir {
+namespace {
+
+constexpr int kFullScreenEndMargin = 10;  // frames before the end that refuse full screen
+
+}  // namespace
+
+void CdedoradeDlg::ReportCommand()
+{
+    if (!m_session->ready() || transportBlocked() || m_report->busy())
+        return;
+    m_session->PauseIfPlaying();
+    m_report->start();
+}
+
+void CdedoradeDlg::setReportFolderChooser(std::function<QString()> chooser)
+{
+    m_report->setFolderChooser(std::move(chooser));
+}
+
+void CdedoradeDlg::setReportDelayMs(int ms) { m_report->setDelayMs(ms); }
+
+void CdedoradeDlg::JumpToEventPoint(bool next)
+{
+    const TelemetrySnapshot& snap = m_session->telemetry();
+    if (!snap || !m_session->ready())
+        return;
+    const std::vector<EventPoint> points = BuildEventPoints(*snap, m_graphView->markerKinds());
+    const int frame = EventJumpFrame(points, m_graphView->markerKinds(), m_graphView->currentFrame(),
+                                     static_cast<int>(m_session->frameCount()), next);
+    if (frame >= 0)
+        SeekTo(frame);
+}
+
+void CdedoradeDlg::BrowseCommand()
+{
+    if (m_shutDown || (m_commands && m_commands->busy()))
+        return;
+    ResetWindow();
+    CSourceOpenDlg dlg(this);
+    if (dlg.exec() == QDialog::Accepted &&
+        OpenChosenSource(m_catalogue, dlg.chosenSourceMode(), dlg.chosenPath(), this)) {
+        m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
+        m_infoView->setTraceSwitch(TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
+        RememberSourceDevice();
+        m_browser->reload();
+        if (m_browser->rowCount() > 0)
+            m_browser->setCurrentRow(0);
+    }
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::SettingsCommand()
+{
+    if (!m_shutDown && m_settings)
+        m_settings->showCentredOn(this);
+}
+
+void CdedoradeDlg::StillCommand()
+{
+    if (!m_session->ready() || transportBlocked() || m_still->busy())
+        return;
+    Player* sub = m_session->subReady() ? m_session->player(1) : nullptr;
+    m_still->Capture(m_session->player(0), sub, QFileInfo(m_session->currentPath()).fileName());
+}
+
+void CdedoradeDlg::TogglePlay()
+{
+    if (!m_session->slotReady(0))
+        return;
+    if (!m_session->ready()) {
+        // Play pressed while the recording opens: honoured when it is ready.
+        if (m_sequencer)
+            m_sequencer->playPressed();
+        return;
+    }
+    m_session->TogglePlay();
+    if (m_session->playing() && m_sequencer)
+        m_sequencer->playPressed();  // a playing recording moves on at its end
+}
+
+void CdedoradeDlg::PlayPauseCommand()
+{
+    const bool wasPlaying = m_session->playing();
+    TogglePlay();
+    if (!wasPlaying || m_session->playing())
+        return;
+    // A pause sets the recording's default rate, as the first-frame command does.
+    m_session->ApplyDefaultRate();
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::StopCommand()
+{
+    // While a list command runs, the first-frame button stops it at its next check.
+    if (m_tasks && m_tasks->busy()) {
+        m_commands->stop();
+        return;
+    }
+    if (!m_session->ready() || transportBlocked())
+        return;
+    m_session->Rewind();
+    RefreshControlStates();
+}
+
+void CdedoradeDlg::GoToRecording(int delta)
+{
+    if (!m_browser || m_shutDown || backgroundTaskRunning() || !m_sequencer->hasRecording())
+        return;
+    if (m_session->opening()) {
+        // Every press counts while a recording opens. Before its open delay has run out nothing
+        // of it is open: the list moves on at once and the delay starts again for the row
+        // chosen now, so that only the last one chosen is opened. Once the movies are being
+        // opened the press is kept and carried out as soon as that open has come to an end.
+        if (m_sequencer->openDelayTimer().isActive())
+            StepRecording(delta);
+        else
+            m_pendingSteps += delta;
+        return;
+    }
+    if (nearEndBlocked())
+        return;
+    m_session->PauseIfPlaying();
+    StepRecording(delta);
+}
+
+void CdedoradeDlg::StepRecording(int delta)
+{
+    if (delta > 0) {
+        // The next row, after the last one the next folder, after the last folder the current
+        // recording again, stopped.
+        m_sequencer->nextCommand();
+    } else if (!m_sequencer->previousCommand() && !m_session->opening()) {
+        StopCommand();  // the first recording: back to its start
+    }
+}
+
+void CdedoradeDlg::ApplyPendingSteps()
+{
+    // Queued: the open that just ended has finished its own handling first.
+    if (m_pendingSteps == 0)
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        int steps = std::exchange(m_pendingSteps, 0);
+        if (m_shutDown || backgroundTaskRunning() || !m_sequencer || !m_sequencer->hasRecording())
+            return;
+        m_session->PauseIfPlaying();
+        while (steps != 0) {
+            const int step = steps > 0 ? 1 : -1;
+            StepRecording(step);
+            steps -= step;
+        }
+    }, Qt::QueuedConnection);
+}
+
+void CdedoradeDlg::ChangeRate(bool faster)
+{
+    if (!m_session->ready() || transportBlocked())
+        return;
+    if (m_session->ChangeRate(faster))
+        RefreshControlStates();
+}
+
+// ---- Title-bar commands ---------------------------------------------------------------------
+
+void CdedoradeDlg::CloseCommand()
+{
+    if (!ConfirmClose())
+        return;
+    Shutdown();
+    close();
+}
+
+void CdedoradeDlg::MaximiseCommand() { m_frame.toggleMaximised(); }
+
+void CdedoradeDlg::MinimiseCommand() { m_frame.minimise(); }
+
+void CdedoradeDlg::ThumbnailCommand()
+{
+    m_thumbnail = !m_thumbnail;
+    WriteThumbnail(m_thumbnail);
+    if (m_thumbnailButton)
+        m_thumbnailButton->setPressedLook(m_thumbnail);
+    if (m_browser)
+        m_browser->setThumbnailMode(m_thumbnail);
+    Q_EMIT thumbnailModeChanged(m_thumbnail);
+}
+
+// ---- Full screen and aspect -------------------------------------------------------------------
+
+bool CdedoradeDlg::ToggleFullScreen()
+{
+    if (m_zoom->active() || m_shutDown)
+        return false;
+    if (isFullScreenMode()) {
+        LeaveFullScreen();
+        return true;
+    }
+    if (!m_session->ready() || backgroundTaskRunning() || !m_browser || m_browser->rowCount() == 0)
+        return false;
+    // Not near the end of the recording, where the next one is about to open.
+    if (m_session->frameCount() - std::max(0, m_session->engineFrame()) <= kFullScreenEndMargin)
+        return false;
+    EnterFullScreen();
+    return true;
+}
+
+void CdedoradeDlg::EnterFullScreen()
+{
+    // Every pane but the video surface goes; the video covers the monitor.
+    m_movieDialog->hide();
+    m_frame.enterFullScreen(m_video);
+    RefreshMapShell();
+    Q_EMIT fullScreenChanged(true);
+}
+
+void CdedoradeDlg::LeaveFullScreen()
+{
+    // Leaving full screen keeps the aspect ratio again.
+    m_aspectKeep = true;
+    m_session->SetAspectKeep(true);
+    WriteAspectKeep(true);
+    if (m_mapShown)
+        m_movieDialog->show();
+    m_zoom->reset();
+    m_frame.leaveFullScreen();
+    RefreshMapShell();
+    Q_EMIT fullScreenChanged(false);
+}
+
+void CdedoradeDlg::AspectCommand()
+{
+    if (!m_session->ready())
+        return;
+    m_aspectKeep = !m_aspectKeep;
+    m_session->SetAspectKeep(m_aspectKeep);
+    m_session->RelayoutAll();
+    WriteAspectKeep(m_aspectKeep);
+    RefreshControlStates();
+}
+
+// ---- Zoom mode ---------------------------------------------------------------------------------
+
+bool CdedoradeDlg::zoomMode() const { return m_zoom->active(); }
+
+VideoZoom CdedoradeDlg::videoZoom() const { return m_zoom->zoom(); }
+
+void CdedoradeDlg::ZoomCommand()
+{
+    if (m_shutDown || (transportBlocked() && !m_zoom->active()))
+        return;
+    m_zoom->toggle();
+}
+
+void CdedoradeDlg::OnVideoClick(QPoint point)
+{
+    if (m_shutDown)
+        return;
+    m_zoom->click(point);
+    Q_EMIT videoClicked(point);
+}
+
+// ---- Map window ------------------------------------------------------------------------------
+
+void CdedoradeDlg::PlaceMovieDialog()
+{
+    const QScreen* scr = screen();
+    const QRect available = scr ? scr->availableGeometry() : QRect();
+    m_movieDialog->setGeometry(
+        PlaceDetachedWindow(frameGeometry(), m_movieDialog->size(), available));
+    m_movieDialog->markPlaced();
+}
+
+void CdedoradeDlg::SwitchMapCommand()
+{
+    if (m_shutDown)
+        return;
+    m_mapShown = !m_mapShown;
+    if (m_mapShown && !m_movieDialog->placedOnce())
+        PlaceMovieDialog();
+    m_movieDialog->setVisible(m_mapShown && !isFullScreenMode());
+    // The map button looks pressed while the map window is switched on.
+    if (CSkinButton* button = m_buttons[cmd::kSwitchMap - cmd::kFirst])
+        button->setPressedLook(m_mapShown);
+    m_mapState->setFullScreen(isFullScreenMode());
+    m_mapState->setSwitchedOn(m_mapShown);
+    Q_EMIT mapShownChanged(m_mapShown);
+}
+
+void CdedoradeDlg::RefreshMapShell()
+{
+    m_mapState->setFullScreen(isFullScreenMode());
+}
+
+MapShellInput& CdedoradeDlg::mapShellInput() { return m_mapState->shellInput(); }
+
+map::CMapView* CdedoradeDlg::mapView() const { return m_mapState->view(); }
+
+// ---- Commands ----------------------------------------------------------------------------------
+
+void CdedoradeDlg::DispatchCommand(int id)
+{
+    // Every entry point comes here; a command that is off does nothing, whichever asked.
+    if (!isCommandEnabled(id))
+        return;
+    Q_EMIT commandDispatched(id);
+    switch (id) {
+    case cmd::kClose:
+        CloseCommand();
+        return;
+    case cmd::kMaximise:
+        MaximiseCommand();
+        return;
+    case cmd::kMinimise:
+        MinimiseCommand();
+        return;
+    case cmd::kThumbnail:
+        ThumbnailCommand();
+        return;
+    case cmd::kStop:
+        StopCommand();
+        return;
+    case cmd::kPrevious:
+        GoToRecording(-1);
+        return;
+    case cmd::kNext:
+        GoToRecording(1);
+        return;
+    case cmd::kPlay:
+        PlayPauseCommand();
+        return;
+    case cmd::kSlow:
+        ChangeRate(false);
+        return;
+    case cmd::kSaveJoined:
+    case cmd::kDelete:
+    case cmd::kCsv:
+        if (!m_shutDown && !transportBlocked())
+            m_commands->runCommand(id);
+        return;
+    case cmd::kBrowse:
+        BrowseCommand();
+        return;
+    case cmd::kSettings:
+        SettingsCommand();
+        return;
+    case cmd::kStillImage:
+        StillCommand();
+        return;
+    case cmd::kReport:
+        ReportCommand();
+        return;
+    case cmd::kSwitchDisplay:
+        if (m_surface && m_session->ready())
+            m_surface->switchDisplay();
+        return;
+    case cmd::kFastForward:
+        ChangeRate(true);
+        return;
+    case cmd::kZoom:
+        ZoomCommand();
+        return;
+    case cmd::kSwitchMap:
+        SwitchMapCommand();
+        return;
+    case cmd::kAspect:
+        AspectCommand();
+        return;
+    default:
+        Q_EMIT commandRequested(id);
+        return;
+    }
+}
+
+void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
+{
+    if (m_session->opening() || backgroundTaskRunning() || m_shutDown)
+        return;
+    const int playState = m_session->playState();
+    const int rate = m_session->rateCode();
+    CMovieMenu menu(MovieMenuItems(playState, rate, isFullScreenMode(), m_aspectKeep), this);
+    int chosen = 0;
+    connect(&menu, &CMovieMenu::command, this, [&chosen](int id) { chosen = id; });
+    menu.exec(globalPos);
+    if (chosen != 0)
+        DispatchCommand(chosen);
+}
+
+// ---- Video surface and keys --------------------------------------------------------------------
+
+bool CdedoradeDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // The window's keys come first wherever the focus rests inside it: the folder tree, the
+    // file list and the buttons would otherwise take Space, the arrows, the page keys and the
+    // letters for themselves. Text fields keep their keys.
+    if (event->type() == QEvent::KeyPress && watched != this && watched->isWidgetType()) {
+        auto* target = static_cast<QWidget*>(watched);
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (target->window() == this && !target->testAttribute(Qt::WA_InputMethodEnabled) &&
+            (CommandForKey(key->key(), key->modifiers()) != 0 ||
+             key->matches(QKeySequence::Close) || key->matches(QKeySequence::Quit))) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    if (watched != m_video && watched != m_presenter && watched != m_surface &&
+        (!m_surface || watched != m_surface->subPresenter()))
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (e->button() == Qt::LeftButton) {
+            // Reported as a single click once the double-click time has passed.
+            m_clickPoint = m_video->mapFromGlobal(e->globalPosition().toPoint());
+            m_clickTimer.start(QApplication::doubleClickInterval());
+            return true;
+        }
+        if (e->button() == Qt::RightButton) {
+            m_clickTimer.stop();
+            ShowMovieMenu(e->globalPosition().toPoint());
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonDblClick: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (e->button() == Qt::LeftButton) {
+            m_clickTimer.stop();
+            ToggleFullScreen();
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Close) || event->matches(QKeySequence::Quit)) {
+        CloseCommand();
+        return;
+    }
+    const int id = CommandForKey(event->key(), event->modifiers());
+    if (id == key_action::kFullScreen) {
+        ToggleFullScreen();
+        return;
+    }
+    if (id == key_action::kFrameBack || id == key_action::kFrameForward) {
+        StepFrames(id == key_action::kFrameBack ? -1 : 1);
+        return;
+    }
+    if (id == key_action::kEscape) {
+        if (isFullScreenMode())
+            LeaveFullScreen();
+        else if (m_zoom->active())
+            ZoomCommand();
+        return;
+    }
+    if (id != 0) {
+        DispatchCommand(id);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+}  // namespace ravir

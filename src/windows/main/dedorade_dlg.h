@@ -1,0 +1,359 @@
+#pragma once
+// CdedoradeDlg: the viewer's main window. A borderless dark window on the design grid of
+// 1120 x 697 scaled units that holds the main camera surface, the position slider, the vehicle
+// information panel, the acceleration graph, the file browser, the transport row, the volume
+// slider and the progress bar of the background task, and owns the detached map window.
+//
+// The window sizes, moves and resizes itself through its FramelessWindow (frameless_window.h):
+// border resize, caption drag, the scale factors SCALEX/SCALEY, the display modes normal,
+// maximised, minimised and full screen (the program's own, left before any other mode is
+// entered) and the change of monitor. The window lays out its content when that asks for it.
+#include "catalogue/catalogue.h"
+#include "catalogue/recording_record.h"
+#include "windows/main/frameless_window.h"
+#include "windows/main/main_layout.h"
+#include "windows/main/mpris_service.h"
+#include "windows/main/recording_sequencer.h"
+#include "windows/main/recording_session.h"
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <QFrame>
+class QLabel;
+class QThread;
+
+namespace ravir {
+
+class CFilerContainerDlg;
+struct ControlState;
+class CSkinButton;
+class CSkinFrame;
+class CSkinProgressBarCtrl;
+class CSkinSliderCtrl;
+class CInetConnectionAsync;
+class CListCommands;
+namespace map {
+class CMapView;
+}
+class CGSensorDlg;
+class CInfoDlg;
+class CSettingDlg;
+class CStillCapture;
+class TaskRunner;
+class CMovieDialog;
+class Player;
+class VideoPresenter;
+class DualVideoSurface;
+class CameraSync;
+class SourceWatcher;
+class MapState;
+class VideoZoomMode;
+class WindowSequencerHost;
+class ListTaskFlow;
+class WindowReport;
+
+class CdedoradeDlg : public QWidget {
+    Q_OBJECT
+public:
+    struct Options {
+        QString source;  // a card, folder or movie given on the command line
+    };
+    explicit CdedoradeDlg(Options options, QWidget* parent = nullptr);
+    ~CdedoradeDlg() override;
+
+    // The one shutdown routine, run by the close command, the system close and the loss of the
+    // drive that holds the program. Safe to call more than once.
+    void Shutdown();
+
+    bool initialised() const { return m_initialised; }
+    bool aspectKeep() const { return m_aspectKeep; }
+    int volume() const { return m_volume; }
+    bool hardwareDecoding() const { return m_hwDecode; }
+    const MainLayout& layoutRects() const { return m_layout; }
+    QString startupSource() const { return m_options.source; }
+    Catalogue& catalogue() { return m_catalogue; }
+    // The open recording: both players, the play clock and the frame the views show.
+    RecordingSession* session() const { return m_session; }
+    Player* player(int slot) const { return m_session->player(slot); }
+    bool slotInitialised(int slot) const { return m_session->slotReady(slot); }
+    CFilerContainerDlg* browser() const { return m_browser; }
+    QWidget* videoSurface() const { return m_video; }
+    // Both cameras' pictures on the video surface; V switches between them.
+    DualVideoSurface* dualSurface() const { return m_surface; }
+
+    // Display state.
+    float scaleX() const { return m_frame.scaleX(); }
+    float scaleY() const { return m_frame.scaleY(); }
+    float maxEnlargement() const { return m_frame.maxEnlargement(); }
+    QRect normalRect() const { return m_frame.normalRect(); }
+    bool isFullScreenMode() const { return m_frame.isFullScreen(); }
+    bool isMaximisedMode() const { return isMaximized(); }
+    bool minimisedByButton() const { return m_frame.minimisedByButton(); }
+    bool thumbnailMode() const { return m_thumbnail; }
+    bool zoomMode() const;
+    VideoZoom videoZoom() const;
+    bool mapShown() const { return m_mapShown; }
+    CMovieDialog* movieDialog() const { return m_movieDialog; }
+    // What the map window shows; the facts that decide between map and placeholder.
+    MapState* mapState() const { return m_mapState; }
+    MapShellInput& mapShellInput();
+    bool isCommandEnabled(int id) const;
+    // The state the control refresh reads, and its answer applied to the buttons, the browser
+    // and the information panel (after every change of state).
+    ControlState controlState() const;
+    void ApplyControlEnables();
+    // The update text once the update check delivered it (empty before and when none).
+    QString updateText() const { return m_updateText; }
+    bool updateCheckStarted() const;
+
+    // Opens a recording in both slots (main camera in slot 0, its paired sub-camera movie in
+    // slot 1) at once, without the open delay of a chosen row and without waiting for the
+    // engine; once the main camera's movie is ready its first frame is shown, paused, and
+    // movieReady() is emitted. Returns the open result (0 failed, 1 opened, 2 too short).
+    int OpenRecording(const RecordingRecord& record);
+    // Opens a card, folder or movie file as the source, as a drop on the window or the start-up
+    // path does: playback stops, the browser shows the source and its first row opens. A file
+    // that is no recording gets the open-failed message and changes nothing; a missing path is
+    // ignored. False when no source was opened.
+    bool OpenSourcePath(const QString& path);
+    // The sequencing of recordings: open delay and time-out, telemetry loader, next recording
+    // and next folder, hold and automatic advance.
+    RecordingSequencer* sequencer() const { return m_sequencer; }
+    // The source (card, folder, file) vanished: players closed, lists cleared, message shown.
+    // Runs on the window thread when the source watcher reports; tests may call it.
+    void OnSourceVanished();
+    SourceWatcher* sourceWatcher() const { return m_watcher.get(); }
+    bool movieIsReady() const { return m_session->ready(); }
+    QString currentRecordingPath() const { return m_session->currentPath(); }
+    // Play or pause; while a recording opens, play is remembered for when it is ready.
+    void TogglePlay();
+    void StepFrames(int delta) { m_session->StepFrames(delta); }
+    // Seeks both cameras (the sub camera at the same time in its own frames) and moves the views.
+    void SeekAll(int frame) { m_session->SeekAll(frame); }
+    bool playClockActive() const { return m_session->playClockActive(); }
+    // The frame the views show (-1 before a recording is ready).
+    int shownFrame() const { return m_session->shownFrame(); }
+    // The rate code of the main camera (1 normal, 2 double, -2 half).
+    int rateCode() const { return m_session->rateCode(); }
+
+    // The background task (joined save, deletion, CSV export): one at a time on a worker
+    // thread, the progress bar over the video surface meanwhile; taskFinished() follows on the
+    // window's thread. False when a task runs already or the window is shut down.
+    bool StartBackgroundTask(std::function<void()> work);
+    bool backgroundTaskRunning() const;
+    TaskRunner* taskRunner() const { return m_tasks; }
+    // The list commands (delete, joined save, CSV export) the transport buttons run.
+    CListCommands* listCommands() const { return m_commands; }
+    CSettingDlg* settingsDialog() const { return m_settings; }
+    CStillCapture* stillCapture() const { return m_still; }
+    CGSensorDlg* graphView() const { return m_graphView; }
+    CInfoDlg* infoView() const { return m_infoView; }
+    // The report (Ctrl+R): the folder chooser (tests give their own) and the wait before the
+    // window is pictured, so that the map has drawn the position.
+    WindowReport* report() const { return m_report; }
+    void setReportFolderChooser(std::function<QString()> chooser);
+    void setReportDelayMs(int ms);
+    // Starts the window manager's border drag (QWindow::startSystemResize by default); a test
+    // stands in for the window manager with its own.
+    CaptionDrag& captionDrag() { return m_frame.captionDrag(); }
+    void setSystemResizeStarter(std::function<bool(Qt::Edges)> starter)
+    {
+        m_frame.setSystemResizeStarter(std::move(starter));
+    }
+    void ReportCommand();
+    // The map, made the first time the map window shows a recording with positions.
+    map::CMapView* mapView() const;
+    // The recording's telemetry reached the graph and the panel.
+    bool recordingReady() const { return m_session->telemetryReady(); }
+
+    // Steps of the shutdown routine, in order; later parts of the window register what they
+    // must release.
+    void addShutdownStep(QString name, std::function<void()> step);
+
+    // The desktop media controls (MPRIS): the session's state, the window's command path.
+    MprisService* mprisService() const { return m_mpris; }
+    MprisTarget* mprisTarget() const { return m_mprisTarget.get(); }
+
+public Q_SLOTS:
+    // The title-bar buttons.
+    void CloseCommand();      // shut down and close (after ConfirmClose)
+    bool ConfirmClose();      // false: a running save is to go on, the window stays
+    void MaximiseCommand();   // maximise, or restore when maximised
+    void MinimiseCommand();
+    void ThumbnailCommand();  // the file list's thumbnails on or off, written to THUMBNAIL
+    // Window commands of the transport row and the video menu.
+    void ZoomCommand();       // zoom mode on the video surface
+    void SwitchMapCommand();  // the detached map window shown or hidden
+    void AspectCommand();     // keep the aspect ratio or stretch
+    // Full screen on or off, as a double-click on the video surface asks; false when refused.
+    bool ToggleFullScreen();
+    // Any command id: the window's own are carried out here, the rest announced with
+    // commandRequested() for the parts that own them.
+    void DispatchCommand(int id);
+    // Places the detached window beside the main window.
+    void PlaceMovieDialog();
+    // Map or placeholder, from mapShellInput().
+    void RefreshMapShell();
+
+Q_SIGNALS:
+    void deferredStartDone();
+    void movieReady();
+    void commandRequested(int id);
+    void maximisedChanged(bool maximised);
+    void fullScreenChanged(bool on);
+    void thumbnailModeChanged(bool on);
+    void zoomModeChanged(bool on);
+    void mapShownChanged(bool shown);
+    void controlStatesChanged();
+    void fontsRebuilt();
+    void resizeApplied();              // SCALEX and SCALEY written after a user resize
+    void videoClicked(QPoint point);   // a single click on the video surface
+    void updateTextReady(const QString& text);
+    void taskFinished();
+    // A command is about to run (a button, a key, the video menu or the desktop's controls).
+    void commandDispatched(int id);
+    void reportFinished(bool ok, const QString& workbook);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void InitDialog();
+    void DeferredStart();
+    void LayOut();
+    // Another monitor or work area gave new fonts and a new layout scale: the content anew.
+    void ApplyNewScale();
+    QFrame* makePane(const QString& name);
+    void InitPlayers();
+    bool OpenStartupSource();
+    void OnMovieOpened();
+    void OnFrameShown(int frame);   // the slider and the views follow the session's frame
+    void OnTelemetryChanged();      // the graph and the panel take the session's snapshot
+    void InitParts();        // list commands, settings, still capture, graph and panel
+    void InitSequencing();    // the sequencer, the source watcher, the background task's bar
+    void RememberSourceDevice();
+    // The deletion changed the source: the window reset, the source shown anew, its first row
+    // opened (dedorade_sequence.cpp).
+    void OnDeletionFinished();
+    // The reset before the source dialog and after a deletion: default rate, the map window's
+    // title, the main camera on the surface, telemetry freed, both slots closed, views stopped.
+    void ResetWindow();
+    void JumpToEventPoint(bool next);
+    // Both slots closed, the views cleared; the sequencer forgets the recording, or keeps it as
+    // the current one to open again after a background task.
+    void CloseRecording(bool keepCurrent = false);
+    void BrowseCommand();
+    void SettingsCommand();
+    void StillCommand();
+    void StopCommand();             // back to frame 0, stopped
+    void PlayPauseCommand();        // play, or pause at the recording's default rate
+    void OnListEmptied();           // the list has no row: close the recording, clear the panes
+    void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
+    void StepRecording(int delta);  // the sequencer's step to the previous or next recording
+    void ApplyPendingSteps();       // the presses kept while the movies were being opened
+    void ChangeRate(bool faster);
+    void OnPositionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released
+    // Full screen with the content's part of it: the map window, the aspect ratio, the zoom.
+    void EnterFullScreen();
+    void LeaveFullScreen();
+    void OnVideoClick(QPoint point);
+    void ShowMovieMenu(QPoint globalPos);
+    void StartUpdateCheck();
+    void RefreshControlStates();
+    bool transportBlocked() const;
+    bool nearEndBlocked() const { return m_session->nearEndBlocked(); }
+    void SeekTo(int target) { m_session->SeekTo(target); }  // slider, map or event point
+
+    Options m_options;
+    bool m_initialised = false;
+    bool m_shutDown = false;
+    bool m_started = false;  // the deferred start ran
+    bool m_aspectKeep = false;
+    bool m_hwDecode = false;
+    int m_volume = 65535;
+    MainLayout m_layout;
+
+    // Display modes, move and resize by the window itself.
+    FramelessWindow m_frame{this};
+
+    // Video surface.
+    QTimer m_clickTimer;  // a single click is reported after the double-click time
+    QPoint m_clickPoint;
+    VideoZoomMode* m_zoom = nullptr;
+
+    // Map window.
+    CMovieDialog* m_movieDialog = nullptr;
+    bool m_mapShown = false;
+    MapState* m_mapState = nullptr;
+
+    bool m_thumbnail = false;
+    bool m_csvAvailable = false;
+    CInetConnectionAsync* m_update = nullptr;
+    QString m_updateText;
+
+    QFrame* m_video = nullptr;
+    QFrame* m_positionSlider = nullptr;
+    QFrame* m_infoPanel = nullptr;
+    QFrame* m_graph = nullptr;
+    QFrame* m_fileBrowser = nullptr;
+    QFrame* m_volumeSlider = nullptr;
+    std::vector<QFrame*> m_transport;
+
+    Catalogue m_catalogue;
+    CFilerContainerDlg* m_browser = nullptr;
+    VideoPresenter* m_presenter = nullptr;  // the main camera's, inside m_surface
+    DualVideoSurface* m_surface = nullptr;
+    MprisService* m_mpris = nullptr;
+    std::unique_ptr<MprisTarget> m_mprisTarget;
+    RecordingSession* m_session = nullptr;
+    int m_pendingSteps = 0;      // previous/next presses kept while the movies are being opened
+    bool m_playingBeforeDrag = false;
+    bool m_sliderHeld = false;   // the position slider's thumb is held
+
+    ListTaskFlow* m_taskFlow = nullptr;
+    TaskRunner* m_tasks = nullptr;  // the flow's
+    RecordingSequencer* m_sequencer = nullptr;
+    WindowSequencerHost* m_sequencerHost = nullptr;
+    std::unique_ptr<SourceWatcher> m_watcher;
+    QString m_sourceMount;          // the mount point the source lives on
+    bool m_sourceGone = false;
+    CListCommands* m_commands = nullptr;  // the flow's
+    CSettingDlg* m_settings = nullptr;
+    CStillCapture* m_still = nullptr;
+    CGSensorDlg* m_graphView = nullptr;
+    CInfoDlg* m_infoView = nullptr;
+    WindowReport* m_report = nullptr;
+
+    std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
+
+    // ---- Skinned controls (dedorade_controls.cpp) ----
+    void CreateControls();  // transport and title-bar buttons, sliders, progress bar, frame
+    void PlaceControls();   // at the current layout rectangles and scale
+    std::array<CSkinButton*, kTransportButtonCount> m_buttons{};  // index = command id - 38000
+    CSkinButton* m_closeButton = nullptr;
+    CSkinButton* m_maximiseButton = nullptr;
+    CSkinButton* m_minimiseButton = nullptr;
+    CSkinButton* m_thumbnailButton = nullptr;
+    CSkinSliderCtrl* m_positionCtrl = nullptr;
+    CSkinSliderCtrl* m_volumeCtrl = nullptr;
+    CSkinProgressBarCtrl* m_progressCtrl = nullptr;
+    CSkinFrame* m_skinFrame = nullptr;
+    // ---- end of skinned controls ----
+};
+
+}  // namespace ravir

@@ -1,0 +1,81 @@
+#include "windows/main/movie_menu.h"
+
+#include "windows/main/key_table.h"
+#include "windows/main/main_layout.h"
+#include "playback/player.h"
+#include "windows/kit/app_scale_gui.h"
+#include "shell/ui_text.h"
+
+namespace ravir {
+
+std::vector<MovieMenuItem> MovieMenuItems(int playState, int rateCode, bool fullScreen,
+                                          bool aspectKeep)
+{
+    std::vector<MovieMenuItem> items;
+    const MovieMenuItem separator{};
+    if (playState != kStopped && playState != kPaused && playState != kPlaying) {
+        items = {{cmd::kSettings, TXT_SETTINGS_2, true}, separator,
+                 {cmd::kBrowse, TXT_BROWSE_2, true}};
+        return items;
+    }
+    if (playState == kPlaying) {
+        items.push_back({cmd::kPlay, TXT_PAUSE_2, true});
+        items.push_back({cmd::kStop, TXT_STOP, true});
+        items.push_back({cmd::kFastForward, TXT_FAST_FORWARD_2, rateCode < 2});
+        items.push_back({cmd::kSlow, TXT_SLOW_2, rateCode >= 0});
+    } else {
+        items.push_back({cmd::kPlay, TXT_PLAY_2, true});
+        if (playState == kPaused)
+            items.push_back({cmd::kStop, TXT_STOP, true});
+    }
+    if (fullScreen) {
+        items.push_back({cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY, true});
+        items.push_back({cmd::kAspect, aspectKeep ? TXT_FULLSCREEN_STRETCH
+                                                  : TXT_FULLSCREEN_KEEP_ASPECT, true});
+    } else {
+        items.push_back(separator);
+        items.push_back({cmd::kStillImage, TXT_STILL_IMAGE_2, true});
+        items.push_back({cmd::kReport, TXT_REPORT, true});
+        items.push_back({cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY, true});
+        items.push_back({cmd::kSettings, TXT_SETTINGS_2, true});
+        items.push_back(separator);
+        items.push_back({cmd::kBrowse, TXT_BROWSE_2, true});
+    }
+    return items;
+}
+
+QKeySequence MovieMenuShortcut(int id) { return KeyForCommand(id); }
+
+CMovieMenu::CMovieMenu(const std::vector<MovieMenuItem>& items, QWidget* parent) : QMenu(parent)
+{
+    setObjectName(QStringLiteral("CMovieMenu"));
+    setFont(SharedFont(kFont10));
+    // Items 220 x 20 scaled units; selected items on blue with white text, disabled text grey,
+    // a selected disabled item on pale blue.
+    setStyleSheet(QStringLiteral(
+                      "QMenu::item { min-width: %1px; min-height: %2px; padding: 0 %3px; }"
+                      "QMenu::item:selected { background: #0000FF; color: #FFFFFF; }"
+                      "QMenu::item:disabled { color: #7F7F7F; }"
+                      "QMenu::item:disabled:selected { background: #C3C3FF; }")
+                      .arg(Scaled(220) - 2 * Scaled(8))
+                      .arg(Scaled(20))
+                      .arg(Scaled(8)));
+    for (const MovieMenuItem& item : items) {
+        if (item.separator()) {
+            addSeparator();
+            continue;
+        }
+        QAction* action = addAction(text(item.textId));
+        action->setEnabled(item.enabled);
+        action->setData(item.id);
+        // Shown beside the text only: the window's own key handling runs the command, so the
+        // menu must not take the key while it is open.
+        action->setShortcut(MovieMenuShortcut(item.id));
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+        const int id = item.id;
+        connect(action, &QAction::triggered, this, [this, id] { Q_EMIT command(id); });
+    }
+}
+
+}  // namespace ravir

@@ -1,0 +1,58 @@
+#pragma once
+// CSettingDlg: the small modeless settings window. Two switches for the event kinds of the
+// acceleration graph and the map that the information panel does not offer (emergency recording
+// stops and parking monitoring), and the program's version with the rights notice. Both switches
+// are on at every start and are not stored. A skinned dialog: its caption strip carries the title
+// and the close box and moves it.
+#include "windows/kit/skin_dialog.h"
+
+#include <QRect>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace ravir {
+
+class CToggleButton;
+
+inline constexpr int kSettingsDesignWidth = 460;
+inline constexpr int kSettingsDesignHeight = 315;
+inline constexpr int kEmergencyStopSwitchId = 32968;
+inline constexpr int kParkingSwitchId = 32969;
+
+// The rectangle of a window of the given size centred on a monitor rectangle.
+QRect CentredOn(const QRect& monitor, const QSize& size);
+// The two lines of the version text.
+QString VersionNotice();
+
+class CSettingDlg : public CSkinDialog {
+    Q_OBJECT
+public:
+    explicit CSettingDlg(QWidget* mainWindow = nullptr);
+
+    // Re-sizes and moves every control for the layout scale (and re-centres when shown).
+    void relayout(float layoutScale);
+    // Centres the dialog on the full rectangle of the monitor that holds `mainWindow` and shows it.
+    void showCentredOn(QWidget* mainWindow);
+
+    bool switchOn(int which) const;
+    CToggleButton* switchButton(int which) const { return which == 0 ? m_stop : m_parking; }
+    QString versionText() const;
+
+Q_SIGNALS:
+    // A switch was clicked: which = command id - 32968 (0 emergency stop, 1 parking), new state.
+    void kindSwitchChanged(int which, bool on);
+
+private:
+    float m_scale = 1.0f;
+    QGroupBox* m_kindsGroup = nullptr;
+    QGroupBox* m_versionGroup = nullptr;
+    CToggleButton* m_stop = nullptr;
+    CToggleButton* m_parking = nullptr;
+    QLabel* m_version = nullptr;
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_cancel = nullptr;
+};
+
+}  // namespace ravir

@@ -1,0 +1,71 @@
+#pragma once
+// CInfoDlg: the vehicle information panel. Shows, for the current play position, the three
+// accelerations, the speed (or, for parking recordings of an SD card in trace mode, the voltage),
+// the date and time of the picture, the picture-quality badge, the microphone and GPS-fix
+// pictures and the playback-speed caption. The main window hands it the recording's telemetry
+// snapshot and facts once, then moves it with setFrame(); three toggles switch the X, Y and Z
+// event kinds of the graph and the map (command ids 38600, 38601, 38602).
+#include "windows/views/info_format.h"
+
+#include <QImage>
+#include <QWidget>
+#include <array>
+
+namespace ravir {
+
+class CToggleButton;
+
+inline constexpr int kAxisToggleIdX = 38600;
+
+class CInfoDlg : public QWidget {
+    Q_OBJECT
+public:
+    explicit CInfoDlg(QWidget* parent = nullptr);
+
+    // The opened recording: its telemetry (may be null), start time, picture quality, frame
+    // duration and whether it is a parking recording. The time-lapse flag comes from the
+    // telemetry header.
+    void setRecording(TelemetrySnapshot telemetry, const SystemTime& startTime, int quality,
+                      float frameMs, RecordingKind kind);
+    // Closing a recording: every value back to its placeholder.
+    void reset();
+    // The trace switch of the source (TraceSwitchFor), evaluated by the window when a source is
+    // opened and after deletions.
+    void setTraceSwitch(bool on);
+    void setSpeedCaption(const QString& caption);
+    void setHorizontalStretch(float stretch);
+    void setScales(float layoutScale, float fontScale);
+
+    const InfoFields& fields() const { return m_fields; }
+    InfoTexts texts() const { return ComposeInfoTexts(m_fields); }
+    bool axisShown(int axis) const;
+    CToggleButton* axisToggle(int axis) const { return m_toggles[static_cast<size_t>(axis)]; }
+    // Paints the panel into its back buffer and returns it (also used by paint).
+    const QImage& renderFrame();
+
+public Q_SLOTS:
+    void setFrame(int frame);
+
+Q_SIGNALS:
+    // An axis toggle was clicked: kind 0, 1 or 2 and its new state.
+    void axisKindToggled(int kind, bool on);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void placeToggles();
+    int scaled(double units) const;
+
+    TelemetrySnapshot m_telemetry;
+    RecordingKind m_kind = RecordingKind::None;
+    InfoFields m_fields;
+    float m_stretch = 1.0f;
+    float m_layoutScale = 1.0f;
+    float m_fontScale = 1.0f;
+    std::array<CToggleButton*, 3> m_toggles{};
+    QImage m_buffer;
+};
+
+}  // namespace ravir
