@@ -93,7 +93,7 @@ std::optional<ReportJson> MakeReport(const QString& movie, int frame, const QStr
     const GpsSample* fix = nullptr;
     const QString telemetry = TelemetryFileForMovie(movie);
     if (QFileInfo(telemetry).isFile() && LoadTelemetryFile(reader, telemetry) &&
-        BuildFrameIndex(reader, main)) {
+        BuildFrameIndex(reader, main.frameFacts())) {
         if (const AccelSample* sample = reader.sampleAtFrame(frame))
             if (const GpsSample* gps = reader.gpsOf(*sample); gps && IsUsableFix(*gps))
                 fix = gps;

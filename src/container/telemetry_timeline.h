@@ -7,7 +7,7 @@
 
 namespace ravir {
 
-// What the timeline needs to know about the movies; the playback engine implements it.
+// What the timeline needs to know about the movies.
 struct FrameFacts {
     virtual ~FrameFacts();
     // Frames in the MAIN camera's movie; 0 or less when its player is not ready or no movie is
@@ -17,7 +17,7 @@ struct FrameFacts {
     virtual double frameMs() const = 0;
 };
 
-// Fixed frame facts (tests, the command line).
+// Fixed frame facts (the player when it loads telemetry, tests, the command line).
 struct PlainFrameFacts final : FrameFacts {
     PlainFrameFacts(int count, double ms) : count_(count), ms_(ms) {}
     int frameCount() const override { return count_; }

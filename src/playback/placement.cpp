@@ -82,7 +82,7 @@ IntRect MapToDest(const NormRect& part, const IntRect& dest)
     return IntRect{x(part.left), y(part.top), x(part.right), y(part.bottom)};
 }
 
-int MapRateCode(int requested, int previous, bool canPlayBackwards)
+int MapRateCode(int requested, int previous)
 {
     switch (requested) {
     case 2:
@@ -92,8 +92,6 @@ int MapRateCode(int requested, int previous, bool canPlayBackwards)
     case -4:
         return requested;
     case -1:
-        if (canPlayBackwards)
-            return -1;
         if (previous == -2)
             return 1;
         if (previous == 1)

@@ -66,7 +66,7 @@ IntRect MapToDest(const NormRect& part, const IntRect& dest);
 
 // Rate codes of the players: maps a requested code to the stored code (backwards play is
 // not available), and gives the playback speed of a stored code.
-int MapRateCode(int requested, int previous, bool canPlayBackwards);
+int MapRateCode(int requested, int previous);
 double SpeedForRateCode(int code);
 
 // The presenter's rate support: the fastest rate is unbounded (the largest float) with thinning

@@ -65,7 +65,6 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
     state_.aspectMode = 1;
     state_.playState = kNoMovie;
     state_.fontFace = fontFace;
-    state_.frameMs = 0;
     state_.frameCount = 0;
 
     std::vector<std::pair<QString, QString>> mpvOptions = {
@@ -217,17 +216,15 @@ int Player::OpenMovie(const QString& path)
     if (!load_.start(*mpv_, path))
         return kOpenFailed;
     openTimer_->start(std::max(1, options_.openWaitMs));
-    frameMsExact_ = timing->frameMs;
-    state_.frameMs = static_cast<float>(timing->frameMs);
+    frameMs_ = timing->frameMs;
     state_.frameCount = timing->frameCount;
     state_.moviePath = path;
-    state_.canPlayBackwards = 0;
     speedTrim_ = 1.0;
     mpv_->setDouble("speed", SpeedForRateCode(state_.rateCode));
     applyVolume();
     if (presenter_) {
         // The frame rate as a fraction in microseconds per frame: 30 fps is 1000000/33333.
-        presenter_->setFrameRate(1000000, static_cast<int>(frameMsExact_ * 1000.0 + 0.5));
+        presenter_->setFrameRate(1000000, static_cast<int>(frameMs_ * 1000.0 + 0.5));
         presenter_->setRotate180(state_.rotate180 != 0);
     }
     if (main_ && main_->state_.initialised && main_->GetFrameCount() > 0)
@@ -252,7 +249,7 @@ void Player::onReady()
     }
     if (state_.frameCount <= 0) {
         const double seconds = mpv_->getDouble("duration").value_or(0.0);
-        state_.frameCount = static_cast<long long>(seconds * 1000.0 / frameMsExact_ + 1e-6);
+        state_.frameCount = static_cast<long long>(seconds * 1000.0 / frameMs_ + 1e-6);
     }
     state_.nativeWidth = static_cast<int>(width);
     state_.nativeHeight = static_cast<int>(height);
@@ -331,8 +328,7 @@ void Player::CloseMovie()
     seekTarget_ = -1;
     load_.close(mpv_);
     state_.playState = kNoMovie;
-    state_.frameMs = 0;
-    frameMsExact_ = 0;
+    frameMs_ = 0;
     state_.frameCount = 0;
     state_.nativeWidth = 0;
     state_.nativeHeight = 0;
@@ -348,17 +344,17 @@ bool Player::LoadTelemetryForMovie(const QString& moviePath)
 {
     if (!state_.initialised)
         return false;
-    return ravir::LoadTelemetryForMovie(state_.telemetry, moviePath, *this);
+    return ravir::LoadTelemetryForMovie(state_.telemetry, moviePath, frameFacts());
+}
+
+PlainFrameFacts Player::frameFacts() const
+{
+    const long long mainFrames =
+        main_ && main_->state_.initialised ? std::min<long long>(main_->GetFrameCount(), INT32_MAX) : 0;
+    return PlainFrameFacts(static_cast<int>(mainFrames), frameMs_);
 }
 
 void Player::FreeTelemetry() { ravir::FreeTelemetry(state_.telemetry); }
-
-int Player::frameCount() const
-{
-    if (!main_ || !main_->state_.initialised)
-        return 0;
-    return static_cast<int>(std::min<long long>(main_->GetFrameCount(), INT32_MAX));
-}
 
 void Player::Play()
 {
@@ -388,11 +384,11 @@ void Player::Stop()
 
 bool Player::seekTo(int frame)
 {
-    if (!load_.active() || frameMsExact_ <= 0)
+    if (!load_.active() || frameMs_ <= 0)
         return false;
     const long long last = std::max<long long>(0, state_.frameCount - 1);
     const long long target = std::clamp<long long>(frame, 0, last);
-    const double seconds = static_cast<double>(target) * frameMsExact_ / 1000.0;
+    const double seconds = static_cast<double>(target) * frameMs_ / 1000.0;
     ++endGeneration_;
     markDecode();
     if (!load_.seek(*mpv_, seconds))
@@ -427,12 +423,12 @@ void Player::SeekFrame(int frame)
 
 int Player::GetCurrentFrame() const
 {
-    if (!load_.loaded() || frameMsExact_ <= 0)
+    if (!load_.loaded() || frameMs_ <= 0)
         return -1;
     const std::optional<double> position = mpv_->getDouble("time-pos");
     if (!position)
         return -1;
-    const long long frame = FrameAtPosition(*position, frameMsExact_);
+    const long long frame = FrameAtPosition(*position, frameMs_);
     if (frame < 0)
         return -1;
     return static_cast<int>(std::clamp<long long>(frame, 0, std::max<long long>(0, state_.frameCount - 1)));
@@ -449,7 +445,7 @@ bool Player::SetRate(int rateCode)
 {
     if (!mpv_)
         return false;
-    state_.rateCode = MapRateCode(rateCode, state_.rateCode, state_.canPlayBackwards != 0);
+    state_.rateCode = MapRateCode(rateCode, state_.rateCode);
     const double speed = SpeedForRateCode(state_.rateCode);
     speedTrim_ = 1.0;
     applyVolume();
@@ -706,7 +702,7 @@ QImage Player::CaptureFrame(int frame, QString* why)
             *why = text;
         return QImage();
     };
-    if (!mpv_ || !load_.loaded() || frameMsExact_ <= 0)
+    if (!mpv_ || !load_.loaded() || frameMs_ <= 0)
         return refuse(QStringLiteral("no movie is ready"));
     // Messages and seek results already queued count.
     mpv_->drain();
@@ -720,7 +716,7 @@ QImage Player::CaptureFrame(int frame, QString* why)
     // data lands past the last frame.
     auto shownFrame = [this]() -> long long {
         const std::optional<double> position = mpv_->getDouble("time-pos");
-        return position ? FrameAtPosition(*position, frameMsExact_) : -1;
+        return position ? FrameAtPosition(*position, frameMs_) : -1;
     };
     const long long shown = shownFrame();
     if (shown != frame)

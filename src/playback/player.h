@@ -33,10 +33,7 @@ enum OpenResult : int { kOpenFailed = 0, kOpened = 1, kTooShort = 2 };
 // The per-camera state; the fields the main window and the views read.
 struct PlayerState {
     int volume = 65535;  // 0..65535, last volume set
-    float frameMs = 0;   // ms per video frame of the open movie, 0 when none
     int rotate180 = 0;
-    int canPlayBackwards = 0;  // always 0: backwards play is not offered
-    int reservedFlag = 0;
     int hardwareDecode = 0;
     int rateCode = 1;
     int aspectMode = 1;  // 1 keeps the aspect ratio
@@ -66,7 +63,7 @@ struct PlayerOptions {
     int seekWaitMs = 2000;  // a seek not landed after this long is given up (seekDone)
 };
 
-class Player : public QObject, public FrameFacts {
+class Player : public QObject {
     Q_OBJECT
 public:
     explicit Player(QObject* parent = nullptr);
@@ -110,7 +107,6 @@ public:
     // Shows that frame, paused; returns at once and reports with seekDone. Before the movie is
     // ready the seek is made once it is.
     void SeekFrame(int frame);
-    void SetReserved(int value) { state_.reservedFlag = value; }
     void SetHardwareDecode(int on);
     bool SetRate(int rateCode);
     // Plays at the rate's speed times factor (0.5 .. 2; 1 undoes it): the camera sync's nudge.
@@ -121,8 +117,12 @@ public:
     double GetPositionMs() const;
     bool SetSlowMode(float on);
     bool SetAspectMode(int mode);
+    // Video frames of the open movie, and milliseconds per frame; 0 when no movie is open.
     long long GetFrameCount() const;
-    float GetFrameMs() const { return state_.frameMs; }
+    double GetFrameMs() const { return frameMs_; }
+    // What the telemetry timeline of this movie is built with: the MAIN camera's frame count
+    // (one index entry per frame) and this movie's frame duration.
+    PlainFrameFacts frameFacts() const;
     bool GetVideoSize(int& width, int& height) const;
     void SetVolume(int volume);
     bool DrawOverlayText(const QString& text);
@@ -149,11 +149,6 @@ public:
     bool SaveFrame(int frame, const QString& path, QString* why = nullptr);
     void Repaint();
     bool Relayout();
-
-    // Frame facts for the telemetry timeline: the MAIN camera's frame count, this player's
-    // frame duration.
-    int frameCount() const override;
-    double frameMs() const override { return frameMsExact_; }
 
     // Movie-data locks.
     void lockMovieData() { state_.telemetry.movieData1.lock(); }
@@ -199,7 +194,7 @@ private:
     QTimer* seekTimer_ = nullptr;  // gives up a seek that does not land
     unsigned long long watchedSeek_ = 0;
     int seekTarget_ = -1;
-    double frameMsExact_ = 0;
+    double frameMs_ = 0;
     unsigned endGeneration_ = 0;
     double speedTrim_ = 1.0;
     // Pictures the decoder failed to decode (its error messages); the count when the latest

@@ -22,6 +22,7 @@ namespace ravir {
 class MpvHandle;
 class VideoPresenter;
 
+// The file list's hover preview over libmpv (the class keeps the product's name for it).
 class CMFSession : public QObject {
     Q_OBJECT
 public:

@@ -120,17 +120,16 @@ TEST(Overlay, BottomRightCornerScaledByClientOverNative)
 
 TEST(Rates, CodesMapWithoutBackwardsPlay)
 {
-    EXPECT_EQ(MapRateCode(2, 1, false), 2);
-    EXPECT_EQ(MapRateCode(4, 1, false), 4);
-    EXPECT_EQ(MapRateCode(-2, 1, false), -2);
-    EXPECT_EQ(MapRateCode(-4, 1, false), -4);
+    EXPECT_EQ(MapRateCode(2, 1), 2);
+    EXPECT_EQ(MapRateCode(4, 1), 4);
+    EXPECT_EQ(MapRateCode(-2, 1), -2);
+    EXPECT_EQ(MapRateCode(-4, 1), -4);
     // -1 toggles between x1 and x0.5.
-    EXPECT_EQ(MapRateCode(-1, 1, false), -2);
-    EXPECT_EQ(MapRateCode(-1, -2, false), 1);
-    EXPECT_EQ(MapRateCode(-1, 2, false), 1);
-    EXPECT_EQ(MapRateCode(-1, 1, true), -1);
-    EXPECT_EQ(MapRateCode(3, 2, false), 1);
-    EXPECT_EQ(MapRateCode(0, 4, false), 1);
+    EXPECT_EQ(MapRateCode(-1, 1), -2);
+    EXPECT_EQ(MapRateCode(-1, -2), 1);
+    EXPECT_EQ(MapRateCode(-1, 2), 1);
+    EXPECT_EQ(MapRateCode(3, 2), 1);
+    EXPECT_EQ(MapRateCode(0, 4), 1);
     EXPECT_DOUBLE_EQ(SpeedForRateCode(-4), 0.25);
     EXPECT_DOUBLE_EQ(SpeedForRateCode(-2), 0.5);
     EXPECT_DOUBLE_EQ(SpeedForRateCode(1), 1.0);

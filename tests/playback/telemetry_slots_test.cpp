@@ -79,8 +79,9 @@ TEST(PlayerTelemetry, LoadsForTheMainCamerasFramesAndFrees)
 
     ASSERT_EQ(openAndWait(main, movie), kOpened);
     ASSERT_GT(main.GetFrameCount(), 0);
-    EXPECT_EQ(main.frameCount(), main.GetFrameCount());
-    EXPECT_EQ(sub.frameCount(), main.GetFrameCount()) << "the index follows the main camera";
+    EXPECT_EQ(main.frameFacts().frameCount(), main.GetFrameCount());
+    EXPECT_EQ(sub.frameFacts().frameCount(), main.GetFrameCount()) << "the index follows the main camera";
+    EXPECT_EQ(sub.frameFacts().frameMs(), sub.GetFrameMs()) << "timed by the camera's own movie";
     EXPECT_FLOAT_EQ(main.state().telemetry.load.frameMs, main.GetFrameMs());
 
     ASSERT_TRUE(main.LoadTelemetryForMovie(movie));
@@ -102,7 +103,7 @@ TEST(PlayerTelemetry, LoadsForTheMainCamerasFramesAndFrees)
 
     main.ShutdownPlayer();
     EXPECT_EQ(main.state().initialised, 0);
-    EXPECT_EQ(sub.frameCount(), 0);
+    EXPECT_EQ(sub.frameFacts().frameCount(), 0);
     EXPECT_FALSE(main.LoadTelemetryForMovie(movie));
 }
 

@@ -1,8 +1,8 @@
 #include "windows/catalogue/file_list_ctrl.h"
 
 #include "catalogue/recording_name.h"
-#include "playback/thumbnail_cache_ctrl.h"
-#include "windows/kit/app_scale_gui.h"
+#include "playback/thumbnail_cache.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 
 #include <QHeaderView>

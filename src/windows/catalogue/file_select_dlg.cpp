@@ -4,7 +4,7 @@
 #include "windows/kit/skin_artwork.h"
 #include "windows/kit/skin_button.h"
 #include "windows/kit/skin_list.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 
 #include <QHeaderView>

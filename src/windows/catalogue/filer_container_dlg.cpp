@@ -6,7 +6,7 @@
 #include "windows/kit/skin_button.h"
 #include "playback/preview_session.h"
 #include "playback/video_presenter.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 
 #include <QLineEdit>

@@ -4,10 +4,10 @@
 #include "catalogue/recording_name.h"
 #include "windows/kit/msg_dlg.h"
 #include "windows/kit/skin_button.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ini_file.h"
 #include "shell/ini_keys.h"
-#include "windows/kit/remembered_folder_gui.h"
+#include "windows/kit/remembered_folder.h"
 #include "shell/ui_text.h"
 
 #include <QButtonGroup>

@@ -1,6 +1,6 @@
 #include "windows/kit/skin_artwork.h"
 
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "windows/kit/skin_button.h"
 
 #include "windows/kit/skin_artwork.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 
 #include <QEnterEvent>
 #include <QMouseEvent>

@@ -9,7 +9,7 @@
 #include "windows/kit/skin_progress.h"
 #include "windows/kit/skin_slider.h"
 #include "playback/player.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ini_keys.h"
 #include "shell/ui_text.h"
 

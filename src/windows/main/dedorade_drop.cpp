@@ -3,7 +3,7 @@
 #include "windows/main/dedorade_dlg.h"
 
 #include "windows/catalogue/filer_container_dlg.h"
-#include "windows/catalogue/list_commands_ctrl.h"
+#include "windows/catalogue/list_commands.h"
 #include "catalogue/recording_name.h"
 #include "windows/catalogue/source_open_dlg.h"
 #include "windows/kit/msg_dlg.h"

@@ -7,7 +7,7 @@
 
 #include "windows/catalogue/file_list_ctrl.h"
 #include "windows/catalogue/filer_container_dlg.h"
-#include "windows/catalogue/list_commands_ctrl.h"
+#include "windows/catalogue/list_commands.h"
 #include "catalogue/recording_name.h"
 #include "catalogue/source_watcher.h"
 #include "container/telemetry_timeline.h"
@@ -15,7 +15,7 @@
 #include "windows/main/video_zoom_mode.h"
 #include "windows/main/window_sequencer_host.h"
 #include "windows/main/list_task_flow.h"
-#include "windows/map/movie_dialog.h"
+#include "windows/map/map_window.h"
 #include "windows/kit/msg_dlg.h"
 #include "windows/kit/skin_button.h"
 #include "windows/kit/skin_progress.h"

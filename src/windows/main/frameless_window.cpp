@@ -1,6 +1,6 @@
 #include "windows/main/frameless_window.h"
 
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ini_keys.h"
 
 #include <QApplication>

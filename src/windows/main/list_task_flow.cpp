@@ -2,7 +2,7 @@
 
 #include "catalogue/catalogue.h"
 #include "windows/catalogue/filer_container_dlg.h"
-#include "windows/catalogue/list_commands_ctrl.h"
+#include "windows/catalogue/list_commands.h"
 #include "windows/main/main_layout.h"
 #include "windows/kit/msg_dlg.h"
 #include "windows/main/recording_sequencer.h"

@@ -3,7 +3,7 @@
 #include "windows/main/key_table.h"
 #include "windows/main/main_layout.h"
 #include "playback/player.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 
 namespace ravir {

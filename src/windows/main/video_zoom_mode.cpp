@@ -1,7 +1,7 @@
 #include "windows/main/video_zoom_mode.h"
 
 #include "windows/main/recording_session.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 
 #include <QLabel>

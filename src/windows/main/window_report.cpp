@@ -1,11 +1,11 @@
 #include "windows/main/window_report.h"
 
-#include "windows/stills/report_flow_gui.h"
+#include "windows/stills/report_flow.h"
 #include "windows/map/map_state.h"
 #include "windows/main/recording_session.h"
 #include "playback/player.h"
 #include "playback/report_picture.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "windows/map/map_view.h"
 
 #include <QFileInfo>

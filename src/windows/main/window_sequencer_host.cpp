@@ -5,7 +5,7 @@
 #include "windows/catalogue/filer_container_dlg.h"
 #include "catalogue/recording_name.h"
 #include "windows/map/map_state.h"
-#include "windows/map/movie_dialog.h"
+#include "windows/map/map_window.h"
 #include "windows/main/recording_session.h"
 #include "shell/ui_text.h"
 

@@ -1,7 +1,7 @@
 #include "windows/map/map_state.h"
 
 #include "windows/map/map_follow.h"
-#include "windows/map/movie_dialog.h"
+#include "windows/map/map_window.h"
 #include "windows/main/recording_session.h"
 #include "playback/player.h"
 #include "playback/telemetry_slots.h"
@@ -14,111 +14,111 @@
 namespace ravir {
 
 MapState::MapState(RecordingSession& session, CMovieDialog& dialog, QObject* parent)
-    : QObject(parent), m_session(session), m_dialog(dialog)
+    : QObject(parent), session_(session), dialog_(dialog)
 {
     connect(&session, &RecordingSession::frameShown, this, &MapState::onFrame);
     connect(&session, &RecordingSession::playStateChanged, this, &MapState::onPlayState);
     connect(&session, &RecordingSession::telemetryChanged, this, [this] {
-        if (m_session.telemetryReady())
+        if (session_.telemetryReady())
             takeRecording();
     });
 }
 
 MapState::~MapState() { shutdown(); }
 
-map::CMapView* MapState::view() const { return m_view; }
+map::CMapView* MapState::view() const { return view_; }
 
 void MapState::setMarkerKindsSource(std::function<const MarkerKinds&()> kinds)
 {
-    m_kinds = std::move(kinds);
+    kinds_ = std::move(kinds);
 }
 
-void MapState::setRowSource(std::function<int()> row) { m_row = std::move(row); }
+void MapState::setRowSource(std::function<int()> row) { row_ = std::move(row); }
 
 void MapState::markerKindsChanged()
 {
-    if (m_view && m_kinds)
-        m_view->setMarkerKinds(m_kinds());
+    if (view_ && kinds_)
+        view_->setMarkerKinds(kinds_());
 }
 
 void MapState::setSwitchedOn(bool on)
 {
-    m_shell.mapSwitchedOn = on;
+    shell_.mapSwitchedOn = on;
     refresh();
     takeRecording();
 }
 
 void MapState::setFullScreen(bool on)
 {
-    m_shell.fullScreen = on;
+    shell_.fullScreen = on;
     refresh();
 }
 
 void MapState::setFileName(const QString& name)
 {
-    m_shell.fileName = name;
+    shell_.fileName = name;
     refresh();
 }
 
 void MapState::clearRecording()
 {
-    if (m_view && m_hasRecording)
-        m_view->clearRecording();
-    m_hasRecording = false;
-    m_toldState = -1;
-    m_shell.hasPosition = false;
-    m_shell.telemetrySize = 0;
+    if (view_ && hasRecording_)
+        view_->clearRecording();
+    hasRecording_ = false;
+    toldState_ = -1;
+    shell_.hasPosition = false;
+    shell_.telemetrySize = 0;
     refresh();
 }
 
 void MapState::refresh()
 {
-    const MapShellState s = DecideMapShell(m_shell);
-    m_dialog.showMapOrPlaceholder(s.showMap, s.showPlaceholder, s.noInternetPicture);
+    const MapShellState s = DecideMapShell(shell_);
+    dialog_.showMapOrPlaceholder(s.showMap, s.showPlaceholder, s.noInternetPicture);
 }
 
 bool MapState::showsPosition() const
 {
-    return m_view && m_hasRecording && m_view->isVisible() && m_view->isOnline() &&
-           !m_view->isPlaceholderShown();
+    return view_ && hasRecording_ && view_->isVisible() && view_->isOnline() &&
+           !view_->isPlaceholderShown();
 }
 
 void MapState::takeRecording()
 {
-    if (!m_shell.mapSwitchedOn || !m_session.telemetryReady() || m_hasRecording)
+    if (!shell_.mapSwitchedOn || !session_.telemetryReady() || hasRecording_)
         return;
-    const TelemetrySnapshot& snap = m_session.telemetry();
+    const TelemetrySnapshot& snap = session_.telemetry();
     const bool hasPosition = snap && std::any_of(snap->gps.begin(), snap->gps.end(),
                                                  [](const GpsSample& g) { return IsUsableFix(g); });
     // Qt WebEngine needs a display: without one (the offscreen platform) the placeholder stays.
     if (!hasPosition || QGuiApplication::platformName() == QLatin1String("offscreen")) {
-        m_shell.pageUnavailable = hasPosition;
+        shell_.pageUnavailable = hasPosition;
         refresh();
         return;
     }
-    if (!m_view) {
+    if (!view_) {
         // Qt WebEngine starts only once a map is wanted.
-        m_view = new map::CMapView(&m_dialog);
-        m_view->setObjectName(QStringLiteral("mapView"));
-        m_dialog.setMapWidget(m_view);
-        connect(m_view, &map::CMapView::eventClicked, this, &MapState::seekRequested);
-        if (m_kinds)
-            m_view->setMarkerKinds(m_kinds());
-        connect(m_view, &map::CMapView::pageReady, this, [this] {
-            m_shell.pageReady = true;
+        view_ = new map::CMapView(&dialog_);
+        view_->setObjectName(QStringLiteral("mapView"));
+        dialog_.setMapWidget(view_);
+        connect(view_, &map::CMapView::eventClicked, this, &MapState::seekRequested);
+        if (kinds_)
+            view_->setMarkerKinds(kinds_());
+        connect(view_, &map::CMapView::pageReady, this, [this] {
+            shell_.pageReady = true;
             refresh();
         });
     }
     {
-        TelemetrySlots& slots = m_session.main().state().telemetry;
+        TelemetrySlots& slots = session_.main().state().telemetry;
         std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
-        m_view->setRecording(slots.current, m_row ? std::max(0, m_row()) : 0, m_wholeTrip, true);
+        view_->setRecording(slots.current, row_ ? std::max(0, row_()) : 0, wholeTrip_, true);
     }
-    m_hasRecording = true;
-    m_shell.pageReady = m_view->isPageReady();
-    m_view->setFrame(std::max(0, m_session.shownFrame()));
-    m_toldState = -1;
-    onPlayState(m_session.playState());
+    hasRecording_ = true;
+    shell_.pageReady = view_->isPageReady();
+    view_->setFrame(std::max(0, session_.shownFrame()));
+    toldState_ = -1;
+    onPlayState(session_.playState());
     refresh();
 }
 
@@ -126,29 +126,29 @@ void MapState::onFrame(int frame)
 {
     if (frame < 0)
         return;
-    if (m_session.telemetryReady() && m_view && m_hasRecording)
-        m_view->setFrame(frame);
+    if (session_.telemetryReady() && view_ && hasRecording_)
+        view_->setFrame(frame);
     // Whether the map can show the position at this frame (the placeholder otherwise).
-    const bool canShow = m_session.telemetryReady() &&
-                         MapCanShowTrack(m_session.telemetryBytes(), m_session.telemetry().get(), frame);
-    m_shell.telemetrySize = m_session.telemetryBytes();
-    if (canShow == m_shell.hasPosition)
+    const bool canShow = session_.telemetryReady() &&
+                         MapCanShowTrack(session_.telemetryBytes(), session_.telemetry().get(), frame);
+    shell_.telemetrySize = session_.telemetryBytes();
+    if (canShow == shell_.hasPosition)
         return;
-    m_shell.hasPosition = canShow;
+    shell_.hasPosition = canShow;
     refresh();
 }
 
 void MapState::onPlayState(int state)
 {
-    if (!m_view || !m_hasRecording) {
-        m_toldState = -1;  // a new recording on the map is told its state anew
+    if (!view_ || !hasRecording_) {
+        toldState_ = -1;  // a new recording on the map is told its state anew
         return;
     }
     const QString status = MapStatusFor(state);
-    if (m_toldState >= 0 && MapStatusFor(m_toldState) == status)
+    if (toldState_ >= 0 && MapStatusFor(toldState_) == status)
         return;
-    m_toldState = state;
-    m_view->playState(status);
+    toldState_ = state;
+    view_->playState(status);
 }
 
 // ---- The whole-trip track ----------------------------------------------------------------------
@@ -156,23 +156,23 @@ void MapState::onPlayState(int state)
 void MapState::setListMovies(const QStringList& moviePaths)
 {
     joinTrackWorker();
-    const int generation = ++m_trackGeneration;
-    m_trackCancel = false;
-    m_trackDone = false;
-    m_trackWorker = std::thread([this, moviePaths, generation] {
+    const int generation = ++trackGeneration_;
+    trackCancel_ = false;
+    trackDone_ = false;
+    trackWorker_ = std::thread([this, moviePaths, generation] {
         std::vector<GpsSample> track;
-        AppendAllRecordingsTrack(moviePaths, track, &m_trackCancel);
-        const bool cancelled = m_trackCancel.load();
-        m_trackDone = true;
+        AppendAllRecordingsTrack(moviePaths, track, &trackCancel_);
+        const bool cancelled = trackCancel_.load();
+        trackDone_ = true;
         if (cancelled)
             return;
         QMetaObject::invokeMethod(this, [this, generation, track = std::move(track)]() mutable {
-            if (generation != m_trackGeneration)
+            if (generation != trackGeneration_)
                 return;  // a newer list has been asked for meanwhile
-            m_wholeTrip = std::move(track);
+            wholeTrip_ = std::move(track);
             // The map shows a recording already: it draws the new whole trip.
-            if (m_view && m_hasRecording)
-                m_view->setAllRecordings(m_wholeTrip);
+            if (view_ && hasRecording_)
+                view_->setAllRecordings(wholeTrip_);
             Q_EMIT wholeTripReady();
         }, Qt::QueuedConnection);
     });
@@ -180,10 +180,10 @@ void MapState::setListMovies(const QStringList& moviePaths)
 
 void MapState::joinTrackWorker()
 {
-    if (!m_trackWorker.joinable())
+    if (!trackWorker_.joinable())
         return;
-    m_trackCancel = true;
-    m_trackWorker.join();
+    trackCancel_ = true;
+    trackWorker_.join();
 }
 
 void MapState::shutdown() { joinTrackWorker(); }

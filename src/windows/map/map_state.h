@@ -39,14 +39,14 @@ public:
 
     // The map switch (the map button) and the window's full screen.
     void setSwitchedOn(bool on);
-    bool switchedOn() const { return m_shell.mapSwitchedOn; }
+    bool switchedOn() const { return shell_.mapSwitchedOn; }
     void setFullScreen(bool on);
     // The movie being opened: its file name decides the placeholder's picture.
     void setFileName(const QString& name);
     // The movies of the file list: the whole-trip track is decoded anew on a worker.
     void setListMovies(const QStringList& moviePaths);
-    const std::vector<GpsSample>& wholeTrip() const { return m_wholeTrip; }
-    bool wholeTripBuilding() const { return m_trackWorker.joinable() && !m_trackDone; }
+    const std::vector<GpsSample>& wholeTrip() const { return wholeTrip_; }
+    bool wholeTripBuilding() const { return trackWorker_.joinable() && !trackDone_; }
 
     // A recording is being opened or was closed: the map forgets it.
     void clearRecording();
@@ -55,10 +55,10 @@ public:
     void shutdown();  // the whole-trip worker stops
 
     map::CMapView* view() const;
-    bool hasRecording() const { return m_hasRecording; }
+    bool hasRecording() const { return hasRecording_; }
     // The map shows the position now: it is visible, online and not covered by the placeholder.
     bool showsPosition() const;
-    MapShellInput& shellInput() { return m_shell; }
+    MapShellInput& shellInput() { return shell_; }
 
 Q_SIGNALS:
     void seekRequested(int frame);  // an event icon was clicked
@@ -70,20 +70,20 @@ private:
     void onPlayState(int state);
     void joinTrackWorker();
 
-    RecordingSession& m_session;
-    CMovieDialog& m_dialog;
-    QPointer<map::CMapView> m_view;
-    MapShellInput m_shell;
-    bool m_hasRecording = false;
-    int m_toldState = -1;  // the play state the map was told last (-1: none yet)
-    std::function<const MarkerKinds&()> m_kinds;
-    std::function<int()> m_row;
+    RecordingSession& session_;
+    CMovieDialog& dialog_;
+    QPointer<map::CMapView> view_;
+    MapShellInput shell_;
+    bool hasRecording_ = false;
+    int toldState_ = -1;  // the play state the map was told last (-1: none yet)
+    std::function<const MarkerKinds&()> kinds_;
+    std::function<int()> row_;
 
-    std::vector<GpsSample> m_wholeTrip;
-    std::thread m_trackWorker;
-    std::atomic<bool> m_trackCancel{false};
-    std::atomic<bool> m_trackDone{true};
-    int m_trackGeneration = 0;
+    std::vector<GpsSample> wholeTrip_;
+    std::thread trackWorker_;
+    std::atomic<bool> trackCancel_{false};
+    std::atomic<bool> trackDone_{true};
+    int trackGeneration_ = 0;
 };
 
 }  // namespace ravir

@@ -1,9 +1,9 @@
 #include "windows/settings/setting_dlg.h"
 
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 #include "shell/version.h"
-#include "windows/kit/toggle_button_widget.h"
+#include "windows/kit/toggle_button.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -42,22 +42,22 @@ CSettingDlg::CSettingDlg(QWidget* mainWindow) : CSkinDialog(mainWindow)
         " padding: 2px 0px; }"
         "QPushButton:pressed { background: #3a4a5a; }"));
 
-    m_kindsGroup = new QGroupBox(text(TXT_GRAPH_ICON_SETTINGS), this);
-    m_versionGroup = new QGroupBox(text(TXT_VERSION_INFO), this);
-    m_stop = new CToggleButton(kEmergencyStopSwitchId, text(TXT_EMERGENCY_REC_STOP_2), this);
-    m_parking = new CToggleButton(kParkingSwitchId, text(TXT_PARKING_MONITOR_IMPACT), this);
-    m_version = new QLabel(VersionNotice(), this);
-    m_version->setObjectName(QStringLiteral("32981"));
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    kindsGroup_ = new QGroupBox(text(TXT_GRAPH_ICON_SETTINGS), this);
+    versionGroup_ = new QGroupBox(text(TXT_VERSION_INFO), this);
+    stop_ = new CToggleButton(kEmergencyStopSwitchId, text(TXT_EMERGENCY_REC_STOP_2), this);
+    parking_ = new CToggleButton(kParkingSwitchId, text(TXT_PARKING_MONITOR_IMPACT), this);
+    version_ = new QLabel(VersionNotice(), this);
+    version_->setObjectName(QStringLiteral("32981"));
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    cancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
 
-    for (CToggleButton* b : {m_stop, m_parking})
+    for (CToggleButton* b : {stop_, parking_})
         connect(b, &QAbstractButton::toggled, this, [this, b](bool on) {
             Q_EMIT kindSwitchChanged(b->commandId() - kEmergencyStopSwitchId, on);
         });
     // OK, Cancel and the close box only hide the window; the switches keep their states.
-    connect(m_ok, &QPushButton::clicked, this, &QDialog::hide);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::hide);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::hide);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::hide);
 
     relayout(LayoutScale() > 0.0f ? LayoutScale() : 1.0f);
     hide();
@@ -65,24 +65,24 @@ CSettingDlg::CSettingDlg(QWidget* mainWindow) : CSkinDialog(mainWindow)
 
 void CSettingDlg::relayout(float layoutScale)
 {
-    m_scale = layoutScale > 0.0f ? layoutScale : 1.0f;
-    auto s = [this](int units) { return static_cast<int>(static_cast<float>(units) * m_scale); };
+    scale_ = layoutScale > 0.0f ? layoutScale : 1.0f;
+    auto s = [this](int units) { return static_cast<int>(static_cast<float>(units) * scale_); };
     setFixedSize(s(kSettingsDesignWidth), s(kSettingsDesignHeight));
     const QFont& font = SharedFont(kFont10);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_kindsGroup, m_versionGroup, m_stop,
-                                                       m_parking, m_version, m_ok, m_cancel})
+    for (QWidget* w : std::initializer_list<QWidget*>{kindsGroup_, versionGroup_, stop_,
+                                                       parking_, version_, ok_, cancel_})
         w->setFont(font);
-    m_kindsGroup->setGeometry(s(10), s(30), s(434), s(160));
-    m_stop->setImageSize(s(12));
-    m_parking->setImageSize(s(12));
-    m_stop->setGeometry(QRect(QPoint(s(40), s(60)), QPoint(s(200), s(100))));
-    m_parking->setGeometry(QRect(QPoint(s(240), s(60)), QPoint(s(400), s(100))));
-    m_versionGroup->setGeometry(s(10), s(190), s(434), s(110));
-    m_version->setGeometry(s(30), s(215), s(410), s(50));
-    m_ok->setGeometry(s(270), s(270), s(80), s(24));
-    m_cancel->setGeometry(s(360), s(270), s(80), s(24));
-    m_kindsGroup->lower();
-    m_versionGroup->lower();
+    kindsGroup_->setGeometry(s(10), s(30), s(434), s(160));
+    stop_->setImageSize(s(12));
+    parking_->setImageSize(s(12));
+    stop_->setGeometry(QRect(QPoint(s(40), s(60)), QPoint(s(200), s(100))));
+    parking_->setGeometry(QRect(QPoint(s(240), s(60)), QPoint(s(400), s(100))));
+    versionGroup_->setGeometry(s(10), s(190), s(434), s(110));
+    version_->setGeometry(s(30), s(215), s(410), s(50));
+    ok_->setGeometry(s(270), s(270), s(80), s(24));
+    cancel_->setGeometry(s(360), s(270), s(80), s(24));
+    kindsGroup_->lower();
+    versionGroup_->lower();
     if (isVisible() && parentWidget())
         showCentredOn(parentWidget());
 }
@@ -102,6 +102,6 @@ bool CSettingDlg::switchOn(int which) const
     return b && b->isChecked();
 }
 
-QString CSettingDlg::versionText() const { return m_version->text(); }
+QString CSettingDlg::versionText() const { return version_->text(); }
 
 }  // namespace ravir

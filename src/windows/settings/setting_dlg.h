@@ -37,7 +37,7 @@ public:
     void showCentredOn(QWidget* mainWindow);
 
     bool switchOn(int which) const;
-    CToggleButton* switchButton(int which) const { return which == 0 ? m_stop : m_parking; }
+    CToggleButton* switchButton(int which) const { return which == 0 ? stop_ : parking_; }
     QString versionText() const;
 
 Q_SIGNALS:
@@ -45,14 +45,14 @@ Q_SIGNALS:
     void kindSwitchChanged(int which, bool on);
 
 private:
-    float m_scale = 1.0f;
-    QGroupBox* m_kindsGroup = nullptr;
-    QGroupBox* m_versionGroup = nullptr;
-    CToggleButton* m_stop = nullptr;
-    CToggleButton* m_parking = nullptr;
-    QLabel* m_version = nullptr;
-    QPushButton* m_ok = nullptr;
-    QPushButton* m_cancel = nullptr;
+    float scale_ = 1.0f;
+    QGroupBox* kindsGroup_ = nullptr;
+    QGroupBox* versionGroup_ = nullptr;
+    CToggleButton* stop_ = nullptr;
+    CToggleButton* parking_ = nullptr;
+    QLabel* version_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 }  // namespace ravir

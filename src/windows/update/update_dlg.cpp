@@ -2,7 +2,7 @@
 
 #include "windows/kit/skin_artwork.h"
 #include "windows/kit/skin_button.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 #include "update/update_check.h"
 
@@ -26,31 +26,31 @@ CUpdateDialog::CUpdateDialog(const QString& updateText, QWidget* parent) : CSkin
     const int h = skin::unit(480);
     setFixedSize(w, h);
 
-    m_text = new QLabel(this);
-    m_text->setObjectName(QStringLiteral("updateText"));
-    m_text->setFont(font);
-    m_text->setTextFormat(Qt::RichText);
-    m_text->setText(update::updateTextToHtml(updateText));
-    m_text->setWordWrap(true);
-    m_text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_text->setOpenExternalLinks(false);
-    m_text->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    QPalette palette = m_text->palette();
+    text_ = new QLabel(this);
+    text_->setObjectName(QStringLiteral("updateText"));
+    text_->setFont(font);
+    text_->setTextFormat(Qt::RichText);
+    text_->setText(update::updateTextToHtml(updateText));
+    text_->setWordWrap(true);
+    text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    text_->setOpenExternalLinks(false);
+    text_->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    QPalette palette = text_->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     palette.setColor(QPalette::Link, QColor(0x00, 0x4C, 0xB0));
-    m_text->setPalette(palette);
-    m_text->setGeometry(skin::unit(10), skin::unit(30), w - 2 * skin::unit(10),
+    text_->setPalette(palette);
+    text_->setGeometry(skin::unit(10), skin::unit(30), w - 2 * skin::unit(10),
                         h - skin::unit(30) - skin::unit(80));
-    connect(m_text, &QLabel::linkActivated, this, [](const QString& link) { OpenLink(link); });
+    connect(text_, &QLabel::linkActivated, this, [](const QString& link) { OpenLink(link); });
 
-    m_closeButton = new CSkinButton(this, 2);
-    m_closeButton->setObjectName(QStringLiteral("closeUpdateButton"));
-    m_closeButton->setImage(QStringLiteral("btn_text"));
-    m_closeButton->setText(text(TXT_CLOSE));
-    m_closeButton->setTextAlignment(Qt::AlignCenter);
-    m_closeButton->setGeometry(w - skin::unit(10) - skin::unit(100), h - skin::unit(40),
+    closeButton_ = new CSkinButton(this, 2);
+    closeButton_->setObjectName(QStringLiteral("closeUpdateButton"));
+    closeButton_->setImage(QStringLiteral("btn_text"));
+    closeButton_->setText(text(TXT_CLOSE));
+    closeButton_->setTextAlignment(Qt::AlignCenter);
+    closeButton_->setGeometry(w - skin::unit(10) - skin::unit(100), h - skin::unit(40),
                                skin::unit(100), skin::unit(30));
-    connect(m_closeButton, &CSkinButton::clicked, this, &QDialog::accept);
+    connect(closeButton_, &CSkinButton::clicked, this, &QDialog::accept);
     connect(closeButton(), &CSkinButton::clicked, this, &QDialog::reject);
     placeCloseButton();
 

@@ -20,8 +20,8 @@ public:
     // `updateText`: the text of the update check (CR LF line breaks, <a href> links).
     explicit CUpdateDialog(const QString& updateText, QWidget* parent = nullptr);
 
-    QLabel* linkText() const { return m_text; }
-    CSkinButton* closeDialogButton() const { return m_closeButton; }
+    QLabel* linkText() const { return text_; }
+    CSkinButton* closeDialogButton() const { return closeButton_; }
 
     // True for http and https URLs with a host: the only links the dialog opens.
     static bool IsOpenableLink(const QUrl& url);
@@ -36,8 +36,8 @@ protected:
     void paintBody(QPainter& painter) override;
 
 private:
-    QLabel* m_text = nullptr;
-    CSkinButton* m_closeButton = nullptr;
+    QLabel* text_ = nullptr;
+    CSkinButton* closeButton_ = nullptr;
 };
 
 }  // namespace ravir

@@ -1,8 +1,8 @@
 #include "windows/views/gsensor_dlg.h"
 
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 
-#include "windows/kit/view_resources_gui.h"
+#include "windows/kit/view_resources.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,65 +19,65 @@ CGSensorDlg::CGSensorDlg(QWidget* parent) : QWidget(parent)
     EnsureViewResources();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName(QStringLiteral("accelerationGraph"));
-    m_layoutScale = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;
-    m_fontScale = FontScale() > 0.0f ? FontScale() : 1.0f;
-    m_labelFont = SharedFont(kFont9);
+    layoutScale_ = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;
+    fontScale_ = FontScale() > 0.0f ? FontScale() : 1.0f;
+    labelFont_ = SharedFont(kFont9);
 }
 
 void CGSensorDlg::setTelemetry(TelemetrySnapshot telemetry, int totalPositions)
 {
-    m_telemetry = std::move(telemetry);
-    m_state.totalPositions = totalPositions;
-    m_state.currentPosition = 0;
-    m_state.drawTelemetry = m_telemetry != nullptr;
-    if (m_telemetry) {
-        m_state.rangeCode = m_telemetry->rangeCode();
-        ApplyThresholds(m_kinds, m_telemetry->thresholds);
+    telemetry_ = std::move(telemetry);
+    state_.totalPositions = totalPositions;
+    state_.currentPosition = 0;
+    state_.drawTelemetry = telemetry_ != nullptr;
+    if (telemetry_) {
+        state_.rangeCode = telemetry_->rangeCode();
+        ApplyThresholds(kinds_, telemetry_->thresholds);
     }
     update();
 }
 
 void CGSensorDlg::clearTelemetry()
 {
-    m_telemetry.reset();
-    m_state.drawTelemetry = false;
-    m_state.currentPosition = 0;
+    telemetry_.reset();
+    state_.drawTelemetry = false;
+    state_.currentPosition = 0;
     update();
 }
 
 void CGSensorDlg::setRangeCode(int code)
 {
-    m_state.rangeCode = code;
+    state_.rangeCode = code;
     update();
 }
 
 void CGSensorDlg::setScales(float layoutScale, float fontScale)
 {
-    m_layoutScale = layoutScale > 0.0f ? layoutScale : 1.0f;
-    m_fontScale = fontScale > 0.0f ? fontScale : 1.0f;
-    m_background = QImage();
+    layoutScale_ = layoutScale > 0.0f ? layoutScale : 1.0f;
+    fontScale_ = fontScale > 0.0f ? fontScale : 1.0f;
+    background_ = QImage();
     update();
 }
 
 void CGSensorDlg::setLabelFont(const QFont& font)
 {
-    m_labelFont = font;
+    labelFont_ = font;
     update();
 }
 
 double CGSensorDlg::pixelsPerPosition() const
 {
-    if (!m_telemetry || m_telemetry->frameIndex.empty())
+    if (!telemetry_ || telemetry_->frameIndex.empty())
         return 0.0;
-    const GraphGeometry g{m_layoutScale, m_fontScale, width(), height()};
-    return static_cast<double>(g.plotWidth()) / m_telemetry->frameCount();
+    const GraphGeometry g{layoutScale_, fontScale_, width(), height()};
+    return static_cast<double>(g.plotWidth()) / telemetry_->frameCount();
 }
 
 void CGSensorDlg::setFrame(int frame)
 {
-    if (frame == m_state.currentPosition)
+    if (frame == state_.currentPosition)
         return;
-    m_state.currentPosition = frame;
+    state_.currentPosition = frame;
     update();
 }
 
@@ -96,7 +96,7 @@ void CGSensorDlg::setSettingsKindShown(int which, bool on)
 
 void CGSensorDlg::setKindShown(int kind, bool on)
 {
-    if (SetKindShown(m_kinds, kind, on)) {
+    if (SetKindShown(kinds_, kind, on)) {
         update();
         Q_EMIT markerKindsChanged();
     }
@@ -104,46 +104,46 @@ void CGSensorDlg::setKindShown(int kind, bool on)
 
 void CGSensorDlg::ensureBackground()
 {
-    const GraphGeometry g{m_layoutScale, m_fontScale, width(), height()};
+    const GraphGeometry g{layoutScale_, fontScale_, width(), height()};
     const QSize size(g.bitmapWidth(), g.plotHeight());
-    if (m_background.size() == size || size.isEmpty())
+    if (background_.size() == size || size.isEmpty())
         return;
-    m_background = QImage(size, QImage::Format_RGB32);
-    m_background.fill(Qt::black);
+    background_ = QImage(size, QImage::Format_RGB32);
+    background_.fill(Qt::black);
     QSvgRenderer svg(QStringLiteral(":/views/graph_background.svg"));
-    QPainter p(&m_background);
+    QPainter p(&background_);
     svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
 }
 
 const QImage& CGSensorDlg::renderFrame()
 {
     const QSize size(std::max(width(), 1), std::max(height(), 1) + 1);
-    if (m_buffer.size() != size)
-        m_buffer = QImage(size, QImage::Format_RGB32);
+    if (buffer_.size() != size)
+        buffer_ = QImage(size, QImage::Format_RGB32);
     ensureBackground();
-    const GraphGeometry g{m_layoutScale, m_fontScale, width(), height()};
+    const GraphGeometry g{layoutScale_, fontScale_, width(), height()};
     if (g.tileWidth() <= 0 || width() <= 0)
-        return m_buffer;
+        return buffer_;
 
-    QPainter p(&m_buffer);
-    p.fillRect(m_buffer.rect(), Qt::black);
+    QPainter p(&buffer_);
+    p.fillRect(buffer_.rect(), Qt::black);
 
     // Background tiled from the right, without its label column; then the whole picture at the
     // left, which restores the label column and the frame.
     const int lm = g.leftMargin();
-    const QRect source(lm, 0, m_background.width() - lm, m_background.height());
+    const QRect source(lm, 0, background_.width() - lm, background_.height());
     const int five = std::max(g.scaled(5), 1);
     for (int i = 0; g.tileWidth() * i < width(); ++i) {
         int x = width() - g.tileWidth() * i;
         x -= x % five;
-        p.drawImage(QRect(x, 0, g.bitmapWidth(), g.plotHeight()), m_background, source);
+        p.drawImage(QRect(x, 0, g.bitmapWidth(), g.plotHeight()), background_, source);
     }
-    p.drawImage(QPoint(0, 0), m_background);
+    p.drawImage(QPoint(0, 0), background_);
 
-    const GraphPlot plot = ComputeGraphPlot(g, m_state, m_telemetry.get(), m_kinds);
+    const GraphPlot plot = ComputeGraphPlot(g, state_, telemetry_.get(), kinds_);
 
     p.setPen(Qt::white);
-    p.setFont(m_labelFont);
+    p.setFont(labelFont_);
     const int labelWidth = g.scaled(38);
     const int labelHeight = g.scaled(50);
     const auto align = Qt::AlignRight | Qt::AlignTop;
@@ -178,7 +178,7 @@ const QImage& CGSensorDlg::renderFrame()
 
     p.setPen(QPen(Qt::white, 1));
     p.drawLine(plot.cursorX, 0, plot.cursorX, height());
-    return m_buffer;
+    return buffer_;
 }
 
 void CGSensorDlg::paintEvent(QPaintEvent*)

@@ -29,11 +29,11 @@ public:
     void setScales(float layoutScale, float fontScale);
     void setLabelFont(const QFont& font);
 
-    const MarkerKinds& markerKinds() const { return m_kinds; }
-    int currentFrame() const { return m_state.currentPosition; }
-    int rangeCode() const { return m_state.rangeCode; }
-    const TelemetrySnapshot& telemetry() const { return m_telemetry; }
-    const QFont& labelFont() const { return m_labelFont; }
+    const MarkerKinds& markerKinds() const { return kinds_; }
+    int currentFrame() const { return state_.currentPosition; }
+    int rangeCode() const { return state_.rangeCode; }
+    const TelemetrySnapshot& telemetry() const { return telemetry_; }
+    const QFont& labelFont() const { return labelFont_; }
     // The services the event-point builder uses: pixels per position (0 without telemetry).
     double pixelsPerPosition() const;
 
@@ -62,14 +62,14 @@ private:
     void setKindShown(int kind, bool on);
     void ensureBackground();
 
-    TelemetrySnapshot m_telemetry;
-    GraphState m_state;
-    MarkerKinds m_kinds = DefaultMarkerKinds();
-    float m_layoutScale = 1.0f;
-    float m_fontScale = 1.0f;
-    QFont m_labelFont;
-    QImage m_background;  // the background artwork at the scaled size
-    QImage m_buffer;
+    TelemetrySnapshot telemetry_;
+    GraphState state_;
+    MarkerKinds kinds_ = DefaultMarkerKinds();
+    float layoutScale_ = 1.0f;
+    float fontScale_ = 1.0f;
+    QFont labelFont_;
+    QImage background_;  // the background artwork at the scaled size
+    QImage buffer_;
 };
 
 }  // namespace ravir

@@ -1,11 +1,11 @@
 #include "windows/views/info_dlg.h"
 
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 #include "windows/views/graph_plot.h"
-#include "windows/kit/toggle_button_widget.h"
+#include "windows/kit/toggle_button.h"
 
-#include "windows/kit/view_resources_gui.h"
+#include "windows/kit/view_resources.h"
 
 #include <QPainter>
 #include <QSvgRenderer>
@@ -33,11 +33,11 @@ CInfoDlg::CInfoDlg(QWidget* parent) : QWidget(parent)
     EnsureViewResources();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName(QStringLiteral("informationPanel"));
-    m_layoutScale = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;
-    m_fontScale = FontScale() > 0.0f ? FontScale() : 1.0f;
+    layoutScale_ = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;
+    fontScale_ = FontScale() > 0.0f ? FontScale() : 1.0f;
     for (int i = 0; i < 3; ++i) {
         auto* toggle = new CToggleButton(kAxisToggleIdX + i, QString(), this);
-        m_toggles[static_cast<size_t>(i)] = toggle;
+        toggles_[static_cast<size_t>(i)] = toggle;
         connect(toggle, &QAbstractButton::toggled, this,
                 [this, i](bool on) { Q_EMIT axisKindToggled(i, on); });
     }
@@ -46,16 +46,16 @@ CInfoDlg::CInfoDlg(QWidget* parent) : QWidget(parent)
 
 int CInfoDlg::scaled(double units) const
 {
-    return static_cast<int>(units * static_cast<double>(m_layoutScale));
+    return static_cast<int>(units * static_cast<double>(layoutScale_));
 }
 
 void CInfoDlg::placeToggles()
 {
     const int size = scaled(12);
     for (int i = 0; i < 3; ++i) {
-        CToggleButton* t = m_toggles[static_cast<size_t>(i)];
+        CToggleButton* t = toggles_[static_cast<size_t>(i)];
         t->setImageSize(size);
-        const int x = scaled(30) + static_cast<int>(140.0 * m_layoutScale * m_stretch * i);
+        const int x = scaled(30) + static_cast<int>(140.0 * layoutScale_ * stretch_ * i);
         t->setGeometry(x, scaled(45), size, size);
     }
 }
@@ -63,79 +63,79 @@ void CInfoDlg::placeToggles()
 void CInfoDlg::setRecording(TelemetrySnapshot telemetry, const SystemTime& startTime,
                             int quality, float frameMs, RecordingKind kind)
 {
-    m_telemetry = std::move(telemetry);
-    m_kind = kind;
-    ResetInfoFields(m_fields);
-    m_fields.startTime = startTime;
-    m_fields.quality = quality;
-    m_fields.frameMs = frameMs;
-    m_fields.timeLapse = m_telemetry && m_telemetry->timeLapse;
-    m_fields.parkingExtra = ParkingExtraFor(m_fields.traceSwitch, kind);
+    telemetry_ = std::move(telemetry);
+    kind_ = kind;
+    ResetInfoFields(fields_);
+    fields_.startTime = startTime;
+    fields_.quality = quality;
+    fields_.frameMs = frameMs;
+    fields_.timeLapse = telemetry_ && telemetry_->timeLapse;
+    fields_.parkingExtra = ParkingExtraFor(fields_.traceSwitch, kind);
     setFrame(0);
 }
 
 void CInfoDlg::reset()
 {
-    m_telemetry.reset();
-    ResetInfoFields(m_fields);
+    telemetry_.reset();
+    ResetInfoFields(fields_);
     update();
 }
 
 void CInfoDlg::setTraceSwitch(bool on)
 {
-    m_fields.traceSwitch = on;
+    fields_.traceSwitch = on;
     update();
 }
 
 void CInfoDlg::setSpeedCaption(const QString& caption)
 {
-    m_fields.speedCaption = caption;
+    fields_.speedCaption = caption;
     update();
 }
 
 void CInfoDlg::setHorizontalStretch(float stretch)
 {
-    m_stretch = stretch > 0.0f ? stretch : 1.0f;
+    stretch_ = stretch > 0.0f ? stretch : 1.0f;
     placeToggles();
     update();
 }
 
 void CInfoDlg::setScales(float layoutScale, float fontScale)
 {
-    m_layoutScale = layoutScale > 0.0f ? layoutScale : 1.0f;
-    m_fontScale = fontScale > 0.0f ? fontScale : 1.0f;
+    layoutScale_ = layoutScale > 0.0f ? layoutScale : 1.0f;
+    fontScale_ = fontScale > 0.0f ? fontScale : 1.0f;
     placeToggles();
     update();
 }
 
 bool CInfoDlg::axisShown(int axis) const
 {
-    return axis >= 0 && axis < 3 && m_toggles[static_cast<size_t>(axis)]->isChecked();
+    return axis >= 0 && axis < 3 && toggles_[static_cast<size_t>(axis)]->isChecked();
 }
 
 void CInfoDlg::setFrame(int frame)
 {
-    ApplyFrame(m_fields, m_telemetry.get(), frame);
+    ApplyFrame(fields_, telemetry_.get(), frame);
     update();
 }
 
 const QImage& CInfoDlg::renderFrame()
 {
     const QSize size(std::max(width(), 1), std::max(height(), 1));
-    if (m_buffer.size() != size)
-        m_buffer = QImage(size, QImage::Format_RGB32);
-    QPainter p(&m_buffer);
-    p.fillRect(m_buffer.rect(), Qt::black);
-    DrawSvg(p, QStringLiteral(":/views/panel_background.svg"), m_buffer.rect());
+    if (buffer_.size() != size)
+        buffer_ = QImage(size, QImage::Format_RGB32);
+    QPainter p(&buffer_);
+    p.fillRect(buffer_.rect(), Qt::black);
+    DrawSvg(p, QStringLiteral(":/views/panel_background.svg"), buffer_.rect());
 
-    const InfoTexts texts = ComposeInfoTexts(m_fields);
+    const InfoTexts texts = ComposeInfoTexts(fields_);
     const QFont captionFont = SharedFont(kFont10);
     const QFont valueFont = SharedFont(kFont13);
     static constexpr int captionIds[3] = {TXT_AXIS_X, TXT_AXIS_Y, TXT_AXIS_Z};
 
     for (int i = 0; i < 3; ++i) {
-        const int x0 = static_cast<int>(140.0 * m_layoutScale * m_stretch * i);
-        const int blockWidth = static_cast<int>(130.0 * m_layoutScale * m_stretch);
+        const int x0 = static_cast<int>(140.0 * layoutScale_ * stretch_ * i);
+        const int blockWidth = static_cast<int>(130.0 * layoutScale_ * stretch_);
         const QColor colour = QColor::fromRgb(TraceColour(i));
         p.setPen(colour);
         p.setFont(captionFont);
@@ -188,7 +188,7 @@ const QImage& CInfoDlg::renderFrame()
     p.setFont(captionFont);
     p.setPen(QColor(0xE0, 0xE6, 0xEC));
     p.drawText(QRect(scaled(320), scaled(62), scaled(90), scaled(36)), Qt::AlignCenter,
-               m_fields.speedCaption);
+               fields_.speedCaption);
 
     if (texts.badge == 1)
         DrawSvg(p, QStringLiteral(":/views/quality_720.svg"),
@@ -207,7 +207,7 @@ const QImage& CInfoDlg::renderFrame()
         const QRect gpsSlot(scaled(540), scaled(63), scaled(48), scaled(35));
         DrawSvg(p, QStringLiteral(":/views/gps_fix.svg"), Centred(gpsSlot, scaled(42), scaled(35)));
     }
-    return m_buffer;
+    return buffer_;
 }
 
 void CInfoDlg::paintEvent(QPaintEvent*)

@@ -36,10 +36,10 @@ public:
     void setHorizontalStretch(float stretch);
     void setScales(float layoutScale, float fontScale);
 
-    const InfoFields& fields() const { return m_fields; }
-    InfoTexts texts() const { return ComposeInfoTexts(m_fields); }
+    const InfoFields& fields() const { return fields_; }
+    InfoTexts texts() const { return ComposeInfoTexts(fields_); }
     bool axisShown(int axis) const;
-    CToggleButton* axisToggle(int axis) const { return m_toggles[static_cast<size_t>(axis)]; }
+    CToggleButton* axisToggle(int axis) const { return toggles_[static_cast<size_t>(axis)]; }
     // Paints the panel into its back buffer and returns it (also used by paint).
     const QImage& renderFrame();
 
@@ -58,14 +58,14 @@ private:
     void placeToggles();
     int scaled(double units) const;
 
-    TelemetrySnapshot m_telemetry;
-    RecordingKind m_kind = RecordingKind::None;
-    InfoFields m_fields;
-    float m_stretch = 1.0f;
-    float m_layoutScale = 1.0f;
-    float m_fontScale = 1.0f;
-    std::array<CToggleButton*, 3> m_toggles{};
-    QImage m_buffer;
+    TelemetrySnapshot telemetry_;
+    RecordingKind kind_ = RecordingKind::None;
+    InfoFields fields_;
+    float stretch_ = 1.0f;
+    float layoutScale_ = 1.0f;
+    float fontScale_ = 1.0f;
+    std::array<CToggleButton*, 3> toggles_{};
+    QImage buffer_;
 };
 
 }  // namespace ravir

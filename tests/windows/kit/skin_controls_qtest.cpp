@@ -7,9 +7,9 @@
 #include "windows/kit/skin_list.h"
 #include "windows/kit/skin_progress.h"
 #include "windows/kit/skin_slider.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ini_keys.h"
-#include "windows/kit/remembered_folder_gui.h"
+#include "windows/kit/remembered_folder.h"
 #include "shell/ui_text.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "gui_app.h"
 #include "windows/main/dedorade_dlg.h"
 #include "windows/map/map_state.h"
-#include "windows/map/movie_dialog.h"
+#include "windows/map/map_window.h"
 #include "playback/player.h"
 #include "sample_data.h"
 #include "windows/views/gsensor_dlg.h"

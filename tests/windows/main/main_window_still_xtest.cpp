@@ -6,7 +6,7 @@
 #include "../../playback/frame_pattern_reader.h"
 #include "windows/catalogue/file_list_ctrl.h"
 #include "windows/catalogue/filer_container_dlg.h"
-#include "windows/stills/still_capture_gui.h"
+#include "windows/stills/still_capture.h"
 #include "gui_app.h"
 #include "windows/main/dedorade_dlg.h"
 #include "windows/kit/msg_dlg.h"

@@ -10,12 +10,12 @@
 #include "windows/main/dedorade_dlg.h"
 #include "playback/player.h"
 #include "sample_data.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 #include "windows/views/gsensor_dlg.h"
 #include "windows/views/info_dlg.h"
 #include "windows/views/info_format.h"
-#include "windows/kit/toggle_button_widget.h"
+#include "windows/kit/toggle_button.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -6,7 +6,7 @@
 #include "windows/catalogue/folder_tree_ctrl.h"
 #include "windows/catalogue/file_select_dlg.h"
 #include "windows/catalogue/filer_container_dlg.h"
-#include "windows/catalogue/list_commands_ctrl.h"
+#include "windows/catalogue/list_commands.h"
 #include "windows/kit/msg_dlg.h"
 #include "windows/main/dedorade_dlg.h"
 #include "windows/main/window_report.h"

@@ -2,7 +2,7 @@
 // version notice, and its switches changing what the acceleration graph draws.
 #include "windows/settings/setting_dlg.h"
 #include "windows/views/gsensor_dlg.h"
-#include "windows/kit/toggle_button_widget.h"
+#include "windows/kit/toggle_button.h"
 
 #include <QAbstractButton>
 #include <QPushButton>

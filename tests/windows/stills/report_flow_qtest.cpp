@@ -1,7 +1,7 @@
 // The window's report command: the report folder (remembered, asked again when gone), the map
 // drawn into the window picture at its corner, the workbook entry and the messages.
 #include "playback/report_picture.h"
-#include "windows/stills/report_flow_gui.h"
+#include "windows/stills/report_flow.h"
 #include "windows/kit/msg_dlg.h"
 #include "shell/ini_keys.h"
 #include "shell/ui_text.h"

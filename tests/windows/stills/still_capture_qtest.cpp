@@ -3,7 +3,7 @@
 // (the frame number the pictures carry), the messages, the remembered folder, sub-only success
 // and the refusal without a frame.
 #include "../../playback/frame_pattern_reader.h"
-#include "windows/stills/still_capture_gui.h"
+#include "windows/stills/still_capture.h"
 #include "exports/still_paths.h"
 #include "windows/kit/msg_dlg.h"
 #include "playback/player.h"

@@ -3,7 +3,7 @@
 #include "shell/ui_text.h"
 #include "windows/views/gsensor_dlg.h"
 #include "windows/views/info_dlg.h"
-#include "windows/kit/toggle_button_widget.h"
+#include "windows/kit/toggle_button.h"
 #include "views_fixture.h"
 
 #include "samplecard/telemetry_block.h"

@@ -1,4 +1,4 @@
-#include "windows/kit/remembered_folder_gui.h"
+#include "windows/kit/remembered_folder.h"
 
 #include "shell/config_folder.h"
 #include "windows/kit/msg_dlg.h"

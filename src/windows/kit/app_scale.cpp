@@ -1,4 +1,4 @@
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 
 #include "shell/ui_text.h"
 

@@ -1,4 +1,4 @@
-#include "playback/thumbnail_cache_ctrl.h"
+#include "playback/thumbnail_cache.h"
 
 #include <QPainter>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "windows/map/movie_dialog.h"
+#include "windows/map/map_window.h"
 
 #include "windows/main/main_layout.h"
-#include "windows/kit/app_scale_gui.h"
+#include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 
 #include <QMouseEvent>
@@ -51,9 +51,9 @@ CLogoDlg::CLogoDlg(QWidget* parent) : QWidget(parent)
 
 void CLogoDlg::setNoInternet(bool on)
 {
-    if (m_noInternet == on)
+    if (noInternet_ == on)
         return;
-    m_noInternet = on;
+    noInternet_ = on;
     update();
 }
 
@@ -73,7 +73,7 @@ void CLogoDlg::paintEvent(QPaintEvent*)
     p.setPen(Qt::white);
     const QRectF nameArea(r.left(), markArea.bottom() + h * 0.04, r.width(), h * 0.12);
     p.drawText(nameArea, Qt::AlignCenter, QStringLiteral("Ravir viewer"));
-    if (m_noInternet) {
+    if (noInternet_) {
         // The "no connection" sign: a globe crossed out.
         const qreal d = h * 0.16;
         const QRectF globe(r.center().x() - d / 2, nameArea.bottom() + h * 0.05, d, d);
@@ -102,13 +102,13 @@ CMovieDialog::CMovieDialog(QWidget* parent)
     pal.setColor(QPalette::WindowText, Qt::white);
     setPalette(pal);
     setAutoFillBackground(true);
-    m_logo = new CLogoDlg(this);
+    logo_ = new CLogoDlg(this);
     LayOut();
 }
 
 void CMovieDialog::setMapWidget(QWidget* map)
 {
-    m_map = map;
+    map_ = map;
     if (map) {
         map->setParent(this);
         map->setGeometry(DetachedMapArea(size(), LayoutScale()));
@@ -122,17 +122,17 @@ void CMovieDialog::LayOut()
         setFixedSize(s);
     setFont(SharedFont(kFont10));
     const QRect area = DetachedMapArea(size(), LayoutScale());
-    m_logo->setGeometry(area);
-    if (m_map)
-        m_map->setGeometry(area);
+    logo_->setGeometry(area);
+    if (map_)
+        map_->setGeometry(area);
 }
 
 void CMovieDialog::showMapOrPlaceholder(bool map, bool placeholder, bool noInternet)
 {
-    if (m_map)
-        m_map->setVisible(map);
-    m_logo->setNoInternet(noInternet);
-    m_logo->setVisible(placeholder);
+    if (map_)
+        map_->setVisible(map);
+    logo_->setNoInternet(noInternet);
+    logo_->setVisible(placeholder);
 }
 
 void CMovieDialog::paintEvent(QPaintEvent* event)
@@ -152,9 +152,9 @@ void CMovieDialog::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     const QRect area = DetachedMapArea(size(), LayoutScale());
-    m_logo->setGeometry(area);
-    if (m_map)
-        m_map->setGeometry(area);
+    logo_->setGeometry(area);
+    if (map_)
+        map_->setGeometry(area);
 }
 
 bool CMovieDialog::inCaption(QPoint p) const
@@ -165,7 +165,7 @@ bool CMovieDialog::inCaption(QPoint p) const
 void CMovieDialog::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && inCaption(event->position().toPoint())) {
-        m_captionDrag.press(event);  // moves once the mouse goes on, a double-click stays one
+        captionDrag_.press(event);  // moves once the mouse goes on, a double-click stays one
         return;
     }
     QWidget::mousePressEvent(event);
@@ -173,20 +173,20 @@ void CMovieDialog::mousePressEvent(QMouseEvent* event)
 
 void CMovieDialog::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_captionDrag.move(event))
+    if (captionDrag_.move(event))
         return;
     QWidget::mouseMoveEvent(event);
 }
 
 void CMovieDialog::mouseReleaseEvent(QMouseEvent* event)
 {
-    m_captionDrag.end();
+    captionDrag_.end();
     QWidget::mouseReleaseEvent(event);
 }
 
 void CMovieDialog::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    m_captionDrag.end();
+    captionDrag_.end();
     if (inCaption(event->position().toPoint())) {
         Q_EMIT placeBesideMainRequested();
         return;

@@ -1,4 +1,4 @@
-#include "windows/kit/view_resources_gui.h"
+#include "windows/kit/view_resources.h"
 
 // Outside any namespace, as the resource initialiser requires.
 static void InitViewResources() { Q_INIT_RESOURCE(views); }

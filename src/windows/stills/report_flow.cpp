@@ -1,9 +1,9 @@
-#include "windows/stills/report_flow_gui.h"
+#include "windows/stills/report_flow.h"
 
 #include "playback/report_picture.h"
 #include "windows/kit/msg_dlg.h"
 #include "shell/ini_keys.h"
-#include "windows/kit/remembered_folder_gui.h"
+#include "windows/kit/remembered_folder.h"
 #include "shell/ui_text.h"
 
 #include <QFileInfo>

@@ -1,11 +1,11 @@
-#include "windows/stills/still_capture_gui.h"
+#include "windows/stills/still_capture.h"
 
 #include "catalogue/output_guard.h"
 #include "exports/still_paths.h"
 #include "windows/kit/msg_dlg.h"
 #include "playback/player.h"
 #include "shell/ini_keys.h"
-#include "windows/kit/remembered_folder_gui.h"
+#include "windows/kit/remembered_folder.h"
 #include "shell/ui_text.h"
 
 #include <QFileInfo>

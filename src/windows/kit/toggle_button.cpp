@@ -1,6 +1,6 @@
-#include "windows/kit/toggle_button_widget.h"
+#include "windows/kit/toggle_button.h"
 
-#include "windows/kit/view_resources_gui.h"
+#include "windows/kit/view_resources.h"
 
 #include <QPainter>
 #include <QSvgRenderer>
@@ -8,7 +8,7 @@
 namespace ravir {
 
 CToggleButton::CToggleButton(int commandId, const QString& text, QWidget* parent)
-    : QAbstractButton(parent), m_commandId(commandId)
+    : QAbstractButton(parent), commandId_(commandId)
 {
     EnsureViewResources();
     setCheckable(true);
@@ -20,7 +20,7 @@ CToggleButton::CToggleButton(int commandId, const QString& text, QWidget* parent
 
 void CToggleButton::setImageSize(int pixels)
 {
-    m_imageSize = std::max(pixels, 1);
+    imageSize_ = std::max(pixels, 1);
     updateGeometry();
     update();
 }
@@ -28,14 +28,14 @@ void CToggleButton::setImageSize(int pixels)
 QSize CToggleButton::sizeHint() const
 {
     const int textWidth = text().isEmpty() ? 0 : fontMetrics().horizontalAdvance(text()) + 8;
-    return {m_imageSize + textWidth, std::max(m_imageSize, fontMetrics().height())};
+    return {imageSize_ + textWidth, std::max(imageSize_, fontMetrics().height())};
 }
 
 void CToggleButton::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    const int y = (height() - m_imageSize) / 2;
-    const QRect image(0, std::max(y, 0), m_imageSize, m_imageSize);
+    const int y = (height() - imageSize_) / 2;
+    const QRect image(0, std::max(y, 0), imageSize_, imageSize_);
     QSvgRenderer svg(isChecked() ? QStringLiteral(":/views/toggle_on.svg")
                                  : QStringLiteral(":/views/toggle_off.svg"));
     if (!isEnabled())
@@ -43,7 +43,7 @@ void CToggleButton::paintEvent(QPaintEvent*)
     svg.render(&p, image);
     if (!text().isEmpty()) {
         p.setPen(QColor(0xE0, 0xE6, 0xEC));
-        p.drawText(QRect(m_imageSize + 6, 0, width() - m_imageSize - 6, height()),
+        p.drawText(QRect(imageSize_ + 6, 0, width() - imageSize_ - 6, height()),
                    Qt::AlignLeft | Qt::AlignVCenter, text());
     }
 }

@@ -10,7 +10,7 @@ class CToggleButton : public QAbstractButton {
     Q_OBJECT
 public:
     CToggleButton(int commandId, const QString& text, QWidget* parent = nullptr);
-    int commandId() const { return m_commandId; }
+    int commandId() const { return commandId_; }
     void setImageSize(int pixels);
     QSize sizeHint() const override;
 
@@ -18,8 +18,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int m_commandId;
-    int m_imageSize = 12;
+    int commandId_;
+    int imageSize_ = 12;
 };
 
 }  // namespace ravir

@@ -1,4 +1,4 @@
-#include "windows/catalogue/list_commands_ctrl.h"
+#include "windows/catalogue/list_commands.h"
 
 #include "catalogue/catalogue.h"
 #include "windows/catalogue/file_select_dlg.h"
@@ -10,7 +10,7 @@
 #include "windows/kit/skin_progress.h"
 #include "windows/main/task_runner.h"
 #include "shell/ini_keys.h"
-#include "windows/kit/remembered_folder_gui.h"
+#include "windows/kit/remembered_folder.h"
 #include "shell/ui_text.h"
 
 #include <QDir>

@@ -19,32 +19,33 @@ public:
     explicit CLogoDlg(QWidget* parent = nullptr);
     // true: the logo with the notice that the map needs an Internet connection; false: the logo.
     void setNoInternet(bool on);
-    bool noInternet() const { return m_noInternet; }
+    bool noInternet() const { return noInternet_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool m_noInternet = false;
+    bool noInternet_ = false;
 };
 
+// The map window (the class keeps the product's name for it).
 class CMovieDialog : public QWidget {
     Q_OBJECT
 public:
     explicit CMovieDialog(QWidget* parent = nullptr);
 
-    CLogoDlg* placeholder() const { return m_logo; }
+    CLogoDlg* placeholder() const { return logo_; }
     // The map widget when the map exists; it is laid over the map area.
     void setMapWidget(QWidget* map);
-    QWidget* mapWidget() const { return m_map; }
+    QWidget* mapWidget() const { return map_; }
     // Size and contents for the current layout scale.
     void LayOut();
     // Shows the map or the placeholder.
     void showMapOrPlaceholder(bool map, bool placeholder, bool noInternet);
     // Whether the window was placed beside the main window once; it keeps its own position
     // afterwards.
-    bool placedOnce() const { return m_placedOnce; }
-    void markPlaced() { m_placedOnce = true; }
+    bool placedOnce() const { return placedOnce_; }
+    void markPlaced() { placedOnce_ = true; }
 
 Q_SIGNALS:
     void placeBesideMainRequested();  // a double-click on the caption strip
@@ -61,10 +62,10 @@ protected:
 private:
     bool inCaption(QPoint p) const;
 
-    CLogoDlg* m_logo = nullptr;
-    QPointer<QWidget> m_map;
-    bool m_placedOnce = false;
-    CaptionDrag m_captionDrag{this};
+    CLogoDlg* logo_ = nullptr;
+    QPointer<QWidget> map_;
+    bool placedOnce_ = false;
+    CaptionDrag captionDrag_{this};
 };
 
 }  // namespace ravir
