@@ -18,12 +18,11 @@ void AppendRun(std::vector<Run>& runs, Run run)
 bool ReadStts(const BoxNode& box, TrackTables& t, uint64_t& samples, QString& why)
 {
     const auto* s = LeafPayload(&box, 8);
-    if (!s || 8 + uint64_t{Be32(*s, 4)} * 8 > s->size())
+    const auto table = s ? DecodeStts(s->data(), s->size()) : std::nullopt;
+    if (!table || !table->complete)
         return Fail(why, QStringLiteral("damaged time-to-sample table"));
     samples = 0;
-    const uint32_t count = Be32(*s, 4);
-    for (uint32_t i = 0; i < count; ++i) {
-        const Run e{Be32(*s, 8 + size_t{i} * 8), Be32(*s, 12 + size_t{i} * 8)};
+    for (const Run& e : table->runs) {
         if (e.first == 0)
             continue;
         t.stts.push_back(e);

@@ -360,17 +360,30 @@ std::optional<PictureSize> GetPictureSize(const sMP4MOVIE& movie)
     return PictureSize{(p[40] << 8) | p[41], (p[42] << 8) | p[43]};
 }
 
+std::optional<SttsTable> DecodeStts(const uint8_t* payload, size_t available)
+{
+    if (!payload || available < 8)
+        return std::nullopt;
+    const uint64_t count = ReadBE32(payload + 4);
+    const uint64_t fit = (available - 8) / 8;
+    SttsTable table;
+    table.complete = count <= fit;
+    table.runs.reserve(std::min(count, fit));
+    for (uint64_t i = 0; i < std::min(count, fit); ++i)
+        table.runs.emplace_back(ReadBE32(payload + 8 + i * 8), ReadBE32(payload + 12 + i * 8));
+    return table;
+}
+
 std::optional<uint64_t> GetTotalSamples(const sMP4MOVIE& movie)
 {
     const BoxNode* stts = trackBox(movie, "stts", movie.stts);
     const uint8_t* p = stts ? payloadBytes(*stts, 8) : nullptr;
-    if (!p)
+    const auto table = p ? DecodeStts(p, stts->payload.size()) : std::nullopt;
+    if (!table)
         return std::nullopt;
-    const uint64_t count = ReadBE32(p + 4);
-    const uint64_t fit = (stts->payload.size() - 8) / 8;
     uint64_t total = 0;
-    for (uint64_t i = 0; i < std::min(count, fit); ++i)
-        total += ReadBE32(p + 8 + i * 8);
+    for (const auto& [samples, delta] : table->runs)
+        total += samples;
     return total;
 }
 
@@ -599,16 +612,14 @@ std::optional<double> MovieSecondsFromMvhd(const uint8_t* payload, size_t availa
 std::optional<double> FrameDurationFromStts(const uint8_t* payload, size_t available,
                                             uint32_t trackTimescale, double movieSeconds)
 {
-    if (!payload || available < 8)
+    const auto table = DecodeStts(payload, available);
+    if (!table)
         return std::nullopt;
-    const uint64_t count = ReadBE32(payload + 4);
-    const uint64_t fit = (available - 8) / 8;
     uint64_t samples = 0;
     double ticks = 0;
-    for (uint64_t i = 0; i < std::min(count, fit); ++i) {
-        const uint32_t n = ReadBE32(payload + 8 + i * 8);
+    for (const auto& [n, delta] : table->runs) {
         samples += n;
-        ticks += static_cast<double>(n) * ReadBE32(payload + 12 + i * 8);
+        ticks += static_cast<double>(n) * delta;
     }
     if (samples == 0)
         return std::nullopt;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ravir {
@@ -174,6 +175,16 @@ std::optional<double> MovieSecondsFromMvhd(const uint8_t* payload, size_t availa
 // timescale when it is known, else as the movie seconds divided by the sample count.
 std::optional<double> FrameDurationFromStts(const uint8_t* payload, size_t available,
                                             uint32_t trackTimescale, double movieSeconds);
+
+// The time-to-sample table of an stts payload: its runs (sample count, sample delta) in order, as
+// far as the payload holds them, and whether it holds every entry it declares. The one reader of
+// stts: the accessors, the frame-duration probe and the joined save go through it. Empty when the
+// payload is shorter than its 8-byte header.
+struct SttsTable {
+    std::vector<std::pair<uint32_t, uint32_t>> runs;
+    bool complete = false;
+};
+std::optional<SttsTable> DecodeStts(const uint8_t* payload, size_t available);
 
 // ---- Conveniences for the catalogue, the playback engine and the command line -------------
 std::optional<double> ProbeFrameDurationMs(const QString& path);

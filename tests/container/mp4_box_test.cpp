@@ -568,5 +568,53 @@ TEST_F(Mp4Box, ProbeAgreesWithFfprobe)
     EXPECT_NE(bad.exitCode, 0);
 }
 
+// The one stts reader: every run that the payload holds, in order, and whether the table is whole.
+// The accessors and the frame-duration probe take what is there; the joined save refuses a table
+// that is not whole.
+TEST(SttsTable, DecodeReadsWhatThePayloadHolds)
+{
+    using Runs = std::vector<std::pair<uint32_t, uint32_t>>;
+    auto payload = [](uint32_t declared, const Runs& runs, size_t cut = 0) {
+        std::vector<uint8_t> p(8 + runs.size() * 8);
+        WriteBE32(p.data() + 4, declared);
+        for (size_t i = 0; i < runs.size(); ++i) {
+            WriteBE32(p.data() + 8 + i * 8, runs[i].first);
+            WriteBE32(p.data() + 12 + i * 8, runs[i].second);
+        }
+        p.resize(p.size() - cut);
+        return p;
+    };
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        bool decoded;
+        Runs runs;
+        bool complete;
+    } cases[] = {
+        {"empty table", payload(0, {}), true, {}, true},
+        {"two runs", payload(2, {{90, 1001}, {1, 2002}}), true, {{90, 1001}, {1, 2002}}, true},
+        {"zero-count run kept", payload(2, {{0, 5}, {3, 7}}), true, {{0, 5}, {3, 7}}, true},
+        {"declares more than it holds", payload(3, {{90, 1001}}), true, {{90, 1001}}, false},
+        {"last run cut short", payload(2, {{90, 1001}, {4, 4}}, 1), true, {{90, 1001}}, false},
+        {"huge count, no runs", payload(0xFFFFFFFFu, {}), true, {}, false},
+        {"shorter than the header", payload(0, {}, 1), false, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto table = DecodeStts(c.bytes.data(), c.bytes.size());
+        ASSERT_EQ(table.has_value(), c.decoded);
+        if (!table)
+            continue;
+        EXPECT_EQ(table->runs, c.runs);
+        EXPECT_EQ(table->complete, c.complete);
+    }
+    EXPECT_FALSE(DecodeStts(nullptr, 64));
+    // The frame duration is the mean over the runs that are there.
+    const auto mixed = payload(2, {{3, 1000}, {1, 2000}});
+    EXPECT_NEAR(FrameDurationFromStts(mixed.data(), mixed.size(), 1000, 0).value(), 1250.0, 1e-9);
+    const auto cut = payload(2, {{3, 1000}, {1, 2000}}, 8);
+    EXPECT_NEAR(FrameDurationFromStts(cut.data(), cut.size(), 1000, 0).value(), 1000.0, 1e-9);
+}
+
 }  // namespace
 }  // namespace ravir::test

@@ -5,11 +5,11 @@
 
 namespace ravir {
 
-QString MapStatusFor(int playState)
+map::PlayStatus MapStatusFor(int playState)
 {
     if (playState == kPlaying)
-        return QString();
-    return playState == kPaused ? QStringLiteral("pause") : QStringLiteral("stop");
+        return map::PlayStatus::Playing;
+    return playState == kPaused ? map::PlayStatus::Paused : map::PlayStatus::Stopped;
 }
 
 bool MapCanShowTrack(long long telemetryBytes, const RecordingTelemetry* telemetry, int frame)

@@ -144,11 +144,11 @@ void MapState::onPlayState(int state)
         toldState_ = -1;  // a new recording on the map is told its state anew
         return;
     }
-    const QString status = MapStatusFor(state);
+    const map::PlayStatus status = MapStatusFor(state);
     if (toldState_ >= 0 && MapStatusFor(toldState_) == status)
         return;
     toldState_ = state;
-    view_->playState(status);
+    view_->setPlayStatus(status);
 }
 
 // ---- The whole-trip track ----------------------------------------------------------------------

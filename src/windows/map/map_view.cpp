@@ -319,16 +319,6 @@ void CMapView::setPlayStatus(PlayStatus status)
         runScript(QString::fromLatin1(kMoveMarkerScript));
 }
 
-void CMapView::playState(const QString& status)
-{
-    if (status.isEmpty())
-        setPlayStatus(PlayStatus::Playing);
-    else if (status == u"pause")
-        setPlayStatus(PlayStatus::Paused);
-    else if (status == u"stop")
-        setPlayStatus(PlayStatus::Stopped);
-}
-
 void CMapView::setMapEnabled(bool enabled)
 {
     tester_->setEnabled(enabled);

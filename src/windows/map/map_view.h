@@ -56,8 +56,6 @@ public:
     void setFrame(int frame);
     // Play status; Stopped also moves the marker once.
     void setPlayStatus(PlayStatus status);
-    // "pause", "stop" or "" (playing); any other text is ignored.
-    void playState(const QString& status);
     // The map switch: with false no connection test is made and no tile is loaded.
     void setMapEnabled(bool enabled);
 

@@ -311,10 +311,16 @@ TEST_F(Sequencer, ReopenAfterATaskComesBackToTheShownFrameOnceReady)
 
 TEST(MapFollow, StatusTextAndWhetherTheMapCanShowThePosition)
 {
-    EXPECT_EQ(MapStatusFor(kPlaying), QString());
-    EXPECT_EQ(MapStatusFor(kPaused), QStringLiteral("pause"));
-    EXPECT_EQ(MapStatusFor(kStopped), QStringLiteral("stop"));
-    EXPECT_EQ(MapStatusFor(kNoMovie), QStringLiteral("stop"));
+    const struct {
+        int playState;
+        map::PlayStatus status;
+        const char* text;
+    } states[] = {{kPlaying, map::PlayStatus::Playing, ""}, {kPaused, map::PlayStatus::Paused, "pause"},
+                  {kStopped, map::PlayStatus::Stopped, "stop"}, {kNoMovie, map::PlayStatus::Stopped, "stop"}};
+    for (const auto& s : states) {
+        EXPECT_EQ(MapStatusFor(s.playState), s.status) << s.playState;
+        EXPECT_EQ(map::statusText(MapStatusFor(s.playState)), QString::fromLatin1(s.text)) << s.playState;
+    }
 
     // Frames 0-1: no sample; 2-3: a sample without GPS; 4: an invalid fix; 5: a fix without a
     // position (720 degrees); 6: a valid fix.

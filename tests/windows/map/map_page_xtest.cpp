@@ -200,16 +200,16 @@ void MapPageTest::pageDrawsTrackMarkerAndEvents()
         QStringLiteral("[[[\"#0000FF\",1,4],[\"#0000FF\",1,3]],[[\"#FF0000\",0.9,4]]]"), 5000);
     QCOMPARE(js(web, "g_marker.getLatLng().lat.toFixed(4)").toString(), QStringLiteral("35.0070"));
     // Paused, the marker stays; stopped, it moves once.
-    view.playState(QStringLiteral("pause"));
+    view.setPlayStatus(PlayStatus::Paused);
     QTRY_COMPARE_WITH_TIMEOUT(js(web, "field('map_status').value").toString(),
                               QStringLiteral("pause"), 5000);
     view.setFrame(95);
     QTest::qWait(400);
     QCOMPARE(js(web, "orbitgrplist.drawnIndex").toInt(), 6);
-    view.playState(QStringLiteral("stop"));
+    view.setPlayStatus(PlayStatus::Stopped);
     QTRY_COMPARE_WITH_TIMEOUT(js(web, "orbitgrplist.drawnIndex").toInt(), 9, 5000);
     // At or before the first point: index 0, the whole recording red.
-    view.playState(QString());
+    view.setPlayStatus(PlayStatus::Playing);
     view.setFrame(0);
     QTRY_COMPARE_WITH_TIMEOUT(js(web, lines).toString(),
                               QStringLiteral("[[],[[\"#FF0000\",0.9,4],[\"#FF0000\",0.9,6]]]"),
@@ -391,7 +391,7 @@ void MapPageTest::whatComesBeforeThePageIsReadyIsDelivered()
     view.setMarkerKinds(onlyManual, classify);
     view.setRecording(reader, 2);
     view.setFrame(65);
-    view.playState(QStringLiteral("pause"));
+    view.setPlayStatus(PlayStatus::Paused);
     view.runScript(QStringLiteral("window.handedOver = (window.handedOver || 0) + 1"));
     QVERIFY(!view.isPageReady());  // all of it came before the page
     QVERIFY(ready.wait(30000));
