@@ -5,11 +5,13 @@
 #include "shell/version.h"
 #include "views/toggle_button_widget.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 
 namespace ravir {
 
@@ -33,11 +35,13 @@ CSettingDlg::CSettingDlg(QWidget* mainWindow) : CSkinDialog(mainWindow)
     setWindowModality(Qt::NonModal);
     setObjectName(QStringLiteral("settingsDialog"));
     setWindowTitle(text(TXT_SETTINGS_3));
-    // The buttons need no side padding: "キャンセル" fills the template's 80 units.
+    // The buttons need no side padding: the longest caption fills the template's 80 units.
     setStyleSheet(QStringLiteral(
         "QGroupBox { border: 1px solid #6a6e74; margin-top: 1.2em; color: #e0e6ec; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; }"
         "QLabel { color: #e0e6ec; }"
+        "QComboBox { background: #26313c; color: #e0e6ec; border: 1px solid #4a5866;"
+        " padding: 0 4px; }"
         "QPushButton { background: #26313c; color: #e0e6ec; border: 1px solid #4a5866;"
         " padding: 2px 0px; }"
         "QPushButton:pressed { background: #3a4a5a; }"));
@@ -49,15 +53,41 @@ CSettingDlg::CSettingDlg(QWidget* mainWindow) : CSkinDialog(mainWindow)
     m_version = new QLabel(VersionNotice(), this);
     m_version->setObjectName(QStringLiteral("32981"));
     m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    m_cancel = new QPushButton(text(TXT_CANCEL), this);
+
+    m_displayGroup = new QGroupBox(text(TXT_LANGUAGE_UNITS), this);
+    m_languageLabel = new QLabel(text(TXT_LANGUAGE), this);
+    m_language = new QComboBox(this);
+    m_language->setObjectName(QStringLiteral("language"));
+    m_language->addItem(text(TXT_LANGUAGE_AUTO), languageSettingValue(LanguageSetting::Auto));
+    m_language->addItem(text(TXT_LANGUAGE_JAPANESE), languageSettingValue(LanguageSetting::Japanese));
+    m_language->addItem(text(TXT_LANGUAGE_ENGLISH), languageSettingValue(LanguageSetting::English));
+    m_languageLabel->setBuddy(m_language);
+    m_unitLabel = new QLabel(text(TXT_SPEED_UNIT), this);
+    m_unit = new QComboBox(this);
+    m_unit->setObjectName(QStringLiteral("speedUnit"));
+    m_unit->addItem(text(TXT_UNIT_KMH), speedUnitValue(SpeedUnit::Kmh));
+    m_unit->addItem(text(TXT_UNIT_MPH), speedUnitValue(SpeedUnit::Mph));
+    m_unitLabel->setBuddy(m_unit);
+    m_nextStart = new QLabel(text(TXT_MSG_LANGUAGE_NEXT_START), this);
+    m_nextStart->setObjectName(QStringLiteral("languageNote"));
+    m_nextStart->setWordWrap(true);
+    loadDisplayChoices();
 
     for (CToggleButton* b : {m_stop, m_parking})
         connect(b, &QAbstractButton::toggled, this, [this, b](bool on) {
             Q_EMIT kindSwitchChanged(b->commandId() - kEmergencyStopSwitchId, on);
         });
     // OK, Cancel and the close box only hide the window; the switches keep their states.
-    connect(m_ok, &QPushButton::clicked, this, &QDialog::hide);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::hide);
+    // OK stores the language and the unit; Cancel (and the close box) leaves them as stored.
+    connect(m_ok, &QPushButton::clicked, this, [this] {
+        storeDisplayChoices();
+        hide();
+    });
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        loadDisplayChoices();
+        hide();
+    });
 
     relayout(LayoutScale() > 0.0f ? LayoutScale() : 1.0f);
     hide();
@@ -69,18 +99,27 @@ void CSettingDlg::relayout(float layoutScale)
     auto s = [this](int units) { return static_cast<int>(static_cast<float>(units) * m_scale); };
     setFixedSize(s(kSettingsDesignWidth), s(kSettingsDesignHeight));
     const QFont& font = SharedFont(kFont10);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_kindsGroup, m_versionGroup, m_stop,
-                                                       m_parking, m_version, m_ok, m_cancel})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_kindsGroup, m_versionGroup, m_stop, m_parking, m_version, m_ok, m_cancel,
+             m_displayGroup, m_languageLabel, m_language, m_unitLabel, m_unit})
         w->setFont(font);
-    m_kindsGroup->setGeometry(s(10), s(30), s(434), s(160));
+    m_nextStart->setFont(SharedFont(kFont9));
+    m_kindsGroup->setGeometry(s(10), s(30), s(434), s(80));
     m_stop->setImageSize(s(12));
     m_parking->setImageSize(s(12));
     m_stop->setGeometry(QRect(QPoint(s(40), s(60)), QPoint(s(200), s(100))));
     m_parking->setGeometry(QRect(QPoint(s(240), s(60)), QPoint(s(400), s(100))));
+    m_displayGroup->setGeometry(s(10), s(112), s(434), s(76));
+    m_languageLabel->setGeometry(s(20), s(132), s(90), s(22));
+    m_language->setGeometry(s(110), s(132), s(110), s(22));
+    m_unitLabel->setGeometry(s(230), s(132), s(100), s(22));
+    m_unit->setGeometry(s(330), s(132), s(100), s(22));
+    m_nextStart->setGeometry(s(20), s(158), s(414), s(26));
     m_versionGroup->setGeometry(s(10), s(190), s(434), s(110));
     m_version->setGeometry(s(30), s(215), s(410), s(50));
     m_ok->setGeometry(s(270), s(270), s(80), s(24));
     m_cancel->setGeometry(s(360), s(270), s(80), s(24));
+    m_displayGroup->lower();
     m_kindsGroup->lower();
     m_versionGroup->lower();
     if (isVisible() && parentWidget())
@@ -103,5 +142,26 @@ bool CSettingDlg::switchOn(int which) const
 }
 
 QString CSettingDlg::versionText() const { return m_version->text(); }
+
+void CSettingDlg::loadDisplayChoices()
+{
+    const int language = m_language->findData(languageSettingValue(ReadLanguageSetting()));
+    m_language->setCurrentIndex(std::max(0, language));
+    const int unit = m_unit->findData(speedUnitValue(ReadSpeedUnitSetting().value_or(speedUnit())));
+    m_unit->setCurrentIndex(std::max(0, unit));
+}
+
+void CSettingDlg::storeDisplayChoices()
+{
+    const LanguageSetting language = languageSettingOf(m_language->currentData().toString());
+    WriteLanguageSetting(language);
+    const SpeedUnit unit =
+        speedUnitSettingOf(m_unit->currentData().toString()).value_or(SpeedUnit::Kmh);
+    WriteSpeedUnitSetting(unit);
+    if (unit != speedUnit()) {
+        setSpeedUnit(unit);
+        Q_EMIT speedUnitChanged(unit);
+    }
+}
 
 }  // namespace ravir

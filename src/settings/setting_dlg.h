@@ -2,12 +2,16 @@
 // CSettingDlg: the small modeless settings window. Two switches for the event kinds of the
 // acceleration graph and the map that the information panel does not offer (emergency recording
 // stops and parking monitoring), and the program's version with the rights notice. Both switches
-// are on at every start and are not stored. A skinned dialog: its caption strip carries the title
+// are on at every start and are not stored. The language of the texts and the unit of speeds are
+// chosen there too and stored in the configuration file when OK is pressed: the unit takes
+// effect at once, the language at the next start (the dialog says so). A skinned dialog: its caption strip carries the title
 // and the close box and moves it.
 #include "mainwindow/skin_dialog.h"
+#include "shell/display_prefs.h"
 
 #include <QRect>
 
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -39,18 +43,34 @@ public:
     bool switchOn(int which) const;
     CToggleButton* switchButton(int which) const { return which == 0 ? m_stop : m_parking; }
     QString versionText() const;
+    QComboBox* languageBox() const { return m_language; }
+    QComboBox* speedUnitBox() const { return m_unit; }
+    QPushButton* okButton() const { return m_ok; }
+    QPushButton* cancelButton() const { return m_cancel; }
+    // Sets both choices to what the configuration file holds (a missing unit: the one in use).
+    void loadDisplayChoices();
 
 Q_SIGNALS:
     // A switch was clicked: which = command id - 32968 (0 emergency stop, 1 parking), new state.
     void kindSwitchChanged(int which, bool on);
+    // OK stored another unit of speeds; it is the process's unit already.
+    void speedUnitChanged(SpeedUnit unit);
 
 private:
+    void storeDisplayChoices();
+
     float m_scale = 1.0f;
     QGroupBox* m_kindsGroup = nullptr;
     QGroupBox* m_versionGroup = nullptr;
     CToggleButton* m_stop = nullptr;
     CToggleButton* m_parking = nullptr;
     QLabel* m_version = nullptr;
+    QGroupBox* m_displayGroup = nullptr;
+    QLabel* m_languageLabel = nullptr;
+    QComboBox* m_language = nullptr;
+    QLabel* m_unitLabel = nullptr;
+    QComboBox* m_unit = nullptr;
+    QLabel* m_nextStart = nullptr;
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
 };
