@@ -43,7 +43,8 @@ void printHelp(std::FILE* stream)
     help += "\nEvery command prints JSON on stdout unless it writes a file; errors are printed on\n"
             "stderr and the exit code is not 0 (2 for a usage error, 128 + the signal number when\n"
             "Ctrl-C or SIGTERM stopped it). Messages are in Japanese under a Japanese locale and\n"
-            "in English otherwise.\n";
+            "in English otherwise; [DISPLAY] LANGUAGE=ja or en in the viewer's configuration file\n"
+            "overrides the locale.\n";
     const QByteArray bytes = help.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     std::fflush(stream);
