@@ -2,6 +2,9 @@
 // unless it writes a file; errors go to stderr with a non-zero exit code. `ravir-decode`, which
 // runs the commands that decode pictures (decoding_commands.h), has the same main().
 #include "cli/command.h"
+#include "shell/config_folder.h"
+#include "shell/display_prefs.h"
+#include "shell/ini_file.h"
 #include "shell/ui_text.h"
 
 #include <QFileInfo>
@@ -40,7 +43,8 @@ void printHelp(std::FILE* stream)
     help += "\nEvery command prints JSON on stdout unless it writes a file; errors are printed on\n"
             "stderr and the exit code is not 0 (2 for a usage error, 128 + the signal number when\n"
             "Ctrl-C or SIGTERM stopped it). Messages are in Japanese under a Japanese locale and\n"
-            "in English otherwise.\n";
+            "in English otherwise; [DISPLAY] LANGUAGE=ja or en in the viewer's configuration file\n"
+            "overrides the locale.\n";
     const QByteArray bytes = help.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     std::fflush(stream);
@@ -215,8 +219,12 @@ int main(int argc, char** argv)
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     using namespace ravir::cli;
-    // Messages follow the locale: Japanese under a Japanese locale, English otherwise.
-    ravir::setMessageLanguage(ravir::messageLanguageOfEnvironment());
+    // Messages follow the locale (Japanese under a Japanese locale, English otherwise) unless
+    // the viewer's configuration file names a language ([DISPLAY] LANGUAGE).
+    const QString configFolder = ravir::ViewerConfigFolderPath();
+    ravir::setMessageLanguage(ravir::ConfiguredLanguage(
+        configFolder.isEmpty() ? QString()
+                               : configFolder + u'/' + QLatin1String(ravir::kConfigFileName)));
     if (args.isEmpty()) {
         // No command is a usage error: the help goes where errors go.
         printHelp(stderr);

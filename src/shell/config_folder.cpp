@@ -8,7 +8,7 @@
 
 namespace ravir {
 
-QString ViewerConfigFolder()
+QString ViewerConfigFolderPath()
 {
     QString folder = qEnvironmentVariable(kConfigDirVariable);
     if (folder.isEmpty()) {
@@ -19,7 +19,14 @@ QString ViewerConfigFolder()
             return {};
         folder = base + u'/' + QLatin1String(kViewerAppName);
     }
-    folder = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+}
+
+QString ViewerConfigFolder()
+{
+    const QString folder = ViewerConfigFolderPath();
+    if (folder.isEmpty())
+        return {};
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
         return {};
     return QFileInfo(folder).isDir() ? folder : QString();

@@ -14,6 +14,10 @@ inline constexpr char kViewerAppName[] = "ravir-viewer";
 // cannot be created (the configuration then reads as empty and writes fail).
 QString ViewerConfigFolder();
 
+// The same folder's path without creating it (for a reader that only looks); empty when there is
+// no configuration location at all.
+QString ViewerConfigFolderPath();
+
 // Chooses the folder and records it as the start-up folder of the process (setStartupFolder).
 // Returns the folder recorded.
 QString UseViewerConfigFolder();

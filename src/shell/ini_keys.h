@@ -30,6 +30,10 @@ inline constexpr IniKey kVolume{"DISPLAY", "VOLUME", IniValueType::Integer, "655
 inline constexpr IniKey kThumbnail{"DISPLAY", "THUMBNAIL", IniValueType::Integer, nullptr};
 inline constexpr IniKey kScaleX{"DISPLAY", "SCALEX", IniValueType::Float, nullptr};
 inline constexpr IniKey kScaleY{"DISPLAY", "SCALEY", IniValueType::Float, nullptr};
+// The language of the texts: "auto" (the locale's), "ja" or "en"; read once at start-up.
+inline constexpr IniKey kLanguage{"DISPLAY", "LANGUAGE", IniValueType::Text, nullptr};
+// The unit of speeds on screen: "kmh" or "mph"; missing: mph for English in the US or the UK.
+inline constexpr IniKey kSpeedUnit{"DISPLAY", "SPEED_UNIT", IniValueType::Text, nullptr};
 inline constexpr IniKey kHw{"DECODE", "HW", IniValueType::OnOff, nullptr};
 inline constexpr IniKey kSourceSelect{"SOURCE", "SELECT", IniValueType::Text, nullptr};
 inline constexpr IniKey kSourceSd{"SOURCE", "SD", IniValueType::Text, nullptr};
@@ -52,11 +56,12 @@ inline constexpr IniKey kMapTileUrl{"MAP", "TILE_URL", IniValueType::Url, nullpt
 inline constexpr IniKey kMapAttribution{"MAP", "ATTRIBUTION", IniValueType::Text, nullptr};
 
 // Every key above, in this order.
-inline constexpr std::array<IniKey, 19> kAllKeys{
-    kInfoCheck,  kAspect,     kVolume,        kThumbnail,      kScaleX,
-    kScaleY,     kHw,         kSourceSelect,  kSourceSd,       kSourceFolder,
-    kSourceFile, kCsvFolder,  kConnectFolder, kSnapshotFolder, kReportFolder,
-    kCsvEncoding, kUpdateHost, kMapTileUrl, kMapAttribution};
+inline constexpr std::array<IniKey, 21> kAllKeys{
+    kInfoCheck,   kAspect,     kVolume,        kThumbnail,      kScaleX,
+    kScaleY,      kLanguage,   kSpeedUnit,     kHw,             kSourceSelect,
+    kSourceSd,    kSourceFolder, kSourceFile,  kCsvFolder,      kConnectFolder,
+    kSnapshotFolder, kReportFolder, kCsvEncoding, kUpdateHost,  kMapTileUrl,
+    kMapAttribution};
 
 // The map's defaults: OpenStreetMap's standard tile server (no key).
 inline constexpr char kDefaultTileUrl[] = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";

@@ -191,26 +191,240 @@ constexpr const char16_t* kTexts[kUiTextFilled] = {
     u"データサイズ,",  // 177 TXT_CSV_DATA_SIZE
 };
 
-// This program's own texts, from slot kUiTextFilled on, in both rows.
+// Row 1: the same slots in English. Format markers, line breaks and the trailing commas of the
+// CSV headings are those of row 0; slot 112 names the generic sans-serif family (the desktop's
+// UI font comes first, see uiFontFamilies).
+constexpr const char16_t* kEnglishTexts[kUiTextFilled] = {
+    u"Close",  // 0 TXT_CLOSE
+    u"Save video (joined)",  // 1 TXT_SAVE_JOINED
+    u"CSV",  // 2 TXT_CSV
+    u"Delete",  // 3 TXT_DELETE
+    u"Fast forward",  // 4 TXT_FAST_FORWARD
+    u"Rotate 180°",  // 5 TXT_ROTATE_180
+    u"Frame advance",  // 6 TXT_FRAME_STEP
+    u"Large",  // 7 TXT_SIZE_LARGE
+    u"Medium",  // 8 TXT_SIZE_MEDIUM
+    u"Next",  // 9 TXT_NEXT
+    u"Browse",  // 10 TXT_BROWSE
+    u"Pause",  // 11 TXT_PAUSE
+    u"Play",  // 12 TXT_PLAY
+    u"Previous",  // 13 TXT_PREVIOUS
+    u"Video repair",  // 14 TXT_VIDEO_REPAIR
+    u"Save",  // 15 TXT_SAVE_KANA
+    u"Settings",  // 16 TXT_SETTINGS
+    u"Slow",  // 17 TXT_SLOW
+    u"Small",  // 18 TXT_SIZE_SMALL
+    u"Still image",  // 19 TXT_STILL_IMAGE
+    u"Go to start",  // 20 TXT_FIRST
+    u"Zoom",  // 21 TXT_ZOOM
+    u"Emergency",  // 22 TXT_EMERGENCY
+    u"File No.",  // 23 TXT_FILE_NO
+    u"Impact",  // 24 TXT_IMPACT
+    u"Impact + manual",  // 25 TXT_IMPACT_MANUAL
+    u"Manual",  // 26 TXT_MANUAL
+    u"Recording trigger",  // 27 TXT_TRIGGER
+    u"Data size",  // 28 TXT_DATA_SIZE
+    u"Date,",  // 29 TXT_CSV_DATE
+    u"File name,",  // 30 TXT_CSV_FILE_NAME
+    u"File No.,",  // 31 TXT_CSV_FILE_NO
+    u"Frame rate,",  // 32 TXT_CSV_FRAME_RATE
+    u"%d items",  // 33 TXT_COUNT_FMT
+    u"Quality,",  // 34 TXT_CSV_QUALITY
+    u"Recording size,",  // 35 TXT_CSV_REC_SIZE
+    u"Recording time,",  // 36 TXT_CSV_REC_TIME
+    u"Start time,",  // 37 TXT_CSV_START_TIME
+    u"Recording trigger,",  // 38 TXT_CSV_TRIGGER
+    u"Backup",  // 39 TXT_BACKUP
+    u"Save video (joined)",  // 40 TXT_SAVE_JOINED_2
+    u"Next",  // 41 TXT_NEXT_STEP
+    u"Date",  // 42 TXT_DATE
+    u"Delete",  // 43 TXT_DELETE_2
+    u"Done.",  // 44 TXT_DONE
+    u"Exit",  // 45 TXT_EXIT
+    u"File name",  // 46 TXT_FILE_NAME
+    u"File size",  // 47 TXT_FILE_SIZE
+    u"ID",  // 48 TXT_ID
+    u"Save",  // 49 TXT_SAVE
+    u"Select all",  // 50 TXT_SELECT_ALL
+    u"Select all shown",  // 51 TXT_SELECT_ALL_SHOWN
+    u"Show all files",  // 52 TXT_SHOW_ALL_FILES
+    u"End time",  // 53 TXT_END_TIME
+    u"Start time",  // 54 TXT_START_TIME
+    u"High quality",  // 55 TXT_HIGH_QUALITY
+    u"Low quality",  // 56 TXT_LOW_QUALITY
+    u"Playback x1.0",  // 57 TXT_SPEED_1_0
+    u"Playback x2.0",  // 58 TXT_SPEED_2_0
+    u"Playback x4.0",  // 59 TXT_SPEED_4_0
+    u"Playback x0.5",  // 60 TXT_SPEED_0_5
+    u"Playback x0.25",  // 61 TXT_SPEED_0_25
+    u"Front/back (X axis)",  // 62 TXT_AXIS_X
+    u"Left/right (Y axis)",  // 63 TXT_AXIS_Y
+    u"Up/down (Z axis)",  // 64 TXT_AXIS_Z
+    u"Drive support: sudden acceleration",  // 65 TXT_DS_SUDDEN_ACCEL
+    u"Drive support: sudden braking",  // 66 TXT_DS_SUDDEN_BRAKE
+    u"Drive support: sudden steering",  // 67 TXT_DS_SUDDEN_STEER
+    u"Position",  // 68 TXT_POSITION
+    u"Sudden acceleration",  // 69 TXT_SUDDEN_ACCEL
+    u"Sudden braking",  // 70 TXT_SUDDEN_BRAKE
+    u"Sudden drop",  // 71 TXT_SUDDEN_DESCENT
+    u"Sudden steering",  // 72 TXT_SUDDEN_STEER
+    u"Sudden rise",  // 73 TXT_SUDDEN_RISE
+    u"Manual recording",  // 74 TXT_MANUAL_RECORDING
+    u"Emergency recording stop",  // 75 TXT_EMERGENCY_REC_STOP
+    u"Parking monitoring",  // 76 TXT_PARKING_MONITOR
+    u"Speeding",  // 77 TXT_OVER_SPEED
+    u"Close",  // 78 TXT_CLOSE_2
+    u"Fast forward",  // 79 TXT_FAST_FORWARD_2
+    u"Frame advance",  // 80 TXT_FRAME_STEP_2
+    u"Browse",  // 81 TXT_BROWSE_2
+    u"Pause",  // 82 TXT_PAUSE_2
+    u"Play",  // 83 TXT_PLAY_2
+    u"Settings",  // 84 TXT_SETTINGS_2
+    u"Slow",  // 85 TXT_SLOW_2
+    u"Still image",  // 86 TXT_STILL_IMAGE_2
+    u"Stop",  // 87 TXT_STOP
+    u"Full screen (keep aspect ratio)",  // 88 TXT_FULLSCREEN_KEEP_ASPECT
+    u"Full screen (stretch)",  // 89 TXT_FULLSCREEN_STRETCH
+    u"A file with the same name exists. Continue?",  // 90 TXT_MSG_SAME_NAME_EXISTS
+    u"Saving the video file failed.",  // 91 TXT_MSG_VIDEO_SAVE_FAILED
+    u"Joining the videos failed.",  // 92 TXT_MSG_JOIN_FAILED
+    u"The CSV file cannot be created.",  // 93 TXT_MSG_CSV_CREATE_FAILED
+    u"Deleting the video file failed.",  // 94 TXT_MSG_DELETE_FAILED
+    u"Getting the folder path failed.",  // 95 TXT_MSG_FOLDER_PATH_FAILED
+    u"Opening the video failed.",  // 96 TXT_MSG_OPEN_FAILED
+    u"The recording is too short to be played.",  // 97 TXT_MSG_TOO_SHORT
+    u"Saving the image failed.",  // 98 TXT_MSG_IMAGE_SAVE_FAILED
+    u"There is no video file.",  // 99 TXT_MSG_NO_VIDEO
+    u"Please choose the backup folder.",  // 100 TXT_MSG_SELECT_BACKUP_FOLDER
+    u"Please choose the output folder.",  // 101 TXT_MSG_SELECT_OUTPUT_FOLDER
+    u"Please choose the video folder.",  // 102 TXT_MSG_SELECT_VIDEO_FOLDER
+    u"More than 1500 items to show; the first 1500 are shown.",  // 103 TXT_MSG_OVER_1500
+    u"Confirm",  // 104 TXT_CONFIRM
+    u"A newer version of the software is available.\r\nTo download it, click the URL below.",  // 105 TXT_UPDATE_AVAILABLE
+    u"Update information",  // 106 TXT_UPDATE_INFO
+    u"Current version:",  // 107 TXT_CURRENT_VERSION
+    u"Drive recorder",  // 108 TXT_RECORDER_UNIT
+    u"New version:",  // 109 TXT_UPDATE_VERSION
+    u"Viewer software",  // 110 TXT_VIEWER_SOFTWARE
+    u"GPS data",  // 111 TXT_GPS_DATA_INFO
+    u"Sans Serif",  // 112 TXT_FONT_FACE
+    u"Please install a decoder for this movie.",  // 113 TXT_MSG_INSTALL_CODEC
+    u"Apply",  // 114 TXT_APPLY
+    u"Drive support",  // 115 TXT_DRIVE_SUPPORT
+    u"Format SD card",  // 116 TXT_SD_FORMAT
+    u"Password",  // 117 TXT_PASSWORD_SETTING
+    u"Confirm new password:",  // 118 TXT_NEW_PASSWORD_CONFIRM
+    u"Current password:",  // 119 TXT_CURRENT_PASSWORD
+    u"New password:",  // 120 TXT_NEW_PASSWORD
+    u"SD card settings",  // 121 TXT_SD_SETTINGS
+    u"Drive:",  // 122 TXT_DRIVE_SELECT
+    u"Settings",  // 123 TXT_SETTINGS_3
+    u"Emergency recording stop",  // 124 TXT_EMERGENCY_REC_STOP_2
+    u"Parking impact",  // 125 TXT_PARKING_MONITOR_IMPACT
+    u"Firmware update",  // 126 TXT_FIRMWARE_UPDATE
+    u"Version",  // 127 TXT_VERSION_INFO
+    u"Acceleration graph and map icons",  // 128 TXT_GRAPH_ICON_SETTINGS
+    u"Speeding",  // 129 TXT_OVER_SPEED_2
+    u"File",  // 130 TXT_FILE
+    u"Folder",  // 131 TXT_FOLDER
+    u"Source",  // 132 TXT_SOURCE
+    u"SD card",  // 133 TXT_SD_CARD
+    u"Running...",  // 134 TXT_RUNNING
+    u"Please wait...",  // 135 TXT_PLEASE_WAIT
+    u"Minimize",  // 136 TXT_MINIMIZE
+    u"Back to map",  // 137 TXT_BACK_TO_MAP
+    u"The size is over the limit.",  // 138 TXT_MSG_SIZE_OVER
+    u"Vehicle information",  // 139 TXT_VEHICLE_INFO
+    u"Please reduce the number of files.",  // 140 TXT_MSG_REDUCE_FILES
+    u"Speed camera",  // 141 TXT_SPEED_CAMERA
+    u"Radar",  // 142 TXT_RADAR
+    u"Speed enforcement camera",  // 143 TXT_AUTO_SPEED_ENFORCER
+    u"Radar alert",  // 144 TXT_RADAR_ALARM
+    u"Main camera",  // 145 TXT_MAIN_CAMERA
+    u"Sub camera",  // 146 TXT_SUB_CAMERA
+    u"Switch display",  // 147 TXT_SWITCH_DISPLAY
+    u"Main camera data size,",  // 148 TXT_CSV_MAIN_DATA_SIZE
+    u"Sub camera data size",  // 149 TXT_CSV_SUB_DATA_SIZE
+    u"Show or hide the map",  // 150 TXT_SWITCH_MAP
+    u"Map",  // 151 TXT_MAP
+    u"Continuous",  // 152 TXT_KIND_CONTINUOUS
+    u"Speed enforcement",  // 153 TXT_SPEED_ENFORCER
+    u"Radar",  // 154 TXT_RADAR_2
+    u"Manual",  // 155 TXT_MANUAL_2
+    u"Impact",  // 156 TXT_IMPACT_2
+    u"Parking",  // 157 TXT_PARKING
+    u"Parking impact",  // 158 TXT_PARKING_IMPACT
+    u"Time-lapse",  // 159 TXT_TIMELAPSE
+    u"Continuous",  // 160 TXT_KIND_CONTINUOUS_2
+    u"Speed camera",  // 161 TXT_SPEED_CAMERA_2
+    u"Radar",  // 162 TXT_RADAR_3
+    u"Manual",  // 163 TXT_MANUAL_3
+    u"Impact",  // 164 TXT_IMPACT_3
+    u"Continuous time-lapse",  // 165 TXT_CONTINUOUS_TIMELAPSE
+    u"Parking",  // 166 TXT_PARKING_2
+    u"Parking impact",  // 167 TXT_PARKING_IMPACT_2
+    u"Parking time-lapse",  // 168 TXT_PARKING_TIMELAPSE
+    u"Zoom in",  // 169 TXT_ZOOM_IN
+    u"Zoom out",  // 170 TXT_ZOOM_OUT
+    u"Show file thumbnails",  // 171 TXT_THUMBNAILS_SHOW
+    u"Hide file thumbnails",  // 172 TXT_THUMBNAILS_HIDE
+    u"Zoom mode\n\nClick the place\nyou want to enlarge",  // 173 TXT_MSG_ZOOM_MODE
+    u"RTC reset",  // 174 TXT_RTC_RESET
+    u"Yes",  // 175 TXT_PRESENT
+    u"No",  // 176 TXT_ABSENT
+    u"Data size,",  // 177 TXT_CSV_DATA_SIZE
+};
+
+// This program's own texts, from slot kUiTextFilled on.
 constexpr const char16_t* kOwnTexts[kUiTextOwnCount] = {
     u"事故報告書作成",  // 178 TXT_REPORT
     u"表示中のSDカードまたはフォルダが見つかりません。",  // 179 TXT_MSG_SOURCE_GONE
     u"削除した動画: %1件、削除されなかった動画: %2件",  // 180 TXT_MSG_DELETE_COUNTS
     u"ファイルの保存中です。中止して終了しますか？",  // 181 TXT_MSG_CLOSE_WHILE_SAVING
+    u"キャンセル",  // 182 TXT_CANCEL
+    u"言語と単位",  // 183 TXT_LANGUAGE_UNITS
+    u"言語:",  // 184 TXT_LANGUAGE
+    u"自動",  // 185 TXT_LANGUAGE_AUTO
+    u"日本語",  // 186 TXT_LANGUAGE_JAPANESE
+    u"English",  // 187 TXT_LANGUAGE_ENGLISH
+    u"速度の単位:",  // 188 TXT_SPEED_UNIT
+    u"km/h",  // 189 TXT_UNIT_KMH
+    u"mph",  // 190 TXT_UNIT_MPH
+    u"言語の変更は次回の起動から有効になります。",  // 191 TXT_MSG_LANGUAGE_NEXT_START
+};
+
+// The same in English; a slot left out here shows its row-0 text.
+constexpr const char16_t* kOwnEnglishTexts[kUiTextOwnCount] = {
+    u"Accident report",  // 178 TXT_REPORT
+    u"The card or folder being viewed is no longer there.",  // 179 TXT_MSG_SOURCE_GONE
+    u"Deleted: %1 recordings; not deleted: %2.",  // 180 TXT_MSG_DELETE_COUNTS
+    u"A file is still being saved. Stop saving and close?",  // 181 TXT_MSG_CLOSE_WHILE_SAVING
+    u"Cancel",  // 182 TXT_CANCEL
+    u"Language and units",  // 183 TXT_LANGUAGE_UNITS
+    u"Language:",  // 184 TXT_LANGUAGE
+    u"Automatic",  // 185 TXT_LANGUAGE_AUTO
+    u"日本語",  // 186 TXT_LANGUAGE_JAPANESE: a language is offered under its own name
+    u"English",  // 187 TXT_LANGUAGE_ENGLISH
+    u"Speed unit:",  // 188 TXT_SPEED_UNIT
+    u"km/h",  // 189 TXT_UNIT_KMH
+    u"mph",  // 190 TXT_UNIT_MPH
+    u"A new language takes effect the next time the viewer starts.",  // 191 TXT_MSG_LANGUAGE_NEXT_START
 };
 
 using Row = std::array<QString, kUiTextSlots>;
 
 // Each slot is its own QString, so slots that show the same words stay separate entries.
-// Row 1 holds the same strings as row 0.
+// Row 0 holds the Japanese texts, row 1 the English ones.
 const std::array<Row, kUiTextRows>& table()
 {
     static const std::array<Row, kUiTextRows> rows = [] {
         std::array<Row, kUiTextRows> made;
         for (int i = 0; i < kUiTextEnd; ++i) {
-            made[0][static_cast<size_t>(i)] =
-                QString::fromUtf16(i < kUiTextFilled ? kTexts[i] : kOwnTexts[i - kUiTextFilled]);
-            made[1][static_cast<size_t>(i)] = made[0][static_cast<size_t>(i)];
+            const bool own = i >= kUiTextFilled;
+            const char16_t* japanese = own ? kOwnTexts[i - kUiTextFilled] : kTexts[i];
+            const char16_t* english = own ? kOwnEnglishTexts[i - kUiTextFilled] : kEnglishTexts[i];
+            made[0][static_cast<size_t>(i)] = QString::fromUtf16(japanese);
+            made[1][static_cast<size_t>(i)] = QString::fromUtf16(english ? english : japanese);
         }
         return made;
     }();
@@ -219,36 +433,24 @@ const std::array<Row, kUiTextRows>& table()
 
 std::atomic<int> currentRow{0};
 
-// The messages in English, for the command line outside a Japanese locale.
-constexpr std::pair<int, const char*> kEnglishMessages[] = {
-    {TXT_MSG_SAME_NAME_EXISTS, "A file with the same name exists. Continue?"},
-    {TXT_MSG_VIDEO_SAVE_FAILED, "Saving the video file failed."},
-    {TXT_MSG_JOIN_FAILED, "Joining the videos failed."},
-    {TXT_MSG_CSV_CREATE_FAILED, "The CSV file cannot be created."},
-    {TXT_MSG_DELETE_FAILED, "Deleting the video file failed."},
-    {TXT_MSG_FOLDER_PATH_FAILED, "Getting the folder path failed."},
-    {TXT_MSG_OPEN_FAILED, "Opening the video failed."},
-    {TXT_MSG_TOO_SHORT, "The recording is too short to be played."},
-    {TXT_MSG_IMAGE_SAVE_FAILED, "Saving the image failed."},
-    {TXT_MSG_NO_VIDEO, "There is no video file."},
-    {TXT_MSG_SELECT_BACKUP_FOLDER, "Please choose the backup folder."},
-    {TXT_MSG_SELECT_OUTPUT_FOLDER, "Please choose the output folder."},
-    {TXT_MSG_SELECT_VIDEO_FOLDER, "Please choose the video folder."},
-    {TXT_MSG_OVER_1500, "More than 1500 items to show; the first 1500 are shown."},
-    {TXT_MSG_INSTALL_CODEC, "Please install a decoder for this movie."},
-    {TXT_MSG_SIZE_OVER, "The size is over the limit."},
-    {TXT_MSG_REDUCE_FILES, "Please reduce the number of files."},
-    {TXT_MSG_SOURCE_GONE, "The card or folder being viewed is no longer there."},
-    {TXT_MSG_DELETE_COUNTS, "Deleted: %1 recordings; not deleted: %2."},
-    {TXT_MSG_CLOSE_WHILE_SAVING, "A file is still being saved. Stop saving and close?"},
+// The message slots (failures, questions, notices): the command line prints them in the
+// language of its locale while every other slot keeps row 0.
+constexpr int kMessageSlots[] = {
+    TXT_MSG_SAME_NAME_EXISTS,     TXT_MSG_VIDEO_SAVE_FAILED,     TXT_MSG_JOIN_FAILED,
+    TXT_MSG_CSV_CREATE_FAILED,    TXT_MSG_DELETE_FAILED,         TXT_MSG_FOLDER_PATH_FAILED,
+    TXT_MSG_OPEN_FAILED,          TXT_MSG_TOO_SHORT,             TXT_MSG_IMAGE_SAVE_FAILED,
+    TXT_MSG_NO_VIDEO,             TXT_MSG_SELECT_BACKUP_FOLDER,  TXT_MSG_SELECT_OUTPUT_FOLDER,
+    TXT_MSG_SELECT_VIDEO_FOLDER,  TXT_MSG_OVER_1500,             TXT_MSG_INSTALL_CODEC,
+    TXT_MSG_SIZE_OVER,            TXT_MSG_REDUCE_FILES,          TXT_MSG_SOURCE_GONE,
+    TXT_MSG_DELETE_COUNTS,        TXT_MSG_CLOSE_WHILE_SAVING,
 };
 
 const Row& englishMessages()
 {
     static const Row row = [] {
         Row made;
-        for (const auto& [slot, message] : kEnglishMessages)
-            made[static_cast<size_t>(slot)] = QString::fromUtf8(message);
+        for (int slot : kMessageSlots)
+            made[static_cast<size_t>(slot)] = table()[1][static_cast<size_t>(slot)];
         return made;
     }();
     return row;
@@ -284,10 +486,45 @@ bool isUsEnglish(const QLocale& locale)
     return locale.language() == QLocale::English && locale.territory() == QLocale::UnitedStates;
 }
 
-int chooseUiTextRow(const QLocale& locale)
+LanguageSetting languageSettingOf(const QString& value)
 {
-    if (isUsEnglish(locale))
-        currentRow.store(1, std::memory_order_relaxed);
+    const QString v = value.trimmed().toLower();
+    if (v == u"ja")
+        return LanguageSetting::Japanese;
+    if (v == u"en")
+        return LanguageSetting::English;
+    return LanguageSetting::Auto;
+}
+
+QString languageSettingValue(LanguageSetting setting)
+{
+    switch (setting) {
+    case LanguageSetting::Japanese:
+        return QStringLiteral("ja");
+    case LanguageSetting::English:
+        return QStringLiteral("en");
+    case LanguageSetting::Auto:
+        break;
+    }
+    return QStringLiteral("auto");
+}
+
+MessageLanguage chooseLanguage(LanguageSetting setting, MessageLanguage ofLocale)
+{
+    switch (setting) {
+    case LanguageSetting::Japanese:
+        return MessageLanguage::Japanese;
+    case LanguageSetting::English:
+        return MessageLanguage::English;
+    case LanguageSetting::Auto:
+        break;
+    }
+    return ofLocale;
+}
+
+int chooseUiTextRow(MessageLanguage language)
+{
+    currentRow.store(language == MessageLanguage::English ? 1 : 0, std::memory_order_relaxed);
     return currentRow.load(std::memory_order_relaxed);
 }
 
@@ -309,16 +546,21 @@ MessageLanguage messageLanguageOfLocaleName(const QByteArray& name)
     return MessageLanguage::English;
 }
 
-MessageLanguage messageLanguageOfEnvironment()
+QByteArray messagesLocaleName()
 {
     // The POSIX order for the category of messages: LC_ALL, then LC_MESSAGES, then LANG; the
     // first one set and not empty names the locale. None: the C locale.
     for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(variable);
         if (value != nullptr && *value != '\0')
-            return messageLanguageOfLocaleName(QByteArray(value));
+            return QByteArray(value);
     }
-    return MessageLanguage::English;
+    return QByteArrayLiteral("C");
+}
+
+MessageLanguage messageLanguageOfEnvironment()
+{
+    return messageLanguageOfLocaleName(messagesLocaleName());
 }
 
 void setMessageLanguage(MessageLanguage language)
@@ -330,6 +572,8 @@ MessageLanguage messageLanguage() { return currentMessageLanguage.load(std::memo
 
 QStringList uiFontFamilies()
 {
+    // The Japanese fonts stay behind the face of the row: a file name or folder in Japanese
+    // renders in either language.
     return {text(TXT_FONT_FACE), QStringLiteral("Noto Sans CJK JP"),
             QStringLiteral("Noto Sans JP")};
 }

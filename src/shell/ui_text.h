@@ -2,7 +2,8 @@
 // The UI text table: every caption, label, tooltip, message and CSV heading the program shows.
 // Two rows of 260 slots; slots 0 to 177 hold the texts of the recorder's viewer, slots from 178
 // on the texts of this program's own additions (kUiTextOwnCount of them), the rest are empty.
-// Row 1 equals row 0. The row is chosen once at start-up from the user's locale; `text()` reads the
+// Row 0 holds the Japanese texts, row 1 the same slots in English. The row is chosen once at
+// start-up from the locale and the configuration's [DISPLAY] LANGUAGE; `text()` reads the
 // current row.
 #include <QByteArray>
 #include <QLocale>
@@ -14,7 +15,7 @@ namespace ravir {
 inline constexpr int kUiTextRows = 2;
 inline constexpr int kUiTextSlots = 260;   // slots per row; a slot is row * 260 + index
 inline constexpr int kUiTextFilled = 178;  // slots 0 to 177 hold the viewer's texts
-inline constexpr int kUiTextOwnCount = 4;  // slots 178 on: this program's own texts
+inline constexpr int kUiTextOwnCount = 14;  // slots 178 on: this program's own texts
 inline constexpr int kUiTextEnd = kUiTextFilled + kUiTextOwnCount;  // first empty slot
 
 enum TextId : int {
@@ -196,11 +197,21 @@ enum TextId : int {
     TXT_PRESENT = 175,                // Present
     TXT_ABSENT = 176,                 // None
     TXT_CSV_DATA_SIZE = 177,          // Data size, (CSV heading)
-    // This program's own texts, for what it adds to the viewer (Japanese like the rest).
+    // This program's own texts, for what it adds to the viewer.
     TXT_REPORT = 178,                 // Accident report (video context menu)
     TXT_MSG_SOURCE_GONE = 179,        // The card or folder being viewed is no longer there
     TXT_MSG_DELETE_COUNTS = 180,      // Deleted: %1, not deleted: %2 (a deletion that ended early)
     TXT_MSG_CLOSE_WHILE_SAVING = 181, // A file is being saved: stop and close? (closing the window)
+    TXT_CANCEL = 182,                 // Cancel (dialog button)
+    TXT_LANGUAGE_UNITS = 183,         // Language and units (settings group)
+    TXT_LANGUAGE = 184,               // Language:
+    TXT_LANGUAGE_AUTO = 185,          // Automatic (the locale's language)
+    TXT_LANGUAGE_JAPANESE = 186,      // Japanese, in its own name in both rows
+    TXT_LANGUAGE_ENGLISH = 187,       // English, in its own name in both rows
+    TXT_SPEED_UNIT = 188,             // Speed unit:
+    TXT_UNIT_KMH = 189,               // km/h
+    TXT_UNIT_MPH = 190,               // mph
+    TXT_MSG_LANGUAGE_NEXT_START = 191,// A new language takes effect at the next start
 };
 
 // The text of slot `index` in the current row. Indices 0 to kUiTextEnd - 1 always give a
@@ -210,26 +221,35 @@ const QString& text(int index);
 // The text of one slot of one row (empty outside the table); for tests and tools.
 QString textAt(int row, int index);
 
-// Chooses the row from the locale, once at start-up on the UI thread: US English (the
-// equivalent of language id 0x0409) picks row 1; any other locale keeps the previous row,
-// which is 0. Returns the current row.
-int chooseUiTextRow(const QLocale& locale = QLocale::system());
+// The language of the texts: Japanese (row 0) or English (row 1).
+enum class MessageLanguage { Japanese, English };
+
+// [DISPLAY] LANGUAGE: "auto" (the locale decides), "ja" or "en"; any other value is "auto".
+enum class LanguageSetting { Auto, Japanese, English };
+LanguageSetting languageSettingOf(const QString& value);
+QString languageSettingValue(LanguageSetting setting);  // "auto", "ja", "en"
+// The language chosen: the setting when it names one, else the locale's.
+MessageLanguage chooseLanguage(LanguageSetting setting, MessageLanguage ofLocale);
+
+// Sets the row for the language, once at start-up on the UI thread before any window text is
+// set: row 0 for Japanese, row 1 for English. Returns the current row.
+int chooseUiTextRow(MessageLanguage language);
 
 // The current row (0 before chooseUiTextRow ran).
 int uiTextRow();
 
-// The language of the messages (the TXT_MSG_ slots: failures, questions, notices). The windows
-// show the table's Japanese texts whatever the locale. The `ravir` command, which prints the
-// same messages on a terminal, follows the language of its locale: Japanese for a Japanese
-// locale, English for any other (C, POSIX, en_US, de_DE, ...). With English set, text() gives
-// the English form of each message slot and the table's text of every other slot (captions,
-// CSV headings, the update text stay as the table has them).
-enum class MessageLanguage { Japanese, English };
-// The language of a locale name as the environment gives it ("ja_JP.UTF-8", "C", "en_US").
+// The language of a locale name as the environment gives it ("ja_JP.UTF-8", "C", "en_US"):
+// Japanese for a Japanese locale, English for any other (C, POSIX, en_US, de_DE, ...).
 MessageLanguage messageLanguageOfLocaleName(const QByteArray& name);
-// The language of the locale for messages: LC_ALL, else LC_MESSAGES, else LANG (the first set
-// and not empty); none set is the C locale, English.
+// The locale name for messages: LC_ALL, else LC_MESSAGES, else LANG (the first set and not
+// empty); "C" when none is set.
+QByteArray messagesLocaleName();
+// The language of that locale.
 MessageLanguage messageLanguageOfEnvironment();
+
+// The `ravir` command keeps row 0 (its CSV headings are those of the table's first row) and
+// prints only its messages (the TXT_MSG_ slots) in the language chosen for it: with English
+// set, text() gives row 1's text of each message slot and row 0's of every other slot.
 // Sets the language of the messages for the whole process, once at start-up (Japanese until
 // then).
 void setMessageLanguage(MessageLanguage language);
@@ -240,8 +260,9 @@ QString englishMessage(int index);
 // True for the locale that stands for language id 0x0409 (English, United States).
 bool isUsEnglish(const QLocale& locale);
 
-// The font families for UI text, best first: the face name of TXT_FONT_FACE, then the
-// installed Japanese fonts that stand in for it (fonts-noto-cjk), so that every text renders.
+// The font families for UI text, best first: the face name of TXT_FONT_FACE in the current row
+// (a Japanese face in row 0, the generic sans-serif family in row 1), then the installed
+// Japanese fonts that stand in for it (fonts-noto-cjk), so that every text renders.
 QStringList uiFontFamilies();
 // The same list joined with ',' (the form a style sheet's font-family takes).
 QString uiFontFamilyFallbacks();

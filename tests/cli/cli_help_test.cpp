@@ -3,6 +3,7 @@
 #include "test_support.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -134,6 +135,33 @@ TEST(CliHelp, MessagesFollowTheLanguageOfTheLocale)
             << where;
         EXPECT_TRUE(QDir(folder).exists()) << where;
     }
+
+    // [DISPLAY] LANGUAGE in the viewer's configuration file overrides the locale; "auto" and
+    // other values leave it to the locale.
+    QTemporaryDir config;
+    const QByteArray savedConfig = qgetenv("RAVIR_CONFIG_DIR");
+    const bool configWasSet = qEnvironmentVariableIsSet("RAVIR_CONFIG_DIR");
+    qputenv("RAVIR_CONFIG_DIR", config.path().toLocal8Bit());
+    struct Override {
+        const char* lang;
+        const char* value;
+        bool japanese;
+    };
+    for (const Override& o : {Override{"C", "ja", true}, Override{"ja_JP.UTF-8", "en", false},
+                              Override{"ja_JP.UTF-8", "auto", true}, Override{"C", "xx", false}}) {
+        QFile ini(config.filePath("Zazavud_Urezed.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(QByteArray("[DISPLAY]\r\nLANGUAGE=") + o.value + "\r\n");
+        ini.close();
+        const LocaleEnvironment locale(nullptr, nullptr, o.lang);
+        const auto r = runRavir({"delete", folder});
+        EXPECT_EQ(r.err.contains(japanese), o.japanese) << o.lang << " / " << o.value;
+        EXPECT_EQ(r.err.contains(english), !o.japanese) << o.lang << " / " << o.value;
+    }
+    if (configWasSet)
+        qputenv("RAVIR_CONFIG_DIR", savedConfig);
+    else
+        qunsetenv("RAVIR_CONFIG_DIR");
 }
 
 }  // namespace

@@ -147,7 +147,9 @@ TEST(IniKeyTable, EveryKeyOnceWithItsFirstRunValue)
         seen.insert(id);
         firstRun += key.firstRun != nullptr;
     }
-    EXPECT_EQ(seen.size(), 19);
+    EXPECT_EQ(seen.size(), 21);
+    EXPECT_TRUE(seen.contains("DISPLAY/LANGUAGE"));
+    EXPECT_TRUE(seen.contains("DISPLAY/SPEED_UNIT"));
     EXPECT_TRUE(seen.contains("FOLDERPATH/CSV_ENCODING"));
     EXPECT_EQ(firstRun, 3);
     EXPECT_STREQ(ini::kInfoCheck.firstRun, "31");

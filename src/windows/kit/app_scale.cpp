@@ -2,6 +2,7 @@
 
 #include "shell/ui_text.h"
 
+#include <QFontDatabase>
 #include <QScreen>
 #include <QWidget>
 #include <cmath>
@@ -52,9 +53,13 @@ bool ComputeScalesAndFonts(const QWidget* window)
     g_fontScale = FontScaleFor(g_layoutScale, screen->logicalDotsPerInchX());
     if (g_fontScale > 0.0f) {
         ReleaseSharedFonts();
+        // English texts use the desktop's UI font; the table's faces follow it.
+        QStringList families = uiFontFamilies();
+        if (uiTextRow() == 1)
+            families.prepend(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
         for (int i = 0; i < kSharedFontCount; ++i) {
             QFont font;
-            font.setFamilies(uiFontFamilies());
+            font.setFamilies(families);
             font.setWeight(QFont::Normal);
             font.setPixelSize(std::max(1, SharedFontPixelHeight(
                 g_fontScale, kSharedFontPoints[static_cast<size_t>(i)],

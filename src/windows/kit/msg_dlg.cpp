@@ -1,4 +1,5 @@
 #include "windows/kit/msg_dlg.h"
+#include "shell/ui_text.h"
 
 #include "windows/kit/skin_artwork.h"
 #include "windows/kit/skin_button.h"
@@ -25,9 +26,8 @@ QList<CMsgBox::Shown>& shownList()
     return list;
 }
 
-// The dialog's button texts; the UI text table has no slot for them.
+// The dialog's OK text, the same in every language.
 const QString kOkText = QStringLiteral("OK");
-const QString kCancelText = QStringLiteral("キャンセル");
 
 CSkinButton* makeButton(QWidget* parent, int id, const QString& label)
 {
@@ -61,7 +61,7 @@ CMsgDlg::CMsgDlg(const QString& messageText, const QString& caption, int type, Q
     m_ok->setObjectName(QStringLiteral("okButton"));
     connect(m_ok, &CSkinButton::clicked, this, [this] { done(CMsgBox::kIdOk); });
     if (m_type == CMsgBox::kOkCancel) {
-        m_cancel = makeButton(this, CMsgBox::kIdCancel, kCancelText);
+        m_cancel = makeButton(this, CMsgBox::kIdCancel, ravir::text(TXT_CANCEL));
         m_cancel->setObjectName(QStringLiteral("cancelButton"));
         connect(m_cancel, &CSkinButton::clicked, this, [this] { done(CMsgBox::kIdCancel); });
     }

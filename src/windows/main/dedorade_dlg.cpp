@@ -37,6 +37,7 @@
 #include "playback/video_presenter.h"
 #include "windows/kit/app_scale.h"
 #include "shell/config_folder.h"
+#include "shell/display_prefs.h"
 #include "shell/ini_file.h"
 #include "shell/ini_keys.h"
 #include "shell/ui_text.h"
@@ -103,8 +104,12 @@ QFrame* CdedoradeDlg::makePane(const QString& name)
 
 void CdedoradeDlg::InitDialog()
 {
-    // The UI text row comes first: every text set below is read from it.
-    chooseUiTextRow();
+    // The UI text row comes first: every text set below is read from it. It follows the
+    // locale unless the configuration file names a language; the unit of speeds comes with it.
+    const QString configFolder = ViewerConfigFolderPath();
+    const MessageLanguage language = StartDisplayLanguage(
+        configFolder.isEmpty() ? QString() : configFolder + u'/' + QLatin1String(kConfigFileName));
+    InstallQtTranslation(language);
 
     // Scales and shared fonts; the start-up folder (the viewer's configuration folder) is
     // recorded only when they could be made, and it locates the configuration file for the
@@ -291,6 +296,7 @@ void CdedoradeDlg::InitParts()
     connect(m_infoView, &CInfoDlg::axisKindToggled, m_graphView, &CGSensorDlg::setAxisKindShown);
     connect(m_settings, &CSettingDlg::kindSwitchChanged, m_graphView,
             &CGSensorDlg::setSettingsKindShown);
+    connect(m_settings, &CSettingDlg::speedUnitChanged, m_infoView, &CInfoDlg::setSpeedUnit);
     connect(m_graphView, &CGSensorDlg::markerKindsChanged, this, [this] {
         m_mapState->markerKindsChanged();  // the map's event icons are the graph's markers
         update();

@@ -1,6 +1,8 @@
 #include "windows/map/map_host.h"
 
+#include "shell/display_prefs.h"
 #include "shell/ui_text.h"
+#include "windows/views/info_format.h"
 
 namespace ravir::map {
 
@@ -79,6 +81,20 @@ QString CMapHost::JS2C_GetMarkName(const QVariant& markerType) const
 {
     const std::optional<int> type = pageInt(markerType);
     return type ? markName(*type) : QString();
+}
+
+QString CMapHost::JS2C_GetMarkLabel(const QVariant& markerType, const QVariant& valid,
+                                    const QVariant& speed) const
+{
+    const QString name = JS2C_GetMarkName(markerType);
+    const std::optional<int> fix = pageInt(valid);
+    const std::optional<double> kmh = pageDouble(speed);
+    if (name.isEmpty() || !fix || !kmh)
+        return name;
+    const QString number = SpeedText(*fix == 1 ? 1 : 0, *kmh, speedUnit()).trimmed();
+    if (number.isEmpty())
+        return name;
+    return QStringLiteral("%1, %2 %3").arg(name, number, text(speedUnitTextId(speedUnit())));
 }
 
 QString CMapHost::JS2C_GetRcString(const QVariant& textIndex) const

@@ -53,6 +53,10 @@ public:
     Q_INVOKABLE QJsonArray JS2C_GetGPSData() const;
     Q_INVOKABLE QJsonValue JS2C_GetGridData(const QVariant& ignored) const;
     Q_INVOKABLE QString JS2C_GetMarkName(const QVariant& markerType) const;
+    // The tooltip of an event icon: the marker's name and, with a valid fix, the speed there in
+    // the unit on screen ("Sudden braking, 62 mph"); empty for an unknown marker.
+    Q_INVOKABLE QString JS2C_GetMarkLabel(const QVariant& markerType, const QVariant& valid,
+                                          const QVariant& speed) const;
     Q_INVOKABLE QString JS2C_GetRcString(const QVariant& textIndex) const;
     Q_INVOKABLE QString JS2C_GetRelJpgNum() const;
     Q_INVOKABLE void JS2C_DEBLOG(const QVariant&) const {}

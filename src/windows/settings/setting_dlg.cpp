@@ -5,11 +5,13 @@
 #include "shell/version.h"
 #include "windows/kit/toggle_button.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 
 namespace ravir {
 
@@ -33,11 +35,13 @@ CSettingDlg::CSettingDlg(QWidget* mainWindow) : CSkinDialog(mainWindow)
     setWindowModality(Qt::NonModal);
     setObjectName(QStringLiteral("settingsDialog"));
     setWindowTitle(text(TXT_SETTINGS_3));
-    // The buttons need no side padding: "キャンセル" fills the template's 80 units.
+    // The buttons need no side padding: the longest caption fills the template's 80 units.
     setStyleSheet(QStringLiteral(
         "QGroupBox { border: 1px solid #6a6e74; margin-top: 1.2em; color: #e0e6ec; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; }"
         "QLabel { color: #e0e6ec; }"
+        "QComboBox { background: #26313c; color: #e0e6ec; border: 1px solid #4a5866;"
+        " padding: 0 4px; }"
         "QPushButton { background: #26313c; color: #e0e6ec; border: 1px solid #4a5866;"
         " padding: 2px 0px; }"
         "QPushButton:pressed { background: #3a4a5a; }"));
@@ -49,15 +53,41 @@ CSettingDlg::CSettingDlg(QWidget* mainWindow) : CSkinDialog(mainWindow)
     version_ = new QLabel(VersionNotice(), this);
     version_->setObjectName(QStringLiteral("32981"));
     ok_ = new QPushButton(QStringLiteral("OK"), this);
-    cancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancel_ = new QPushButton(text(TXT_CANCEL), this);
+
+    displayGroup_ = new QGroupBox(text(TXT_LANGUAGE_UNITS), this);
+    languageLabel_ = new QLabel(text(TXT_LANGUAGE), this);
+    language_ = new QComboBox(this);
+    language_->setObjectName(QStringLiteral("language"));
+    language_->addItem(text(TXT_LANGUAGE_AUTO), languageSettingValue(LanguageSetting::Auto));
+    language_->addItem(text(TXT_LANGUAGE_JAPANESE), languageSettingValue(LanguageSetting::Japanese));
+    language_->addItem(text(TXT_LANGUAGE_ENGLISH), languageSettingValue(LanguageSetting::English));
+    languageLabel_->setBuddy(language_);
+    unitLabel_ = new QLabel(text(TXT_SPEED_UNIT), this);
+    unit_ = new QComboBox(this);
+    unit_->setObjectName(QStringLiteral("speedUnit"));
+    unit_->addItem(text(TXT_UNIT_KMH), speedUnitValue(SpeedUnit::Kmh));
+    unit_->addItem(text(TXT_UNIT_MPH), speedUnitValue(SpeedUnit::Mph));
+    unitLabel_->setBuddy(unit_);
+    nextStart_ = new QLabel(text(TXT_MSG_LANGUAGE_NEXT_START), this);
+    nextStart_->setObjectName(QStringLiteral("languageNote"));
+    nextStart_->setWordWrap(true);
+    loadDisplayChoices();
 
     for (CToggleButton* b : {stop_, parking_})
         connect(b, &QAbstractButton::toggled, this, [this, b](bool on) {
             Q_EMIT kindSwitchChanged(b->commandId() - kEmergencyStopSwitchId, on);
         });
     // OK, Cancel and the close box only hide the window; the switches keep their states.
-    connect(ok_, &QPushButton::clicked, this, &QDialog::hide);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::hide);
+    // OK stores the language and the unit; Cancel (and the close box) leaves them as stored.
+    connect(ok_, &QPushButton::clicked, this, [this] {
+        storeDisplayChoices();
+        hide();
+    });
+    connect(cancel_, &QPushButton::clicked, this, [this] {
+        loadDisplayChoices();
+        hide();
+    });
 
     relayout(LayoutScale() > 0.0f ? LayoutScale() : 1.0f);
     hide();
@@ -69,18 +99,27 @@ void CSettingDlg::relayout(float layoutScale)
     auto s = [this](int units) { return static_cast<int>(static_cast<float>(units) * scale_); };
     setFixedSize(s(kSettingsDesignWidth), s(kSettingsDesignHeight));
     const QFont& font = SharedFont(kFont10);
-    for (QWidget* w : std::initializer_list<QWidget*>{kindsGroup_, versionGroup_, stop_,
-                                                       parking_, version_, ok_, cancel_})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             kindsGroup_, versionGroup_, stop_, parking_, version_, ok_, cancel_,
+             displayGroup_, languageLabel_, language_, unitLabel_, unit_})
         w->setFont(font);
-    kindsGroup_->setGeometry(s(10), s(30), s(434), s(160));
+    nextStart_->setFont(SharedFont(kFont9));
+    kindsGroup_->setGeometry(s(10), s(30), s(434), s(80));
     stop_->setImageSize(s(12));
     parking_->setImageSize(s(12));
     stop_->setGeometry(QRect(QPoint(s(40), s(60)), QPoint(s(200), s(100))));
     parking_->setGeometry(QRect(QPoint(s(240), s(60)), QPoint(s(400), s(100))));
+    displayGroup_->setGeometry(s(10), s(112), s(434), s(76));
+    languageLabel_->setGeometry(s(20), s(132), s(90), s(22));
+    language_->setGeometry(s(110), s(132), s(110), s(22));
+    unitLabel_->setGeometry(s(230), s(132), s(100), s(22));
+    unit_->setGeometry(s(330), s(132), s(100), s(22));
+    nextStart_->setGeometry(s(20), s(158), s(414), s(26));
     versionGroup_->setGeometry(s(10), s(190), s(434), s(110));
     version_->setGeometry(s(30), s(215), s(410), s(50));
     ok_->setGeometry(s(270), s(270), s(80), s(24));
     cancel_->setGeometry(s(360), s(270), s(80), s(24));
+    displayGroup_->lower();
     kindsGroup_->lower();
     versionGroup_->lower();
     if (isVisible() && parentWidget())
@@ -103,5 +142,26 @@ bool CSettingDlg::switchOn(int which) const
 }
 
 QString CSettingDlg::versionText() const { return version_->text(); }
+
+void CSettingDlg::loadDisplayChoices()
+{
+    const int language = language_->findData(languageSettingValue(ReadLanguageSetting()));
+    language_->setCurrentIndex(std::max(0, language));
+    const int unit = unit_->findData(speedUnitValue(ReadSpeedUnitSetting().value_or(speedUnit())));
+    unit_->setCurrentIndex(std::max(0, unit));
+}
+
+void CSettingDlg::storeDisplayChoices()
+{
+    const LanguageSetting language = languageSettingOf(language_->currentData().toString());
+    WriteLanguageSetting(language);
+    const SpeedUnit unit =
+        speedUnitSettingOf(unit_->currentData().toString()).value_or(SpeedUnit::Kmh);
+    WriteSpeedUnitSetting(unit);
+    if (unit != speedUnit()) {
+        setSpeedUnit(unit);
+        Q_EMIT speedUnitChanged(unit);
+    }
+}
 
 }  // namespace ravir

@@ -35,6 +35,7 @@ CInfoDlg::CInfoDlg(QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("informationPanel"));
     layoutScale_ = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;
     fontScale_ = FontScale() > 0.0f ? FontScale() : 1.0f;
+    fields_.unit = speedUnit();  // chosen at start-up; the settings dialog may change it
     for (int i = 0; i < 3; ++i) {
         auto* toggle = new CToggleButton(kAxisToggleIdX + i, QString(), this);
         toggles_[static_cast<size_t>(i)] = toggle;
@@ -84,6 +85,12 @@ void CInfoDlg::reset()
 void CInfoDlg::setTraceSwitch(bool on)
 {
     fields_.traceSwitch = on;
+    update();
+}
+
+void CInfoDlg::setSpeedUnit(SpeedUnit unit)
+{
+    fields_.unit = unit;
     update();
 }
 
@@ -182,7 +189,7 @@ const QImage& CInfoDlg::renderFrame()
         }
         p.setPen(Qt::white);
         p.setFont(SharedFont(kFont9));
-        p.drawText(unitSlot, Qt::AlignRight | Qt::AlignTop, QStringLiteral("km/h"));
+        p.drawText(unitSlot, Qt::AlignRight | Qt::AlignTop, texts.speedUnit);
     }
 
     p.setFont(captionFont);

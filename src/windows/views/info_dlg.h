@@ -33,6 +33,8 @@ public:
     // opened and after deletions.
     void setTraceSwitch(bool on);
     void setSpeedCaption(const QString& caption);
+    // The unit the speed is shown in (the process's unit when the panel is made).
+    void setSpeedUnit(SpeedUnit unit);
     void setHorizontalStretch(float stretch);
     void setScales(float layoutScale, float fontScale);
 

@@ -1,5 +1,7 @@
 #include "windows/views/info_format.h"
 
+#include "shell/ui_text.h"
+
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdint>
@@ -66,12 +68,12 @@ QString AccelerationText(double value)
     return Text(buf, std::snprintf(buf, sizeof buf, "%.2fG", truncated));
 }
 
-QString SpeedText(int speedValid, double speed)
+QString SpeedText(int speedValid, double speed, SpeedUnit unit)
 {
     if (!speedValid || !(speed >= 0.0 && speed <= 999.0))
         return {};
     char buf[kTextSize];
-    return Text(buf, std::snprintf(buf, sizeof buf, "%.0f ", speed));
+    return Text(buf, std::snprintf(buf, sizeof buf, "%.0f ", speedInUnit(speed, unit)));
 }
 
 QString ExtraValueText(int tenths)
@@ -203,7 +205,8 @@ InfoTexts ComposeInfoTexts(const InfoFields& f)
     if (t.parkingTrace)
         t.extra = ExtraValueText(f.extraValue);
     else
-        t.speed = SpeedText(f.speedValid, f.speed);
+        t.speed = SpeedText(f.speedValid, f.speed, f.unit);
+    t.speedUnit = text(speedUnitTextId(f.unit));
     t.dateTime = DateTimeText(TimeAtPosition(f.startTime, f.position, f.frameMs, f.timeLapse));
     t.gpsFix = f.speedValid == 1;
     t.mic = MicPictureFor(f.status);

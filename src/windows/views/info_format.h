@@ -5,6 +5,7 @@
 #include "catalogue/recording_name.h"
 #include "catalogue/recording_record.h"
 #include "windows/views/recording_telemetry.h"
+#include "shell/display_prefs.h"
 
 #include <QString>
 #include <optional>
@@ -30,6 +31,7 @@ struct InfoFields {
     float frameMs = 0.0f;           // milliseconds per video frame
     bool traceSwitch = false;       // SD card source whose root holds "pvtrace.txt"
     bool parkingExtra = false;      // trace switch on and a parking recording opened
+    SpeedUnit unit = SpeedUnit::Kmh;  // the unit the speed is shown in (kept by the reset)
 };
 
 // Sets every field that has a no-value marker to it (accelerations, speed, quality, status,
@@ -44,8 +46,9 @@ void ApplyFrame(InfoFields& f, const RecordingTelemetry* t, int frame);
 
 // "%.2fG" of the value truncated to hundredths; empty (placeholder) at -5.0 and below.
 QString AccelerationText(double value);
-// "%.0f " of the speed when valid and within 0..999; empty (placeholder) otherwise.
-QString SpeedText(int speedValid, double speed);
+// "%.0f " of the speed (km/h) in the unit when valid and within 0..999 km/h; empty
+// (placeholder) otherwise.
+QString SpeedText(int speedValid, double speed, SpeedUnit unit = SpeedUnit::Kmh);
 // "%.1f" of the tenths; empty (placeholder) for -1.
 QString ExtraValueText(int tenths);
 // The calendar time at a position: start time + position x frame duration (x 15 in time-lapse),
@@ -75,6 +78,7 @@ struct InfoTexts {
     QString accel[3];        // empty: the axis placeholder
     bool parkingTrace = false;
     QString speed;           // empty: the speed placeholder (not in parking trace mode)
+    QString speedUnit;       // the unit under the speed: "km/h" or "mph"
     QString extra;           // parking trace mode; empty: the --.- picture
     QString dateTime;        // empty: the date placeholder
     bool gpsFix = false;

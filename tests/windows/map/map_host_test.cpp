@@ -1,6 +1,7 @@
 // The host object the map page calls: its answers, its checks of the page's arguments, and the
 // update message it sends.
 #include "windows/map/map_host.h"
+#include "shell/display_prefs.h"
 
 #include "shell/ui_text.h"
 
@@ -48,6 +49,16 @@ TEST(MapHost, AnswersThePageFromItsData)
     EXPECT_EQ(host.JS2C_GetMarkName(6.0), text(TXT_EMERGENCY_REC_STOP));
     EXPECT_EQ(host.JS2C_GetMarkName(QStringLiteral("6")), "");
     EXPECT_EQ(host.JS2C_GetMarkName(9), "");
+    // The icon's tooltip: the name, and the speed in the unit on screen when the fix is valid.
+    const QString stop = text(TXT_EMERGENCY_REC_STOP);
+    EXPECT_EQ(host.JS2C_GetMarkLabel(6.0, 1.0, 100.0), stop + ", 100 " + text(TXT_UNIT_KMH));
+    setSpeedUnit(SpeedUnit::Mph);
+    EXPECT_EQ(host.JS2C_GetMarkLabel(6.0, 1.0, 100.0), stop + ", 62 " + text(TXT_UNIT_MPH));
+    EXPECT_EQ(host.JS2C_GetMarkLabel(6.0, 0.0, 100.0), stop);        // no fix: no speed
+    EXPECT_EQ(host.JS2C_GetMarkLabel(6.0, 1.0, 1000.0), stop);       // beyond the panel's range
+    EXPECT_EQ(host.JS2C_GetMarkLabel(6.0, 1.0, QStringLiteral("9")), stop);  // not a number
+    EXPECT_EQ(host.JS2C_GetMarkLabel(9, 1.0, 100.0), "");
+    setSpeedUnit(SpeedUnit::Kmh);
     EXPECT_EQ(host.JS2C_GetRcString(TXT_CLOSE), text(TXT_CLOSE));
     EXPECT_EQ(host.JS2C_GetRcString(100000), "");
     EXPECT_EQ(host.JS2C_GetRcString(0.5), "");

@@ -55,6 +55,47 @@ TEST(InfoPanelText, AccelerationAndSpeedEdges)
     EXPECT_EQ(QualityBadgeFor(13), 0);
 }
 
+// The same speeds in both units: the placeholder rule is on the recorded km/h, the number is
+// the speed in the unit, rounded as printf rounds.
+TEST(InfoPanelText, SpeedInKilometresAndMiles)
+{
+    struct Case {
+        double kmh;
+        const char* inKmh;
+        const char* inMph;
+    };
+    const Case cases[] = {
+        {0.0, "0 ", "0 "},
+        {0.8, "1 ", "0 "},          // 0.497 mph
+        {0.81, "1 ", "1 "},         // 0.503 mph
+        {1.609344, "2 ", "1 "},     // one mile an hour exactly
+        {100.0, "100 ", "62 "},     // 62.14 mph
+        {80.4672, "80 ", "50 "},    // 50 mph exactly
+        {120.7008, "121 ", "75 "},  // 75 mph exactly
+        {4.02336, "4 ", "2 "},      // 2.5 mph: printf rounds half to even
+        {999.0, "999 ", "621 "},    // 620.75 mph
+        {999.4, "", ""},            // above 999 km/h: the placeholder in either unit
+        {-0.1, "", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SpeedText(1, c.kmh, SpeedUnit::Kmh), c.inKmh) << c.kmh;
+        EXPECT_EQ(SpeedText(1, c.kmh, SpeedUnit::Mph), c.inMph) << c.kmh;
+        EXPECT_EQ(SpeedText(0, c.kmh, SpeedUnit::Mph), "") << c.kmh;
+    }
+    // The panel's texts carry the unit of its fields, in the current row's words.
+    InfoFields f;
+    f.speedValid = 1;
+    f.speed = 100.0;
+    EXPECT_EQ(ComposeInfoTexts(f).speed, "100 ");
+    EXPECT_EQ(ComposeInfoTexts(f).speedUnit, "km/h");
+    f.unit = SpeedUnit::Mph;
+    EXPECT_EQ(ComposeInfoTexts(f).speed, "62 ");
+    EXPECT_EQ(ComposeInfoTexts(f).speedUnit, "mph");
+    ResetInfoFields(f);
+    EXPECT_EQ(f.unit, SpeedUnit::Mph);  // the unit is no value: a reset keeps it
+    EXPECT_EQ(ComposeInfoTexts(f).speed, "");
+}
+
 TEST(InfoPanelText, DateAndTimeAtAPosition)
 {
     const SystemTime start = Time(2025, 3, 14, 9, 30, 0);

@@ -263,7 +263,7 @@ CpList.prototype.AddCrashPos = function (icolor, levelx, levely, levelz, ifile, 
   this.markers.push(cp);
   var self = this;
   marker.on('click', function () { self.SetCrashPos(self.markers.indexOf(cp), null); });
-  g_host.JS2C_GetMarkName(icolor, function (name) {
+  g_host.JS2C_GetMarkLabel(icolor, valid, speed, function (name) {
     if (typeof name !== 'string' || name === '')
       return;
     var label = document.createElement('span');
