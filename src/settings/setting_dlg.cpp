@@ -59,6 +59,13 @@ CSettingDlg::CSettingDlg(QWidget* mainWindow) : CSkinDialog(mainWindow)
     connect(m_ok, &QPushButton::clicked, this, &QDialog::hide);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::hide);
 
+    // Keyboard: the two switches, OK, Cancel; Enter is OK, Escape the close box.
+    setDefaultButton(m_ok);
+    m_ok->setDefault(true);
+    setTabOrder(m_stop, m_parking);
+    setTabOrder(m_parking, m_ok);
+    setTabOrder(m_ok, m_cancel);
+
     relayout(LayoutScale() > 0.0f ? LayoutScale() : 1.0f);
     hide();
 }

@@ -197,6 +197,33 @@ constexpr const char16_t* kOwnTexts[kUiTextOwnCount] = {
     u"表示中のSDカードまたはフォルダが見つかりません。",  // 179 TXT_MSG_SOURCE_GONE
     u"削除した動画: %1件、削除されなかった動画: %2件",  // 180 TXT_MSG_DELETE_COUNTS
     u"ファイルの保存中です。中止して終了しますか？",  // 181 TXT_MSG_CLOSE_WHILE_SAVING
+    u"メインカメラ（サブカメラの小窓付き）",  // 182 TXT_ACC_MAIN_WITH_SUB
+    u"%1、フレーム %2 / %3",  // 183 TXT_ACC_FRAME_FMT
+    u"再生位置",  // 184 TXT_ACC_POSITION
+    u"音量",  // 185 TXT_ACC_VOLUME
+    u"加速度グラフ",  // 186 TXT_ACC_GRAPH
+    u"キー: %1",  // 187 TXT_ACC_KEY_FMT
+    u"速度 %1 km/h",  // 188 TXT_ACC_SPEED_FMT
+    u"速度不明",  // 189 TXT_ACC_NO_SPEED
+    u"GPS測位あり",  // 190 TXT_ACC_GPS_FIX
+    u"GPS測位なし",  // 191 TXT_ACC_NO_GPS_FIX
+    u"値なし",  // 192 TXT_ACC_NO_VALUE
+};
+
+// Row 1's forms of the own texts that screen readers read (the other own slots hold the same
+// text in both rows).
+constexpr std::pair<int, const char*> kOwnTextsRow1[] = {
+    {TXT_ACC_MAIN_WITH_SUB, "Main camera with the sub camera inset"},
+    {TXT_ACC_FRAME_FMT, "%1, frame %2 of %3"},
+    {TXT_ACC_POSITION, "Playback position"},
+    {TXT_ACC_VOLUME, "Volume"},
+    {TXT_ACC_GRAPH, "Acceleration graph"},
+    {TXT_ACC_KEY_FMT, "Key: %1"},
+    {TXT_ACC_SPEED_FMT, "Speed %1 km/h"},
+    {TXT_ACC_NO_SPEED, "Speed unknown"},
+    {TXT_ACC_GPS_FIX, "GPS fix"},
+    {TXT_ACC_NO_GPS_FIX, "No GPS fix"},
+    {TXT_ACC_NO_VALUE, "no value"},
 };
 
 using Row = std::array<QString, kUiTextSlots>;
@@ -212,6 +239,8 @@ const std::array<Row, kUiTextRows>& table()
                 QString::fromUtf16(i < kUiTextFilled ? kTexts[i] : kOwnTexts[i - kUiTextFilled]);
             made[1][static_cast<size_t>(i)] = made[0][static_cast<size_t>(i)];
         }
+        for (const auto& [slot, english] : kOwnTextsRow1)
+            made[1][static_cast<size_t>(slot)] = QString::fromUtf8(english);
         return made;
     }();
     return rows;
@@ -284,9 +313,11 @@ bool isUsEnglish(const QLocale& locale)
     return locale.language() == QLocale::English && locale.territory() == QLocale::UnitedStates;
 }
 
+int uiTextRowForLocale(const QLocale& locale) { return isUsEnglish(locale) ? 1 : 0; }
+
 int chooseUiTextRow(const QLocale& locale)
 {
-    if (isUsEnglish(locale))
+    if (uiTextRowForLocale(locale) == 1)
         currentRow.store(1, std::memory_order_relaxed);
     return currentRow.load(std::memory_order_relaxed);
 }

@@ -14,7 +14,7 @@ namespace ravir {
 inline constexpr int kUiTextRows = 2;
 inline constexpr int kUiTextSlots = 260;   // slots per row; a slot is row * 260 + index
 inline constexpr int kUiTextFilled = 178;  // slots 0 to 177 hold the viewer's texts
-inline constexpr int kUiTextOwnCount = 4;  // slots 178 on: this program's own texts
+inline constexpr int kUiTextOwnCount = 15;  // slots 178 on: this program's own texts
 inline constexpr int kUiTextEnd = kUiTextFilled + kUiTextOwnCount;  // first empty slot
 
 enum TextId : int {
@@ -201,6 +201,19 @@ enum TextId : int {
     TXT_MSG_SOURCE_GONE = 179,        // The card or folder being viewed is no longer there
     TXT_MSG_DELETE_COUNTS = 180,      // Deleted: %1, not deleted: %2 (a deletion that ended early)
     TXT_MSG_CLOSE_WHILE_SAVING = 181, // A file is being saved: stop and close? (closing the window)
+    // Names and descriptions that screen readers read (accessible names of the controls).
+    TXT_ACC_MAIN_WITH_SUB = 182,      // Main camera with the sub camera inset (the video surface)
+    TXT_ACC_FRAME_FMT = 183,          // %1, frame %2 of %3 (the video surface: its view and frame)
+    TXT_ACC_POSITION = 184,           // Playback position (the position slider)
+    TXT_ACC_VOLUME = 185,             // Volume (the volume slider)
+    TXT_ACC_GRAPH = 186,              // Acceleration graph
+    TXT_ACC_KEY_FMT = 187,            // Key: %1 (a button's key, in its description)
+    TXT_ACC_SPEED_FMT = 188,          // Speed %1 km/h
+    TXT_ACC_NO_SPEED = 189,           // Speed unknown
+    TXT_ACC_GPS_FIX = 190,            // GPS fix
+    TXT_ACC_NO_GPS_FIX = 191,         // No GPS fix
+    TXT_ACC_NO_VALUE = 192,           // no value (an acceleration without a sample)
+    // Add new slots here, before this line, and raise kUiTextOwnCount.
 };
 
 // The text of slot `index` in the current row. Indices 0 to kUiTextEnd - 1 always give a
@@ -209,6 +222,9 @@ const QString& text(int index);
 
 // The text of one slot of one row (empty outside the table); for tests and tools.
 QString textAt(int row, int index);
+
+// The row a locale picks: 1 for US English, 0 for any other.
+int uiTextRowForLocale(const QLocale& locale);
 
 // Chooses the row from the locale, once at start-up on the UI thread: US English (the
 // equivalent of language id 0x0409) picks row 1; any other locale keeps the previous row,

@@ -51,6 +51,11 @@ CUpdateDialog::CUpdateDialog(const QString& updateText, QWidget* parent) : CSkin
     m_closeButton->setGeometry(w - skin::unit(10) - skin::unit(100), h - skin::unit(40),
                                skin::unit(100), skin::unit(30));
     connect(m_closeButton, &CSkinButton::clicked, this, &QDialog::accept);
+    // Keyboard: the links of the text (Tab), then the close button, which Enter presses.
+    m_closeButton->setFocusPolicy(Qt::StrongFocus);
+    setDefaultButton(m_closeButton);
+    setTabOrder(m_text, m_closeButton);
+    m_closeButton->setFocus();
     connect(closeButton(), &CSkinButton::clicked, this, &QDialog::reject);
     placeCloseButton();
 

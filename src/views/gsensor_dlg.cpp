@@ -1,9 +1,12 @@
 #include "views/gsensor_dlg.h"
 
 #include "shell/app_scale_gui.h"
+#include "shell/ui_text.h"
+#include "views/info_format.h"
 
 #include "views/view_resources_gui.h"
 
+#include <QAccessible>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -22,6 +25,27 @@ CGSensorDlg::CGSensorDlg(QWidget* parent) : QWidget(parent)
     m_layoutScale = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;
     m_fontScale = FontScale() > 0.0f ? FontScale() : 1.0f;
     m_labelFont = SharedFont(kFont9);
+    setAccessibleName(text(TXT_ACC_GRAPH));
+}
+
+QString CGSensorDlg::spokenDescription() const
+{
+    InfoFields fields;
+    ApplyFrame(fields, m_telemetry.get(), m_state.currentPosition);
+    return SpokenInfoText(fields, false);
+}
+
+void CGSensorDlg::announce()
+{
+    // The text is made only while someone listens; the interface reads it afresh when asked.
+    if (!QAccessible::isActive())
+        return;
+    QString spoken = spokenDescription();
+    if (spoken == m_spoken)
+        return;
+    m_spoken = std::move(spoken);
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 void CGSensorDlg::setTelemetry(TelemetrySnapshot telemetry, int totalPositions)
@@ -34,6 +58,7 @@ void CGSensorDlg::setTelemetry(TelemetrySnapshot telemetry, int totalPositions)
         m_state.rangeCode = m_telemetry->rangeCode();
         ApplyThresholds(m_kinds, m_telemetry->thresholds);
     }
+    announce();
     update();
 }
 
@@ -42,6 +67,7 @@ void CGSensorDlg::clearTelemetry()
     m_telemetry.reset();
     m_state.drawTelemetry = false;
     m_state.currentPosition = 0;
+    announce();
     update();
 }
 
@@ -78,6 +104,7 @@ void CGSensorDlg::setFrame(int frame)
     if (frame == m_state.currentPosition)
         return;
     m_state.currentPosition = frame;
+    announce();
     update();
 }
 

@@ -7,6 +7,7 @@
 
 #include "views/view_resources_gui.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -33,10 +34,13 @@ CInfoDlg::CInfoDlg(QWidget* parent) : QWidget(parent)
     EnsureViewResources();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName(QStringLiteral("informationPanel"));
+    setAccessibleName(text(TXT_VEHICLE_INFO));
     m_layoutScale = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;
     m_fontScale = FontScale() > 0.0f ? FontScale() : 1.0f;
     for (int i = 0; i < 3; ++i) {
+        static constexpr int kAxisNames[3] = {TXT_AXIS_X, TXT_AXIS_Y, TXT_AXIS_Z};
         auto* toggle = new CToggleButton(kAxisToggleIdX + i, QString(), this);
+        toggle->setAccessibleName(text(kAxisNames[i]));
         m_toggles[static_cast<size_t>(i)] = toggle;
         connect(toggle, &QAbstractButton::toggled, this,
                 [this, i](bool on) { Q_EMIT axisKindToggled(i, on); });
@@ -78,7 +82,21 @@ void CInfoDlg::reset()
 {
     m_telemetry.reset();
     ResetInfoFields(m_fields);
+    announce();
     update();
+}
+
+void CInfoDlg::announce()
+{
+    // The text is made only while someone listens; the interface reads it afresh when asked.
+    if (!QAccessible::isActive())
+        return;
+    QString spoken = spokenDescription();
+    if (spoken == m_spoken)
+        return;
+    m_spoken = std::move(spoken);
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 void CInfoDlg::setTraceSwitch(bool on)
@@ -116,6 +134,7 @@ bool CInfoDlg::axisShown(int axis) const
 void CInfoDlg::setFrame(int frame)
 {
     ApplyFrame(m_fields, m_telemetry.get(), frame);
+    announce();
     update();
 }
 

@@ -5,6 +5,10 @@
 // pictures and the playback-speed caption. The main window hands it the recording's telemetry
 // snapshot and facts once, then moves it with setFrame(); three toggles switch the X, Y and Z
 // event kinds of the graph and the map (command ids 38600, 38601, 38602).
+//
+// Screen readers read it as a pane named "vehicle information" whose description is the frame's
+// accelerations, speed, date and time and GPS fix (spokenDescription); a change of that text is
+// announced only while assistive technology listens.
 #include "views/info_format.h"
 
 #include <QImage>
@@ -19,6 +23,8 @@ inline constexpr int kAxisToggleIdX = 38600;
 
 class CInfoDlg : public QWidget {
     Q_OBJECT
+    Q_CLASSINFO("AccessibleRole", "Pane")
+    Q_PROPERTY(QString spokenDescription READ spokenDescription)
 public:
     explicit CInfoDlg(QWidget* parent = nullptr);
 
@@ -42,6 +48,8 @@ public:
     CToggleButton* axisToggle(int axis) const { return m_toggles[static_cast<size_t>(axis)]; }
     // Paints the panel into its back buffer and returns it (also used by paint).
     const QImage& renderFrame();
+    // The values of the frame shown, as a screen reader reads them.
+    QString spokenDescription() const { return SpokenInfoText(m_fields, true); }
 
 public Q_SLOTS:
     void setFrame(int frame);
@@ -56,6 +64,7 @@ protected:
 
 private:
     void placeToggles();
+    void announce();  // tells assistive technology when the spoken description changed
     int scaled(double units) const;
 
     TelemetrySnapshot m_telemetry;
@@ -66,6 +75,7 @@ private:
     float m_fontScale = 1.0f;
     std::array<CToggleButton*, 3> m_toggles{};
     QImage m_buffer;
+    QString m_spoken;  // the description last announced
 };
 
 }  // namespace ravir

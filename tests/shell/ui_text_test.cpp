@@ -212,17 +212,40 @@ TEST(UiText, EverySlotOfBothRowsHoldsItsText)
         }
         EXPECT_EQ(text(e.slot), want) << "current row, slot " << e.slot;
     }
-    // The program's own texts follow the viewer's, the same in both rows; then nothing.
-    const Expected own[] = {{TXT_REPORT, 178, "事故報告書作成"},
-                            {TXT_MSG_SOURCE_GONE, 179, "表示中のSDカードまたはフォルダが見つかりません。"},
-                            {TXT_MSG_DELETE_COUNTS, 180, "削除した動画: %1件、削除されなかった動画: %2件"},
-                            {TXT_MSG_CLOSE_WHILE_SAVING, 181, "ファイルの保存中です。中止して終了しますか？"}};
+    // The program's own texts follow the viewer's; then nothing. The texts screen readers read
+    // have their English form in row 1, the others are the same in both rows.
+    struct Own {
+        int id;
+        int slot;
+        const char* row0;
+        const char* row1;  // null: as row 0
+    };
+    const Own own[] = {
+        {TXT_REPORT, 178, "事故報告書作成", nullptr},
+        {TXT_MSG_SOURCE_GONE, 179, "表示中のSDカードまたはフォルダが見つかりません。", nullptr},
+        {TXT_MSG_DELETE_COUNTS, 180, "削除した動画: %1件、削除されなかった動画: %2件", nullptr},
+        {TXT_MSG_CLOSE_WHILE_SAVING, 181, "ファイルの保存中です。中止して終了しますか？", nullptr},
+        {TXT_ACC_MAIN_WITH_SUB, 182, "メインカメラ（サブカメラの小窓付き）",
+         "Main camera with the sub camera inset"},
+        {TXT_ACC_FRAME_FMT, 183, "%1、フレーム %2 / %3", "%1, frame %2 of %3"},
+        {TXT_ACC_POSITION, 184, "再生位置", "Playback position"},
+        {TXT_ACC_VOLUME, 185, "音量", "Volume"},
+        {TXT_ACC_GRAPH, 186, "加速度グラフ", "Acceleration graph"},
+        {TXT_ACC_KEY_FMT, 187, "キー: %1", "Key: %1"},
+        {TXT_ACC_SPEED_FMT, 188, "速度 %1 km/h", "Speed %1 km/h"},
+        {TXT_ACC_NO_SPEED, 189, "速度不明", "Speed unknown"},
+        {TXT_ACC_GPS_FIX, 190, "GPS測位あり", "GPS fix"},
+        {TXT_ACC_NO_GPS_FIX, 191, "GPS測位なし", "No GPS fix"},
+        {TXT_ACC_NO_VALUE, 192, "値なし", "no value"},
+    };
     ASSERT_EQ(std::size(own), static_cast<size_t>(kUiTextOwnCount));
     for (size_t i = 0; i < std::size(own); ++i) {
         EXPECT_EQ(own[i].id, own[i].slot);
         EXPECT_EQ(own[i].slot, kUiTextFilled + static_cast<int>(i));
-        for (int row = 0; row < kUiTextRows; ++row)
-            EXPECT_EQ(textAt(row, own[i].slot), QString::fromUtf8(own[i].utf8)) << own[i].slot;
+        EXPECT_EQ(textAt(0, own[i].slot), QString::fromUtf8(own[i].row0)) << own[i].slot;
+        EXPECT_EQ(textAt(1, own[i].slot),
+                  QString::fromUtf8(own[i].row1 != nullptr ? own[i].row1 : own[i].row0))
+            << own[i].slot;
     }
     for (int row = 0; row < kUiTextRows; ++row) {
         for (int slot = kUiTextEnd; slot < kUiTextSlots; ++slot)
@@ -323,6 +346,9 @@ TEST(UiText, RowChoiceFollowsTheLocale)
     EXPECT_FALSE(isUsEnglish(QLocale(QStringLiteral("ja_JP"))));
     EXPECT_FALSE(isUsEnglish(QLocale(QStringLiteral("es_US"))));
     EXPECT_FALSE(isUsEnglish(QLocale::c()));
+    EXPECT_EQ(uiTextRowForLocale(QLocale(QStringLiteral("en_US"))), 1);
+    EXPECT_EQ(uiTextRowForLocale(QLocale(QStringLiteral("ja_JP"))), 0);
+    EXPECT_EQ(uiTextRowForLocale(QLocale::c()), 0);
 
     EXPECT_EQ(uiTextRow(), 0);
     EXPECT_EQ(chooseUiTextRow(QLocale(QStringLiteral("ja_JP"))), 0);
@@ -330,10 +356,15 @@ TEST(UiText, RowChoiceFollowsTheLocale)
     const QString before = text(TXT_UPDATE_AVAILABLE);
     EXPECT_EQ(chooseUiTextRow(QLocale(QStringLiteral("en_US"))), 1);
     EXPECT_EQ(uiTextRow(), 1);
-    // Row 1 shows the same Japanese texts.
+    // Row 1 shows the same Japanese texts, but for the English names screen readers read.
     EXPECT_EQ(text(TXT_UPDATE_AVAILABLE), before);
-    for (int slot = 0; slot < kUiTextSlots; ++slot)
-        EXPECT_EQ(text(slot), textAt(0, slot));
+    for (int slot = 0; slot < kUiTextSlots; ++slot) {
+        if (slot < TXT_ACC_MAIN_WITH_SUB || slot > TXT_ACC_NO_VALUE)
+            EXPECT_EQ(text(slot), textAt(0, slot));
+        else
+            EXPECT_EQ(text(slot), textAt(1, slot));
+    }
+    EXPECT_EQ(text(TXT_ACC_VOLUME), QStringLiteral("Volume"));
     // Another locale later keeps the row chosen.
     EXPECT_EQ(chooseUiTextRow(QLocale(QStringLiteral("de_DE"))), 1);
 }
