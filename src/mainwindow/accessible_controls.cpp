@@ -47,11 +47,12 @@ private:
     CSkinSliderCtrl* slider() const { return static_cast<CSkinSliderCtrl*>(widget()); }
 };
 
-// A skinned button that shows an on/off state with its pressed look (the map and thumbnail
-// switches): a toggle button whose checked state is that look; pressing it clicks it.
-class SkinToggleAccessible : public QAccessibleWidget {
+// A skinned button: a push button named by its command (else its text); a switch that shows its
+// on state with the pressed look (the map and thumbnail switches) is also checkable, checked by
+// that look. Pressing it clicks it.
+class SkinButtonAccessible : public QAccessibleWidget {
 public:
-    explicit SkinToggleAccessible(CSkinButton* button) : QAccessibleWidget(button, QAccessible::Button)
+    explicit SkinButtonAccessible(CSkinButton* button) : QAccessibleWidget(button, QAccessible::Button)
     {
         addControllingSignal(QStringLiteral("clicked(bool)"));
     }
@@ -59,8 +60,10 @@ public:
     QAccessible::State state() const override
     {
         QAccessible::State s = QAccessibleWidget::state();
-        s.checkable = true;
-        s.checked = button()->pressedLook();
+        if (button()->isToggleSwitch()) {
+            s.checkable = true;
+            s.checked = button()->pressedLook();
+        }
         s.pressed = button()->isDown();
         return s;
     }
@@ -129,8 +132,8 @@ QAccessibleInterface* AccessibleControlFactory(const QString& className, QObject
         return nullptr;
     if (auto* slider = qobject_cast<CSkinSliderCtrl*>(object))
         return new SliderAccessible(slider);
-    if (auto* button = qobject_cast<CSkinButton*>(object); button && button->isToggleSwitch())
-        return new SkinToggleAccessible(button);
+    if (auto* button = qobject_cast<CSkinButton*>(object))
+        return new SkinButtonAccessible(button);
     const int role = declaredRole(object->metaObject());
     if (role >= 0)
         return new SpokenAccessible(widget, static_cast<QAccessible::Role>(role));

@@ -7,9 +7,9 @@
 //   gets that role, and its properties spokenName and spokenDescription (when it has them) as
 //   the name and description, read afresh each time (the video surface, the graph, the panel).
 //   Without those properties the widget's accessible name and description are read.
-// - A CSkinButton marked as a switch (setToggleSwitch): a toggle button whose checked state is
-//   its pressed look.
-// The other skinned buttons and check buttons are Qt's own buttons and need nothing here.
+// - CSkinButton: a push button named by its command (else its text); one marked as a switch
+//   (setToggleSwitch) is also checkable, checked while it shows its pressed look.
+// The skinned check buttons are Qt's own check boxes and need nothing here.
 class QAccessibleInterface;
 class QObject;
 class QString;
