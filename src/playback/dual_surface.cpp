@@ -1,7 +1,9 @@
 #include "playback/dual_surface.h"
 
 #include "playback/player.h"
+#include "shell/ui_text.h"
 
+#include <QAccessible>
 #include <QResizeEvent>
 #include <algorithm>
 
@@ -48,7 +50,49 @@ void DualVideoSurface::setView(DisplayView view)
         return;
     view_ = view;
     relayout();
+    announce();
     Q_EMIT viewChanged(view_);
+}
+
+void DualVideoSurface::setFrameShown(int frame, int frameCount)
+{
+    frame = std::max(frame, -1);
+    if (frame == frame_ && frameCount == frameCount_)
+        return;
+    frame_ = frame;
+    frameCount_ = frameCount;
+    announce();
+}
+
+QString DualVideoSurface::ViewName(DisplayView view)
+{
+    switch (view) {
+    case DisplayView::Sub: return text(TXT_SUB_CAMERA);
+    case DisplayView::MainWithSubInset: return text(TXT_ACC_MAIN_WITH_SUB);
+    case DisplayView::Main: break;
+    }
+    return text(TXT_MAIN_CAMERA);
+}
+
+QString DualVideoSurface::spokenName() const
+{
+    const QString view = ViewName(view_);
+    if (frame_ < 0)
+        return view;
+    return text(TXT_ACC_FRAME_FMT).arg(view, QString::number(frame_), QString::number(frameCount_));
+}
+
+void DualVideoSurface::announce()
+{
+    // The name is made only while someone listens; the interface reads it afresh when asked.
+    if (!QAccessible::isActive())
+        return;
+    QString spoken = spokenName();
+    if (spoken == spoken_)
+        return;
+    spoken_ = std::move(spoken);
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 DisplayView DualVideoSurface::switchDisplay()

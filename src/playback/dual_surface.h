@@ -8,6 +8,10 @@
 //                    from the right and bottom edges.
 // Both presenters always draw, so that switching shows the current picture at once; the hidden
 // one draws at the inset's size.
+//
+// Screen readers read the surface as a picture named after the view and the frame shown
+// ("Main camera, frame 120 of 600"); a change of that name is announced only while assistive
+// technology listens.
 #include "playback/video_presenter.h"
 
 #include <QPointer>
@@ -22,6 +26,8 @@ enum class DisplayView { Main = 0, Sub = 1, MainWithSubInset = 2 };
 
 class DualVideoSurface : public QWidget {
     Q_OBJECT
+    Q_CLASSINFO("AccessibleRole", "Graphic")
+    Q_PROPERTY(QString spokenName READ spokenName)
 public:
     static constexpr int kInsetMargin = 8;  // design units from the right and bottom edges
 
@@ -43,6 +49,13 @@ public:
 
     // Where the inset goes in a surface of that size for a sub picture of that size (a 16:9
     // picture when its size is unknown).
+    // The frame on screen and the recording's frame count (a negative frame: nothing open).
+    void setFrameShown(int frame, int frameCount);
+    int frameShown() const { return frame_; }
+    // The view's name, with the frame when a recording is open, in the current UI text row.
+    QString spokenName() const;
+    static QString ViewName(DisplayView view);
+
     static QRect InsetRect(const QSize& surface, const QSize& subPicture, double scale);
     // The rectangles the presenters cover now (null when hidden).
     QRect mainArea() const;
@@ -57,6 +70,7 @@ protected:
 private:
     bool subOpen() const;
     void relayout();
+    void announce();
 
     VideoPresenter* main_;
     VideoPresenter* sub_;
@@ -64,6 +78,9 @@ private:
     QPointer<Player> subPlayer_;
     DisplayView view_ = DisplayView::Main;
     double scale_ = 1.0;
+    int frame_ = -1;
+    int frameCount_ = 0;
+    QString spoken_;  // the name last announced
 };
 
 }  // namespace ravir

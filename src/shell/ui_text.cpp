@@ -391,6 +391,17 @@ constexpr const char16_t* kOwnTexts[kUiTextOwnCount] = {
     u"km/h",  // 189 TXT_UNIT_KMH
     u"mph",  // 190 TXT_UNIT_MPH
     u"言語の変更は次回の起動から有効になります。",  // 191 TXT_MSG_LANGUAGE_NEXT_START
+    u"メインカメラ（サブカメラの小窓付き）",  // 192 TXT_ACC_MAIN_WITH_SUB
+    u"%1、フレーム %2 / %3",  // 193 TXT_ACC_FRAME_FMT
+    u"再生位置",  // 194 TXT_ACC_POSITION
+    u"音量",  // 195 TXT_ACC_VOLUME
+    u"加速度グラフ",  // 196 TXT_ACC_GRAPH
+    u"キー: %1",  // 197 TXT_ACC_KEY_FMT
+    u"速度 %1 km/h",  // 198 TXT_ACC_SPEED_FMT
+    u"速度不明",  // 199 TXT_ACC_NO_SPEED
+    u"GPS測位あり",  // 200 TXT_ACC_GPS_FIX
+    u"GPS測位なし",  // 201 TXT_ACC_NO_GPS_FIX
+    u"値なし",  // 202 TXT_ACC_NO_VALUE
 };
 
 // The same in English; a slot left out here shows its row-0 text.
@@ -409,6 +420,17 @@ constexpr const char16_t* kOwnEnglishTexts[kUiTextOwnCount] = {
     u"km/h",  // 189 TXT_UNIT_KMH
     u"mph",  // 190 TXT_UNIT_MPH
     u"A new language takes effect the next time the viewer starts.",  // 191 TXT_MSG_LANGUAGE_NEXT_START
+    u"Main camera with the sub camera inset",  // TXT_ACC_MAIN_WITH_SUB
+    u"%1, frame %2 of %3",  // TXT_ACC_FRAME_FMT
+    u"Playback position",  // TXT_ACC_POSITION
+    u"Volume",  // TXT_ACC_VOLUME
+    u"Acceleration graph",  // TXT_ACC_GRAPH
+    u"Key: %1",  // TXT_ACC_KEY_FMT
+    u"Speed %1 km/h",  // TXT_ACC_SPEED_FMT
+    u"Speed unknown",  // TXT_ACC_NO_SPEED
+    u"GPS fix",  // TXT_ACC_GPS_FIX
+    u"No GPS fix",  // TXT_ACC_NO_GPS_FIX
+    u"no value",  // TXT_ACC_NO_VALUE
 };
 
 using Row = std::array<QString, kUiTextSlots>;

@@ -15,7 +15,7 @@ namespace ravir {
 inline constexpr int kUiTextRows = 2;
 inline constexpr int kUiTextSlots = 260;   // slots per row; a slot is row * 260 + index
 inline constexpr int kUiTextFilled = 178;  // slots 0 to 177 hold the viewer's texts
-inline constexpr int kUiTextOwnCount = 14;  // slots 178 on: this program's own texts
+inline constexpr int kUiTextOwnCount = 25;  // slots 178 on: this program's own texts
 inline constexpr int kUiTextEnd = kUiTextFilled + kUiTextOwnCount;  // first empty slot
 
 enum TextId : int {
@@ -212,6 +212,19 @@ enum TextId : int {
     TXT_UNIT_KMH = 189,               // km/h
     TXT_UNIT_MPH = 190,               // mph
     TXT_MSG_LANGUAGE_NEXT_START = 191,// A new language takes effect at the next start
+    // Names and descriptions that screen readers read (accessible names of the controls).
+    TXT_ACC_MAIN_WITH_SUB = 192,      // Main camera with the sub camera inset (the video surface)
+    TXT_ACC_FRAME_FMT = 193,          // %1, frame %2 of %3 (the video surface: its view and frame)
+    TXT_ACC_POSITION = 194,           // Playback position (the position slider)
+    TXT_ACC_VOLUME = 195,             // Volume (the volume slider)
+    TXT_ACC_GRAPH = 196,              // Acceleration graph
+    TXT_ACC_KEY_FMT = 197,            // Key: %1 (a button's key, in its description)
+    TXT_ACC_SPEED_FMT = 198,          // Speed %1 km/h
+    TXT_ACC_NO_SPEED = 199,           // Speed unknown
+    TXT_ACC_GPS_FIX = 200,            // GPS fix
+    TXT_ACC_NO_GPS_FIX = 201,         // No GPS fix
+    TXT_ACC_NO_VALUE = 202,           // no value (an acceleration without a sample)
+    // Add new slots here, before this line, and raise kUiTextOwnCount.
 };
 
 // The text of slot `index` in the current row. Indices 0 to kUiTextEnd - 1 always give a

@@ -225,7 +225,18 @@ TEST(UiText, EverySlotOfBothRowsHoldsItsText)
                             {TXT_SPEED_UNIT, 188, "速度の単位:"},
                             {TXT_UNIT_KMH, 189, "km/h"},
                             {TXT_UNIT_MPH, 190, "mph"},
-                            {TXT_MSG_LANGUAGE_NEXT_START, 191, "言語の変更は次回の起動から有効になります。"}};
+                            {TXT_MSG_LANGUAGE_NEXT_START, 191, "言語の変更は次回の起動から有効になります。"},
+                            {TXT_ACC_MAIN_WITH_SUB, 192, "メインカメラ（サブカメラの小窓付き）"},
+                            {TXT_ACC_FRAME_FMT, 193, "%1、フレーム %2 / %3"},
+                            {TXT_ACC_POSITION, 194, "再生位置"},
+                            {TXT_ACC_VOLUME, 195, "音量"},
+                            {TXT_ACC_GRAPH, 196, "加速度グラフ"},
+                            {TXT_ACC_KEY_FMT, 197, "キー: %1"},
+                            {TXT_ACC_SPEED_FMT, 198, "速度 %1 km/h"},
+                            {TXT_ACC_NO_SPEED, 199, "速度不明"},
+                            {TXT_ACC_GPS_FIX, 200, "GPS測位あり"},
+                            {TXT_ACC_NO_GPS_FIX, 201, "GPS測位なし"},
+                            {TXT_ACC_NO_VALUE, 202, "値なし"}};
     ASSERT_EQ(std::size(own), static_cast<size_t>(kUiTextOwnCount));
     for (size_t i = 0; i < std::size(own); ++i) {
         EXPECT_EQ(own[i].id, own[i].slot);
@@ -417,6 +428,11 @@ TEST(UiText, RowChoiceFollowsTheLocaleAndTheSetting)
 
     EXPECT_TRUE(isUsEnglish(QLocale(QStringLiteral("en_US"))));
     EXPECT_FALSE(isUsEnglish(QLocale(QStringLiteral("en_GB"))));
+    EXPECT_FALSE(isUsEnglish(QLocale(QStringLiteral("ja_JP"))));
+    EXPECT_FALSE(isUsEnglish(QLocale(QStringLiteral("es_US"))));
+    // The names screen readers read are English in row 1.
+    EXPECT_EQ(textAt(1, TXT_ACC_VOLUME), QStringLiteral("Volume"));
+    EXPECT_EQ(textAt(1, TXT_ACC_FRAME_FMT), QStringLiteral("%1, frame %2 of %3"));
 }
 
 // The messages of the command line: English unless the locale is Japanese; captions, CSV

@@ -110,6 +110,12 @@ CFileSelectDlg::CFileSelectDlg(int mode, QWidget* parent)
         showAllButton_->hide();
     }
     ok_->setEnabled(false);
+    setDefaultButton(ok_);
+    // Keyboard: the list (Space ticks the current row), the two check buttons, OK.
+    setTabOrder(list_, showAllButton_);
+    setTabOrder(showAllButton_, selectAllButton_);
+    setTabOrder(selectAllButton_, ok_);
+    list_->setFocus();
     resize(Scaled(520), Scaled(500));
     recompute();
 }

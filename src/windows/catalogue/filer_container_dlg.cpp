@@ -43,6 +43,9 @@ CFilerContainerDlg::CFilerContainerDlg(Catalogue& catalogue, QWidget* parent)
     setObjectName(QStringLiteral("fileBrowser"));
     tree_ = new CFolderTreeCtrl(catalogue_, this);
     list_ = new CFileListCtrl(this);
+    // Screen readers read the tree's and the list's rows (Qt's item views); the views are named.
+    tree_->setAccessibleName(text(TXT_FOLDER));
+    list_->setAccessibleName(text(TXT_FILE));
     path_ = new QLineEdit(this);
     path_->setObjectName(QStringLiteral("pathField"));
     path_->setReadOnly(true);

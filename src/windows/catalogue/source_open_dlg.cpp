@@ -73,6 +73,7 @@ void CSourceOpenDlg::build(const RemovableDrives& drives)
         auto* r = new CSkinCheckButton(text(labels[i]), this);
         r->setObjectName(QStringLiteral("mode%1").arg(i + 1));
         r->setCheckable(true);
+        r->setAutoExclusive(true);  // read as a radio button
         r->setGeometry(Scaled(30), Scaled(50 + 50 * i), Scaled(120), Scaled(26));
         group->addButton(r, i + 1);
         radios_[static_cast<size_t>(i)] = r;
@@ -108,6 +109,18 @@ void CSourceOpenDlg::build(const RemovableDrives& drives)
     ok_->setObjectName(QStringLiteral("okButton"));
     ok_->setGeometry(Scaled(410), Scaled(200), Scaled(100), Scaled(26));
     connect(ok_, &CSkinButton::clicked, this, &CSourceOpenDlg::confirm);
+    setDefaultButton(ok_);
+
+    // Keyboard: row by row, then OK; each field is named by its row's choice button.
+    drives_->setAccessibleName(text(TXT_SD_CARD));
+    folder_->setAccessibleName(text(TXT_FOLDER));
+    file_->setAccessibleName(text(TXT_FILE));
+    folderMore->setCommandName(text(TXT_MSG_SELECT_VIDEO_FOLDER));
+    fileMore->setCommandName(text(TXT_FILE));
+    const QList<QWidget*> order{radios_[0], drives_, radios_[1], folder_, folderMore,
+                                radios_[2], file_, fileMore, ok_};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     // SD (read only to show it was there), then the remembered choice.
     const QString select = ReadSourceSelect();
@@ -117,6 +130,7 @@ void CSourceOpenDlg::build(const RemovableDrives& drives)
     else if (select == QLatin1String(ini::kSelectFile))
         m = 3;
     selectMode(m);
+    radios_[static_cast<size_t>(m - 1)]->setFocus();
     placeCloseButton();
 }
 

@@ -46,6 +46,9 @@ CMsgDlg::CMsgDlg(const QString& messageText, const QString& caption, int type, Q
     setObjectName(QStringLiteral("CMsgDlg"));
     setWindowTitle(caption);
     setModal(true);
+    // Answered with its buttons only: Enter and Escape do not close it.
+    setAnswerRequired(true);
+    setAccessibleDescription(messageText);
     const QFont font = SharedFont(kFont10);
     setFont(font);
 

@@ -24,6 +24,8 @@ class CSkinButton;
 
 class CMsgDlg : public CSkinDialog {
     Q_OBJECT
+    // Screen readers announce it as an alert: its caption, then its text.
+    Q_CLASSINFO("AccessibleRole", "AlertMessage")
 public:
     CMsgDlg(const QString& text, const QString& caption, int type, QWidget* parent = nullptr);
 

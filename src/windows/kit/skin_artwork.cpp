@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <algorithm>
 #include <memory>
 
 // The resources live in a static library: they are registered on first use.
@@ -61,6 +62,19 @@ QSvgRenderer* rendererFor(const QString& name)
 }
 
 }  // namespace
+
+void drawFocusFrame(QPainter& painter, const QRect& rect)
+{
+    painter.save();
+    QPen pen(kFocusFrame);
+    pen.setWidth(std::max(1, unit(2)));
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const int half = pen.width() / 2;
+    painter.drawRect(rect.adjusted(half, half, -half - 1, -half - 1));
+    painter.restore();
+}
 
 double scale()
 {

@@ -10,6 +10,9 @@
 #include <QStringList>
 #include <QColor>
 
+class QPainter;
+class QRect;
+
 namespace ravir::skin {
 
 // The layout scale the controls draw at: the process-wide layout scale, or 1.0 before it is known.
@@ -44,5 +47,9 @@ QString mapIconForMarkerType(int type);
 inline const QColor kTextWhite{0xFF, 0xFF, 0xFF};
 inline const QColor kTextGrey{0x80, 0x80, 0x80};
 inline const QColor kWindowBackground{0x3F, 0x3F, 0x3F};
+// The frame drawn around the control that has the keyboard focus.
+inline const QColor kFocusFrame{0xEF, 0x81, 0x0F};
+// Draws the focus frame just inside a rectangle.
+void drawFocusFrame(QPainter& painter, const QRect& rect);
 
 }  // namespace ravir::skin

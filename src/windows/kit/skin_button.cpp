@@ -2,7 +2,9 @@
 
 #include "windows/kit/skin_artwork.h"
 #include "windows/kit/app_scale.h"
+#include "shell/ui_text.h"
 
+#include <QAccessible>
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -42,11 +44,35 @@ void CSkinButton::setAlternate(bool on)
     update();
 }
 
+void CSkinButton::setCommandName(const QString& name, const QString& alternateName)
+{
+    m_name[0] = name;
+    m_name[1] = alternateName;
+    applyTooltip();
+}
+
+void CSkinButton::setKeyName(const QString& key)
+{
+    m_key = key;
+    applyTooltip();
+}
+
 void CSkinButton::applyTooltip()
 {
-    const QString& tip = m_alternate && !m_image[1].isEmpty() ? m_tooltip[1] : m_tooltip[0];
+    const bool alternate = m_alternate && !m_image[1].isEmpty();
+    const QString& tip = alternate ? m_tooltip[1] : m_tooltip[0];
     if (!tip.isEmpty() || !m_tooltip[0].isEmpty())
         setToolTip(tip);
+    // The accessible name: the command's, else the text drawn on the button (Qt reads it),
+    // else the tooltip.
+    QString name = alternate && !m_name[1].isEmpty() ? m_name[1] : m_name[0];
+    if (name.isEmpty() && text().isEmpty())
+        name = tip;
+    if (name != accessibleName())
+        setAccessibleName(name);
+    const QString description = m_key.isEmpty() ? QString() : ravir::text(TXT_ACC_KEY_FMT).arg(m_key);
+    if (description != accessibleDescription())
+        setAccessibleDescription(description);
 }
 
 void CSkinButton::setPressedLook(bool on)
@@ -55,6 +81,12 @@ void CSkinButton::setPressedLook(bool on)
         return;
     m_pressedLook = on;
     update();
+    if (m_toggleSwitch && QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CSkinButton::setNoDraw(bool on)
@@ -106,6 +138,20 @@ void CSkinButton::paintEvent(QPaintEvent*)
         p.setPen(textColor());
         p.drawText(rect(), static_cast<int>(m_textAlignment) | Qt::TextSingleLine, label);
     }
+    if (hasFocus())
+        skin::drawFocusFrame(p, rect());
+}
+
+void CSkinButton::focusInEvent(QFocusEvent* event)
+{
+    update();
+    QAbstractButton::focusInEvent(event);
+}
+
+void CSkinButton::focusOutEvent(QFocusEvent* event)
+{
+    update();
+    QAbstractButton::focusOutEvent(event);
 }
 
 void CSkinButton::enterEvent(QEnterEvent* event)
@@ -194,6 +240,20 @@ void CSkinCheckButton::paintEvent(QPaintEvent*)
     p.setPen(isEnabled() ? skin::kTextWhite : skin::kTextGrey);
     const QRect textRect(skin::unit(16), 0, width() - skin::unit(16), height());
     p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    if (hasFocus())
+        skin::drawFocusFrame(p, rect());
+}
+
+void CSkinCheckButton::focusInEvent(QFocusEvent* event)
+{
+    update();
+    QAbstractButton::focusInEvent(event);
+}
+
+void CSkinCheckButton::focusOutEvent(QFocusEvent* event)
+{
+    update();
+    QAbstractButton::focusOutEvent(event);
 }
 
 void CSkinCheckButton::enterEvent(QEnterEvent* event)

@@ -7,6 +7,10 @@
 //   pressed look set by the program -> 2, grey; mouse over (enabled) -> 1, white; else 0, white.
 // A second strip (the "alternate" image, e.g. pause on the play button) can replace the first
 // together with its tooltip. Clicking emits clicked() and command(id).
+//
+// Screen readers read the button as a push button named after its command (the alternate name
+// while the alternate state is on; its text or, failing that, its tooltip when it has no name),
+// with its key in the description. A button with the keyboard focus is framed.
 #include <QAbstractButton>
 #include <QColor>
 #include <QString>
@@ -28,9 +32,17 @@ public:
     bool isAlternate() const { return m_alternate; }
     QString currentImage() const { return m_image[m_alternate && !m_image[1].isEmpty() ? 1 : 0]; }
 
+    // The name screen readers read (and the one for the alternate state), and the key that runs
+    // the command ("Space", "Ctrl+O"), read in the description.
+    void setCommandName(const QString& name, const QString& alternateName = {});
+    void setKeyName(const QString& key);
+
     // The pressed look set by the program (a toggle shown held in, such as the map switch).
     void setPressedLook(bool on);
     bool pressedLook() const { return m_pressedLook; }
+    // A switch shows its on state with the pressed look; screen readers read that as checked.
+    void setToggleSwitch(bool on) { m_toggleSwitch = on; }
+    bool isToggleSwitch() const { return m_toggleSwitch; }
     // A button that draws nothing (kept for its place and clicks).
     void setNoDraw(bool on);
 
@@ -54,6 +66,8 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void applyTooltip();
@@ -61,15 +75,20 @@ private:
     int m_commandId = 0;
     QString m_image[2];
     QString m_tooltip[2];
+    QString m_name[2];
+    QString m_key;
     bool m_alternate = false;
     bool m_pressedLook = false;
+    bool m_toggleSwitch = false;
     bool m_noDraw = false;
     bool m_hover = false;
     Qt::Alignment m_textAlignment = Qt::AlignHCenter | Qt::AlignBottom;
 };
 
 // A check box: a 12 x 12-unit box image at (0, 4) from the "check_box" strip (unchecked, hover,
-// checked, disabled) and the text 16 units to its right, white (grey when disabled).
+// checked, disabled) and the text 16 units to its right, white (grey when disabled). Screen
+// readers read it as a check box (a radio button when auto-exclusive) named by its text, with
+// its checked state; the keyboard focus frames it.
 class CSkinCheckButton : public QAbstractButton {
     Q_OBJECT
 public:
@@ -85,6 +104,8 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
 
 private:

@@ -5,6 +5,7 @@
 #include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -74,15 +75,24 @@ void CSkinDialog::placeCloseButton()
 
 void CSkinDialog::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Enter:
-    case Qt::Key_Return:
-        event->accept();  // swallowed: a skinned dialog is closed by its buttons only
-        return;
-    default:
+    const int key = event->key();
+    if (key != Qt::Key_Escape && key != Qt::Key_Enter && key != Qt::Key_Return) {
         QDialog::keyPressEvent(event);
+        return;
     }
+    event->accept();
+    if (m_answerRequired || event->modifiers() & ~Qt::KeypadModifier)
+        return;  // answered through its buttons only
+    if (key == Qt::Key_Escape) {
+        m_close->click();  // as the close box
+        return;
+    }
+    // Enter: the focused push button, else the default one.
+    auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+    QAbstractButton* target = focused && !focused->isCheckable() && focused != m_close ? focused
+                                                                                        : m_default.data();
+    if (target && target->isEnabled() && target->isVisible())
+        target->click();
 }
 
 void CSkinDialog::mousePressEvent(QMouseEvent* event)

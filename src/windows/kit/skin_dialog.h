@@ -1,13 +1,19 @@
 #pragma once
 // CSkinDialog: the base of the program's own dialogs. A borderless dark dialog whose top 20 units
 // carry its title and move it when dragged; a close button (the "dialog_close" strip, 13 x 12
-// units) sits at (right - 20, 4) and rejects the dialog. Enter and Escape do nothing: a skinned
-// dialog closes only through its buttons.
+// units) sits at (right - 20, 4) and rejects the dialog.
+//
+// Keyboard: Tab moves between the controls (each shows the focus), Escape does what the close
+// box does, Enter clicks the button that has the focus or else the default button. A dialog that
+// must be answered (the message dialog) ignores Enter and Escape: it closes only through its
+// buttons (Tab to one, Space presses it).
 #include "windows/kit/caption_drag.h"
 
 #include <QColor>
 #include <QDialog>
 #include <QPoint>
+#include <QAbstractButton>
+#include <QPointer>
 
 namespace ravir {
 
@@ -23,6 +29,13 @@ public:
     void setFrameColor(const QColor& colour);
     bool isDragging() const { return m_captionDrag.pending() || m_captionDrag.following(); }
 
+    // The button Enter clicks when the focus is on no other button.
+    void setDefaultButton(QAbstractButton* button) { m_default = button; }
+    QAbstractButton* defaultButton() const { return m_default; }
+    // Enter and Escape do nothing; the buttons answer the dialog.
+    void setAnswerRequired(bool on) { m_answerRequired = on; }
+    bool answerRequired() const { return m_answerRequired; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -36,6 +49,8 @@ protected:
 
 private:
     CSkinButton* m_close = nullptr;
+    QPointer<QAbstractButton> m_default;
+    bool m_answerRequired = false;
     QColor m_frame{0x6A, 0x6E, 0x74};
     CaptionDrag m_captionDrag{this};
 };

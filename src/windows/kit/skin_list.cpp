@@ -4,6 +4,7 @@
 #include "windows/kit/app_scale.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -126,6 +127,22 @@ void CSkinListCtrl::mousePressEvent(QMouseEvent* event)
         setStateImage(row, (s == kUnchecked || s == kHot) ? kChecked : kUnchecked);
     }
     QTreeWidget::mousePressEvent(event);
+}
+
+void CSkinListCtrl::keyPressEvent(QKeyEvent* event)
+{
+    // Space ticks or unticks the current row, as a click on it does.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        const QModelIndex index = currentIndex();
+        if (index.isValid()) {
+            const int row = index.row();
+            const int s = stateImage(row);
+            setStateImage(row, (s == kUnchecked || s == kHot) ? kChecked : kUnchecked);
+        }
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 }  // namespace ravir

@@ -2,7 +2,8 @@
 // CSkinListCtrl: a list with a tick box per row that follows the mouse. Each row has a state
 // image: 1 unchecked, 2 hot (an unchecked row under the mouse), 3 checked, 0 none. Moving over an
 // unchecked row shows it hot until the mouse leaves it; a click turns 1 or 2 into 3 and 3 into 1,
-// any other state into 1. Rows are white with black text.
+// any other state into 1; Space does the same for the current row. Rows are white with black
+// text.
 #include <QTreeWidget>
 
 namespace ravir {
@@ -27,6 +28,7 @@ Q_SIGNALS:
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:

@@ -2,6 +2,8 @@
 
 #include "windows/kit/skin_artwork.h"
 
+#include <QAccessible>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -31,6 +33,7 @@ CSkinSliderCtrl::CSkinSliderCtrl(int id, Pictures pictures, QWidget* parent)
     setObjectName(QStringLiteral("movie slider"));
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setCursor(Qt::ArrowCursor);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void CSkinSliderCtrl::setTrackGeometry(const QRect& track, const QRect& limit)
@@ -71,6 +74,58 @@ void CSkinSliderCtrl::setPosition(int position)
         return;
     m_pos = p;
     redraw();
+    announceValue();
+}
+
+void CSkinSliderCtrl::announceValue()
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleValueChangeEvent event(this, m_pos);
+    QAccessible::updateAccessibility(&event);
+}
+
+void CSkinSliderCtrl::moveByUser(int position)
+{
+    if (!isEnabled() || m_pressed)
+        return;
+    m_pos = std::clamp(position, m_min, m_max);
+    m_jump = true;
+    redraw();
+    announceValue();
+    Q_EMIT pressed(m_id, m_pos);
+    Q_EMIT released(m_id, m_pos);
+}
+
+void CSkinSliderCtrl::keyPressEvent(QKeyEvent* event)
+{
+    int delta = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Down: delta = -m_keyStep; break;
+    case Qt::Key_Right:
+    case Qt::Key_Up: delta = m_keyStep; break;
+    default: QWidget::keyPressEvent(event); return;
+    }
+    if (event->modifiers() & ~(Qt::KeypadModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    const long long target = static_cast<long long>(m_pos) + delta;
+    moveByUser(static_cast<int>(std::clamp<long long>(target, m_min, m_max)));
+}
+
+void CSkinSliderCtrl::focusInEvent(QFocusEvent* event)
+{
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void CSkinSliderCtrl::focusOutEvent(QFocusEvent* event)
+{
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 int CSkinSliderCtrl::thumbWidth() const
@@ -143,6 +198,8 @@ void CSkinSliderCtrl::paintEvent(QPaintEvent*)
         return;
     QPainter p(this);
     p.drawPixmap(0, 0, m_buffer);
+    if (hasFocus())
+        skin::drawFocusFrame(p, rect());
 }
 
 void CSkinSliderCtrl::resizeEvent(QResizeEvent* event)
@@ -164,6 +221,7 @@ void CSkinSliderCtrl::mousePressEvent(QMouseEvent* event)
     m_pos = positionAt(x);
     m_pressed = true;
     redraw();
+    announceValue();
     Q_EMIT pressed(m_id, m_pos);
 }
 
@@ -178,6 +236,7 @@ void CSkinSliderCtrl::mouseMoveEvent(QMouseEvent* event)
     if (p != m_pos) {
         m_pos = p;
         redraw();
+        announceValue();
     }
     Q_EMIT moving(m_id, m_pos);
 }

@@ -10,9 +10,16 @@
 // was not on the thumb and emits pressed(id, position); moves with the button held inside the band
 // emit moving(id, position); the release emits released(id, position). setPosition() from the
 // program emits nothing.
+//
+// Keyboard (once it has the focus through Tab): the arrow keys move the position by the key step
+// (Left and Down back, Right and Up on), as a press and release at the new position would. Screen
+// readers read it as a slider with its value (accessible_controls.h); a value they set moves it
+// the same way. A change of the position is announced only while assistive technology listens.
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace ravir {
 
@@ -36,6 +43,11 @@ public:
     int minimum() const { return m_min; }
     int maximum() const { return m_max; }
     void setPosition(int position);
+    // Moves to a position as the user does: pressed and released at it (clamped to the range);
+    // nothing while disabled.
+    void moveByUser(int position);
+    void setKeyStep(int step) { m_keyStep = std::max(1, step); }
+    int keyStep() const { return m_keyStep; }
     int position() const { return m_pos; }
     int id() const { return m_id; }
     bool isPressed() const { return m_pressed; }
@@ -61,8 +73,12 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void announceValue();
     void redraw();
 
     int m_id;
@@ -74,6 +90,7 @@ private:
     int m_bandRight = 0;  // and right of it
     bool m_pressed = false;
     bool m_jump = false;
+    int m_keyStep = 1;
     QPixmap m_buffer;
 };
 

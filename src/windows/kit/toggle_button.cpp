@@ -3,6 +3,7 @@
 #include "windows/kit/view_resources.h"
 
 #include <QPainter>
+#include <QPen>
 #include <QSvgRenderer>
 
 namespace ravir {
@@ -46,6 +47,25 @@ void CToggleButton::paintEvent(QPaintEvent*)
         p.drawText(QRect(imageSize_ + 6, 0, width() - imageSize_ - 6, height()),
                    Qt::AlignLeft | Qt::AlignVCenter, text());
     }
+    if (hasFocus()) {
+        // The keyboard focus: an orange frame around the button.
+        p.setOpacity(1.0);
+        p.setPen(QPen(QColor(0xEF, 0x81, 0x0F), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
+}
+
+void CToggleButton::focusInEvent(QFocusEvent* event)
+{
+    update();
+    QAbstractButton::focusInEvent(event);
+}
+
+void CToggleButton::focusOutEvent(QFocusEvent* event)
+{
+    update();
+    QAbstractButton::focusOutEvent(event);
 }
 
 }  // namespace ravir

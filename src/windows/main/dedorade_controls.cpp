@@ -2,6 +2,7 @@
 // position and volume sliders, the progress bar of the background task and the window frame.
 #include "windows/main/dedorade_dlg.h"
 
+#include "windows/kit/accessible_controls.h"
 #include "windows/main/key_table.h"
 #include "windows/kit/skin_artwork.h"
 #include "windows/kit/skin_button.h"
@@ -56,6 +57,8 @@ constexpr int kVolumeSliderId = 38101;
 
 void CdedoradeDlg::CreateControls()
 {
+    // Screen readers read the skinned sliders, the video surface, the graph and the panel.
+    InstallAccessibleControls();
     // The frame paints only the window's edges and lets the mouse through.
     m_skinFrame = new CSkinFrame(this);
 
@@ -64,12 +67,15 @@ void CdedoradeDlg::CreateControls()
         auto* b = new CSkinButton(this, kFirstTransportId + i);
         b->setObjectName(QStringLiteral("button%1").arg(kFirstTransportId + i));
         b->setImage(QString::fromLatin1(spec.image), withKey(text(spec.tooltip), kFirstTransportId + i));
+        b->setCommandName(text(spec.tooltip), i == 2 ? text(TXT_PAUSE) : QString());
+        b->setKeyName(KeyNameForCommand(kFirstTransportId + i));
         connect(b, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
         m_buttons[static_cast<size_t>(i)] = b;
         // The skinned button takes the place of the plain frame.
         if (static_cast<size_t>(i) < m_transport.size())
             m_transport[static_cast<size_t>(i)]->hide();
     }
+    m_buttons[cmd::kSwitchMap - cmd::kFirst]->setToggleSwitch(true);
     m_buttons[2]->setAlternateImage(QStringLiteral("btn_pause"), withKey(text(TXT_PAUSE), cmd::kPlay));
 
     // The title-bar buttons run the window's commands through the dispatcher, as the keys do:
@@ -77,17 +83,20 @@ void CdedoradeDlg::CreateControls()
     m_closeButton = new CSkinButton(this, cmd::kClose);
     m_closeButton->setObjectName(QStringLiteral("titleClose"));
     m_closeButton->setImage(QStringLiteral("title_close"), text(TXT_CLOSE));
+    m_closeButton->setCommandName(text(TXT_CLOSE));
     connect(m_closeButton, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
 
     m_maximiseButton = new CSkinButton(this, cmd::kMaximise);
     m_maximiseButton->setObjectName(QStringLiteral("titleMaximise"));
     m_maximiseButton->setImage(QStringLiteral("title_maximise"), text(TXT_ZOOM_IN));
     m_maximiseButton->setAlternateImage(QStringLiteral("title_restore"), text(TXT_ZOOM_OUT));
+    m_maximiseButton->setCommandName(text(TXT_ZOOM_IN), text(TXT_ZOOM_OUT));
     connect(m_maximiseButton, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
 
     m_minimiseButton = new CSkinButton(this, cmd::kMinimise);
     m_minimiseButton->setObjectName(QStringLiteral("titleMinimise"));
     m_minimiseButton->setImage(QStringLiteral("title_minimise"), text(TXT_MINIMIZE));
+    m_minimiseButton->setCommandName(text(TXT_MINIMIZE));
     connect(m_minimiseButton, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
 
     // The thumbnail switch carries its text and shows itself held in while thumbnails are on.
@@ -96,12 +105,15 @@ void CdedoradeDlg::CreateControls()
     m_thumbnailButton->setImage(QStringLiteral("title_thumbnail"), text(TXT_THUMBNAILS_SHOW));
     m_thumbnailButton->setText(text(TXT_THUMBNAILS_SHOW));
     m_thumbnailButton->setTextAlignment(Qt::AlignCenter);
+    m_thumbnailButton->setCommandName(text(TXT_THUMBNAILS_SHOW));
+    m_thumbnailButton->setToggleSwitch(true);
     m_thumbnailButton->setPressedLook(ReadThumbnail());
     connect(m_thumbnailButton, &CSkinButton::command, this, &CdedoradeDlg::DispatchCommand);
 
     m_positionCtrl = new CSkinSliderCtrl(kPositionSliderId, CSkinSliderCtrl::positionPictures(), this);
     m_positionCtrl->setObjectName(QStringLiteral("positionSliderCtrl"));
     m_positionCtrl->setRange(0, 0);
+    m_positionCtrl->setAccessibleName(text(TXT_ACC_POSITION));
     m_positionSlider->hide();
     connect(m_positionCtrl, &CSkinSliderCtrl::pressed, this,
             [this](int, int position) { OnPositionSlider(0, position); });
@@ -114,6 +126,8 @@ void CdedoradeDlg::CreateControls()
     m_volumeCtrl = new CSkinSliderCtrl(kVolumeSliderId, CSkinSliderCtrl::volumePictures(), this);
     m_volumeCtrl->setObjectName(QStringLiteral("volumeSliderCtrl"));
     m_volumeCtrl->setRange(0, 65535);
+    m_volumeCtrl->setAccessibleName(text(TXT_ACC_VOLUME));
+    m_volumeCtrl->setKeyStep(65535 / 20);
     m_volumeCtrl->setPosition(m_volume);
     m_volumeSlider->hide();
     const auto applyVolume = [this](int, int position) {

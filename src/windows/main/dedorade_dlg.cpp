@@ -360,9 +360,11 @@ void CdedoradeDlg::OnFrameShown(int frame)
         // Nothing open any more: the slider has no range.
         m_positionCtrl->setRange(0, 0);
         m_positionCtrl->setPosition(0);
+        m_surface->setFrameShown(-1, 0);
         return;
     }
     const int range = static_cast<int>(m_session->frameCount());
+    m_surface->setFrameShown(frame, range);
     if (m_positionCtrl->maximum() != range)
         m_positionCtrl->setRange(0, range);
     m_positionCtrl->setPosition(frame);

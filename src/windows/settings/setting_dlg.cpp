@@ -89,6 +89,16 @@ CSettingDlg::CSettingDlg(QWidget* mainWindow) : CSkinDialog(mainWindow)
         hide();
     });
 
+    // Keyboard: the two switches, the language and the unit, OK, Cancel; Enter is OK, Escape the
+    // close box.
+    setDefaultButton(ok_);
+    ok_->setDefault(true);
+    setTabOrder(stop_, parking_);
+    setTabOrder(parking_, language_);
+    setTabOrder(language_, unit_);
+    setTabOrder(unit_, ok_);
+    setTabOrder(ok_, cancel_);
+
     relayout(LayoutScale() > 0.0f ? LayoutScale() : 1.0f);
     hide();
 }

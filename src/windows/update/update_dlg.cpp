@@ -51,6 +51,11 @@ CUpdateDialog::CUpdateDialog(const QString& updateText, QWidget* parent) : CSkin
     closeButton_->setGeometry(w - skin::unit(10) - skin::unit(100), h - skin::unit(40),
                                skin::unit(100), skin::unit(30));
     connect(closeButton_, &CSkinButton::clicked, this, &QDialog::accept);
+    // Keyboard: the links of the text (Tab), then the close button, which Enter presses.
+    closeButton_->setFocusPolicy(Qt::StrongFocus);
+    setDefaultButton(closeButton_);
+    setTabOrder(text_, closeButton_);
+    closeButton_->setFocus();
     connect(closeButton(), &CSkinButton::clicked, this, &QDialog::reject);
     placeCloseButton();
 

@@ -1,9 +1,12 @@
 #include "windows/views/gsensor_dlg.h"
 
 #include "windows/kit/app_scale.h"
+#include "shell/ui_text.h"
+#include "windows/views/info_format.h"
 
 #include "windows/kit/view_resources.h"
 
+#include <QAccessible>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -22,6 +25,27 @@ CGSensorDlg::CGSensorDlg(QWidget* parent) : QWidget(parent)
     layoutScale_ = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;
     fontScale_ = FontScale() > 0.0f ? FontScale() : 1.0f;
     labelFont_ = SharedFont(kFont9);
+    setAccessibleName(text(TXT_ACC_GRAPH));
+}
+
+QString CGSensorDlg::spokenDescription() const
+{
+    InfoFields fields;
+    ApplyFrame(fields, telemetry_.get(), state_.currentPosition);
+    return SpokenInfoText(fields, false);
+}
+
+void CGSensorDlg::announce()
+{
+    // The text is made only while someone listens; the interface reads it afresh when asked.
+    if (!QAccessible::isActive())
+        return;
+    QString spoken = spokenDescription();
+    if (spoken == spoken_)
+        return;
+    spoken_ = std::move(spoken);
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 void CGSensorDlg::setTelemetry(TelemetrySnapshot telemetry, int totalPositions)
@@ -34,6 +58,7 @@ void CGSensorDlg::setTelemetry(TelemetrySnapshot telemetry, int totalPositions)
         state_.rangeCode = telemetry_->rangeCode();
         ApplyThresholds(kinds_, telemetry_->thresholds);
     }
+    announce();
     update();
 }
 
@@ -42,6 +67,7 @@ void CGSensorDlg::clearTelemetry()
     telemetry_.reset();
     state_.drawTelemetry = false;
     state_.currentPosition = 0;
+    announce();
     update();
 }
 
@@ -78,6 +104,7 @@ void CGSensorDlg::setFrame(int frame)
     if (frame == state_.currentPosition)
         return;
     state_.currentPosition = frame;
+    announce();
     update();
 }
 

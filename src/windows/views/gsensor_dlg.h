@@ -7,6 +7,10 @@
 //
 // A left click asks for the previous event point, a right click for the next one; the main
 // window performs the jump (with wrap-around, EventJumpFrame) through its seek.
+//
+// Screen readers read it as a chart named "acceleration graph" whose description is the three
+// accelerations at the frame shown (spokenDescription); a change of that text is announced only
+// while assistive technology listens.
 #include "windows/views/graph_plot.h"
 
 #include <QFont>
@@ -17,6 +21,8 @@ namespace ravir {
 
 class CGSensorDlg : public QWidget {
     Q_OBJECT
+    Q_CLASSINFO("AccessibleRole", "Chart")
+    Q_PROPERTY(QString spokenDescription READ spokenDescription)
 public:
     explicit CGSensorDlg(QWidget* parent = nullptr);
 
@@ -39,6 +45,8 @@ public:
 
     // Paints one frame of the graph into the back buffer and returns it (also used by paint).
     const QImage& renderFrame();
+    // The accelerations at the frame shown, as a screen reader reads them.
+    QString spokenDescription() const;
 
 public Q_SLOTS:
     void setFrame(int frame);
@@ -61,6 +69,7 @@ protected:
 private:
     void setKindShown(int kind, bool on);
     void ensureBackground();
+    void announce();  // tells assistive technology when the spoken description changed
 
     TelemetrySnapshot telemetry_;
     GraphState state_;
@@ -70,6 +79,7 @@ private:
     QFont labelFont_;
     QImage background_;  // the background artwork at the scaled size
     QImage buffer_;
+    QString spoken_;  // the description last announced
 };
 
 }  // namespace ravir

@@ -7,6 +7,7 @@
 
 #include "windows/kit/view_resources.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -33,11 +34,13 @@ CInfoDlg::CInfoDlg(QWidget* parent) : QWidget(parent)
     EnsureViewResources();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName(QStringLiteral("informationPanel"));
+    setAccessibleName(text(TXT_VEHICLE_INFO));
     layoutScale_ = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;
     fontScale_ = FontScale() > 0.0f ? FontScale() : 1.0f;
-    fields_.unit = speedUnit();  // chosen at start-up; the settings dialog may change it
     for (int i = 0; i < 3; ++i) {
+        static constexpr int kAxisNames[3] = {TXT_AXIS_X, TXT_AXIS_Y, TXT_AXIS_Z};
         auto* toggle = new CToggleButton(kAxisToggleIdX + i, QString(), this);
+        toggle->setAccessibleName(text(kAxisNames[i]));
         toggles_[static_cast<size_t>(i)] = toggle;
         connect(toggle, &QAbstractButton::toggled, this,
                 [this, i](bool on) { Q_EMIT axisKindToggled(i, on); });
@@ -79,7 +82,21 @@ void CInfoDlg::reset()
 {
     telemetry_.reset();
     ResetInfoFields(fields_);
+    announce();
     update();
+}
+
+void CInfoDlg::announce()
+{
+    // The text is made only while someone listens; the interface reads it afresh when asked.
+    if (!QAccessible::isActive())
+        return;
+    QString spoken = spokenDescription();
+    if (spoken == spoken_)
+        return;
+    spoken_ = std::move(spoken);
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 void CInfoDlg::setTraceSwitch(bool on)
@@ -123,6 +140,7 @@ bool CInfoDlg::axisShown(int axis) const
 void CInfoDlg::setFrame(int frame)
 {
     ApplyFrame(fields_, telemetry_.get(), frame);
+    announce();
     update();
 }
 

@@ -5,6 +5,10 @@
 // pictures and the playback-speed caption. The main window hands it the recording's telemetry
 // snapshot and facts once, then moves it with setFrame(); three toggles switch the X, Y and Z
 // event kinds of the graph and the map (command ids 38600, 38601, 38602).
+//
+// Screen readers read it as a pane named "vehicle information" whose description is the frame's
+// accelerations, speed, date and time and GPS fix (spokenDescription); a change of that text is
+// announced only while assistive technology listens.
 #include "windows/views/info_format.h"
 
 #include <QImage>
@@ -19,6 +23,8 @@ inline constexpr int kAxisToggleIdX = 38600;
 
 class CInfoDlg : public QWidget {
     Q_OBJECT
+    Q_CLASSINFO("AccessibleRole", "Pane")
+    Q_PROPERTY(QString spokenDescription READ spokenDescription)
 public:
     explicit CInfoDlg(QWidget* parent = nullptr);
 
@@ -44,6 +50,8 @@ public:
     CToggleButton* axisToggle(int axis) const { return toggles_[static_cast<size_t>(axis)]; }
     // Paints the panel into its back buffer and returns it (also used by paint).
     const QImage& renderFrame();
+    // The values of the frame shown, as a screen reader reads them.
+    QString spokenDescription() const { return SpokenInfoText(fields_, true); }
 
 public Q_SLOTS:
     void setFrame(int frame);
@@ -58,6 +66,7 @@ protected:
 
 private:
     void placeToggles();
+    void announce();  // tells assistive technology when the spoken description changed
     int scaled(double units) const;
 
     TelemetrySnapshot telemetry_;
@@ -68,6 +77,7 @@ private:
     float fontScale_ = 1.0f;
     std::array<CToggleButton*, 3> toggles_{};
     QImage buffer_;
+    QString spoken_;  // the description last announced
 };
 
 }  // namespace ravir

@@ -2,7 +2,10 @@
 
 #include "shell/ui_text.h"
 
+#include "shell/ui_text.h"
+
 #include <QFileInfo>
+#include <QStringList>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -212,6 +215,24 @@ InfoTexts ComposeInfoTexts(const InfoFields& f)
     t.mic = MicPictureFor(f.status);
     t.badge = QualityBadgeFor(f.quality);
     return t;
+}
+
+QString SpokenInfoText(const InfoFields& f, bool full)
+{
+    const InfoTexts t = ComposeInfoTexts(f);
+    static constexpr int kAxisNames[3] = {TXT_AXIS_X, TXT_AXIS_Y, TXT_AXIS_Z};
+    QStringList parts;
+    for (int i = 0; i < 3; ++i)
+        parts << text(kAxisNames[i]) + u' ' + (t.accel[i].isEmpty() ? text(TXT_ACC_NO_VALUE) : t.accel[i]);
+    if (full) {
+        const QString speed = t.speed.trimmed();
+        parts << (speed.isEmpty() || t.parkingTrace ? text(TXT_ACC_NO_SPEED)
+                                                    : text(TXT_ACC_SPEED_FMT).arg(speed));
+        if (!t.dateTime.isEmpty())
+            parts << t.dateTime;
+        parts << text(t.gpsFix ? TXT_ACC_GPS_FIX : TXT_ACC_NO_GPS_FIX);
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 }  // namespace ravir

@@ -87,4 +87,9 @@ struct InfoTexts {
 };
 InfoTexts ComposeInfoTexts(const InfoFields& f);
 
+// What a screen reader reads for the fields, in the current UI text row: the three
+// accelerations with their axis names ("no value" without a sample) and, with `full`, the speed
+// (or that it is unknown), the date and time when there is one and whether there is a GPS fix.
+QString SpokenInfoText(const InfoFields& f, bool full);
+
 }  // namespace ravir
