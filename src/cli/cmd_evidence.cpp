@@ -19,17 +19,28 @@
 namespace ravir::cli {
 namespace {
 
-// One playback engine per movie, opened on its first still.
+// One playback engine per movie (set up as `ravir still` sets up its own), opened on its first
+// still; a still that fails is taken once more by a fresh engine before the export gives up.
 class StillTaker {
 public:
     bool take(const QString& movie, int64_t frame, const QString& out, QString* why)
     {
-        auto& slot = players_[movie];
+        if (takeWith(players_[movie], movie, frame, out, why))
+            return true;
+        players_[movie].reset();
+        return takeWith(players_[movie], movie, frame, out, why);
+    }
+
+private:
+    bool takeWith(std::unique_ptr<Player>& slot, const QString& movie, int64_t frame, const QString& out,
+                  QString* why)
+    {
         if (!slot) {
             slot = std::make_unique<Player>();
             PlayerOptions options;
             options.audioOutput = "null";
-            if (!slot->InitPlayer(static_cast<int>(players_.size()) - 1, nullptr, QString(), options, slot.get())) {
+            if (!slot->InitPlayer(1, nullptr, QString(), options,
+                                  slot.get())) {
                 *why = QStringLiteral("the playback engine could not be started");
                 return false;
             }
@@ -46,7 +57,6 @@ public:
         return !still.isNull() && SaveStill(still, out, why);
     }
 
-private:
     std::map<QString, std::unique_ptr<Player>> players_;
 };
 
@@ -77,6 +87,8 @@ int runEvidence(const QStringList& args)
     request.toFrame = *to;
     request.shownFrame = *shown;
     request.outDir = parsed.value("--out");
+    if (QFileInfo::exists(request.outDir) || QFileInfo(request.outDir).isSymLink())
+        return failure(QStringLiteral("%1 exists; nothing was written").arg(request.outDir));
     if (const QString refusal = OutputRefusal(request.outDir, RecordingFilesOf(request.movie)); !refusal.isEmpty())
         return failure(refusal);
     FillEvidenceCompanions(request);
