@@ -64,6 +64,33 @@ constexpr CommandText kDecodingCommands[] = {
         "cannot be written. Ctrl-C, SIGTERM or SIGHUP stop it with nothing written or left behind\n"
         "(exit code 128 + the signal).",
     },
+    {
+        "evidence",
+        "MOVIE --from F --to F --out DIR [--frame N]",
+        "writes the evidence folder DIR: frames F..F of both cameras bit for bit, telemetry, stills, hashes",
+        "Frames are the main camera's, 0-based, in the order players show them; --frame N is the\n"
+        "frame whose stills and GPS fix are recorded as the one shown (default: --from).\n"
+        "DIR (which must not exist; its parent must) receives:\n"
+        "  the main camera's clip and, when the recording has one, the sub camera's clip of the\n"
+        "    same moments, under the recordings' own names: the samples from the key frame at or\n"
+        "    before F to the last frame are copied as they are (no re-encoding) and an edit list\n"
+        "    makes players show exactly the frames of the span; the audio is cut the same way;\n"
+        "  the recording's telemetry block cut to the span (the joined save's format) under the\n"
+        "    telemetry file's name, with its GPX and CSV forms as `ravir telemetry` writes them;\n"
+        "  stills (JPEG) of the first, the last and the shown frame of each camera;\n"
+        "  evidence.json: sources (path, size, modified, sha256 of the whole file), span (frames,\n"
+        "    seconds, local times from the telemetry), clips, telemetry, stills, recorder (number,\n"
+        "    firmware, where the telemetry has them), gps_fix at the shown frame, program version;\n"
+        "  SHA256SUMS for every other file, in the form `sha256sum -c SHA256SUMS` checks.\n"
+        "The folder is written under a hidden temporary name beside DIR and renamed when\n"
+        "complete: it appears whole or not at all. The sources are only read.\n"
+        "Prints {\"folder\", \"files\", \"from_frame\", \"to_frame\", \"shown_frame\", \"from_seconds\",\n"
+        "\"to_seconds\"} and, with a sub camera, \"sub_from_frame\" and \"sub_to_frame\".\n"
+        "Fails (exit code 1) and leaves nothing behind when a movie cannot be opened or its\n"
+        "tables are damaged, the span is not within the recording, DIR exists, a still cannot be\n"
+        "drawn, or a write fails (a full disk, a pulled card). Ctrl-C, SIGTERM or SIGHUP stop it\n"
+        "with nothing left behind (exit code 128 + the signal).",
+    },
 };
 
 Command withText(const CommandText& text, std::function<int(const QStringList&)> run)
