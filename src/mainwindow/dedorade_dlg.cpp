@@ -20,6 +20,7 @@
 #include "views/recording_telemetry.h"
 #include "container/telemetry_timeline.h"
 #include "mainwindow/skin_button.h"
+#include "shell/startup_trace.h"
 #include "mainwindow/skin_progress.h"
 #include "mainwindow/skin_slider.h"
 #include "mainwindow/movie_dialog.h"
@@ -142,6 +143,7 @@ void CdedoradeDlg::InitDialog()
         m_transport.push_back(button);
     }
     CreateControls();
+    TraceStartup(StartupStep::SkinLoaded);  // the skinned controls have drawn their artwork
 
     m_browser = new CFilerContainerDlg(m_catalogue, this);
     connect(m_browser, &CFilerContainerDlg::recordingChosen, this, [this](const RecordingRecord& r) {
@@ -388,6 +390,7 @@ void CdedoradeDlg::DeferredStart()
     // The map window is placed beside the main window when it is first shown: by then the
     // window manager has put the main window where it stays.
     const bool opened = OpenStartupSource();
+    TraceStartup(StartupStep::CardScanned);
     m_csvAvailable = opened && m_catalogue.mode() == SourceMode::Drive &&
                      !m_catalogue.shownRecords().empty();
     m_session->SetAspectKeep(m_aspectKeep);

@@ -10,6 +10,7 @@
 #include "catalogue/list_commands_ctrl.h"
 #include "catalogue/recording_name.h"
 #include "catalogue/source_watcher.h"
+#include "shell/startup_trace.h"
 #include "container/telemetry_timeline.h"
 #include "mainwindow/map_state.h"
 #include "mainwindow/video_zoom_mode.h"
@@ -201,6 +202,7 @@ void CdedoradeDlg::OnMovieOpened()
 {
     if (m_shutDown)
         return;
+    TraceStartup(StartupStep::FirstRecordingOpened);
     m_sequencer->movieOpened();
     ApplyPendingSteps();
 }

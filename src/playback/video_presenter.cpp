@@ -1,6 +1,7 @@
 #include "playback/video_presenter.h"
 
 #include "playback/mpv_handle.h"
+#include "shell/startup_trace.h"
 
 #include <QMetaObject>
 #include <QOffscreenSurface>
@@ -168,6 +169,7 @@ protected:
             f->glBlitFramebuffer(sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1, GL_COLOR_BUFFER_BIT,
                                  GL_LINEAR);
             f->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+            TraceStartup(StartupStep::FirstFramePresented);
         }
         QPainter painter(this);
         owner_->paintDecorations(painter);
@@ -553,6 +555,7 @@ void VideoPresenter::paintSoftwareFrame(QPainter& painter)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRectF(target), frame_, source);
     painter.restore();
+    TraceStartup(StartupStep::FirstFramePresented);
     paintDecorations(painter);
 }
 
