@@ -183,7 +183,10 @@ private:
 
 namespace {
 
-bool openGlAvailable()
+// Whether OpenGL can draw the video: a context can be made and blits framebuffers. Asked of a
+// throw-away context, once per process (the answer is the platform's; both cameras' presenters
+// and every later attach reuse it).
+bool probeOpenGl()
 {
     QOpenGLContext probe;
     if (!probe.create())
@@ -196,6 +199,12 @@ bool openGlAvailable()
                       probe.hasExtension("GL_EXT_framebuffer_blit");
     probe.doneCurrent();
     return blit;
+}
+
+bool openGlAvailable()
+{
+    static const bool available = probeOpenGl();
+    return available;
 }
 
 }  // namespace
