@@ -13,7 +13,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -328,35 +327,13 @@ void ParallelFor(size_t count, const std::function<void(size_t)>& work)
 {
     constexpr size_t kPerThread = 16;
     constexpr size_t kMaxThreads = 8;
-    constexpr long kWaitsOfSlowShare = 4;
     const size_t threads = std::min(kMaxThreads, count / kPerThread);
     if (threads <= 1) {
         for (size_t i = 0; i < count; ++i)
             work(i);
         return;
     }
-    // Shares run on this thread while they find everything in the cache; the first share whose
-    // items wait on the device (the thread sleeps: voluntary context switches, which a busy
-    // machine's preemption does not add) hands the rest to the threads.
-    const auto waits = [] {
-        rusage usage {};
-        ::getrusage(RUSAGE_THREAD, &usage);
-        return usage.ru_nvcsw;
-    };
-    size_t done = 0;
-    while (done < count) {
-        const size_t end = std::min(count, done + kPerThread);
-        const long before = waits();
-        for (size_t i = done; i < end; ++i)
-            work(i);
-        const bool waited = waits() - before >= kWaitsOfSlowShare;
-        done = end;
-        if (waited)
-            break;
-    }
-    if (done == count)
-        return;
-    std::atomic<size_t> next{done};
+    std::atomic<size_t> next{0};
     const auto run = [&] {
         for (size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1))
             work(i);

@@ -137,9 +137,7 @@ private:
 };
 
 // Runs work(i) for every i below count on a few threads, so that the reads of a folder are
-// issued together and a slow card's queue stays full. Small counts run on the caller's thread,
-// and so does a large count as long as its items do not wait on the device: items answered
-// from the cache gain nothing from threads and pay for starting them.
+// issued together and a slow card's queue stays full. Small counts run on the caller's thread.
 void ParallelFor(size_t count, const std::function<void(size_t)>& work);
 
 }  // namespace ravir
