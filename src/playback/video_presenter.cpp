@@ -1,6 +1,7 @@
 #include "playback/video_presenter.h"
 
 #include "playback/mpv_handle.h"
+#include "shell/startup_trace.h"
 
 #include <QMetaObject>
 #include <QOffscreenSurface>
@@ -168,6 +169,7 @@ protected:
             f->glBlitFramebuffer(sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1, GL_COLOR_BUFFER_BIT,
                                  GL_LINEAR);
             f->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+            TraceStartup(StartupStep::FirstFramePresented);
         }
         QPainter painter(this);
         owner_->paintDecorations(painter);
@@ -181,7 +183,10 @@ private:
 
 namespace {
 
-bool openGlAvailable()
+// Whether OpenGL can draw the video: a context can be made and blits framebuffers. Asked of a
+// throw-away context, once per process (the answer is the platform's; both cameras' presenters
+// and every later attach reuse it).
+bool probeOpenGl()
 {
     QOpenGLContext probe;
     if (!probe.create())
@@ -194,6 +199,12 @@ bool openGlAvailable()
                       probe.hasExtension("GL_EXT_framebuffer_blit");
     probe.doneCurrent();
     return blit;
+}
+
+bool openGlAvailable()
+{
+    static const bool available = probeOpenGl();
+    return available;
 }
 
 }  // namespace
@@ -553,6 +564,7 @@ void VideoPresenter::paintSoftwareFrame(QPainter& painter)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRectF(target), frame_, source);
     painter.restore();
+    TraceStartup(StartupStep::FirstFramePresented);
     paintDecorations(painter);
 }
 

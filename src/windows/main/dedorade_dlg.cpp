@@ -20,6 +20,7 @@
 #include "windows/views/recording_telemetry.h"
 #include "container/telemetry_timeline.h"
 #include "windows/kit/skin_button.h"
+#include "shell/startup_trace.h"
 #include "windows/kit/skin_progress.h"
 #include "windows/kit/skin_slider.h"
 #include "windows/map/map_window.h"
@@ -147,6 +148,7 @@ void CdedoradeDlg::InitDialog()
         m_transport.push_back(button);
     }
     CreateControls();
+    TraceStartup(StartupStep::SkinLoaded);  // the skinned controls have drawn their artwork
 
     m_browser = new CFilerContainerDlg(m_catalogue, this);
     connect(m_browser, &CFilerContainerDlg::recordingChosen, this, [this](const RecordingRecord& r) {
@@ -396,6 +398,7 @@ void CdedoradeDlg::DeferredStart()
     // The map window is placed beside the main window when it is first shown: by then the
     // window manager has put the main window where it stays.
     const bool opened = OpenStartupSource();
+    TraceStartup(StartupStep::CardScanned);
     m_csvAvailable = opened && m_catalogue.mode() == SourceMode::Drive &&
                      !m_catalogue.shownRecords().empty();
     m_session->SetAspectKeep(m_aspectKeep);

@@ -10,6 +10,7 @@
 #include "windows/catalogue/list_commands.h"
 #include "catalogue/recording_name.h"
 #include "catalogue/source_watcher.h"
+#include "shell/startup_trace.h"
 #include "container/telemetry_timeline.h"
 #include "windows/map/map_state.h"
 #include "windows/main/video_zoom_mode.h"
@@ -201,6 +202,7 @@ void CdedoradeDlg::OnMovieOpened()
 {
     if (m_shutDown)
         return;
+    TraceStartup(StartupStep::FirstRecordingOpened);
     m_sequencer->movieOpened();
     ApplyPendingSteps();
 }

@@ -12,6 +12,7 @@
 #include "windows/main/dedorade_dlg.h"
 #include "windows/main/desktop_id.h"
 #include "windows/main/source_drop.h"
+#include "shell/startup_trace.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -74,6 +75,7 @@ bool haveDisplay()
 
 int main(int argc, char** argv)
 {
+    ravir::TraceStartup(ravir::StartupStep::MainEntered);
     // Help and version need no display.
     if (hasArgument(argc, argv, {"-h", "--help", "--help-all", "-v", "--version"})) {
         QCoreApplication core(argc, argv);
@@ -95,6 +97,7 @@ int main(int argc, char** argv)
     // The map (Qt WebEngine) shares the OpenGL contexts; set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    ravir::TraceStartup(ravir::StartupStep::ApplicationMade);
     // The window class (X11) is the program's name, which the desktop file's StartupWMClass
     // names; the application id (Wayland) is the desktop file's id.
     QApplication::setApplicationName(QStringLiteral("ravir-viewer"));
@@ -121,6 +124,7 @@ int main(int argc, char** argv)
     }
     ravir::CdedoradeDlg window(options);
     window.show();
+    ravir::TraceStartup(ravir::StartupStep::WindowShown);
 
     if (parser.isSet(screenshot)) {
         // Taken once the first recording shows its picture, or 8 s after the start when none

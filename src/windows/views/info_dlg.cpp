@@ -8,17 +8,23 @@
 #include "windows/kit/view_resources.h"
 
 #include <QAccessible>
+#include <QHash>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <memory>
 
 namespace ravir {
 
 namespace {
 
+// The panel's pictures are drawn many times a second: each is read and parsed once.
 void DrawSvg(QPainter& p, const QString& resource, const QRect& rect)
 {
-    QSvgRenderer svg(resource);
-    svg.render(&p, QRectF(rect));
+    static QHash<QString, std::shared_ptr<QSvgRenderer>> renderers;
+    std::shared_ptr<QSvgRenderer>& svg = renderers[resource];
+    if (!svg)
+        svg = std::make_shared<QSvgRenderer>(resource);
+    svg->render(&p, QRectF(rect));
 }
 
 // A picture of design size w x h centred on a slot.
@@ -139,9 +145,13 @@ bool CInfoDlg::axisShown(int axis) const
 
 void CInfoDlg::setFrame(int frame)
 {
+    // The telemetry has fewer samples than the movie has frames: most frames change nothing
+    // the panel shows, and then it is not drawn again.
+    const InfoTexts before = ComposeInfoTexts(fields_);
     ApplyFrame(fields_, telemetry_.get(), frame);
     announce();
-    update();
+    if (!(ComposeInfoTexts(fields_) == before))
+        update();
 }
 
 const QImage& CInfoDlg::renderFrame()

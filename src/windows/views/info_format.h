@@ -84,6 +84,7 @@ struct InfoTexts {
     bool gpsFix = false;
     MicPicture mic = MicPicture::CrossedOut;
     int badge = 0;
+    bool operator==(const InfoTexts&) const = default;
 };
 InfoTexts ComposeInfoTexts(const InfoFields& f);
 

@@ -319,3 +319,61 @@ TEST(InfoPanel, GraphAndPanelAtAnEventOfASampleDrive)
 
 }  // namespace
 }  // namespace ravir
+
+namespace ravir {
+namespace {
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
+TEST(InfoPanelFollow, DrawnAgainOnlyWhenWhatItShowsChanges)
+{
+    test::viewsApp();
+    // Quiet telemetry, 20 frames a second: within one second nothing shown changes.
+    const TelemetrySnapshot t = test::MakeRecording(test::QuietRecords(40), 40, 50.0);
+    CInfoDlg panel;
+    panel.resize(656, 105);
+    panel.setScales(1.0f, 1.0f);
+    panel.setRecording(t, Time(2025, 3, 14, 9, 30, 0), kQuality1080, 50.0f,
+                       RecordingKind::Continuous);
+    PaintCounter paints;
+    panel.installEventFilter(&paints);
+    panel.show();
+    const auto settle = [] {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    };
+    panel.setFrame(1);
+    settle();
+    const int first = paints.count;
+    ASSERT_GT(first, 0);
+    // Every frame in turn: drawn exactly when a text or picture of the panel changes. Both
+    // happen (two frames a sample, a date that moves once a second).
+    int drawn = 0;
+    int skipped = 0;
+    for (int frame = 2; frame < 40; ++frame) {
+        SCOPED_TRACE(frame);
+        const InfoTexts shown = panel.texts();
+        const int before = paints.count;
+        panel.setFrame(frame);
+        settle();
+        const bool changed = !(panel.texts() == shown);
+        EXPECT_EQ(paints.count > before, changed);
+        (changed ? drawn : skipped) += 1;
+    }
+    EXPECT_GE(drawn, 1);
+    EXPECT_GE(skipped, 19);
+    EXPECT_EQ(panel.texts().dateTime, "2025/03/14 09:30:01");
+}
+
+}  // namespace
+}  // namespace ravir
