@@ -397,7 +397,7 @@ constexpr const char16_t* kOwnTexts[kUiTextOwnCount] = {
     u"音量",  // 195 TXT_ACC_VOLUME
     u"加速度グラフ",  // 196 TXT_ACC_GRAPH
     u"キー: %1",  // 197 TXT_ACC_KEY_FMT
-    u"速度 %1 km/h",  // 198 TXT_ACC_SPEED_FMT
+    u"速度 %1 %2",  // 198 TXT_ACC_SPEED_FMT
     u"速度不明",  // 199 TXT_ACC_NO_SPEED
     u"GPS測位あり",  // 200 TXT_ACC_GPS_FIX
     u"GPS測位なし",  // 201 TXT_ACC_NO_GPS_FIX
@@ -426,7 +426,7 @@ constexpr const char16_t* kOwnEnglishTexts[kUiTextOwnCount] = {
     u"Volume",  // TXT_ACC_VOLUME
     u"Acceleration graph",  // TXT_ACC_GRAPH
     u"Key: %1",  // TXT_ACC_KEY_FMT
-    u"Speed %1 km/h",  // TXT_ACC_SPEED_FMT
+    u"Speed %1 %2",  // TXT_ACC_SPEED_FMT
     u"Speed unknown",  // TXT_ACC_NO_SPEED
     u"GPS fix",  // TXT_ACC_GPS_FIX
     u"No GPS fix",  // TXT_ACC_NO_GPS_FIX

@@ -219,7 +219,7 @@ enum TextId : int {
     TXT_ACC_VOLUME = 195,             // Volume (the volume slider)
     TXT_ACC_GRAPH = 196,              // Acceleration graph
     TXT_ACC_KEY_FMT = 197,            // Key: %1 (a button's key, in its description)
-    TXT_ACC_SPEED_FMT = 198,          // Speed %1 km/h
+    TXT_ACC_SPEED_FMT = 198,          // Speed %1 %2 (the number and the unit on screen)
     TXT_ACC_NO_SPEED = 199,           // Speed unknown
     TXT_ACC_GPS_FIX = 200,            // GPS fix
     TXT_ACC_NO_GPS_FIX = 201,         // No GPS fix

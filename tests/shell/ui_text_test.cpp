@@ -232,7 +232,7 @@ TEST(UiText, EverySlotOfBothRowsHoldsItsText)
                             {TXT_ACC_VOLUME, 195, "音量"},
                             {TXT_ACC_GRAPH, 196, "加速度グラフ"},
                             {TXT_ACC_KEY_FMT, 197, "キー: %1"},
-                            {TXT_ACC_SPEED_FMT, 198, "速度 %1 km/h"},
+                            {TXT_ACC_SPEED_FMT, 198, "速度 %1 %2"},
                             {TXT_ACC_NO_SPEED, 199, "速度不明"},
                             {TXT_ACC_GPS_FIX, 200, "GPS測位あり"},
                             {TXT_ACC_NO_GPS_FIX, 201, "GPS測位なし"},
@@ -254,7 +254,7 @@ TEST(UiText, EverySlotOfBothRowsHoldsItsText)
     EXPECT_TRUE(textAt(0, kUiTextSlots).isEmpty());
     EXPECT_TRUE(text(-1).isEmpty());
     EXPECT_TRUE(text(kUiTextSlots).isEmpty());
-    EXPECT_TRUE(text(200).isEmpty());
+    EXPECT_TRUE(text(kUiTextEnd).isEmpty());
     EXPECT_EQ(TXT_CLOSE, 0);
     EXPECT_EQ(TXT_FONT_FACE, 112);
     EXPECT_EQ(TXT_CSV_DATA_SIZE, 177);

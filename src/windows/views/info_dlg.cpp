@@ -43,6 +43,7 @@ CInfoDlg::CInfoDlg(QWidget* parent) : QWidget(parent)
     setAccessibleName(text(TXT_VEHICLE_INFO));
     layoutScale_ = LayoutScale() > 0.0f ? LayoutScale() : 1.0f;
     fontScale_ = FontScale() > 0.0f ? FontScale() : 1.0f;
+    fields_.unit = speedUnit();  // chosen at start-up; the settings dialog may change it
     for (int i = 0; i < 3; ++i) {
         static constexpr int kAxisNames[3] = {TXT_AXIS_X, TXT_AXIS_Y, TXT_AXIS_Z};
         auto* toggle = new CToggleButton(kAxisToggleIdX + i, QString(), this);

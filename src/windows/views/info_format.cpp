@@ -227,7 +227,7 @@ QString SpokenInfoText(const InfoFields& f, bool full)
     if (full) {
         const QString speed = t.speed.trimmed();
         parts << (speed.isEmpty() || t.parkingTrace ? text(TXT_ACC_NO_SPEED)
-                                                    : text(TXT_ACC_SPEED_FMT).arg(speed));
+                                                    : text(TXT_ACC_SPEED_FMT).arg(speed, t.speedUnit));
         if (!t.dateTime.isEmpty())
             parts << t.dateTime;
         parts << text(t.gpsFix ? TXT_ACC_GPS_FIX : TXT_ACC_NO_GPS_FIX);

@@ -158,8 +158,8 @@ private Q_SLOTS:
         f.speed = 42.0;
         const QString spoken = SpokenInfoText(f, true);
         QVERIFY2(spoken.contains(text(TXT_AXIS_X) + QStringLiteral(" 0.25G")), qPrintable(spoken));
-        QVERIFY(spoken.contains(text(TXT_ACC_SPEED_FMT).arg(QStringLiteral("42"))));
-        QVERIFY(!SpokenInfoText(f, false).contains(text(TXT_ACC_SPEED_FMT).arg(QStringLiteral("42"))));
+        QVERIFY(spoken.contains(text(TXT_ACC_SPEED_FMT).arg(QStringLiteral("42"), text(TXT_UNIT_KMH))));
+        QVERIFY(!SpokenInfoText(f, false).contains(text(TXT_ACC_SPEED_FMT).arg(QStringLiteral("42"), text(TXT_UNIT_KMH))));
     }
 };
 

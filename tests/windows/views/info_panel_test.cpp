@@ -91,6 +91,9 @@ TEST(InfoPanelText, SpeedInKilometresAndMiles)
     f.unit = SpeedUnit::Mph;
     EXPECT_EQ(ComposeInfoTexts(f).speed, "62 ");
     EXPECT_EQ(ComposeInfoTexts(f).speedUnit, "mph");
+    // A screen reader hears the number and the unit the panel shows.
+    EXPECT_TRUE(SpokenInfoText(f, true).contains(text(TXT_ACC_SPEED_FMT).arg("62", "mph")))
+        << SpokenInfoText(f, true).toStdString();
     ResetInfoFields(f);
     EXPECT_EQ(f.unit, SpeedUnit::Mph);  // the unit is no value: a reset keeps it
     EXPECT_EQ(ComposeInfoTexts(f).speed, "");
