@@ -84,15 +84,7 @@ QString DualVideoSurface::spokenName() const
 
 void DualVideoSurface::announce()
 {
-    // The name is made only while someone listens; the interface reads it afresh when asked.
-    if (!QAccessible::isActive())
-        return;
-    QString spoken = spokenName();
-    if (spoken == spoken_)
-        return;
-    spoken_ = std::move(spoken);
-    QAccessibleEvent event(this, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&event);
+    spoken_.announce(this, QAccessible::NameChanged, [this] { return spokenName(); });
 }
 
 DisplayView DualVideoSurface::switchDisplay()

@@ -13,6 +13,7 @@
 // ("Main camera, frame 120 of 600"); a change of that name is announced only while assistive
 // technology listens.
 #include "playback/video_presenter.h"
+#include "playback/spoken_text.h"
 
 #include <QPointer>
 #include <QRect>
@@ -80,7 +81,7 @@ private:
     double scale_ = 1.0;
     int frame_ = -1;
     int frameCount_ = 0;
-    QString spoken_;  // the name last announced
+    SpokenText spoken_;
 };
 
 }  // namespace ravir

@@ -37,15 +37,7 @@ QString CGSensorDlg::spokenDescription() const
 
 void CGSensorDlg::announce()
 {
-    // The text is made only while someone listens; the interface reads it afresh when asked.
-    if (!QAccessible::isActive())
-        return;
-    QString spoken = spokenDescription();
-    if (spoken == spoken_)
-        return;
-    spoken_ = std::move(spoken);
-    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&event);
+    spoken_.announce(this, QAccessible::DescriptionChanged, [this] { return spokenDescription(); });
 }
 
 void CGSensorDlg::setTelemetry(TelemetrySnapshot telemetry, int totalPositions)

@@ -12,6 +12,7 @@
 // accelerations at the frame shown (spokenDescription); a change of that text is announced only
 // while assistive technology listens.
 #include "windows/views/graph_plot.h"
+#include "playback/spoken_text.h"
 
 #include <QFont>
 #include <QImage>
@@ -79,7 +80,7 @@ private:
     QFont labelFont_;
     QImage background_;  // the background artwork at the scaled size
     QImage buffer_;
-    QString spoken_;  // the description last announced
+    SpokenText spoken_;
 };
 
 }  // namespace ravir

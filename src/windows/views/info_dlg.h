@@ -10,6 +10,7 @@
 // accelerations, speed, date and time and GPS fix (spokenDescription); a change of that text is
 // announced only while assistive technology listens.
 #include "windows/views/info_format.h"
+#include "playback/spoken_text.h"
 
 #include <QImage>
 #include <QWidget>
@@ -77,7 +78,7 @@ private:
     float fontScale_ = 1.0f;
     std::array<CToggleButton*, 3> toggles_{};
     QImage buffer_;
-    QString spoken_;  // the description last announced
+    SpokenText spoken_;
 };
 
 }  // namespace ravir
