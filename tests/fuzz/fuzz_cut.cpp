@@ -3,6 +3,7 @@
 // tables must be refused or cut without a read outside the file; a cut reported as written must
 // read back with the span's frame count and, unless ffprobe refuses the input itself, open in
 // ffprobe (which must be installed: its absence is a failure, not a skip).
+#include "ffprobe_check.h"
 #include "memory_file.h"
 
 #include "container/movie_cut.h"
@@ -12,67 +13,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
-
-namespace {
-
-// A folder of this process for the outputs, removed at exit.
-const std::string& outputFolder()
-{
-    static const std::string folder = [] {
-        char name[] = "/tmp/fuzz_cut-XXXXXX";
-        if (!::mkdtemp(name)) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        std::string made = name;
-        static std::string removeAtExit;
-        removeAtExit = made;
-        std::atexit([] { ::rmdir(removeAtExit.c_str()); });
-        return made;
-    }();
-    return folder;
-}
-
-// ffprobe's exit status for the file (127 when it cannot be run).
-int ffprobe(const std::string& path)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {"ffprobe", "-v", "error", "-show_streams", path.c_str(), nullptr};
-    pid_t pid = 0;
-    const int spawned = ::posix_spawnp(&pid, "ffprobe", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return 127;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
-void requireFfprobe()
-{
-    static const bool present = ffprobe("/dev/null") != 127;
-    if (!present) {
-        std::fprintf(stderr, "fuzz_cut: ffprobe is not installed; it checks every joined output\n");
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    requireFfprobe();
+    fuzz::requireFfprobe("fuzz_cut");
     const MemoryFile file{"fuzz_cut", data, size};
     if (!file.ok())
         return 0;
@@ -86,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const auto& [first, last] : spans) {
         ravir::MovieCutRequest request;
         request.input = path;
-        request.output = QString::fromStdString(outputFolder() + "/cut.MOV");
+        request.output = QString::fromStdString(fuzz::outputFolder("fuzz_cut") + "/cut.MOV");
         request.fromFrame = first;
         request.toFrame = last;
         request.syncToDisk = false;
@@ -99,9 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                              static_cast<long long>(last), back.startSeconds.size());
                 std::abort();
             }
-            const int status = ffprobe(out);
+            const int status = fuzz::ffprobe(out);
             const std::string input = "/proc/" + std::to_string(::getpid()) + path.toStdString().substr(10);
-            if (status != 0 && ffprobe(input) == 0) {
+            if (status != 0 && fuzz::ffprobe(input) == 0) {
                 std::fprintf(stderr, "fuzz_cut: the cut reported success but ffprobe fails on the output (%d)\n",
                              status);
                 std::abort();
