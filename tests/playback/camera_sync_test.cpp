@@ -61,11 +61,21 @@ protected:
         return mainFrame >= 0 && subFrame >= 0 && framePatternOf(c) == mainFrame;
     }
 
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer build paints both pictures on the window thread at a fraction of the
+    // speed; at x2 on two cores one picture may be a frame late on screen. It checks memory
+    // here, and the plain build holds the lock to one frame.
+    static constexpr double kSlackFrames = 2.0;
+#else
+    static constexpr double kSlackFrames = 1.0;
+#endif
+
     struct Drift {
         double maxMs = 0;   // largest |sub time - main time| after the settling time
         double lastMs = 0;  // at the end of the run
         int samples = 0;
         int overOneFrame = 0;
+        int overSlack = 0;  // beyond kSlackFrames
     };
 
     // Plays both from frame 0 at the rate for playMs of wall time, the sub camera started
@@ -92,6 +102,7 @@ protected:
             d.lastMs = diff;
             ++d.samples;
             d.overOneFrame += diff > main_.GetFrameMs() + 0.5 ? 1 : 0;
+            d.overSlack += diff > kSlackFrames * main_.GetFrameMs() + 0.5 ? 1 : 0;
         }
         main_.Pause();
         sub_.Pause();
@@ -171,8 +182,8 @@ TEST_F(TwoCameras, SubCameraStaysFrameLockedAtEveryRate)
         if (correcting) {
             // At the end within one frame; on the way at most a rare sample beyond it (a
             // re-seek landing on a machine busy with other work).
-            EXPECT_LE(d.lastMs, frameMs + 0.5) << "x" << run.rateCode;
-            EXPECT_LE(d.overOneFrame * 20, d.samples) << "x" << run.rateCode;
+            EXPECT_LE(d.lastMs, kSlackFrames * frameMs + 0.5) << "x" << run.rateCode;
+            EXPECT_LE(d.overSlack * 20, d.samples) << "x" << run.rateCode;
         }
     }
     if (correcting) {
