@@ -1,5 +1,6 @@
 #include "windows/catalogue/file_select_dlg.h"
 
+#include "catalogue/recording_name.h"
 #include "windows/kit/msg_dlg.h"
 #include "windows/kit/skin_artwork.h"
 #include "windows/kit/skin_button.h"
@@ -56,6 +57,23 @@ public:
 private:
     CSkinListCtrl* list_;
 };
+
+// What a screen reader reads for a row: the kind and the start time of a recording (from its
+// name), then the file name and the size, as the columns show them.
+QString rowSpokenText(const RecordingRecord& r, const QString& sizeText)
+{
+    QStringList parts;
+    if (IsRecordingName(r.path)) {
+        const QString kind = KindLabel(r.path);
+        if (!kind.isEmpty())
+            parts << kind;
+        const SystemTime t = StartTimeOf(r.path);
+        parts << QString::asprintf("%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                                   t.minute, t.second);
+    }
+    parts << r.fileName() << sizeText;
+    return parts.join(QStringLiteral(", "));
+}
 
 RecordList firstRecords(const RecordList& records)
 {
@@ -173,10 +191,10 @@ void CFileSelectDlg::fill()
     shown_ = showAll_ ? all_ : current_;
     list_->clear();
     for (const RecordingRecord& r : shown_) {
-        QTreeWidgetItem* item = list_->addRow(
-            {r.fileName(), QStringLiteral("%1 MB").arg(static_cast<qulonglong>(r.size / kMb))},
-            CSkinListCtrl::kUnchecked);
+        const QString sizeText = QStringLiteral("%1 MB").arg(static_cast<qulonglong>(r.size / kMb));
+        QTreeWidgetItem* item = list_->addRow({r.fileName(), sizeText}, CSkinListCtrl::kUnchecked);
         item->setData(0, kJoinedRole, mode_ == kJoin && r.joined != 0);
+        list_->setRowAccessibleText(list_->topLevelItemCount() - 1, rowSpokenText(r, sizeText));
     }
     ticked_.assign(shown_.size(), false);
     applying_ = false;

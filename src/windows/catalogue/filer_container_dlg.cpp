@@ -7,8 +7,10 @@
 #include "playback/preview_session.h"
 #include "playback/video_presenter.h"
 #include "windows/kit/app_scale.h"
+#include "windows/kit/skin_artwork.h"
 #include "shell/ui_text.h"
 
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTreeWidgetItemIterator>
@@ -249,25 +251,72 @@ void CFilerContainerDlg::relayout()
     }
     // Kind buttons with their labels: layout 0 one row (55 units apart, 92 after the third);
     // layout 1 three and two (82 after the first, third and fourth, 70 otherwise).
-    int x = m;
     int y = bottom + Scaled(2);
-    for (int i = 0; i < kKindCount; ++i) {
-        CSkinCheckButton* b = kinds_[static_cast<size_t>(i)];
-        int step = 0;
-        if (layout_ == 0) {
-            step = (i == 2) ? 92 : 55;
-        } else {
-            step = (i == 0 || i == 2 || i == 3) ? 82 : 70;
-            if (i == 3) {
-                x = m;
-                y += Scaled(kKindRow);
-            }
+    if (layout_ == 0) {
+        placeKindRow({0, 1, 2, 3, 4}, {55, 55, 92, 55, 55}, y, w);
+    } else {
+        placeKindRow({0, 1, 2}, {82, 70, 82}, y, w);
+        placeKindRow({3, 4}, {82, 70}, y + Scaled(kKindRow), w);
+    }
+}
+
+void CFilerContainerDlg::placeKindRow(const std::vector<int>& buttons, const std::vector<int>& steps,
+                                      int y, int w)
+{
+    const int m = Scaled(4);
+    const int gap = Scaled(2);
+    const int h = Scaled(kKindRow) - gap;
+    const int n = static_cast<int>(buttons.size());
+    CSkinCheckButton* const* kinds = kinds_.data();
+    const auto button = [&](int k) { return kinds[buttons[static_cast<size_t>(k)]]; };
+    const auto step = [&](int k) { return Scaled(steps[static_cast<size_t>(k)]); };
+    const int textMargin = skin::unit(16);
+    // The fixed widths: each button its step less the gap, the last one the rest of the row.
+    std::vector<int> widths(static_cast<size_t>(n));
+    int x = m;
+    bool fits = true;
+    for (int k = 0; k < n; ++k) {
+        const int bw = k == n - 1 ? std::max(step(k), w - x - m) : step(k) - gap;
+        widths[static_cast<size_t>(k)] = bw;
+        const QFontMetrics fm(SharedFont(kFont10));
+        if (fm.horizontalAdvance(button(k)->text()) > bw - textMargin)
+            fits = false;
+        x += step(k);
+    }
+    if (!fits) {
+        // Labels longer than the fixed widths (English): each button widened to what its label
+        // needs (font metrics and the box's room), the last one taking what is left of the
+        // row. Where that is too wide, the buttons give up the fixed widths' spare room first;
+        // where even the labels' widths do not fit, all shrink in proportion and the labels
+        // are cut with "…" (the whole label is then the tooltip).
+        const int room = std::max(0, w - 2 * m - (n - 1) * gap);
+        std::vector<int> wide(static_cast<size_t>(n));
+        std::vector<int> tight(static_cast<size_t>(n));
+        long long wideTotal = 0;
+        long long tightTotal = 0;
+        for (int k = 0; k < n; ++k) {
+            const int fixed = k == n - 1 ? step(k) : step(k) - gap;
+            tight[static_cast<size_t>(k)] = button(k)->sizeHint().width();
+            wide[static_cast<size_t>(k)] = std::max(fixed, tight[static_cast<size_t>(k)]);
+            wideTotal += wide[static_cast<size_t>(k)];
+            tightTotal += tight[static_cast<size_t>(k)];
         }
-        // The last button of a row takes the rest of the row for its label.
-        const bool lastOfRow = i == kKindCount - 1 || (layout_ == 1 && i == 2);
-        const int bw = lastOfRow ? std::max(Scaled(step), w - x - m) : Scaled(step) - Scaled(2);
-        b->setGeometry(x, y, bw, Scaled(kKindRow) - Scaled(2));
-        x += Scaled(step);
+        const std::vector<int>& needed = wideTotal <= room ? wide : tight;
+        const long long total = wideTotal <= room ? wideTotal : tightTotal;
+        int used = 0;
+        for (int k = 0; k < n - 1; ++k) {
+            const int nw = total <= room
+                ? needed[static_cast<size_t>(k)]
+                : static_cast<int>(needed[static_cast<size_t>(k)] * room / std::max(1LL, total));
+            widths[static_cast<size_t>(k)] = nw;
+            used += nw;
+        }
+        widths[static_cast<size_t>(n - 1)] = std::max(0, room - used);
+    }
+    x = m;
+    for (int k = 0; k < n; ++k) {
+        button(k)->setGeometry(x, y, widths[static_cast<size_t>(k)], h);
+        x += widths[static_cast<size_t>(k)] + gap;
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include <QWidget>
 #include <array>
+#include <vector>
 #include <memory>
 
 class QLineEdit;
@@ -97,6 +98,8 @@ protected:
 
 private:
     void relayout();
+    // Places kind buttons (indexes) side by side at y with their fixed steps in units.
+    void placeKindRow(const std::vector<int>& buttons, const std::vector<int>& steps, int y, int w);
     void startPreview(const RecordingRecord& record, const QRect& geometry);
     void stopPreview();
 

@@ -223,6 +223,50 @@ QSize CSkinCheckButton::sizeHint() const
     return {skin::unit(16) + fm.horizontalAdvance(text()) + skin::unit(4), skin::unit(20)};
 }
 
+int CSkinCheckButton::textRoom() const
+{
+    return std::max(0, width() - skin::unit(16));
+}
+
+bool CSkinCheckButton::textElided() const
+{
+    return QFontMetrics(SharedFont(kFont10)).horizontalAdvance(text()) > textRoom();
+}
+
+QString CSkinCheckButton::shownText() const
+{
+    if (!textElided())
+        return text();
+    return QFontMetrics(SharedFont(kFont10)).elidedText(text(), Qt::ElideRight, textRoom());
+}
+
+void CSkinCheckButton::applyElisionTip()
+{
+    // Only a tooltip this button set itself is replaced or taken away.
+    if (textElided()) {
+        if (toolTip().isEmpty() || m_elisionTip) {
+            setToolTip(text());
+            m_elisionTip = true;
+        }
+    } else if (m_elisionTip) {
+        setToolTip({});
+        m_elisionTip = false;
+    }
+}
+
+void CSkinCheckButton::resizeEvent(QResizeEvent* event)
+{
+    QAbstractButton::resizeEvent(event);
+    applyElisionTip();
+}
+
+void CSkinCheckButton::changeEvent(QEvent* event)
+{
+    QAbstractButton::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::LanguageChange)
+        applyElisionTip();
+}
+
 bool CSkinCheckButton::hitButton(const QPoint& pos) const
 {
     return rect().contains(pos);
@@ -232,6 +276,7 @@ void CSkinCheckButton::paintEvent(QPaintEvent*)
 {
     if (m_noDraw)
         return;
+    applyElisionTip();  // the text may have changed since the last resize
     QPainter p(this);
     const QRect box = boxRect();
     const QPixmap image = skin::stripImage(QStringLiteral("check_box"), 4, imageIndex(), box.size());
@@ -239,7 +284,7 @@ void CSkinCheckButton::paintEvent(QPaintEvent*)
     p.setFont(SharedFont(kFont10));
     p.setPen(isEnabled() ? skin::kTextWhite : skin::kTextGrey);
     const QRect textRect(skin::unit(16), 0, width() - skin::unit(16), height());
-    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shownText());
     if (hasFocus())
         skin::drawFocusFrame(p, rect());
 }

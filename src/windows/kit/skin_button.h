@@ -88,7 +88,9 @@ private:
 // A check box: a 12 x 12-unit box image at (0, 4) from the "check_box" strip (unchecked, hover,
 // checked, disabled) and the text 16 units to its right, white (grey when disabled). Screen
 // readers read it as a check box (a radio button when auto-exclusive) named by its text, with
-// its checked state; the keyboard focus frames it.
+// its checked state; the keyboard focus frames it. A text longer than the room right of the box
+// is drawn cut with "…", and the whole text is then the tooltip (screen readers always read the
+// whole text).
 class CSkinCheckButton : public QAbstractButton {
     Q_OBJECT
 public:
@@ -97,10 +99,18 @@ public:
     bool isHovered() const { return m_hover; }
     int imageIndex() const;
     QRect boxRect() const;
+    // The width the whole text needs: the box, the gap, the text in the 10-point font and a
+    // margin (sizeHint's width).
     QSize sizeHint() const override;
+    // The room for the text right of the box, and the text as drawn in it.
+    int textRoom() const;
+    QString shownText() const;
+    bool textElided() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -109,8 +119,11 @@ protected:
     bool hitButton(const QPoint& pos) const override;
 
 private:
+    void applyElisionTip();
+
     bool m_noDraw = false;
     bool m_hover = false;
+    bool m_elisionTip = false;  // the tooltip is the whole text of an elided label
 };
 
 }  // namespace ravir

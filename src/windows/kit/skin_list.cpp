@@ -3,6 +3,7 @@
 #include "windows/kit/skin_artwork.h"
 #include "windows/kit/app_scale.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -12,6 +13,31 @@
 namespace ravir {
 namespace {
 constexpr int kStateRole = Qt::UserRole + 41;
+
+// A row whose first cell reports its tick as a check state (read by screen readers; the list
+// draws the tick box itself). A check state written from outside (the item delegate's click on
+// a style's check indicator) is ignored: the state image is the one truth.
+class SkinListItem : public QTreeWidgetItem {
+public:
+    SkinListItem(QTreeWidget* list, const QStringList& columns) : QTreeWidgetItem(list, columns)
+    {
+        setFlags(flags() | Qt::ItemIsUserCheckable);
+    }
+    QVariant data(int column, int role) const override
+    {
+        if (column == 0 && role == Qt::CheckStateRole)
+            return QTreeWidgetItem::data(0, kStateRole).toInt() == CSkinListCtrl::kChecked
+                       ? Qt::Checked
+                       : Qt::Unchecked;
+        return QTreeWidgetItem::data(column, role);
+    }
+    void setData(int column, int role, const QVariant& value) override
+    {
+        if (role == Qt::CheckStateRole)
+            return;
+        QTreeWidgetItem::setData(column, role, value);
+    }
+};
 
 // Draws the tick box of column 0 from the skin, then the text.
 class StateDelegate : public QStyledItemDelegate {
@@ -64,7 +90,7 @@ CSkinListCtrl::CSkinListCtrl(QWidget* parent) : QTreeWidget(parent)
 
 QTreeWidgetItem* CSkinListCtrl::addRow(const QStringList& columns, int state)
 {
-    auto* item = new QTreeWidgetItem(this, columns);
+    auto* item = new SkinListItem(this, columns);
     item->setData(0, kStateRole, state);
     return item;
 }
@@ -80,8 +106,32 @@ void CSkinListCtrl::setStateImage(int row, int state)
     QTreeWidgetItem* item = topLevelItem(row);
     if (!item || stateImage(row) == state)
         return;
+    const bool wasChecked = stateImage(row) == kChecked;
     item->setData(0, kStateRole, state);
+    if (wasChecked != (state == kChecked))
+        announceChecked(row);
     Q_EMIT stateImageChanged(row, state);
+}
+
+void CSkinListCtrl::setRowAccessibleText(int row, const QString& text)
+{
+    if (QTreeWidgetItem* item = topLevelItem(row))
+        item->setData(0, Qt::AccessibleTextRole, text);
+}
+
+void CSkinListCtrl::announceChecked(int row)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(this);
+    QAccessibleTableInterface* table = list ? list->tableInterface() : nullptr;
+    QAccessibleInterface* cell = table ? table->cellAt(row, 0) : nullptr;
+    if (!cell)
+        return;
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(cell, changed);
+    QAccessible::updateAccessibility(&event);
 }
 
 QRect CSkinListCtrl::boxRect(int row) const

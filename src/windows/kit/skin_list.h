@@ -4,6 +4,10 @@
 // unchecked row shows it hot until the mouse leaves it; a click turns 1 or 2 into 3 and 3 into 1,
 // any other state into 1; Space does the same for the current row. Rows are white with black
 // text.
+//
+// Screen readers read each row's first cell as checkable, checked while its state is 3, and
+// hear a state change when a row is ticked or unticked; the cell's name is the row's
+// accessible text (setRowAccessibleText), else its first column.
 #include <QTreeWidget>
 
 namespace ravir {
@@ -21,6 +25,8 @@ public:
     bool isChecked(int row) const { return stateImage(row) == kChecked; }
     int hotRow() const { return m_hotRow; }
     QRect boxRect(int row) const;  // the tick box of a row, in viewport coordinates
+    // What screen readers read for the row (its kind and time, say) instead of its first column.
+    void setRowAccessibleText(int row, const QString& text);
 
 Q_SIGNALS:
     void stateImageChanged(int row, int state);
@@ -33,6 +39,7 @@ protected:
 
 private:
     void setHotRow(int row);
+    void announceChecked(int row);
 
     int m_hotRow = -1;
 };
