@@ -20,36 +20,8 @@
 #include <mpv/client.h>
 
 namespace ravir {
-namespace {
 
-constexpr unsigned long long kObserveEof = 1;
-
-}  // namespace
-
-Player::Player(QObject* parent) : QObject(parent)
-{
-    openTimer_ = new QTimer(this);
-    openTimer_->setSingleShot(true);
-    connect(openTimer_, &QTimer::timeout, this, [this] {
-        if (load_.loading())
-            onLoadFailed();
-    });
-    seekTimer_ = new QTimer(this);
-    connect(seekTimer_, &QTimer::timeout, this, &Player::checkSeek);
-}
-
-template <class Fn>
-void Player::post(Fn emit)
-{
-    const unsigned generation = load_.generation();
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, emit] {
-            if (generation == load_.generation())
-                emit();
-        },
-        Qt::QueuedConnection);
-}
+Player::Player(QObject* parent) : MpvPlayerBase(parent) {}
 
 Player::~Player() { ShutdownPlayer(); }
 
@@ -66,24 +38,11 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
     state_.playState = kNoMovie;
     state_.fontFace = fontFace;
     state_.frameCount = 0;
+    setTimeLimits(options_.openWaitMs, options_.seekWaitMs);
 
-    std::vector<std::pair<QString, QString>> mpvOptions = {
-        {"config", "no"},
-        {"terminal", "no"},
-        {"load-scripts", "no"},
-        {"ytdl", "no"},
-        {"input-default-bindings", "no"},
-        {"input-vo-keyboard", "no"},
-        {"osc", "no"},
-        {"osd-level", "0"},
-        {"idle", "yes"},
-        {"pause", "yes"},
-        {"keep-open", "yes"},  // the last frame stays on screen at the end
-        {"hr-seek", "yes"},    // every seek lands on the exact frame
+    Options mpvOptions = {
+        {"hr-seek", "yes"},  // every seek lands on the exact frame
         {"hr-seek-framedrop", "no"},
-        {"keepaspect", "no"},  // the player places the picture itself
-        {"sub-auto", "no"},
-        {"audio-file-auto", "no"},
         {"audio-display", "no"},
         {"hwdec", "no"},
         {"vo", presenter ? "libmpv" : "null"},
@@ -94,28 +53,10 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
     // the system clock and follow a speed change at once (the camera sync's nudges).
     if (slot == 1)
         mpvOptions.emplace_back("aid", "no");
-    mpv_ = new MpvHandle(this);
-    if (!mpv_->create(mpvOptions)) {
-        delete mpv_;
-        mpv_ = nullptr;
+    if (!createEngine(mpvOptions, presenter))
         return false;
-    }
-    mpv_->setEventHandler([this](const mpv_event& e) { handleEvent(e); });
     // The decoder's error messages tell a picture that failed to decode (CaptureFrame).
     mpv_request_log_messages(mpv_->raw(), "error");
-    mpv_->observe("eof-reached", MPV_FORMAT_FLAG, kObserveEof);
-    if (presenter) {
-        if (!presenter->attach(mpv_)) {
-            delete mpv_;
-            mpv_ = nullptr;
-            return false;
-        }
-        presenter_ = presenter;
-        mpv_->setWakeHook([this] {
-            if (presenter_)
-                presenter_->serviceRender();
-        });
-    }
     applyVolume();
     state_.initialised = 1;
     state_.telemetry.initialised = true;
@@ -138,11 +79,7 @@ void Player::ShutdownPlayer()
         state_.telemetry.prefetch.clear();
         state_.telemetry.allRecordingsTrack.clear();
     }
-    if (presenter_)
-        presenter_->detach();
-    presenter_ = nullptr;
-    delete mpv_;
-    mpv_ = nullptr;
+    destroyEngine();
     state_.initialised = 0;
 }
 
@@ -152,21 +89,8 @@ bool Player::IsMp4File(const QString& path)
     return state_.initialised && ravir::IsMp4File(path);
 }
 
-void Player::handleEvent(const mpv_event& e)
+void Player::engineEvent(const mpv_event& e)
 {
-    switch (load_.onEvent(*mpv_, e)) {
-    case MovieLoad::Change::Ready:
-        onReady();
-        break;
-    case MovieLoad::Change::Failed:
-        onLoadFailed();
-        break;
-    case MovieLoad::Change::SeekDone:
-        onSeekDone();
-        break;
-    case MovieLoad::Change::None:
-        break;
-    }
     if (e.event_id == MPV_EVENT_LOG_MESSAGE) {
         const auto* message = static_cast<const mpv_event_log_message*>(e.data);
         // The video decoder's own messages; the demuxer's (a read-ahead that meets the end of
@@ -176,15 +100,9 @@ void Player::handleEvent(const mpv_event& e)
              std::strcmp(message->prefix, "ffmpeg/video") == 0))
             ++decodeErrors_;
     }
-    if (e.event_id == MPV_EVENT_PROPERTY_CHANGE) {
-        const auto* prop = static_cast<const mpv_event_property*>(e.data);
-        if (e.reply_userdata == kObserveEof && prop && prop->format == MPV_FORMAT_FLAG &&
-            *static_cast<int*>(prop->data))
-            onEndReached();
-    }
 }
 
-void Player::onEndReached()
+void Player::endReached()
 {
     if (!load_.loaded() || state_.playState != kPlaying)
         return;
@@ -213,9 +131,8 @@ int Player::OpenMovie(const QString& path)
     state_.telemetry.load.frameMs = static_cast<float>(timing->frameMs);
 
     markDecode();
-    if (!load_.start(*mpv_, path))
+    if (!startLoad(path))
         return kOpenFailed;
-    openTimer_->start(std::max(1, options_.openWaitMs));
     frameMs_ = timing->frameMs;
     state_.frameCount = timing->frameCount;
     state_.moviePath = path;
@@ -232,50 +149,30 @@ int Player::OpenMovie(const QString& path)
     return kOpened;
 }
 
-void Player::onReady()
+void Player::movieReady(QSize nativeSize)
 {
     std::lock_guard lock(state_.telemetry.movieData1);
-    openTimer_->stop();
     if (!load_.seeking()) {
         decodeErrorsAtRest_ = decodeErrors_;
         decodeAtRest_ = true;
-    }
-    const long long width = mpv_->getInt("width").value_or(0);
-    const long long height = mpv_->getInt("height").value_or(0);
-    if (width <= 0 || height <= 0) {
-        // Sound only, or a picture the decoder cannot show.
-        onLoadFailed();
-        return;
     }
     if (state_.frameCount <= 0) {
         const double seconds = mpv_->getDouble("duration").value_or(0.0);
         state_.frameCount = static_cast<long long>(seconds * 1000.0 / frameMs_ + 1e-6);
     }
-    state_.nativeWidth = static_cast<int>(width);
-    state_.nativeHeight = static_cast<int>(height);
+    state_.nativeWidth = nativeSize.width();
+    state_.nativeHeight = nativeSize.height();
     if (presenter_) {
-        presenter_->setNativeSize(QSize(state_.nativeWidth, state_.nativeHeight));
+        presenter_->setNativeSize(nativeSize);
         applyPlacement(false);
     }
     post([this] { Q_EMIT movieOpened(); });
-    // A seek asked for during the load has been made now.
-    if (load_.seeking() && !seekTimer_->isActive()) {
-        watchedSeek_ = 0;
-        seekTimer_->start(std::max(1, options_.seekWaitMs));
-    }
 }
 
-void Player::onLoadFailed()
-{
-    CloseMovie();
-    post([this] { Q_EMIT openFailed(); });
-}
-
-void Player::onSeekDone()
+void Player::seekLanded()
 {
     decodeErrorsAtRest_ = decodeErrors_;
     decodeAtRest_ = true;
-    seekTimer_->stop();
     seekTarget_ = -1;
     const int frame = GetCurrentFrame();
     post([this, frame] {
@@ -284,49 +181,14 @@ void Player::onSeekDone()
     });
 }
 
-void Player::checkSeek()
-{
-    // Runs every seekWaitMs while seeks are under way: one that has not landed since the last
-    // look is given up, so that a damaged movie cannot hold the seeks after it.
-    if (!load_.seeking()) {
-        seekTimer_->stop();
-        return;
-    }
-    const unsigned long long current = load_.seekInFlight();
-    if (current != 0 && current == watchedSeek_ &&
-        load_.abandonSeek(*mpv_) == MovieLoad::Change::SeekDone) {
-        onSeekDone();
-        return;
-    }
-    watchedSeek_ = load_.seekInFlight();
-}
-
-bool Player::IsReady() const { return load_.loaded(); }
-
-bool Player::WaitForReady(int timeoutMs)
-{
-    if (!mpv_ || !load_.active())
-        return false;
-    return load_.loaded() || load_.waitReady(*mpv_, timeoutMs);
-}
-
-bool Player::WaitSeekDone(int timeoutMs)
-{
-    if (!mpv_ || !load_.active())
-        return false;
-    return load_.waitSeeks(*mpv_, timeoutMs);
-}
-
 int Player::PendingSeekFrame() const { return load_.seeking() ? seekTarget_ : -1; }
 
 void Player::CloseMovie()
 {
     std::lock_guard lock(state_.telemetry.movieData1);
     ++endGeneration_;
-    openTimer_->stop();
-    seekTimer_->stop();
     seekTarget_ = -1;
-    load_.close(mpv_);
+    stopLoad();
     state_.playState = kNoMovie;
     frameMs_ = 0;
     state_.frameCount = 0;
@@ -391,13 +253,9 @@ bool Player::seekTo(int frame)
     const double seconds = static_cast<double>(target) * frameMs_ / 1000.0;
     ++endGeneration_;
     markDecode();
-    if (!load_.seek(*mpv_, seconds))
+    if (!requestSeek(seconds))
         return false;
     seekTarget_ = static_cast<int>(target);
-    if (load_.loaded() && !seekTimer_->isActive()) {
-        watchedSeek_ = 0;
-        seekTimer_->start(std::max(1, options_.seekWaitMs));
-    }
     return true;
 }
 
@@ -423,9 +281,9 @@ void Player::SeekFrame(int frame)
 
 int Player::GetCurrentFrame() const
 {
-    if (!load_.loaded() || frameMs_ <= 0)
+    if (frameMs_ <= 0)
         return -1;
-    const std::optional<double> position = mpv_->getDouble("time-pos");
+    const std::optional<double> position = enginePosition();
     if (!position)
         return -1;
     const long long frame = FrameAtPosition(*position, frameMs_);
@@ -464,9 +322,7 @@ bool Player::SetSpeedTrim(double factor)
 
 double Player::GetPositionMs() const
 {
-    if (!mpv_ || !load_.loaded())
-        return -1.0;
-    const std::optional<double> position = mpv_->getDouble("time-pos");
+    const std::optional<double> position = enginePosition();
     return position && *position >= 0 ? *position * 1000.0 : -1.0;
 }
 

@@ -9,22 +9,16 @@
 // its thread, when the movie is ready (movieOpened), could not be loaded (openFailed), a seek has
 // landed (seekDone) or the presentation ended. Callers without an event loop (the command line,
 // tests) use the bounded waits WaitForReady and WaitSeekDone.
-#include "playback/telemetry_slots.h"
-#include "playback/movie_load.h"
+#include "playback/mpv_player_base.h"
 #include "playback/placement.h"
+#include "playback/telemetry_slots.h"
 
 #include <QImage>
-#include <QObject>
-#include <QPointer>
 #include <QString>
 #include <mutex>
 
-struct mpv_event;
-class QTimer;
-
 namespace ravir {
 
-class MpvHandle;
 class VideoPresenter;
 
 enum PlayStateCode : int { kNoMovie = 0, kStopped = 1, kPlaying = 2, kPaused = 3 };
@@ -63,7 +57,7 @@ struct PlayerOptions {
     int seekWaitMs = 2000;  // a seek not landed after this long is given up (seekDone)
 };
 
-class Player : public QObject {
+class Player : public MpvPlayerBase {
     Q_OBJECT
 public:
     explicit Player(QObject* parent = nullptr);
@@ -85,14 +79,8 @@ public:
     int OpenMovie(const QString& path);
     // Stops the movie without waiting for the engine.
     void CloseMovie();
-    // The movie is loaded and its first picture decoded.
-    bool IsReady() const;
-    // Blocks at most timeoutMs until the movie opened by OpenMovie is ready; false when it
-    // failed or the time ran out (the load then goes on). For callers without an event loop.
-    bool WaitForReady(int timeoutMs);
-    // Blocks at most timeoutMs until every seek asked for has landed; false when the time ran out
-    // or no movie is ready.
-    bool WaitSeekDone(int timeoutMs);
+    // IsReady, WaitForReady and WaitSeekDone (for callers without an event loop) come from
+    // MpvPlayerBase.
     // The frame the latest seek goes to while it has not landed; -1 otherwise.
     int PendingSeekFrame() const;
     bool LoadTelemetryForMovie(const QString& moviePath);
@@ -159,40 +147,30 @@ public:
     double engineSpeed() const;
     long long droppedFrames() const;  // decoder and output drops
     VideoPresenter* presenter() const;
-    MpvHandle* handle() const { return mpv_; }
 
 Q_SIGNALS:
     void movieOpened();          // the movie is ready to play (its first picture is decoded)
-    void openFailed();           // the engine could not load the movie; it is closed
+    // openFailed (MpvPlayerBase): the engine could not load the movie; it is closed
     void seekDone(int frame);    // the latest seek landed; frame on screen, -1 when unknown
     void presentationEnded();    // 200 ms after the end, last frame still shown
 
+protected:
+    void closeMovie() override { CloseMovie(); }
+    void movieReady(QSize nativeSize) override;
+    void seekLanded() override;
+    void endReached() override;
+    void engineEvent(const mpv_event& event) override;
+
 private:
-    void handleEvent(const mpv_event& event);
-    void onReady();
-    void onLoadFailed();
-    void onSeekDone();
-    void checkSeek();
     bool seekTo(int frame);
-    // Queues emit for the event loop; dropped when another movie has been opened meanwhile.
-    template <class Fn>
-    void post(Fn emit);
     void applyVolume();
     bool applyPlacement(bool repaint);
-    void onEndReached();
     QSize clientSize() const;
 
     PlayerState state_;
     PlayerOptions options_;
     int slot_ = 0;
     Player* main_ = nullptr;
-    MpvHandle* mpv_ = nullptr;
-    QPointer<VideoPresenter> presenter_;  // may be destroyed before the player
-    // Event bookkeeping of the current load.
-    MovieLoad load_;
-    QTimer* openTimer_ = nullptr;  // fails a load that does not become ready
-    QTimer* seekTimer_ = nullptr;  // gives up a seek that does not land
-    unsigned long long watchedSeek_ = 0;
     int seekTarget_ = -1;
     double frameMs_ = 0;
     unsigned endGeneration_ = 0;

@@ -5,25 +5,21 @@
 //
 // No operation waits on the decoder: Open checks the movie's boxes and starts the load (the
 // picture follows with ready(), or openFailed()), seeks are queued and reported with seekDone().
-// WaitForReady and WaitSeekDone are bounded waits for callers without an event loop.
-#include "playback/movie_load.h"
+// WaitForReady and WaitSeekDone (MpvPlayerBase) are bounded waits for callers without an event
+// loop.
+#include "playback/mpv_player_base.h"
 
-#include <QObject>
 #include <QPoint>
 #include <QSize>
 #include <QString>
 #include <cstdint>
 
-struct mpv_event;
-class QTimer;
-
 namespace ravir {
 
-class MpvHandle;
 class VideoPresenter;
 
-// The file list's hover preview over libmpv (the class keeps the product's name for it).
-class CMFSession : public QObject {
+// The file list's hover preview player.
+class PreviewSession : public MpvPlayerBase {
     Q_OBJECT
 public:
     enum Flag : unsigned {
@@ -31,13 +27,12 @@ public:
         kPlayingFlag = 1u << 1,
         kPausedFlag = 1u << 2,
         kLoop = 1u << 3,
-        kAudioBranch = 1u << 8,
-        kVideoBranch = 1u << 9,
+        kVideoBranch = 1u << 9,  // the open movie has a picture to show
     };
 
     // The popup is created hidden, 220 x scale wide and 9/16 of that high.
-    explicit CMFSession(double uiScale = 1.0, QObject* parent = nullptr);
-    ~CMFSession() override;
+    explicit PreviewSession(double uiScale = 1.0, QObject* parent = nullptr);
+    ~PreviewSession() override;
 
     VideoPresenter* window() const { return window_; }
     unsigned flags() const { return flags_; }
@@ -55,17 +50,11 @@ public:
     bool SeekRelative(int64_t delta100ns);
     bool SeekAbsolute(int64_t position100ns);
     bool SetRate(double rate);
-    bool SetBalance(int balance);  // -1000..1000
-    bool SetVolume(int volume);    // 0..1000
     int DurationMs() const { return static_cast<int>(duration100ns_ / 10000); }
     int64_t Duration100ns() const { return duration100ns_; }
     // Known once the movie is ready.
     bool GetNativeVideoSize(int& width, int& height) const;
-    bool IsReady() const { return load_.loaded(); }
-    bool WaitForReady(int timeoutMs);
-    bool WaitSeekDone(int timeoutMs);
     bool HasVideo() const { return (flags_ & kVideoBranch) != 0; }
-    bool HasAudio() const { return (flags_ & kAudioBranch) != 0; }
     // Destination of the picture in the popup: at pos (or 0, 0) with size (or the native size).
     bool SetVideoRect(const QPoint* pos, const QSize* size);
     bool Repaint();
@@ -77,31 +66,24 @@ public:
 
 Q_SIGNALS:
     void ready();
-    void openFailed();
+    // openFailed (MpvPlayerBase)
     void seekDone();
     void presentationEnded();
 
+protected:
+    void closeMovie() override { Close(); }
+    void movieReady(QSize nativeSize) override;
+    void seekLanded() override;
+    void endReached() override;
+
 private:
-    void handleEvent(const mpv_event& event);
-    void onReady();
     bool seekAndKeepState(int64_t position100ns);
-    bool requestSeek(double seconds, const QString& flags);
-    void checkSeek();
-    template <class Fn>
-    void post(Fn emit);
 
     VideoPresenter* window_ = nullptr;
-    MpvHandle* mpv_ = nullptr;
     unsigned flags_ = 0;
     int64_t duration100ns_ = 0;
-    double volume_ = 1.0;
-    double balance_ = 0.0;
     int nativeWidth_ = 0;
     int nativeHeight_ = 0;
-    MovieLoad load_;
-    QTimer* openTimer_ = nullptr;  // fails a load that does not become ready
-    QTimer* seekTimer_ = nullptr;  // gives up a seek that does not land
-    unsigned long long watchedSeek_ = 0;
 };
 
 }  // namespace ravir

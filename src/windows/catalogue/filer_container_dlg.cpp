@@ -96,14 +96,13 @@ bool CFilerContainerDlg::thumbnailMode() const { return list_->previewEnabled();
 void CFilerContainerDlg::startPreview(const RecordingRecord& record, const QRect& geometry)
 {
     if (!preview_)
-        preview_ = std::make_unique<CMFSession>(LayoutScale());
+        preview_ = std::make_unique<PreviewSession>(LayoutScale());
     preview_->Stop();
     preview_->Close();
     if (!preview_->Open(record.path)) {
         preview_->window()->hide();
         return;
     }
-    preview_->SetVolume(0);
     preview_->window()->setGeometry(geometry);
     preview_->window()->show();
     preview_->window()->raise();
