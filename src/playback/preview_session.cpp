@@ -13,7 +13,7 @@ namespace {
 constexpr int kWaitMs = 3000;
 }  // namespace
 
-PreviewSession::PreviewSession(double uiScale, QObject* parent) : MpvPlayerBase(parent)
+CMFSession::CMFSession(double uiScale, QObject* parent) : MpvPlayerBase(parent)
 {
     window_ = new VideoPresenter(nullptr);
     window_->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
@@ -23,14 +23,14 @@ PreviewSession::PreviewSession(double uiScale, QObject* parent) : MpvPlayerBase(
     setTimeLimits(kWaitMs, kWaitMs);
 }
 
-PreviewSession::~PreviewSession()
+CMFSession::~CMFSession()
 {
     Close();
     destroyEngine();
     delete window_;
 }
 
-bool PreviewSession::Open(const QString& path)
+bool CMFSession::Open(const QString& path)
 {
     Close();
     flags_ = 0;
@@ -51,7 +51,7 @@ bool PreviewSession::Open(const QString& path)
     return true;
 }
 
-void PreviewSession::movieReady(QSize nativeSize)
+void CMFSession::movieReady(QSize nativeSize)
 {
     nativeWidth_ = nativeSize.width();
     nativeHeight_ = nativeSize.height();
@@ -62,7 +62,7 @@ void PreviewSession::movieReady(QSize nativeSize)
     post([this] { Q_EMIT ready(); });
 }
 
-void PreviewSession::seekLanded()
+void CMFSession::seekLanded()
 {
     post([this] {
         if (!load_.seeking())
@@ -70,7 +70,7 @@ void PreviewSession::seekLanded()
     });
 }
 
-bool PreviewSession::Close()
+bool CMFSession::Close()
 {
     stopLoad();
     flags_ = 0;
@@ -81,7 +81,7 @@ bool PreviewSession::Close()
     return true;
 }
 
-void PreviewSession::endReached()
+void CMFSession::endReached()
 {
     if (!(flags_ & kPlayingFlag))
         return;
@@ -94,7 +94,7 @@ void PreviewSession::endReached()
     }
 }
 
-bool PreviewSession::Play(bool loop)
+bool CMFSession::Play(bool loop)
 {
     if (!(flags_ & kOpen))
         return false;
@@ -111,7 +111,7 @@ bool PreviewSession::Play(bool loop)
     return true;
 }
 
-bool PreviewSession::Stop()
+bool CMFSession::Stop()
 {
     if (!(flags_ & kPlayingFlag))
         return true;
@@ -121,7 +121,7 @@ bool PreviewSession::Stop()
     return true;
 }
 
-bool PreviewSession::TogglePause()
+bool CMFSession::TogglePause()
 {
     if (flags_ & kPausedFlag) {
         if (!mpv_->setFlag("pause", false))
@@ -138,7 +138,7 @@ bool PreviewSession::TogglePause()
     return false;
 }
 
-bool PreviewSession::seekAndKeepState(int64_t position100ns)
+bool CMFSession::seekAndKeepState(int64_t position100ns)
 {
     if (!(flags_ & kOpen))
         return false;
@@ -148,11 +148,11 @@ bool PreviewSession::seekAndKeepState(int64_t position100ns)
     return requestSeek(static_cast<double>(target) / 1e7, "absolute+exact");
 }
 
-bool PreviewSession::SeekForwardMs(int ms) { return SeekRelative(static_cast<int64_t>(ms) * 10000); }
-bool PreviewSession::SeekBackMs(int ms) { return SeekRelative(-static_cast<int64_t>(ms) * 10000); }
-bool PreviewSession::SeekToMs(int ms) { return SeekAbsolute(static_cast<int64_t>(ms) * 10000); }
+bool CMFSession::SeekForwardMs(int ms) { return SeekRelative(static_cast<int64_t>(ms) * 10000); }
+bool CMFSession::SeekBackMs(int ms) { return SeekRelative(-static_cast<int64_t>(ms) * 10000); }
+bool CMFSession::SeekToMs(int ms) { return SeekAbsolute(static_cast<int64_t>(ms) * 10000); }
 
-bool PreviewSession::SeekRelative(int64_t delta100ns)
+bool CMFSession::SeekRelative(int64_t delta100ns)
 {
     // From where the latest seek goes while it has not landed, else from the picture shown.
     const std::optional<double> pending = load_.seekTarget();
@@ -160,25 +160,25 @@ bool PreviewSession::SeekRelative(int64_t delta100ns)
     return seekAndKeepState(from + delta100ns);
 }
 
-bool PreviewSession::SeekAbsolute(int64_t position100ns) { return seekAndKeepState(position100ns); }
+bool CMFSession::SeekAbsolute(int64_t position100ns) { return seekAndKeepState(position100ns); }
 
-int64_t PreviewSession::Position100ns() const
+int64_t CMFSession::Position100ns() const
 {
     if (!(flags_ & kOpen))
         return 0;
     return static_cast<int64_t>(enginePosition().value_or(0.0) * 1e7 + 0.5);
 }
 
-bool PreviewSession::enginePaused() const { return mpv_ && mpv_->getFlag("pause").value_or(true); }
+bool CMFSession::enginePaused() const { return mpv_ && mpv_->getFlag("pause").value_or(true); }
 
-bool PreviewSession::SetRate(double rate)
+bool CMFSession::SetRate(double rate)
 {
     if (!(flags_ & kOpen) || !(rate > 0.0) || rate > 100.0)
         return false;
     return mpv_->setDouble("speed", rate);
 }
 
-bool PreviewSession::GetNativeVideoSize(int& width, int& height) const
+bool CMFSession::GetNativeVideoSize(int& width, int& height) const
 {
     if (!(flags_ & kOpen) || !(flags_ & kVideoBranch) || nativeWidth_ <= 0)
         return false;
@@ -187,7 +187,7 @@ bool PreviewSession::GetNativeVideoSize(int& width, int& height) const
     return true;
 }
 
-bool PreviewSession::SetVideoRect(const QPoint* pos, const QSize* size)
+bool CMFSession::SetVideoRect(const QPoint* pos, const QSize* size)
 {
     if (!(flags_ & kOpen) || !(flags_ & kVideoBranch) || (!size && nativeWidth_ <= 0))
         return false;
@@ -198,7 +198,7 @@ bool PreviewSession::SetVideoRect(const QPoint* pos, const QSize* size)
            PresenterStatus::Ok;
 }
 
-bool PreviewSession::Repaint()
+bool CMFSession::Repaint()
 {
     if (!(flags_ & kOpen))
         return false;

@@ -18,8 +18,8 @@ namespace ravir {
 
 class VideoPresenter;
 
-// The file list's hover preview player.
-class PreviewSession : public MpvPlayerBase {
+// CMFSession: the file list's hover preview player (the product's name for it is kept).
+class CMFSession : public MpvPlayerBase {
     Q_OBJECT
 public:
     enum Flag : unsigned {
@@ -31,8 +31,8 @@ public:
     };
 
     // The popup is created hidden, 220 x scale wide and 9/16 of that high.
-    explicit PreviewSession(double uiScale = 1.0, QObject* parent = nullptr);
-    ~PreviewSession() override;
+    explicit CMFSession(double uiScale = 1.0, QObject* parent = nullptr);
+    ~CMFSession() override;
 
     VideoPresenter* window() const { return window_; }
     unsigned flags() const { return flags_; }

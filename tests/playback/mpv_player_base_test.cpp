@@ -60,17 +60,17 @@ const PlayerKind kKinds[] = {
      }},
     {"hover preview",
      [](Notices& n, const PlayerOptions&) -> std::unique_ptr<MpvPlayerBase> {
-         auto p = std::make_unique<PreviewSession>(1.0);
-         QObject::connect(p.get(), &PreviewSession::ready, [&n] { ++n.ready; });
-         QObject::connect(p.get(), &PreviewSession::seekDone, [&n] { ++n.seeks; });
-         QObject::connect(p.get(), &PreviewSession::openFailed, [&n] { ++n.failed; });
+         auto p = std::make_unique<CMFSession>(1.0);
+         QObject::connect(p.get(), &CMFSession::ready, [&n] { ++n.ready; });
+         QObject::connect(p.get(), &CMFSession::seekDone, [&n] { ++n.seeks; });
+         QObject::connect(p.get(), &CMFSession::openFailed, [&n] { ++n.failed; });
          return p;
      },
-     [](MpvPlayerBase& b, const QString& path) { return static_cast<PreviewSession&>(b).Open(path); },
-     [](MpvPlayerBase& b) { static_cast<PreviewSession&>(b).Close(); },
-     [](MpvPlayerBase& b) { static_cast<PreviewSession&>(b).SeekToMs(9900); },
+     [](MpvPlayerBase& b, const QString& path) { return static_cast<CMFSession&>(b).Open(path); },
+     [](MpvPlayerBase& b) { static_cast<CMFSession&>(b).Close(); },
+     [](MpvPlayerBase& b) { static_cast<CMFSession&>(b).SeekToMs(9900); },
      [](MpvPlayerBase& b) {
-         auto& p = static_cast<PreviewSession&>(b);
+         auto& p = static_cast<CMFSession&>(b);
          return p.flags() == 0 && p.DurationMs() == 0 && !p.IsReady();
      }},
 };

@@ -181,13 +181,13 @@ TEST_F(PresenterTest, OverlayTextIsShownButNotSaved)
 TEST(PreviewPlayer, PlaysTheVideoWithoutSoundAndClampsSeeks)
 {
     playbackApp();
-    PreviewSession preview(1.0);
+    CMFSession preview(1.0);
     EXPECT_EQ(preview.window()->size(), QSize(220, 123));
     EXPECT_FALSE(preview.Play(false)) << "nothing open";
     int ready = 0;
-    QObject::connect(&preview, &PreviewSession::ready, [&] { ++ready; });
+    QObject::connect(&preview, &CMFSession::ready, [&] { ++ready; });
     ASSERT_TRUE(preview.Open(smallMovie("pb_30fps_3s", 30, 3)));
-    EXPECT_TRUE(preview.flags() & PreviewSession::kOpen);
+    EXPECT_TRUE(preview.flags() & CMFSession::kOpen);
     // Open returned with the load under way: the size comes with the ready notice.
     EXPECT_FALSE(preview.IsReady());
     EXPECT_EQ(ready, 0);
@@ -223,7 +223,7 @@ TEST(PreviewPlayer, PlaysTheVideoWithoutSoundAndClampsSeeks)
     // A relative seek counts from where a seek still under way goes, not from the old picture.
     spin(50);  // the notices of the seeks above
     int seeks = 0;
-    QObject::connect(&preview, &PreviewSession::seekDone, [&] { ++seeks; });
+    QObject::connect(&preview, &CMFSession::seekDone, [&] { ++seeks; });
     ASSERT_TRUE(preview.SeekToMs(1000));
     ASSERT_TRUE(preview.SeekForwardMs(500));
     ASSERT_TRUE(preview.WaitSeekDone(5000));
@@ -237,7 +237,7 @@ TEST(PreviewPlayer, PlaysTheVideoWithoutSoundAndClampsSeeks)
     EXPECT_TRUE(preview.IsPlaying());
     spin(200);
     ASSERT_TRUE(preview.TogglePause());
-    EXPECT_TRUE(preview.flags() & PreviewSession::kPausedFlag);
+    EXPECT_TRUE(preview.flags() & CMFSession::kPausedFlag);
     ASSERT_TRUE(preview.SeekForwardMs(500));
     ASSERT_TRUE(preview.WaitSeekDone(5000));
     EXPECT_TRUE(preview.enginePaused());
@@ -262,11 +262,11 @@ TEST(PreviewPlayer, PlaysTheVideoWithoutSoundAndClampsSeeks)
 TEST(PreviewPlayer, LoopsOrEndsAtTheEnd)
 {
     playbackApp();
-    PreviewSession preview(1.0);
+    CMFSession preview(1.0);
     ASSERT_TRUE(preview.Open(smallMovie("pb_15fps_2s", 15, 2, 15)));
     ASSERT_TRUE(preview.WaitForReady(5000));
     int ended = 0;
-    QObject::connect(&preview, &PreviewSession::presentationEnded, [&] { ++ended; });
+    QObject::connect(&preview, &CMFSession::presentationEnded, [&] { ++ended; });
     ASSERT_TRUE(preview.SeekToMs(1500));
     ASSERT_TRUE(preview.WaitSeekDone(5000));
     ASSERT_TRUE(preview.Play(true));
@@ -288,7 +288,7 @@ TEST(PreviewPlayer, LoopsOrEndsAtTheEnd)
 TEST(PreviewPlayer, FailsOnADamagedMovie)
 {
     playbackApp();
-    PreviewSession preview(1.0);
+    CMFSession preview(1.0);
     QTemporaryDir dir;
     QFile f(dir.filePath("x.MOV"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));

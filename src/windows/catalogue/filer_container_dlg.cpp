@@ -96,7 +96,7 @@ bool CFilerContainerDlg::thumbnailMode() const { return list_->previewEnabled();
 void CFilerContainerDlg::startPreview(const RecordingRecord& record, const QRect& geometry)
 {
     if (!preview_)
-        preview_ = std::make_unique<PreviewSession>(LayoutScale());
+        preview_ = std::make_unique<CMFSession>(LayoutScale());
     preview_->Stop();
     preview_->Close();
     if (!preview_->Open(record.path)) {

@@ -22,7 +22,7 @@ namespace ravir {
 class Catalogue;
 class CFileListCtrl;
 class CFolderTreeCtrl;
-class PreviewSession;
+class CMFSession;
 class CSkinCheckButton;
 
 class CFilerContainerDlg : public QWidget {
@@ -66,7 +66,7 @@ public:
     // (made when first needed).
     void setThumbnailMode(bool on);
     bool thumbnailMode() const;
-    PreviewSession* previewSession() const { return preview_.get(); }
+    CMFSession* previewSession() const { return preview_.get(); }
     // "%d個" of the list's rows.
     QString countText() const;
 
@@ -109,7 +109,7 @@ private:
     QLineEdit* path_ = nullptr;
     std::array<CSkinCheckButton*, kKindCount> kinds_{};
     int layout_ = 0;
-    std::unique_ptr<PreviewSession> preview_;
+    std::unique_ptr<CMFSession> preview_;
 };
 
 }  // namespace ravir

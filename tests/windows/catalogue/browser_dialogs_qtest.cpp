@@ -509,7 +509,7 @@ void BrowserDialogsTest::hoverPreviewFollowsTheThumbnailSwitch()
     const QRect geometry = requested.last().at(2).toRect();
     QCOMPARE(geometry.right() + 1, listCtrl->mapToGlobal(QPoint(0, 0)).x());
     QVERIFY(browser.previewSession());
-    QVERIFY(browser.previewSession()->flags() & PreviewSession::kOpen);
+    QVERIFY(browser.previewSession()->flags() & CMFSession::kOpen);
     QVERIFY(browser.previewSession()->window()->isVisible());
     QCOMPARE(browser.previewSession()->window()->geometry(), geometry);
     hover(2);
@@ -519,7 +519,7 @@ void BrowserDialogsTest::hoverPreviewFollowsTheThumbnailSwitch()
     QApplication::sendEvent(listCtrl, &leave);
     QVERIFY(stopped.count() >= 1);
     QVERIFY(!browser.previewSession()->window()->isVisible());
-    QVERIFY(!(browser.previewSession()->flags() & PreviewSession::kOpen));
+    QVERIFY(!(browser.previewSession()->flags() & CMFSession::kOpen));
     browser.setThumbnailMode(false);
     hover(0);
     QCOMPARE(requested.count(), 2);
