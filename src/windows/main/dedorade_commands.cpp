@@ -17,7 +17,7 @@
 #include "windows/views/gsensor_dlg.h"
 #include "windows/views/info_dlg.h"
 #include "windows/views/info_format.h"
-#include "windows/map/map_view.h"
+#include "windows/map/web/map_view.h"
 #include "windows/views/marker_kind.h"
 #include "windows/views/recording_telemetry.h"
 #include "windows/kit/skin_button.h"
@@ -342,7 +342,7 @@ void CdedoradeDlg::RefreshMapShell()
 
 MapShellInput& CdedoradeDlg::mapShellInput() { return m_mapState->shellInput(); }
 
-map::CMapView* CdedoradeDlg::mapView() const { return m_mapState->view(); }
+map::CMapView* CdedoradeDlg::mapView() const { return static_cast<map::CMapView*>(m_mapState->view()); }
 
 // ---- Commands ----------------------------------------------------------------------------------
 

@@ -15,7 +15,6 @@
 #include "windows/views/gsensor_dlg.h"
 #include "windows/views/info_dlg.h"
 #include "windows/views/info_format.h"
-#include "windows/map/map_view.h"
 #include "windows/views/marker_kind.h"
 #include "windows/views/recording_telemetry.h"
 #include "container/telemetry_timeline.h"

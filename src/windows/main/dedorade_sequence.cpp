@@ -30,7 +30,6 @@
 #include "windows/views/gsensor_dlg.h"
 #include "windows/views/info_dlg.h"
 #include "windows/views/info_format.h"
-#include "windows/map/map_view.h"
 #include "windows/views/recording_telemetry.h"
 
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 #include "playback/player.h"
 #include "playback/report_picture.h"
 #include "windows/kit/app_scale.h"
-#include "windows/map/map_view.h"
+#include "windows/map/map_surface.h"
 
 #include <QFileInfo>
 #include <QWidget>

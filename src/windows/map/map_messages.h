@@ -2,7 +2,9 @@
 // What the map host and its page say to each other, as plain functions: the GPS arrays, the
 // update message, the script calls the host runs in the page, the marker names, and the checks
 // applied to every value that comes from the page. Every number written into a script is
-// formatted here, so a script text never holds anything but the call and its numbers.
+// formatted here, so a script text never holds anything but the call and its numbers. The
+// functions are built into the map module (web/map_messages.cpp); the rest of the windows use
+// only the types declared here.
 #include "container/telemetry.h"
 
 #include <QJsonArray>

@@ -5,7 +5,7 @@
 #include "windows/main/recording_session.h"
 #include "playback/player.h"
 #include "playback/telemetry_slots.h"
-#include "windows/map/map_view.h"
+#include "windows/map/map_surface.h"
 
 #include <QGuiApplication>
 
@@ -26,7 +26,7 @@ MapState::MapState(RecordingSession& session, CMovieDialog& dialog, QObject* par
 
 MapState::~MapState() { shutdown(); }
 
-map::CMapView* MapState::view() const { return view_; }
+map::MapSurface* MapState::view() const { return view_; }
 
 void MapState::setMarkerKindsSource(std::function<const MarkerKinds&()> kinds)
 {
@@ -91,20 +91,29 @@ void MapState::takeRecording()
     const bool hasPosition = snap && std::any_of(snap->gps.begin(), snap->gps.end(),
                                                  [](const GpsSample& g) { return IsUsableFix(g); });
     // Qt WebEngine needs a display: without one (the offscreen platform) the placeholder stays.
-    if (!hasPosition || QGuiApplication::platformName() == QLatin1String("offscreen")) {
+    if (!hasPosition || mapUnavailable_ ||
+        QGuiApplication::platformName() == QLatin1String("offscreen")) {
         shell_.pageUnavailable = hasPosition;
         refresh();
         return;
     }
     if (!view_) {
-        // Qt WebEngine starts only once a map is wanted.
-        view_ = new map::CMapView(&dialog_);
+        // Qt WebEngine is loaded and started only once a map is wanted.
+        QString why;
+        view_ = map::CreateMapSurface(&dialog_, &why);
+        if (!view_) {
+            qWarning("ravir-viewer: the map cannot be shown: %s", qPrintable(why));
+            mapUnavailable_ = true;
+            shell_.pageUnavailable = true;
+            refresh();
+            return;
+        }
         view_->setObjectName(QStringLiteral("mapView"));
         dialog_.setMapWidget(view_);
-        connect(view_, &map::CMapView::eventClicked, this, &MapState::seekRequested);
+        connect(view_, &map::MapSurface::eventClicked, this, &MapState::seekRequested);
         if (kinds_)
             view_->setMarkerKinds(kinds_());
-        connect(view_, &map::CMapView::pageReady, this, [this] {
+        connect(view_, &map::MapSurface::pageReady, this, [this] {
             shell_.pageReady = true;
             refresh();
         });

@@ -22,7 +22,7 @@ namespace ravir {
 class CMovieDialog;
 class RecordingSession;
 namespace map {
-class CMapView;
+class MapSurface;
 }
 
 class MapState : public QObject {
@@ -54,7 +54,8 @@ public:
     void refresh();
     void shutdown();  // the whole-trip worker stops
 
-    map::CMapView* view() const;
+    // The map once it was made (nullptr before, and when its module cannot be loaded).
+    map::MapSurface* view() const;
     bool hasRecording() const { return hasRecording_; }
     // The map shows the position now: it is visible, online and not covered by the placeholder.
     bool showsPosition() const;
@@ -72,7 +73,8 @@ private:
 
     RecordingSession& session_;
     CMovieDialog& dialog_;
-    QPointer<map::CMapView> view_;
+    QPointer<map::MapSurface> view_;
+    bool mapUnavailable_ = false;  // the map module could not be loaded: the placeholder stays
     MapShellInput shell_;
     bool hasRecording_ = false;
     int toldState_ = -1;  // the play state the map was told last (-1: none yet)

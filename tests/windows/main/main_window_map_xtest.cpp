@@ -10,7 +10,7 @@
 #include "playback/player.h"
 #include "sample_data.h"
 #include "windows/views/gsensor_dlg.h"
-#include "windows/map/map_view.h"
+#include "windows/map/web/map_view.h"
 #include "windows/views/marker_kind.h"
 #include "loopback_tile_server.h"
 

@@ -1,6 +1,6 @@
 // The host object the map page calls: its answers, its checks of the page's arguments, and the
 // update message it sends.
-#include "windows/map/map_host.h"
+#include "windows/map/web/map_host.h"
 #include "shell/display_prefs.h"
 
 #include "shell/ui_text.h"

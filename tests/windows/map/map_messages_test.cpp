@@ -1,6 +1,6 @@
 // The map host's side of the page contract as plain functions: GPS arrays, the update message,
 // the reload scripts, the page-argument checks and the event-point builder.
-#include "windows/map/map_event_points.h"
+#include "windows/map/web/map_event_points.h"
 #include "windows/map/map_messages.h"
 
 #include "shell/ui_text.h"

@@ -2,9 +2,9 @@
 // point index, the marker and its colours, the event icons and their clicks, the placeholder,
 // drawing without tiles, tiles from a loopback tile server, and what the page may not do.
 // Needs a display (run under xvfb-run); never leaves this machine.
-#include "windows/map/map_connection.h"
-#include "windows/map/map_host.h"
-#include "windows/map/map_view.h"
+#include "windows/map/web/map_connection.h"
+#include "windows/map/web/map_host.h"
+#include "windows/map/web/map_view.h"
 
 #include "container/telemetry_timeline.h"
 #include "loopback_tile_server.h"

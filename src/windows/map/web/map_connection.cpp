@@ -1,4 +1,4 @@
-#include "windows/map/map_connection.h"
+#include "windows/map/web/map_connection.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -1,4 +1,4 @@
-#include "windows/map/map_event_points.h"
+#include "windows/map/web/map_event_points.h"
 
 #include "windows/map/map_messages.h"
 

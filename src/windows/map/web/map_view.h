@@ -9,11 +9,11 @@
 // setRecording(). Use: setRecording() after a recording's telemetry is ready, setFrame() on
 // each play-clock tick, setPlayStatus() on pause/stop/play, clearRecording() when it closes;
 // eventClicked(frame) asks for a seek.
-#include "windows/map/map_event_points.h"
+#include "windows/map/web/map_event_points.h"
 #include "windows/map/map_messages.h"
+#include "windows/map/map_surface.h"
 
 #include <QUrl>
-#include <QWidget>
 
 #include <vector>
 
@@ -28,7 +28,7 @@ class CMapConnectionTester;
 class CMapPage;
 class MapRequestFilter;
 
-class CMapView : public QWidget {
+class CMapView : public MapSurface {
     Q_OBJECT
 public:
     // Tile URL and attribution from the configuration file ([MAP] TILE_URL, ATTRIBUTION).
@@ -41,28 +41,28 @@ public:
     // frames), its list index, and the all-recordings track (may be empty). The event points are
     // rebuilt with the marker kinds set last; the page reloads the track.
     void setRecording(const TelemetryReader& reader, int recordingIndex,
-                      std::vector<GpsSample> allRecordingsGps = {}, bool wholeTrip = true);
-    void clearRecording();
+                      std::vector<GpsSample> allRecordingsGps = {}, bool wholeTrip = true) override;
+    void clearRecording() override;
     // The all-recordings track came later than the recording: only the whole-trip line is
     // drawn anew; the recording's track, its icons and the marker stay as they are.
-    void setAllRecordings(std::vector<GpsSample> allRecordingsGps);
+    void setAllRecordings(std::vector<GpsSample> allRecordingsGps) override;
     // The marker kinds shown on the map and the graph's classifier; rebuilds the event points
     // and redraws the icons. Until it is called, every kind is shown with the graph's classifier.
     void setMarkerKinds(const KindFlags& showOnMap, MarkerClassifier classify);
     // The same from the acceleration graph's marker kinds (their show-on-map flags).
-    void setMarkerKinds(const MarkerKinds& kinds);
+    void setMarkerKinds(const MarkerKinds& kinds) override;
 
     // The main camera's current frame: moves the position marker.
-    void setFrame(int frame);
+    void setFrame(int frame) override;
     // Play status; Stopped also moves the marker once.
-    void setPlayStatus(PlayStatus status);
+    void setPlayStatus(PlayStatus status) override;
     // The map switch: with false no connection test is made and no tile is loaded.
     void setMapEnabled(bool enabled);
 
     const std::vector<EventPoint>& eventPoints() const { return points_; }
-    bool isPageReady() const;
-    bool isPlaceholderShown() const;
-    bool isOnline() const;
+    bool isPageReady() const override;
+    bool isPlaceholderShown() const override;
+    bool isOnline() const override;
     // Runs a script in the page; before the page is ready the script waits and runs once it
     // is (after the page has been given the recording, the frame and the play status).
     void runScript(const QString& script);
@@ -74,9 +74,8 @@ public:
     int connectionIntervalMs = 1000;
     bool openLinksOutside = true;  // false in tests: links are only reported
 
+    // pageReady() and eventClicked(frame) come from MapSurface.
 Q_SIGNALS:
-    void pageReady();
-    void eventClicked(int frame);
     // A link of the page (attribution) the user clicked; opened outside for http and https.
     void externalLinkRequested(const QUrl& url);
 

@@ -1,4 +1,4 @@
-#include "windows/map/map_host.h"
+#include "windows/map/web/map_host.h"
 
 #include "shell/display_prefs.h"
 #include "shell/ui_text.h"

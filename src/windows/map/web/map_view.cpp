@@ -1,9 +1,9 @@
-#include "windows/map/map_view.h"
+#include "windows/map/web/map_view.h"
 
 #include "windows/kit/skin_artwork.h"
 #include "shell/ini_keys.h"
-#include "windows/map/map_connection.h"
-#include "windows/map/map_host.h"
+#include "windows/map/web/map_connection.h"
+#include "windows/map/web/map_host.h"
 
 #include <QDesktopServices>
 #include <QPainter>
@@ -125,7 +125,7 @@ CMapView::CMapView(QWidget* parent) : CMapView(ReadMapTileUrl(), ReadMapAttribut
 }
 
 CMapView::CMapView(const QString& tileUrl, const QString& attribution, QWidget* parent)
-    : QWidget(parent), tileUrl_(tileUrl)
+    : MapSurface(parent), tileUrl_(tileUrl)
 {
     static const bool registered = [] {
         initMapResources();
