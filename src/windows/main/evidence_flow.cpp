@@ -156,11 +156,11 @@ EvidenceFlow::EvidenceFlow(QWidget& window, RecordingSession& session, TaskRunne
 
 bool EvidenceFlow::running() const { return outcome_ != nullptr; }
 
-EvidenceDialog* EvidenceFlow::dialog() const { return dialog_.data(); }
+EvidenceDialog* EvidenceFlow::dialog() const { return dialog_ && dialog_->isVisible() ? dialog_.data() : nullptr; }
 
 void EvidenceFlow::start()
 {
-    if (dialog_ || running() || tasks_.busy() || !session_.ready())
+    if (dialog() || running() || tasks_.busy() || !session_.ready())
         return;
     // The frame on screen is the reference: playback holds still while the span is chosen.
     session_.PauseIfPlaying();
@@ -187,9 +187,11 @@ void EvidenceFlow::onAccepted()
     if (!dialog_ || tasks_.busy())
         return;
     const QString target = QFileInfo(dialog_->folder()).absoluteFilePath();
+    const long long from = dialog_->fromFrame(), to = dialog_->toFrame();
+    dialog_ = nullptr;  // it closes and deletes itself
     const QStringList args{QStringLiteral("evidence"), movie_,
-                           QStringLiteral("--from"), QString::number(dialog_->fromFrame()),
-                           QStringLiteral("--to"), QString::number(dialog_->toFrame()),
+                           QStringLiteral("--from"), QString::number(from),
+                           QStringLiteral("--to"), QString::number(to),
                            QStringLiteral("--frame"), QString::number(shown_),
                            QStringLiteral("--out"), target, QStringLiteral("--progress")};
     auto outcome = std::make_shared<EvidenceOutcome>();
