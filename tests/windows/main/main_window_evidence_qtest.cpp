@@ -149,6 +149,8 @@ TEST_F(MainWindowEvidence, KeyEProposesTheSpanCancelWritesNothingOkWritesTheFold
     for (QWidget* field : std::initializer_list<QWidget*>{dlg->fromBox(), dlg->toBox(), dlg->folderField()})
         EXPECT_FALSE(field->accessibleName().isEmpty()) << field->objectName().toStdString();
     EXPECT_EQ(dlg->windowTitle(), text(TXT_EVIDENCE));
+    if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
+        dlg->grab().save(qEnvironmentVariable("RAVIR_SHOT_DIR") + "/evidence_dialog.png");
     EXPECT_NE(w->player(0)->state().playState, kPlaying);
 
     // Escape cancels: nothing is written, nothing runs.
