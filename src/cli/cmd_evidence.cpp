@@ -1,5 +1,6 @@
-// `ravir evidence MOVIE --from F --to F --out DIR [--frame N]`: the evidence folder of a span of
-// the main camera's frames, as the viewer's evidence export writes it (exports/evidence_export.h).
+// `ravir evidence MOVIE --from F --to F --out DIR [--frame N] [--progress]`: the evidence folder
+// of a span of the main camera's frames, as the viewer's evidence export writes it
+// (exports/evidence_export.h).
 // The stills need the playback engine: built into `ravir-decode` (decoding_commands.h).
 #include "catalogue/output_guard.h"
 #include "cli/command.h"
@@ -62,7 +63,7 @@ private:
 
 int runEvidence(const QStringList& args)
 {
-    const ParsedArgs parsed = parseArgs(args, {"--from", "--to", "--out", "--frame"});
+    const ParsedArgs parsed = parseArgs(args, {"--from", "--to", "--out", "--frame"}, {"--progress"});
     if (!parsed.error.isEmpty())
         return usageError("evidence", parsed.error);
     if (parsed.positional.size() != 1)
@@ -96,6 +97,17 @@ int runEvidence(const QStringList& args)
     request.still = [&](const QString& movie, int64_t frame, const QString& out, QString* why) {
         return stills.take(movie, frame, out, why);
     };
+    if (parsed.has("--progress")) {
+        // One line per step of a thousandth, for a caller that shows a bar (the viewer).
+        request.progress = [last = int64_t{-1}](int64_t done, int64_t total) mutable {
+            if (done == last)
+                return;
+            last = done;
+            std::fprintf(stderr, "progress %lld %lld\n", static_cast<long long>(done),
+                         static_cast<long long>(total));
+            std::fflush(stderr);
+        };
+    }
     std::atomic<bool> stop{false};
     request.stop = &stop;
     EvidenceResult result;

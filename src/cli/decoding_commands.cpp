@@ -66,10 +66,11 @@ constexpr CommandText kDecodingCommands[] = {
     },
     {
         "evidence",
-        "MOVIE --from F --to F --out DIR [--frame N]",
+        "MOVIE --from F --to F --out DIR [--frame N] [--progress]",
         "writes the evidence folder DIR: frames F..F of both cameras bit for bit, telemetry, stills, hashes",
         "Frames are the main camera's, 0-based, in the order players show them; --frame N is the\n"
         "frame whose stills and GPS fix are recorded as the one shown (default: --from).\n"
+        "--progress writes \"progress DONE 1000\" lines on stderr as the work goes on.\n"
         "DIR (which must not exist; its parent must) receives:\n"
         "  the main camera's clip and, when the recording has one, the sub camera's clip of the\n"
         "    same moments, under the recordings' own names: the samples from the key frame at or\n"

@@ -402,6 +402,13 @@ constexpr const char16_t* kOwnTexts[kUiTextOwnCount] = {
     u"GPS測位あり",  // 200 TXT_ACC_GPS_FIX
     u"GPS測位なし",  // 201 TXT_ACC_NO_GPS_FIX
     u"値なし",  // 202 TXT_ACC_NO_VALUE
+    u"証拠書き出し",  // 203 TXT_EVIDENCE
+    u"開始フレーム:",  // 204 TXT_EVIDENCE_FROM
+    u"終了フレーム:",  // 205 TXT_EVIDENCE_TO
+    u"保存先フォルダ:",  // 206 TXT_EVIDENCE_FOLDER
+    u"証拠を書き出しました:\n%1",  // 207 TXT_MSG_EVIDENCE_DONE
+    u"証拠を書き出せませんでした:\n%1",  // 208 TXT_MSG_EVIDENCE_FAILED
+    u"%1 は既にあります。新しいフォルダ名を指定してください。",  // 209 TXT_MSG_EVIDENCE_FOLDER_EXISTS
 };
 
 // The same in English; a slot left out here shows its row-0 text.
@@ -431,6 +438,13 @@ constexpr const char16_t* kOwnEnglishTexts[kUiTextOwnCount] = {
     u"GPS fix",  // TXT_ACC_GPS_FIX
     u"No GPS fix",  // TXT_ACC_NO_GPS_FIX
     u"no value",  // TXT_ACC_NO_VALUE
+    u"Export evidence",  // 203 TXT_EVIDENCE
+    u"From frame:",  // 204 TXT_EVIDENCE_FROM
+    u"To frame:",  // 205 TXT_EVIDENCE_TO
+    u"Output folder:",  // 206 TXT_EVIDENCE_FOLDER
+    u"The evidence was written to:\n%1",  // 207 TXT_MSG_EVIDENCE_DONE
+    u"The evidence could not be written:\n%1",  // 208 TXT_MSG_EVIDENCE_FAILED
+    u"%1 exists already. Choose a new folder name.",  // 209 TXT_MSG_EVIDENCE_FOLDER_EXISTS
 };
 
 using Row = std::array<QString, kUiTextSlots>;

@@ -15,7 +15,7 @@ namespace ravir {
 inline constexpr int kUiTextRows = 2;
 inline constexpr int kUiTextSlots = 260;   // slots per row; a slot is row * 260 + index
 inline constexpr int kUiTextFilled = 178;  // slots 0 to 177 hold the viewer's texts
-inline constexpr int kUiTextOwnCount = 25;  // slots 178 on: this program's own texts
+inline constexpr int kUiTextOwnCount = 32;  // slots 178 on: this program's own texts
 inline constexpr int kUiTextEnd = kUiTextFilled + kUiTextOwnCount;  // first empty slot
 
 enum TextId : int {
@@ -224,6 +224,14 @@ enum TextId : int {
     TXT_ACC_GPS_FIX = 200,            // GPS fix
     TXT_ACC_NO_GPS_FIX = 201,         // No GPS fix
     TXT_ACC_NO_VALUE = 202,           // no value (an acceleration without a sample)
+    // The evidence export (key E, the video context menu) and its dialog.
+    TXT_EVIDENCE = 203,               // Export evidence (menu item, dialog title)
+    TXT_EVIDENCE_FROM = 204,          // From frame:
+    TXT_EVIDENCE_TO = 205,            // To frame:
+    TXT_EVIDENCE_FOLDER = 206,        // Output folder:
+    TXT_MSG_EVIDENCE_DONE = 207,      // The evidence was written to: %1
+    TXT_MSG_EVIDENCE_FAILED = 208,    // The evidence could not be written: %1 (the reason)
+    TXT_MSG_EVIDENCE_FOLDER_EXISTS = 209, // %1 exists already: choose a new folder
     // Add new slots here, before this line, and raise kUiTextOwnCount.
 };
 

@@ -121,9 +121,31 @@ TEST(EvidenceCli, ClipsHoldExactlyTheSpanOfBothCamerasBitForBit)
     for (const Span span : {Span{40, 80, 50}, Span{30, 31, 30}, Span{0, 5, 3}, Span{100, 119, 119}}) {
         SCOPED_TRACE(QString("frames %1..%2").arg(span.from).arg(span.to).toStdString());
         const QString dir = out.filePath(QString("e%1").arg(span.from));
-        const auto r = runRavir({"evidence", movie, "--from", QString::number(span.from), "--to",
-                                 QString::number(span.to), "--frame", QString::number(span.shown), "--out", dir});
+        // The last span also asks for the progress lines a caller's bar reads.
+        const bool progress = span.from == 100;
+        QStringList args{"evidence", movie, "--from", QString::number(span.from), "--to",
+                         QString::number(span.to), "--frame", QString::number(span.shown), "--out", dir};
+        if (progress)
+            args << "--progress";
+        const auto r = runRavir(args);
         ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        QList<int> steps;
+        for (const QByteArray& line : r.err.split('\n')) {
+            if (line.startsWith("progress ")) {
+                const QList<QByteArray> parts = line.split(' ');
+                ASSERT_EQ(parts.size(), 3) << line.constData();
+                EXPECT_EQ(parts[2], "1000");
+                steps << parts[1].toInt();
+            }
+        }
+        if (progress) {
+            ASSERT_GE(steps.size(), 3);
+            EXPECT_EQ(steps.front(), 0);
+            EXPECT_EQ(steps.back(), 1000);
+            EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+        } else {
+            EXPECT_TRUE(steps.isEmpty());
+        }
         const QJsonObject printed = QJsonDocument::fromJson(r.out).object();
         EXPECT_EQ(printed["folder"].toString(), QDir(dir).absolutePath());
 

@@ -236,7 +236,14 @@ TEST(UiText, EverySlotOfBothRowsHoldsItsText)
                             {TXT_ACC_NO_SPEED, 199, "速度不明"},
                             {TXT_ACC_GPS_FIX, 200, "GPS測位あり"},
                             {TXT_ACC_NO_GPS_FIX, 201, "GPS測位なし"},
-                            {TXT_ACC_NO_VALUE, 202, "値なし"}};
+                            {TXT_ACC_NO_VALUE, 202, "値なし"},
+                            {TXT_EVIDENCE, 203, "証拠書き出し"},
+                            {TXT_EVIDENCE_FROM, 204, "開始フレーム:"},
+                            {TXT_EVIDENCE_TO, 205, "終了フレーム:"},
+                            {TXT_EVIDENCE_FOLDER, 206, "保存先フォルダ:"},
+                            {TXT_MSG_EVIDENCE_DONE, 207, "証拠を書き出しました:\n%1"},
+                            {TXT_MSG_EVIDENCE_FAILED, 208, "証拠を書き出せませんでした:\n%1"},
+                            {TXT_MSG_EVIDENCE_FOLDER_EXISTS, 209, "%1 は既にあります。新しいフォルダ名を指定してください。"}};
     ASSERT_EQ(std::size(own), static_cast<size_t>(kUiTextOwnCount));
     for (size_t i = 0; i < std::size(own); ++i) {
         EXPECT_EQ(own[i].id, own[i].slot);
@@ -389,6 +396,7 @@ TEST(UiText, EnglishRowKeepsTheMarkersAndIsEnglish)
     EXPECT_EQ(textAt(1, TXT_FONT_FACE), QStringLiteral("Sans Serif"));
     // Slots that share words stay separate entries in English too.
     EXPECT_EQ(textAt(1, TXT_IMPACT), textAt(1, TXT_IMPACT_3));
+    EXPECT_EQ(textAt(1, TXT_EVIDENCE), QStringLiteral("Export evidence"));
 }
 
 TEST(UiText, RowChoiceFollowsTheLocaleAndTheSetting)

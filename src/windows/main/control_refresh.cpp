@@ -78,6 +78,7 @@ bool CommandEnabled(const ControlState& s, int id)
     case cmd::kAspect:
     case cmd::kSwitchDisplay:
     case cmd::kReport:
+    case cmd::kEvidence:
         return s.telemetryLoaded && !s.opening && !s.taskRunning && !s.nearEndBlocked &&
                !s.openFailed;
     default:

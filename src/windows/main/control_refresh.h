@@ -36,7 +36,7 @@ ControlEnables RefreshControls(const ControlState& state);
 // Whether command `id` may run now, from any entry point (its button, its key, the video
 // context menu, the media controls of the desktop, the title bar): the transport commands as
 // their buttons, the title-bar commands as the title bar, and the commands without a button
-// (aspect, switch display, report) when the recording is ready and nothing else holds the
+// (aspect, switch display, report, evidence) when the recording is ready and nothing else holds the
 // window. The one table that every entry point consults. One exception: while a recording
 // opens, previous and next are taken as the list allows (the press is kept for the open).
 bool CommandEnabled(const ControlState& state, int id);

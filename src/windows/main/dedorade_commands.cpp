@@ -27,6 +27,7 @@
 #include "windows/map/map_state.h"
 #include "windows/main/video_zoom_mode.h"
 #include "windows/main/window_report.h"
+#include "windows/main/evidence_flow.h"
 #include "windows/main/key_table.h"
 #include "windows/main/movie_menu.h"
 #include "windows/main/play_clock_rules.h"
@@ -398,6 +399,9 @@ void CdedoradeDlg::DispatchCommand(int id)
     case cmd::kReport:
         ReportCommand();
         return;
+    case cmd::kEvidence:
+        m_evidence->start();
+        return;
     case cmd::kSwitchDisplay:
         if (m_surface && m_session->ready())
             m_surface->switchDisplay();
@@ -426,7 +430,10 @@ void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
         return;
     const int playState = m_session->playState();
     const int rate = m_session->rateCode();
-    CMovieMenu menu(MovieMenuItems(playState, rate, isFullScreenMode(), m_aspectKeep), this);
+    std::vector<MovieMenuItem> items = MovieMenuItems(playState, rate, isFullScreenMode(), m_aspectKeep);
+    for (MovieMenuItem& item : items)
+        item.enabled = item.enabled && (item.id != cmd::kEvidence || isCommandEnabled(item.id));
+    CMovieMenu menu(items, this);
     int chosen = 0;
     connect(&menu, &CMovieMenu::command, this, [&chosen](int id) { chosen = id; });
     menu.exec(globalPos);

@@ -27,6 +27,7 @@
 #include "windows/main/session_mpris.h"
 #include "windows/main/video_zoom_mode.h"
 #include "windows/main/window_report.h"
+#include "windows/main/evidence_flow.h"
 #include "windows/main/list_task_flow.h"
 #include "windows/main/window_sequencer_host.h"
 #include "windows/main/key_table.h"
@@ -276,6 +277,7 @@ void CdedoradeDlg::InitParts()
     connect(m_taskFlow, &ListTaskFlow::stateChanged, this, &CdedoradeDlg::RefreshControlStates);
     connect(m_taskFlow, &ListTaskFlow::finished, this, &CdedoradeDlg::taskFinished);
     connect(m_taskFlow, &ListTaskFlow::sourceReopened, this, [this] { OnDeletionFinished(); });
+    m_evidence = new EvidenceFlow(*this, *m_session, *m_tasks);
     addShutdownStep(QStringLiteral("background task"), [this] { m_taskFlow->shutdown(); });
 
     m_settings = new CSettingDlg(this);

@@ -60,6 +60,7 @@ class VideoZoomMode;
 class WindowSequencerHost;
 class ListTaskFlow;
 class WindowReport;
+class EvidenceFlow;
 
 class CdedoradeDlg : public QWidget {
     Q_OBJECT
@@ -162,6 +163,8 @@ public:
     WindowReport* report() const { return m_report; }
     void setReportFolderChooser(std::function<QString()> chooser);
     void setReportDelayMs(int ms);
+    // The evidence export (key E): its span dialog and its run as the background task.
+    EvidenceFlow* evidence() const { return m_evidence; }
     // Starts the window manager's border drag (QWindow::startSystemResize by default); a test
     // stands in for the window manager with its own.
     CaptionDrag& captionDrag() { return m_frame.captionDrag(); }
@@ -338,6 +341,7 @@ private:
     CGSensorDlg* m_graphView = nullptr;
     CInfoDlg* m_infoView = nullptr;
     WindowReport* m_report = nullptr;
+    EvidenceFlow* m_evidence = nullptr;
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
 

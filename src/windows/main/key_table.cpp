@@ -21,6 +21,7 @@ const std::vector<KeyBinding>& KeyTable()
         {Qt::Key_V, false, cmd::kSwitchDisplay},
         {Qt::Key_M, false, cmd::kSwitchMap},
         {Qt::Key_S, false, cmd::kStillImage},
+        {Qt::Key_E, false, cmd::kEvidence},
         {Qt::Key_O, true, cmd::kBrowse},
         {Qt::Key_Delete, false, cmd::kDelete},
         {Qt::Key_J, true, cmd::kSaveJoined},

@@ -48,6 +48,7 @@ inline constexpr int kProgressBar = 38102;
 inline constexpr int kAspect = 38200;
 inline constexpr int kSwitchDisplay = 38201;  // main or sub camera on the surface (key V)
 inline constexpr int kReport = 38202;         // the report picture (Ctrl+R)
+inline constexpr int kEvidence = 38203;       // the evidence export (key E)
 }  // namespace cmd
 
 struct MainLayout {

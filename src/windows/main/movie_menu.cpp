@@ -36,6 +36,7 @@ std::vector<MovieMenuItem> MovieMenuItems(int playState, int rateCode, bool full
         items.push_back(separator);
         items.push_back({cmd::kStillImage, TXT_STILL_IMAGE_2, true});
         items.push_back({cmd::kReport, TXT_REPORT, true});
+        items.push_back({cmd::kEvidence, TXT_EVIDENCE, true});
         items.push_back({cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY, true});
         items.push_back({cmd::kSettings, TXT_SETTINGS_2, true});
         items.push_back(separator);

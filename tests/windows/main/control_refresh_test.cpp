@@ -142,7 +142,7 @@ TEST(ControlRefresh, EveryCommandFollowsItsControlInEveryState)
         for (int id : {cmd::kClose, cmd::kMaximise, cmd::kMinimise, cmd::kThumbnail})
             EXPECT_EQ(CommandEnabled(s, id), e.titleBar) << id;
         const bool free = s.telemetryLoaded && !s.opening && !s.taskRunning && !s.nearEndBlocked;
-        for (int id : {cmd::kAspect, cmd::kSwitchDisplay, cmd::kReport})
+        for (int id : {cmd::kAspect, cmd::kSwitchDisplay, cmd::kReport, cmd::kEvidence})
             EXPECT_EQ(CommandEnabled(s, id), free) << id;
         EXPECT_FALSE(CommandEnabled(s, cmd::kPositionSlider));
     }

@@ -9,11 +9,13 @@
 #include "windows/kit/skin_list.h"
 #include "windows/settings/setting_dlg.h"
 #include "windows/kit/app_scale.h"
+#include "windows/main/evidence_dialog.h"
 #include "shell/ini_file.h"
 #include "windows/update/update_dlg.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -69,6 +71,19 @@ std::unique_ptr<CSkinDialog> selectDialog()
     dlg->setAllList(twoRecords());
     dlg->setCurrentList(twoRecords());
     return dlg;
+}
+
+// The evidence span dialog over a 120-frame movie, proposing a folder that does not exist yet.
+std::unique_ptr<CSkinDialog> evidenceDialog()
+{
+    EvidenceDialog::Setup setup;
+    setup.movie = QStringLiteral("/card/Normal/A___-250314-1200-000001M.MOV");
+    setup.frames = 120;
+    setup.frameMs = 1000.0 / 30;
+    setup.from = 0;
+    setup.to = 119;
+    setup.parentFolder = QDir::tempPath();
+    return std::make_unique<EvidenceDialog>(setup);
 }
 
 std::unique_ptr<CSkinDialog> messageDialog()
@@ -127,6 +142,14 @@ private Q_SLOTS:
              {Qt::Key_Escape}, After::Rejected, {}},
             {"update: Enter is its close button", [] { return std::make_unique<CUpdateDialog>(QStringLiteral("new")); },
              {Qt::Key_Return}, After::Accepted, {}},
+            {"evidence: Escape cancels", evidenceDialog, {Qt::Key_Escape}, After::Rejected, {}},
+            {"evidence: Enter in a frame field is OK", evidenceDialog, {Qt::Key_Up, Qt::Key_Return},
+             After::Accepted, {}},
+            {"evidence: Tab walks the frames, the folder, its chooser, OK, Cancel", evidenceDialog,
+             {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab}, After::Open,
+             {"toFrame", "folderField", "folderMore", "okButton", "cancelButton"}},
+            {"evidence: Tab to Cancel, Space cancels", evidenceDialog,
+             {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, ' '}, After::Rejected, {}},
             {"message: Enter and Escape leave it open", messageDialog,
              {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}, After::Open, {}},
             {"message: Space on the focused OK answers", messageDialog, {' '}, After::Accepted, {}},

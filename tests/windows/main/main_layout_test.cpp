@@ -253,6 +253,7 @@ TEST(MovieMenu, ItemsFollowThePlayStateRateAndFullScreen)
 
     const std::vector<P> tail{kSep, {cmd::kStillImage, TXT_STILL_IMAGE_2},
                               {cmd::kReport, TXT_REPORT},
+                              {cmd::kEvidence, TXT_EVIDENCE},
                               {cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY},
                               {cmd::kSettings, TXT_SETTINGS_2}, kSep, {cmd::kBrowse, TXT_BROWSE_2}};
     std::vector<P> stopped{{cmd::kPlay, TXT_PLAY_2}};
