@@ -1,4 +1,5 @@
 #include "shell/ini_file.h"
+#include "shell/config_folder.h"
 
 #include "shell/hidden_attribute.h"
 #include "shell/regular_file.h"
@@ -540,6 +541,12 @@ QString startupFolder()
 QString configFilePath()
 {
     QString folder = startupFolder();
+    // Code that runs before the start-up folder is recorded (a dialog shown on its own, a test)
+    // uses the configuration folder, never the root of the file system.
+    if (folder.isEmpty())
+        folder = ViewerConfigFolder();
+    if (folder.isEmpty())
+        return {};
     while (folder.size() > 1 && folder.endsWith(u'/'))
         folder.chop(1);
     if (folder == u'/')

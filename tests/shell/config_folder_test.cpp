@@ -64,6 +64,18 @@ TEST(ConfigFolder, EnvironmentOverridesXdgAndFoldersAreCreated)
     qputenv("RAVIR_CONFIG_DIR", (dir.path() + "/file/cfg").toLocal8Bit());
     EXPECT_EQ(ViewerConfigFolder(), QString());
 
+    // No start-up folder recorded yet: the configuration folder, never "/"; with no folder at
+    // all, writes fail instead of landing somewhere else.
+    setStartupFolder(QString());
+    qputenv("RAVIR_CONFIG_DIR", (dir.path() + "/early").toLocal8Bit());
+    EXPECT_EQ(configFilePath(), dir.path() + "/early/Zazavud_Urezed.ini");
+    EXPECT_TRUE(WriteValue("FOLDERPATH", "REPORT_FOLDER", "/x"));
+    EXPECT_EQ(ReadValue("FOLDERPATH", "REPORT_FOLDER"), "/x");
+    qputenv("RAVIR_CONFIG_DIR", (dir.path() + "/file/cfg").toLocal8Bit());
+    EXPECT_EQ(configFilePath(), QString());
+    EXPECT_FALSE(WriteValue("FOLDERPATH", "REPORT_FOLDER", "/y"));
+    EXPECT_EQ(ReadValue("FOLDERPATH", "REPORT_FOLDER"), QString());
+
     EXPECT_EQ(DefaultChooserFolder(), QDir::homePath());
     setStartupFolder(savedStartup);
 }
