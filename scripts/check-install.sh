@@ -12,7 +12,7 @@ for f in bin/ravir-viewer bin/ravir libexec/ravir/ravir-decode; do
   [ -x "$prefix/$f" ] || fail "$f missing or not executable"
 done
 # The map module the viewer loads on first use, in the installation's private library folder.
-ls "$prefix"/lib*/ravir/libravir_map.so "$prefix"/lib/*/ravir/libravir_map.so 2> /dev/null | grep -q . \
+find "$prefix" -path '*/lib*/ravir/libravir_map.so' -type f | grep -q . \
   || fail "map module libravir_map.so missing"
 desktop="$prefix/share/applications/io.github.ravir.Viewer.desktop"
 icon="$prefix/share/icons/hicolor/scalable/apps/ravir-viewer.svg"
