@@ -2,39 +2,20 @@
 // carried out on the players and the views), the source watcher's report and the background task
 // around the list commands.
 #include "windows/main/dedorade_dlg.h"
-#include "windows/main/main_layout.h"
-#include "windows/main/views_follow.h"
 
-#include "windows/catalogue/file_list_ctrl.h"
-#include "windows/catalogue/filer_container_dlg.h"
-#include "windows/catalogue/list_commands.h"
-#include "catalogue/recording_name.h"
-#include "catalogue/source_watcher.h"
+#include "playback/dual_surface.h"
 #include "shell/startup_trace.h"
-#include "container/telemetry_timeline.h"
-#include "windows/map/map_state.h"
+#include "shell/ui_text.h"
+#include "windows/catalogue/list_commands.h"
+#include "windows/kit/msg_dlg.h"
+#include "windows/main/list_task_flow.h"
+#include "windows/main/task_runner.h"
 #include "windows/main/video_zoom_mode.h"
 #include "windows/main/window_sequencer_host.h"
-#include "windows/main/list_task_flow.h"
-#include "windows/map/map_window.h"
-#include "windows/kit/msg_dlg.h"
-#include "windows/kit/skin_button.h"
-#include "windows/kit/skin_progress.h"
-#include "windows/kit/skin_slider.h"
-#include "windows/main/source_mount.h"
-#include "windows/main/task_runner.h"
-#include "playback/camera_sync.h"
-#include "playback/dual_surface.h"
-#include "playback/player.h"
-#include "shell/ui_text.h"
+#include "windows/main/window_source.h"
 #include "windows/views/gsensor_dlg.h"
 #include "windows/views/info_dlg.h"
-#include "windows/views/info_format.h"
-#include "windows/map/map_view.h"
-#include "windows/views/recording_telemetry.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 
 namespace ravir {
 
@@ -90,18 +71,22 @@ void CdedoradeDlg::InitSequencing()
         RefreshControlStates();
     });
 
-    // The source watcher reports from its worker; the window reacts on its own thread. A task
-    // working on the card is told at once, from the watcher's worker (the running flag is an
-    // atomic), so that it reads nothing more of the card while the window thread is busy. The
-    // shutdown stops the worker before the window goes.
-    m_watcher = std::make_unique<SourceWatcher>(
-        [this] {
-            m_tasks->stop();
-            QMetaObject::invokeMethod(this, [this] { OnSourceVanished(); }, Qt::QueuedConnection);
-        },
-        &m_catalogue.sourceLostFlag());
-    m_catalogue.setSourceWatcher(m_watcher.get());
-    m_watcher->start();
+    // The source, and the card or folder pulled away; the shutdown stops the watcher's worker
+    // before the window goes.
+    m_source = new WindowSource({*this, m_catalogue, *m_session, *m_browser, *m_infoView,
+                                 *m_movieDialog, *m_surface, *m_tasks, *m_commands}, this);
+    connect(m_source, &WindowSource::closeRecordingRequested, this, [this] { CloseRecording(); });
+    connect(m_source, &WindowSource::leaveModesRequested, this, [this] {
+        if (m_zoom->active())
+            ZoomCommand();
+        if (isFullScreenMode())
+            LeaveFullScreen();
+    });
+    connect(m_source, &WindowSource::mapShellChanged, this, &CdedoradeDlg::RefreshMapShell);
+    connect(m_source, &WindowSource::stateChanged, this, &CdedoradeDlg::RefreshControlStates);
+    connect(m_source, &WindowSource::closeWindowRequested, this, &CdedoradeDlg::CloseCommand);
+    connect(m_taskFlow, &ListTaskFlow::sourceReopened, m_source, &WindowSource::deletionReopened);
+    m_source->startWatching();
 }
 
 // ---- Background task ---------------------------------------------------------------------------
@@ -115,79 +100,7 @@ bool CdedoradeDlg::StartBackgroundTask(std::function<void()> work)
     return !m_shutDown && m_taskFlow && m_taskFlow->start(std::move(work));
 }
 
-void CdedoradeDlg::ResetWindow()
-{
-    // Every slot back on the recording's default rate before it closes.
-    m_session->ApplyDefaultRate();
-    m_movieDialog->setWindowTitle(text(TXT_MAP));
-    m_surface->setView(DisplayView::Main);
-    m_session->StopPrefetch();
-    m_session->FreeTelemetry();
-    // Both slots closed and the views stopped: no recording is current any more.
-    CloseRecording();
-    m_csvAvailable = false;
-    RefreshMapShell();
-    m_surface->update();
-    m_infoView->update();
-    RefreshControlStates();
-}
 
-void CdedoradeDlg::OnDeletionFinished()
-{
-    if (m_shutDown)
-        return;
-    // The source was opened again by the deletion (Catalogue::OpenSource, SelectDefaultItem):
-    // the window starts over on it.
-    ResetWindow();
-    const SourceMode mode = m_catalogue.mode();
-    m_browser->reload();
-    if (mode == SourceMode::Drive || mode == SourceMode::Folder)
-        m_infoView->setTraceSwitch(TraceSwitchFor(mode, m_catalogue.sourcePath()));
-    m_csvAvailable = mode == SourceMode::Drive && !m_catalogue.shownRecords().empty();
-    RefreshControlStates();
-    if (m_browser->rowCount() > 0)
-        m_browser->setCurrentRow(0);
-}
-
-// ---- Source watcher ----------------------------------------------------------------------------
-
-void CdedoradeDlg::RememberSourceDevice()
-{
-    m_sourceGone = false;
-    m_sourceMount = MountPointOf(m_catalogue.mode() == SourceMode::File ? m_catalogue.singleFile()
-                                                                          : m_catalogue.sourcePath());
-}
-
-void CdedoradeDlg::OnSourceVanished()
-{
-    if (m_shutDown)
-        return;
-    m_sourceGone = true;
-    // A task on the vanished card was already told by the watcher and ends at its next check,
-    // without a completion message.
-    if (m_commands && m_commands->busy())
-        m_commands->stop();
-    m_session->PauseIfPlaying();
-    m_session->StopPrefetch();
-    CloseRecording();
-    m_surface->setView(DisplayView::Main);
-    m_movieDialog->setWindowTitle(text(TXT_MAP));
-    m_browser->clearViews();
-    m_catalogue.Clear();
-    m_csvAvailable = false;
-    if (m_zoom->active())
-        ZoomCommand();
-    if (isFullScreenMode())
-        LeaveFullScreen();
-    RefreshMapShell();
-    RefreshControlStates();
-    // The program itself ran from the card that was pulled: nothing more can be loaded from it.
-    if (ProgramRunsFrom(m_sourceMount, QCoreApplication::applicationFilePath())) {
-        CloseCommand();
-        return;
-    }
-    CMsgBox::Error(this, text(TXT_MSG_SOURCE_GONE));
-}
 
 // ---- Opening a recording -----------------------------------------------------------------------
 

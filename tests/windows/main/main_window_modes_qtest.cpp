@@ -7,6 +7,7 @@
 #include "gui_app.h"
 #include "windows/catalogue/filer_container_dlg.h"
 #include "windows/main/dedorade_dlg.h"
+#include "windows/main/window_update_check.h"
 #include "windows/kit/skin_button.h"
 #include "windows/kit/skin_progress.h"
 #include "windows/map/map_window.h"
@@ -429,7 +430,7 @@ TEST_F(MainWindowModes, ThumbnailSwitchMapWindowAndUpdateCheck)
     w->ThumbnailCommand();
     EXPECT_EQ(ini("DISPLAY", "THUMBNAIL"), "1");
     // The update check started at the deferred start because the host is set.
-    EXPECT_TRUE(w->updateCheckStarted());
+    EXPECT_TRUE(w->updateCheck()->started());
 
     // The map window: 452 x 368, beside the main window, titled for a main camera; M toggles.
     // It is placed when it is first shown, beside where the main window is by then (a window
@@ -476,7 +477,7 @@ TEST_F(MainWindowModes, ThumbnailSwitchMapWindowAndUpdateCheck)
 TEST_F(MainWindowModes, NoUpdateCheckWithoutHost)
 {
     auto w = startWindow();
-    EXPECT_FALSE(w->updateCheckStarted());
+    EXPECT_FALSE(w->updateCheck()->started());
     EXPECT_FALSE(w->thumbnailMode());
     EXPECT_FALSE(w->isCommandEnabled(38012));  // CSV: not for a folder source
     w->Shutdown();
@@ -492,7 +493,7 @@ TEST_F(MainWindowModes, WholeSessionOnASampleCard)
     const QString card = test::sampleCard("mainwindow-session", o, &error);
     ASSERT_FALSE(card.isEmpty()) << error.toStdString();
     auto w = startWindow(card);
-    ASSERT_TRUE(w->slotInitialised(0));
+    ASSERT_TRUE(w->session()->slotReady(0));
     ASSERT_GT(w->browser()->rowCount(), 0);
     // A main camera recording long enough to play (the card also holds very short ones).
     RecordingRecord record;
@@ -507,12 +508,12 @@ TEST_F(MainWindowModes, WholeSessionOnASampleCard)
     }
     ASSERT_FALSE(record.path.isEmpty());
     ASSERT_EQ(w->OpenRecording(record), 1);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady(); }, 15000));
     EXPECT_TRUE(w->isCommandEnabled(38012));  // CSV: a card with recordings
-    Player& main = *w->player(0);
+    Player& main = *w->session()->player(0);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     ASSERT_GT(main.GetFrameCount(), 20);
-    EXPECT_FALSE(w->currentRecordingPath().isEmpty());
+    EXPECT_FALSE(w->session()->currentPath().isEmpty());
 
     // Resized by its border.
     bool applied = false;
@@ -595,9 +596,9 @@ TEST_F(MainWindowModes, WholeSessionOnASampleCard)
     w->CloseCommand();
     EXPECT_TRUE(taskDone.load());
     EXPECT_FALSE(w->isVisible());
-    EXPECT_FALSE(w->movieIsReady());
-    EXPECT_TRUE(w->currentRecordingPath().isEmpty());
-    EXPECT_FALSE(w->slotInitialised(0));
+    EXPECT_FALSE(w->session()->ready());
+    EXPECT_TRUE(w->session()->currentPath().isEmpty());
+    EXPECT_FALSE(w->session()->slotReady(0));
     EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.200000");
     EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 836.0f / 697.0f));
 }
@@ -687,11 +688,11 @@ TEST_F(MainWindowModes, UpdateCheckComparesTheCardsGpsDataVersion)
     ASSERT_FALSE(card.isEmpty()) << error.toStdString();
     auto w = startWindow(card);
     ASSERT_EQ(w->catalogue().recorderInfo().number, QString("231015"));
-    ASSERT_TRUE(w->updateCheckStarted());
-    ASSERT_TRUE(waitUntil([&] { return !w->updateText().isEmpty(); }, 15000));
-    EXPECT_TRUE(w->updateText().contains(text(TXT_GPS_DATA_INFO)));
-    EXPECT_TRUE(w->updateText().contains("23/10/15"));
-    EXPECT_TRUE(w->updateText().contains("24/01/01"));
+    ASSERT_TRUE(w->updateCheck()->started());
+    ASSERT_TRUE(waitUntil([&] { return !w->updateCheck()->text().isEmpty(); }, 15000));
+    EXPECT_TRUE(w->updateCheck()->text().contains(text(TXT_GPS_DATA_INFO)));
+    EXPECT_TRUE(w->updateCheck()->text().contains("23/10/15"));
+    EXPECT_TRUE(w->updateCheck()->text().contains("24/01/01"));
     w->Shutdown();
     http.kill();
     http.waitForFinished(5000);
