@@ -9,6 +9,7 @@
 #include "windows/catalogue/filer_container_dlg.h"
 #include "windows/catalogue/list_commands.h"
 #include "windows/main/movie_menu.h"
+#include "windows/main/recording_steps.h"
 #include "windows/main/task_runner.h"
 #include "windows/main/video_zoom_mode.h"
 #include "windows/main/window_controls.h"
@@ -41,13 +42,6 @@ void CdedoradeDlg::ReportCommand()
     m_session->PauseIfPlaying();
     m_report->start();
 }
-
-void CdedoradeDlg::setReportFolderChooser(std::function<QString()> chooser)
-{
-    m_report->setFolderChooser(std::move(chooser));
-}
-
-void CdedoradeDlg::setReportDelayMs(int ms) { m_report->setDelayMs(ms); }
 
 void CdedoradeDlg::JumpToEventPoint(bool next)
 {
@@ -121,55 +115,7 @@ void CdedoradeDlg::StopCommand()
     RefreshControlStates();
 }
 
-void CdedoradeDlg::GoToRecording(int delta)
-{
-    if (!m_browser || m_shutDown || backgroundTaskRunning() || !m_sequencer->hasRecording())
-        return;
-    if (m_session->opening()) {
-        // Every press counts while a recording opens. Before its open delay has run out nothing
-        // of it is open: the list moves on at once and the delay starts again for the row
-        // chosen now, so that only the last one chosen is opened. Once the movies are being
-        // opened the press is kept and carried out as soon as that open has come to an end.
-        if (m_sequencer->openDelayTimer().isActive())
-            StepRecording(delta);
-        else
-            m_pendingSteps += delta;
-        return;
-    }
-    if (nearEndBlocked())
-        return;
-    m_session->PauseIfPlaying();
-    StepRecording(delta);
-}
-
-void CdedoradeDlg::StepRecording(int delta)
-{
-    if (delta > 0) {
-        // The next row, after the last one the next folder, after the last folder the current
-        // recording again, stopped.
-        m_sequencer->nextCommand();
-    } else if (!m_sequencer->previousCommand() && !m_session->opening()) {
-        StopCommand();  // the first recording: back to its start
-    }
-}
-
-void CdedoradeDlg::ApplyPendingSteps()
-{
-    // Queued: the open that just ended has finished its own handling first.
-    if (m_pendingSteps == 0)
-        return;
-    QMetaObject::invokeMethod(this, [this] {
-        int steps = std::exchange(m_pendingSteps, 0);
-        if (m_shutDown || backgroundTaskRunning() || !m_sequencer || !m_sequencer->hasRecording())
-            return;
-        m_session->PauseIfPlaying();
-        while (steps != 0) {
-            const int step = steps > 0 ? 1 : -1;
-            StepRecording(step);
-            steps -= step;
-        }
-    }, Qt::QueuedConnection);
-}
+void CdedoradeDlg::GoToRecording(int delta) { m_steps->go(delta); }
 
 void CdedoradeDlg::ChangeRate(bool faster)
 {

@@ -16,6 +16,7 @@
 #include "windows/main/control_refresh.h"
 #include "windows/main/list_task_flow.h"
 #include "windows/main/position_drag.h"
+#include "windows/main/recording_steps.h"
 #include "windows/main/video_zoom_mode.h"
 #include "windows/main/views_follow.h"
 #include "windows/main/window_controls.h"
@@ -329,7 +330,8 @@ void CdedoradeDlg::CloseRecording(bool keepCurrent)
     m_graphView->clearTelemetry();
     m_infoView->reset();
     m_mapState->clearRecording();
-    m_pendingSteps = 0;
+    if (m_steps)
+        m_steps->clear();
     // The list no longer has an open row: choosing any row, the last one included, opens it.
     if (m_browser)
         m_browser->listCtrl()->clearOpenRecording();

@@ -43,6 +43,7 @@ class Player;
 class VideoPresenter;
 class DualVideoSurface;
 class WindowSource;
+class RecordingSteps;
 class WindowMpris;
 class WindowInput;
 class WindowUpdateCheck;
@@ -78,13 +79,9 @@ public:
     // Both cameras' pictures on the video surface; V switches between them.
     DualVideoSurface* dualSurface() const { return m_surface; }
 
-    // Display state.
-    float scaleX() const { return m_frame.scaleX(); }
-    float scaleY() const { return m_frame.scaleY(); }
-    float maxEnlargement() const { return m_frame.maxEnlargement(); }
-    QRect normalRect() const { return m_frame.normalRect(); }
+    // Display state: scale factors, normal rectangle, caption drag, the border drag's starter.
+    FramelessWindow& frame() { return m_frame; }
     bool isFullScreenMode() const { return m_frame.isFullScreen(); }
-    bool minimisedByButton() const { return m_frame.minimisedByButton(); }
     bool thumbnailMode() const { return m_thumbnail; }
     bool zoomMode() const;
     VideoZoom videoZoom() const;
@@ -134,18 +131,8 @@ public:
     CStillCapture* stillCapture() const { return m_still; }
     CGSensorDlg* graphView() const { return m_graphView; }
     CInfoDlg* infoView() const { return m_infoView; }
-    // The report (Ctrl+R): the folder chooser (tests give their own) and the wait before the
-    // window is pictured, so that the map has drawn the position.
+    // The report (Ctrl+R); tests give it their own folder chooser and wait.
     WindowReport* report() const { return m_report; }
-    void setReportFolderChooser(std::function<QString()> chooser);
-    void setReportDelayMs(int ms);
-    // Starts the window manager's border drag (QWindow::startSystemResize by default); a test
-    // stands in for the window manager with its own.
-    CaptionDrag& captionDrag() { return m_frame.captionDrag(); }
-    void setSystemResizeStarter(std::function<bool(Qt::Edges)> starter)
-    {
-        m_frame.setSystemResizeStarter(std::move(starter));
-    }
     void ReportCommand();
     // The map, made the first time the map window shows a recording with positions.
     map::CMapView* mapView() const;
@@ -228,8 +215,6 @@ private:
     void PlayPauseCommand();        // play, or pause at the recording's default rate
     void OnListEmptied();           // the list has no row: close the recording, clear the panes
     void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
-    void StepRecording(int delta);  // the sequencer's step to the previous or next recording
-    void ApplyPendingSteps();       // the presses kept while the movies were being opened
     void ChangeRate(bool faster);
     // Full screen with the content's part of it: the map window, the aspect ratio, the zoom.
     void EnterFullScreen();
@@ -277,11 +262,11 @@ private:
     DualVideoSurface* m_surface = nullptr;
     WindowMpris* m_mpris = nullptr;
     RecordingSession* m_session = nullptr;
-    int m_pendingSteps = 0;      // previous/next presses kept while the movies are being opened
 
     ListTaskFlow* m_taskFlow = nullptr;
     TaskRunner* m_tasks = nullptr;  // the flow's
     RecordingSequencer* m_sequencer = nullptr;
+    RecordingSteps* m_steps = nullptr;  // previous/next, kept while the movies are being opened
     WindowSequencerHost* m_sequencerHost = nullptr;
     WindowSource* m_source = nullptr;
     CListCommands* m_commands = nullptr;  // the flow's

@@ -9,6 +9,7 @@
 #include "windows/catalogue/list_commands.h"
 #include "windows/kit/msg_dlg.h"
 #include "windows/main/list_task_flow.h"
+#include "windows/main/recording_steps.h"
 #include "windows/main/task_runner.h"
 #include "windows/main/video_zoom_mode.h"
 #include "windows/main/window_sequencer_host.h"
@@ -25,6 +26,10 @@ void CdedoradeDlg::InitSequencing()
                                               *m_movieDialog, this);
     m_sequencer = new RecordingSequencer(*m_sequencerHost, this);
     m_taskFlow->setSequencer(m_sequencer);
+    RecordingSteps::Hooks steps;
+    steps.blocked = [this] { return m_shutDown || backgroundTaskRunning(); };
+    steps.rewind = [this] { StopCommand(); };
+    m_steps = new RecordingSteps(*m_session, *m_sequencer, std::move(steps), this);
     // The window's part of an open: the wait cursor, the views of the recording before, the
     // presses kept meanwhile and the open's messages.
     connect(m_sequencerHost, &WindowSequencerHost::waitBegan, this, [this](bool resetGraph) {
@@ -39,15 +44,15 @@ void CdedoradeDlg::InitSequencing()
     connect(m_sequencerHost, &WindowSequencerHost::waitEnded, this, [this] {
         unsetCursor();
         RefreshControlStates();
-        ApplyPendingSteps();
+        m_steps->applyPending();
     });
     connect(m_sequencerHost, &WindowSequencerHost::openFailed, this, [this](int message) {
         unsetCursor();
         m_surface->update();
         RefreshControlStates();
         // The user has pressed on past this recording meanwhile: on to the one asked for.
-        if (m_pendingSteps != 0)
-            ApplyPendingSteps();
+        if (m_steps->pending())
+            m_steps->applyPending();
         else if (message != 0)
             CMsgBox::Error(this, text(message));
     });
@@ -117,7 +122,7 @@ void CdedoradeDlg::OnMovieOpened()
         return;
     TraceStartup(StartupStep::FirstRecordingOpened);
     m_sequencer->movieOpened();
-    ApplyPendingSteps();
+    m_steps->applyPending();
 }
 
 }  // namespace ravir

@@ -141,7 +141,7 @@ TEST_F(MainWindowModes, UserResizeIsClampedAndWritesTheFactorsWhenItEnds)
     ASSERT_TRUE(waitUntil([&] { return applied; }, 3000));
     EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.000000");
     EXPECT_EQ(ini("DISPLAY", "SCALEY"), "1.000000");
-    EXPECT_EQ(w->normalRect(), w->geometry());
+    EXPECT_EQ(w->frame().normalRect(), w->geometry());
 
     // The left edge dragged outwards: the right edge stays, the factor follows the width.
     applied = false;
@@ -163,8 +163,8 @@ TEST_F(MainWindowModes, UserResizeIsClampedAndWritesTheFactorsWhenItEnds)
     EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 2389.0f / 697.0f));
     waitUntil([] { return false; }, 50);
     const QSize design = DesignSize(LayoutScale());
-    EXPECT_EQ(w->size(), QSize(static_cast<int>(static_cast<float>(design.width()) * w->scaleX()),
-                               static_cast<int>(static_cast<float>(design.height()) * w->scaleY())));
+    EXPECT_EQ(w->size(), QSize(static_cast<int>(static_cast<float>(design.width()) * w->frame().scaleX()),
+                               static_cast<int>(static_cast<float>(design.height()) * w->frame().scaleY())));
     w->Shutdown();
 }
 
@@ -185,7 +185,7 @@ TEST_F(MainWindowModes, FactorsBeyondTheScreenAreClampedBeforeTheWindowShows)
         auto w = std::make_unique<CdedoradeDlg>(o);
         ASSERT_NE(w->screen(), nullptr);
         const QRect area = w->screen()->availableGeometry();
-        ASSERT_LT(area.width(), static_cast<int>(1120 * w->maxEnlargement()));  // the case at hand
+        ASSERT_LT(area.width(), static_cast<int>(1120 * w->frame().maxEnlargement()));  // the case at hand
         // Sized before it is shown: as large as the work area holds, no larger.
         EXPECT_LE(w->width(), area.width());
         EXPECT_LE(w->height(), area.height());
@@ -221,7 +221,7 @@ TEST_F(MainWindowModes, WindowManagerResizeThatPausesKeepsTheFinalSize)
 {
     auto w = startWindow();
     Qt::Edges started;
-    w->setSystemResizeStarter([&](Qt::Edges edges) {
+    w->frame().setSystemResizeStarter([&](Qt::Edges edges) {
         started = edges;
         return true;  // the window manager takes the drag over
     });
@@ -239,7 +239,7 @@ TEST_F(MainWindowModes, WindowManagerResizeThatPausesKeepsTheFinalSize)
     ASSERT_TRUE(waitUntil([&] { return applied == 2; }, 3000));
     EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.250000");
     EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 836.0f / 697.0f));
-    EXPECT_EQ(w->normalRect().size(), QSize(1400, 836));
+    EXPECT_EQ(w->frame().normalRect().size(), QSize(1400, 836));
     // The drag is over once the pointer moves in the window again.
     sendMouse(w.get(), QEvent::MouseMove, {500, 300}, Qt::NoButton, Qt::NoButton);
     w->Shutdown();
@@ -256,7 +256,7 @@ TEST_F(MainWindowModes, CaptionDoubleClickMaximisesAndOnlyADragMovesTheWindow)
     auto w = startWindow();
     int systemMoves = 0;
     bool windowManager = true;
-    w->captionDrag().setSystemMoveStarter([&] {
+    w->frame().captionDrag().setSystemMoveStarter([&] {
         ++systemMoves;
         return windowManager;
     });
@@ -312,7 +312,7 @@ TEST_F(MainWindowModes, MaximiseRestoreAndTheLayoutSavedWhileMaximised)
     const QRect maxRect = w->geometry();
     drag(w.get(), {2, 2}, {300, 200});
     EXPECT_EQ(w->geometry(), maxRect);
-    EXPECT_EQ(w->normalRect(), normal);
+    EXPECT_EQ(w->frame().normalRect(), normal);
 
     // The title-bar button restores the normal rectangle.
     w->MaximiseCommand();
@@ -333,7 +333,7 @@ TEST_F(MainWindowModes, MaximiseRestoreAndTheLayoutSavedWhileMaximised)
     auto again = startWindow();
     EXPECT_EQ(again->size(), QSize(1400, 766));
     again->MinimiseCommand();
-    EXPECT_TRUE(again->minimisedByButton());
+    EXPECT_TRUE(again->frame().minimisedByButton());
     // Full screen needs a ready recording: refused on an empty folder.
     EXPECT_FALSE(again->ToggleFullScreen());
     EXPECT_FALSE(again->isFullScreenMode());
@@ -359,15 +359,15 @@ TEST_F(MainWindowModes, TitleBarButtonsRunTheWindowsCommands)
 
     click("titleMaximise");
     ASSERT_TRUE(waitUntil([&] { return w->isMaximized(); }, 3000));
-    EXPECT_EQ(w->normalRect(), normal);
+    EXPECT_EQ(w->frame().normalRect(), normal);
     click("titleMaximise");
     ASSERT_TRUE(waitUntil([&] { return !w->isMaximized() && w->geometry() == normal; }, 3000));
 
     click("titleMinimise");
     EXPECT_TRUE(w->isMinimized());
-    EXPECT_TRUE(w->minimisedByButton());
+    EXPECT_TRUE(w->frame().minimisedByButton());
     w->showNormal();
-    EXPECT_FALSE(w->minimisedByButton());
+    EXPECT_FALSE(w->frame().minimisedByButton());
 
     click("titleThumbnail");
     EXPECT_TRUE(w->thumbnailMode());
@@ -396,7 +396,7 @@ TEST_F(MainWindowModes, AnotherMonitorRebuildsScaleFontsAndLayoutKeepingTheFacto
                                                                 : SharedFont(kFont10).pointSize();
     EXPECT_GT(font10After, font10);
     EXPECT_EQ(w->layoutRects().fileBrowser.width(), 564);  // 550 + 7 + 7 at scale 1.25
-    EXPECT_FLOAT_EQ(w->scaleX(), 1.2f);
+    EXPECT_FLOAT_EQ(w->frame().scaleX(), 1.2f);
     EXPECT_EQ(w->movieDialog()->size(), QSize(564, 460));
     // The settings dialog and the panel's toggles are laid out at the new scale.
     EXPECT_EQ(w->settingsDialog()->size(), QSize(575, 393));

@@ -14,6 +14,7 @@
 #include "gui_app.h"
 #include "windows/stills/still_capture.h"
 #include "windows/main/dedorade_dlg.h"
+#include "windows/main/window_report.h"
 #include "windows/main/mpris_service.h"
 #include "windows/main/window_mpris.h"
 #include "windows/main/main_layout.h"
@@ -374,7 +375,7 @@ TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunT
     // Every key the video menu shows beside an item runs that item's command through the
     // window's own key handling. Dialogs the commands open are answered with Cancel.
     w->stillCapture()->setFolderChooser([] { return QString(); });
-    w->setReportFolderChooser([] { return QString(); });
+    w->report()->setFolderChooser([] { return QString(); });
     QTimer cancel;
     QObject::connect(&cancel, &QTimer::timeout, [] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))

@@ -624,8 +624,8 @@ TEST_F(MainWindowWiring, CtrlRWritesTheReportOfTheOpenRecording)
     ASSERT_TRUE(waitUntil([&] { return w->session()->telemetryReady(); }, 10000));
     QTemporaryDir out;
     ASSERT_TRUE(out.isValid());
-    w->setReportFolderChooser([&] { return out.path(); });
-    w->setReportDelayMs(0);
+    w->report()->setFolderChooser([&] { return out.path(); });
+    w->report()->setDelayMs(0);
     CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
     bool done = false, ok = false;
     QString workbook;
@@ -675,11 +675,11 @@ TEST_F(MainWindowWiring, ContextMenuReportItemWritesTheReport)
     QTemporaryDir out;
     ASSERT_TRUE(out.isValid());
     int chooserCalls = 0;
-    w->setReportFolderChooser([&] {
+    w->report()->setFolderChooser([&] {
         ++chooserCalls;
         return out.path();
     });
-    w->setReportDelayMs(0);
+    w->report()->setDelayMs(0);
     CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
     bool done = false, ok = false;
     QString workbook;
