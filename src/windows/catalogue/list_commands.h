@@ -13,6 +13,7 @@
 // Progress goes to the progress bar; the stop button (stop()) ends a task at its next check.
 // Every message is shown with CMsgBox.
 #include "catalogue/recording_record.h"
+#include "windows/kit/skin_progress.h"
 
 #include <QObject>
 #include <QPointer>
@@ -26,7 +27,6 @@ namespace ravir {
 
 class Catalogue;
 class CFileSelectDlg;
-class CSkinProgressBarCtrl;
 class TaskRunner;
 struct IniKey;
 

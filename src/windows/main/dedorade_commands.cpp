@@ -1,50 +1,33 @@
 // The main window's commands: the transport and list commands, the title bar, full screen,
-// aspect and zoom, the map switch, and their entry points (the one dispatcher that the buttons,
-// keys, the video menu and the desktop's media controls all go through, the keys and the video
-// surface's clicks).
+// aspect and zoom, the map switch, and the one dispatcher that the buttons, the keys, the video
+// menu and the desktop's media controls all go through.
 #include "windows/main/dedorade_dlg.h"
 
-#include "catalogue/source_select.h"
-#include "windows/catalogue/file_list_ctrl.h"
-#include "windows/catalogue/filer_container_dlg.h"
-#include "windows/catalogue/list_commands.h"
-#include "windows/catalogue/source_open_dlg.h"
-#include "windows/stills/still_capture.h"
-#include "container/telemetry.h"
-#include "windows/main/task_runner.h"
-#include "windows/main/views_follow.h"
-#include "windows/settings/setting_dlg.h"
-#include "windows/views/gsensor_dlg.h"
-#include "windows/views/info_dlg.h"
-#include "windows/views/info_format.h"
-#include "windows/map/web/map_view.h"
-#include "windows/views/marker_kind.h"
-#include "windows/views/recording_telemetry.h"
-#include "windows/kit/skin_button.h"
-#include "windows/kit/skin_progress.h"
-#include "windows/kit/skin_slider.h"
-#include "windows/map/map_window.h"
-#include "windows/map/map_state.h"
-#include "windows/main/video_zoom_mode.h"
-#include "windows/main/window_report.h"
 #include "windows/main/evidence_flow.h"
-#include "windows/main/key_table.h"
-#include "windows/main/movie_menu.h"
-#include "windows/main/play_clock_rules.h"
-#include "playback/placement.h"
 #include "playback/dual_surface.h"
 #include "playback/player.h"
-#include "playback/video_presenter.h"
-#include "windows/kit/app_scale.h"
-#include "shell/ini_file.h"
 #include "shell/ini_keys.h"
-#include "shell/ui_text.h"
-#include <QApplication>
+#include "windows/catalogue/filer_container_dlg.h"
+#include "windows/catalogue/list_commands.h"
+#include "windows/main/movie_menu.h"
+#include "windows/main/recording_steps.h"
+#include "windows/main/task_runner.h"
+#include "windows/main/video_zoom_mode.h"
+#include "windows/main/window_controls.h"
+#include "windows/main/window_input.h"
+#include "windows/main/window_report.h"
+#include "windows/main/window_source.h"
+#include "windows/map/map_state.h"
+#include "windows/map/map_window.h"
+#include "windows/map/web/map_view.h"
+#include "windows/settings/setting_dlg.h"
+#include "windows/stills/still_capture.h"
+#include "windows/views/gsensor_dlg.h"
+#include "windows/views/marker_kind.h"
+#include "windows/views/recording_telemetry.h"
+
 #include <QFileInfo>
-#include <QFrame>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QPainter>
 #include <QScreen>
 
 namespace ravir {
@@ -62,13 +45,6 @@ void CdedoradeDlg::ReportCommand()
     m_report->start();
 }
 
-void CdedoradeDlg::setReportFolderChooser(std::function<QString()> chooser)
-{
-    m_report->setFolderChooser(std::move(chooser));
-}
-
-void CdedoradeDlg::setReportDelayMs(int ms) { m_report->setDelayMs(ms); }
-
 void CdedoradeDlg::JumpToEventPoint(bool next)
 {
     const TelemetrySnapshot& snap = m_session->telemetry();
@@ -85,18 +61,7 @@ void CdedoradeDlg::BrowseCommand()
 {
     if (m_shutDown || (m_commands && m_commands->busy()))
         return;
-    ResetWindow();
-    CSourceOpenDlg dlg(this);
-    if (dlg.exec() == QDialog::Accepted &&
-        OpenChosenSource(m_catalogue, dlg.chosenSourceMode(), dlg.chosenPath(), this)) {
-        m_csvAvailable = m_catalogue.mode() == SourceMode::Drive && !m_catalogue.shownRecords().empty();
-        m_infoView->setTraceSwitch(TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
-        RememberSourceDevice();
-        m_browser->reload();
-        if (m_browser->rowCount() > 0)
-            m_browser->setCurrentRow(0);
-    }
-    RefreshControlStates();
+    m_source->browse();
 }
 
 void CdedoradeDlg::SettingsCommand()
@@ -152,55 +117,7 @@ void CdedoradeDlg::StopCommand()
     RefreshControlStates();
 }
 
-void CdedoradeDlg::GoToRecording(int delta)
-{
-    if (!m_browser || m_shutDown || backgroundTaskRunning() || !m_sequencer->hasRecording())
-        return;
-    if (m_session->opening()) {
-        // Every press counts while a recording opens. Before its open delay has run out nothing
-        // of it is open: the list moves on at once and the delay starts again for the row
-        // chosen now, so that only the last one chosen is opened. Once the movies are being
-        // opened the press is kept and carried out as soon as that open has come to an end.
-        if (m_sequencer->openDelayTimer().isActive())
-            StepRecording(delta);
-        else
-            m_pendingSteps += delta;
-        return;
-    }
-    if (nearEndBlocked())
-        return;
-    m_session->PauseIfPlaying();
-    StepRecording(delta);
-}
-
-void CdedoradeDlg::StepRecording(int delta)
-{
-    if (delta > 0) {
-        // The next row, after the last one the next folder, after the last folder the current
-        // recording again, stopped.
-        m_sequencer->nextCommand();
-    } else if (!m_sequencer->previousCommand() && !m_session->opening()) {
-        StopCommand();  // the first recording: back to its start
-    }
-}
-
-void CdedoradeDlg::ApplyPendingSteps()
-{
-    // Queued: the open that just ended has finished its own handling first.
-    if (m_pendingSteps == 0)
-        return;
-    QMetaObject::invokeMethod(this, [this] {
-        int steps = std::exchange(m_pendingSteps, 0);
-        if (m_shutDown || backgroundTaskRunning() || !m_sequencer || !m_sequencer->hasRecording())
-            return;
-        m_session->PauseIfPlaying();
-        while (steps != 0) {
-            const int step = steps > 0 ? 1 : -1;
-            StepRecording(step);
-            steps -= step;
-        }
-    }, Qt::QueuedConnection);
-}
+void CdedoradeDlg::GoToRecording(int delta) { m_steps->go(delta); }
 
 void CdedoradeDlg::ChangeRate(bool faster)
 {
@@ -228,8 +145,7 @@ void CdedoradeDlg::ThumbnailCommand()
 {
     m_thumbnail = !m_thumbnail;
     WriteThumbnail(m_thumbnail);
-    if (m_thumbnailButton)
-        m_thumbnailButton->setPressedLook(m_thumbnail);
+    m_controls->setThumbnailPressed(m_thumbnail);
     if (m_browser)
         m_browser->setThumbnailMode(m_thumbnail);
     Q_EMIT thumbnailModeChanged(m_thumbnail);
@@ -329,8 +245,7 @@ void CdedoradeDlg::SwitchMapCommand()
         PlaceMovieDialog();
     m_movieDialog->setVisible(m_mapShown && !isFullScreenMode());
     // The map button looks pressed while the map window is switched on.
-    if (CSkinButton* button = m_buttons[cmd::kSwitchMap - cmd::kFirst])
-        button->setPressedLook(m_mapShown);
+    m_controls->setMapPressed(m_mapShown);
     m_mapState->setFullScreen(isFullScreenMode());
     m_mapState->setSwitchedOn(m_mapShown);
     Q_EMIT mapShownChanged(m_mapShown);
@@ -441,84 +356,12 @@ void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
         DispatchCommand(chosen);
 }
 
-// ---- Video surface and keys --------------------------------------------------------------------
-
-bool CdedoradeDlg::eventFilter(QObject* watched, QEvent* event)
-{
-    // The window's keys come first wherever the focus rests inside it: the folder tree, the
-    // file list and the buttons would otherwise take Space, the arrows, the page keys and the
-    // letters for themselves. Text fields keep their keys.
-    if (event->type() == QEvent::KeyPress && watched != this && watched->isWidgetType()) {
-        auto* target = static_cast<QWidget*>(watched);
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (target->window() == this && !target->testAttribute(Qt::WA_InputMethodEnabled) &&
-            (CommandForKey(key->key(), key->modifiers()) != 0 ||
-             key->matches(QKeySequence::Close) || key->matches(QKeySequence::Quit))) {
-            keyPressEvent(key);
-            return true;
-        }
-    }
-    if (watched != m_video && watched != m_presenter && watched != m_surface &&
-        (!m_surface || watched != m_surface->subPresenter()))
-        return QWidget::eventFilter(watched, event);
-    switch (event->type()) {
-    case QEvent::MouseButtonPress: {
-        auto* e = static_cast<QMouseEvent*>(event);
-        if (e->button() == Qt::LeftButton) {
-            // Reported as a single click once the double-click time has passed.
-            m_clickPoint = m_video->mapFromGlobal(e->globalPosition().toPoint());
-            m_clickTimer.start(QApplication::doubleClickInterval());
-            return true;
-        }
-        if (e->button() == Qt::RightButton) {
-            m_clickTimer.stop();
-            ShowMovieMenu(e->globalPosition().toPoint());
-            return true;
-        }
-        break;
-    }
-    case QEvent::MouseButtonDblClick: {
-        auto* e = static_cast<QMouseEvent*>(event);
-        if (e->button() == Qt::LeftButton) {
-            m_clickTimer.stop();
-            ToggleFullScreen();
-            return true;
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    return QWidget::eventFilter(watched, event);
-}
+// ---- Keys ----
 
 void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
 {
-    if (event->matches(QKeySequence::Close) || event->matches(QKeySequence::Quit)) {
-        CloseCommand();
-        return;
-    }
-    const int id = CommandForKey(event->key(), event->modifiers());
-    if (id == key_action::kFullScreen) {
-        ToggleFullScreen();
-        return;
-    }
-    if (id == key_action::kFrameBack || id == key_action::kFrameForward) {
-        StepFrames(id == key_action::kFrameBack ? -1 : 1);
-        return;
-    }
-    if (id == key_action::kEscape) {
-        if (isFullScreenMode())
-            LeaveFullScreen();
-        else if (m_zoom->active())
-            ZoomCommand();
-        return;
-    }
-    if (id != 0) {
-        DispatchCommand(id);
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    if (!m_input->takeKey(event))
+        QWidget::keyPressEvent(event);
 }
 
 }  // namespace ravir

@@ -1,60 +1,45 @@
 #include "windows/main/dedorade_dlg.h"
 
 #include "catalogue/recording_name.h"
-#include "catalogue/source_select.h"
-#include "catalogue/source_watcher.h"
-#include "windows/catalogue/file_list_ctrl.h"
-#include "windows/catalogue/filer_container_dlg.h"
-#include "windows/catalogue/list_commands.h"
-#include "windows/stills/still_capture.h"
-#include "windows/update/update_dlg.h"
-#include "windows/main/task_runner.h"
-#include "windows/main/control_refresh.h"
-#include "windows/main/views_follow.h"
-#include "windows/settings/setting_dlg.h"
-#include "windows/views/gsensor_dlg.h"
-#include "windows/views/info_dlg.h"
-#include "windows/views/info_format.h"
-#include "windows/views/marker_kind.h"
-#include "windows/views/recording_telemetry.h"
-#include "container/telemetry_timeline.h"
-#include "windows/kit/skin_button.h"
-#include "shell/startup_trace.h"
-#include "windows/kit/skin_progress.h"
-#include "windows/kit/skin_slider.h"
-#include "windows/map/map_window.h"
-#include "windows/map/map_state.h"
-#include "windows/main/session_mpris.h"
-#include "windows/main/video_zoom_mode.h"
-#include "windows/main/window_report.h"
 #include "windows/main/evidence_flow.h"
-#include "windows/main/list_task_flow.h"
-#include "windows/main/window_sequencer_host.h"
-#include "windows/main/key_table.h"
-#include "windows/main/play_clock_rules.h"
-#include "playback/placement.h"
 #include "playback/dual_surface.h"
 #include "playback/player.h"
 #include "playback/video_presenter.h"
-#include "windows/kit/app_scale.h"
 #include "shell/config_folder.h"
 #include "shell/display_prefs.h"
 #include "shell/ini_file.h"
 #include "shell/ini_keys.h"
+#include "shell/startup_trace.h"
 #include "shell/ui_text.h"
-#include "update/inet_connection_async.h"
+#include "windows/catalogue/file_list_ctrl.h"
+#include "windows/catalogue/filer_container_dlg.h"
+#include "windows/kit/app_scale.h"
+#include "windows/main/control_refresh.h"
+#include "windows/main/list_task_flow.h"
+#include "windows/main/position_drag.h"
+#include "windows/main/recording_steps.h"
+#include "windows/main/video_zoom_mode.h"
+#include "windows/main/views_follow.h"
+#include "windows/main/window_controls.h"
+#include "windows/main/window_input.h"
+#include "windows/main/window_mpris.h"
+#include "windows/main/window_report.h"
+#include "windows/main/window_sequencer_host.h"
+#include "windows/main/window_source.h"
+#include "windows/main/window_update_check.h"
+#include "windows/map/map_state.h"
+#include "windows/map/map_window.h"
+#include "windows/settings/setting_dlg.h"
+#include "windows/stills/still_capture.h"
+#include "windows/views/gsensor_dlg.h"
+#include "windows/views/info_dlg.h"
+#include "windows/views/marker_kind.h"
+#include "windows/views/recording_telemetry.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QPainter>
-#include <QProgressBar>
-#include <QScreen>
-#include <QThread>
 #include <QVBoxLayout>
 
 namespace ravir {
@@ -75,17 +60,14 @@ CdedoradeDlg::CdedoradeDlg(Options options, QWidget* parent)
     connect(&m_frame, &FramelessWindow::rescaled, this, &CdedoradeDlg::ApplyNewScale);
     connect(&m_frame, &FramelessWindow::maximisedChanged, this, &CdedoradeDlg::maximisedChanged);
     connect(&m_frame, &FramelessWindow::resizeApplied, this, &CdedoradeDlg::resizeApplied);
-    m_clickTimer.setSingleShot(true);
-    connect(&m_clickTimer, &QTimer::timeout, this, [this] { OnVideoClick(m_clickPoint); });
-    // The update text, once the check delivered it, is shown in its own dialog.
-    connect(this, &CdedoradeDlg::updateTextReady, this,
-            [](const QString& text) { CUpdateDialog::ShowText(text); });
+    m_update = new WindowUpdateCheck(this);
     InitDialog();
 }
 
 CdedoradeDlg::~CdedoradeDlg()
 {
-    qApp->removeEventFilter(this);
+    delete m_input;  // no key nor click reaches the window while it goes
+    m_input = nullptr;
     Shutdown();
     delete m_movieDialog;
 }
@@ -131,23 +113,31 @@ void CdedoradeDlg::InitDialog()
     // Panes; the subsystems that own them replace these frames with their windows.
     m_video = makePane(QStringLiteral("video"));
     m_video->setStyleSheet(QStringLiteral("background: black;"));
-    m_video->installEventFilter(this);
-    qApp->installEventFilter(this);  // the window's keys, whichever child has the focus
-    m_positionSlider = makePane(QStringLiteral("positionSlider"));
+    m_input = new WindowInput(*this, *m_video);
+    connect(m_input, &WindowInput::closeRequested, this, &CdedoradeDlg::CloseCommand);
+    connect(m_input, &WindowInput::commandKey, this, &CdedoradeDlg::DispatchCommand);
+    connect(m_input, &WindowInput::fullScreenToggled, this, &CdedoradeDlg::ToggleFullScreen);
+    connect(m_input, &WindowInput::framesStepped, this, &CdedoradeDlg::StepFrames);
+    connect(m_input, &WindowInput::escapePressed, this, [this] {
+        if (isFullScreenMode())
+            LeaveFullScreen();
+        else if (m_zoom->active())
+            ZoomCommand();
+    });
+    connect(m_input, &WindowInput::videoClicked, this, &CdedoradeDlg::OnVideoClick);
+    connect(m_input, &WindowInput::menuRequested, this, &CdedoradeDlg::ShowMovieMenu);
     m_infoPanel = makePane(QStringLiteral("infoPanel"));
     m_graph = makePane(QStringLiteral("graph"));
     m_fileBrowser = makePane(QStringLiteral("fileBrowser"));
-    m_volumeSlider = makePane(QStringLiteral("volumeSlider"));
-    const std::array<int, kTransportButtonCount> tooltips{
-        TXT_FIRST, TXT_PREVIOUS, TXT_PLAY, TXT_SLOW, TXT_FAST_FORWARD, TXT_NEXT,
-        TXT_STILL_IMAGE, TXT_SAVE_JOINED, TXT_ZOOM, TXT_BROWSE, TXT_DELETE, TXT_SETTINGS,
-        TXT_CSV, TXT_SWITCH_MAP};
-    for (int i = 0; i < kTransportButtonCount; ++i) {
-        QFrame* button = makePane(QStringLiteral("transport%1").arg(cmd::kFirst + i));
-        button->setToolTip(text(tooltips[static_cast<size_t>(i)]));
-        m_transport.push_back(button);
-    }
-    CreateControls();
+    m_controls = new WindowControls(*this, m_volume, ReadThumbnail());
+    connect(m_controls, &WindowControls::command, this, &CdedoradeDlg::DispatchCommand);
+    // The volume slider sets the players' volume as it moves and writes it when released.
+    connect(m_controls, &WindowControls::volumeMoved, this, [this](int volume) {
+        m_volume = volume;
+        if (m_session)
+            m_session->SetVolume(m_volume);
+    });
+    connect(m_controls, &WindowControls::volumeReleased, this, [this] { WriteVolume(m_volume); });
     TraceStartup(StartupStep::SkinLoaded);  // the skinned controls have drawn their artwork
 
     m_browser = new CFilerContainerDlg(m_catalogue, this);
@@ -220,7 +210,7 @@ void CdedoradeDlg::InitPlayers()
     m_presenter = m_surface->mainPresenter();
     for (QWidget* w : {static_cast<QWidget*>(m_surface), static_cast<QWidget*>(m_presenter),
                        static_cast<QWidget*>(m_surface->subPresenter())})
-        w->installEventFilter(this);
+        m_input->watchSurface(w);
     m_session = new RecordingSession(this);
     m_session->InitPlayers(m_presenter, m_surface->subPresenter(), text(TXT_FONT_FACE), m_hwDecode,
                            m_volume, m_aspectKeep);
@@ -239,9 +229,8 @@ void CdedoradeDlg::InitPlayers()
     connect(m_session, &RecordingSession::frameShown, this, &CdedoradeDlg::OnFrameShown);
     connect(m_session, &RecordingSession::telemetryChanged, this, &CdedoradeDlg::OnTelemetryChanged);
     connect(m_session, &RecordingSession::playingChanged, this, [this](bool playing) {
-        if (m_buttons[2])
-            m_buttons[2]->setAlternate(playing);
-        if (m_mpris && m_mpris->isRunning())
+        m_controls->setPlaying(playing);
+        if (m_mpris)
             m_mpris->refresh();
     });
     connect(m_session, &RecordingSession::controlsChanged, this, [this] {
@@ -256,6 +245,15 @@ void CdedoradeDlg::InitPlayers()
     m_mapState->setMarkerKindsSource([this]() -> const MarkerKinds& { return m_graphView->markerKinds(); });
     m_mapState->setRowSource([this] { return m_browser ? m_browser->listCtrl()->playingRow() : -1; });
     connect(m_mapState, &MapState::seekRequested, this, [this](int frame) { SeekTo(frame); });
+    // The position slider's thumb seeks both cameras.
+    PositionDrag::Hooks drag;
+    drag.blocked = [this] { return backgroundTaskRunning() || m_shutDown; };
+    drag.jumped = [this] { return m_controls->positionJumped(); };
+    drag.volume = [this] { return m_volume; };
+    auto* positionDrag = new PositionDrag(*m_session, *m_surface, std::move(drag), this);
+    connect(m_controls, &WindowControls::positionSlider, positionDrag, &PositionDrag::slider);
+    connect(positionDrag, &PositionDrag::playRequested, this, &CdedoradeDlg::TogglePlay);
+    connect(positionDrag, &PositionDrag::released, this, &CdedoradeDlg::RefreshControlStates);
     m_report = new WindowReport(*this, *m_session, *m_mapState);
     connect(m_report, &WindowReport::finished, this, &CdedoradeDlg::reportFinished);
     // Released in the shutdown routine: pause, stop, reset the current recording, then each
@@ -269,14 +267,13 @@ void CdedoradeDlg::InitParts()
     ListTaskFlow::Hooks hooks;
     hooks.closeRecording = [this](bool keepCurrent) { CloseRecording(keepCurrent); };
     hooks.barRect = [this](bool busy) { return busy ? m_layout.progressBarBusy : m_layout.progressBarIdle; };
-    hooks.sourceGone = [this] { return m_sourceGone; };
-    m_taskFlow = new ListTaskFlow(*this, m_catalogue, *m_session, *m_browser, m_progressCtrl,
+    hooks.sourceGone = [this] { return m_source && m_source->gone(); };
+    m_taskFlow = new ListTaskFlow(*this, m_catalogue, *m_session, *m_browser, m_controls->progressBar(),
                                   std::move(hooks));
     m_tasks = m_taskFlow->tasks();
     m_commands = m_taskFlow->commands();
     connect(m_taskFlow, &ListTaskFlow::stateChanged, this, &CdedoradeDlg::RefreshControlStates);
     connect(m_taskFlow, &ListTaskFlow::finished, this, &CdedoradeDlg::taskFinished);
-    connect(m_taskFlow, &ListTaskFlow::sourceReopened, this, [this] { OnDeletionFinished(); });
     m_evidence = new EvidenceFlow(*this, *m_session, *m_tasks);
     addShutdownStep(QStringLiteral("background task"), [this] { m_taskFlow->shutdown(); });
 
@@ -335,42 +332,22 @@ void CdedoradeDlg::CloseRecording(bool keepCurrent)
     m_graphView->clearTelemetry();
     m_infoView->reset();
     m_mapState->clearRecording();
-    m_pendingSteps = 0;
+    if (m_steps)
+        m_steps->clear();
     // The list no longer has an open row: choosing any row, the last one included, opens it.
     if (m_browser)
         m_browser->listCtrl()->clearOpenRecording();
     RefreshControlStates();
 }
 
-bool CdedoradeDlg::OpenStartupSource()
-{
-    if (!m_options.source.isEmpty())
-        return OpenSourcePath(m_options.source);  // the path given on the command line
-    const bool opened = ChooseStartupSource(m_catalogue);
-    if (opened)
-        RememberSourceDevice();
-    m_browser->reload();
-    if (opened && m_browser->rowCount() > 0)
-        m_browser->setCurrentRow(0);  // chosen: opened through recordingChosen, row marked
-    return opened;
-}
-
 void CdedoradeDlg::OnFrameShown(int frame)
 {
-    if (!m_positionCtrl)
+    // Nothing open any more (frame < 0): the slider has no range.
+    const int range = frame < 0 ? 0 : static_cast<int>(m_session->frameCount());
+    m_controls->showFrame(frame, range);
+    m_surface->setFrameShown(frame < 0 ? -1 : frame, range);
+    if (frame < 0)
         return;
-    if (frame < 0) {
-        // Nothing open any more: the slider has no range.
-        m_positionCtrl->setRange(0, 0);
-        m_positionCtrl->setPosition(0);
-        m_surface->setFrameShown(-1, 0);
-        return;
-    }
-    const int range = static_cast<int>(m_session->frameCount());
-    m_surface->setFrameShown(frame, range);
-    if (m_positionCtrl->maximum() != range)
-        m_positionCtrl->setRange(0, range);
-    m_positionCtrl->setPosition(frame);
     FollowRate(m_infoView, m_session->slotReady(0) ? rateCode() : 0);
     if (m_session->telemetryReady()) {
         m_graphView->setFrame(frame);
@@ -398,83 +375,39 @@ void CdedoradeDlg::DeferredStart()
     m_frame.keepShownPosition();
     // The map window is placed beside the main window when it is first shown: by then the
     // window manager has put the main window where it stays.
-    const bool opened = OpenStartupSource();
+    m_source->openAtStart(m_options.source);
     TraceStartup(StartupStep::CardScanned);
-    m_csvAvailable = opened && m_catalogue.mode() == SourceMode::Drive &&
-                     !m_catalogue.shownRecords().empty();
     m_session->SetAspectKeep(m_aspectKeep);
     m_session->RelayoutAll();
     RefreshControlStates();
     RefreshMapShell();
 
-    StartUpdateCheck();
+    m_update->start(m_catalogue.recorderInfo());
 
     // The desktop media controls; without a session bus the viewer carries on without them.
-    SessionMpris::Hooks hooks;
+    WindowMpris::Hooks hooks;
     hooks.dispatch = [this](int id) { DispatchCommand(id); };
     hooks.volume = [this] { return m_volume; };
     hooks.setVolume = [this](int volume) {
         m_volume = volume;
-        if (m_volumeCtrl)
-            m_volumeCtrl->setPosition(m_volume);
+        m_controls->setVolume(m_volume);
         m_session->SetVolume(m_volume);
         RefreshControlStates();
     };
-    hooks.raise = [this] {
-        if (isMinimized())
-            showNormal();
-        raise();
-        activateWindow();
-    };
-    hooks.canGoNext = [this] {
-        const int row = m_browser ? m_browser->listCtrl()->playingRow() : -1;
-        return row >= 0 && row + 1 < m_browser->rowCount();
-    };
-    hooks.seeked = [this] {
-        if (m_mpris)
-            m_mpris->seeked();
-    };
-    m_mprisTarget = std::make_unique<SessionMpris>(*m_session, std::move(hooks));
-    m_mpris = new MprisService(m_mprisTarget.get(), this);
-    m_mpris->start();
+    m_mpris = new WindowMpris(*this, *m_session, *m_browser, std::move(hooks));
     addShutdownStep(QStringLiteral("media controls"), [this] { m_mpris->stop(); });
 
-    m_infoView->setTraceSwitch(opened && TraceSwitchFor(m_catalogue.mode(), m_catalogue.sourcePath()));
     m_thumbnail = ReadThumbnail();
     m_browser->setThumbnailMode(m_thumbnail);
     Q_EMIT thumbnailModeChanged(m_thumbnail);
     Q_EMIT deferredStartDone();
 }
 
-void CdedoradeDlg::StartUpdateCheck()
-{
-    // Only when the deployment names the maker's host; the worker never touches a window and
-    // its text reaches the window through a queued signal.
-    if (ReadUpdateHost().isEmpty())
-        return;
-    m_update = new CInetConnectionAsync(this);
-    connect(m_update, &CInetConnectionAsync::textReady, this, [this] {
-        if (m_shutDown || !m_update)
-            return;
-        m_updateText = m_update->updateText();
-        if (!m_updateText.isEmpty())
-            Q_EMIT updateTextReady(m_updateText);
-    }, Qt::QueuedConnection);
-    const RecorderInfo& info = m_catalogue.recorderInfo();
-    // The GPS data version is the six-digit number the recorder writes after its telemetry.
-    m_update->StartUpdateCheck(info.version, info.number, info.downloadKey);
-}
-
-bool CdedoradeDlg::updateCheckStarted() const
-{
-    return m_update && m_update->isStarted();
-}
-
 void CdedoradeDlg::RefreshControlStates()
 {
     ApplyControlEnables();
     FollowRate(m_infoView, m_session->slotReady(0) ? rateCode() : 0);
-    if (m_mpris && m_mpris->isRunning())
+    if (m_mpris)
         m_mpris->refresh();
     Q_EMIT controlStatesChanged();
 }
@@ -494,7 +427,7 @@ ControlState CdedoradeDlg::controlState() const
     }
     s.telemetryLoaded = m_session->telemetryReady();
     s.sourceMode = static_cast<int>(m_catalogue.mode());
-    s.csvAvailable = m_csvAvailable;
+    s.csvAvailable = m_source && m_source->csvAvailable();
     s.opening = m_session->opening();
     s.openFailed = m_sequencer && m_sequencer->lastOpenFailed();
     s.openError = s.openFailed && m_sequencer->lastFailResult() != 2;
@@ -508,14 +441,7 @@ void CdedoradeDlg::ApplyControlEnables()
     if (m_shutDown)
         return;
     const ControlEnables e = RefreshControls(controlState());
-    for (size_t i = 0; i < m_buttons.size(); ++i) {
-        if (m_buttons[i])
-            m_buttons[i]->setEnabled(e.transport[i]);
-    }
-    for (CSkinButton* b : {m_closeButton, m_maximiseButton, m_minimiseButton, m_thumbnailButton}) {
-        if (b)
-            b->setEnabled(e.titleBar);
-    }
+    m_controls->applyEnables(e);
     if (m_browser)
         m_browser->setBrowserEnabled(e.browser);
     if (m_infoView)
@@ -541,15 +467,11 @@ void CdedoradeDlg::LayOut()
     } else {
         m_video->setGeometry(m_layout.video);
     }
-    m_positionSlider->setGeometry(m_layout.positionSlider);
     m_infoPanel->setGeometry(m_layout.infoPanel);
     if (m_infoView)
         m_infoView->setHorizontalStretch(InfoPanelStretch(m_layout.infoPanel.width(), LayoutScale()));
     m_graph->setGeometry(m_layout.graph);
     m_fileBrowser->setGeometry(m_layout.fileBrowser);
-    m_volumeSlider->setGeometry(m_layout.volumeSlider);
-    for (size_t i = 0; i < m_transport.size(); ++i)
-        m_transport[i]->setGeometry(m_layout.transport[i]);
     const QRect browserInner = m_layout.fileBrowser.adjusted(Scaled(6), 0, -Scaled(6), 0);
     if (m_browser)
         m_browser->setGeometry(browserInner);
@@ -559,7 +481,7 @@ void CdedoradeDlg::LayOut()
         m_surface->setGeometry(m_video->rect());
         m_session->RelayoutAll();
     }
-    PlaceControls();
+    m_controls->place(m_layout);
     update();
 }
 
@@ -605,8 +527,7 @@ void CdedoradeDlg::Shutdown()
     if (m_shutDown || !m_initialised)
         return;
     // 1. The update check stops first.
-    if (m_update)
-        m_update->Stop();
+    m_update->stop();
     // 2. The window is restored to its normal rectangle and its layout saved; the resize
     // outline goes and a user resize is no longer remembered.
     m_frame.shutDown();
@@ -614,12 +535,13 @@ void CdedoradeDlg::Shutdown()
     if (m_sequencerHost)
         m_sequencerHost->setShutDown();
     // 3. Timers.
-    m_clickTimer.stop();
+    if (m_input)
+        m_input->stop();
     if (m_report)
         m_report->stop();
     // The sequence of recordings ends: no open, no telemetry load, no prefetch, no watcher.
-    if (m_watcher)
-        m_watcher->stop();
+    if (m_source)
+        m_source->stop();
     if (m_sequencer) {
         m_sequencer->reset();
         m_sequencer->waitForLoader();

@@ -12,15 +12,11 @@
 #include "catalogue/recording_record.h"
 #include "windows/main/frameless_window.h"
 #include "windows/main/main_layout.h"
-#include "windows/main/mpris_service.h"
 #include "windows/main/recording_sequencer.h"
 #include "windows/main/recording_session.h"
 
-#include <array>
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include <QString>
@@ -28,18 +24,11 @@
 #include <QWidget>
 
 #include <QFrame>
-class QLabel;
-class QThread;
 
 namespace ravir {
 
 class CFilerContainerDlg;
 struct ControlState;
-class CSkinButton;
-class CSkinFrame;
-class CSkinProgressBarCtrl;
-class CSkinSliderCtrl;
-class CInetConnectionAsync;
 class CListCommands;
 namespace map {
 class CMapView;
@@ -53,14 +42,18 @@ class CMovieDialog;
 class Player;
 class VideoPresenter;
 class DualVideoSurface;
-class CameraSync;
-class SourceWatcher;
+class WindowSource;
+class RecordingSteps;
+class WindowMpris;
+class WindowInput;
+class WindowUpdateCheck;
 class MapState;
 class VideoZoomMode;
 class WindowSequencerHost;
 class ListTaskFlow;
 class WindowReport;
 class EvidenceFlow;
+class WindowControls;
 
 class CdedoradeDlg : public QWidget {
     Q_OBJECT
@@ -75,30 +68,21 @@ public:
     // drive that holds the program. Safe to call more than once.
     void Shutdown();
 
-    bool initialised() const { return m_initialised; }
     bool aspectKeep() const { return m_aspectKeep; }
     int volume() const { return m_volume; }
-    bool hardwareDecoding() const { return m_hwDecode; }
     const MainLayout& layoutRects() const { return m_layout; }
-    QString startupSource() const { return m_options.source; }
     Catalogue& catalogue() { return m_catalogue; }
-    // The open recording: both players, the play clock and the frame the views show.
+    // The open recording: both players, the play clock, the frame the views show (shownFrame),
+    // whether it is ready and its telemetry reached the graph and the panel (telemetryReady).
     RecordingSession* session() const { return m_session; }
-    Player* player(int slot) const { return m_session->player(slot); }
-    bool slotInitialised(int slot) const { return m_session->slotReady(slot); }
     CFilerContainerDlg* browser() const { return m_browser; }
     QWidget* videoSurface() const { return m_video; }
     // Both cameras' pictures on the video surface; V switches between them.
     DualVideoSurface* dualSurface() const { return m_surface; }
 
-    // Display state.
-    float scaleX() const { return m_frame.scaleX(); }
-    float scaleY() const { return m_frame.scaleY(); }
-    float maxEnlargement() const { return m_frame.maxEnlargement(); }
-    QRect normalRect() const { return m_frame.normalRect(); }
+    // Display state: scale factors, normal rectangle, caption drag, the border drag's starter.
+    FramelessWindow& frame() { return m_frame; }
     bool isFullScreenMode() const { return m_frame.isFullScreen(); }
-    bool isMaximisedMode() const { return isMaximized(); }
-    bool minimisedByButton() const { return m_frame.minimisedByButton(); }
     bool thumbnailMode() const { return m_thumbnail; }
     bool zoomMode() const;
     VideoZoom videoZoom() const;
@@ -112,9 +96,8 @@ public:
     // and the information panel (after every change of state).
     ControlState controlState() const;
     void ApplyControlEnables();
-    // The update text once the update check delivered it (empty before and when none).
-    QString updateText() const { return m_updateText; }
-    bool updateCheckStarted() const;
+    // The update check started after the deferred start, and its text.
+    WindowUpdateCheck* updateCheck() const { return m_update; }
 
     // Opens a recording in both slots (main camera in slot 0, its paired sub-camera movie in
     // slot 1) at once, without the open delay of a chosen row and without waiting for the
@@ -129,20 +112,11 @@ public:
     // The sequencing of recordings: open delay and time-out, telemetry loader, next recording
     // and next folder, hold and automatic advance.
     RecordingSequencer* sequencer() const { return m_sequencer; }
-    // The source (card, folder, file) vanished: players closed, lists cleared, message shown.
-    // Runs on the window thread when the source watcher reports; tests may call it.
-    void OnSourceVanished();
-    SourceWatcher* sourceWatcher() const { return m_watcher.get(); }
-    bool movieIsReady() const { return m_session->ready(); }
-    QString currentRecordingPath() const { return m_session->currentPath(); }
+    // The source: opened, reset, and lost when the card or folder vanishes.
+    WindowSource* source() const { return m_source; }
     // Play or pause; while a recording opens, play is remembered for when it is ready.
     void TogglePlay();
     void StepFrames(int delta) { m_session->StepFrames(delta); }
-    // Seeks both cameras (the sub camera at the same time in its own frames) and moves the views.
-    void SeekAll(int frame) { m_session->SeekAll(frame); }
-    bool playClockActive() const { return m_session->playClockActive(); }
-    // The frame the views show (-1 before a recording is ready).
-    int shownFrame() const { return m_session->shownFrame(); }
     // The rate code of the main camera (1 normal, 2 double, -2 half).
     int rateCode() const { return m_session->rateCode(); }
 
@@ -158,33 +132,20 @@ public:
     CStillCapture* stillCapture() const { return m_still; }
     CGSensorDlg* graphView() const { return m_graphView; }
     CInfoDlg* infoView() const { return m_infoView; }
-    // The report (Ctrl+R): the folder chooser (tests give their own) and the wait before the
-    // window is pictured, so that the map has drawn the position.
+    // The report (Ctrl+R); tests give it their own folder chooser and wait.
     WindowReport* report() const { return m_report; }
-    void setReportFolderChooser(std::function<QString()> chooser);
-    void setReportDelayMs(int ms);
     // The evidence export (key E): its span dialog and its run as the background task.
     EvidenceFlow* evidence() const { return m_evidence; }
-    // Starts the window manager's border drag (QWindow::startSystemResize by default); a test
-    // stands in for the window manager with its own.
-    CaptionDrag& captionDrag() { return m_frame.captionDrag(); }
-    void setSystemResizeStarter(std::function<bool(Qt::Edges)> starter)
-    {
-        m_frame.setSystemResizeStarter(std::move(starter));
-    }
     void ReportCommand();
     // The map, made the first time the map window shows a recording with positions.
     map::CMapView* mapView() const;
-    // The recording's telemetry reached the graph and the panel.
-    bool recordingReady() const { return m_session->telemetryReady(); }
 
     // Steps of the shutdown routine, in order; later parts of the window register what they
     // must release.
     void addShutdownStep(QString name, std::function<void()> step);
 
-    // The desktop media controls (MPRIS): the session's state, the window's command path.
-    MprisService* mprisService() const { return m_mpris; }
-    MprisTarget* mprisTarget() const { return m_mprisTarget.get(); }
+    // The desktop media controls (MPRIS), once the deferred start ran.
+    WindowMpris* mpris() const { return m_mpris; }
 
 public Q_SLOTS:
     // The title-bar buttons.
@@ -220,7 +181,6 @@ Q_SIGNALS:
     void fontsRebuilt();
     void resizeApplied();              // SCALEX and SCALEY written after a user resize
     void videoClicked(QPoint point);   // a single click on the video surface
-    void updateTextReady(const QString& text);
     void taskFinished();
     // A command is about to run (a button, a key, the video menu or the desktop's controls).
     void commandDispatched(int id);
@@ -231,7 +191,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -243,19 +202,11 @@ private:
     void ApplyNewScale();
     QFrame* makePane(const QString& name);
     void InitPlayers();
-    bool OpenStartupSource();
     void OnMovieOpened();
     void OnFrameShown(int frame);   // the slider and the views follow the session's frame
     void OnTelemetryChanged();      // the graph and the panel take the session's snapshot
     void InitParts();        // list commands, settings, still capture, graph and panel
     void InitSequencing();    // the sequencer, the source watcher, the background task's bar
-    void RememberSourceDevice();
-    // The deletion changed the source: the window reset, the source shown anew, its first row
-    // opened (dedorade_sequence.cpp).
-    void OnDeletionFinished();
-    // The reset before the source dialog and after a deletion: default rate, the map window's
-    // title, the main camera on the surface, telemetry freed, both slots closed, views stopped.
-    void ResetWindow();
     void JumpToEventPoint(bool next);
     // Both slots closed, the views cleared; the sequencer forgets the recording, or keeps it as
     // the current one to open again after a background task.
@@ -267,16 +218,12 @@ private:
     void PlayPauseCommand();        // play, or pause at the recording's default rate
     void OnListEmptied();           // the list has no row: close the recording, clear the panes
     void GoToRecording(int delta);  // the previous (-1) or next (+1) row of the file list
-    void StepRecording(int delta);  // the sequencer's step to the previous or next recording
-    void ApplyPendingSteps();       // the presses kept while the movies were being opened
     void ChangeRate(bool faster);
-    void OnPositionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released
     // Full screen with the content's part of it: the map window, the aspect ratio, the zoom.
     void EnterFullScreen();
     void LeaveFullScreen();
     void OnVideoClick(QPoint point);
     void ShowMovieMenu(QPoint globalPos);
-    void StartUpdateCheck();
     void RefreshControlStates();
     bool transportBlocked() const;
     bool nearEndBlocked() const { return m_session->nearEndBlocked(); }
@@ -295,8 +242,7 @@ private:
     FramelessWindow m_frame{this};
 
     // Video surface.
-    QTimer m_clickTimer;  // a single click is reported after the double-click time
-    QPoint m_clickPoint;
+    WindowInput* m_input = nullptr;  // the keys, the clicks on the picture
     VideoZoomMode* m_zoom = nullptr;
 
     // Map window.
@@ -305,36 +251,27 @@ private:
     MapState* m_mapState = nullptr;
 
     bool m_thumbnail = false;
-    bool m_csvAvailable = false;
-    CInetConnectionAsync* m_update = nullptr;
-    QString m_updateText;
+    WindowUpdateCheck* m_update = nullptr;
 
     QFrame* m_video = nullptr;
-    QFrame* m_positionSlider = nullptr;
     QFrame* m_infoPanel = nullptr;
     QFrame* m_graph = nullptr;
     QFrame* m_fileBrowser = nullptr;
-    QFrame* m_volumeSlider = nullptr;
-    std::vector<QFrame*> m_transport;
+    WindowControls* m_controls = nullptr;  // the skinned buttons, sliders, progress bar, frame
 
     Catalogue m_catalogue;
     CFilerContainerDlg* m_browser = nullptr;
     VideoPresenter* m_presenter = nullptr;  // the main camera's, inside m_surface
     DualVideoSurface* m_surface = nullptr;
-    MprisService* m_mpris = nullptr;
-    std::unique_ptr<MprisTarget> m_mprisTarget;
+    WindowMpris* m_mpris = nullptr;
     RecordingSession* m_session = nullptr;
-    int m_pendingSteps = 0;      // previous/next presses kept while the movies are being opened
-    bool m_playingBeforeDrag = false;
-    bool m_sliderHeld = false;   // the position slider's thumb is held
 
     ListTaskFlow* m_taskFlow = nullptr;
     TaskRunner* m_tasks = nullptr;  // the flow's
     RecordingSequencer* m_sequencer = nullptr;
+    RecordingSteps* m_steps = nullptr;  // previous/next, kept while the movies are being opened
     WindowSequencerHost* m_sequencerHost = nullptr;
-    std::unique_ptr<SourceWatcher> m_watcher;
-    QString m_sourceMount;          // the mount point the source lives on
-    bool m_sourceGone = false;
+    WindowSource* m_source = nullptr;
     CListCommands* m_commands = nullptr;  // the flow's
     CSettingDlg* m_settings = nullptr;
     CStillCapture* m_still = nullptr;
@@ -345,19 +282,6 @@ private:
 
     std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
 
-    // ---- Skinned controls (dedorade_controls.cpp) ----
-    void CreateControls();  // transport and title-bar buttons, sliders, progress bar, frame
-    void PlaceControls();   // at the current layout rectangles and scale
-    std::array<CSkinButton*, kTransportButtonCount> m_buttons{};  // index = command id - 38000
-    CSkinButton* m_closeButton = nullptr;
-    CSkinButton* m_maximiseButton = nullptr;
-    CSkinButton* m_minimiseButton = nullptr;
-    CSkinButton* m_thumbnailButton = nullptr;
-    CSkinSliderCtrl* m_positionCtrl = nullptr;
-    CSkinSliderCtrl* m_volumeCtrl = nullptr;
-    CSkinProgressBarCtrl* m_progressCtrl = nullptr;
-    CSkinFrame* m_skinFrame = nullptr;
-    // ---- end of skinned controls ----
 };
 
 }  // namespace ravir

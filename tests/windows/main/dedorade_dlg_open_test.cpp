@@ -59,29 +59,29 @@ TEST(MainWindowOpen, ReturnsAtOnceAndShowsTheFirstFrameWhenReady)
         CdedoradeDlg::Options options;
         options.source = dir.path();  // an empty folder: nothing opens by itself
         CdedoradeDlg window(options);
-        ASSERT_TRUE(window.slotInitialised(0));
+        ASSERT_TRUE(window.session()->slotReady(0));
         int ready = 0;
         QObject::connect(&window, &CdedoradeDlg::movieReady, [&] { ++ready; });
         waitUntil([] { return false; }, 100);  // the deferred start
 
         RecordingRecord record;
         record.path = movie;
-        Player& main = *window.player(0);
+        Player& main = *window.session()->player(0);
         ASSERT_EQ(window.OpenRecording(record), 1);
-        EXPECT_FALSE(window.movieIsReady());
+        EXPECT_FALSE(window.session()->ready());
         EXPECT_FALSE(main.IsReady());
         // Play pressed during the open is kept for when the recording is ready.
         window.TogglePlay();
         EXPECT_EQ(main.state().playState, kStopped);
         ASSERT_TRUE(waitUntil([&] { return ready == 1; }, 10000));
-        EXPECT_TRUE(window.movieIsReady());
+        EXPECT_TRUE(window.session()->ready());
         // The play request is honoured once the recording's telemetry is loaded too.
-        ASSERT_TRUE(waitUntil([&] { return window.recordingReady(); }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return window.session()->telemetryReady(); }, 10000));
         EXPECT_EQ(main.state().playState, kPlaying);
 
         // Opened again without play: it rests on frame 0.
         ASSERT_EQ(window.OpenRecording(record), 1);
-        ASSERT_TRUE(waitUntil([&] { return ready == 2 && window.recordingReady(); }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return ready == 2 && window.session()->telemetryReady(); }, 10000));
         ASSERT_TRUE(main.WaitSeekDone(5000));
         EXPECT_EQ(main.GetCurrentFrame(), 0);
         EXPECT_EQ(main.state().playState, kStopped);

@@ -99,8 +99,8 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     w.move(0, 0);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady(); }, 20000))
-        << w.browser()->rowCount() << " rows, open: " << w.currentRecordingPath().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return w.session()->ready() && w.session()->telemetryReady(); }, 20000))
+        << w.browser()->rowCount() << " rows, open: " << w.session()->currentPath().toStdString();
     CFilerContainerDlg* browser = w.browser();
     CFolderTreeCtrl* tree = browser->treeCtrl();
     CFileListCtrl* list = browser->listCtrl();
@@ -114,12 +114,12 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     const QStringList normalFiles = RecordingsIn(card + "/Normal");
     ASSERT_GT(list->rowCount(), 0);
     EXPECT_EQ(ListedNames(list), normalFiles.mid(0, list->rowCount()));
-    EXPECT_EQ(w.currentRecordingPath(), list->recordAt(0)->path);
+    EXPECT_EQ(w.session()->currentPath(), list->recordAt(0)->path);
 
     // The second group: the files that follow the first group's, and its first row opens.
     const int firstGroupRows = list->rowCount();
     ClickItem(tree, normal->child(1));
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady() && w.currentRecordingPath() == list->recordAt(0)->path; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.session()->ready() && w.session()->telemetryReady() && w.session()->currentPath() == list->recordAt(0)->path; }, 20000));
     EXPECT_EQ(tree->currentItem()->text(0), normal->child(1)->text(0));
     const QStringList second = ListedNames(list);
     ASSERT_FALSE(second.isEmpty());
@@ -133,8 +133,8 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     QTest::qWait(200);
     EXPECT_EQ(list->rowCount(), 0);
     EXPECT_EQ(browser->countText(), QString(text(TXT_COUNT_FMT)).replace("%d", "0"));
-    EXPECT_TRUE(w.currentRecordingPath().isEmpty());
-    EXPECT_FALSE(w.movieIsReady());
+    EXPECT_TRUE(w.session()->currentPath().isEmpty());
+    EXPECT_FALSE(w.session()->ready());
 
     // The parking folder's first group: parking and parking-impact recordings; the kind buttons
     // take them out of the list and bring them back.
@@ -142,8 +142,8 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     ClickItem(tree, parking);
     ASSERT_TRUE(waitUntil([&] { return parking->childCount() > 0; }, 5000));
     ClickItem(tree, parking->child(0));
-    ASSERT_TRUE(waitUntil([&] { return list->rowCount() > 0 && w.movieIsReady() &&
-                                       w.currentRecordingPath() == list->recordAt(0)->path; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return list->rowCount() > 0 && w.session()->ready() &&
+                                       w.session()->currentPath() == list->recordAt(0)->path; }, 20000));
     const QStringList parked = ListedNames(list);
     const auto countStarting = [](const QStringList& names, const QString& prefix) {
         return static_cast<int>(std::count_if(names.begin(), names.end(),
@@ -158,10 +158,10 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     EXPECT_EQ(countStarting(ListedNames(list), "PG"), 0);
     QTest::mouseClick(browser->kindButton(3), Qt::LeftButton, {}, browser->kindButton(3)->boxRect().center());
     EXPECT_EQ(list->rowCount(), 0);
-    EXPECT_TRUE(w.currentRecordingPath().isEmpty());  // the emptied list closed the recording
+    EXPECT_TRUE(w.session()->currentPath().isEmpty());  // the emptied list closed the recording
     QTest::mouseClick(browser->kindButton(3), Qt::LeftButton, {}, browser->kindButton(3)->boxRect().center());
     // The list's first row opens again; the browser waits for the open.
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.session()->ready() && w.session()->telemetryReady(); }, 20000));
     QTest::mouseClick(browser->kindButton(4), Qt::LeftButton, {}, browser->kindButton(4)->boxRect().center());
     EXPECT_EQ(ListedNames(list), parked);
 
@@ -171,7 +171,7 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     const QString wanted = list->recordAt(row)->path;
     list->scrollToItem(list->topLevelItem(row));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(row)).center());
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady() && w.currentRecordingPath() == wanted; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.session()->ready() && w.session()->telemetryReady() && w.session()->currentPath() == wanted; }, 20000));
     EXPECT_EQ(list->playingRow(), row);
 
     // Full names fit their column at this scale.
@@ -187,12 +187,12 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     Drop(&w, {QUrl::fromLocalFile(card + "/Parking")});
     ASSERT_TRUE(waitUntil([&] { return w.catalogue().mode() == SourceMode::Folder; }, 5000));
     EXPECT_EQ(TopLevelTexts(tree), QStringList({"Parking"}));
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady() && list->rowCount() > 0 &&
-                                       w.currentRecordingPath() == list->recordAt(0)->path; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.session()->ready() && w.session()->telemetryReady() && list->rowCount() > 0 &&
+                                       w.session()->currentPath() == list->recordAt(0)->path; }, 20000));
     const QString movie = card + "/Normal/" + normalFiles.at(1);
     Drop(list->viewport(), {QUrl(QStringLiteral("https://example.invalid/x.MOV")), QUrl::fromLocalFile(movie)});
     ASSERT_TRUE(waitUntil([&] { return w.catalogue().mode() == SourceMode::File; }, 5000));
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady() && w.currentRecordingPath() == movie; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.session()->ready() && w.session()->telemetryReady() && w.session()->currentPath() == movie; }, 20000));
     EXPECT_EQ(list->rowCount(), 1);
     CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
     QTemporaryDir other;
@@ -205,11 +205,11 @@ TEST(MainWindowBrowser, TreeKindButtonsAndRowsDriveTheListAndThePlayers)
     EXPECT_EQ(shown.first().text, text(TXT_MSG_OPEN_FAILED));
     EXPECT_EQ(shown.first().caption, CMsgBox::kErrorCaption);
     EXPECT_EQ(w.catalogue().mode(), SourceMode::File);
-    EXPECT_EQ(w.currentRecordingPath(), movie);
+    EXPECT_EQ(w.session()->currentPath(), movie);
     Drop(&w, {QUrl(QStringLiteral("https://example.invalid/card/"))});
     QTest::qWait(100);
     EXPECT_TRUE(CMsgBox::takeShown().isEmpty());
-    EXPECT_EQ(w.currentRecordingPath(), movie);
+    EXPECT_EQ(w.session()->currentPath(), movie);
     CMsgBox::setAutoAnswer(0);
     w.Shutdown();
     qunsetenv("RAVIR_CONFIG_DIR");

@@ -84,7 +84,7 @@ protected:
         auto w = std::make_unique<CdedoradeDlg>(o);
         w->show();
         if (!source.isEmpty()) {
-            EXPECT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
+            EXPECT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady(); }, 15000));
         }
         w->evidence()->setDecodeProgram(QStringLiteral(RAVIR_DECODE_EXE));
         return w;
@@ -93,8 +93,8 @@ protected:
     // E at frame `frame`: the span dialog, open.
     EvidenceDialog* openDialog(CdedoradeDlg& w, int frame)
     {
-        w.SeekAll(frame);
-        EXPECT_TRUE(w.player(0)->WaitSeekDone(5000));
+        w.session()->SeekAll(frame);
+        EXPECT_TRUE(w.session()->player(0)->WaitSeekDone(5000));
         key(&w, Qt::Key_E);
         EvidenceDialog* dlg = w.evidence()->dialog();
         EXPECT_TRUE(dlg && dlg->isVisible());
@@ -130,10 +130,10 @@ protected:
 TEST_F(MainWindowEvidence, KeyEProposesTheSpanCancelWritesNothingOkWritesTheFolder)
 {
     auto w = startWindow(card_);
-    Player& main = *w->player(0);
+    Player& main = *w->session()->player(0);
     const long long frames = main.GetFrameCount();
     ASSERT_GT(frames, 60);
-    const QString name = QFileInfo(w->currentRecordingPath()).completeBaseName();
+    const QString name = QFileInfo(w->session()->currentPath()).completeBaseName();
 
     // Ten seconds either side of frame 30 of a four-second recording: the whole recording, held
     // at its start and its end; the times beside the frames; the folder in the still folder.
@@ -151,7 +151,7 @@ TEST_F(MainWindowEvidence, KeyEProposesTheSpanCancelWritesNothingOkWritesTheFold
     EXPECT_EQ(dlg->windowTitle(), text(TXT_EVIDENCE));
     if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
         dlg->grab().save(qEnvironmentVariable("RAVIR_SHOT_DIR") + "/evidence_dialog.png");
-    EXPECT_NE(w->player(0)->state().playState, kPlaying);
+    EXPECT_NE(w->session()->player(0)->state().playState, kPlaying);
 
     // Escape cancels: nothing is written, nothing runs.
     dialogKey(dlg, Qt::Key_Escape);
@@ -196,7 +196,7 @@ TEST_F(MainWindowEvidence, KeyEProposesTheSpanCancelWritesNothingOkWritesTheFold
     EXPECT_EQ(span.value("from_frame").toInt(-1), 1) << QJsonDocument(span).toJson().toStdString();
     EXPECT_EQ(span.value("to_frame").toInt(-1), 60);
     EXPECT_EQ(span.value("shown_frame").toInt(-1), 30);
-    EXPECT_TRUE(QFileInfo::exists(folder + "/" + QFileInfo(w->currentRecordingPath()).fileName()));
+    EXPECT_TRUE(QFileInfo::exists(folder + "/" + QFileInfo(w->session()->currentPath()).fileName()));
     QProcess sums;
     sums.setWorkingDirectory(folder);
     sums.start(QStringLiteral("sha256sum"), {QStringLiteral("-c"), QStringLiteral("--quiet"), QStringLiteral("SHA256SUMS")});
@@ -295,14 +295,14 @@ TEST_F(MainWindowEvidence, FailureReasonAndAChildThatIgnoresTheStop)
 TEST_F(MainWindowEvidence, NothingWithoutAMovie)
 {
     auto w = startWindow(QString());
-    ASSERT_FALSE(w->movieIsReady());
+    ASSERT_FALSE(w->session()->ready());
     EXPECT_FALSE(w->isCommandEnabled(cmd::kEvidence));
     EXPECT_FALSE(w->isCommandEnabled(cmd::kStillImage));
     key(w.get(), Qt::Key_E);
     w->DispatchCommand(cmd::kEvidence);
     EXPECT_FALSE(w->evidence()->dialog());
     EXPECT_FALSE(w->backgroundTaskRunning());
-    const Player* main = w->player(0);
+    const Player* main = w->session()->player(0);
     for (const MovieMenuItem& item : MovieMenuItems(main ? main->state().playState : kNoMovie, 1, false, true))
         EXPECT_NE(item.id, cmd::kEvidence);
     EXPECT_TRUE(entries(out_.path()).isEmpty());

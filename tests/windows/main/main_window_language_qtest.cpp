@@ -85,7 +85,7 @@ protected:
         o.source = card_;
         auto w = std::make_unique<CdedoradeDlg>(o);
         w->show();
-        EXPECT_TRUE(waitUntil([&] { return w->recordingReady(); }, 20000));
+        EXPECT_TRUE(waitUntil([&] { return w->session()->telemetryReady(); }, 20000));
         return w;
     }
 

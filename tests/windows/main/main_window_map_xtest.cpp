@@ -94,7 +94,7 @@ TEST(MainWindowMap, MapFollowsTheRecordingAndItsClicksSeek)
     options.source = card;
     CdedoradeDlg w(options);
     w.show();
-    ASSERT_TRUE(waitUntil([&] { return w.recordingReady(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.session()->telemetryReady(); }, 20000));
     EXPECT_FALSE(w.mapView());  // no map before the map window is asked for
 
     QKeyEvent m(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier);
@@ -118,9 +118,9 @@ TEST(MainWindowMap, MapFollowsTheRecordingAndItsClicksSeek)
 
     // An event clicked on the map seeks the main camera there.
     Q_EMIT w.mapView()->eventClicked(40);
-    EXPECT_EQ(w.shownFrame(), 40);
-    ASSERT_TRUE(w.player(0)->WaitSeekDone(5000));
-    EXPECT_EQ(w.player(0)->GetCurrentFrame(), 40);
+    EXPECT_EQ(w.session()->shownFrame(), 40);
+    ASSERT_TRUE(w.session()->player(0)->WaitSeekDone(5000));
+    EXPECT_EQ(w.session()->player(0)->GetCurrentFrame(), 40);
     w.Shutdown();
     qunsetenv("RAVIR_CONFIG_DIR");
 }
@@ -148,7 +148,7 @@ TEST(MainWindowMap, MarkerMovesWithThePictureOnlineAndOffline)
     options.source = card;
     CdedoradeDlg w(options);
     w.show();
-    ASSERT_TRUE(waitUntil([&] { return w.recordingReady(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.session()->telemetryReady(); }, 20000));
     const TelemetrySnapshot snap = w.graphView()->telemetry();
     ASSERT_TRUE(snap);
     std::vector<GpsSample> fixes;
@@ -210,14 +210,14 @@ TEST(MainWindowMap, MarkerMovesWithThePictureOnlineAndOffline)
     QStringList seen;
     int checks = 0, lastPageFrame = -1;
     // Paused well before the end: at the end the window moves on to the next recording.
-    while (w.shownFrame() < snap->frameCount() - 60 && checks < 400) {
-        const int before = w.shownFrame();
+    while (w.session()->shownFrame() < snap->frameCount() - 60 && checks < 400) {
+        const int before = w.session()->shownFrame();
         const QStringList page =
             js(view, QStringLiteral("g_host.relJpgNum + ';' + g_marker.getLatLng().lat.toFixed(5)"
                                     " + ',' + g_marker.getLatLng().lng.toFixed(5)"))
                 .toString()
                 .split(u';');
-        const int after = w.shownFrame();
+        const int after = w.session()->shownFrame();
         ASSERT_EQ(page.size(), 2);
         const int pageFrame = page[0].toInt();
         EXPECT_LE(pageFrame, after);
@@ -251,7 +251,7 @@ TEST(MainWindowMap, MarkerMovesWithThePictureOnlineAndOffline)
             path << at;
     }
     EXPECT_GE(path.size(), 10) << path.join(u' ').toStdString();
-    EXPECT_GE(frame, w.shownFrame() - 30);
+    EXPECT_GE(frame, w.session()->shownFrame() - 30);
     saveShot(w.movieDialog(), QStringLiteral("window_map_tiles.png"));
 
     // The tile server goes away: no tiles, the track and the marker stay.

@@ -7,6 +7,7 @@
 #include "gui_app.h"
 #include "windows/catalogue/filer_container_dlg.h"
 #include "windows/main/dedorade_dlg.h"
+#include "windows/main/window_update_check.h"
 #include "windows/kit/skin_button.h"
 #include "windows/kit/skin_progress.h"
 #include "windows/map/map_window.h"
@@ -140,7 +141,7 @@ TEST_F(MainWindowModes, UserResizeIsClampedAndWritesTheFactorsWhenItEnds)
     ASSERT_TRUE(waitUntil([&] { return applied; }, 3000));
     EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.000000");
     EXPECT_EQ(ini("DISPLAY", "SCALEY"), "1.000000");
-    EXPECT_EQ(w->normalRect(), w->geometry());
+    EXPECT_EQ(w->frame().normalRect(), w->geometry());
 
     // The left edge dragged outwards: the right edge stays, the factor follows the width.
     applied = false;
@@ -162,8 +163,8 @@ TEST_F(MainWindowModes, UserResizeIsClampedAndWritesTheFactorsWhenItEnds)
     EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 2389.0f / 697.0f));
     waitUntil([] { return false; }, 50);
     const QSize design = DesignSize(LayoutScale());
-    EXPECT_EQ(w->size(), QSize(static_cast<int>(static_cast<float>(design.width()) * w->scaleX()),
-                               static_cast<int>(static_cast<float>(design.height()) * w->scaleY())));
+    EXPECT_EQ(w->size(), QSize(static_cast<int>(static_cast<float>(design.width()) * w->frame().scaleX()),
+                               static_cast<int>(static_cast<float>(design.height()) * w->frame().scaleY())));
     w->Shutdown();
 }
 
@@ -184,7 +185,7 @@ TEST_F(MainWindowModes, FactorsBeyondTheScreenAreClampedBeforeTheWindowShows)
         auto w = std::make_unique<CdedoradeDlg>(o);
         ASSERT_NE(w->screen(), nullptr);
         const QRect area = w->screen()->availableGeometry();
-        ASSERT_LT(area.width(), static_cast<int>(1120 * w->maxEnlargement()));  // the case at hand
+        ASSERT_LT(area.width(), static_cast<int>(1120 * w->frame().maxEnlargement()));  // the case at hand
         // Sized before it is shown: as large as the work area holds, no larger.
         EXPECT_LE(w->width(), area.width());
         EXPECT_LE(w->height(), area.height());
@@ -220,7 +221,7 @@ TEST_F(MainWindowModes, WindowManagerResizeThatPausesKeepsTheFinalSize)
 {
     auto w = startWindow();
     Qt::Edges started;
-    w->setSystemResizeStarter([&](Qt::Edges edges) {
+    w->frame().setSystemResizeStarter([&](Qt::Edges edges) {
         started = edges;
         return true;  // the window manager takes the drag over
     });
@@ -238,7 +239,7 @@ TEST_F(MainWindowModes, WindowManagerResizeThatPausesKeepsTheFinalSize)
     ASSERT_TRUE(waitUntil([&] { return applied == 2; }, 3000));
     EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.250000");
     EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 836.0f / 697.0f));
-    EXPECT_EQ(w->normalRect().size(), QSize(1400, 836));
+    EXPECT_EQ(w->frame().normalRect().size(), QSize(1400, 836));
     // The drag is over once the pointer moves in the window again.
     sendMouse(w.get(), QEvent::MouseMove, {500, 300}, Qt::NoButton, Qt::NoButton);
     w->Shutdown();
@@ -255,7 +256,7 @@ TEST_F(MainWindowModes, CaptionDoubleClickMaximisesAndOnlyADragMovesTheWindow)
     auto w = startWindow();
     int systemMoves = 0;
     bool windowManager = true;
-    w->captionDrag().setSystemMoveStarter([&] {
+    w->frame().captionDrag().setSystemMoveStarter([&] {
         ++systemMoves;
         return windowManager;
     });
@@ -311,7 +312,7 @@ TEST_F(MainWindowModes, MaximiseRestoreAndTheLayoutSavedWhileMaximised)
     const QRect maxRect = w->geometry();
     drag(w.get(), {2, 2}, {300, 200});
     EXPECT_EQ(w->geometry(), maxRect);
-    EXPECT_EQ(w->normalRect(), normal);
+    EXPECT_EQ(w->frame().normalRect(), normal);
 
     // The title-bar button restores the normal rectangle.
     w->MaximiseCommand();
@@ -332,7 +333,7 @@ TEST_F(MainWindowModes, MaximiseRestoreAndTheLayoutSavedWhileMaximised)
     auto again = startWindow();
     EXPECT_EQ(again->size(), QSize(1400, 766));
     again->MinimiseCommand();
-    EXPECT_TRUE(again->minimisedByButton());
+    EXPECT_TRUE(again->frame().minimisedByButton());
     // Full screen needs a ready recording: refused on an empty folder.
     EXPECT_FALSE(again->ToggleFullScreen());
     EXPECT_FALSE(again->isFullScreenMode());
@@ -358,15 +359,15 @@ TEST_F(MainWindowModes, TitleBarButtonsRunTheWindowsCommands)
 
     click("titleMaximise");
     ASSERT_TRUE(waitUntil([&] { return w->isMaximized(); }, 3000));
-    EXPECT_EQ(w->normalRect(), normal);
+    EXPECT_EQ(w->frame().normalRect(), normal);
     click("titleMaximise");
     ASSERT_TRUE(waitUntil([&] { return !w->isMaximized() && w->geometry() == normal; }, 3000));
 
     click("titleMinimise");
     EXPECT_TRUE(w->isMinimized());
-    EXPECT_TRUE(w->minimisedByButton());
+    EXPECT_TRUE(w->frame().minimisedByButton());
     w->showNormal();
-    EXPECT_FALSE(w->minimisedByButton());
+    EXPECT_FALSE(w->frame().minimisedByButton());
 
     click("titleThumbnail");
     EXPECT_TRUE(w->thumbnailMode());
@@ -395,7 +396,7 @@ TEST_F(MainWindowModes, AnotherMonitorRebuildsScaleFontsAndLayoutKeepingTheFacto
                                                                 : SharedFont(kFont10).pointSize();
     EXPECT_GT(font10After, font10);
     EXPECT_EQ(w->layoutRects().fileBrowser.width(), 564);  // 550 + 7 + 7 at scale 1.25
-    EXPECT_FLOAT_EQ(w->scaleX(), 1.2f);
+    EXPECT_FLOAT_EQ(w->frame().scaleX(), 1.2f);
     EXPECT_EQ(w->movieDialog()->size(), QSize(564, 460));
     // The settings dialog and the panel's toggles are laid out at the new scale.
     EXPECT_EQ(w->settingsDialog()->size(), QSize(575, 393));
@@ -429,7 +430,7 @@ TEST_F(MainWindowModes, ThumbnailSwitchMapWindowAndUpdateCheck)
     w->ThumbnailCommand();
     EXPECT_EQ(ini("DISPLAY", "THUMBNAIL"), "1");
     // The update check started at the deferred start because the host is set.
-    EXPECT_TRUE(w->updateCheckStarted());
+    EXPECT_TRUE(w->updateCheck()->started());
 
     // The map window: 452 x 368, beside the main window, titled for a main camera; M toggles.
     // It is placed when it is first shown, beside where the main window is by then (a window
@@ -476,7 +477,7 @@ TEST_F(MainWindowModes, ThumbnailSwitchMapWindowAndUpdateCheck)
 TEST_F(MainWindowModes, NoUpdateCheckWithoutHost)
 {
     auto w = startWindow();
-    EXPECT_FALSE(w->updateCheckStarted());
+    EXPECT_FALSE(w->updateCheck()->started());
     EXPECT_FALSE(w->thumbnailMode());
     EXPECT_FALSE(w->isCommandEnabled(38012));  // CSV: not for a folder source
     w->Shutdown();
@@ -492,7 +493,7 @@ TEST_F(MainWindowModes, WholeSessionOnASampleCard)
     const QString card = test::sampleCard("mainwindow-session", o, &error);
     ASSERT_FALSE(card.isEmpty()) << error.toStdString();
     auto w = startWindow(card);
-    ASSERT_TRUE(w->slotInitialised(0));
+    ASSERT_TRUE(w->session()->slotReady(0));
     ASSERT_GT(w->browser()->rowCount(), 0);
     // A main camera recording long enough to play (the card also holds very short ones).
     RecordingRecord record;
@@ -507,12 +508,12 @@ TEST_F(MainWindowModes, WholeSessionOnASampleCard)
     }
     ASSERT_FALSE(record.path.isEmpty());
     ASSERT_EQ(w->OpenRecording(record), 1);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady(); }, 15000));
     EXPECT_TRUE(w->isCommandEnabled(38012));  // CSV: a card with recordings
-    Player& main = *w->player(0);
+    Player& main = *w->session()->player(0);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     ASSERT_GT(main.GetFrameCount(), 20);
-    EXPECT_FALSE(w->currentRecordingPath().isEmpty());
+    EXPECT_FALSE(w->session()->currentPath().isEmpty());
 
     // Resized by its border.
     bool applied = false;
@@ -595,9 +596,9 @@ TEST_F(MainWindowModes, WholeSessionOnASampleCard)
     w->CloseCommand();
     EXPECT_TRUE(taskDone.load());
     EXPECT_FALSE(w->isVisible());
-    EXPECT_FALSE(w->movieIsReady());
-    EXPECT_TRUE(w->currentRecordingPath().isEmpty());
-    EXPECT_FALSE(w->slotInitialised(0));
+    EXPECT_FALSE(w->session()->ready());
+    EXPECT_TRUE(w->session()->currentPath().isEmpty());
+    EXPECT_FALSE(w->session()->slotReady(0));
     EXPECT_EQ(ini("DISPLAY", "SCALEX"), "1.200000");
     EXPECT_EQ(ini("DISPLAY", "SCALEY"), QString::asprintf("%f", 836.0f / 697.0f));
 }
@@ -687,11 +688,11 @@ TEST_F(MainWindowModes, UpdateCheckComparesTheCardsGpsDataVersion)
     ASSERT_FALSE(card.isEmpty()) << error.toStdString();
     auto w = startWindow(card);
     ASSERT_EQ(w->catalogue().recorderInfo().number, QString("231015"));
-    ASSERT_TRUE(w->updateCheckStarted());
-    ASSERT_TRUE(waitUntil([&] { return !w->updateText().isEmpty(); }, 15000));
-    EXPECT_TRUE(w->updateText().contains(text(TXT_GPS_DATA_INFO)));
-    EXPECT_TRUE(w->updateText().contains("23/10/15"));
-    EXPECT_TRUE(w->updateText().contains("24/01/01"));
+    ASSERT_TRUE(w->updateCheck()->started());
+    ASSERT_TRUE(waitUntil([&] { return !w->updateCheck()->text().isEmpty(); }, 15000));
+    EXPECT_TRUE(w->updateCheck()->text().contains(text(TXT_GPS_DATA_INFO)));
+    EXPECT_TRUE(w->updateCheck()->text().contains("23/10/15"));
+    EXPECT_TRUE(w->updateCheck()->text().contains("24/01/01"));
     w->Shutdown();
     http.kill();
     http.waitForFinished(5000);

@@ -18,6 +18,7 @@
 #include "catalogue/recording_name.h"
 #include "gui_app.h"
 #include "windows/main/dedorade_dlg.h"
+#include "windows/main/window_mpris.h"
 #include "windows/main/key_table.h"
 #include "windows/main/main_layout.h"
 #include "windows/main/mpris_service.h"
@@ -491,8 +492,8 @@ TEST(MainWindowRandom, RandomUseOnADamagedCardChangesNothingAndMediaControlsAnsw
         CdedoradeDlg w(options);
         w.move(10, 10);
         w.show();
-        ASSERT_TRUE(waitUntil([&] { return w.recordingReady(); }, 60000));
-        ASSERT_TRUE(w.mprisService() && w.mprisService()->isRunning());
+        ASSERT_TRUE(waitUntil([&] { return w.session()->telemetryReady(); }, 60000));
+        ASSERT_TRUE(w.mpris() && w.mpris()->service()->isRunning());
 
         DialogCloser closer;
         QElapsedTimer clock;

@@ -14,6 +14,9 @@
 #include "gui_app.h"
 #include "windows/stills/still_capture.h"
 #include "windows/main/dedorade_dlg.h"
+#include "windows/main/window_report.h"
+#include "windows/main/mpris_service.h"
+#include "windows/main/window_mpris.h"
 #include "windows/main/main_layout.h"
 #include "windows/map/map_follow.h"
 #include "windows/map/map_window.h"
@@ -78,7 +81,7 @@ protected:
         auto w = std::make_unique<CdedoradeDlg>(o);
         w->move(20, 20);
         w->show();
-        EXPECT_TRUE(waitUntil([&] { return w->recordingReady(); }, 20000));
+        EXPECT_TRUE(waitUntil([&] { return w->session()->telemetryReady(); }, 20000));
         return w;
     }
 
@@ -97,7 +100,7 @@ void key(QWidget* w, int k, Qt::KeyboardModifiers mods = Qt::NoModifier)
 // Waits until the current recording was opened again and is ready.
 bool readyAgain(CdedoradeDlg& w, int& readies, int before)
 {
-    return waitUntil([&] { return readies > before && w.recordingReady() && w.sequencer()->isReady(); }, 15000);
+    return waitUntil([&] { return readies > before && w.session()->telemetryReady() && w.sequencer()->isReady(); }, 15000);
 }
 
 QStringList filesIn(const QString& dir)
@@ -110,16 +113,16 @@ QStringList filesIn(const QString& dir)
 TEST_F(MainWindowSequence, PlaysOnThroughRecordingsAndFoldersToTheEndOfTheLastFolder)
 {
     auto w = startWindow(card_);
-    ASSERT_TRUE(w->recordingReady());
+    ASSERT_TRUE(w->session()->telemetryReady());
     RecordingSequencer& seq = *w->sequencer();
-    Player& main = *w->player(0);
+    Player& main = *w->session()->player(0);
     CFolderTreeCtrl* tree = w->browser()->treeCtrl();
     // The first row was chosen for the user: it rests on frame 0.
     waitUntil([] { return false; }, 300);
     EXPECT_NE(main.state().playState, kPlaying);
     EXPECT_TRUE(seq.holdFlag());
     EXPECT_EQ(w->browser()->listCtrl()->playingRow(), 0);
-    ASSERT_TRUE(w->player(1)->IsReady());  // the sub camera came with it
+    ASSERT_TRUE(w->session()->player(1)->IsReady());  // the sub camera came with it
 
     // The folders and rows the window must go through, in order.
     QStringList expected;
@@ -144,7 +147,7 @@ TEST_F(MainWindowSequence, PlaysOnThroughRecordingsAndFoldersToTheEndOfTheLastFo
     });
     for (int row = 1; row < w->browser()->rowCount(); ++row)
         expected << fileName(w->browser()->listCtrl()->recordAt(row)->path);
-    const QString first = fileName(w->currentRecordingPath());
+    const QString first = fileName(w->session()->currentPath());
 
     // Play, and from then on jump near the end of each recording that plays.
     QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
@@ -155,10 +158,10 @@ TEST_F(MainWindowSequence, PlaysOnThroughRecordingsAndFoldersToTheEndOfTheLastFo
     total.start();
     while (!lastEnded && total.elapsed() < 180000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (w->recordingReady() && main.state().playState == kPlaying && jumped != w->currentRecordingPath() &&
+        if (w->session()->telemetryReady() && main.state().playState == kPlaying && jumped != w->session()->currentPath() &&
             main.GetFrameCount() > 30) {
-            jumped = w->currentRecordingPath();
-            w->SeekAll(static_cast<int>(main.GetFrameCount()) - 12);
+            jumped = w->session()->currentPath();
+            w->session()->SeekAll(static_cast<int>(main.GetFrameCount()) - 12);
         }
     }
     ASSERT_TRUE(lastEnded) << readyOrder.join(' ').toStdString();
@@ -174,14 +177,14 @@ TEST_F(MainWindowSequence, PlaysOnThroughRecordingsAndFoldersToTheEndOfTheLastFo
     EXPECT_NE(readyOrder.value(0), first);
 
     // The end of the last folder: its last recording once more, on frame 0, held, not playing.
-    ASSERT_TRUE(waitUntil([&] { return w->recordingReady() && seq.isReady(); }, 10000));
-    EXPECT_EQ(fileName(w->currentRecordingPath()), playable.last());
+    ASSERT_TRUE(waitUntil([&] { return w->session()->telemetryReady() && seq.isReady(); }, 10000));
+    EXPECT_EQ(fileName(w->session()->currentPath()), playable.last());
     EXPECT_TRUE(seq.holdFlag());
     waitUntil([] { return false; }, 400);
     EXPECT_NE(main.state().playState, kPlaying);
     ASSERT_TRUE(main.WaitSeekDone(3000));
     EXPECT_EQ(main.GetCurrentFrame(), 0);
-    EXPECT_EQ(w->shownFrame(), 0);
+    EXPECT_EQ(w->session()->shownFrame(), 0);
     if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
         w->grab().save(qEnvironmentVariable("RAVIR_SHOT_DIR") + QStringLiteral("/last_folder_end.png"));
 
@@ -193,11 +196,11 @@ TEST_F(MainWindowSequence, PlaysOnThroughRecordingsAndFoldersToTheEndOfTheLastFo
     qint64 sum = 0;
     for (int row = 0; row < rows; ++row) {
         const RecordingRecord* r = w->browser()->listCtrl()->recordAt(row);
-        if (r->path == w->currentRecordingPath() || skipped.contains(fileName(r->path)))
+        if (r->path == w->session()->currentPath() || skipped.contains(fileName(r->path)))
             continue;
         chosen.start();
         w->browser()->setCurrentRow(row);
-        ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady() && w->currentRecordingPath() == r->path; }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady() && w->session()->currentPath() == r->path; }, 10000));
         ASSERT_TRUE(main.WaitSeekDone(3000));
         sum += chosen.elapsed();
         ++measured;
@@ -235,8 +238,8 @@ TEST_F(MainWindowSequence, PulledCardWhilePlayingAndWhileATaskRunsClearsEverythi
         const QString card = copy.path() + "/card";
         ASSERT_TRUE(test::copyTree(card_, card));
         auto w = startWindow(card);
-        ASSERT_TRUE(w->recordingReady());
-        Player& main = *w->player(0);
+        ASSERT_TRUE(w->session()->telemetryReady());
+        Player& main = *w->session()->player(0);
         QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
         QApplication::sendEvent(w.get(), &space);
         ASSERT_EQ(main.state().playState, kPlaying);
@@ -283,9 +286,9 @@ TEST_F(MainWindowSequence, PulledCardWhilePlayingAndWhileATaskRunsClearsEverythi
         }
         EXPECT_EQ(w->browser()->rowCount(), 0);
         EXPECT_EQ(w->browser()->treeCtrl()->topLevelItemCount(), 0);
-        EXPECT_FALSE(w->movieIsReady());
-        EXPECT_FALSE(w->recordingReady());
-        EXPECT_FALSE(w->playClockActive());
+        EXPECT_FALSE(w->session()->ready());
+        EXPECT_FALSE(w->session()->telemetryReady());
+        EXPECT_FALSE(w->session()->playClockActive());
         EXPECT_FALSE(w->sequencer()->hasRecording());
         EXPECT_NE(main.state().playState, kPlaying);
         EXPECT_TRUE(w->isVisible());  // the program was not on the card: it stays
@@ -305,8 +308,8 @@ TEST_F(MainWindowSequence, PulledCardWhilePlayingAndWhileATaskRunsClearsEverythi
 TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunTheirCommands)
 {
     auto w = startWindow(card_);
-    ASSERT_TRUE(w->recordingReady());
-    Player& main = *w->player(0);
+    ASSERT_TRUE(w->session()->telemetryReady());
+    Player& main = *w->session()->player(0);
     const int frames = static_cast<int>(main.GetFrameCount());
     ASSERT_GT(frames, 40);
 
@@ -314,13 +317,13 @@ TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunT
     // window is off.
     const TelemetrySnapshot snap = w->graphView()->telemetry();
     ASSERT_TRUE(snap);
-    const long long bytes = QFileInfo(TelemetryFileForMovie(w->currentRecordingPath())).size();
+    const long long bytes = QFileInfo(TelemetryFileForMovie(w->session()->currentPath())).size();
     int fixFrame = -1;
     for (int f = 0; f < frames && fixFrame < 0; ++f)
         if (MapCanShowTrack(bytes, snap.get(), f))
             fixFrame = f;
     ASSERT_GE(fixFrame, 0);
-    w->SeekAll(fixFrame);
+    w->session()->SeekAll(fixFrame);
     EXPECT_TRUE(w->mapShellInput().hasPosition);
     EXPECT_GE(w->mapShellInput().telemetrySize, 64);
 
@@ -328,21 +331,21 @@ TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunT
     // into the last 20 frames.
     auto* slider = w->findChild<CSkinSliderCtrl*>(QStringLiteral("positionSliderCtrl"));
     ASSERT_TRUE(slider);
-    w->SeekAll(0);
+    w->session()->SeekAll(0);
     ASSERT_TRUE(main.WaitSeekDone(3000));
     Q_EMIT slider->pressed(38100, 0);
     Q_EMIT slider->moving(38100, 30);
-    EXPECT_EQ(w->shownFrame(), 30);
+    EXPECT_EQ(w->session()->shownFrame(), 30);
     EXPECT_LT(main.PendingSeekFrame(), 0);
     waitUntil([] { return false; }, 200);
     EXPECT_EQ(main.GetCurrentFrame(), 0);
-    EXPECT_EQ(w->shownFrame(), 30);  // the play clock keeps the thumb's frame
+    EXPECT_EQ(w->session()->shownFrame(), 30);  // the play clock keeps the thumb's frame
     Q_EMIT slider->released(38100, frames + 5);
-    EXPECT_EQ(w->shownFrame(), frames - 1);
+    EXPECT_EQ(w->session()->shownFrame(), frames - 1);
     ASSERT_TRUE(main.WaitSeekDone(3000));
     EXPECT_EQ(main.GetCurrentFrame(), frames - 20);
     // While playing: silent and paused under the thumb, playing again once it is let go.
-    w->SeekAll(0);
+    w->session()->SeekAll(0);
     key(w.get(), Qt::Key_Space);
     ASSERT_EQ(main.state().playState, kPlaying);
     Q_EMIT slider->pressed(38100, 2);
@@ -372,7 +375,7 @@ TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunT
     // Every key the video menu shows beside an item runs that item's command through the
     // window's own key handling. Dialogs the commands open are answered with Cancel.
     w->stillCapture()->setFolderChooser([] { return QString(); });
-    w->setReportFolderChooser([] { return QString(); });
+    w->report()->setFolderChooser([] { return QString(); });
     QTimer cancel;
     QObject::connect(&cancel, &QTimer::timeout, [] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
@@ -426,13 +429,13 @@ TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunT
 TEST_F(MainWindowSequence, APauseLeavesTheViewsOnThePictureAtTheDefaultRate)
 {
     auto w = startWindow(card_);
-    ASSERT_TRUE(w->recordingReady());
-    Player& main = *w->player(0);
-    const int rate = DefaultRateCodeFor(w->currentRecordingPath());
+    ASSERT_TRUE(w->session()->telemetryReady());
+    Player& main = *w->session()->player(0);
+    const int rate = DefaultRateCodeFor(w->session()->currentPath());
     const double frameUs = static_cast<double>(main.GetFrameMs()) * 1000.0;
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
-        w->SeekAll(0);  // far from the last frames, where a playing recording takes no command
+        w->session()->SeekAll(0);  // far from the last frames, where a playing recording takes no command
         ASSERT_TRUE(main.WaitSeekDone(3000));
         key(w.get(), Qt::Key_Space);
         ASSERT_TRUE(waitUntil([&] { return main.state().playState == kPlaying; }, 2000));
@@ -442,15 +445,15 @@ TEST_F(MainWindowSequence, APauseLeavesTheViewsOnThePictureAtTheDefaultRate)
         if (round < 2)
             key(w.get(), Qt::Key_Space);
         else
-            w->mprisTarget()->mprisPause();
+            w->mpris()->target()->mprisPause();
         waitUntil([] { return false; }, 700);
         ASSERT_EQ(main.state().playState, kPaused);
         const int onScreen = main.GetCurrentFrame();
-        EXPECT_EQ(w->shownFrame(), onScreen);
-        EXPECT_EQ(w->mprisTarget()->mprisState().positionUs, static_cast<qint64>(onScreen * frameUs));
+        EXPECT_EQ(w->session()->shownFrame(), onScreen);
+        EXPECT_EQ(w->mpris()->target()->mprisState().positionUs, static_cast<qint64>(onScreen * frameUs));
         EXPECT_EQ(w->graphView()->currentFrame(), onScreen);
         EXPECT_EQ(main.state().rateCode, rate);
-        EXPECT_EQ(w->player(1)->state().rateCode, rate);
+        EXPECT_EQ(w->session()->player(1)->state().rateCode, rate);
     }
     w->Shutdown();
 }
@@ -462,8 +465,8 @@ TEST_F(MainWindowSequence, TasksComeBackWhereTheyWereStopCleanlyAndADeletionStar
     const QString card = copy.path() + "/card";
     ASSERT_TRUE(test::copyTree(card_, card));
     auto w = startWindow(card);
-    ASSERT_TRUE(w->recordingReady());
-    Player& main = *w->player(0);
+    ASSERT_TRUE(w->session()->telemetryReady());
+    Player& main = *w->session()->player(0);
     CListCommands& commands = *w->listCommands();
     commands.setFolderChooser([&](const IniKey&, int) { return out.path(); });
     int readies = 0;
@@ -479,13 +482,13 @@ TEST_F(MainWindowSequence, TasksComeBackWhereTheyWereStopCleanlyAndADeletionStar
 
     // CSV export from a paused frame: the same frame again, paused.
     key(w.get(), Qt::Key_Space);
-    waitUntil([&] { return w->shownFrame() > 15; }, 5000);
+    waitUntil([&] { return w->session()->shownFrame() > 15; }, 5000);
     key(w.get(), Qt::Key_Space);
-    const int shown = w->shownFrame();
+    const int shown = w->session()->shownFrame();
     ASSERT_GT(shown, 0);
     ASSERT_TRUE(runTask(Qt::Key_E));
     EXPECT_EQ(filesIn(out.path()).size(), 1);
-    EXPECT_EQ(w->shownFrame(), shown);
+    EXPECT_EQ(w->session()->shownFrame(), shown);
     EXPECT_EQ(main.state().playState, kPaused);
     ASSERT_TRUE(main.WaitSeekDone(3000));
     EXPECT_EQ(main.GetCurrentFrame(), shown);
@@ -498,7 +501,7 @@ TEST_F(MainWindowSequence, TasksComeBackWhereTheyWereStopCleanlyAndADeletionStar
     });
     ASSERT_TRUE(runTask(Qt::Key_J));
     EXPECT_EQ(filesIn(out.path()).size(), 3);  // the CSV, the joined movie and its telemetry
-    EXPECT_EQ(w->shownFrame(), 0);
+    EXPECT_EQ(w->session()->shownFrame(), 0);
     EXPECT_EQ(main.state().playState, kStopped);
 
     // The stop key as soon as a task has started: the task ends at its first check and the
@@ -548,10 +551,10 @@ TEST_F(MainWindowSequence, TasksComeBackWhereTheyWereStopCleanlyAndADeletionStar
     EXPECT_EQ(w->movieDialog()->windowTitle(), text(TXT_MAP));
     EXPECT_EQ(w->sequencer()->currentRow(), 0);
     EXPECT_EQ(w->browser()->listCtrl()->playingRow(), 0);
-    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
+    EXPECT_EQ(w->session()->currentPath(), w->browser()->listCtrl()->recordAt(0)->path);
     EXPECT_TRUE(w->sequencer()->holdFlag());
     EXPECT_NE(main.state().playState, kPlaying);
-    EXPECT_EQ(w->shownFrame(), 0);
+    EXPECT_EQ(w->session()->shownFrame(), 0);
     EXPECT_EQ(w->isCommandEnabled(38012),
               w->catalogue().mode() == SourceMode::Drive && !w->catalogue().shownRecords().empty());
     if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))

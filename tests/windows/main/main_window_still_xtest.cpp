@@ -45,7 +45,7 @@ TEST(MainWindowStill, SKeySavesBothCamerasAtTheShownFrame)
     options.source = card;
     CdedoradeDlg w(options);
     w.show();
-    ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return w.session()->ready() && w.session()->telemetryReady(); }, 20000));
 
     // A recording of the list with its sub-camera movie beside it.
     const CFileListCtrl* list = w.browser()->listCtrl();
@@ -58,20 +58,20 @@ TEST(MainWindowStill, SKeySavesBothCamerasAtTheShownFrame)
             chosen = r;
     }
     ASSERT_TRUE(chosen) << "a two-camera recording on the sample card";
-    if (w.currentRecordingPath() != chosen->path) {
+    if (w.session()->currentPath() != chosen->path) {
         const RecordingRecord record = *chosen;
         ASSERT_GT(w.OpenRecording(record), 0);
-        ASSERT_TRUE(waitUntil([&] { return w.movieIsReady() && w.recordingReady() &&
-                                           w.currentRecordingPath() == record.path; }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return w.session()->ready() && w.session()->telemetryReady() &&
+                                           w.session()->currentPath() == record.path; }, 20000));
     }
-    ASSERT_TRUE(waitUntil([&] { return w.player(1)->IsReady(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return w.session()->player(1)->IsReady(); }, 10000));
 
     // Paused at a known frame, both cameras there.
     constexpr int kFrame = 37;
-    w.SeekAll(kFrame);
-    ASSERT_TRUE(w.player(0)->WaitSeekDone(5000));
-    ASSERT_TRUE(w.player(1)->WaitSeekDone(5000));
-    ASSERT_EQ(w.player(0)->GetCurrentFrame(), kFrame);
+    w.session()->SeekAll(kFrame);
+    ASSERT_TRUE(w.session()->player(0)->WaitSeekDone(5000));
+    ASSERT_TRUE(w.session()->player(1)->WaitSeekDone(5000));
+    ASSERT_EQ(w.session()->player(0)->GetCurrentFrame(), kFrame);
 
     int chooserCalls = 0;
     w.stillCapture()->setFolderChooser([&] {
@@ -107,8 +107,8 @@ TEST(MainWindowStill, SKeySavesBothCamerasAtTheShownFrame)
     QList<CMsgBox::Shown> shown = CMsgBox::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].text, text(TXT_DONE));
-    EXPECT_NE(w.player(0)->state().playState, kPlaying);
-    EXPECT_EQ(w.shownFrame(), kFrame);
+    EXPECT_NE(w.session()->player(0)->state().playState, kPlaying);
+    EXPECT_EQ(w.session()->shownFrame(), kFrame);
 
     // Again at the same frame: one question for both files; declined, nothing is written.
     const qint64 mainSize = QFileInfo(mainPath).size();

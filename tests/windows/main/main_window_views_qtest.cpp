@@ -83,7 +83,7 @@ protected:
         auto w = std::make_unique<CdedoradeDlg>(o);
         w->move(40, 30);
         w->show();
-        EXPECT_TRUE(waitUntil([&] { return w->recordingReady(); }, 20000));
+        EXPECT_TRUE(waitUntil([&] { return w->session()->telemetryReady(); }, 20000));
         return w;
     }
 
@@ -96,7 +96,7 @@ protected:
 TEST_F(MainWindowViews, GraphCursorAndPanelShowTheTelemetryOfThePicturesFrame)
 {
     auto w = startWindow();
-    ASSERT_TRUE(w->recordingReady());
+    ASSERT_TRUE(w->session()->telemetryReady());
     CFilerContainerDlg* browser = w->browser();
     // The first listed recording whose telemetry holds an event: a marker to look at.
     int row = -1;
@@ -111,11 +111,11 @@ TEST_F(MainWindowViews, GraphCursorAndPanelShowTheTelemetryOfThePicturesFrame)
     ASSERT_GE(row, 0) << "no recording with an event on the card";
     if (row != browser->listCtrl()->playingRow()) {
         browser->setCurrentRow(row);
-        ASSERT_TRUE(waitUntil([&] { return w->recordingReady(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return w->session()->telemetryReady(); }, 20000));
     }
-    const QString movie = w->currentRecordingPath();
+    const QString movie = w->session()->currentPath();
     ASSERT_EQ(movie, browser->listCtrl()->recordAt(row)->path);
-    Player& main = *w->player(0);
+    Player& main = *w->session()->player(0);
     const long long frames = main.GetFrameCount();
     const float frameMs = main.GetFrameMs();
     ASSERT_GT(frames, 20);
@@ -140,7 +140,7 @@ TEST_F(MainWindowViews, GraphCursorAndPanelShowTheTelemetryOfThePicturesFrame)
         // A few play-clock ticks: the views must stay on the picture's frame.
         QTest::qWait(120);
         EXPECT_EQ(main.GetCurrentFrame(), frame);
-        EXPECT_EQ(w->shownFrame(), frame);
+        EXPECT_EQ(w->session()->shownFrame(), frame);
         EXPECT_EQ(w->graphView()->currentFrame(), frame);
         EXPECT_EQ(w->infoView()->fields().position, frame);
         const test::AdaRecord& a = records[static_cast<size_t>(index[static_cast<size_t>(frame)])];
@@ -156,14 +156,14 @@ TEST_F(MainWindowViews, GraphCursorAndPanelShowTheTelemetryOfThePicturesFrame)
     };
 
     // Seeks to the event's frame and around it, single steps forward and back.
-    w->SeekAll(eventFrame);
+    w->session()->SeekAll(eventFrame);
     expectFrame(eventFrame, "seek to the event");
     const int far = static_cast<int>(frames) - 1;
-    w->SeekAll(far);
+    w->session()->SeekAll(far);
     expectFrame(far, "seek to the last frame");
-    w->SeekAll(0);
+    w->session()->SeekAll(0);
     expectFrame(0, "seek to the start");
-    w->SeekAll(eventFrame > 0 ? eventFrame - 1 : 1);
+    w->session()->SeekAll(eventFrame > 0 ? eventFrame - 1 : 1);
     expectFrame(eventFrame > 0 ? eventFrame - 1 : 1, "seek before the event");
     key(w.get(), Qt::Key_Right);
     expectFrame(eventFrame > 0 ? eventFrame : 2, "step forward");
@@ -174,16 +174,16 @@ TEST_F(MainWindowViews, GraphCursorAndPanelShowTheTelemetryOfThePicturesFrame)
     expectFrame(eventFrame > 0 ? eventFrame + 1 : 3, "step back");
 
     // Played and paused: the views stop on the frame the picture stopped on.
-    w->SeekAll(0);
+    w->session()->SeekAll(0);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     key(w.get(), Qt::Key_Space);
-    ASSERT_TRUE(waitUntil([&] { return w->shownFrame() >= 12; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return w->session()->shownFrame() >= 12; }, 5000));
     key(w.get(), Qt::Key_Space);
-    ASSERT_TRUE(waitUntil([&] { return main.GetCurrentFrame() == w->shownFrame(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return main.GetCurrentFrame() == w->session()->shownFrame(); }, 3000));
     expectFrame(main.GetCurrentFrame(), "paused after play");
 
     if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR")) {
-        w->SeekAll(eventFrame + 3);
+        w->session()->SeekAll(eventFrame + 3);
         ASSERT_TRUE(main.WaitSeekDone(5000));
         QTest::qWait(100);
         const QString dir = qEnvironmentVariable("RAVIR_SHOT_DIR");
@@ -197,7 +197,7 @@ TEST_F(MainWindowViews, GraphCursorAndPanelShowTheTelemetryOfThePicturesFrame)
 TEST_F(MainWindowViews, PanelCaptionFollowsTheRateAndItsBlocksTheWidth)
 {
     auto w = startWindow();
-    ASSERT_TRUE(w->recordingReady());
+    ASSERT_TRUE(w->session()->telemetryReady());
     CInfoDlg* info = w->infoView();
     // Opened at x1; ] while playing doubles the rate, [ twice halves it; the caption follows.
     EXPECT_EQ(info->fields().speedCaption, text(TXT_SPEED_1_0));

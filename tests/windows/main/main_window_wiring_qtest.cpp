@@ -9,6 +9,8 @@
 #include "windows/catalogue/list_commands.h"
 #include "windows/kit/msg_dlg.h"
 #include "windows/main/dedorade_dlg.h"
+#include "windows/main/mpris_service.h"
+#include "windows/main/window_mpris.h"
 #include "windows/main/window_report.h"
 #include "playback/report_picture.h"
 #include "windows/main/main_layout.h"
@@ -89,7 +91,7 @@ protected:
         auto w = std::make_unique<CdedoradeDlg>(o);
         w->move(40, 30);
         w->show();
-        EXPECT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
+        EXPECT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady(); }, 15000));
         return w;
     }
 
@@ -103,17 +105,17 @@ protected:
 TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras)
 {
     auto w = startWindow();
-    ASSERT_TRUE(w->movieIsReady());
-    Player& main = *w->player(0);
+    ASSERT_TRUE(w->session()->ready());
+    Player& main = *w->session()->player(0);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     auto* slider = w->findChild<CSkinSliderCtrl*>(QStringLiteral("positionSliderCtrl"));
     ASSERT_TRUE(slider);
-    EXPECT_TRUE(w->playClockActive());
+    EXPECT_TRUE(w->session()->playClockActive());
     EXPECT_EQ(slider->maximum(), main.GetFrameCount());
-    EXPECT_EQ(w->shownFrame(), 0);
+    EXPECT_EQ(w->session()->shownFrame(), 0);
 
     // The recording's telemetry reaches the graph and the panel, which fill their panes.
-    ASSERT_TRUE(waitUntil([&] { return w->recordingReady(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return w->session()->telemetryReady(); }, 10000));
     ASSERT_TRUE(w->graphView()->telemetry());
     EXPECT_GT(w->graphView()->telemetry()->frameCount(), 0);
     EXPECT_EQ(w->graphView()->size(), w->layoutRects().graph.size());
@@ -123,18 +125,18 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     // main camera's frame.
     key(w.get(), Qt::Key_Space);
     EXPECT_EQ(main.state().playState, kPlaying);
-    ASSERT_TRUE(waitUntil([&] { return w->shownFrame() >= 15; }, 5000));
-    EXPECT_EQ(slider->position(), w->shownFrame());
-    EXPECT_EQ(w->graphView()->currentFrame(), w->shownFrame());
-    EXPECT_EQ(w->infoView()->fields().position, w->shownFrame());
+    ASSERT_TRUE(waitUntil([&] { return w->session()->shownFrame() >= 15; }, 5000));
+    EXPECT_EQ(slider->position(), w->session()->shownFrame());
+    EXPECT_EQ(w->graphView()->currentFrame(), w->session()->shownFrame());
+    EXPECT_EQ(w->infoView()->fields().position, w->session()->shownFrame());
     EXPECT_NE(w->infoView()->fields().accel[0], kNoAcceleration);
-    EXPECT_LE(std::abs(main.GetCurrentFrame() - w->shownFrame()), 5);
+    EXPECT_LE(std::abs(main.GetCurrentFrame() - w->session()->shownFrame()), 5);
     // The buttons follow: playing, the first-frame, slower and faster buttons can be pressed.
     for (int id : {38000, 38003, 38004})
         EXPECT_TRUE(w->findChild<QWidget*>(QStringLiteral("button%1").arg(id))->isEnabled()) << id;
     // V cycles the surface: the sub camera, the main camera with the sub camera inset, the main
     // camera again.
-    ASSERT_TRUE(w->player(1)->IsReady());
+    ASSERT_TRUE(w->session()->player(1)->IsReady());
     key(w.get(), Qt::Key_V);
     EXPECT_EQ(w->dualSurface()->view(), DisplayView::Sub);
     EXPECT_EQ(w->dualSurface()->subArea(), w->dualSurface()->rect());
@@ -168,42 +170,42 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
     // The slider's release seeks both cameras; the views show the target at once.
     Q_EMIT slider->pressed(38100, 30);
     Q_EMIT slider->released(38100, 30);
-    EXPECT_EQ(w->shownFrame(), 30);
+    EXPECT_EQ(w->session()->shownFrame(), 30);
     EXPECT_EQ(w->graphView()->currentFrame(), 30);
     EXPECT_EQ(w->infoView()->fields().position, 30);
     // The media controls see the same position and seek the same way.
-    const MprisState st = w->mprisTarget()->mprisState();
+    const MprisState st = w->mpris()->target()->mprisState();
     EXPECT_EQ(st.status, MprisState::Status::Paused);
     EXPECT_EQ(st.positionUs, static_cast<qint64>(30 * main.GetFrameMs() * 1000.0));
-    EXPECT_EQ(st.moviePath, w->currentRecordingPath());
-    w->mprisTarget()->mprisSeek(static_cast<qint64>(45 * main.GetFrameMs() * 1000.0 + 10));
-    EXPECT_EQ(w->shownFrame(), 45);
-    w->mprisTarget()->mprisSeek(static_cast<qint64>(30 * main.GetFrameMs() * 1000.0 + 10));
+    EXPECT_EQ(st.moviePath, w->session()->currentPath());
+    w->mpris()->target()->mprisSeek(static_cast<qint64>(45 * main.GetFrameMs() * 1000.0 + 10));
+    EXPECT_EQ(w->session()->shownFrame(), 45);
+    w->mpris()->target()->mprisSeek(static_cast<qint64>(30 * main.GetFrameMs() * 1000.0 + 10));
     ASSERT_TRUE(main.WaitSeekDone(5000));
     EXPECT_EQ(main.GetCurrentFrame(), 30);
 
     // Right steps one frame; the first-frame button goes back to 0.
     key(w.get(), Qt::Key_Right);
-    EXPECT_EQ(w->shownFrame(), 31);
+    EXPECT_EQ(w->session()->shownFrame(), 31);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     EXPECT_EQ(main.GetCurrentFrame(), 31);
     auto* first = w->findChild<CSkinButton*>(QStringLiteral("button38000"));
     EXPECT_TRUE(first->toolTip().endsWith(QStringLiteral("(Home)")));
     QTest::mouseClick(first, Qt::LeftButton, {}, first->rect().center());
-    EXPECT_EQ(w->shownFrame(), 0);
+    EXPECT_EQ(w->session()->shownFrame(), 0);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     EXPECT_EQ(main.GetCurrentFrame(), 0);
 
     // PageDown opens the next row's recording, PageUp the previous one again.
     ASSERT_GT(w->browser()->rowCount(), 1);
-    const QString firstPath = w->currentRecordingPath();
+    const QString firstPath = w->session()->currentPath();
     key(w.get(), Qt::Key_PageDown);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady() && w->currentRecordingPath() != firstPath; }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady() && w->session()->currentPath() != firstPath; }, 15000));
     key(w.get(), Qt::Key_PageUp);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady() && w->currentRecordingPath() == firstPath; }, 15000));
-    EXPECT_EQ(w->shownFrame(), 0);
+    ASSERT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady() && w->session()->currentPath() == firstPath; }, 15000));
+    EXPECT_EQ(w->session()->shownFrame(), 0);
     w->Shutdown();
-    EXPECT_FALSE(w->playClockActive());
+    EXPECT_FALSE(w->session()->playClockActive());
 }
 
 // The keys are the window's wherever the keyboard focus rests in it: a click on the folder tree
@@ -212,31 +214,31 @@ TEST_F(MainWindowWiring, PlayClockMovesTheSliderAndTheTransportDrivesBothCameras
 TEST_F(MainWindowWiring, KeysReachTheWindowWhileTheBrowserHasTheFocus)
 {
     auto w = startWindow();
-    ASSERT_TRUE(w->movieIsReady());
-    Player& main = *w->player(0);
+    ASSERT_TRUE(w->session()->ready());
+    Player& main = *w->session()->player(0);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     QTreeWidget* list = w->browser()->listCtrl();
     QTreeWidget* tree = w->browser()->treeCtrl();
-    const QString firstPath = w->currentRecordingPath();
+    const QString firstPath = w->session()->currentPath();
 
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_EQ(main.state().playState, kPlaying);
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_EQ(main.state().playState, kPaused);
-    EXPECT_EQ(w->currentRecordingPath(), firstPath);
+    EXPECT_EQ(w->session()->currentPath(), firstPath);
     ASSERT_TRUE(main.WaitSeekDone(5000));
 
     // On the tree Home is the first frame and Right one frame on, instead of moving through
     // the tree; V switches the view.
     tree->setFocus();
     QTest::keyClick(tree, Qt::Key_Home);
-    EXPECT_EQ(w->shownFrame(), 0);
+    EXPECT_EQ(w->session()->shownFrame(), 0);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     QTest::keyClick(tree, Qt::Key_Right);
-    EXPECT_EQ(w->shownFrame(), 1);
+    EXPECT_EQ(w->session()->shownFrame(), 1);
     QTest::keyClick(tree, Qt::Key_V);
     EXPECT_EQ(w->dualSurface()->view(), DisplayView::Sub);
     QTest::keyClick(tree, Qt::Key_V);
@@ -247,8 +249,8 @@ TEST_F(MainWindowWiring, KeysReachTheWindowWhileTheBrowserHasTheFocus)
     ASSERT_GT(w->browser()->rowCount(), 1);
     list->setFocus();
     QTest::keyClick(list, Qt::Key_PageDown);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady() && w->currentRecordingPath() != firstPath; }, 15000));
-    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(1)->path);
+    ASSERT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady() && w->session()->currentPath() != firstPath; }, 15000));
+    EXPECT_EQ(w->session()->currentPath(), w->browser()->listCtrl()->recordAt(1)->path);
     w->Shutdown();
 }
 
@@ -259,7 +261,7 @@ TEST_F(MainWindowWiring, KeysReachTheWindowWhileTheBrowserHasTheFocus)
 TEST_F(MainWindowWiring, AnEmptiedListStopsPlaybackAndClearsThePanes)
 {
     auto w = startWindow();
-    Player& main = *w->player(0);
+    Player& main = *w->session()->player(0);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     QTest::keyClick(w.get(), Qt::Key_Space);
     ASSERT_EQ(main.state().playState, kPlaying);
@@ -273,11 +275,11 @@ TEST_F(MainWindowWiring, AnEmptiedListStopsPlaybackAndClearsThePanes)
         if (b->isChecked())
             b->click();
     ASSERT_EQ(w->browser()->rowCount(), 0);
-    EXPECT_FALSE(w->movieIsReady());
-    EXPECT_FALSE(w->recordingReady());
+    EXPECT_FALSE(w->session()->ready());
+    EXPECT_FALSE(w->session()->telemetryReady());
     EXPECT_NE(main.state().playState, kPlaying);
-    EXPECT_TRUE(w->currentRecordingPath().isEmpty());
-    EXPECT_EQ(w->shownFrame(), -1);
+    EXPECT_TRUE(w->session()->currentPath().isEmpty());
+    EXPECT_EQ(w->session()->shownFrame(), -1);
     EXPECT_FALSE(w->graphView()->telemetry());
     EXPECT_FALSE(w->isCommandEnabled(38002));
     waitUntil([] { return false; }, 300);
@@ -285,14 +287,14 @@ TEST_F(MainWindowWiring, AnEmptiedListStopsPlaybackAndClearsThePanes)
 
     kinds.front()->click();  // continuous on: the first row opens
     ASSERT_GT(w->browser()->rowCount(), 0);
-    EXPECT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
+    EXPECT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady(); }, 15000));
     w->Shutdown();
 }
 
 TEST_F(MainWindowWiring, AfterACancelledSourceDialogTheListOpensItsRowAgain)
 {
     auto w = startWindow();
-    ASSERT_TRUE(w->movieIsReady());
+    ASSERT_TRUE(w->session()->ready());
     bool asked = false;
     QTimer::singleShot(200, [&] {
         if (QWidget* dlg = QApplication::activeModalWidget()) {
@@ -302,13 +304,13 @@ TEST_F(MainWindowWiring, AfterACancelledSourceDialogTheListOpensItsRowAgain)
     });
     key(w.get(), Qt::Key_O, Qt::ControlModifier);
     ASSERT_TRUE(asked);
-    EXPECT_TRUE(w->currentRecordingPath().isEmpty());
+    EXPECT_TRUE(w->session()->currentPath().isEmpty());
     EXPECT_EQ(w->browser()->listCtrl()->playingRow(), -1);
 
     // A kind button refills the list and chooses row 0, which opens.
     w->browser()->setKindFlag(2, false);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
-    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
+    ASSERT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady(); }, 15000));
+    EXPECT_EQ(w->session()->currentPath(), w->browser()->listCtrl()->recordAt(0)->path);
     EXPECT_EQ(w->browser()->listCtrl()->playingRow(), 0);
     w->Shutdown();
 }
@@ -317,7 +319,7 @@ TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)
 {
     useCopyOfCard();
     auto w = startWindow();
-    ASSERT_TRUE(w->movieIsReady());
+    ASSERT_TRUE(w->session()->ready());
     // The thumbnail switch reaches the file browser.
     auto* thumbs = w->findChild<CSkinButton*>(QStringLiteral("titleThumbnail"));
     QTest::mouseClick(thumbs, Qt::LeftButton, {}, thumbs->rect().center());
@@ -331,7 +333,7 @@ TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)
     const int rows = w->browser()->rowCount();
     ASSERT_GT(rows, 1);
     const QString gone = w->browser()->listCtrl()->recordAt(1)->path;
-    const QString open = w->currentRecordingPath();
+    const QString open = w->session()->currentPath();
     ASSERT_NE(gone, open);
     ASSERT_TRUE(QFileInfo::exists(gone));
     w->listCommands()->setSelectionRunner([](CFileSelectDlg& dlg) {
@@ -351,9 +353,9 @@ TEST_F(MainWindowWiring, DeleteButtonRemovesTheTickedRecordingAndReopensTheList)
     ASSERT_GT(w->browser()->rowCount(), 0);
     for (int row = 0; row < w->browser()->rowCount(); ++row)
         EXPECT_NE(w->browser()->listCtrl()->recordAt(row)->path, gone);
-    ASSERT_TRUE(waitUntil([&] { return w->movieIsReady() && w->recordingReady(); }, 15000));
-    EXPECT_EQ(w->currentRecordingPath(), w->browser()->listCtrl()->recordAt(0)->path);
-    EXPECT_TRUE(w->playClockActive());
+    ASSERT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady(); }, 15000));
+    EXPECT_EQ(w->session()->currentPath(), w->browser()->listCtrl()->recordAt(0)->path);
+    EXPECT_TRUE(w->session()->playClockActive());
     w->Shutdown();
 }
 
@@ -370,13 +372,13 @@ TEST_F(MainWindowWiring, EveryPageKeyPressMovesOnOneRecording)
     card_ = test::sampleCard(QStringLiteral("mainwindow-page-keys"), options, &error);
     ASSERT_FALSE(card_.isEmpty()) << error.toStdString();
     auto w = startWindow();
-    ASSERT_TRUE(w->movieIsReady());
+    ASSERT_TRUE(w->session()->ready());
     ASSERT_GE(w->browser()->rowCount(), 6);
     const int start = w->sequencer()->currentRow();
     ASSERT_EQ(start, 0);
     for (const auto& [keyCode, target] : {std::pair{Qt::Key_PageDown, start + 5}, std::pair{Qt::Key_PageUp, start}}) {
         SCOPED_TRACE(keyCode == Qt::Key_PageDown ? "PageDown" : "PageUp");
-        ASSERT_TRUE(waitUntil([&] { return w->recordingReady() && !w->sequencer()->isOpening(); }, 15000));
+        ASSERT_TRUE(waitUntil([&] { return w->session()->telemetryReady() && !w->sequencer()->isOpening(); }, 15000));
         for (int press = 0; press < 5; ++press) {
             if (press > 0)
                 waitUntil([] { return false; }, 140);
@@ -385,10 +387,10 @@ TEST_F(MainWindowWiring, EveryPageKeyPressMovesOnOneRecording)
         const QString expected = w->browser()->listCtrl()->recordAt(target)->path;
         // The recording opened at the end, ready, and nothing opens after it.
         ASSERT_TRUE(waitUntil([&] {
-            return w->recordingReady() && !w->sequencer()->isOpening() && w->currentRecordingPath() == expected;
-        }, 20000)) << w->currentRecordingPath().toStdString();
+            return w->session()->telemetryReady() && !w->sequencer()->isOpening() && w->session()->currentPath() == expected;
+        }, 20000)) << w->session()->currentPath().toStdString();
         waitUntil([] { return false; }, 700);
-        EXPECT_EQ(w->currentRecordingPath(), expected);
+        EXPECT_EQ(w->session()->currentPath(), expected);
         EXPECT_EQ(w->sequencer()->currentRow(), target);
         EXPECT_EQ(w->browser()->listCtrl()->playingRow(), target);
     }
@@ -495,7 +497,7 @@ TEST_F(MainWindowWiring, PulledCardDuringADeletionOrAJoinedSaveSaysHowFarItGot)
         auto w = std::make_unique<CdedoradeDlg>(o);
         w->move(40, 30);
         w->show();
-        ASSERT_TRUE(waitUntil([&] { return w->movieIsReady(); }, 15000));
+        ASSERT_TRUE(waitUntil([&] { return w->session()->ready(); }, 15000));
         ASSERT_GE(w->browser()->rowCount(), 3);
         CMsgBox::takeShown();
         const QString firstName = QFileInfo(w->browser()->listCtrl()->recordAt(0)->path).fileName();
@@ -619,11 +621,11 @@ TEST_F(MainWindowWiring, ClosingDuringASaveAsksAndNeverLeavesACutFile)
 TEST_F(MainWindowWiring, CtrlRWritesTheReportOfTheOpenRecording)
 {
     auto w = startWindow();
-    ASSERT_TRUE(waitUntil([&] { return w->recordingReady(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return w->session()->telemetryReady(); }, 10000));
     QTemporaryDir out;
     ASSERT_TRUE(out.isValid());
-    w->setReportFolderChooser([&] { return out.path(); });
-    w->setReportDelayMs(0);
+    w->report()->setFolderChooser([&] { return out.path(); });
+    w->report()->setDelayMs(0);
     CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
     bool done = false, ok = false;
     QString workbook;
@@ -634,7 +636,7 @@ TEST_F(MainWindowWiring, CtrlRWritesTheReportOfTheOpenRecording)
     });
     key(w.get(), Qt::Key_Space);
     key(w.get(), Qt::Key_R, Qt::ControlModifier);
-    EXPECT_NE(w->player(0)->state().playState, kPlaying);  // the report pauses playback
+    EXPECT_NE(w->session()->player(0)->state().playState, kPlaying);  // the report pauses playback
     ASSERT_TRUE(waitUntil([&] { return done; }, 10000));
     CMsgBox::setAutoAnswer(0);
     EXPECT_TRUE(ok);
@@ -669,15 +671,15 @@ TEST_F(MainWindowWiring, CtrlRWritesTheReportOfTheOpenRecording)
 TEST_F(MainWindowWiring, ContextMenuReportItemWritesTheReport)
 {
     auto w = startWindow();
-    ASSERT_TRUE(waitUntil([&] { return w->recordingReady(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return w->session()->telemetryReady(); }, 10000));
     QTemporaryDir out;
     ASSERT_TRUE(out.isValid());
     int chooserCalls = 0;
-    w->setReportFolderChooser([&] {
+    w->report()->setFolderChooser([&] {
         ++chooserCalls;
         return out.path();
     });
-    w->setReportDelayMs(0);
+    w->report()->setDelayMs(0);
     CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
     bool done = false, ok = false;
     QString workbook;
