@@ -51,7 +51,7 @@ expected=(
   usr/share/bash-completion/completions/ravir
   usr/share/doc/ravir/copyright usr/share/doc/ravir/changelog.gz
 )
-expected+=(usr/libexec/ravir/ravir-decode)
+expected+=(usr/libexec/ravir/ravir-decode usr/lib/ravir/libravir_map.so)
 programs=(ravir ravir-viewer)
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$root" && find . -type f -printf '%P\n' | sort) ||
   fail "the package's files differ from the list above (< expected, > packaged)"

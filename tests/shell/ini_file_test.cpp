@@ -425,8 +425,8 @@ TEST(ConfigFile, PathFollowsTheStartupFolderAndHelpersUseIt)
     recordStartupFolder();
     ASSERT_TRUE(QDir::setCurrent(cwd));
     EXPECT_EQ(ReadValue("DISPLAY", "ASPECT"), "on");
-    // An empty start-up folder stands for the root.
-    setStartupFolder(QString());
+    // The root as start-up folder keeps its one slash.
+    setStartupFolder(QStringLiteral("/"));
     EXPECT_EQ(configFilePath(), "/Zazavud_Urezed.ini");
     setStartupFolder(saved);
 }
