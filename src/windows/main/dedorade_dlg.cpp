@@ -182,6 +182,7 @@ void CdedoradeDlg::InitDialog()
     m_hwDecode = ReadHwDecode();
     m_aspectKeep = ReadAspectKeep();
     m_volume = ReadVolume();
+    m_controls->setVolume(m_volume);  // the slider was made before the saved volume was read
     InitPlayers();
     InitParts();
     // Zoom mode shows its hint in place of the file list.

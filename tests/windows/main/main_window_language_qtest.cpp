@@ -6,6 +6,9 @@
 #include "gui_app.h"
 #include "windows/main/dedorade_dlg.h"
 #include "windows/kit/skin_button.h"
+#include "windows/kit/skin_slider.h"
+#include "windows/main/recording_session.h"
+#include "playback/player.h"
 #include "sample_data.h"
 #include "windows/settings/setting_dlg.h"
 #include "shell/display_prefs.h"
@@ -190,6 +193,20 @@ TEST_F(MainWindowLanguage, SettingsDialogWritesLanguageAndUnit)
     EXPECT_EQ(again->settingsDialog()->languageBox()->currentData().toString(), QStringLiteral("en"));
     EXPECT_EQ(again->settingsDialog()->speedUnitBox()->currentData().toString(), QStringLiteral("mph"));
     again->Shutdown();
+}
+
+// The saved volume is where the window starts: on the slider, in the engine and for the media
+// controls, not the full volume the slider is made with.
+TEST_F(MainWindowLanguage, TheSavedVolumeIsOnTheSliderAndInTheEngine)
+{
+    writeConfig("[DISPLAY]\r\nVOLUME=16384\r\n");
+    auto w = startWindow();
+    auto* slider = w->findChild<CSkinSliderCtrl*>(QStringLiteral("volumeSliderCtrl"));
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(w->volume(), 16384);
+    EXPECT_EQ(slider->position(), 16384);
+    EXPECT_TRUE(waitUntil([&] { return std::abs(w->session()->player(0)->engineVolume() - 25.0) < 0.5; }, 5000))
+        << w->session()->player(0)->engineVolume();
 }
 
 int main(int argc, char** argv)
