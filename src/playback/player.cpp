@@ -29,7 +29,7 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
                         const PlayerOptions& options, Player* mainPlayer)
 {
     ShutdownPlayer();
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     slot_ = slot;
     options_ = options;
     main_ = mainPlayer ? mainPlayer : (slot == 0 ? this : nullptr);
@@ -65,7 +65,7 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
 
 void Player::ShutdownPlayer()
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     state_.telemetry.initialised = false;
     if (!mpv_) {
         state_.initialised = 0;
@@ -75,7 +75,7 @@ void Player::ShutdownPlayer()
     StopPrefetch(state_.telemetry);
     FreeTelemetry();
     {
-        std::lock_guard lock2(state_.telemetry.movieData2);
+        std::lock_guard lock2(state_.telemetry.loadLock);
         state_.telemetry.prefetch.clear();
         state_.telemetry.allRecordingsTrack.clear();
     }
@@ -85,7 +85,7 @@ void Player::ShutdownPlayer()
 
 bool Player::IsMp4File(const QString& path)
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     return state_.initialised && ravir::IsMp4File(path);
 }
 
@@ -115,7 +115,7 @@ void Player::endReached()
 
 int Player::OpenMovie(const QString& path)
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     if (!state_.initialised || !mpv_)
         return kOpenFailed;
     if (!ravir::IsMp4File(path))
@@ -151,7 +151,7 @@ int Player::OpenMovie(const QString& path)
 
 void Player::movieReady(QSize nativeSize)
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     if (!load_.seeking()) {
         decodeErrorsAtRest_ = decodeErrors_;
         decodeAtRest_ = true;
@@ -185,7 +185,7 @@ int Player::PendingSeekFrame() const { return load_.seeking() ? seekTarget_ : -1
 
 void Player::CloseMovie()
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     ++endGeneration_;
     seekTarget_ = -1;
     stopLoad();
@@ -393,7 +393,7 @@ bool Player::applyPlacement(bool repaint)
 bool Player::SetVideoRect(int centreX, int centreY, int offsetX, int offsetY, float zoom,
                           bool repaint)
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     state_.zoomCentreX = centreX;
     state_.zoomCentreY = centreY;
     state_.offsetX = offsetX;
@@ -404,7 +404,7 @@ bool Player::SetVideoRect(int centreX, int centreY, int offsetX, int offsetY, fl
 
 bool Player::SetAspectMode(int mode)
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     const int previous = state_.aspectMode;
     state_.aspectMode = mode;
     if (!applyPlacement(true)) {
@@ -416,7 +416,7 @@ bool Player::SetAspectMode(int mode)
 
 bool Player::SetRotate180(bool on)
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     state_.rotate180 = on ? 1 : 0;
     if (presenter_)
         presenter_->setRotate180(on);
@@ -425,7 +425,7 @@ bool Player::SetRotate180(bool on)
 
 bool Player::Relayout()
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     return applyPlacement(true);
 }
 
@@ -437,7 +437,7 @@ void Player::Repaint()
 
 bool Player::DrawOverlayText(const QString& text)
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     state_.overlayText = text;
     if (!presenter_)
         return true;
@@ -464,7 +464,7 @@ bool Player::DrawOverlayText(const QString& text)
 
 void Player::ClearOverlay()
 {
-    std::lock_guard lock(state_.telemetry.movieData1);
+    std::lock_guard lock(state_.telemetry.viewsLock);
     state_.overlayText.clear();
     if (presenter_)
         presenter_->clearOverlay();

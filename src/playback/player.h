@@ -139,8 +139,8 @@ public:
     bool Relayout();
 
     // Movie-data locks.
-    void lockMovieData() { state_.telemetry.movieData1.lock(); }
-    void unlockMovieData() { state_.telemetry.movieData1.unlock(); }
+    void lockMovieData() { state_.telemetry.viewsLock.lock(); }
+    void unlockMovieData() { state_.telemetry.viewsLock.unlock(); }
 
     // What the engine does at this moment (tests and benchmarks).
     double engineVolume() const;   // mpv volume 0..100

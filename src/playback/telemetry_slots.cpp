@@ -27,7 +27,7 @@ QString TelemetryFileForMovie(const QString& moviePath)
 bool LoadTelemetryForMovie(TelemetrySlots& slots, const QString& moviePath,
                            const FrameFacts& facts)
 {
-    std::lock_guard<std::recursive_mutex> hold1(slots.movieData1);
+    std::lock_guard<std::recursive_mutex> hold1(slots.viewsLock);
 
     // Let a prefetch of this movie finish; stop one of another movie.
     bool sameMovie = false;
@@ -38,13 +38,13 @@ bool LoadTelemetryForMovie(TelemetrySlots& slots, const QString& moviePath,
     }
     if (!sameMovie)
         slots.prefetch.cancel.store(1);
-    { std::lock_guard<std::recursive_mutex> wait(slots.movieData2); }
+    { std::lock_guard<std::recursive_mutex> wait(slots.loadLock); }
     if (!sameMovie)
         slots.prefetch.cancel.store(0);
 
     {
-        std::lock_guard<std::recursive_mutex> hold2(slots.movieData2);
-        std::lock_guard<std::recursive_mutex> inner1(slots.movieData1);
+        std::lock_guard<std::recursive_mutex> hold2(slots.loadLock);
+        std::lock_guard<std::recursive_mutex> inner1(slots.viewsLock);
         slots.current.path = moviePath;
         TelemetryReader& prefetched = slots.prefetch;
         if (prefetched.loaded && prefetched.prefetchMoviePath == moviePath) {
@@ -64,7 +64,7 @@ bool LoadTelemetryForMovie(TelemetrySlots& slots, const QString& moviePath,
 
 void FreeTelemetry(TelemetrySlots& slots)
 {
-    std::lock_guard<std::recursive_mutex> hold1(slots.movieData1);
+    std::lock_guard<std::recursive_mutex> hold1(slots.viewsLock);
     slots.current.clear();
     slots.load.clear();
 }
@@ -76,7 +76,7 @@ bool PrefetchTelemetry(TelemetrySlots& mainSlots, const QString& moviePath)
     TelemetryReader& reader = mainSlots.prefetch;
     // Stop a scan in progress and wait for it.
     reader.cancel.store(1);
-    std::lock_guard<std::recursive_mutex> hold2(mainSlots.movieData2);
+    std::lock_guard<std::recursive_mutex> hold2(mainSlots.loadLock);
     reader.cancel.store(0);
     reader.clear();
     {
@@ -119,7 +119,7 @@ void StopPrefetch(TelemetrySlots& mainSlots)
 
 bool BuildAllRecordingsTrack(TelemetrySlots& mainSlots, const QStringList& moviePaths)
 {
-    std::lock_guard<std::recursive_mutex> hold1(mainSlots.movieData1);
+    std::lock_guard<std::recursive_mutex> hold1(mainSlots.viewsLock);
     std::vector<GpsSample>().swap(mainSlots.allRecordingsTrack);
     return AppendAllRecordingsTrack(moviePaths, mainSlots.allRecordingsTrack);
 }

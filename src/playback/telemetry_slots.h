@@ -25,17 +25,17 @@ struct TelemetrySlots {
     TelemetrySlots(const TelemetrySlots&) = delete;
     TelemetrySlots& operator=(const TelemetrySlots&) = delete;
 
-    std::recursive_mutex movieData1;  // telemetry, overlay and placement of the player
-    std::recursive_mutex movieData2;  // telemetry loads against the prefetch worker
+    std::recursive_mutex viewsLock;  // telemetry, overlay and placement of the player
+    std::recursive_mutex loadLock;  // telemetry loads against the prefetch worker
     TelemetryReader current;   // what the views show
     TelemetryReader load;      // target of LoadTelemetryForMovie
     TelemetryReader prefetch;  // filled ahead of time by the prefetch worker
     // The main camera's player is initialised; prefetching needs it.
     std::atomic<bool> initialised{true};
-    // Track of all recordings of the file list (main camera only), guarded by movieData1.
+    // Track of all recordings of the file list (main camera only), guarded by viewsLock.
     std::vector<GpsSample> allRecordingsTrack;
 
-    // Guards prefetch.prefetchMoviePath for readers that do not hold movieData2 (written only
+    // Guards prefetch.prefetchMoviePath for readers that do not hold loadLock (written only
     // while holding both).
     std::mutex prefetchInfo;
     // The prefetch worker (one at a time).

@@ -161,23 +161,23 @@ TEST(RecordingNameText, ListTextAndFileNumber)
 // Sets TZ for the scope of one test and restores it afterwards.
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const char* zone) : m_old(qgetenv("TZ")), m_had(qEnvironmentVariableIsSet("TZ"))
+    explicit ScopedTimeZone(const char* zone) : old_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ"))
     {
         qputenv("TZ", zone);
         tzset();
     }
     ~ScopedTimeZone()
     {
-        if (m_had)
-            qputenv("TZ", m_old);
+        if (had_)
+            qputenv("TZ", old_);
         else
             qunsetenv("TZ");
         tzset();
     }
 
 private:
-    QByteArray m_old;
-    bool m_had;
+    QByteArray old_;
+    bool had_;
 };
 
 TEST(RecordingNameTime, StartTimeIsLocalAndRollsOver)

@@ -9,9 +9,9 @@ namespace ravir {
 
 void CaptionDrag::press(const QMouseEvent* event)
 {
-    m_pending = true;
-    m_following = false;
-    m_pressGlobal = event->globalPosition().toPoint();
+    pending_ = true;
+    following_ = false;
+    pressGlobal_ = event->globalPosition().toPoint();
 }
 
 bool CaptionDrag::move(const QMouseEvent* event)
@@ -21,27 +21,27 @@ bool CaptionDrag::move(const QMouseEvent* event)
         return false;
     }
     const QPoint global = event->globalPosition().toPoint();
-    if (m_pending) {
-        if ((global - m_pressGlobal).manhattanLength() < QApplication::startDragDistance())
+    if (pending_) {
+        if ((global - pressGlobal_).manhattanLength() < QApplication::startDragDistance())
             return true;
-        m_pending = false;
-        QWindow* handle = m_window->windowHandle();
-        if (m_starter ? m_starter() : handle && handle->startSystemMove())
+        pending_ = false;
+        QWindow* handle = window_->windowHandle();
+        if (starter_ ? starter_() : handle && handle->startSystemMove())
             return true;
         // The window keeps the point that was pressed under the mouse.
-        m_following = true;
-        m_offset = m_pressGlobal - m_window->frameGeometry().topLeft();
+        following_ = true;
+        offset_ = pressGlobal_ - window_->frameGeometry().topLeft();
     }
-    if (!m_following)
+    if (!following_)
         return false;
-    m_window->move(global - m_offset);
+    window_->move(global - offset_);
     return true;
 }
 
 void CaptionDrag::end()
 {
-    m_pending = false;
-    m_following = false;
+    pending_ = false;
+    following_ = false;
 }
 
 }  // namespace ravir

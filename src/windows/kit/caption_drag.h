@@ -14,7 +14,7 @@ namespace ravir {
 
 class CaptionDrag {
 public:
-    explicit CaptionDrag(QWidget* window) : m_window(window) {}
+    explicit CaptionDrag(QWidget* window) : window_(window) {}
 
     // A left press in the caption strip.
     void press(const QMouseEvent* event);
@@ -22,20 +22,20 @@ public:
     bool move(const QMouseEvent* event);
     // The button came up, or a double-click arrived: no drag.
     void end();
-    bool pending() const { return m_pending; }
-    bool following() const { return m_following; }
+    bool pending() const { return pending_; }
+    bool following() const { return following_; }
 
     // Starts the window manager's move (QWindow::startSystemMove by default); a test stands in
     // for the window manager with its own.
-    void setSystemMoveStarter(std::function<bool()> starter) { m_starter = std::move(starter); }
+    void setSystemMoveStarter(std::function<bool()> starter) { starter_ = std::move(starter); }
 
 private:
-    QWidget* m_window;
-    std::function<bool()> m_starter;
-    bool m_pending = false;    // pressed in the strip, not yet moved far enough
-    bool m_following = false;  // the window follows the mouse itself
-    QPoint m_pressGlobal;
-    QPoint m_offset;
+    QWidget* window_;
+    std::function<bool()> starter_;
+    bool pending_ = false;    // pressed in the strip, not yet moved far enough
+    bool following_ = false;  // the window follows the mouse itself
+    QPoint pressGlobal_;
+    QPoint offset_;
 };
 
 }  // namespace ravir

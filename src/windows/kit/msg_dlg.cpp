@@ -41,7 +41,7 @@ CSkinButton* makeButton(QWidget* parent, int id, const QString& label)
 }  // namespace
 
 CMsgDlg::CMsgDlg(const QString& messageText, const QString& caption, int type, QWidget* parent)
-    : CSkinDialog(parent), m_text(messageText), m_type(type == CMsgBox::kOkCancel ? 1 : 0)
+    : CSkinDialog(parent), text_(messageText), type_(type == CMsgBox::kOkCancel ? 1 : 0)
 {
     setObjectName(QStringLiteral("CMsgDlg"));
     setWindowTitle(caption);
@@ -52,34 +52,34 @@ CMsgDlg::CMsgDlg(const QString& messageText, const QString& caption, int type, Q
     const QFont font = SharedFont(kFont10);
     setFont(font);
 
-    m_label = new QLabel(m_text, this);
-    m_label->setObjectName(QStringLiteral("messageText"));
-    m_label->setFont(font);
-    m_label->setTextFormat(Qt::PlainText);
-    QPalette lp = m_label->palette();
+    label_ = new QLabel(text_, this);
+    label_->setObjectName(QStringLiteral("messageText"));
+    label_->setFont(font);
+    label_->setTextFormat(Qt::PlainText);
+    QPalette lp = label_->palette();
     lp.setColor(QPalette::WindowText, Qt::black);
-    m_label->setPalette(lp);
+    label_->setPalette(lp);
 
-    m_ok = makeButton(this, CMsgBox::kIdOk, kOkText);
-    m_ok->setObjectName(QStringLiteral("okButton"));
-    connect(m_ok, &CSkinButton::clicked, this, [this] { done(CMsgBox::kIdOk); });
-    if (m_type == CMsgBox::kOkCancel) {
-        m_cancel = makeButton(this, CMsgBox::kIdCancel, ravir::text(TXT_CANCEL));
-        m_cancel->setObjectName(QStringLiteral("cancelButton"));
-        connect(m_cancel, &CSkinButton::clicked, this, [this] { done(CMsgBox::kIdCancel); });
+    ok_ = makeButton(this, CMsgBox::kIdOk, kOkText);
+    ok_->setObjectName(QStringLiteral("okButton"));
+    connect(ok_, &CSkinButton::clicked, this, [this] { done(CMsgBox::kIdOk); });
+    if (type_ == CMsgBox::kOkCancel) {
+        cancel_ = makeButton(this, CMsgBox::kIdCancel, ravir::text(TXT_CANCEL));
+        cancel_->setObjectName(QStringLiteral("cancelButton"));
+        connect(cancel_, &CSkinButton::clicked, this, [this] { done(CMsgBox::kIdCancel); });
     }
     connect(closeButton(), &CSkinButton::clicked, this, [this] { done(CMsgBox::kIdCancel); });
-    m_ok->setFocus();
+    ok_->setFocus();
 
     // Size: the text's extent plus 40 units each side; 30 above and below it, the 60-unit button
     // strip and the 20-unit caption. Wide enough for the buttons in any case.
     const QFontMetrics fm(font);
-    const QRect extent = fm.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, m_text);
+    const QRect extent = fm.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, text_);
     const int minWidth = skin::unit(15) * 3 + skin::unit(100) * 2;
     const int w = std::max(extent.width() + 2 * skin::unit(40), minWidth);
     const int h = extent.height() + 2 * skin::unit(30) + skin::unit(60) + skin::unit(20);
     setFixedSize(w, h);
-    m_label->setGeometry(skin::unit(40), skin::unit(20) + skin::unit(30), extent.width() + 1,
+    label_->setGeometry(skin::unit(40), skin::unit(20) + skin::unit(30), extent.width() + 1,
                          extent.height());
     placeCloseButton();
     placeButtons();
@@ -112,11 +112,11 @@ void CMsgDlg::placeButtons()
     const int bh = skin::unit(30);
     const int margin = skin::unit(15);
     const QRect right(width() - margin - bw, height() - margin - bh, bw, bh);
-    if (m_cancel) {
-        m_cancel->setGeometry(right);
-        m_ok->setGeometry(right.translated(-(bw + margin), 0));
+    if (cancel_) {
+        cancel_->setGeometry(right);
+        ok_->setGeometry(right.translated(-(bw + margin), 0));
     } else {
-        m_ok->setGeometry(right);
+        ok_->setGeometry(right);
     }
 }
 

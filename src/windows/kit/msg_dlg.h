@@ -29,12 +29,12 @@ class CMsgDlg : public CSkinDialog {
 public:
     CMsgDlg(const QString& text, const QString& caption, int type, QWidget* parent = nullptr);
 
-    QString text() const { return m_text; }
+    QString text() const { return text_; }
     QString caption() const { return windowTitle(); }
-    int type() const { return m_type; }
-    CSkinButton* okButton() const { return m_ok; }
-    CSkinButton* cancelButton() const { return m_cancel; }  // null for type kOk
-    QLabel* textLabel() const { return m_label; }
+    int type() const { return type_; }
+    CSkinButton* okButton() const { return ok_; }
+    CSkinButton* cancelButton() const { return cancel_; }  // null for type kOk
+    QLabel* textLabel() const { return label_; }
     int result() const { return QDialog::result(); }
 
 protected:
@@ -44,11 +44,11 @@ protected:
 private:
     void placeButtons();
 
-    QString m_text;
-    int m_type;
-    QLabel* m_label = nullptr;
-    CSkinButton* m_ok = nullptr;
-    CSkinButton* m_cancel = nullptr;
+    QString text_;
+    int type_;
+    QLabel* label_ = nullptr;
+    CSkinButton* ok_ = nullptr;
+    CSkinButton* cancel_ = nullptr;
 };
 
 class CMsgBox {

@@ -11,77 +11,77 @@
 
 namespace ravir {
 
-CSkinButton::CSkinButton(QWidget* parent, int commandId) : QAbstractButton(parent), m_commandId(commandId)
+CSkinButton::CSkinButton(QWidget* parent, int commandId) : QAbstractButton(parent), commandId_(commandId)
 {
     setMouseTracking(true);
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover, false);
-    connect(this, &QAbstractButton::clicked, this, [this] { Q_EMIT command(m_commandId); });
+    connect(this, &QAbstractButton::clicked, this, [this] { Q_EMIT command(commandId_); });
 }
 
 void CSkinButton::setImage(const QString& strip, const QString& tooltip)
 {
-    m_image[0] = strip;
-    m_tooltip[0] = tooltip;
+    image_[0] = strip;
+    tooltip_[0] = tooltip;
     applyTooltip();
     update();
 }
 
 void CSkinButton::setAlternateImage(const QString& strip, const QString& tooltip)
 {
-    m_image[1] = strip;
-    m_tooltip[1] = tooltip;
+    image_[1] = strip;
+    tooltip_[1] = tooltip;
     applyTooltip();
     update();
 }
 
 void CSkinButton::setAlternate(bool on)
 {
-    if (m_alternate == on)
+    if (alternate_ == on)
         return;
-    m_alternate = on;
+    alternate_ = on;
     applyTooltip();
     update();
 }
 
 void CSkinButton::setCommandName(const QString& name, const QString& alternateName)
 {
-    m_name[0] = name;
-    m_name[1] = alternateName;
+    name_[0] = name;
+    name_[1] = alternateName;
     applyTooltip();
 }
 
 void CSkinButton::setKeyName(const QString& key)
 {
-    m_key = key;
+    key_ = key;
     applyTooltip();
 }
 
 void CSkinButton::applyTooltip()
 {
-    const bool alternate = m_alternate && !m_image[1].isEmpty();
-    const QString& tip = alternate ? m_tooltip[1] : m_tooltip[0];
-    if (!tip.isEmpty() || !m_tooltip[0].isEmpty())
+    const bool alternate = alternate_ && !image_[1].isEmpty();
+    const QString& tip = alternate ? tooltip_[1] : tooltip_[0];
+    if (!tip.isEmpty() || !tooltip_[0].isEmpty())
         setToolTip(tip);
     // The accessible name: the command's, else the text drawn on the button (Qt reads it),
     // else the tooltip.
-    QString name = alternate && !m_name[1].isEmpty() ? m_name[1] : m_name[0];
+    QString name = alternate && !name_[1].isEmpty() ? name_[1] : name_[0];
     if (name.isEmpty() && text().isEmpty())
         name = tip;
     if (name != accessibleName())
         setAccessibleName(name);
-    const QString description = m_key.isEmpty() ? QString() : ravir::text(TXT_ACC_KEY_FMT).arg(m_key);
+    const QString description = key_.isEmpty() ? QString() : ravir::text(TXT_ACC_KEY_FMT).arg(key_);
     if (description != accessibleDescription())
         setAccessibleDescription(description);
 }
 
 void CSkinButton::setPressedLook(bool on)
 {
-    if (m_pressedLook == on)
+    if (pressedLook_ == on)
         return;
-    m_pressedLook = on;
+    pressedLook_ = on;
     update();
-    if (m_toggleSwitch && QAccessible::isActive()) {
+    if (toggleSwitch_ && QAccessible::isActive()) {
         QAccessible::State changed;
         changed.checked = true;
         QAccessibleStateChangeEvent event(this, changed);
@@ -91,13 +91,13 @@ void CSkinButton::setPressedLook(bool on)
 
 void CSkinButton::setNoDraw(bool on)
 {
-    m_noDraw = on;
+    noDraw_ = on;
     update();
 }
 
 void CSkinButton::setTextAlignment(Qt::Alignment alignment)
 {
-    m_textAlignment = alignment;
+    textAlignment_ = alignment;
     update();
 }
 
@@ -105,16 +105,16 @@ int CSkinButton::imageIndex() const
 {
     if (!isEnabled())
         return 3;
-    if (isDown() || isChecked() || m_pressedLook)
+    if (isDown() || isChecked() || pressedLook_)
         return 2;
-    if (m_hover)
+    if (hover_)
         return 1;
     return 0;
 }
 
 QColor CSkinButton::textColor() const
 {
-    if (!isEnabled() || isDown() || (m_pressedLook && !isChecked()))
+    if (!isEnabled() || isDown() || (pressedLook_ && !isChecked()))
         return skin::kTextGrey;
     return skin::kTextWhite;
 }
@@ -126,7 +126,7 @@ QSize CSkinButton::sizeHint() const
 
 void CSkinButton::paintEvent(QPaintEvent*)
 {
-    if (m_noDraw)
+    if (noDraw_)
         return;
     QPainter p(this);
     const QPixmap image = skin::stripImage(currentImage(), 4, imageIndex(), size());
@@ -136,7 +136,7 @@ void CSkinButton::paintEvent(QPaintEvent*)
     if (!label.isEmpty()) {
         p.setFont(SharedFont(kFont9));
         p.setPen(textColor());
-        p.drawText(rect(), static_cast<int>(m_textAlignment) | Qt::TextSingleLine, label);
+        p.drawText(rect(), static_cast<int>(textAlignment_) | Qt::TextSingleLine, label);
     }
     if (hasFocus())
         skin::drawFocusFrame(p, rect());
@@ -156,14 +156,14 @@ void CSkinButton::focusOutEvent(QFocusEvent* event)
 
 void CSkinButton::enterEvent(QEnterEvent* event)
 {
-    m_hover = true;
+    hover_ = true;
     update();
     QAbstractButton::enterEvent(event);
 }
 
 void CSkinButton::leaveEvent(QEvent* event)
 {
-    m_hover = false;
+    hover_ = false;
     update();
     QAbstractButton::leaveEvent(event);
 }
@@ -171,8 +171,8 @@ void CSkinButton::leaveEvent(QEvent* event)
 void CSkinButton::mouseMoveEvent(QMouseEvent* event)
 {
     const bool inside = rect().contains(event->position().toPoint());
-    if (inside != m_hover) {
-        m_hover = inside;
+    if (inside != hover_) {
+        hover_ = inside;
         update();
     }
     QAbstractButton::mouseMoveEvent(event);
@@ -197,7 +197,7 @@ CSkinCheckButton::CSkinCheckButton(const QString& label, QWidget* parent) : QAbs
 
 void CSkinCheckButton::setNoDraw(bool on)
 {
-    m_noDraw = on;
+    noDraw_ = on;
     update();
 }
 
@@ -212,7 +212,7 @@ int CSkinCheckButton::imageIndex() const
         return 3;
     if (isDown() || isChecked())
         return 2;
-    if (m_hover)
+    if (hover_)
         return 1;
     return 0;
 }
@@ -244,13 +244,13 @@ void CSkinCheckButton::applyElisionTip()
 {
     // Only a tooltip this button set itself is replaced or taken away.
     if (textElided()) {
-        if (toolTip().isEmpty() || m_elisionTip) {
+        if (toolTip().isEmpty() || elisionTip_) {
             setToolTip(text());
-            m_elisionTip = true;
+            elisionTip_ = true;
         }
-    } else if (m_elisionTip) {
+    } else if (elisionTip_) {
         setToolTip({});
-        m_elisionTip = false;
+        elisionTip_ = false;
     }
 }
 
@@ -274,7 +274,7 @@ bool CSkinCheckButton::hitButton(const QPoint& pos) const
 
 void CSkinCheckButton::paintEvent(QPaintEvent*)
 {
-    if (m_noDraw)
+    if (noDraw_)
         return;
     applyElisionTip();  // the text may have changed since the last resize
     QPainter p(this);
@@ -303,14 +303,14 @@ void CSkinCheckButton::focusOutEvent(QFocusEvent* event)
 
 void CSkinCheckButton::enterEvent(QEnterEvent* event)
 {
-    m_hover = boxRect().contains(event->position().toPoint());
+    hover_ = boxRect().contains(event->position().toPoint());
     update();
     QAbstractButton::enterEvent(event);
 }
 
 void CSkinCheckButton::leaveEvent(QEvent* event)
 {
-    m_hover = false;
+    hover_ = false;
     update();
     QAbstractButton::leaveEvent(event);
 }
@@ -318,8 +318,8 @@ void CSkinCheckButton::leaveEvent(QEvent* event)
 void CSkinCheckButton::mouseMoveEvent(QMouseEvent* event)
 {
     const bool over = boxRect().contains(event->position().toPoint());
-    if (over != m_hover) {
-        m_hover = over;
+    if (over != hover_) {
+        hover_ = over;
         update();
     }
     QAbstractButton::mouseMoveEvent(event);

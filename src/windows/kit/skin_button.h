@@ -25,12 +25,12 @@ public:
     // The strip of four state images (a picture name of the skin) and the tooltip that goes
     // with it.
     void setImage(const QString& strip, const QString& tooltip = {});
-    QString image() const { return m_image[0]; }
+    QString image() const { return image_[0]; }
     // A second strip and tooltip, shown while the alternate state is on.
     void setAlternateImage(const QString& strip, const QString& tooltip = {});
     void setAlternate(bool on);
-    bool isAlternate() const { return m_alternate; }
-    QString currentImage() const { return m_image[m_alternate && !m_image[1].isEmpty() ? 1 : 0]; }
+    bool isAlternate() const { return alternate_; }
+    QString currentImage() const { return image_[alternate_ && !image_[1].isEmpty() ? 1 : 0]; }
 
     // The name screen readers read (and the one for the alternate state), and the key that runs
     // the command ("Space", "Ctrl+O"), read in the description.
@@ -39,15 +39,15 @@ public:
 
     // The pressed look set by the program (a toggle shown held in, such as the map switch).
     void setPressedLook(bool on);
-    bool pressedLook() const { return m_pressedLook; }
+    bool pressedLook() const { return pressedLook_; }
     // A switch shows its on state with the pressed look; screen readers read that as checked.
-    void setToggleSwitch(bool on) { m_toggleSwitch = on; }
-    bool isToggleSwitch() const { return m_toggleSwitch; }
+    void setToggleSwitch(bool on) { toggleSwitch_ = on; }
+    bool isToggleSwitch() const { return toggleSwitch_; }
     // A button that draws nothing (kept for its place and clicks).
     void setNoDraw(bool on);
 
-    int commandId() const { return m_commandId; }
-    bool isHovered() const { return m_hover; }
+    int commandId() const { return commandId_; }
+    bool isHovered() const { return hover_; }
     // The state image drawn now (0 normal, 1 hover, 2 pressed, 3 disabled) and its text colour.
     int imageIndex() const;
     QColor textColor() const;
@@ -72,17 +72,17 @@ protected:
 private:
     void applyTooltip();
 
-    int m_commandId = 0;
-    QString m_image[2];
-    QString m_tooltip[2];
-    QString m_name[2];
-    QString m_key;
-    bool m_alternate = false;
-    bool m_pressedLook = false;
-    bool m_toggleSwitch = false;
-    bool m_noDraw = false;
-    bool m_hover = false;
-    Qt::Alignment m_textAlignment = Qt::AlignHCenter | Qt::AlignBottom;
+    int commandId_ = 0;
+    QString image_[2];
+    QString tooltip_[2];
+    QString name_[2];
+    QString key_;
+    bool alternate_ = false;
+    bool pressedLook_ = false;
+    bool toggleSwitch_ = false;
+    bool noDraw_ = false;
+    bool hover_ = false;
+    Qt::Alignment textAlignment_ = Qt::AlignHCenter | Qt::AlignBottom;
 };
 
 // A check box: a 12 x 12-unit box image at (0, 4) from the "check_box" strip (unchecked, hover,
@@ -96,7 +96,7 @@ class CSkinCheckButton : public QAbstractButton {
 public:
     explicit CSkinCheckButton(const QString& text = {}, QWidget* parent = nullptr);
     void setNoDraw(bool on);
-    bool isHovered() const { return m_hover; }
+    bool isHovered() const { return hover_; }
     int imageIndex() const;
     QRect boxRect() const;
     // The width the whole text needs: the box, the gap, the text in the 10-point font and a
@@ -121,9 +121,9 @@ protected:
 private:
     void applyElisionTip();
 
-    bool m_noDraw = false;
-    bool m_hover = false;
-    bool m_elisionTip = false;  // the tooltip is the whole text of an elided label
+    bool noDraw_ = false;
+    bool hover_ = false;
+    bool elisionTip_ = false;  // the tooltip is the whole text of an elided label
 };
 
 }  // namespace ravir

@@ -24,11 +24,11 @@ CSkinDialog::CSkinDialog(QWidget* parent)
     pal.setColor(QPalette::WindowText, skin::kTextWhite);
     setPalette(pal);
     setFont(SharedFont(kFont10));
-    m_close = new CSkinButton(this, 2);
-    m_close->setObjectName(QStringLiteral("dialogClose"));
-    m_close->setImage(QStringLiteral("dialog_close"), text(TXT_CLOSE));
-    m_close->setFocusPolicy(Qt::NoFocus);
-    connect(m_close, &CSkinButton::clicked, this, &QDialog::reject);
+    close_ = new CSkinButton(this, 2);
+    close_->setObjectName(QStringLiteral("dialogClose"));
+    close_->setImage(QStringLiteral("dialog_close"), text(TXT_CLOSE));
+    close_->setFocusPolicy(Qt::NoFocus);
+    connect(close_, &CSkinButton::clicked, this, &QDialog::reject);
 }
 
 QRect CSkinDialog::captionRect() const
@@ -38,7 +38,7 @@ QRect CSkinDialog::captionRect() const
 
 void CSkinDialog::setFrameColor(const QColor& colour)
 {
-    m_frame = colour;
+    frame_ = colour;
     update();
 }
 
@@ -57,7 +57,7 @@ void CSkinDialog::paintEvent(QPaintEvent*)
     p.setFont(SharedFont(kFont10));
     const QRect titleRect(QPoint(skin::unit(5), 0), QPoint(std::min(skin::unit(200), width()), band.bottom()));
     p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, windowTitle());
-    p.setPen(m_frame);
+    p.setPen(frame_);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
@@ -69,8 +69,8 @@ void CSkinDialog::resizeEvent(QResizeEvent* event)
 
 void CSkinDialog::placeCloseButton()
 {
-    m_close->setGeometry(width() - skin::unit(20), skin::unit(4), skin::unit(13), skin::unit(12));
-    m_close->raise();
+    close_->setGeometry(width() - skin::unit(20), skin::unit(4), skin::unit(13), skin::unit(12));
+    close_->raise();
 }
 
 void CSkinDialog::keyPressEvent(QKeyEvent* event)
@@ -81,16 +81,16 @@ void CSkinDialog::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
-    if (m_answerRequired || event->modifiers() & ~Qt::KeypadModifier)
+    if (answerRequired_ || event->modifiers() & ~Qt::KeypadModifier)
         return;  // answered through its buttons only
     if (key == Qt::Key_Escape) {
-        m_close->click();  // as the close box
+        close_->click();  // as the close box
         return;
     }
     // Enter: the focused push button, else the default one.
     auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
-    QAbstractButton* target = focused && !focused->isCheckable() && focused != m_close ? focused
-                                                                                        : m_default.data();
+    QAbstractButton* target = focused && !focused->isCheckable() && focused != close_ ? focused
+                                                                                        : default_.data();
     if (target && target->isEnabled() && target->isVisible())
         target->click();
 }
@@ -98,7 +98,7 @@ void CSkinDialog::keyPressEvent(QKeyEvent* event)
 void CSkinDialog::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && captionRect().contains(event->position().toPoint())) {
-        m_captionDrag.press(event);
+        captionDrag_.press(event);
         return;
     }
     QDialog::mousePressEvent(event);
@@ -106,14 +106,14 @@ void CSkinDialog::mousePressEvent(QMouseEvent* event)
 
 void CSkinDialog::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_captionDrag.move(event))
+    if (captionDrag_.move(event))
         return;
     QDialog::mouseMoveEvent(event);
 }
 
 void CSkinDialog::mouseReleaseEvent(QMouseEvent* event)
 {
-    m_captionDrag.end();
+    captionDrag_.end();
     QDialog::mouseReleaseEvent(event);
 }
 

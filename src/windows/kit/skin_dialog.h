@@ -24,17 +24,17 @@ class CSkinDialog : public QDialog {
 public:
     explicit CSkinDialog(QWidget* parent = nullptr);
 
-    CSkinButton* closeButton() const { return m_close; }
+    CSkinButton* closeButton() const { return close_; }
     QRect captionRect() const;  // the top 20 units
     void setFrameColor(const QColor& colour);
-    bool isDragging() const { return m_captionDrag.pending() || m_captionDrag.following(); }
+    bool isDragging() const { return captionDrag_.pending() || captionDrag_.following(); }
 
     // The button Enter clicks when the focus is on no other button.
-    void setDefaultButton(QAbstractButton* button) { m_default = button; }
-    QAbstractButton* defaultButton() const { return m_default; }
+    void setDefaultButton(QAbstractButton* button) { default_ = button; }
+    QAbstractButton* defaultButton() const { return default_; }
     // Enter and Escape do nothing; the buttons answer the dialog.
-    void setAnswerRequired(bool on) { m_answerRequired = on; }
-    bool answerRequired() const { return m_answerRequired; }
+    void setAnswerRequired(bool on) { answerRequired_ = on; }
+    bool answerRequired() const { return answerRequired_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -48,11 +48,11 @@ protected:
     virtual void paintBody(QPainter& painter);
 
 private:
-    CSkinButton* m_close = nullptr;
-    QPointer<QAbstractButton> m_default;
-    bool m_answerRequired = false;
-    QColor m_frame{0x6A, 0x6E, 0x74};
-    CaptionDrag m_captionDrag{this};
+    CSkinButton* close_ = nullptr;
+    QPointer<QAbstractButton> default_;
+    bool answerRequired_ = false;
+    QColor frame_{0x6A, 0x6E, 0x74};
+    CaptionDrag captionDrag_{this};
 };
 
 }  // namespace ravir

@@ -146,11 +146,11 @@ QRect CSkinListCtrl::boxRect(int row) const
 
 void CSkinListCtrl::setHotRow(int row)
 {
-    if (row == m_hotRow)
+    if (row == hotRow_)
         return;
-    if (m_hotRow >= 0 && stateImage(m_hotRow) == kHot)
-        setStateImage(m_hotRow, kUnchecked);
-    m_hotRow = row;
+    if (hotRow_ >= 0 && stateImage(hotRow_) == kHot)
+        setStateImage(hotRow_, kUnchecked);
+    hotRow_ = row;
     if (row >= 0 && stateImage(row) == kUnchecked)
         setStateImage(row, kHot);
 }

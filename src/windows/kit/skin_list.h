@@ -23,7 +23,7 @@ public:
     int stateImage(int row) const;
     void setStateImage(int row, int state);
     bool isChecked(int row) const { return stateImage(row) == kChecked; }
-    int hotRow() const { return m_hotRow; }
+    int hotRow() const { return hotRow_; }
     QRect boxRect(int row) const;  // the tick box of a row, in viewport coordinates
     // What screen readers read for the row (its kind and time, say) instead of its first column.
     void setRowAccessibleText(int row, const QString& text);
@@ -41,7 +41,7 @@ private:
     void setHotRow(int row);
     void announceChecked(int row);
 
-    int m_hotRow = -1;
+    int hotRow_ = -1;
 };
 
 }  // namespace ravir

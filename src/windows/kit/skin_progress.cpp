@@ -16,31 +16,31 @@ CSkinProgressBarCtrl::CSkinProgressBarCtrl(QWidget* parent) : QWidget(parent)
 
 void CSkinProgressBarCtrl::setRange(int minimum, int maximum)
 {
-    m_min = minimum;
-    m_max = maximum;
+    min_ = minimum;
+    max_ = maximum;
     update();
 }
 
 void CSkinProgressBarCtrl::setPosition(int position)
 {
-    if (position == m_pos)
+    if (position == pos_)
         return;
-    m_pos = position;
+    pos_ = position;
     update();
 }
 
 int CSkinProgressBarCtrl::fillWidth() const
 {
-    const long long range = static_cast<long long>(m_max) - m_min;
+    const long long range = static_cast<long long>(max_) - min_;
     if (range < 1)
         return 0;
-    const double f = std::clamp(static_cast<double>(m_pos) / static_cast<double>(range), 0.0, 1.0);
+    const double f = std::clamp(static_cast<double>(pos_) / static_cast<double>(range), 0.0, 1.0);
     return static_cast<int>(f * width());
 }
 
 QString CSkinProgressBarCtrl::label() const
 {
-    return QStringLiteral("%1 %").arg(m_pos);
+    return QStringLiteral("%1 %").arg(pos_);
 }
 
 QRect CSkinProgressBarCtrl::textBox() const

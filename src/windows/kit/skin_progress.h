@@ -16,9 +16,9 @@ public:
     explicit CSkinProgressBarCtrl(QWidget* parent = nullptr);
     void setRange(int minimum, int maximum);
     void setPosition(int position);
-    int position() const { return m_pos; }
-    int minimum() const { return m_min; }
-    int maximum() const { return m_max; }
+    int position() const { return pos_; }
+    int minimum() const { return min_; }
+    int maximum() const { return max_; }
     // The x where the blue part ends (pixels from the left).
     int fillWidth() const;
     QString label() const;
@@ -28,9 +28,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int m_min = 0;
-    int m_max = 100;
-    int m_pos = 0;
+    int min_ = 0;
+    int max_ = 100;
+    int pos_ = 0;
 };
 
 }  // namespace ravir

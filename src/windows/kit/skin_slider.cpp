@@ -28,7 +28,7 @@ CSkinSliderCtrl::Pictures CSkinSliderCtrl::volumePictures()
 }
 
 CSkinSliderCtrl::CSkinSliderCtrl(int id, Pictures pictures, QWidget* parent)
-    : QWidget(parent), m_id(id), m_pictures(std::move(pictures))
+    : QWidget(parent), id_(id), pictures_(std::move(pictures))
 {
     setObjectName(QStringLiteral("movie slider"));
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -48,31 +48,31 @@ void CSkinSliderCtrl::setTrackGeometry(const QRect& track, const QRect& limit)
         left = std::max(left, std::min(track.left(), area.left()));
         right = std::min(right, std::max(track.right(), area.right()));
     }
-    m_bandLeft = track.left() - left;
-    m_bandRight = right - track.right();
+    bandLeft_ = track.left() - left;
+    bandRight_ = right - track.right();
     setGeometry(QRect(QPoint(left, track.top()), QPoint(right, track.bottom())));
     redraw();
 }
 
 QRect CSkinSliderCtrl::trackRect() const
 {
-    return {m_bandLeft, 0, std::max(0, width() - m_bandLeft - m_bandRight), height()};
+    return {bandLeft_, 0, std::max(0, width() - bandLeft_ - bandRight_), height()};
 }
 
 void CSkinSliderCtrl::setRange(int minimum, int maximum)
 {
-    m_min = minimum;
-    m_max = std::max(minimum, maximum);
-    m_pos = std::clamp(m_pos, m_min, m_max);
+    min_ = minimum;
+    max_ = std::max(minimum, maximum);
+    pos_ = std::clamp(pos_, min_, max_);
     redraw();
 }
 
 void CSkinSliderCtrl::setPosition(int position)
 {
-    const int p = std::clamp(position, m_min, m_max);
-    if (p == m_pos)
+    const int p = std::clamp(position, min_, max_);
+    if (p == pos_)
         return;
-    m_pos = p;
+    pos_ = p;
     redraw();
     announceValue();
 }
@@ -81,20 +81,20 @@ void CSkinSliderCtrl::announceValue()
 {
     if (!QAccessible::isActive())
         return;
-    QAccessibleValueChangeEvent event(this, m_pos);
+    QAccessibleValueChangeEvent event(this, pos_);
     QAccessible::updateAccessibility(&event);
 }
 
 void CSkinSliderCtrl::moveByUser(int position)
 {
-    if (!isEnabled() || m_pressed)
+    if (!isEnabled() || pressed_)
         return;
-    m_pos = std::clamp(position, m_min, m_max);
-    m_jump = true;
+    pos_ = std::clamp(position, min_, max_);
+    jump_ = true;
     redraw();
     announceValue();
-    Q_EMIT pressed(m_id, m_pos);
-    Q_EMIT released(m_id, m_pos);
+    Q_EMIT pressed(id_, pos_);
+    Q_EMIT released(id_, pos_);
 }
 
 void CSkinSliderCtrl::keyPressEvent(QKeyEvent* event)
@@ -102,9 +102,9 @@ void CSkinSliderCtrl::keyPressEvent(QKeyEvent* event)
     int delta = 0;
     switch (event->key()) {
     case Qt::Key_Left:
-    case Qt::Key_Down: delta = -m_keyStep; break;
+    case Qt::Key_Down: delta = -keyStep_; break;
     case Qt::Key_Right:
-    case Qt::Key_Up: delta = m_keyStep; break;
+    case Qt::Key_Up: delta = keyStep_; break;
     default: QWidget::keyPressEvent(event); return;
     }
     if (event->modifiers() & ~(Qt::KeypadModifier)) {
@@ -112,8 +112,8 @@ void CSkinSliderCtrl::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
-    const long long target = static_cast<long long>(m_pos) + delta;
-    moveByUser(static_cast<int>(std::clamp<long long>(target, m_min, m_max)));
+    const long long target = static_cast<long long>(pos_) + delta;
+    moveByUser(static_cast<int>(std::clamp<long long>(target, min_, max_)));
 }
 
 void CSkinSliderCtrl::focusInEvent(QFocusEvent* event)
@@ -130,15 +130,15 @@ void CSkinSliderCtrl::focusOutEvent(QFocusEvent* event)
 
 int CSkinSliderCtrl::thumbWidth() const
 {
-    return static_cast<int>(skin::designSize(m_pictures.thumb).width() * skin::scale());
+    return static_cast<int>(skin::designSize(pictures_.thumb).width() * skin::scale());
 }
 
 int CSkinSliderCtrl::thumbX() const
 {
-    const long long span = static_cast<long long>(m_max) - m_min + 1;
+    const long long span = static_cast<long long>(max_) - min_ + 1;
     const int w = trackRect().width();
     const int room = std::max(0, w - thumbWidth());
-    return static_cast<int>((static_cast<long long>(m_pos - m_min) * room) / span);
+    return static_cast<int>((static_cast<long long>(pos_ - min_) * room) / span);
 }
 
 bool CSkinSliderCtrl::inBand(int x) const
@@ -152,18 +152,18 @@ int CSkinSliderCtrl::positionAt(int x) const
 {
     const QRect t = trackRect();
     if (t.width() <= 0)
-        return m_min;
-    const double span = static_cast<double>(m_max) - m_min + 1;
+        return min_;
+    const double span = static_cast<double>(max_) - min_ + 1;
     const double rel = static_cast<double>(x - t.left()) * span / t.width();
-    const double p = static_cast<double>(m_min) + std::floor(rel);
-    return static_cast<int>(std::clamp(p, static_cast<double>(m_min), static_cast<double>(m_max)));
+    const double p = static_cast<double>(min_) + std::floor(rel);
+    return static_cast<int>(std::clamp(p, static_cast<double>(min_), static_cast<double>(max_)));
 }
 
 void CSkinSliderCtrl::redraw()
 {
     const QRect t = trackRect();
     if (width() <= 0 || height() <= 0) {
-        m_buffer = {};
+        buffer_ = {};
         return;
     }
     QPixmap buffer(size());
@@ -171,33 +171,33 @@ void CSkinSliderCtrl::redraw()
     if (t.width() > 0) {
         QPainter p(&buffer);
         const double s = skin::scale();
-        const int trackH = std::min(height(), static_cast<int>(skin::designSize(m_pictures.played).height() * s));
+        const int trackH = std::min(height(), static_cast<int>(skin::designSize(pictures_.played).height() * s));
         const int y = (height() - trackH) / 2;
-        const long long span = static_cast<long long>(m_max) - m_min + 1;
-        const int split = static_cast<int>(static_cast<long long>(m_pos - m_min) * t.width() / span);
-        const QPixmap played = skin::render(m_pictures.played, QSize(t.width(), trackH));
-        const QPixmap remaining = skin::render(m_pictures.remaining, QSize(t.width(), trackH));
+        const long long span = static_cast<long long>(max_) - min_ + 1;
+        const int split = static_cast<int>(static_cast<long long>(pos_ - min_) * t.width() / span);
+        const QPixmap played = skin::render(pictures_.played, QSize(t.width(), trackH));
+        const QPixmap remaining = skin::render(pictures_.remaining, QSize(t.width(), trackH));
         if (split > 0)
             p.drawPixmap(QRect(t.left(), y, split, trackH), played, QRect(0, 0, split, trackH));
         if (split < t.width())
             p.drawPixmap(QRect(t.left() + split, y, t.width() - split, trackH), remaining,
                          QRect(split, 0, t.width() - split, trackH));
-        const QString& thumbName = m_pressed ? m_pictures.thumbPressed : m_pictures.thumb;
+        const QString& thumbName = pressed_ ? pictures_.thumbPressed : pictures_.thumb;
         const QSize thumbSize(thumbWidth(),
                               std::min(height(), static_cast<int>(skin::designSize(thumbName).height() * s)));
         const QPixmap thumb = skin::render(thumbName, thumbSize);
         p.drawPixmap(t.left() + thumbX(), (height() - thumbSize.height()) / 2, thumb);
     }
-    m_buffer = buffer;
+    buffer_ = buffer;
     update();
 }
 
 void CSkinSliderCtrl::paintEvent(QPaintEvent*)
 {
-    if (m_buffer.isNull())
+    if (buffer_.isNull())
         return;
     QPainter p(this);
-    p.drawPixmap(0, 0, m_buffer);
+    p.drawPixmap(0, 0, buffer_);
     if (hasFocus())
         skin::drawFocusFrame(p, rect());
 }
@@ -217,43 +217,43 @@ void CSkinSliderCtrl::mousePressEvent(QMouseEvent* event)
         return;
     const QRect t = trackRect();
     const int tx = t.left() + thumbX();
-    m_jump = !(x >= tx && x < tx + thumbWidth());
-    m_pos = positionAt(x);
-    m_pressed = true;
+    jump_ = !(x >= tx && x < tx + thumbWidth());
+    pos_ = positionAt(x);
+    pressed_ = true;
     redraw();
     announceValue();
-    Q_EMIT pressed(m_id, m_pos);
+    Q_EMIT pressed(id_, pos_);
 }
 
 void CSkinSliderCtrl::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!m_pressed || !isEnabled())
+    if (!pressed_ || !isEnabled())
         return;
     const int x = event->position().toPoint().x();
     if (!inBand(x))
         return;
     const int p = positionAt(x);
-    if (p != m_pos) {
-        m_pos = p;
+    if (p != pos_) {
+        pos_ = p;
         redraw();
         announceValue();
     }
-    Q_EMIT moving(m_id, m_pos);
+    Q_EMIT moving(id_, pos_);
 }
 
 void CSkinSliderCtrl::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (!m_pressed || event->button() != Qt::LeftButton)
+    if (!pressed_ || event->button() != Qt::LeftButton)
         return;
-    m_pressed = false;
+    pressed_ = false;
     redraw();
-    Q_EMIT released(m_id, m_pos);
+    Q_EMIT released(id_, pos_);
 }
 
 void CSkinSliderCtrl::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::EnabledChange && !isEnabled() && m_pressed) {
-        m_pressed = false;
+    if (event->type() == QEvent::EnabledChange && !isEnabled() && pressed_) {
+        pressed_ = false;
         redraw();
     }
     QWidget::changeEvent(event);

@@ -40,18 +40,18 @@ public:
     QRect trackRect() const;  // in widget coordinates
 
     void setRange(int minimum, int maximum);
-    int minimum() const { return m_min; }
-    int maximum() const { return m_max; }
+    int minimum() const { return min_; }
+    int maximum() const { return max_; }
     void setPosition(int position);
     // Moves to a position as the user does: pressed and released at it (clamped to the range);
     // nothing while disabled.
     void moveByUser(int position);
-    void setKeyStep(int step) { m_keyStep = std::max(1, step); }
-    int keyStep() const { return m_keyStep; }
-    int position() const { return m_pos; }
-    int id() const { return m_id; }
-    bool isPressed() const { return m_pressed; }
-    bool jumped() const { return m_jump; }  // the last press was off the thumb
+    void setKeyStep(int step) { keyStep_ = std::max(1, step); }
+    int keyStep() const { return keyStep_; }
+    int position() const { return pos_; }
+    int id() const { return id_; }
+    bool isPressed() const { return pressed_; }
+    bool jumped() const { return jump_; }  // the last press was off the thumb
 
     int thumbWidth() const;
     int thumbX() const;  // left edge of the thumb on the track
@@ -81,17 +81,17 @@ private:
     void announceValue();
     void redraw();
 
-    int m_id;
-    Pictures m_pictures;
-    int m_min = 0;
-    int m_max = 100;
-    int m_pos = 0;
-    int m_bandLeft = 0;   // pixels of band left of the track inside the widget
-    int m_bandRight = 0;  // and right of it
-    bool m_pressed = false;
-    bool m_jump = false;
-    int m_keyStep = 1;
-    QPixmap m_buffer;
+    int id_;
+    Pictures pictures_;
+    int min_ = 0;
+    int max_ = 100;
+    int pos_ = 0;
+    int bandLeft_ = 0;   // pixels of band left of the track inside the widget
+    int bandRight_ = 0;  // and right of it
+    bool pressed_ = false;
+    bool jump_ = false;
+    int keyStep_ = 1;
+    QPixmap buffer_;
 };
 
 }  // namespace ravir

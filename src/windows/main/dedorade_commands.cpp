@@ -39,91 +39,91 @@ constexpr int kFullScreenEndMargin = 10;  // frames before the end that refuse f
 
 void CdedoradeDlg::ReportCommand()
 {
-    if (!m_session->ready() || transportBlocked() || m_report->busy())
+    if (!session_->ready() || transportBlocked() || report_->busy())
         return;
-    m_session->PauseIfPlaying();
-    m_report->start();
+    session_->PauseIfPlaying();
+    report_->start();
 }
 
 void CdedoradeDlg::JumpToEventPoint(bool next)
 {
-    const TelemetrySnapshot& snap = m_session->telemetry();
-    if (!snap || !m_session->ready())
+    const TelemetrySnapshot& snap = session_->telemetry();
+    if (!snap || !session_->ready())
         return;
-    const std::vector<EventPoint> points = BuildEventPoints(*snap, m_graphView->markerKinds());
-    const int frame = EventJumpFrame(points, m_graphView->markerKinds(), m_graphView->currentFrame(),
-                                     static_cast<int>(m_session->frameCount()), next);
+    const std::vector<EventPoint> points = BuildEventPoints(*snap, graphView_->markerKinds());
+    const int frame = EventJumpFrame(points, graphView_->markerKinds(), graphView_->currentFrame(),
+                                     static_cast<int>(session_->frameCount()), next);
     if (frame >= 0)
         SeekTo(frame);
 }
 
 void CdedoradeDlg::BrowseCommand()
 {
-    if (m_shutDown || (m_commands && m_commands->busy()))
+    if (shutDown_ || (commands_ && commands_->busy()))
         return;
-    m_source->browse();
+    source_->browse();
 }
 
 void CdedoradeDlg::SettingsCommand()
 {
-    if (!m_shutDown && m_settings)
-        m_settings->showCentredOn(this);
+    if (!shutDown_ && settings_)
+        settings_->showCentredOn(this);
 }
 
 void CdedoradeDlg::StillCommand()
 {
-    if (!m_session->ready() || transportBlocked() || m_still->busy())
+    if (!session_->ready() || transportBlocked() || still_->busy())
         return;
-    Player* sub = m_session->subReady() ? m_session->player(1) : nullptr;
-    m_still->Capture(m_session->player(0), sub, QFileInfo(m_session->currentPath()).fileName());
+    Player* sub = session_->subReady() ? session_->player(1) : nullptr;
+    still_->Capture(session_->player(0), sub, QFileInfo(session_->currentPath()).fileName());
 }
 
 void CdedoradeDlg::TogglePlay()
 {
-    if (!m_session->slotReady(0))
+    if (!session_->slotReady(0))
         return;
-    if (!m_session->ready()) {
+    if (!session_->ready()) {
         // Play pressed while the recording opens: honoured when it is ready.
-        if (m_sequencer)
-            m_sequencer->playPressed();
+        if (sequencer_)
+            sequencer_->playPressed();
         return;
     }
-    m_session->TogglePlay();
-    if (m_session->playing() && m_sequencer)
-        m_sequencer->playPressed();  // a playing recording moves on at its end
+    session_->TogglePlay();
+    if (session_->playing() && sequencer_)
+        sequencer_->playPressed();  // a playing recording moves on at its end
 }
 
 void CdedoradeDlg::PlayPauseCommand()
 {
-    const bool wasPlaying = m_session->playing();
+    const bool wasPlaying = session_->playing();
     TogglePlay();
-    if (!wasPlaying || m_session->playing())
+    if (!wasPlaying || session_->playing())
         return;
     // A pause sets the recording's default rate, as the first-frame command does.
-    m_session->ApplyDefaultRate();
+    session_->ApplyDefaultRate();
     RefreshControlStates();
 }
 
 void CdedoradeDlg::StopCommand()
 {
     // While a list command runs, the first-frame button stops it at its next check.
-    if (m_tasks && m_tasks->busy()) {
-        m_commands->stop();
+    if (tasks_ && tasks_->busy()) {
+        commands_->stop();
         return;
     }
-    if (!m_session->ready() || transportBlocked())
+    if (!session_->ready() || transportBlocked())
         return;
-    m_session->Rewind();
+    session_->Rewind();
     RefreshControlStates();
 }
 
-void CdedoradeDlg::GoToRecording(int delta) { m_steps->go(delta); }
+void CdedoradeDlg::GoToRecording(int delta) { steps_->go(delta); }
 
 void CdedoradeDlg::ChangeRate(bool faster)
 {
-    if (!m_session->ready() || transportBlocked())
+    if (!session_->ready() || transportBlocked())
         return;
-    if (m_session->ChangeRate(faster))
+    if (session_->ChangeRate(faster))
         RefreshControlStates();
 }
 
@@ -137,34 +137,34 @@ void CdedoradeDlg::CloseCommand()
     close();
 }
 
-void CdedoradeDlg::MaximiseCommand() { m_frame.toggleMaximised(); }
+void CdedoradeDlg::MaximiseCommand() { frame_.toggleMaximised(); }
 
-void CdedoradeDlg::MinimiseCommand() { m_frame.minimise(); }
+void CdedoradeDlg::MinimiseCommand() { frame_.minimise(); }
 
 void CdedoradeDlg::ThumbnailCommand()
 {
-    m_thumbnail = !m_thumbnail;
-    WriteThumbnail(m_thumbnail);
-    m_controls->setThumbnailPressed(m_thumbnail);
-    if (m_browser)
-        m_browser->setThumbnailMode(m_thumbnail);
-    Q_EMIT thumbnailModeChanged(m_thumbnail);
+    thumbnail_ = !thumbnail_;
+    WriteThumbnail(thumbnail_);
+    controls_->setThumbnailPressed(thumbnail_);
+    if (browser_)
+        browser_->setThumbnailMode(thumbnail_);
+    Q_EMIT thumbnailModeChanged(thumbnail_);
 }
 
 // ---- Full screen and aspect -------------------------------------------------------------------
 
 bool CdedoradeDlg::ToggleFullScreen()
 {
-    if (m_zoom->active() || m_shutDown)
+    if (zoom_->active() || shutDown_)
         return false;
     if (isFullScreenMode()) {
         LeaveFullScreen();
         return true;
     }
-    if (!m_session->ready() || backgroundTaskRunning() || !m_browser || m_browser->rowCount() == 0)
+    if (!session_->ready() || backgroundTaskRunning() || !browser_ || browser_->rowCount() == 0)
         return false;
     // Not near the end of the recording, where the next one is about to open.
-    if (m_session->frameCount() - std::max(0, m_session->engineFrame()) <= kFullScreenEndMargin)
+    if (session_->frameCount() - std::max(0, session_->engineFrame()) <= kFullScreenEndMargin)
         return false;
     EnterFullScreen();
     return true;
@@ -173,8 +173,8 @@ bool CdedoradeDlg::ToggleFullScreen()
 void CdedoradeDlg::EnterFullScreen()
 {
     // Every pane but the video surface goes; the video covers the monitor.
-    m_movieDialog->hide();
-    m_frame.enterFullScreen(m_video);
+    movieDialog_->hide();
+    frame_.enterFullScreen(video_);
     RefreshMapShell();
     Q_EMIT fullScreenChanged(true);
 }
@@ -182,46 +182,46 @@ void CdedoradeDlg::EnterFullScreen()
 void CdedoradeDlg::LeaveFullScreen()
 {
     // Leaving full screen keeps the aspect ratio again.
-    m_aspectKeep = true;
-    m_session->SetAspectKeep(true);
+    aspectKeep_ = true;
+    session_->SetAspectKeep(true);
     WriteAspectKeep(true);
-    if (m_mapShown)
-        m_movieDialog->show();
-    m_zoom->reset();
-    m_frame.leaveFullScreen();
+    if (mapShown_)
+        movieDialog_->show();
+    zoom_->reset();
+    frame_.leaveFullScreen();
     RefreshMapShell();
     Q_EMIT fullScreenChanged(false);
 }
 
 void CdedoradeDlg::AspectCommand()
 {
-    if (!m_session->ready())
+    if (!session_->ready())
         return;
-    m_aspectKeep = !m_aspectKeep;
-    m_session->SetAspectKeep(m_aspectKeep);
-    m_session->RelayoutAll();
-    WriteAspectKeep(m_aspectKeep);
+    aspectKeep_ = !aspectKeep_;
+    session_->SetAspectKeep(aspectKeep_);
+    session_->RelayoutAll();
+    WriteAspectKeep(aspectKeep_);
     RefreshControlStates();
 }
 
 // ---- Zoom mode ---------------------------------------------------------------------------------
 
-bool CdedoradeDlg::zoomMode() const { return m_zoom->active(); }
+bool CdedoradeDlg::zoomMode() const { return zoom_->active(); }
 
-VideoZoom CdedoradeDlg::videoZoom() const { return m_zoom->zoom(); }
+VideoZoom CdedoradeDlg::videoZoom() const { return zoom_->zoom(); }
 
 void CdedoradeDlg::ZoomCommand()
 {
-    if (m_shutDown || (transportBlocked() && !m_zoom->active()))
+    if (shutDown_ || (transportBlocked() && !zoom_->active()))
         return;
-    m_zoom->toggle();
+    zoom_->toggle();
 }
 
 void CdedoradeDlg::OnVideoClick(QPoint point)
 {
-    if (m_shutDown)
+    if (shutDown_)
         return;
-    m_zoom->click(point);
+    zoom_->click(point);
     Q_EMIT videoClicked(point);
 }
 
@@ -231,34 +231,34 @@ void CdedoradeDlg::PlaceMovieDialog()
 {
     const QScreen* scr = screen();
     const QRect available = scr ? scr->availableGeometry() : QRect();
-    m_movieDialog->setGeometry(
-        PlaceDetachedWindow(frameGeometry(), m_movieDialog->size(), available));
-    m_movieDialog->markPlaced();
+    movieDialog_->setGeometry(
+        PlaceDetachedWindow(frameGeometry(), movieDialog_->size(), available));
+    movieDialog_->markPlaced();
 }
 
 void CdedoradeDlg::SwitchMapCommand()
 {
-    if (m_shutDown)
+    if (shutDown_)
         return;
-    m_mapShown = !m_mapShown;
-    if (m_mapShown && !m_movieDialog->placedOnce())
+    mapShown_ = !mapShown_;
+    if (mapShown_ && !movieDialog_->placedOnce())
         PlaceMovieDialog();
-    m_movieDialog->setVisible(m_mapShown && !isFullScreenMode());
+    movieDialog_->setVisible(mapShown_ && !isFullScreenMode());
     // The map button looks pressed while the map window is switched on.
-    m_controls->setMapPressed(m_mapShown);
-    m_mapState->setFullScreen(isFullScreenMode());
-    m_mapState->setSwitchedOn(m_mapShown);
-    Q_EMIT mapShownChanged(m_mapShown);
+    controls_->setMapPressed(mapShown_);
+    mapState_->setFullScreen(isFullScreenMode());
+    mapState_->setSwitchedOn(mapShown_);
+    Q_EMIT mapShownChanged(mapShown_);
 }
 
 void CdedoradeDlg::RefreshMapShell()
 {
-    m_mapState->setFullScreen(isFullScreenMode());
+    mapState_->setFullScreen(isFullScreenMode());
 }
 
-MapShellInput& CdedoradeDlg::mapShellInput() { return m_mapState->shellInput(); }
+MapShellInput& CdedoradeDlg::mapShellInput() { return mapState_->shellInput(); }
 
-map::CMapView* CdedoradeDlg::mapView() const { return static_cast<map::CMapView*>(m_mapState->view()); }
+map::CMapView* CdedoradeDlg::mapView() const { return static_cast<map::CMapView*>(mapState_->view()); }
 
 // ---- Commands ----------------------------------------------------------------------------------
 
@@ -299,8 +299,8 @@ void CdedoradeDlg::DispatchCommand(int id)
     case cmd::kSaveJoined:
     case cmd::kDelete:
     case cmd::kCsv:
-        if (!m_shutDown && !transportBlocked())
-            m_commands->runCommand(id);
+        if (!shutDown_ && !transportBlocked())
+            commands_->runCommand(id);
         return;
     case cmd::kBrowse:
         BrowseCommand();
@@ -315,11 +315,11 @@ void CdedoradeDlg::DispatchCommand(int id)
         ReportCommand();
         return;
     case cmd::kEvidence:
-        m_evidence->start();
+        evidence_->start();
         return;
     case cmd::kSwitchDisplay:
-        if (m_surface && m_session->ready())
-            m_surface->switchDisplay();
+        if (surface_ && session_->ready())
+            surface_->switchDisplay();
         return;
     case cmd::kFastForward:
         ChangeRate(true);
@@ -341,11 +341,11 @@ void CdedoradeDlg::DispatchCommand(int id)
 
 void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
 {
-    if (m_session->opening() || backgroundTaskRunning() || m_shutDown)
+    if (session_->opening() || backgroundTaskRunning() || shutDown_)
         return;
-    const int playState = m_session->playState();
-    const int rate = m_session->rateCode();
-    std::vector<MovieMenuItem> items = MovieMenuItems(playState, rate, isFullScreenMode(), m_aspectKeep);
+    const int playState = session_->playState();
+    const int rate = session_->rateCode();
+    std::vector<MovieMenuItem> items = MovieMenuItems(playState, rate, isFullScreenMode(), aspectKeep_);
     for (MovieMenuItem& item : items)
         item.enabled = item.enabled && (item.id != cmd::kEvidence || isCommandEnabled(item.id));
     CMovieMenu menu(items, this);
@@ -360,7 +360,7 @@ void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
 
 void CdedoradeDlg::keyPressEvent(QKeyEvent* event)
 {
-    if (!m_input->takeKey(event))
+    if (!input_->takeKey(event))
         QWidget::keyPressEvent(event);
 }
 

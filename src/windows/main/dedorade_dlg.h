@@ -68,28 +68,28 @@ public:
     // drive that holds the program. Safe to call more than once.
     void Shutdown();
 
-    bool aspectKeep() const { return m_aspectKeep; }
-    int volume() const { return m_volume; }
-    const MainLayout& layoutRects() const { return m_layout; }
-    Catalogue& catalogue() { return m_catalogue; }
+    bool aspectKeep() const { return aspectKeep_; }
+    int volume() const { return volume_; }
+    const MainLayout& layoutRects() const { return layout_; }
+    Catalogue& catalogue() { return catalogue_; }
     // The open recording: both players, the play clock, the frame the views show (shownFrame),
     // whether it is ready and its telemetry reached the graph and the panel (telemetryReady).
-    RecordingSession* session() const { return m_session; }
-    CFilerContainerDlg* browser() const { return m_browser; }
-    QWidget* videoSurface() const { return m_video; }
+    RecordingSession* session() const { return session_; }
+    CFilerContainerDlg* browser() const { return browser_; }
+    QWidget* videoSurface() const { return video_; }
     // Both cameras' pictures on the video surface; V switches between them.
-    DualVideoSurface* dualSurface() const { return m_surface; }
+    DualVideoSurface* dualSurface() const { return surface_; }
 
     // Display state: scale factors, normal rectangle, caption drag, the border drag's starter.
-    FramelessWindow& frame() { return m_frame; }
-    bool isFullScreenMode() const { return m_frame.isFullScreen(); }
-    bool thumbnailMode() const { return m_thumbnail; }
+    FramelessWindow& frame() { return frame_; }
+    bool isFullScreenMode() const { return frame_.isFullScreen(); }
+    bool thumbnailMode() const { return thumbnail_; }
     bool zoomMode() const;
     VideoZoom videoZoom() const;
-    bool mapShown() const { return m_mapShown; }
-    CMovieDialog* movieDialog() const { return m_movieDialog; }
+    bool mapShown() const { return mapShown_; }
+    CMovieDialog* movieDialog() const { return movieDialog_; }
     // What the map window shows; the facts that decide between map and placeholder.
-    MapState* mapState() const { return m_mapState; }
+    MapState* mapState() const { return mapState_; }
     MapShellInput& mapShellInput();
     bool isCommandEnabled(int id) const;
     // The state the control refresh reads, and its answer applied to the buttons, the browser
@@ -97,7 +97,7 @@ public:
     ControlState controlState() const;
     void ApplyControlEnables();
     // The update check started after the deferred start, and its text.
-    WindowUpdateCheck* updateCheck() const { return m_update; }
+    WindowUpdateCheck* updateCheck() const { return update_; }
 
     // Opens a recording in both slots (main camera in slot 0, its paired sub-camera movie in
     // slot 1) at once, without the open delay of a chosen row and without waiting for the
@@ -111,31 +111,31 @@ public:
     bool OpenSourcePath(const QString& path);
     // The sequencing of recordings: open delay and time-out, telemetry loader, next recording
     // and next folder, hold and automatic advance.
-    RecordingSequencer* sequencer() const { return m_sequencer; }
+    RecordingSequencer* sequencer() const { return sequencer_; }
     // The source: opened, reset, and lost when the card or folder vanishes.
-    WindowSource* source() const { return m_source; }
+    WindowSource* source() const { return source_; }
     // Play or pause; while a recording opens, play is remembered for when it is ready.
     void TogglePlay();
-    void StepFrames(int delta) { m_session->StepFrames(delta); }
+    void StepFrames(int delta) { session_->StepFrames(delta); }
     // The rate code of the main camera (1 normal, 2 double, -2 half).
-    int rateCode() const { return m_session->rateCode(); }
+    int rateCode() const { return session_->rateCode(); }
 
     // The background task (joined save, deletion, CSV export): one at a time on a worker
     // thread, the progress bar over the video surface meanwhile; taskFinished() follows on the
     // window's thread. False when a task runs already or the window is shut down.
     bool StartBackgroundTask(std::function<void()> work);
     bool backgroundTaskRunning() const;
-    TaskRunner* taskRunner() const { return m_tasks; }
+    TaskRunner* taskRunner() const { return tasks_; }
     // The list commands (delete, joined save, CSV export) the transport buttons run.
-    CListCommands* listCommands() const { return m_commands; }
-    CSettingDlg* settingsDialog() const { return m_settings; }
-    CStillCapture* stillCapture() const { return m_still; }
-    CGSensorDlg* graphView() const { return m_graphView; }
-    CInfoDlg* infoView() const { return m_infoView; }
+    CListCommands* listCommands() const { return commands_; }
+    CSettingDlg* settingsDialog() const { return settings_; }
+    CStillCapture* stillCapture() const { return still_; }
+    CGSensorDlg* graphView() const { return graphView_; }
+    CInfoDlg* infoView() const { return infoView_; }
     // The report (Ctrl+R); tests give it their own folder chooser and wait.
-    WindowReport* report() const { return m_report; }
+    WindowReport* report() const { return report_; }
     // The evidence export (key E): its span dialog and its run as the background task.
-    EvidenceFlow* evidence() const { return m_evidence; }
+    EvidenceFlow* evidence() const { return evidence_; }
     void ReportCommand();
     // The map, made the first time the map window shows a recording with positions.
     map::CMapView* mapView() const;
@@ -145,7 +145,7 @@ public:
     void addShutdownStep(QString name, std::function<void()> step);
 
     // The desktop media controls (MPRIS), once the deferred start ran.
-    WindowMpris* mpris() const { return m_mpris; }
+    WindowMpris* mpris() const { return mpris_; }
 
 public Q_SLOTS:
     // The title-bar buttons.
@@ -226,61 +226,61 @@ private:
     void ShowMovieMenu(QPoint globalPos);
     void RefreshControlStates();
     bool transportBlocked() const;
-    bool nearEndBlocked() const { return m_session->nearEndBlocked(); }
-    void SeekTo(int target) { m_session->SeekTo(target); }  // slider, map or event point
+    bool nearEndBlocked() const { return session_->nearEndBlocked(); }
+    void SeekTo(int target) { session_->SeekTo(target); }  // slider, map or event point
 
-    Options m_options;
-    bool m_initialised = false;
-    bool m_shutDown = false;
-    bool m_started = false;  // the deferred start ran
-    bool m_aspectKeep = false;
-    bool m_hwDecode = false;
-    int m_volume = 65535;
-    MainLayout m_layout;
+    Options options_;
+    bool initialised_ = false;
+    bool shutDown_ = false;
+    bool started_ = false;  // the deferred start ran
+    bool aspectKeep_ = false;
+    bool hwDecode_ = false;
+    int volume_ = 65535;
+    MainLayout layout_;
 
     // Display modes, move and resize by the window itself.
-    FramelessWindow m_frame{this};
+    FramelessWindow frame_{this};
 
     // Video surface.
-    WindowInput* m_input = nullptr;  // the keys, the clicks on the picture
-    VideoZoomMode* m_zoom = nullptr;
+    WindowInput* input_ = nullptr;  // the keys, the clicks on the picture
+    VideoZoomMode* zoom_ = nullptr;
 
     // Map window.
-    CMovieDialog* m_movieDialog = nullptr;
-    bool m_mapShown = false;
-    MapState* m_mapState = nullptr;
+    CMovieDialog* movieDialog_ = nullptr;
+    bool mapShown_ = false;
+    MapState* mapState_ = nullptr;
 
-    bool m_thumbnail = false;
-    WindowUpdateCheck* m_update = nullptr;
+    bool thumbnail_ = false;
+    WindowUpdateCheck* update_ = nullptr;
 
-    QFrame* m_video = nullptr;
-    QFrame* m_infoPanel = nullptr;
-    QFrame* m_graph = nullptr;
-    QFrame* m_fileBrowser = nullptr;
-    WindowControls* m_controls = nullptr;  // the skinned buttons, sliders, progress bar, frame
+    QFrame* video_ = nullptr;
+    QFrame* infoPanel_ = nullptr;
+    QFrame* graph_ = nullptr;
+    QFrame* fileBrowser_ = nullptr;
+    WindowControls* controls_ = nullptr;  // the skinned buttons, sliders, progress bar, frame
 
-    Catalogue m_catalogue;
-    CFilerContainerDlg* m_browser = nullptr;
-    VideoPresenter* m_presenter = nullptr;  // the main camera's, inside m_surface
-    DualVideoSurface* m_surface = nullptr;
-    WindowMpris* m_mpris = nullptr;
-    RecordingSession* m_session = nullptr;
+    Catalogue catalogue_;
+    CFilerContainerDlg* browser_ = nullptr;
+    VideoPresenter* presenter_ = nullptr;  // the main camera's, inside surface_
+    DualVideoSurface* surface_ = nullptr;
+    WindowMpris* mpris_ = nullptr;
+    RecordingSession* session_ = nullptr;
 
-    ListTaskFlow* m_taskFlow = nullptr;
-    TaskRunner* m_tasks = nullptr;  // the flow's
-    RecordingSequencer* m_sequencer = nullptr;
-    RecordingSteps* m_steps = nullptr;  // previous/next, kept while the movies are being opened
-    WindowSequencerHost* m_sequencerHost = nullptr;
-    WindowSource* m_source = nullptr;
-    CListCommands* m_commands = nullptr;  // the flow's
-    CSettingDlg* m_settings = nullptr;
-    CStillCapture* m_still = nullptr;
-    CGSensorDlg* m_graphView = nullptr;
-    CInfoDlg* m_infoView = nullptr;
-    WindowReport* m_report = nullptr;
-    EvidenceFlow* m_evidence = nullptr;
+    ListTaskFlow* taskFlow_ = nullptr;
+    TaskRunner* tasks_ = nullptr;  // the flow's
+    RecordingSequencer* sequencer_ = nullptr;
+    RecordingSteps* steps_ = nullptr;  // previous/next, kept while the movies are being opened
+    WindowSequencerHost* sequencerHost_ = nullptr;
+    WindowSource* source_ = nullptr;
+    CListCommands* commands_ = nullptr;  // the flow's
+    CSettingDlg* settings_ = nullptr;
+    CStillCapture* still_ = nullptr;
+    CGSensorDlg* graphView_ = nullptr;
+    CInfoDlg* infoView_ = nullptr;
+    WindowReport* report_ = nullptr;
+    EvidenceFlow* evidence_ = nullptr;
 
-    std::vector<std::pair<QString, std::function<void()>>> m_shutdownSteps;
+    std::vector<std::pair<QString, std::function<void()>>> shutdownSteps_;
 
 };
 

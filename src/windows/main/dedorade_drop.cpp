@@ -14,15 +14,15 @@ namespace ravir {
 
 bool CdedoradeDlg::OpenSourcePath(const QString& path)
 {
-    if (m_shutDown || (m_commands && m_commands->busy()))
+    if (shutDown_ || (commands_ && commands_->busy()))
         return false;
-    return m_source->openPath(path);
+    return source_->openPath(path);
 }
 
 void CdedoradeDlg::dragEnterEvent(QDragEnterEvent* event)
 {
     // Only local files and folders are taken; the cursor says so before the drop.
-    if (!m_shutDown && !DroppedSourcePath(event->mimeData()).isEmpty())
+    if (!shutDown_ && !DroppedSourcePath(event->mimeData()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();

@@ -22,52 +22,52 @@ namespace ravir {
 
 void CdedoradeDlg::InitSequencing()
 {
-    m_sequencerHost = new WindowSequencerHost(*m_session, *m_browser, m_catalogue, *m_mapState,
-                                              *m_movieDialog, this);
-    m_sequencer = new RecordingSequencer(*m_sequencerHost, this);
-    m_taskFlow->setSequencer(m_sequencer);
+    sequencerHost_ = new WindowSequencerHost(*session_, *browser_, catalogue_, *mapState_,
+                                              *movieDialog_, this);
+    sequencer_ = new RecordingSequencer(*sequencerHost_, this);
+    taskFlow_->setSequencer(sequencer_);
     RecordingSteps::Hooks steps;
-    steps.blocked = [this] { return m_shutDown || backgroundTaskRunning(); };
+    steps.blocked = [this] { return shutDown_ || backgroundTaskRunning(); };
     steps.rewind = [this] { StopCommand(); };
-    m_steps = new RecordingSteps(*m_session, *m_sequencer, std::move(steps), this);
+    steps_ = new RecordingSteps(*session_, *sequencer_, std::move(steps), this);
     // The window's part of an open: the wait cursor, the views of the recording before, the
     // presses kept meanwhile and the open's messages.
-    connect(m_sequencerHost, &WindowSequencerHost::waitBegan, this, [this](bool resetGraph) {
-        if (m_zoom->active())
+    connect(sequencerHost_, &WindowSequencerHost::waitBegan, this, [this](bool resetGraph) {
+        if (zoom_->active())
             ZoomCommand();
         if (resetGraph)
-            m_graphView->clearTelemetry();
-        m_infoView->reset();
+            graphView_->clearTelemetry();
+        infoView_->reset();
         setCursor(Qt::WaitCursor);
         RefreshControlStates();
     });
-    connect(m_sequencerHost, &WindowSequencerHost::waitEnded, this, [this] {
+    connect(sequencerHost_, &WindowSequencerHost::waitEnded, this, [this] {
         unsetCursor();
         RefreshControlStates();
-        m_steps->applyPending();
+        steps_->applyPending();
     });
-    connect(m_sequencerHost, &WindowSequencerHost::openFailed, this, [this](int message) {
+    connect(sequencerHost_, &WindowSequencerHost::openFailed, this, [this](int message) {
         unsetCursor();
-        m_surface->update();
+        surface_->update();
         RefreshControlStates();
         // The user has pressed on past this recording meanwhile: on to the one asked for.
-        if (m_steps->pending())
-            m_steps->applyPending();
+        if (steps_->pending())
+            steps_->applyPending();
         else if (message != 0)
             CMsgBox::Error(this, text(message));
     });
-    connect(m_sequencerHost, &WindowSequencerHost::recordingStarted, this, [this] {
+    connect(sequencerHost_, &WindowSequencerHost::recordingStarted, this, [this] {
         unsetCursor();
         RefreshControlStates();
         Q_EMIT movieReady();
     });
-    connect(m_sequencerHost, &WindowSequencerHost::telemetryTaken, this,
+    connect(sequencerHost_, &WindowSequencerHost::telemetryTaken, this,
             &CdedoradeDlg::RefreshControlStates);
-    connect(m_sequencerHost, &WindowSequencerHost::stateChanged, this,
+    connect(sequencerHost_, &WindowSequencerHost::stateChanged, this,
             &CdedoradeDlg::RefreshControlStates);
-    connect(m_sequencerHost, &WindowSequencerHost::playRequested, this, &CdedoradeDlg::TogglePlay);
-    connect(m_sequencerHost, &WindowSequencerHost::lastFolderEnded, this, [this] {
-        if (m_zoom->active())
+    connect(sequencerHost_, &WindowSequencerHost::playRequested, this, &CdedoradeDlg::TogglePlay);
+    connect(sequencerHost_, &WindowSequencerHost::lastFolderEnded, this, [this] {
+        if (zoom_->active())
             ZoomCommand();
         if (isFullScreenMode())
             LeaveFullScreen();
@@ -78,31 +78,31 @@ void CdedoradeDlg::InitSequencing()
 
     // The source, and the card or folder pulled away; the shutdown stops the watcher's worker
     // before the window goes.
-    m_source = new WindowSource({*this, m_catalogue, *m_session, *m_browser, *m_infoView,
-                                 *m_movieDialog, *m_surface, *m_tasks, *m_commands}, this);
-    connect(m_source, &WindowSource::closeRecordingRequested, this, [this] { CloseRecording(); });
-    connect(m_source, &WindowSource::leaveModesRequested, this, [this] {
-        if (m_zoom->active())
+    source_ = new WindowSource({*this, catalogue_, *session_, *browser_, *infoView_,
+                                 *movieDialog_, *surface_, *tasks_, *commands_}, this);
+    connect(source_, &WindowSource::closeRecordingRequested, this, [this] { CloseRecording(); });
+    connect(source_, &WindowSource::leaveModesRequested, this, [this] {
+        if (zoom_->active())
             ZoomCommand();
         if (isFullScreenMode())
             LeaveFullScreen();
     });
-    connect(m_source, &WindowSource::mapShellChanged, this, &CdedoradeDlg::RefreshMapShell);
-    connect(m_source, &WindowSource::stateChanged, this, &CdedoradeDlg::RefreshControlStates);
-    connect(m_source, &WindowSource::closeWindowRequested, this, &CdedoradeDlg::CloseCommand);
-    connect(m_taskFlow, &ListTaskFlow::sourceReopened, m_source, &WindowSource::deletionReopened);
-    m_source->startWatching();
+    connect(source_, &WindowSource::mapShellChanged, this, &CdedoradeDlg::RefreshMapShell);
+    connect(source_, &WindowSource::stateChanged, this, &CdedoradeDlg::RefreshControlStates);
+    connect(source_, &WindowSource::closeWindowRequested, this, &CdedoradeDlg::CloseCommand);
+    connect(taskFlow_, &ListTaskFlow::sourceReopened, source_, &WindowSource::deletionReopened);
+    source_->startWatching();
 }
 
 // ---- Background task ---------------------------------------------------------------------------
 
-bool CdedoradeDlg::backgroundTaskRunning() const { return m_taskFlow && m_taskFlow->running(); }
+bool CdedoradeDlg::backgroundTaskRunning() const { return taskFlow_ && taskFlow_->running(); }
 
-bool CdedoradeDlg::ConfirmClose() { return !m_taskFlow || m_taskFlow->confirmClose(); }
+bool CdedoradeDlg::ConfirmClose() { return !taskFlow_ || taskFlow_->confirmClose(); }
 
 bool CdedoradeDlg::StartBackgroundTask(std::function<void()> work)
 {
-    return !m_shutDown && m_taskFlow && m_taskFlow->start(std::move(work));
+    return !shutDown_ && taskFlow_ && taskFlow_->start(std::move(work));
 }
 
 
@@ -111,18 +111,18 @@ bool CdedoradeDlg::StartBackgroundTask(std::function<void()> work)
 
 int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
 {
-    if (!m_session->slotReady(0) || m_shutDown || !m_sequencer)
+    if (!session_->slotReady(0) || shutDown_ || !sequencer_)
         return 0;
-    return m_sequencer->openNow(record);
+    return sequencer_->openNow(record);
 }
 
 void CdedoradeDlg::OnMovieOpened()
 {
-    if (m_shutDown)
+    if (shutDown_)
         return;
     TraceStartup(StartupStep::FirstRecordingOpened);
-    m_sequencer->movieOpened();
-    m_steps->applyPending();
+    sequencer_->movieOpened();
+    steps_->applyPending();
 }
 
 }  // namespace ravir

@@ -53,47 +53,47 @@ QSize SizeForFactors(QSize design, float x, float y)
 
 }  // namespace
 
-FramelessWindow::FramelessWindow(QWidget* window) : m_window(window), m_captionDrag(window)
+FramelessWindow::FramelessWindow(QWidget* window) : window_(window), captionDrag_(window)
 {
-    m_window->setMouseTracking(true);  // the border's cursors follow the pointer
-    m_window->installEventFilter(this);
-    m_applyResizeTimer.setSingleShot(true);
-    connect(&m_applyResizeTimer, &QTimer::timeout, this, &FramelessWindow::applyResize);
+    window_->setMouseTracking(true);  // the border's cursors follow the pointer
+    window_->installEventFilter(this);
+    applyResizeTimer_.setSingleShot(true);
+    connect(&applyResizeTimer_, &QTimer::timeout, this, &FramelessWindow::applyResize);
 }
 
-FramelessWindow::~FramelessWindow() { m_window->removeEventFilter(this); }
+FramelessWindow::~FramelessWindow() { window_->removeEventFilter(this); }
 
 // ---- Size and scale factors ----------------------------------------------------------------
 
 void FramelessWindow::restoreRememberedSize()
 {
-    if (const QScreen* scr = m_window->screen())
-        m_lastWorkArea = scr->availableGeometry();
-    m_scaleX = static_cast<float>(ReadScale(ini::kScaleX, 1.0));
-    m_scaleY = static_cast<float>(ReadScale(ini::kScaleY, 1.0));
-    m_window->resize(fitFactorsToScreen());
-    m_normalRect = m_window->geometry();
+    if (const QScreen* scr = window_->screen())
+        lastWorkArea_ = scr->availableGeometry();
+    scaleX_ = static_cast<float>(ReadScale(ini::kScaleX, 1.0));
+    scaleY_ = static_cast<float>(ReadScale(ini::kScaleY, 1.0));
+    window_->resize(fitFactorsToScreen());
+    normalRect_ = window_->geometry();
 }
 
 QSize FramelessWindow::fitFactorsToScreen()
 {
     const QSize design = DesignSize(LayoutScale());
     const float maxScale = maxEnlargement();
-    m_scaleX = std::clamp(m_scaleX, 1.0f, maxScale);
-    m_scaleY = std::clamp(m_scaleY, 1.0f, maxScale);
-    if (const QScreen* scr = m_window->screen()) {
+    scaleX_ = std::clamp(scaleX_, 1.0f, maxScale);
+    scaleY_ = std::clamp(scaleY_, 1.0f, maxScale);
+    if (const QScreen* scr = window_->screen()) {
         const QRect area = scr->availableGeometry();
-        m_scaleX = std::min(m_scaleX, FittingFactor(area.width(), design.width()));
-        m_scaleY = std::min(m_scaleY, FittingFactor(area.height(), design.height()));
+        scaleX_ = std::min(scaleX_, FittingFactor(area.width(), design.width()));
+        scaleY_ = std::min(scaleY_, FittingFactor(area.height(), design.height()));
     }
-    m_window->setMinimumSize(design);
-    m_window->setMaximumSize(SizeForFactors(design, maxScale, maxScale));
-    return SizeForFactors(design, m_scaleX, m_scaleY);
+    window_->setMinimumSize(design);
+    window_->setMaximumSize(SizeForFactors(design, maxScale, maxScale));
+    return SizeForFactors(design, scaleX_, scaleY_);
 }
 
 float FramelessWindow::maxEnlargement() const
 {
-    const QScreen* scr = m_window->screen();
+    const QScreen* scr = window_->screen();
     const float value =
         scr ? MaxEnlargement(scr->geometry().width(), LayoutScale()) : kMaxEnlargementCap;
     return std::max(1.0f, value);
@@ -105,18 +105,18 @@ void FramelessWindow::rememberFactorsOf(QSize size)
     if (design.width() <= 0 || design.height() <= 0)
         return;
     const float maxScale = maxEnlargement();
-    m_scaleX = std::min(ScaleFactorFor(size.width(), design.width()), maxScale);
-    m_scaleY = std::min(ScaleFactorFor(size.height(), design.height()), maxScale);
-    WriteScale(ini::kScaleX, static_cast<double>(m_scaleX));
-    WriteScale(ini::kScaleY, static_cast<double>(m_scaleY));
+    scaleX_ = std::min(ScaleFactorFor(size.width(), design.width()), maxScale);
+    scaleY_ = std::min(ScaleFactorFor(size.height(), design.height()), maxScale);
+    WriteScale(ini::kScaleX, static_cast<double>(scaleX_));
+    WriteScale(ini::kScaleY, static_cast<double>(scaleY_));
 }
 
 QRect FramelessWindow::clampedNormalRect() const
 {
-    QRect r = m_normalRect;
+    QRect r = normalRect_;
     const QSize design = DesignSize(LayoutScale());
     if (!r.isValid())
-        r = QRect(m_window->pos(), design);
+        r = QRect(window_->pos(), design);
     r.setWidth(std::max(r.width(), design.width()));
     r.setHeight(std::max(r.height(), design.height()));
     return r;
@@ -124,120 +124,120 @@ QRect FramelessWindow::clampedNormalRect() const
 
 void FramelessWindow::keepShownPosition()
 {
-    if (!m_window->isMaximized() && !m_fullScreen)
-        m_normalRect.moveTo(m_window->pos());
+    if (!window_->isMaximized() && !fullScreen_)
+        normalRect_.moveTo(window_->pos());
 }
 
 void FramelessWindow::shutDown()
 {
-    if (m_closed)
+    if (closed_)
         return;
-    if (m_fullScreen || m_window->isMaximized() || m_window->isMinimized()) {
-        m_changingMode = true;
-        if (m_fullScreen) {
-            m_fullScreen = false;
+    if (fullScreen_ || window_->isMaximized() || window_->isMinimized()) {
+        changingMode_ = true;
+        if (fullScreen_) {
+            fullScreen_ = false;
             showHiddenForFullScreen();
         }
-        m_window->showNormal();
-        m_window->setGeometry(clampedNormalRect());
-        m_changingMode = false;
+        window_->showNormal();
+        window_->setGeometry(clampedNormalRect());
+        changingMode_ = false;
     }
     // The factors of the normal rectangle, also while the window was maximised or in full
     // screen: that is the size the next start restores.
     rememberFactorsOf(clampedNormalRect().size());
-    m_closed = true;
-    m_applyResizeTimer.stop();
-    if (m_outline)
-        m_outline->hide();
+    closed_ = true;
+    applyResizeTimer_.stop();
+    if (outline_)
+        outline_->hide();
 }
 
 // ---- Display modes ---------------------------------------------------------------------------
 
 void FramelessWindow::toggleMaximised()
 {
-    if (m_fullScreen || m_closed)
+    if (fullScreen_ || closed_)
         return;
-    m_changingMode = true;
-    if (m_window->isMaximized()) {
+    changingMode_ = true;
+    if (window_->isMaximized()) {
         // Back to the normal rectangle, at least the design size.
-        m_window->showNormal();
-        m_window->setGeometry(clampedNormalRect());
+        window_->showNormal();
+        window_->setGeometry(clampedNormalRect());
     } else {
-        if (m_window->windowState() == Qt::WindowNoState)
-            m_normalRect = m_window->geometry();
-        m_window->showMaximized();
+        if (window_->windowState() == Qt::WindowNoState)
+            normalRect_ = window_->geometry();
+        window_->showMaximized();
     }
-    m_changingMode = false;
+    changingMode_ = false;
     Q_EMIT layoutNeeded();
 }
 
 void FramelessWindow::minimise()
 {
-    if (m_closed)
+    if (closed_)
         return;
-    if (m_window->windowState() == Qt::WindowNoState && !m_fullScreen)
-        m_normalRect = m_window->geometry();
-    m_window->showMinimized();
-    m_minimisedByButton = true;
+    if (window_->windowState() == Qt::WindowNoState && !fullScreen_)
+        normalRect_ = window_->geometry();
+    window_->showMinimized();
+    minimisedByButton_ = true;
 }
 
 void FramelessWindow::enterFullScreen(QWidget* keep)
 {
-    if (m_fullScreen || m_closed)
+    if (fullScreen_ || closed_)
         return;
-    m_changingMode = true;
-    m_maximisedBeforeFullScreen = m_window->isMaximized();
-    if (m_window->windowState() == Qt::WindowNoState)
-        m_normalRect = m_window->geometry();
-    m_hiddenForFullScreen.clear();
-    for (QObject* child : m_window->children()) {
+    changingMode_ = true;
+    maximisedBeforeFullScreen_ = window_->isMaximized();
+    if (window_->windowState() == Qt::WindowNoState)
+        normalRect_ = window_->geometry();
+    hiddenForFullScreen_.clear();
+    for (QObject* child : window_->children()) {
         auto* w = qobject_cast<QWidget*>(child);
         if (!w || w == keep || w->isWindow() || w->isHidden())
             continue;
-        m_hiddenForFullScreen.emplace_back(w);
+        hiddenForFullScreen_.emplace_back(w);
         w->hide();
     }
-    m_fullScreen = true;
-    m_window->showFullScreen();
-    if (const QScreen* scr = m_window->screen())
-        m_window->setGeometry(scr->geometry());
+    fullScreen_ = true;
+    window_->showFullScreen();
+    if (const QScreen* scr = window_->screen())
+        window_->setGeometry(scr->geometry());
     if (keep)
         keep->raise();
-    m_changingMode = false;
+    changingMode_ = false;
     Q_EMIT layoutNeeded();
 }
 
 void FramelessWindow::leaveFullScreen()
 {
-    if (!m_fullScreen)
+    if (!fullScreen_)
         return;
-    m_changingMode = true;
-    m_fullScreen = false;
+    changingMode_ = true;
+    fullScreen_ = false;
     showHiddenForFullScreen();
-    if (m_maximisedBeforeFullScreen) {
-        m_window->showMaximized();
+    if (maximisedBeforeFullScreen_) {
+        window_->showMaximized();
     } else {
-        m_window->showNormal();
-        m_window->setGeometry(clampedNormalRect());
+        window_->showNormal();
+        window_->setGeometry(clampedNormalRect());
     }
-    m_changingMode = false;
+    changingMode_ = false;
     Q_EMIT layoutNeeded();
 }
 
 void FramelessWindow::showHiddenForFullScreen()
 {
-    for (const QPointer<QWidget>& w : m_hiddenForFullScreen) {
+    for (const QPointer<QWidget>& w : hiddenForFullScreen_) {
         if (w)
             w->show();
     }
-    m_hiddenForFullScreen.clear();
+    hiddenForFullScreen_.clear();
 }
 
 // ---- The window's events ---------------------------------------------------------------------
 
 bool FramelessWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_window)
+    if (watched != window_)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -251,20 +251,20 @@ bool FramelessWindow::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Resize:
         // A border drag the window manager carries out ends like the window's own: once the
         // sizes stop changing, the factors are remembered.
-        if (m_systemResize && !m_closed)
-            m_applyResizeTimer.start(ResizeSettleMs());
+        if (systemResize_ && !closed_)
+            applyResizeTimer_.start(ResizeSettleMs());
         break;
     case QEvent::Move:
         // Outside the maximised, minimised and full-screen states every move updates the normal
         // rectangle (a late geometry of another state, of another size, does not).
-        if (!m_changingMode && m_window->windowState() == Qt::WindowNoState && !m_fullScreen &&
-            m_window->isVisible() && m_window->size() == m_normalRect.size())
-            m_normalRect.moveTo(m_window->pos());
+        if (!changingMode_ && window_->windowState() == Qt::WindowNoState && !fullScreen_ &&
+            window_->isVisible() && window_->size() == normalRect_.size())
+            normalRect_.moveTo(window_->pos());
         break;
     case QEvent::WindowStateChange:
-        if (!(m_window->windowState() & Qt::WindowMinimized))
-            m_minimisedByButton = false;
-        Q_EMIT maximisedChanged(m_window->isMaximized());
+        if (!(window_->windowState() & Qt::WindowMinimized))
+            minimisedByButton_ = false;
+        Q_EMIT maximisedChanged(window_->isMaximized());
         break;
     case QEvent::Show:
         placeOnScreen(static_cast<const QShowEvent*>(event));
@@ -279,18 +279,18 @@ void FramelessWindow::placeOnScreen(const QShowEvent* event)
 {
     // The first time it is shown the window goes where all of it is on its screen's work area
     // (it was sized to fit): a remembered size or a given position never hides its caption.
-    if (!m_placedOnScreen && !event->spontaneous() && !m_window->isMaximized() &&
-        !m_window->isFullScreen()) {
-        m_placedOnScreen = true;
-        if (const QScreen* scr = m_window->screen()) {
-            const QRect placed = MovedInto(m_window->geometry(), scr->availableGeometry());
-            if (placed != m_window->geometry()) {
-                m_window->move(placed.topLeft());
-                m_normalRect = m_window->geometry();
+    if (!placedOnScreen_ && !event->spontaneous() && !window_->isMaximized() &&
+        !window_->isFullScreen()) {
+        placedOnScreen_ = true;
+        if (const QScreen* scr = window_->screen()) {
+            const QRect placed = MovedInto(window_->geometry(), scr->availableGeometry());
+            if (placed != window_->geometry()) {
+                window_->move(placed.topLeft());
+                normalRect_ = window_->geometry();
             }
         }
     }
-    if (QWindow* w = m_window->windowHandle()) {
+    if (QWindow* w = window_->windowHandle()) {
         connect(w, &QWindow::screenChanged, this, &FramelessWindow::onScreenChanged,
                 Qt::UniqueConnection);
         watchScreen(w->screen());
@@ -299,34 +299,34 @@ void FramelessWindow::placeOnScreen(const QShowEvent* event)
 
 bool FramelessWindow::mousePress(const QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || m_fullScreen)
+    if (event->button() != Qt::LeftButton || fullScreen_)
         return false;
-    m_systemResize = false;  // a new press: an earlier border drag of the window manager is over
-    const int zone = HitTestZone(event->position().toPoint(), m_window->size(), LayoutScale(),
-                                 m_window->isMaximized());
+    systemResize_ = false;  // a new press: an earlier border drag of the window manager is over
+    const int zone = HitTestZone(event->position().toPoint(), window_->size(), LayoutScale(),
+                                 window_->isMaximized());
     if (zone >= kZoneLeft && zone <= kZoneBottomRight) {
         // The window manager resizes where it can (X11 and Wayland); elsewhere the window
         // draws its outline and resizes itself when the button comes up.
         const Qt::Edges edges = EdgesForZone(zone);
-        QWindow* handle = m_window->windowHandle();
-        if (m_systemResizeStarter ? m_systemResizeStarter(edges)
+        QWindow* handle = window_->windowHandle();
+        if (systemResizeStarter_ ? systemResizeStarter_(edges)
                                   : handle && handle->startSystemResize(edges)) {
-            m_systemResize = true;
+            systemResize_ = true;
             return true;
         }
-        m_resizeZone = zone;
-        m_resizeStart = m_window->geometry();
-        m_resizeCursor = event->globalPosition().toPoint();
-        m_resizeThrottle.start();
-        if (!m_outline)
-            m_outline = std::make_unique<ResizeOutline>();
-        m_outline->setGeometry(m_resizeStart);
-        m_outline->show();
-        m_outline->raise();
+        resizeZone_ = zone;
+        resizeStart_ = window_->geometry();
+        resizeCursor_ = event->globalPosition().toPoint();
+        resizeThrottle_.start();
+        if (!outline_)
+            outline_ = std::make_unique<ResizeOutline>();
+        outline_->setGeometry(resizeStart_);
+        outline_->show();
+        outline_->raise();
         return true;
     }
-    if (zone == kZoneCaption && !m_window->isMaximized()) {
-        m_captionDrag.press(event);  // moves once the mouse goes on, a double-click stays one
+    if (zone == kZoneCaption && !window_->isMaximized()) {
+        captionDrag_.press(event);  // moves once the mouse goes on, a double-click stays one
         return true;
     }
     return false;
@@ -334,25 +334,25 @@ bool FramelessWindow::mousePress(const QMouseEvent* event)
 
 bool FramelessWindow::mouseMove(const QMouseEvent* event)
 {
-    if (m_resizeZone != kZoneNone && (event->buttons() & Qt::LeftButton)) {
-        if (m_resizeThrottle.elapsed() >= kResizeThrottleMs) {
-            m_resizeThrottle.restart();
-            const QPoint delta = event->globalPosition().toPoint() - m_resizeCursor;
-            const ClampedResize c = ClampResize(DraggedRect(m_resizeStart, m_resizeZone, delta),
-                                                m_resizeZone, LayoutScale(), maxEnlargement());
-            m_outline->setGeometry(c.rect);
+    if (resizeZone_ != kZoneNone && (event->buttons() & Qt::LeftButton)) {
+        if (resizeThrottle_.elapsed() >= kResizeThrottleMs) {
+            resizeThrottle_.restart();
+            const QPoint delta = event->globalPosition().toPoint() - resizeCursor_;
+            const ClampedResize c = ClampResize(DraggedRect(resizeStart_, resizeZone_, delta),
+                                                resizeZone_, LayoutScale(), maxEnlargement());
+            outline_->setGeometry(c.rect);
         }
         return true;
     }
-    if (m_captionDrag.move(event))
+    if (captionDrag_.move(event))
         return true;
     if (!(event->buttons() & Qt::LeftButton)) {
         // The window sees the pointer again only once the window manager's drag has ended.
-        m_systemResize = false;
-        if (!m_fullScreen) {
-            const int zone = HitTestZone(event->position().toPoint(), m_window->size(),
-                                         LayoutScale(), m_window->isMaximized());
-            m_window->setCursor(CursorForZone(zone));
+        systemResize_ = false;
+        if (!fullScreen_) {
+            const int zone = HitTestZone(event->position().toPoint(), window_->size(),
+                                         LayoutScale(), window_->isMaximized());
+            window_->setCursor(CursorForZone(zone));
         }
     }
     return false;
@@ -360,27 +360,27 @@ bool FramelessWindow::mouseMove(const QMouseEvent* event)
 
 bool FramelessWindow::mouseRelease(const QMouseEvent* event)
 {
-    if (m_resizeZone != kZoneNone && event->button() == Qt::LeftButton) {
-        const QPoint delta = event->globalPosition().toPoint() - m_resizeCursor;
-        const ClampedResize c = ClampResize(DraggedRect(m_resizeStart, m_resizeZone, delta),
-                                            m_resizeZone, LayoutScale(), maxEnlargement());
-        m_window->setGeometry(c.rect);
-        if (m_outline)
-            m_outline->hide();
-        m_resizeZone = kZoneNone;
+    if (resizeZone_ != kZoneNone && event->button() == Qt::LeftButton) {
+        const QPoint delta = event->globalPosition().toPoint() - resizeCursor_;
+        const ClampedResize c = ClampResize(DraggedRect(resizeStart_, resizeZone_, delta),
+                                            resizeZone_, LayoutScale(), maxEnlargement());
+        window_->setGeometry(c.rect);
+        if (outline_)
+            outline_->hide();
+        resizeZone_ = kZoneNone;
         Q_EMIT layoutNeeded();
-        m_applyResizeTimer.start(ResizeSettleMs());
+        applyResizeTimer_.start(ResizeSettleMs());
         return true;
     }
-    m_captionDrag.end();
+    captionDrag_.end();
     return false;
 }
 
 bool FramelessWindow::mouseDoubleClick(const QMouseEvent* event)
 {
-    m_captionDrag.end();
-    if (!m_fullScreen && HitTestZone(event->position().toPoint(), m_window->size(), LayoutScale(),
-                                     m_window->isMaximized()) == kZoneCaption) {
+    captionDrag_.end();
+    if (!fullScreen_ && HitTestZone(event->position().toPoint(), window_->size(), LayoutScale(),
+                                     window_->isMaximized()) == kZoneCaption) {
         toggleMaximised();
         return true;
     }
@@ -391,11 +391,11 @@ void FramelessWindow::applyResize()
 {
     // A drag of the window manager may pause longer than the settle time and go on: it stays a
     // drag, and every later size is applied too, until the pointer is back in the window.
-    if (m_closed)
+    if (closed_)
         return;
-    if (!m_window->isMaximized() && !m_fullScreen && !m_window->isMinimized()) {
-        rememberFactorsOf(m_window->size());
-        m_normalRect = m_window->geometry();
+    if (!window_->isMaximized() && !fullScreen_ && !window_->isMinimized()) {
+        rememberFactorsOf(window_->size());
+        normalRect_ = window_->geometry();
         Q_EMIT resizeApplied();
     }
     monitorCheck();
@@ -405,11 +405,11 @@ void FramelessWindow::applyResize()
 
 void FramelessWindow::watchScreen(QScreen* scr)
 {
-    if (m_watchedScreen == scr)
+    if (watchedScreen_ == scr)
         return;
-    if (m_watchedScreen)
-        disconnect(m_watchedScreen, nullptr, this, nullptr);
-    m_watchedScreen = scr;
+    if (watchedScreen_)
+        disconnect(watchedScreen_, nullptr, this, nullptr);
+    watchedScreen_ = scr;
     if (scr) {
         connect(scr, &QScreen::availableGeometryChanged, this, &FramelessWindow::monitorCheck,
                 Qt::QueuedConnection);
@@ -421,29 +421,29 @@ void FramelessWindow::onScreenChanged(QScreen* scr)
     watchScreen(scr);
     // Checked once the move or resize that changed the screen is over: a user resize checks
     // after it wrote its factors, anything else from the event loop.
-    if (m_resizeZone != kZoneNone || m_applyResizeTimer.isActive())
+    if (resizeZone_ != kZoneNone || applyResizeTimer_.isActive())
         return;
     QMetaObject::invokeMethod(this, &FramelessWindow::monitorCheck, Qt::QueuedConnection);
 }
 
 void FramelessWindow::monitorCheck()
 {
-    const QScreen* scr = m_window->screen();
-    if (!scr || m_closed)
+    const QScreen* scr = window_->screen();
+    if (!scr || closed_)
         return;
     const QRect area = scr->availableGeometry();
-    if (area == m_lastWorkArea)
+    if (area == lastWorkArea_)
         return;
-    m_lastWorkArea = area;
+    lastWorkArea_ = area;
     // New fonts recompute the layout scale; the window keeps its factors at its position.
-    if (!ComputeScalesAndFonts(m_window))
+    if (!ComputeScalesAndFonts(window_))
         return;
-    m_changingMode = true;
+    changingMode_ = true;
     const QSize sized = fitFactorsToScreen();
-    m_normalRect.setSize(sized);
-    if (!m_fullScreen && !m_window->isMaximized())
-        m_window->resize(sized);
-    m_changingMode = false;
+    normalRect_.setSize(sized);
+    if (!fullScreen_ && !window_->isMaximized())
+        window_->resize(sized);
+    changingMode_ = false;
     Q_EMIT rescaled();
 }
 

@@ -53,12 +53,12 @@ public:
     // any more. Safe to call more than once.
     void shutDown();
 
-    float scaleX() const { return m_scaleX; }
-    float scaleY() const { return m_scaleY; }
+    float scaleX() const { return scaleX_; }
+    float scaleY() const { return scaleY_; }
     float maxEnlargement() const;
-    QRect normalRect() const { return m_normalRect; }
-    bool isFullScreen() const { return m_fullScreen; }
-    bool minimisedByButton() const { return m_minimisedByButton; }
+    QRect normalRect() const { return normalRect_; }
+    bool isFullScreen() const { return fullScreen_; }
+    bool minimisedByButton() const { return minimisedByButton_; }
 
     // Maximise, or restore to the normal rectangle when maximised; refused in full screen.
     void toggleMaximised();
@@ -70,10 +70,10 @@ public:
 
     // The window manager's move and border drag (QWindow::startSystemMove / startSystemResize
     // by default); a test stands in for the window manager with its own.
-    CaptionDrag& captionDrag() { return m_captionDrag; }
+    CaptionDrag& captionDrag() { return captionDrag_; }
     void setSystemResizeStarter(std::function<bool(Qt::Edges)> starter)
     {
-        m_systemResizeStarter = std::move(starter);
+        systemResizeStarter_ = std::move(starter);
     }
 
 Q_SIGNALS:
@@ -106,32 +106,32 @@ private:
     QRect clampedNormalRect() const;
     void showHiddenForFullScreen();
 
-    QWidget* m_window;
-    bool m_closed = false;
-    float m_scaleX = 1.0f;
-    float m_scaleY = 1.0f;
-    bool m_placedOnScreen = false;  // the first show moved the window onto its screen
+    QWidget* window_;
+    bool closed_ = false;
+    float scaleX_ = 1.0f;
+    float scaleY_ = 1.0f;
+    bool placedOnScreen_ = false;  // the first show moved the window onto its screen
 
     // Display modes.
-    QRect m_normalRect;
-    bool m_fullScreen = false;
-    bool m_maximisedBeforeFullScreen = false;
-    bool m_minimisedByButton = false;
-    bool m_changingMode = false;
-    std::vector<QPointer<QWidget>> m_hiddenForFullScreen;
-    QRect m_lastWorkArea;
-    QPointer<QScreen> m_watchedScreen;
+    QRect normalRect_;
+    bool fullScreen_ = false;
+    bool maximisedBeforeFullScreen_ = false;
+    bool minimisedByButton_ = false;
+    bool changingMode_ = false;
+    std::vector<QPointer<QWidget>> hiddenForFullScreen_;
+    QRect lastWorkArea_;
+    QPointer<QScreen> watchedScreen_;
 
     // Move and resize by the window itself.
-    int m_resizeZone = kZoneNone;
-    QRect m_resizeStart;
-    QPoint m_resizeCursor;
-    QElapsedTimer m_resizeThrottle;
-    std::unique_ptr<QWidget> m_outline;
-    bool m_systemResize = false;  // the window manager carries out a border drag
-    std::function<bool(Qt::Edges)> m_systemResizeStarter;
-    CaptionDrag m_captionDrag;
-    QTimer m_applyResizeTimer;  // the end of a user resize: remember the scale factors
+    int resizeZone_ = kZoneNone;
+    QRect resizeStart_;
+    QPoint resizeCursor_;
+    QElapsedTimer resizeThrottle_;
+    std::unique_ptr<QWidget> outline_;
+    bool systemResize_ = false;  // the window manager carries out a border drag
+    std::function<bool(Qt::Edges)> systemResizeStarter_;
+    CaptionDrag captionDrag_;
+    QTimer applyResizeTimer_;  // the end of a user resize: remember the scale factors
 };
 
 }  // namespace ravir

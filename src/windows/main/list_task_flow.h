@@ -33,9 +33,9 @@ public:
     ListTaskFlow(QWidget& window, Catalogue& catalogue, RecordingSession& session,
                  CFilerContainerDlg& browser, CSkinProgressBarCtrl* bar, Hooks hooks);
 
-    void setSequencer(RecordingSequencer* sequencer) { m_sequencer = sequencer; }
-    TaskRunner* tasks() const { return m_tasks; }
-    CListCommands* commands() const { return m_commands; }
+    void setSequencer(RecordingSequencer* sequencer) { sequencer_ = sequencer; }
+    TaskRunner* tasks() const { return tasks_; }
+    CListCommands* commands() const { return commands_; }
     bool running() const;
     // Any work as the background task; false when one runs already or after the shutdown.
     bool start(std::function<void()> work);
@@ -53,18 +53,18 @@ private:
     void onStarted();
     void onFinished(int command, bool changed);
 
-    QWidget& m_window;
-    Catalogue& m_catalogue;
-    RecordingSession& m_session;
-    CFilerContainerDlg& m_browser;
-    CSkinProgressBarCtrl* m_bar;
-    Hooks m_hooks;
-    TaskRunner* m_tasks = nullptr;
-    CListCommands* m_commands = nullptr;
-    RecordingSequencer* m_sequencer = nullptr;
-    bool m_shutDown = false;
-    int m_restoreFrame = -1;         // the frame to show again (-1: none)
-    bool m_rewindAfterTask = false;  // back to frame 0, stopped
+    QWidget& window_;
+    Catalogue& catalogue_;
+    RecordingSession& session_;
+    CFilerContainerDlg& browser_;
+    CSkinProgressBarCtrl* bar_;
+    Hooks hooks_;
+    TaskRunner* tasks_ = nullptr;
+    CListCommands* commands_ = nullptr;
+    RecordingSequencer* sequencer_ = nullptr;
+    bool shutDown_ = false;
+    int restoreFrame_ = -1;         // the frame to show again (-1: none)
+    bool rewindAfterTask_ = false;  // back to frame 0, stopped
 };
 
 }  // namespace ravir

@@ -19,16 +19,16 @@ int DefaultRateCodeFor(const QString& path)
 }
 
 RecordingSequencer::RecordingSequencer(SequencerHost& host, QObject* parent)
-    : QObject(parent), m_host(host)
+    : QObject(parent), host_(host)
 {
-    m_openDelayTimer.setObjectName(QStringLiteral("openDelayTimer"));
-    m_openDelayTimer.setSingleShot(true);
-    m_openDelayTimer.setInterval(kOpenDelayMs);
-    connect(&m_openDelayTimer, &QTimer::timeout, this, &RecordingSequencer::onOpenDelay);
-    m_openTimeoutTimer.setObjectName(QStringLiteral("openTimeoutTimer"));
-    m_openTimeoutTimer.setSingleShot(true);
-    m_openTimeoutTimer.setInterval(kOpenTimeoutMs);
-    connect(&m_openTimeoutTimer, &QTimer::timeout, this, &RecordingSequencer::onOpenTimeout);
+    openDelayTimer_.setObjectName(QStringLiteral("openDelayTimer"));
+    openDelayTimer_.setSingleShot(true);
+    openDelayTimer_.setInterval(kOpenDelayMs);
+    connect(&openDelayTimer_, &QTimer::timeout, this, &RecordingSequencer::onOpenDelay);
+    openTimeoutTimer_.setObjectName(QStringLiteral("openTimeoutTimer"));
+    openTimeoutTimer_.setSingleShot(true);
+    openTimeoutTimer_.setInterval(kOpenTimeoutMs);
+    connect(&openTimeoutTimer_, &QTimer::timeout, this, &RecordingSequencer::onOpenTimeout);
 }
 
 RecordingSequencer::~RecordingSequencer()
@@ -38,83 +38,83 @@ RecordingSequencer::~RecordingSequencer()
 
 void RecordingSequencer::waitForLoader()
 {
-    if (!m_loader)
+    if (!loader_)
         return;
     // The loader's end is not reported any more: whoever waits has moved on.
-    ++m_generation;
-    m_loader->disconnect(this);
-    m_loader->wait();
-    delete m_loader;
-    m_loader = nullptr;
-    m_loadQueued = false;
+    ++generation_;
+    loader_->disconnect(this);
+    loader_->wait();
+    delete loader_;
+    loader_ = nullptr;
+    loadQueued_ = false;
 }
 
 void RecordingSequencer::rowChosen(int row, const RecordingRecord& record)
 {
-    if (m_returning)
+    if (returning_)
         return;
-    m_row = row;
-    m_record = record;
-    m_restoreFrame = -1;
+    row_ = row;
+    record_ = record;
+    restoreFrame_ = -1;
     // Chosen by the user: the recording rests on its first frame and an end is not followed.
-    const bool byUs = m_advancing || m_continueFolder;
-    m_autoAdvance = byUs;
-    m_keepRate = m_continueFolder;
+    const bool byUs = advancing_ || continueFolder_;
+    autoAdvance_ = byUs;
+    keepRate_ = continueFolder_;
     if (!byUs)
-        m_hold = true;
+        hold_ = true;
     beginOpen(true);
 }
 
 int RecordingSequencer::openNow(const RecordingRecord& record)
 {
-    m_openDelayTimer.stop();
-    m_record = record;
-    m_row = -1;
-    for (int row = 0; row < m_host.sequencerRowCount(); ++row) {
-        const RecordingRecord* r = m_host.sequencerRecordAt(row);
+    openDelayTimer_.stop();
+    record_ = record;
+    row_ = -1;
+    for (int row = 0; row < host_.sequencerRowCount(); ++row) {
+        const RecordingRecord* r = host_.sequencerRecordAt(row);
         if (r && r->path == record.path) {
-            m_row = row;
+            row_ = row;
             break;
         }
     }
-    m_autoAdvance = false;
-    m_keepRate = false;
-    m_hold = true;
-    m_restoreFrame = -1;
+    autoAdvance_ = false;
+    keepRate_ = false;
+    hold_ = true;
+    restoreFrame_ = -1;
     beginOpen(true);
-    m_openDelayTimer.stop();
-    const int result = m_host.sequencerOpenBoth(m_record);
+    openDelayTimer_.stop();
+    const int result = host_.sequencerOpenBoth(record_);
     if (result != kOpenedResult && result != 3) {
-        m_lastOpenFailed = true;
-        m_lastFailResult = result;
-        m_waiting = false;
-        m_openTimeoutTimer.stop();
-        m_host.sequencerEndWait();
+        lastOpenFailed_ = true;
+        lastFailResult_ = result;
+        waiting_ = false;
+        openTimeoutTimer_.stop();
+        host_.sequencerEndWait();
     }
     return result;
 }
 
 void RecordingSequencer::beginOpen(bool resetGraph)
 {
-    m_host.sequencerStopPlayback(false);
-    ++m_generation;
-    m_ready = false;
-    m_movieOpen = false;
-    m_lastOpenFailed = false;
-    m_host.sequencerBeginOpen(resetGraph);
+    host_.sequencerStopPlayback(false);
+    ++generation_;
+    ready_ = false;
+    movieOpen_ = false;
+    lastOpenFailed_ = false;
+    host_.sequencerBeginOpen(resetGraph);
     // A pending earlier open is replaced; its wait state goes on under the new one.
-    m_openDelayTimer.stop();
-    m_waiting = true;
-    m_openTimeoutTimer.start();
-    m_openDelayTimer.start();
-    Q_EMIT openStarted(m_record.path);
+    openDelayTimer_.stop();
+    waiting_ = true;
+    openTimeoutTimer_.start();
+    openDelayTimer_.start();
+    Q_EMIT openStarted(record_.path);
 }
 
 void RecordingSequencer::onOpenDelay()
 {
-    if (m_record.path.isEmpty())
+    if (record_.path.isEmpty())
         return;
-    const int result = m_host.sequencerOpenBoth(m_record);
+    const int result = host_.sequencerOpenBoth(record_);
     // 1 (3 when both cameras report) carries on with movieOpened().
     if (result == kOpenedResult || result == 3)
         return;
@@ -123,105 +123,105 @@ void RecordingSequencer::onOpenDelay()
 
 void RecordingSequencer::movieFailed()
 {
-    if (m_record.path.isEmpty() || m_ready)
+    if (record_.path.isEmpty() || ready_)
         return;
     failed(SequencerHost::kEngineCannotLoad);
 }
 
 void RecordingSequencer::failed(int result)
 {
-    m_lastOpenFailed = true;
-    m_lastFailResult = result;
-    m_restoreFrame = -1;
-    m_movieOpen = false;
-    m_waiting = false;
-    m_openTimeoutTimer.stop();
-    ++m_generation;  // a late report of this open is dropped
-    if (m_autoAdvance) {
+    lastOpenFailed_ = true;
+    lastFailResult_ = result;
+    restoreFrame_ = -1;
+    movieOpen_ = false;
+    waiting_ = false;
+    openTimeoutTimer_.stop();
+    ++generation_;  // a late report of this open is dropped
+    if (autoAdvance_) {
         // Moving on by itself: the recording is passed over without a word.
-        m_host.sequencerOpenFailed(result, false);
-        Q_EMIT recordingSkipped(m_record.path, result);
+        host_.sequencerOpenFailed(result, false);
+        Q_EMIT recordingSkipped(record_.path, result);
         advance();
         return;
     }
-    m_host.sequencerOpenFailed(result, true);
+    host_.sequencerOpenFailed(result, true);
 }
 
 void RecordingSequencer::onOpenTimeout()
 {
-    m_waiting = false;
-    m_host.sequencerEndWait();
+    waiting_ = false;
+    host_.sequencerEndWait();
 }
 
 void RecordingSequencer::movieOpened()
 {
-    if (m_movieOpen || m_record.path.isEmpty())
+    if (movieOpen_ || record_.path.isEmpty())
         return;
-    m_movieOpen = true;
-    if (!m_continueFolder)
-        m_openDelayTimer.stop();
-    m_host.sequencerMovieOpened(m_keepRate ? m_host.sequencerRateCode()
-                                           : DefaultRateCodeFor(m_record.path));
+    movieOpen_ = true;
+    if (!continueFolder_)
+        openDelayTimer_.stop();
+    host_.sequencerMovieOpened(keepRate_ ? host_.sequencerRateCode()
+                                           : DefaultRateCodeFor(record_.path));
     startLoader();
 }
 
 void RecordingSequencer::startLoader()
 {
-    if (m_loader) {
+    if (loader_) {
         // One loader at a time: this open's load starts when the running one has ended.
-        m_loadQueued = true;
+        loadQueued_ = true;
         return;
     }
-    m_loadQueued = false;
-    const int generation = m_generation;
-    const QString path = m_record.path;
+    loadQueued_ = false;
+    const int generation = generation_;
+    const QString path = record_.path;
     auto loaded = std::make_shared<std::atomic<bool>>(false);
-    SequencerHost* host = &m_host;
-    m_loader = QThread::create([host, path, loaded] { loaded->store(host->sequencerLoadTelemetry(path)); });
-    m_loader->setObjectName(QStringLiteral("telemetry loader"));
-    connect(m_loader, &QThread::finished, this, [this, generation, loaded] {
-        m_loader->wait();
-        delete m_loader;
-        m_loader = nullptr;
+    SequencerHost* host = &host_;
+    loader_ = QThread::create([host, path, loaded] { loaded->store(host->sequencerLoadTelemetry(path)); });
+    loader_->setObjectName(QStringLiteral("telemetry loader"));
+    connect(loader_, &QThread::finished, this, [this, generation, loaded] {
+        loader_->wait();
+        delete loader_;
+        loader_ = nullptr;
         onLoaderDone(generation, loaded->load());
-        if (m_loadQueued && m_movieOpen && !m_ready)
+        if (loadQueued_ && movieOpen_ && !ready_)
             startLoader();
     });
-    m_loader->start();
+    loader_->start();
 }
 
 void RecordingSequencer::onLoaderDone(int generation, bool loaded)
 {
     // A second ready for the same open, or one of an older open, is ignored.
-    if (generation != m_generation || m_ready || !m_movieOpen)
+    if (generation != generation_ || ready_ || !movieOpen_)
         return;
-    m_loadQueued = false;
-    m_ready = true;
-    m_waiting = false;
-    m_openTimeoutTimer.stop();
-    m_host.sequencerEndWait();
-    m_host.sequencerRecordingReady(loaded);
-    if (m_playRequest || m_autoAdvance) {
-        m_playRequest = false;
-        m_hold = false;
-        m_host.sequencerPlay();
+    loadQueued_ = false;
+    ready_ = true;
+    waiting_ = false;
+    openTimeoutTimer_.stop();
+    host_.sequencerEndWait();
+    host_.sequencerRecordingReady(loaded);
+    if (playRequest_ || autoAdvance_) {
+        playRequest_ = false;
+        hold_ = false;
+        host_.sequencerPlay();
     }
-    if (m_restoreFrame >= 0) {
-        const int frame = m_restoreFrame;
-        m_restoreFrame = -1;
-        m_host.sequencerRestorePosition(frame);
+    if (restoreFrame_ >= 0) {
+        const int frame = restoreFrame_;
+        restoreFrame_ = -1;
+        host_.sequencerRestorePosition(frame);
     }
     if (loaded) {
-        const RecordingRecord* next = m_row >= 0 ? m_host.sequencerRecordAt(m_row + 1) : nullptr;
+        const RecordingRecord* next = row_ >= 0 ? host_.sequencerRecordAt(row_ + 1) : nullptr;
         if (next)
-            m_host.sequencerPrefetch(next->path);
+            host_.sequencerPrefetch(next->path);
     }
-    Q_EMIT recordingReady(m_record.path);
+    Q_EMIT recordingReady(record_.path);
 }
 
 void RecordingSequencer::endOfRecording()
 {
-    if (m_hold || !m_movieOpen)
+    if (hold_ || !movieOpen_)
         return;
     advance();
 }
@@ -235,12 +235,12 @@ void RecordingSequencer::nextCommand()
 
 bool RecordingSequencer::previousCommand()
 {
-    if (m_row <= 0)
+    if (row_ <= 0)
         return false;
-    const int target = m_row - 1;
-    m_host.sequencerSelectRow(target);
-    if (m_row != target) {
-        if (const RecordingRecord* r = m_host.sequencerRecordAt(target))
+    const int target = row_ - 1;
+    host_.sequencerSelectRow(target);
+    if (row_ != target) {
+        if (const RecordingRecord* r = host_.sequencerRecordAt(target))
             rowChosen(target, *r);
     }
     return true;
@@ -248,132 +248,132 @@ bool RecordingSequencer::previousCommand()
 
 void RecordingSequencer::playPressed()
 {
-    if (hasRecording() && !m_ready)
-        m_playRequest = true;
-    m_hold = false;
+    if (hasRecording() && !ready_)
+        playRequest_ = true;
+    hold_ = false;
 }
 
 void RecordingSequencer::advance()
 {
-    if (m_endRunning)
+    if (endRunning_)
         return;
-    m_endRunning = true;
-    const int folder = m_host.sequencerFolderPosition();
-    const int row = m_row;
-    const RecordingRecord record = m_record;
+    endRunning_ = true;
+    const int folder = host_.sequencerFolderPosition();
+    const int row = row_;
+    const RecordingRecord record = record_;
     stepToNext();
-    if (m_continueFolder) {
+    if (continueFolder_) {
         // The first folder after this one that lists recordings; its first row is chosen by the
         // browser and comes back as rowChosen() with the continue flag set.
         bool opened = false;
-        while (m_host.sequencerSelectNextFolder()) {
-            if (m_host.sequencerRowCount() > 0) {
+        while (host_.sequencerSelectNextFolder()) {
+            if (host_.sequencerRowCount() > 0) {
                 opened = true;
                 break;
             }
         }
-        m_continueFolder = false;
+        continueFolder_ = false;
         if (!opened)
             endOfLastFolder(folder, row, record);
     }
-    m_endRunning = false;
+    endRunning_ = false;
 }
 
 void RecordingSequencer::stepToNext()
 {
-    if (m_row < 0)
+    if (row_ < 0)
         return;
-    const int target = m_row + 1;
-    if (target < m_host.sequencerRowCount()) {
-        m_advancing = true;
-        m_host.sequencerSelectRow(target);
-        if (m_row != target) {
+    const int target = row_ + 1;
+    if (target < host_.sequencerRowCount()) {
+        advancing_ = true;
+        host_.sequencerSelectRow(target);
+        if (row_ != target) {
             // The list did not choose it (its recording is the one open): open it all the same.
-            if (const RecordingRecord* r = m_host.sequencerRecordAt(target))
+            if (const RecordingRecord* r = host_.sequencerRecordAt(target))
                 rowChosen(target, *r);
         }
-        m_advancing = false;
+        advancing_ = false;
         return;
     }
-    if (m_host.sequencerSingleFileSource())
+    if (host_.sequencerSingleFileSource())
         return;
     // After the last row: the next folder, when the tree has one with recordings.
-    m_host.sequencerStopPlayback(m_host.sequencerHasNextFolder());
-    m_continueFolder = true;
+    host_.sequencerStopPlayback(host_.sequencerHasNextFolder());
+    continueFolder_ = true;
 }
 
 void RecordingSequencer::endOfLastFolder(int folder, int row, const RecordingRecord& record)
 {
     // The folders after it were empty: the folder of the recording is shown again.
-    if (m_host.sequencerFolderPosition() != folder) {
-        m_returning = true;
-        m_host.sequencerSelectFolderAt(folder);
-        m_returning = false;
+    if (host_.sequencerFolderPosition() != folder) {
+        returning_ = true;
+        host_.sequencerSelectFolderAt(folder);
+        returning_ = false;
     }
     // The current recording again, on its first frame, stopped, and held there; chosen as the
     // user would choose it.
-    m_host.sequencerStopPlayback(false);
-    m_autoAdvance = false;
-    m_playRequest = false;
-    const bool failedBefore = m_lastOpenFailed;
-    m_row = -1;
+    host_.sequencerStopPlayback(false);
+    autoAdvance_ = false;
+    playRequest_ = false;
+    const bool failedBefore = lastOpenFailed_;
+    row_ = -1;
     if (!failedBefore && !record.path.isEmpty() && row >= 0) {
-        m_host.sequencerSelectRow(row);
-        if (m_row != row)
+        host_.sequencerSelectRow(row);
+        if (row_ != row)
             rowChosen(row, record);
     } else {
-        m_row = row;
-        m_record = record;
+        row_ = row;
+        record_ = record;
     }
-    m_hold = true;
-    m_host.sequencerLastFolderEnded();
+    hold_ = true;
+    host_.sequencerLastFolderEnded();
     Q_EMIT lastFolderEnded();
 }
 
 void RecordingSequencer::reset()
 {
-    m_openDelayTimer.stop();
-    m_openTimeoutTimer.stop();
-    ++m_generation;
-    m_record = RecordingRecord{};
-    m_row = -1;
-    m_waiting = false;
-    m_movieOpen = false;
-    m_ready = false;
-    m_hold = false;
-    m_autoAdvance = false;
-    m_advancing = false;
-    m_continueFolder = false;
-    m_endRunning = false;
-    m_playRequest = false;
-    m_keepRate = false;
-    m_lastOpenFailed = false;
-    m_loadQueued = false;
-    m_restoreFrame = -1;
+    openDelayTimer_.stop();
+    openTimeoutTimer_.stop();
+    ++generation_;
+    record_ = RecordingRecord{};
+    row_ = -1;
+    waiting_ = false;
+    movieOpen_ = false;
+    ready_ = false;
+    hold_ = false;
+    autoAdvance_ = false;
+    advancing_ = false;
+    continueFolder_ = false;
+    endRunning_ = false;
+    playRequest_ = false;
+    keepRate_ = false;
+    lastOpenFailed_ = false;
+    loadQueued_ = false;
+    restoreFrame_ = -1;
 }
 
 void RecordingSequencer::suspend()
 {
-    m_openDelayTimer.stop();
-    m_openTimeoutTimer.stop();
-    ++m_generation;  // a load still running counts for nothing
-    m_waiting = false;
-    m_movieOpen = false;
-    m_ready = false;
-    m_autoAdvance = false;
-    m_playRequest = false;
-    m_restoreFrame = -1;
+    openDelayTimer_.stop();
+    openTimeoutTimer_.stop();
+    ++generation_;  // a load still running counts for nothing
+    waiting_ = false;
+    movieOpen_ = false;
+    ready_ = false;
+    autoAdvance_ = false;
+    playRequest_ = false;
+    restoreFrame_ = -1;
 }
 
 bool RecordingSequencer::reopen(int restoreFrame)
 {
     if (!hasRecording())
         return false;
-    m_autoAdvance = false;
-    m_keepRate = false;
-    m_playRequest = false;
-    m_hold = true;
-    m_restoreFrame = restoreFrame;
+    autoAdvance_ = false;
+    keepRate_ = false;
+    playRequest_ = false;
+    hold_ = true;
+    restoreFrame_ = restoreFrame;
     beginOpen(false);
     return true;
 }

@@ -118,24 +118,24 @@ public:
     void waitForLoader();
 
     // ---- State ----------------------------------------------------------------------------
-    int currentRow() const { return m_row; }
-    const RecordingRecord& currentRecord() const { return m_record; }
-    bool hasRecording() const { return !m_record.path.isEmpty(); }
-    bool isOpening() const { return m_waiting; }
-    bool isMovieOpen() const { return m_movieOpen; }
-    bool isReady() const { return m_ready; }
-    bool holdFlag() const { return m_hold; }
-    bool automaticAdvance() const { return m_autoAdvance; }
-    bool playRequested() const { return m_playRequest; }
-    bool continuingFolder() const { return m_continueFolder; }
-    bool lastOpenFailed() const { return m_lastOpenFailed; }
+    int currentRow() const { return row_; }
+    const RecordingRecord& currentRecord() const { return record_; }
+    bool hasRecording() const { return !record_.path.isEmpty(); }
+    bool isOpening() const { return waiting_; }
+    bool isMovieOpen() const { return movieOpen_; }
+    bool isReady() const { return ready_; }
+    bool holdFlag() const { return hold_; }
+    bool automaticAdvance() const { return autoAdvance_; }
+    bool playRequested() const { return playRequest_; }
+    bool continuingFolder() const { return continueFolder_; }
+    bool lastOpenFailed() const { return lastOpenFailed_; }
     // The last failed open's result: 0 not opened, 2 too short, or SequencerHost::kEngineCannotLoad.
-    int lastFailResult() const { return m_lastFailResult; }
-    int generation() const { return m_generation; }
-    int restoreFrame() const { return m_restoreFrame; }
+    int lastFailResult() const { return lastFailResult_; }
+    int generation() const { return generation_; }
+    int restoreFrame() const { return restoreFrame_; }
     // The timers, for tests that drive them (their intervals may be shortened).
-    QTimer& openDelayTimer() { return m_openDelayTimer; }
-    QTimer& openTimeoutTimer() { return m_openTimeoutTimer; }
+    QTimer& openDelayTimer() { return openDelayTimer_; }
+    QTimer& openTimeoutTimer() { return openTimeoutTimer_; }
 
 Q_SIGNALS:
     // The open of the current recording began (row chosen) or the recording is ready.
@@ -157,28 +157,28 @@ private:
     void startLoader();
     void onLoaderDone(int generation, bool loaded);
 
-    SequencerHost& m_host;
-    QTimer m_openDelayTimer;    // 500 ms after a row is chosen: the movies are opened
-    QTimer m_openTimeoutTimer;  // 5000 ms after an open began: the wait state ends regardless
-    RecordingRecord m_record;
-    int m_row = -1;
-    int m_lastFailResult = 0;
-    int m_generation = 0;       // counts opens; results of older ones are dropped
-    bool m_waiting = false;     // an open is under way (wait cursor, controls off)
-    bool m_movieOpen = false;   // movie opened seen for the current open
-    bool m_ready = false;       // recording ready seen for the current open
-    bool m_hold = false;        // an end of recording is ignored
-    bool m_autoAdvance = false; // the open was started by moving on, not by the user
-    bool m_advancing = false;   // a row is being selected by the sequencer itself
-    bool m_returning = false;   // the folder of the current recording is being selected again
-    bool m_continueFolder = false;
-    bool m_endRunning = false;
-    bool m_playRequest = false;
-    bool m_keepRate = false;    // the open continues a folder change: the rate stays
-    bool m_lastOpenFailed = false;
-    int m_restoreFrame = -1;    // a re-opened recording goes back to this frame once ready
-    QThread* m_loader = nullptr;
-    bool m_loadQueued = false;  // an open waits for the previous loader to end
+    SequencerHost& host_;
+    QTimer openDelayTimer_;    // 500 ms after a row is chosen: the movies are opened
+    QTimer openTimeoutTimer_;  // 5000 ms after an open began: the wait state ends regardless
+    RecordingRecord record_;
+    int row_ = -1;
+    int lastFailResult_ = 0;
+    int generation_ = 0;       // counts opens; results of older ones are dropped
+    bool waiting_ = false;     // an open is under way (wait cursor, controls off)
+    bool movieOpen_ = false;   // movie opened seen for the current open
+    bool ready_ = false;       // recording ready seen for the current open
+    bool hold_ = false;        // an end of recording is ignored
+    bool autoAdvance_ = false; // the open was started by moving on, not by the user
+    bool advancing_ = false;   // a row is being selected by the sequencer itself
+    bool returning_ = false;   // the folder of the current recording is being selected again
+    bool continueFolder_ = false;
+    bool endRunning_ = false;
+    bool playRequest_ = false;
+    bool keepRate_ = false;    // the open continues a folder change: the rate stays
+    bool lastOpenFailed_ = false;
+    int restoreFrame_ = -1;    // a re-opened recording goes back to this frame once ready
+    QThread* loader_ = nullptr;
+    bool loadQueued_ = false;  // an open waits for the previous loader to end
 };
 
 }  // namespace ravir

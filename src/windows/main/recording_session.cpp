@@ -33,8 +33,8 @@ int NextRateCode(int current, bool faster)
 
 RecordingSession::RecordingSession(QObject* parent) : QObject(parent)
 {
-    m_playClock.setInterval(30);
-    connect(&m_playClock, &QTimer::timeout, this, &RecordingSession::Tick);
+    playClock_.setInterval(30);
+    connect(&playClock_, &QTimer::timeout, this, &RecordingSession::Tick);
 }
 
 RecordingSession::~RecordingSession() { Shutdown(); }
@@ -43,90 +43,90 @@ void RecordingSession::InitPlayers(VideoPresenter* mainSurface, VideoPresenter* 
                                    const QString& fontFace, bool hardwareDecode, int volume,
                                    bool aspectKeep)
 {
-    m_volume = volume;
+    volume_ = volume;
     for (int slot = 0; slot < 2; ++slot) {
         auto player = std::make_unique<Player>(this);
         const bool ok = player->InitPlayer(slot, slot == 0 ? mainSurface : subSurface, fontFace, {},
-                                           slot == 0 ? nullptr : m_players[0].get());
-        m_slotReady[static_cast<size_t>(slot)] = ok;
-        m_players[static_cast<size_t>(slot)] = std::move(player);
+                                           slot == 0 ? nullptr : players_[0].get());
+        slotReady_[static_cast<size_t>(slot)] = ok;
+        players_[static_cast<size_t>(slot)] = std::move(player);
     }
     // The players report from the event loop; nobody waits for them.
-    connect(m_players[0].get(), &Player::movieOpened, this, [this] {
-        if (!m_shutDown && m_slotReady[0])
+    connect(players_[0].get(), &Player::movieOpened, this, [this] {
+        if (!shutDown_ && slotReady_[0])
             Q_EMIT mainMovieOpened();
     });
-    connect(m_players[1].get(), &Player::movieOpened, this, &RecordingSession::OnSubMovieOpened);
-    connect(m_players[0].get(), &Player::openFailed, this, [this] {
+    connect(players_[1].get(), &Player::movieOpened, this, &RecordingSession::OnSubMovieOpened);
+    connect(players_[0].get(), &Player::openFailed, this, [this] {
         SetReady(false);
-        m_opening = false;
-        if (!m_shutDown)
+        opening_ = false;
+        if (!shutDown_)
             Q_EMIT openFailed();
     });
-    connect(m_players[0].get(), &Player::presentationEnded, this, [this] {
-        if (!m_shutDown)
+    connect(players_[0].get(), &Player::presentationEnded, this, [this] {
+        if (!shutDown_)
             Q_EMIT presentationEnded();
     });
-    m_sync = new CameraSync(this);
-    if (m_slotReady[1])
-        m_sync->setPlayers(m_players[0].get(), m_players[1].get());
-    if (m_slotReady[0]) {
+    sync_ = new CameraSync(this);
+    if (slotReady_[1])
+        sync_->setPlayers(players_[0].get(), players_[1].get());
+    if (slotReady_[0]) {
         main().SetHardwareDecode(hardwareDecode ? 1 : 0);
-        main().SetVolume(m_volume);
+        main().SetVolume(volume_);
     }
     SetAspectKeep(aspectKeep);
 }
 
 void RecordingSession::Shutdown()
 {
-    if (m_shutDown)
+    if (shutDown_)
         return;
-    m_shutDown = true;
-    m_playClock.stop();
-    if (m_slotReady[0])
+    shutDown_ = true;
+    playClock_.stop();
+    if (slotReady_[0])
         ravir::StopPrefetch(main().state().telemetry);
     for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)]) {
-            m_players[static_cast<size_t>(slot)]->Pause();
-            m_players[static_cast<size_t>(slot)]->Stop();
+        if (slotReady_[static_cast<size_t>(slot)]) {
+            players_[static_cast<size_t>(slot)]->Pause();
+            players_[static_cast<size_t>(slot)]->Stop();
         }
     }
-    m_playing = false;
-    m_ready = false;
-    m_opening = false;
-    m_currentPath.clear();
+    playing_ = false;
+    ready_ = false;
+    opening_ = false;
+    currentPath_.clear();
     for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)]) {
-            m_slotReady[static_cast<size_t>(slot)] = false;
-            m_players[static_cast<size_t>(slot)]->ShutdownPlayer();
+        if (slotReady_[static_cast<size_t>(slot)]) {
+            slotReady_[static_cast<size_t>(slot)] = false;
+            players_[static_cast<size_t>(slot)]->ShutdownPlayer();
         }
     }
 }
 
-bool RecordingSession::subReady() const { return m_slotReady[1] && m_players[1]->IsReady(); }
+bool RecordingSession::subReady() const { return slotReady_[1] && players_[1]->IsReady(); }
 
 int RecordingSession::playState() const
 {
-    return m_slotReady[0] && m_ready ? main().state().playState : kNoMovie;
+    return slotReady_[0] && ready_ ? main().state().playState : kNoMovie;
 }
 
-int RecordingSession::rateCode() const { return m_slotReady[0] ? main().state().rateCode : 1; }
+int RecordingSession::rateCode() const { return slotReady_[0] ? main().state().rateCode : 1; }
 
 long long RecordingSession::frameCount() const
 {
-    return m_slotReady[0] && m_ready ? std::max(0LL, main().GetFrameCount()) : 0;
+    return slotReady_[0] && ready_ ? std::max(0LL, main().GetFrameCount()) : 0;
 }
 
 int RecordingSession::engineFrame() const
 {
-    if (!m_slotReady[0])
+    if (!slotReady_[0])
         return -1;
     return main().PendingSeekFrame() >= 0 ? main().PendingSeekFrame() : main().GetCurrentFrame();
 }
 
 bool RecordingSession::nearEndBlocked() const
 {
-    if (!m_slotReady[0] || !m_ready)
+    if (!slotReady_[0] || !ready_)
         return false;
     const int state = main().state().playState;
     return NearEndBlocked(state == kStopped || state == kPaused || state == kNoMovie,
@@ -135,7 +135,7 @@ bool RecordingSession::nearEndBlocked() const
 
 int RecordingSession::subFrameFor(int mainFrame) const
 {
-    const Player& sub = *m_players[1];
+    const Player& sub = *players_[1];
     if (main().GetFrameMs() <= 0 || sub.GetFrameMs() <= 0)
         return mainFrame;
     // The sub camera follows at the same time, in its own frame numbers.
@@ -146,25 +146,25 @@ int RecordingSession::subFrameFor(int mainFrame) const
 
 void RecordingSession::TogglePlay()
 {
-    if (!m_slotReady[0] || !m_ready)
+    if (!slotReady_[0] || !ready_)
         return;
-    m_playing = !m_playing;
+    playing_ = !playing_;
     // The engine shows a frame or two more after the pause: the play clock follows it until it
     // rests, so that the views name the frame on screen.
-    m_settleTicks = m_playing ? 0 : kSettleTicks;
+    settleTicks_ = playing_ ? 0 : kSettleTicks;
     for (int slot = 0; slot < 2; ++slot) {
-        if (!m_slotReady[static_cast<size_t>(slot)])
+        if (!slotReady_[static_cast<size_t>(slot)])
             continue;
-        Player& p = *m_players[static_cast<size_t>(slot)];
-        m_playing ? p.Play() : p.Pause();
+        Player& p = *players_[static_cast<size_t>(slot)];
+        playing_ ? p.Play() : p.Pause();
     }
-    Q_EMIT playingChanged(m_playing);
+    Q_EMIT playingChanged(playing_);
     PublishState();
 }
 
 void RecordingSession::StepFrames(int delta)
 {
-    if (!m_slotReady[0] || !m_ready)
+    if (!slotReady_[0] || !ready_)
         return;
     PauseIfPlaying();
     // Steps count from where the latest seek goes, so that quick key presses add up.
@@ -176,19 +176,19 @@ void RecordingSession::StepFrames(int delta)
 
 void RecordingSession::SeekAll(int frame)
 {
-    if (!m_slotReady[0] || !m_ready)
+    if (!slotReady_[0] || !ready_)
         return;
     const long long last = std::max(0LL, main().GetFrameCount() - 1);
     frame = static_cast<int>(std::clamp<long long>(frame, 0, last));
     SeekEngines(frame);
     ShowFrame(frame);
-    m_pendingFrame = frame;  // the views keep the target until the engine has caught up
-    m_settleAfterSeek = true;
+    pendingFrame_ = frame;  // the views keep the target until the engine has caught up
+    settleAfterSeek_ = true;
 }
 
 void RecordingSession::SeekTo(int target)
 {
-    if (!m_slotReady[0] || !m_ready)
+    if (!slotReady_[0] || !ready_)
         return;
     // The engine is never sent into the last frames (where the next recording is about to
     // open); the views show the target itself.
@@ -197,37 +197,37 @@ void RecordingSession::SeekTo(int target)
     const int engine = std::min(EngineSeekFrame(target, maximum, rateCode()), std::max(0, maximum - 1));
     SeekEngines(engine);
     ShowFrame(view);
-    m_pendingFrame = view;
+    pendingFrame_ = view;
     // Once there, the engine's own frame is read again only when it went to the target itself.
-    m_settleAfterSeek = engine == view;
+    settleAfterSeek_ = engine == view;
 }
 
 void RecordingSession::ShowWhileDragging(int target)
 {
-    if (!m_ready)
+    if (!ready_)
         return;
     ShowFrame(ViewFrame(target, 0, static_cast<int>(frameCount())));
-    m_pendingFrame = m_shownFrame;
-    m_settleAfterSeek = false;
+    pendingFrame_ = shownFrame_;
+    settleAfterSeek_ = false;
 }
 
 void RecordingSession::SeekEngines(int frame)
 {
-    if (m_playing)
+    if (playing_)
         main().SeekPlaying(frame);
     else
         main().SeekFrame(frame);
     if (subReady()) {
-        if (m_playing)
-            m_players[1]->SeekPlaying(subFrameFor(frame));
+        if (playing_)
+            players_[1]->SeekPlaying(subFrameFor(frame));
         else
-            m_players[1]->SeekFrame(subFrameFor(frame));
+            players_[1]->SeekFrame(subFrameFor(frame));
     }
 }
 
 void RecordingSession::Rewind()
 {
-    if (!m_slotReady[0] || !m_ready)
+    if (!slotReady_[0] || !ready_)
         return;
     PauseIfPlaying();
     ApplyDefaultRate();
@@ -238,8 +238,8 @@ void RecordingSession::Rewind()
 void RecordingSession::StopEngines()
 {
     for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->Stop();
+        if (slotReady_[static_cast<size_t>(slot)])
+            players_[static_cast<size_t>(slot)]->Stop();
     }
     PublishState();
 }
@@ -247,18 +247,18 @@ void RecordingSession::StopEngines()
 void RecordingSession::PauseEngines()
 {
     for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->Pause();
+        if (slotReady_[static_cast<size_t>(slot)])
+            players_[static_cast<size_t>(slot)]->Pause();
     }
     PublishState();
 }
 
 void RecordingSession::ApplyDefaultRate()
 {
-    const int rate = DefaultRateCodeFor(m_currentPath);
+    const int rate = DefaultRateCodeFor(currentPath_);
     for (int slot = 0; slot < 2; ++slot) {
-        Player& p = *m_players[static_cast<size_t>(slot)];
-        if (m_slotReady[static_cast<size_t>(slot)] && p.IsReady() && p.state().rateCode != rate)
+        Player& p = *players_[static_cast<size_t>(slot)];
+        if (slotReady_[static_cast<size_t>(slot)] && p.IsReady() && p.state().rateCode != rate)
             p.SetRate(rate);
     }
     PublishState();
@@ -266,10 +266,10 @@ void RecordingSession::ApplyDefaultRate()
 
 bool RecordingSession::ChangeRate(bool faster)
 {
-    if (!m_slotReady[0] || !m_ready)
+    if (!slotReady_[0] || !ready_)
         return false;
     const int current = rateCode();
-    const int next = m_playing ? NextRateCode(current, faster) : 1;
+    const int next = playing_ ? NextRateCode(current, faster) : 1;
     if (next == current)
         return false;
     SetRate(next);
@@ -279,45 +279,45 @@ bool RecordingSession::ChangeRate(bool faster)
 void RecordingSession::SetRate(int code)
 {
     for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)] && m_players[static_cast<size_t>(slot)]->IsReady())
-            m_players[static_cast<size_t>(slot)]->SetRate(code);
+        if (slotReady_[static_cast<size_t>(slot)] && players_[static_cast<size_t>(slot)]->IsReady())
+            players_[static_cast<size_t>(slot)]->SetRate(code);
     }
     PublishState();
 }
 
 void RecordingSession::SetVolume(int volume)
 {
-    m_volume = volume;
-    if (m_slotReady[0])
+    volume_ = volume;
+    if (slotReady_[0])
         main().SetVolume(volume);
 }
 
 void RecordingSession::SetAspectKeep(bool keep)
 {
-    m_aspectKeep = keep;
+    aspectKeep_ = keep;
     for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->SetAspectMode(keep ? 1 : 0);
+        if (slotReady_[static_cast<size_t>(slot)])
+            players_[static_cast<size_t>(slot)]->SetAspectMode(keep ? 1 : 0);
     }
 }
 
 void RecordingSession::SetHardwareDecode(bool on)
 {
-    if (m_slotReady[0])
+    if (slotReady_[0])
         main().SetHardwareDecode(on ? 1 : 0);
 }
 
 void RecordingSession::Relayout()
 {
-    if (m_slotReady[0] && m_ready)
+    if (slotReady_[0] && ready_)
         main().Relayout();
 }
 
 void RecordingSession::RelayoutAll()
 {
     for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->Relayout();
+        if (slotReady_[static_cast<size_t>(slot)])
+            players_[static_cast<size_t>(slot)]->Relayout();
     }
 }
 
@@ -325,8 +325,8 @@ void RecordingSession::SetVideoRect(int centreX, int centreY, int offsetX, int o
                                     bool both)
 {
     for (int slot = 0; slot < (both ? 2 : 1); ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->SetVideoRect(centreX, centreY, offsetX, offsetY,
+        if (slotReady_[static_cast<size_t>(slot)])
+            players_[static_cast<size_t>(slot)]->SetVideoRect(centreX, centreY, offsetX, offsetY,
                                                                zoom, true);
     }
 }
@@ -335,152 +335,152 @@ void RecordingSession::SetVideoRect(int centreX, int centreY, int offsetX, int o
 
 void RecordingSession::BeginOpen(bool clearTelemetry)
 {
-    const bool wasPlaying = std::exchange(m_playing, false);
-    m_playClock.stop();
+    const bool wasPlaying = std::exchange(playing_, false);
+    playClock_.stop();
     SetReady(false);
-    m_telemetryReady = false;
+    telemetryReady_ = false;
     if (clearTelemetry)
-        m_snapshot.reset();
-    m_opening = true;
+        snapshot_.reset();
+    opening_ = true;
     if (wasPlaying)
         Q_EMIT playingChanged(false);
 }
 
 int RecordingSession::OpenBoth(const RecordingRecord& record)
 {
-    if (!m_slotReady[0] || m_shutDown)
+    if (!slotReady_[0] || shutDown_)
         return 0;
     const int result = main().OpenMovie(record.path);
     if (result != 1) {
         // The recording stays chosen but nothing of it (nor of the one before) is open.
         for (int slot = 0; slot < 2; ++slot) {
-            if (m_slotReady[static_cast<size_t>(slot)])
-                m_players[static_cast<size_t>(slot)]->CloseMovie();
+            if (slotReady_[static_cast<size_t>(slot)])
+                players_[static_cast<size_t>(slot)]->CloseMovie();
         }
         SetReady(false);
-        m_currentPath.clear();
+        currentPath_.clear();
         return result;
     }
-    m_opening = true;
-    m_currentPath = record.path;
-    m_currentRecord = record;
-    if (m_slotReady[1]) {
+    opening_ = true;
+    currentPath_ = record.path;
+    currentRecord_ = record;
+    if (slotReady_[1]) {
         const QString sub = PairedPathOf(record.path);
-        if (!QFileInfo::exists(sub) || m_players[1]->OpenMovie(sub) != 1)
-            m_players[1]->CloseMovie();
+        if (!QFileInfo::exists(sub) || players_[1]->OpenMovie(sub) != 1)
+            players_[1]->CloseMovie();
     }
     return result;
 }
 
-void RecordingSession::OpenEnded() { m_opening = false; }
+void RecordingSession::OpenEnded() { opening_ = false; }
 
 void RecordingSession::OpenFailed()
 {
-    m_opening = false;
-    m_playClock.stop();
-    m_shownFrame = -1;
-    m_pendingFrame = -1;
+    opening_ = false;
+    playClock_.stop();
+    shownFrame_ = -1;
+    pendingFrame_ = -1;
     Q_EMIT frameShown(-1);
 }
 
 void RecordingSession::OnSubMovieOpened()
 {
-    if (m_shutDown || !m_slotReady[1])
+    if (shutDown_ || !slotReady_[1])
         return;
     // The sub camera joins the main camera where it is.
     const int mainFrame = std::max(0, engineFrame());
-    m_players[1]->SetRate(main().state().rateCode);
-    m_players[1]->SeekFrame(subFrameFor(mainFrame));
-    if (m_playing)
-        m_players[1]->Play();
+    players_[1]->SetRate(main().state().rateCode);
+    players_[1]->SeekFrame(subFrameFor(mainFrame));
+    if (playing_)
+        players_[1]->Play();
 }
 
 void RecordingSession::Start(int rate)
 {
-    m_opening = false;
-    main().SetAspectMode(m_aspectKeep ? 1 : 0);
+    opening_ = false;
+    main().SetAspectMode(aspectKeep_ ? 1 : 0);
     main().Relayout();
     main().SetRate(rate);
     main().SeekFrame(0);
     if (subReady()) {
-        m_players[1]->SetRate(rate);
-        m_players[1]->SeekFrame(0);
+        players_[1]->SetRate(rate);
+        players_[1]->SeekFrame(0);
     }
-    m_pendingFrame = -1;
-    m_clockFrame = -1;
-    m_stuckTicks = 0;
-    m_settleTicks = 0;
+    pendingFrame_ = -1;
+    clockFrame_ = -1;
+    stuckTicks_ = 0;
+    settleTicks_ = 0;
     SetReady(true);
     ShowFrame(0);
-    m_playClock.start();
+    playClock_.start();
     PublishState();
 }
 
 bool RecordingSession::LoadTelemetry(const QString& moviePath)
 {
     // On the loader worker: the player's telemetry slots have their own locks.
-    return m_players[0]->LoadTelemetryForMovie(moviePath);
+    return players_[0]->LoadTelemetryForMovie(moviePath);
 }
 
 void RecordingSession::TakeTelemetry()
 {
-    if (m_shutDown || !m_ready)
+    if (shutDown_ || !ready_)
         return;
     {
         TelemetrySlots& slots = main().state().telemetry;
-        std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
+        std::lock_guard<std::recursive_mutex> hold(slots.viewsLock);
         MoveReader(slots.load, slots.current);
-        m_snapshot = RecordingTelemetry::FromReader(slots.current);
+        snapshot_ = RecordingTelemetry::FromReader(slots.current);
     }
     int width = 0, height = 0;
     main().GetVideoSize(width, height);
     // The list's record knows the file only; the start time, quality and rate come now.
-    m_currentRecord = OpenedRecord(m_currentRecord, height, main().GetFrameMs());
-    main().SetVolume(m_volume);
-    m_telemetryBytes = QFileInfo(TelemetryFileForMovie(m_currentPath)).size();
-    m_telemetryReady = true;
+    currentRecord_ = OpenedRecord(currentRecord_, height, main().GetFrameMs());
+    main().SetVolume(volume_);
+    telemetryBytes_ = QFileInfo(TelemetryFileForMovie(currentPath_)).size();
+    telemetryReady_ = true;
     Q_EMIT telemetryChanged();
-    ShowFrame(std::max(0, m_shownFrame));
+    ShowFrame(std::max(0, shownFrame_));
 }
 
 void RecordingSession::Prefetch(const QString& moviePath)
 {
-    if (m_slotReady[0])
+    if (slotReady_[0])
         StartPrefetch(main().state().telemetry, moviePath);
 }
 
 void RecordingSession::StopPrefetch()
 {
-    if (m_slotReady[0])
+    if (slotReady_[0])
         ravir::StopPrefetch(main().state().telemetry);
 }
 
 void RecordingSession::FreeTelemetry()
 {
     for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)])
-            m_players[static_cast<size_t>(slot)]->FreeTelemetry();
+        if (slotReady_[static_cast<size_t>(slot)])
+            players_[static_cast<size_t>(slot)]->FreeTelemetry();
     }
 }
 
 void RecordingSession::Close()
 {
-    m_playClock.stop();
-    const bool hadTelemetry = m_telemetryReady || m_snapshot;
-    m_telemetryReady = false;
-    m_snapshot.reset();
-    m_telemetryBytes = 0;
+    playClock_.stop();
+    const bool hadTelemetry = telemetryReady_ || snapshot_;
+    telemetryReady_ = false;
+    snapshot_.reset();
+    telemetryBytes_ = 0;
     for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotReady[static_cast<size_t>(slot)]) {
-            m_players[static_cast<size_t>(slot)]->Stop();
-            m_players[static_cast<size_t>(slot)]->CloseMovie();
+        if (slotReady_[static_cast<size_t>(slot)]) {
+            players_[static_cast<size_t>(slot)]->Stop();
+            players_[static_cast<size_t>(slot)]->CloseMovie();
         }
     }
-    const bool wasPlaying = std::exchange(m_playing, false);
-    m_opening = false;
-    m_currentPath.clear();
-    m_pendingFrame = -1;
-    m_shownFrame = -1;
+    const bool wasPlaying = std::exchange(playing_, false);
+    opening_ = false;
+    currentPath_.clear();
+    pendingFrame_ = -1;
+    shownFrame_ = -1;
     SetReady(false);
     if (wasPlaying)
         Q_EMIT playingChanged(false);
@@ -492,9 +492,9 @@ void RecordingSession::Close()
 
 void RecordingSession::SetReady(bool ready)
 {
-    if (m_ready == ready)
+    if (ready_ == ready)
         return;
-    m_ready = ready;
+    ready_ = ready;
     Q_EMIT readyChanged(ready);
 }
 
@@ -503,11 +503,11 @@ void RecordingSession::SetReady(bool ready)
 void RecordingSession::PublishState()
 {
     const int state = playState();
-    const Published now{state, m_ready ? rateCode() : 0, nearEndBlocked()};
-    if (now == m_published)
+    const Published now{state, ready_ ? rateCode() : 0, nearEndBlocked()};
+    if (now == published_)
         return;
-    const bool stateChanged = now.playState != m_published.playState;
-    m_published = now;
+    const bool stateChanged = now.playState != published_.playState;
+    published_ = now;
     if (stateChanged)
         Q_EMIT playStateChanged(state);
     Q_EMIT controlsChanged();
@@ -515,27 +515,27 @@ void RecordingSession::PublishState()
 
 void RecordingSession::ShowFrame(int frame)
 {
-    m_shownFrame = ViewFrame(frame, 0, static_cast<int>(frameCount()));
-    Q_EMIT frameShown(m_shownFrame);
+    shownFrame_ = ViewFrame(frame, 0, static_cast<int>(frameCount()));
+    Q_EMIT frameShown(shownFrame_);
 }
 
 void RecordingSession::Tick()
 {
-    if (m_shutDown || !m_slotReady[0] || !m_ready)
+    if (shutDown_ || !slotReady_[0] || !ready_)
         return;
     Player& engine = main();
     const int state = engine.state().playState;
     if (state == kPlaying && subReady())
-        m_sync->tick();
+        sync_->tick();
     // Play, pause and rate changes land after the command; near the end of a playing recording
     // the controls are off until it is over.
     PublishState();
-    if (state != kPlaying && m_pendingFrame < 0) {
+    if (state != kPlaying && pendingFrame_ < 0) {
         // Resting after a pause, a step or a seek: the views follow the engine until it rests.
-        if (m_settleTicks > 0 && !m_thumbHeld) {
-            --m_settleTicks;
+        if (settleTicks_ > 0 && !thumbHeld_) {
+            --settleTicks_;
             const int rest = engine.GetCurrentFrame();
-            if (rest >= 0 && rest != m_shownFrame)
+            if (rest >= 0 && rest != shownFrame_)
                 ShowFrame(rest);
         }
         return;
@@ -545,26 +545,26 @@ void RecordingSession::Tick()
         return;
     if (state == kPlaying && f > 0) {
         // A frame that has not moved for about a second of ticks: nudge the engine on.
-        if (f == m_clockFrame) {
-            if (++m_stuckTicks > kStallTicks) {
-                m_stuckTicks = 0;
+        if (f == clockFrame_) {
+            if (++stuckTicks_ > kStallTicks) {
+                stuckTicks_ = 0;
                 SeekAll(f - 1);
                 return;
             }
         } else {
-            m_stuckTicks = 0;
-            m_clockFrame = f;
+            stuckTicks_ = 0;
+            clockFrame_ = f;
         }
     }
-    if (m_pendingFrame >= 0) {
+    if (pendingFrame_ >= 0) {
         // After a seek the views keep the target until the engine's position reaches it.
-        if (!PendingWindowAccepts(f, m_pendingFrame, engine.GetFrameCount()) ||
+        if (!PendingWindowAccepts(f, pendingFrame_, engine.GetFrameCount()) ||
             engine.PendingSeekFrame() >= 0)
             return;
-        m_pendingFrame = -1;
+        pendingFrame_ = -1;
         if (state != kPlaying) {
             // Paused at the target: from now on the views show what the engine holds.
-            m_settleTicks = m_settleAfterSeek ? kSettleTicks : 0;
+            settleTicks_ = settleAfterSeek_ ? kSettleTicks : 0;
             return;
         }
     }

@@ -43,34 +43,34 @@ public:
     // Pause, stop and release both engines; nothing is published afterwards. Safe to repeat.
     void Shutdown();
 
-    Player* player(int slot) const { return m_players[static_cast<size_t>(slot)].get(); }
-    bool slotReady(int slot) const { return m_slotReady[static_cast<size_t>(slot)]; }
-    Player& main() const { return *m_players[0]; }
+    Player* player(int slot) const { return players_[static_cast<size_t>(slot)].get(); }
+    bool slotReady(int slot) const { return slotReady_[static_cast<size_t>(slot)]; }
+    Player& main() const { return *players_[0]; }
     bool subReady() const;  // the sub camera has a movie open
 
     // ---- Published state ----
-    bool ready() const { return m_ready; }         // the main camera's movie is open and set up
-    bool opening() const { return m_opening; }     // an open is under way (the wait state)
-    bool playing() const { return m_playing; }     // play was asked and not yet paused or stopped
+    bool ready() const { return ready_; }         // the main camera's movie is open and set up
+    bool opening() const { return opening_; }     // an open is under way (the wait state)
+    bool playing() const { return playing_; }     // play was asked and not yet paused or stopped
     int playState() const;                         // the main engine's state (kPlaying, ...)
     int rateCode() const;                          // 1, 2, 4, -2, -4; 1 without a main camera
-    int shownFrame() const { return m_shownFrame; }  // -1 before a recording is ready
+    int shownFrame() const { return shownFrame_; }  // -1 before a recording is ready
     long long frameCount() const;
     // Where the main camera is, or goes when a seek is under way.
     int engineFrame() const;
     bool nearEndBlocked() const;  // a playing recording in its last frames takes no command
-    bool playClockActive() const { return m_playClock.isActive(); }
-    QString currentPath() const { return m_currentPath; }
-    const RecordingRecord& currentRecord() const { return m_currentRecord; }
+    bool playClockActive() const { return playClock_.isActive(); }
+    QString currentPath() const { return currentPath_; }
+    const RecordingRecord& currentRecord() const { return currentRecord_; }
     // The telemetry of the open recording, once its loader has finished (null before).
-    bool telemetryReady() const { return m_telemetryReady; }
-    const TelemetrySnapshot& telemetry() const { return m_snapshot; }
-    long long telemetryBytes() const { return m_telemetryBytes; }
+    bool telemetryReady() const { return telemetryReady_; }
+    const TelemetrySnapshot& telemetry() const { return snapshot_; }
+    long long telemetryBytes() const { return telemetryBytes_; }
     int subFrameFor(int mainFrame) const;  // the sub camera's frame at the same time
 
     // ---- Playback commands (both cameras) ----
     void TogglePlay();                 // a ready recording only; see playing()
-    void PauseIfPlaying() { if (m_playing) TogglePlay(); }
+    void PauseIfPlaying() { if (playing_) TogglePlay(); }
     void StepFrames(int delta);        // pause, then move by delta frames from the latest seek
     void SeekAll(int frame);           // to frame (clamped), the views at once
     // A seek by slider, map or event point: the engine is kept off the last frames, the views
@@ -78,7 +78,7 @@ public:
     void SeekTo(int target);
     // The slider's thumb is dragged: the views follow it, the engines are sought on release.
     void ShowWhileDragging(int target);
-    void setThumbHeld(bool held) { m_thumbHeld = held; }
+    void setThumbHeld(bool held) { thumbHeld_ = held; }
     void Rewind();                     // pause, default rate, frame 0, stopped
     void StopEngines();                // both engines stopped where they are
     void PauseEngines();               // both engines paused (a restored position)
@@ -135,36 +135,36 @@ private:
     void OnSubMovieOpened();
     void SetReady(bool ready);
 
-    std::array<std::unique_ptr<Player>, 2> m_players;
-    std::array<bool, 2> m_slotReady{false, false};
-    CameraSync* m_sync = nullptr;
-    QTimer m_playClock;          // 30 ms: the views follow the main camera's frame
-    bool m_shutDown = false;
-    bool m_ready = false;
-    bool m_opening = false;
-    bool m_playing = false;
-    bool m_thumbHeld = false;
-    int m_volume = 65535;
-    bool m_aspectKeep = false;
-    QString m_currentPath;
-    RecordingRecord m_currentRecord;
-    TelemetrySnapshot m_snapshot;
-    bool m_telemetryReady = false;
-    long long m_telemetryBytes = 0;
+    std::array<std::unique_ptr<Player>, 2> players_;
+    std::array<bool, 2> slotReady_{false, false};
+    CameraSync* sync_ = nullptr;
+    QTimer playClock_;          // 30 ms: the views follow the main camera's frame
+    bool shutDown_ = false;
+    bool ready_ = false;
+    bool opening_ = false;
+    bool playing_ = false;
+    bool thumbHeld_ = false;
+    int volume_ = 65535;
+    bool aspectKeep_ = false;
+    QString currentPath_;
+    RecordingRecord currentRecord_;
+    TelemetrySnapshot snapshot_;
+    bool telemetryReady_ = false;
+    long long telemetryBytes_ = 0;
 
-    int m_shownFrame = -1;       // the frame the views show
-    int m_pendingFrame = -1;     // a seek target the engine has not reached yet
-    bool m_settleAfterSeek = false;  // the pending target is where the engine goes
-    int m_clockFrame = -1;       // the frame seen at the previous tick
-    int m_stuckTicks = 0;        // ticks the playing frame has not moved
-    int m_settleTicks = 0;       // ticks in which the views still follow a resting engine
+    int shownFrame_ = -1;       // the frame the views show
+    int pendingFrame_ = -1;     // a seek target the engine has not reached yet
+    bool settleAfterSeek_ = false;  // the pending target is where the engine goes
+    int clockFrame_ = -1;       // the frame seen at the previous tick
+    int stuckTicks_ = 0;        // ticks the playing frame has not moved
+    int settleTicks_ = 0;       // ticks in which the views still follow a resting engine
     // What was last published: the main engine's play state, its rate and the last-frames block.
     struct Published {
         int playState = -1;
         int rateCode = 0;
         bool nearEnd = false;
         bool operator==(const Published&) const = default;
-    } m_published;
+    } published_;
 };
 
 }  // namespace ravir

@@ -34,8 +34,8 @@ public:
     void mprisRaise() override;
 
 private:
-    RecordingSession& m_session;
-    Hooks m_hooks;
+    RecordingSession& session_;
+    Hooks hooks_;
 };
 
 }  // namespace ravir

@@ -8,65 +8,65 @@ TaskRunner::TaskRunner(QObject* parent) : QObject(parent) {}
 
 TaskRunner::~TaskRunner()
 {
-    if (m_thread) {
+    if (thread_) {
         stop();
-        m_thread->wait();
-        delete m_thread;
+        thread_->wait();
+        delete thread_;
     }
 }
 
 bool TaskRunner::start(const QString& name, Task task)
 {
-    if (m_thread || !task)
+    if (thread_ || !task)
         return false;
-    m_name = name;
-    m_running = true;
-    m_stop = false;
-    m_abandoned = false;
-    m_result = 0;
-    m_thread = QThread::create([this, task = std::move(task)]() {
+    name_ = name;
+    running_ = true;
+    stop_ = false;
+    abandoned_ = false;
+    result_ = 0;
+    thread_ = QThread::create([this, task = std::move(task)]() {
         Context context;
-        context.running = &m_running;
-        context.stop = &m_stop;
-        context.abandoned = &m_abandoned;
+        context.running = &running_;
+        context.stop = &stop_;
+        context.abandoned = &abandoned_;
         context.progress = [this](qint64 done, qint64 total) {
             // Emitted from the worker: the connection to the window thread is queued.
             Q_EMIT progress(done, total);
         };
-        m_result = task(context);
+        result_ = task(context);
     });
-    m_thread->setObjectName(QStringLiteral("task:") + name);
-    connect(m_thread, &QThread::finished, this, [this]() {
-        QThread* done = m_thread;
-        m_thread = nullptr;
-        const bool stopped = !m_running.exchange(false);
-        const QString taskName = m_name;
+    thread_->setObjectName(QStringLiteral("task:") + name);
+    connect(thread_, &QThread::finished, this, [this]() {
+        QThread* done = thread_;
+        thread_ = nullptr;
+        const bool stopped = !running_.exchange(false);
+        const QString taskName = name_;
         done->wait();
         delete done;
-        Q_EMIT finished(taskName, m_result.load(), stopped);
+        Q_EMIT finished(taskName, result_.load(), stopped);
     }, Qt::QueuedConnection);
     Q_EMIT started(name);
-    m_thread->start();
+    thread_->start();
     return true;
 }
 
 void TaskRunner::stop()
 {
-    m_stop = true;
-    m_running = false;
+    stop_ = true;
+    running_ = false;
 }
 
 void TaskRunner::abandon()
 {
     // Set first: a task that sees the stop sees this too.
-    m_abandoned = true;
+    abandoned_ = true;
     stop();
 }
 
 void TaskRunner::wait()
 {
-    if (m_thread)
-        m_thread->wait();
+    if (thread_)
+        thread_->wait();
 }
 
 }  // namespace ravir

@@ -32,8 +32,8 @@ public:
 
     // Starts the task on a new worker thread; false (nothing started) while another runs.
     bool start(const QString& name, Task task);
-    bool busy() const { return m_thread != nullptr; }
-    QString currentName() const { return m_name; }
+    bool busy() const { return thread_ != nullptr; }
+    QString currentName() const { return name_; }
     // Clears the running flag; the task ends at its next check.
     void stop();
     // The same stop, for a task whose work is to be thrown away: it leaves nothing behind.
@@ -41,7 +41,7 @@ public:
     // Waits for the worker to end (the shutdown and the stop button); finished() is still
     // delivered by the event loop.
     void wait();
-    std::atomic<bool>& runningFlag() { return m_running; }
+    std::atomic<bool>& runningFlag() { return running_; }
 
 Q_SIGNALS:
     void started(const QString& name);
@@ -50,12 +50,12 @@ Q_SIGNALS:
     void finished(const QString& name, int result, bool stopped);
 
 private:
-    QThread* m_thread = nullptr;
-    QString m_name;
-    std::atomic<bool> m_running{false};
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_abandoned{false};
-    std::atomic<int> m_result{0};
+    QThread* thread_ = nullptr;
+    QString name_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> abandoned_{false};
+    std::atomic<int> result_{0};
 };
 
 }  // namespace ravir

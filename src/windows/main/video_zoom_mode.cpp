@@ -42,56 +42,56 @@ QCursor ZoomCursor()
 
 VideoZoomMode::VideoZoomMode(RecordingSession& session, std::initializer_list<QWidget*> surfaces,
                              QWidget* hintParent)
-    : QObject(hintParent), m_session(session)
+    : QObject(hintParent), session_(session)
 {
     for (QWidget* w : surfaces)
-        m_surfaces.emplace_back(w);
-    m_hint = new QLabel(text(TXT_MSG_ZOOM_MODE), hintParent);
-    m_hint->setObjectName(QStringLiteral("zoomNotice"));
-    m_hint->setAlignment(Qt::AlignCenter);
-    m_hint->setWordWrap(true);
-    m_hint->setAutoFillBackground(true);
-    m_hint->hide();
+        surfaces_.emplace_back(w);
+    hint_ = new QLabel(text(TXT_MSG_ZOOM_MODE), hintParent);
+    hint_->setObjectName(QStringLiteral("zoomNotice"));
+    hint_->setAlignment(Qt::AlignCenter);
+    hint_->setWordWrap(true);
+    hint_->setAutoFillBackground(true);
+    hint_->hide();
 }
 
 void VideoZoomMode::toggle()
 {
-    m_active = !m_active;
-    const QCursor cursor = m_active ? ZoomCursor() : QCursor();
-    for (const QPointer<QWidget>& w : m_surfaces) {
+    active_ = !active_;
+    const QCursor cursor = active_ ? ZoomCursor() : QCursor();
+    for (const QPointer<QWidget>& w : surfaces_) {
         if (!w)
             continue;
-        m_active ? w->setCursor(cursor) : w->unsetCursor();
+        active_ ? w->setCursor(cursor) : w->unsetCursor();
     }
-    if (m_active) {
-        m_hint->show();
-        m_hint->raise();
+    if (active_) {
+        hint_->show();
+        hint_->raise();
     } else {
-        m_hint->hide();
+        hint_->hide();
         reset();
     }
-    Q_EMIT activeChanged(m_active);
+    Q_EMIT activeChanged(active_);
 }
 
 void VideoZoomMode::reset()
 {
-    m_zoom = VideoZoom{};
+    zoom_ = VideoZoom{};
     // Magnification 1.0, centred on the middle of the 440-unit picture (9/32 of it high).
-    m_session.SetVideoRect(Scaled(440) / 2, Scaled(440) * 9 / 32, 0, 0, 1.0f, true);
+    session_.SetVideoRect(Scaled(440) / 2, Scaled(440) * 9 / 32, 0, 0, 1.0f, true);
 }
 
 void VideoZoomMode::click(QPoint point)
 {
-    if (!m_active || !m_session.ready())
+    if (!active_ || !session_.ready())
         return;
-    m_zoom = ZoomStep(m_zoom, point);
-    m_session.SetVideoRect(0, 0, m_zoom.offset.x(), m_zoom.offset.y(), m_zoom.magnification, false);
+    zoom_ = ZoomStep(zoom_, point);
+    session_.SetVideoRect(0, 0, zoom_.offset.x(), zoom_.offset.y(), zoom_.magnification, false);
 }
 
 void VideoZoomMode::placeHint(const QRect& rect)
 {
-    m_hint->setGeometry(rect);
-    m_hint->setFont(SharedFont(kFont13));
+    hint_->setGeometry(rect);
+    hint_->setFont(SharedFont(kFont13));
 }
 
 }  // namespace ravir

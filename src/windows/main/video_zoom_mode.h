@@ -21,8 +21,8 @@ public:
     VideoZoomMode(RecordingSession& session, std::initializer_list<QWidget*> surfaces,
                   QWidget* hintParent);
 
-    bool active() const { return m_active; }
-    VideoZoom zoom() const { return m_zoom; }
+    bool active() const { return active_; }
+    VideoZoom zoom() const { return zoom_; }
     void toggle();
     void reset();                 // magnification 1, centred; the mode stays as it is
     void click(QPoint point);     // one zoom step there (only while on, with a recording ready)
@@ -32,11 +32,11 @@ Q_SIGNALS:
     void activeChanged(bool on);
 
 private:
-    RecordingSession& m_session;
-    std::vector<QPointer<QWidget>> m_surfaces;
-    QLabel* m_hint = nullptr;
-    bool m_active = false;
-    VideoZoom m_zoom;
+    RecordingSession& session_;
+    std::vector<QPointer<QWidget>> surfaces_;
+    QLabel* hint_ = nullptr;
+    bool active_ = false;
+    VideoZoom zoom_;
 };
 
 }  // namespace ravir

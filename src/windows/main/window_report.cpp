@@ -27,40 +27,40 @@ QImage ReportMapPicture(const RecordingSession& session, const MapState& map, in
 }
 
 WindowReport::WindowReport(QWidget& window, RecordingSession& session, MapState& map)
-    : QObject(&window), m_window(window), m_session(session), m_map(map)
+    : QObject(&window), window_(window), session_(session), map_(map)
 {
-    m_delay.setSingleShot(true);
-    m_delay.setInterval(3000);
-    connect(&m_delay, &QTimer::timeout, this, &WindowReport::finish);
+    delay_.setSingleShot(true);
+    delay_.setInterval(3000);
+    connect(&delay_, &QTimer::timeout, this, &WindowReport::finish);
 }
 
 bool WindowReport::start()
 {
     if (busy())
         return false;
-    m_folder = ChooseReportFolder(&m_window, m_chooser);
-    if (m_folder.isEmpty())
+    folder_ = ChooseReportFolder(&window_, chooser_);
+    if (folder_.isEmpty())
         return false;
-    m_delay.start();
+    delay_.start();
     return true;
 }
 
 void WindowReport::finish()
 {
-    if (!m_session.ready())
+    if (!session_.ready())
         return;
     // The report follows the still's rule: only the frame the engine really holds (its own
     // position, as the still takes it), decoded; a seek under way or a position past the
     // movie's data is refused by the capture.
     QString why;
-    const int frame = m_session.engineFrame();
-    const QImage mainFrame = m_session.main().CaptureFrame(frame, &why);
-    const QImage windowPicture = m_window.grab().toImage();
-    const QImage mapPicture = ReportMapPicture(m_session, m_map, frame, QSize(Scaled(452), Scaled(368)));
-    const TelemetrySnapshot& snap = m_session.telemetry();
+    const int frame = session_.engineFrame();
+    const QImage mainFrame = session_.main().CaptureFrame(frame, &why);
+    const QImage windowPicture = window_.grab().toImage();
+    const QImage mapPicture = ReportMapPicture(session_, map_, frame, QSize(Scaled(452), Scaled(368)));
+    const TelemetrySnapshot& snap = session_.telemetry();
     const ReportResult result =
-        FinishReport(&m_window, m_folder, mainFrame, windowPicture, mapPicture, LayoutScale(),
-                     QFileInfo(m_session.currentPath()).fileName(),
+        FinishReport(&window_, folder_, mainFrame, windowPicture, mapPicture, LayoutScale(),
+                     QFileInfo(session_.currentPath()).fileName(),
                      snap ? snap->gps : std::vector<GpsSample>());
     Q_EMIT finished(result.ok(), result.reportPath);
 }

@@ -29,11 +29,11 @@ public:
     // Asks for the folder and starts the wait; false when no folder was chosen or a report is
     // being made already.
     bool start();
-    bool busy() const { return m_delay.isActive(); }
-    void stop() { m_delay.stop(); }
+    bool busy() const { return delay_.isActive(); }
+    void stop() { delay_.stop(); }
     // Tests: their own folder chooser, and the wait before the window is pictured.
-    void setFolderChooser(std::function<QString()> chooser) { m_chooser = std::move(chooser); }
-    void setDelayMs(int ms) { m_delay.setInterval(ms); }
+    void setFolderChooser(std::function<QString()> chooser) { chooser_ = std::move(chooser); }
+    void setDelayMs(int ms) { delay_.setInterval(ms); }
 
 Q_SIGNALS:
     void finished(bool ok, const QString& workbook);
@@ -41,12 +41,12 @@ Q_SIGNALS:
 private:
     void finish();
 
-    QWidget& m_window;
-    RecordingSession& m_session;
-    MapState& m_map;
-    QTimer m_delay;  // one-shot: the window is pictured when it fires
-    QString m_folder;
-    std::function<QString()> m_chooser;
+    QWidget& window_;
+    RecordingSession& session_;
+    MapState& map_;
+    QTimer delay_;  // one-shot: the window is pictured when it fires
+    QString folder_;
+    std::function<QString()> chooser_;
 };
 
 }  // namespace ravir

@@ -16,69 +16,69 @@ namespace ravir {
 WindowSequencerHost::WindowSequencerHost(RecordingSession& session, CFilerContainerDlg& browser,
                                          Catalogue& catalogue, MapState& map, CMovieDialog& mapWindow,
                                          QObject* parent)
-    : QObject(parent), m_session(session), m_browser(browser), m_catalogue(catalogue), m_map(map),
-      m_mapWindow(mapWindow)
+    : QObject(parent), session_(session), browser_(browser), catalogue_(catalogue), map_(map),
+      mapWindow_(mapWindow)
 {
 }
 
 // ---- The file list and the folder tree ---------------------------------------------------------
 
-int WindowSequencerHost::sequencerRowCount() const { return m_browser.rowCount(); }
+int WindowSequencerHost::sequencerRowCount() const { return browser_.rowCount(); }
 
 const RecordingRecord* WindowSequencerHost::sequencerRecordAt(int row) const
 {
-    return m_browser.listCtrl()->recordAt(row);
+    return browser_.listCtrl()->recordAt(row);
 }
 
-void WindowSequencerHost::sequencerSelectRow(int row) { m_browser.setCurrentRow(row); }
-bool WindowSequencerHost::sequencerSelectNextFolder() { return m_browser.selectNextFolder(); }
-bool WindowSequencerHost::sequencerHasNextFolder() const { return m_browser.hasNextFolder(); }
-int WindowSequencerHost::sequencerFolderPosition() const { return m_browser.folderPosition(); }
-void WindowSequencerHost::sequencerSelectFolderAt(int position) { m_browser.selectFolderAt(position); }
+void WindowSequencerHost::sequencerSelectRow(int row) { browser_.setCurrentRow(row); }
+bool WindowSequencerHost::sequencerSelectNextFolder() { return browser_.selectNextFolder(); }
+bool WindowSequencerHost::sequencerHasNextFolder() const { return browser_.hasNextFolder(); }
+int WindowSequencerHost::sequencerFolderPosition() const { return browser_.folderPosition(); }
+void WindowSequencerHost::sequencerSelectFolderAt(int position) { browser_.selectFolderAt(position); }
 
 bool WindowSequencerHost::sequencerSingleFileSource() const
 {
-    return m_catalogue.mode() == SourceMode::File;
+    return catalogue_.mode() == SourceMode::File;
 }
 
 // ---- The recording -----------------------------------------------------------------------------
 
-int WindowSequencerHost::sequencerRateCode() const { return m_session.rateCode(); }
+int WindowSequencerHost::sequencerRateCode() const { return session_.rateCode(); }
 
 void WindowSequencerHost::sequencerStopPlayback(bool pauseOnly)
 {
-    m_session.PauseIfPlaying();
+    session_.PauseIfPlaying();
     if (!pauseOnly)
-        m_session.StopEngines();
+        session_.StopEngines();
 }
 
 void WindowSequencerHost::sequencerBeginOpen(bool resetGraph)
 {
-    m_session.BeginOpen(resetGraph);
-    m_map.clearRecording();
+    session_.BeginOpen(resetGraph);
+    map_.clearRecording();
     // The wait state: controls off until the recording is ready or the time-out ends it.
     Q_EMIT waitBegan(resetGraph);
 }
 
 int WindowSequencerHost::sequencerOpenBoth(const RecordingRecord& record)
 {
-    if (m_shutDown)
+    if (shutDown_)
         return 0;
-    const int result = m_session.OpenBoth(record);
+    const int result = session_.OpenBoth(record);
     if (result != 1)
         return result;
     // The detached window names the camera of the recording.
     const QString name = QFileInfo(record.path).fileName();
-    m_mapWindow.setWindowTitle(text(IsMainRecordingName(name) ? TXT_MAP : TXT_MAIN_CAMERA));
-    m_mapWindow.update();
-    m_map.setFileName(name);
+    mapWindow_.setWindowTitle(text(IsMainRecordingName(name) ? TXT_MAP : TXT_MAIN_CAMERA));
+    mapWindow_.update();
+    map_.setFileName(name);
     // The rest follows when the players report the movies ready.
     return result;
 }
 
 void WindowSequencerHost::sequencerOpenFailed(int result, bool showMessage)
 {
-    m_session.OpenFailed();
+    session_.OpenFailed();
     // A movie no decoder can open asks for the codecs; the rest is a failed or too short open.
     const int message = !showMessage                        ? 0
                         : result == 2                       ? TXT_MSG_TOO_SHORT
@@ -89,48 +89,48 @@ void WindowSequencerHost::sequencerOpenFailed(int result, bool showMessage)
 
 void WindowSequencerHost::sequencerEndWait()
 {
-    m_session.OpenEnded();
+    session_.OpenEnded();
     Q_EMIT waitEnded();
 }
 
 void WindowSequencerHost::sequencerMovieOpened(int rate)
 {
-    m_session.Start(rate);
+    session_.Start(rate);
     Q_EMIT recordingStarted();
 }
 
 bool WindowSequencerHost::sequencerLoadTelemetry(const QString& moviePath)
 {
     // On the loader worker: the player's telemetry slots have their own locks.
-    return m_session.LoadTelemetry(moviePath);
+    return session_.LoadTelemetry(moviePath);
 }
 
 void WindowSequencerHost::sequencerRecordingReady(bool)
 {
-    if (m_shutDown || !m_session.ready())
+    if (shutDown_ || !session_.ready())
         return;
     // The graph, the panel and the map follow the session's telemetry signal.
-    m_session.TakeTelemetry();
+    session_.TakeTelemetry();
     Q_EMIT telemetryTaken();
 }
 
 void WindowSequencerHost::sequencerPlay()
 {
-    if (!m_session.playing() && m_session.ready())
+    if (!session_.playing() && session_.ready())
         Q_EMIT playRequested();
 }
 
-void WindowSequencerHost::sequencerPrefetch(const QString& moviePath) { m_session.Prefetch(moviePath); }
+void WindowSequencerHost::sequencerPrefetch(const QString& moviePath) { session_.Prefetch(moviePath); }
 
 void WindowSequencerHost::sequencerLastFolderEnded() { Q_EMIT lastFolderEnded(); }
 
 void WindowSequencerHost::sequencerRestorePosition(int frame)
 {
-    if (m_shutDown || !m_session.ready())
+    if (shutDown_ || !session_.ready())
         return;
-    m_session.SeekAll(frame);
+    session_.SeekAll(frame);
     if (frame != 0)
-        m_session.PauseEngines();
+        session_.PauseEngines();
     Q_EMIT stateChanged();
 }
 

@@ -20,7 +20,7 @@ public:
     WindowSequencerHost(RecordingSession& session, CFilerContainerDlg& browser, Catalogue& catalogue,
                         MapState& map, CMovieDialog& mapWindow, QObject* parent = nullptr);
     // After the shutdown nothing more is opened or set up.
-    void setShutDown() { m_shutDown = true; }
+    void setShutDown() { shutDown_ = true; }
 
     int sequencerRowCount() const override;
     const RecordingRecord* sequencerRecordAt(int row) const override;
@@ -58,12 +58,12 @@ Q_SIGNALS:
     void stateChanged();       // anything else the controls depend on
 
 private:
-    RecordingSession& m_session;
-    CFilerContainerDlg& m_browser;
-    Catalogue& m_catalogue;
-    MapState& m_map;
-    CMovieDialog& m_mapWindow;
-    bool m_shutDown = false;
+    RecordingSession& session_;
+    CFilerContainerDlg& browser_;
+    Catalogue& catalogue_;
+    MapState& map_;
+    CMovieDialog& mapWindow_;
+    bool shutDown_ = false;
 };
 
 }  // namespace ravir

@@ -120,7 +120,7 @@ void MapState::takeRecording()
     }
     {
         TelemetrySlots& slots = session_.main().state().telemetry;
-        std::lock_guard<std::recursive_mutex> hold(slots.movieData1);
+        std::lock_guard<std::recursive_mutex> hold(slots.viewsLock);
         view_->setRecording(slots.current, row_ ? std::max(0, row_()) : 0, wholeTrip_, true);
     }
     hasRecording_ = true;
