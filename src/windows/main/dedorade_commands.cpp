@@ -19,7 +19,6 @@
 #include "windows/main/window_source.h"
 #include "windows/map/map_state.h"
 #include "windows/map/map_window.h"
-#include "windows/map/web/map_view.h"
 #include "windows/settings/setting_dlg.h"
 #include "windows/stills/still_capture.h"
 #include "windows/views/gsensor_dlg.h"
@@ -258,7 +257,6 @@ void CdedoradeDlg::RefreshMapShell()
 
 MapShellInput& CdedoradeDlg::mapShellInput() { return mapState_->shellInput(); }
 
-map::CMapView* CdedoradeDlg::mapView() const { return static_cast<map::CMapView*>(mapState_->view()); }
 
 // ---- Commands ----------------------------------------------------------------------------------
 

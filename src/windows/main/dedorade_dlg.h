@@ -30,9 +30,6 @@ namespace ravir {
 class CFilerContainerDlg;
 struct ControlState;
 class CListCommands;
-namespace map {
-class CMapView;
-}
 class CGSensorDlg;
 class CInfoDlg;
 class CSettingDlg;
@@ -137,8 +134,6 @@ public:
     // The evidence export (key E): its span dialog and its run as the background task.
     EvidenceFlow* evidence() const { return evidence_; }
     void ReportCommand();
-    // The map, made the first time the map window shows a recording with positions.
-    map::CMapView* mapView() const;
 
     // Steps of the shutdown routine, in order; later parts of the window register what they
     // must release.

@@ -30,6 +30,10 @@ using test::waitUntil;
 
 namespace {
 
+// The window's map view, made the first time the map window shows a recording with positions
+// (the window itself knows it only as a map surface: the view lives in the map module).
+map::CMapView* mapViewOf(const CdedoradeDlg& w) { return static_cast<map::CMapView*>(w.mapState()->view()); }
+
 QVariant js(map::CMapView* view, const QString& script)
 {
     QVariant result;
@@ -95,29 +99,29 @@ TEST(MainWindowMap, MapFollowsTheRecordingAndItsClicksSeek)
     CdedoradeDlg w(options);
     w.show();
     ASSERT_TRUE(waitUntil([&] { return w.session()->telemetryReady(); }, 20000));
-    EXPECT_FALSE(w.mapView());  // no map before the map window is asked for
+    EXPECT_FALSE(mapViewOf(w));  // no map before the map window is asked for
 
     QKeyEvent m(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier);
     QApplication::sendEvent(&w, &m);
     ASSERT_TRUE(w.mapShown());
-    ASSERT_TRUE(w.mapView());
-    EXPECT_EQ(w.movieDialog()->mapWidget(), w.mapView());
-    ASSERT_TRUE(waitUntil([&] { return w.mapView()->isPageReady(); }, 30000));
+    ASSERT_TRUE(mapViewOf(w));
+    EXPECT_EQ(w.movieDialog()->mapWidget(), mapViewOf(w));
+    ASSERT_TRUE(waitUntil([&] { return mapViewOf(w)->isPageReady(); }, 30000));
     // With a page and positions the map replaces the placeholder.
-    ASSERT_TRUE(waitUntil([&] { return w.mapView()->isVisible(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return mapViewOf(w)->isVisible(); }, 5000));
     // The whole trip of the folder's recordings is drawn besides the recording's own track: it
     // holds the fixes of every recording of the list, so more than the open one has.
     int ownFixes = 0;
     EXPECT_TRUE(waitUntil([&] {
-        ownFixes = js(w.mapView(), QStringLiteral("orbitgrplist.gridlist.points.length")).toInt();
+        ownFixes = js(mapViewOf(w), QStringLiteral("orbitgrplist.gridlist.points.length")).toInt();
         return ownFixes > 0;
     }, 10000));
     EXPECT_TRUE(waitUntil([&] {
-        return js(w.mapView(), QStringLiteral("orbitgrplist.grplist.points.length")).toInt() > ownFixes;
-    }, 10000)) << "whole trip: " << js(w.mapView(), QStringLiteral("orbitgrplist.grplist.points.length")).toInt() << " state " << w.mapState()->wholeTrip().size();
+        return js(mapViewOf(w), QStringLiteral("orbitgrplist.grplist.points.length")).toInt() > ownFixes;
+    }, 10000)) << "whole trip: " << js(mapViewOf(w), QStringLiteral("orbitgrplist.grplist.points.length")).toInt() << " state " << w.mapState()->wholeTrip().size();
 
     // An event clicked on the map seeks the main camera there.
-    Q_EMIT w.mapView()->eventClicked(40);
+    Q_EMIT mapViewOf(w)->eventClicked(40);
     EXPECT_EQ(w.session()->shownFrame(), 40);
     ASSERT_TRUE(w.session()->player(0)->WaitSeekDone(5000));
     EXPECT_EQ(w.session()->player(0)->GetCurrentFrame(), 40);
@@ -161,8 +165,8 @@ TEST(MainWindowMap, MarkerMovesWithThePictureOnlineAndOffline)
     // The map asked for while the recording is open, paused at frame 0.
     QKeyEvent m(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier);
     QApplication::sendEvent(&w, &m);
-    ASSERT_TRUE(w.mapView());
-    map::CMapView* view = w.mapView();
+    ASSERT_TRUE(mapViewOf(w));
+    map::CMapView* view = mapViewOf(w);
     ASSERT_TRUE(waitUntil([&] { return view->isPageReady(); }, 30000));
     ASSERT_TRUE(waitUntil([&] { return view->isVisible(); }, 5000));
     ASSERT_TRUE(waitUntil([&] { return js(view, "orbitgrplist.gridlist.points.length").toInt() ==

@@ -26,6 +26,7 @@
 #include "playback/dual_surface.h"
 #include "windows/views/gsensor_dlg.h"
 #include "windows/map/web/map_host.h"
+#include "windows/map/map_state.h"
 #include "windows/map/web/map_view.h"
 #include "windows/views/recording_telemetry.h"
 #include "windows/kit/msg_dlg.h"
@@ -50,6 +51,10 @@ using namespace ravir;
 using test::waitUntil;
 
 namespace {
+
+// The window's map view, made the first time the map window shows a recording with positions
+// (the window itself knows it only as a map surface: the view lives in the map module).
+map::CMapView* mapViewOf(const CdedoradeDlg& w) { return static_cast<map::CMapView*>(w.mapState()->view()); }
 
 class MainWindowSequence : public testing::Test {
 protected:
@@ -359,8 +364,8 @@ TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunT
 
     // The map hears the play state from whatever changed it.
     key(w.get(), Qt::Key_M);
-    ASSERT_TRUE(w->mapView());
-    const map::CMapHost& host = *w->mapView()->host();
+    ASSERT_TRUE(mapViewOf(*w));
+    const map::CMapHost& host = *mapViewOf(*w)->host();
     EXPECT_EQ(host.status(), map::PlayStatus::Paused);
     key(w.get(), Qt::Key_Space);
     EXPECT_EQ(host.status(), map::PlayStatus::Playing);
