@@ -345,6 +345,10 @@ svg("map_icon_parking", 32, 32,
 svg("map_icon_shadow", 49, 32,
     '<path d="M16 30l18-14c5-4 14-3 12 2-2 4-14 10-30 12z" fill="#000000" fill-opacity="0.35"/>')
 
+# The arrows of a number field's step buttons (dark dialogs).
+svg("spin_up", 9, 6, '<path d="M0.5 5.5L4.5 0.5L8.5 5.5z" fill="#c8d2dc"/>')
+svg("spin_down", 9, 6, '<path d="M0.5 0.5L4.5 5.5L8.5 0.5z" fill="#c8d2dc"/>')
+
 # Application icon.
 svg("app_icon", 256, 256,
     '<rect x="8" y="8" width="240" height="240" rx="48" fill="url(#bg)" stroke="#5d83b3" '

@@ -48,7 +48,12 @@ EvidenceDialog::EvidenceDialog(const Setup& setup, QWidget* parent) : CSkinDialo
     setStyleSheet(QStringLiteral(
         "QLabel { color: #e0e6ec; }"
         "QSpinBox, QLineEdit { background: #26313c; color: #e0e6ec; border: 1px solid #4a5866; }"
-        "QSpinBox:focus, QLineEdit:focus { border: 1px solid #9ab8d6; }"));
+        "QSpinBox:focus, QLineEdit:focus { border: 1px solid #9ab8d6; }"
+        "QSpinBox::up-button, QSpinBox::down-button { background: #34414e; width: 16px;"
+        " border-left: 1px solid #4a5866; }"
+        "QSpinBox::up-button:hover, QSpinBox::down-button:hover { background: #46586a; }"
+        "QSpinBox::up-arrow { image: url(:/skin/spin_up.svg); width: 9px; height: 6px; }"
+        "QSpinBox::down-arrow { image: url(:/skin/spin_down.svg); width: 9px; height: 6px; }"));
     chooser_ = [](QWidget* owner) {
         return AcceptChosenFolder(owner, ChooseRememberedFolder(owner, QString::fromLatin1(ini::kSnapshotFolder.section),
                                                                 QString::fromLatin1(ini::kSnapshotFolder.key),
