@@ -4,6 +4,8 @@
 #include "windows/main/main_layout.h"
 #include "windows/main/window_input.h"
 
+#include "gui_app.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -20,18 +22,7 @@ using namespace ravir;
 
 namespace {
 
-QApplication* app()
-{
-    static int argc = 1;
-    static char name[] = "test_windows_main";
-    static char* argv[] = {name, nullptr};
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* instance = qobject_cast<QApplication*>(QCoreApplication::instance())
-                                        ? qobject_cast<QApplication*>(QCoreApplication::instance())
-                                        : new QApplication(argc, argv);
-    return instance;
-}
+QApplication* app() { return test::guiApp(); }
 
 // A window with a video pane, a picture drawn over part of it, a button and a text field; a
 // second window with a button of its own. Every signal of the input goes into `log`.
