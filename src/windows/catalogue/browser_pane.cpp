@@ -11,7 +11,7 @@
 
 namespace ravir {
 namespace {
-const QColor kTriggerOrange(0xEF, 0x81, 0x0F);  // COLORREF 0x0F81EF
+const QColor kTriggerOrange(0xEF, 0x81, 0x0F);
 }  // namespace
 
 BrowserPane::BrowserPane(Catalogue& catalogue, QWidget* parent)

@@ -29,8 +29,8 @@ public:
     static constexpr int kMaxRecords = 1500;
     static constexpr int kMaxJoinFiles = 100;     // this many ticked rows is too many
     static constexpr uint64_t kMaxJoinMegabytes = 1024;
-    static inline const QColor kJoinedText{0xFF, 0x00, 0xFF};        // COLORREF 0xFF00FF
-    static inline const QColor kJoinedBackground{0xFF, 0xFF, 0x00};  // COLORREF 0x00FFFF
+    static inline const QColor kJoinedText{0xFF, 0x00, 0xFF};
+    static inline const QColor kJoinedBackground{0xFF, 0xFF, 0x00};
 
     explicit CFileSelectDlg(int mode, QWidget* parent = nullptr);
 

@@ -22,7 +22,7 @@ class TreeItem;
 class CFolderTreeCtrl : public QTreeWidget {
     Q_OBJECT
 public:
-    static inline const QColor kSelectedBackground{0x00, 0xCC, 0xFF};  // COLORREF 0xFFCC00
+    static inline const QColor kSelectedBackground{0x00, 0xCC, 0xFF};
     static constexpr int kNamesRole = Qt::UserRole + 1;                // QStringList
     static constexpr int kKindMaskRole = Qt::UserRole + 2;             // int
 

@@ -43,7 +43,7 @@ void clearCache();
 // Map icon picture name for a marker type 0..7 (0..4 share the G-force icon); empty otherwise.
 QString mapIconForMarkerType(int type);
 
-// Colours of the skin (COLORREF values of the original read as BGR).
+// Colours of the skin.
 inline const QColor kTextWhite{0xFF, 0xFF, 0xFF};
 inline const QColor kTextGrey{0x80, 0x80, 0x80};
 inline const QColor kWindowBackground{0x3F, 0x3F, 0x3F};

@@ -10,8 +10,8 @@ namespace ravir {
 class CSkinProgressBarCtrl : public QWidget {
     Q_OBJECT
 public:
-    static inline const QColor kFill{0x00, 0x00, 0xFF};   // COLORREF 0xFF0000
-    static inline const QColor kEmpty{0xFF, 0xFF, 0xFF};  // COLORREF 0xFFFFFF
+    static inline const QColor kFill{0x00, 0x00, 0xFF};   // blue
+    static inline const QColor kEmpty{0xFF, 0xFF, 0xFF};  // white
 
     explicit CSkinProgressBarCtrl(QWidget* parent = nullptr);
     void setRange(int minimum, int maximum);

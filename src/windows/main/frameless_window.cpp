@@ -16,7 +16,7 @@
 namespace ravir {
 namespace {
 
-const QColor kOutline(0x70, 0x5D, 0xA8);  // COLORREF 0xA85D70
+const QColor kOutline(0x70, 0x5D, 0xA8);
 constexpr int kResizeThrottleMs = 89;      // at most one outline move per 0.0889 s
 
 // The outline shown over the window while the user drags its border: a frame of the outline
