@@ -654,6 +654,17 @@ long long Player::droppedFrames() const
            mpv_->getInt("decoder-frame-drop-count").value_or(0);
 }
 
+Player::FrameCounts Player::frameCounts() const
+{
+    FrameCounts c;
+    if (!mpv_ || !IsReady())
+        return c;
+    c.outputDropped = mpv_->getInt("frame-drop-count").value_or(-1);
+    c.decoderDropped = mpv_->getInt("decoder-frame-drop-count").value_or(-1);
+    c.late = mpv_->getInt("vo-delayed-frame-count").value_or(-1);
+    return c;
+}
+
 void LockAllMovieData(Player* slot0, Player* slot1)
 {
     if (slot0)

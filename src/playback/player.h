@@ -146,6 +146,14 @@ public:
     double engineVolume() const;   // mpv volume 0..100
     double engineSpeed() const;
     long long droppedFrames() const;  // decoder and output drops
+    // The engine's own counts since the movie was loaded (mpv's frame-drop-count,
+    // decoder-frame-drop-count and vo-delayed-frame-count); -1 where the engine has none.
+    struct FrameCounts {
+        long long outputDropped = -1;
+        long long decoderDropped = -1;
+        long long late = -1;
+    };
+    FrameCounts frameCounts() const;
     VideoPresenter* presenter() const;
 
 Q_SIGNALS:

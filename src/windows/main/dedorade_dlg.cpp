@@ -23,6 +23,7 @@
 #include "windows/main/window_controls.h"
 #include "windows/main/window_input.h"
 #include "windows/main/window_mpris.h"
+#include "windows/main/window_playback_stats.h"
 #include "windows/main/window_report.h"
 #include "windows/main/window_sequencer_host.h"
 #include "windows/main/window_source.h"
@@ -257,6 +258,9 @@ void CdedoradeDlg::InitPlayers()
     connect(positionDrag, &PositionDrag::released, this, &CdedoradeDlg::RefreshControlStates);
     report_ = new WindowReport(*this, *session_, *mapState_);
     connect(report_, &WindowReport::finished, this, &CdedoradeDlg::reportFinished);
+    // With RAVIR_PLAYBACK_STATS the last snapshot is written before the players go.
+    if (WindowPlaybackStats* stats = WindowPlaybackStats::startIfAsked(*session_, *surface_, this))
+        addShutdownStep(QStringLiteral("playback statistics"), [stats] { stats->write(QStringLiteral("exit")); });
     // Released in the shutdown routine: pause, stop, reset the current recording, then each
     // initialised slot.
     addShutdownStep(QStringLiteral("players"), [this] { session_->Shutdown(); });
