@@ -2,6 +2,7 @@
 // Which controls of the main window can be used, from the state of the source, the list, the
 // main camera and the tasks. A pure function: the window applies its answer to the buttons after
 // every change of state.
+#include "windows/main/command.h"
 #include "windows/main/main_layout.h"
 
 #include <array>
@@ -25,7 +26,7 @@ struct ControlState {
 };
 
 struct ControlEnables {
-    std::array<bool, kTransportButtonCount> transport{};  // index = command id - 38000
+    std::array<bool, kTransportButtonCount> transport{};  // index = TransportIndex(command)
     bool titleBar = false;  // the four title-bar buttons
     bool browser = false;   // folder tree, list and the browser's buttons
     bool infoPanel = false; // the information panel and its buttons
@@ -33,12 +34,12 @@ struct ControlEnables {
 
 ControlEnables RefreshControls(const ControlState& state);
 
-// Whether command `id` may run now, from any entry point (its button, its key, the video
+// Whether `command` may run now, from any entry point (its button, its key, the video
 // context menu, the media controls of the desktop, the title bar): the transport commands as
 // their buttons, the title-bar commands as the title bar, and the commands without a button
 // (aspect, switch display, report, evidence) when the recording is ready and nothing else holds the
 // window. The one table that every entry point consults. One exception: while a recording
 // opens, previous and next are taken as the list allows (the press is kept for the open).
-bool CommandEnabled(const ControlState& state, int id);
+bool CommandEnabled(const ControlState& state, Command command);
 
 }  // namespace ravir

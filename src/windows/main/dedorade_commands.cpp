@@ -29,6 +29,8 @@
 #include <QKeyEvent>
 #include <QScreen>
 
+#include <optional>
+
 namespace ravir {
 namespace {
 
@@ -260,79 +262,83 @@ MapShellInput& CdedoradeDlg::mapShellInput() { return mapState_->shellInput(); }
 
 // ---- Commands ----------------------------------------------------------------------------------
 
-void CdedoradeDlg::DispatchCommand(int id)
+void CdedoradeDlg::DispatchCommand(Command command)
 {
     // Every entry point comes here; a command that is off does nothing, whichever asked.
-    if (!isCommandEnabled(id))
+    if (!isCommandEnabled(command))
         return;
-    Q_EMIT commandDispatched(id);
-    switch (id) {
-    case cmd::kClose:
+    Q_EMIT commandDispatched(command);
+    // No default: a command added to Command and not here is a compiler warning.
+    switch (command) {
+    case Command::kClose:
         CloseCommand();
         return;
-    case cmd::kMaximise:
+    case Command::kMaximise:
         MaximiseCommand();
         return;
-    case cmd::kMinimise:
+    case Command::kMinimise:
         MinimiseCommand();
         return;
-    case cmd::kThumbnail:
+    case Command::kThumbnail:
         ThumbnailCommand();
         return;
-    case cmd::kStop:
+    case Command::kStop:
         StopCommand();
         return;
-    case cmd::kPrevious:
+    case Command::kPrevious:
         GoToRecording(-1);
         return;
-    case cmd::kNext:
+    case Command::kNext:
         GoToRecording(1);
         return;
-    case cmd::kPlay:
+    case Command::kPlay:
         PlayPauseCommand();
         return;
-    case cmd::kSlow:
+    case Command::kSlow:
         ChangeRate(false);
         return;
-    case cmd::kSaveJoined:
-    case cmd::kDelete:
-    case cmd::kCsv:
+    case Command::kSaveJoined:
         if (!shutDown_ && !transportBlocked())
-            commands_->runCommand(id);
+            commands_->runJoin();
         return;
-    case cmd::kBrowse:
+    case Command::kDelete:
+        if (!shutDown_ && !transportBlocked())
+            commands_->runDelete();
+        return;
+    case Command::kCsv:
+        if (!shutDown_ && !transportBlocked())
+            commands_->runCsv();
+        return;
+    case Command::kBrowse:
         BrowseCommand();
         return;
-    case cmd::kSettings:
+    case Command::kSettings:
         SettingsCommand();
         return;
-    case cmd::kStillImage:
+    case Command::kStillImage:
         StillCommand();
         return;
-    case cmd::kReport:
+    case Command::kReport:
         ReportCommand();
         return;
-    case cmd::kEvidence:
+    case Command::kEvidence:
         evidence_->start();
         return;
-    case cmd::kSwitchDisplay:
+    case Command::kSwitchDisplay:
         if (surface_ && session_->ready())
             surface_->switchDisplay();
         return;
-    case cmd::kFastForward:
+    case Command::kFastForward:
         ChangeRate(true);
         return;
-    case cmd::kZoom:
+    case Command::kZoom:
         ZoomCommand();
         return;
-    case cmd::kSwitchMap:
+    case Command::kSwitchMap:
         SwitchMapCommand();
         return;
-    case cmd::kAspect:
+    case Command::kAspect:
         AspectCommand();
-        return;
-    default:
-        Q_EMIT commandRequested(id);
         return;
     }
 }
@@ -345,13 +351,14 @@ void CdedoradeDlg::ShowMovieMenu(QPoint globalPos)
     const int rate = session_->rateCode();
     std::vector<MovieMenuItem> items = MovieMenuItems(playState, rate, isFullScreenMode(), aspectKeep_);
     for (MovieMenuItem& item : items)
-        item.enabled = item.enabled && (item.id != cmd::kEvidence || isCommandEnabled(item.id));
+        item.enabled = item.enabled &&
+                       (item.command != Command::kEvidence || isCommandEnabled(Command::kEvidence));
     CMovieMenu menu(items, this);
-    int chosen = 0;
-    connect(&menu, &CMovieMenu::command, this, [&chosen](int id) { chosen = id; });
+    std::optional<Command> chosen;
+    connect(&menu, &CMovieMenu::command, this, [&chosen](Command command) { chosen = command; });
     menu.exec(globalPos);
-    if (chosen != 0)
-        DispatchCommand(chosen);
+    if (chosen)
+        DispatchCommand(*chosen);
 }
 
 // ---- Keys ----

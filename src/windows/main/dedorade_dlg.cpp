@@ -391,7 +391,7 @@ void CdedoradeDlg::DeferredStart()
 
     // The desktop media controls; without a session bus the viewer carries on without them.
     WindowMpris::Hooks hooks;
-    hooks.dispatch = [this](int id) { DispatchCommand(id); };
+    hooks.dispatch = [this](Command command) { DispatchCommand(command); };
     hooks.volume = [this] { return volume_; };
     hooks.setVolume = [this](int volume) {
         volume_ = volume;
@@ -458,9 +458,9 @@ bool CdedoradeDlg::transportBlocked() const
     return session_->opening() || shutDown_ || backgroundTaskRunning() || nearEndBlocked();
 }
 
-bool CdedoradeDlg::isCommandEnabled(int id) const
+bool CdedoradeDlg::isCommandEnabled(Command command) const
 {
-    return !shutDown_ && CommandEnabled(controlState(), id);
+    return !shutDown_ && CommandEnabled(controlState(), command);
 }
 
 void CdedoradeDlg::LayOut()

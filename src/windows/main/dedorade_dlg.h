@@ -10,6 +10,7 @@
 // entered) and the change of monitor. The window lays out its content when that asks for it.
 #include "catalogue/catalogue.h"
 #include "catalogue/recording_record.h"
+#include "windows/main/command.h"
 #include "windows/main/frameless_window.h"
 #include "windows/main/main_layout.h"
 #include "windows/main/recording_sequencer.h"
@@ -88,7 +89,7 @@ public:
     // What the map window shows; the facts that decide between map and placeholder.
     MapState* mapState() const { return mapState_; }
     MapShellInput& mapShellInput();
-    bool isCommandEnabled(int id) const;
+    bool isCommandEnabled(Command command) const;
     // The state the control refresh reads, and its answer applied to the buttons, the browser
     // and the information panel (after every change of state).
     ControlState controlState() const;
@@ -155,9 +156,8 @@ public Q_SLOTS:
     void AspectCommand();     // keep the aspect ratio or stretch
     // Full screen on or off, as a double-click on the video surface asks; false when refused.
     bool ToggleFullScreen();
-    // Any command id: the window's own are carried out here, the rest announced with
-    // commandRequested() for the parts that own them.
-    void DispatchCommand(int id);
+    // Every command, from any entry point: carried out when CommandEnabled allows it now.
+    void DispatchCommand(Command command);
     // Places the detached window beside the main window.
     void PlaceMovieDialog();
     // Map or placeholder, from mapShellInput().
@@ -166,7 +166,6 @@ public Q_SLOTS:
 Q_SIGNALS:
     void deferredStartDone();
     void movieReady();
-    void commandRequested(int id);
     void maximisedChanged(bool maximised);
     void fullScreenChanged(bool on);
     void thumbnailModeChanged(bool on);
@@ -178,7 +177,7 @@ Q_SIGNALS:
     void videoClicked(QPoint point);   // a single click on the video surface
     void taskFinished();
     // A command is about to run (a button, a key, the video menu or the desktop's controls).
-    void commandDispatched(int id);
+    void commandDispatched(Command command);
     void reportFinished(bool ok, const QString& workbook);
 
 protected:

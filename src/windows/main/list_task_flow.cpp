@@ -3,7 +3,6 @@
 #include "catalogue/catalogue.h"
 #include "windows/catalogue/filer_container_dlg.h"
 #include "windows/catalogue/list_commands.h"
-#include "windows/main/main_layout.h"
 #include "windows/kit/msg_dlg.h"
 #include "windows/main/recording_sequencer.h"
 #include "windows/main/recording_session.h"
@@ -30,9 +29,9 @@ ListTaskFlow::ListTaskFlow(QWidget& window, Catalogue& catalogue, RecordingSessi
         session_.StopPrefetch();
         restoreFrame_ = -1;
         rewindAfterTask_ = false;
-        if (command == cmd::kDelete) {
+        if (command == CListCommands::kCmdDelete) {
             hooks_.closeRecording(true);  // opened again after the task, unless the list changed
-        } else if (command == cmd::kSaveJoined) {
+        } else if (command == CListCommands::kCmdJoin) {
             rewindAfterTask_ = true;
             session_.SeekAll(0);
         } else {
@@ -117,7 +116,7 @@ void ListTaskFlow::onFinished(int command, bool changed)
     // Nothing is put back after the shutdown, on a pulled card, or after a deletion that changed
     // the list (it has shown the source anew and opened its first row).
     if (shutDown_ || hooks_.sourceGone() || catalogue_.sourceLost() ||
-        (command == cmd::kDelete && changed)) {
+        (command == CListCommands::kCmdDelete && changed)) {
         Q_EMIT stateChanged();
         return;
     }

@@ -21,36 +21,6 @@ constexpr float kMaxEnlargementCap = 24.0f / 7.0f;
 constexpr int kCaptionUnits = 24;
 constexpr int kBorderUnits = 6;
 
-// Command ids of the main window's buttons and menus.
-namespace cmd {
-inline constexpr int kClose = 14;
-inline constexpr int kMaximise = 15;
-inline constexpr int kMinimise = 16;
-inline constexpr int kThumbnail = 17;
-inline constexpr int kFirst = 38000;  // transport button i has id 38000 + i
-inline constexpr int kStop = 38000;
-inline constexpr int kPrevious = 38001;
-inline constexpr int kPlay = 38002;
-inline constexpr int kSlow = 38003;
-inline constexpr int kFastForward = 38004;
-inline constexpr int kNext = 38005;
-inline constexpr int kStillImage = 38006;
-inline constexpr int kSaveJoined = 38007;
-inline constexpr int kZoom = 38008;
-inline constexpr int kBrowse = 38009;
-inline constexpr int kDelete = 38010;
-inline constexpr int kSettings = 38011;
-inline constexpr int kCsv = 38012;
-inline constexpr int kSwitchMap = 38013;
-inline constexpr int kPositionSlider = 38100;
-inline constexpr int kVolumeSlider = 38101;
-inline constexpr int kProgressBar = 38102;
-inline constexpr int kAspect = 38200;
-inline constexpr int kSwitchDisplay = 38201;  // main or sub camera on the surface (key V)
-inline constexpr int kReport = 38202;         // the report picture (Ctrl+R)
-inline constexpr int kEvidence = 38203;       // the evidence export (key E)
-}  // namespace cmd
-
 struct MainLayout {
     QRect window;          // client rectangle, origin 0,0
     QRect caption;         // the top strip that moves the window

@@ -1,7 +1,6 @@
 #include "windows/main/movie_menu.h"
 
 #include "windows/main/key_table.h"
-#include "windows/main/main_layout.h"
 #include "playback/player.h"
 #include "windows/kit/app_scale.h"
 #include "shell/ui_text.h"
@@ -14,38 +13,38 @@ std::vector<MovieMenuItem> MovieMenuItems(int playState, int rateCode, bool full
     std::vector<MovieMenuItem> items;
     const MovieMenuItem separator{};
     if (playState != kStopped && playState != kPaused && playState != kPlaying) {
-        items = {{cmd::kSettings, TXT_SETTINGS_2, true}, separator,
-                 {cmd::kBrowse, TXT_BROWSE_2, true}};
+        items = {{Command::kSettings, TXT_SETTINGS_2, true}, separator,
+                 {Command::kBrowse, TXT_BROWSE_2, true}};
         return items;
     }
     if (playState == kPlaying) {
-        items.push_back({cmd::kPlay, TXT_PAUSE_2, true});
-        items.push_back({cmd::kStop, TXT_STOP, true});
-        items.push_back({cmd::kFastForward, TXT_FAST_FORWARD_2, rateCode < 2});
-        items.push_back({cmd::kSlow, TXT_SLOW_2, rateCode >= 0});
+        items.push_back({Command::kPlay, TXT_PAUSE_2, true});
+        items.push_back({Command::kStop, TXT_STOP, true});
+        items.push_back({Command::kFastForward, TXT_FAST_FORWARD_2, rateCode < 2});
+        items.push_back({Command::kSlow, TXT_SLOW_2, rateCode >= 0});
     } else {
-        items.push_back({cmd::kPlay, TXT_PLAY_2, true});
+        items.push_back({Command::kPlay, TXT_PLAY_2, true});
         if (playState == kPaused)
-            items.push_back({cmd::kStop, TXT_STOP, true});
+            items.push_back({Command::kStop, TXT_STOP, true});
     }
     if (fullScreen) {
-        items.push_back({cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY, true});
-        items.push_back({cmd::kAspect, aspectKeep ? TXT_FULLSCREEN_STRETCH
+        items.push_back({Command::kSwitchDisplay, TXT_SWITCH_DISPLAY, true});
+        items.push_back({Command::kAspect, aspectKeep ? TXT_FULLSCREEN_STRETCH
                                                   : TXT_FULLSCREEN_KEEP_ASPECT, true});
     } else {
         items.push_back(separator);
-        items.push_back({cmd::kStillImage, TXT_STILL_IMAGE_2, true});
-        items.push_back({cmd::kReport, TXT_REPORT, true});
-        items.push_back({cmd::kEvidence, TXT_EVIDENCE, true});
-        items.push_back({cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY, true});
-        items.push_back({cmd::kSettings, TXT_SETTINGS_2, true});
+        items.push_back({Command::kStillImage, TXT_STILL_IMAGE_2, true});
+        items.push_back({Command::kReport, TXT_REPORT, true});
+        items.push_back({Command::kEvidence, TXT_EVIDENCE, true});
+        items.push_back({Command::kSwitchDisplay, TXT_SWITCH_DISPLAY, true});
+        items.push_back({Command::kSettings, TXT_SETTINGS_2, true});
         items.push_back(separator);
-        items.push_back({cmd::kBrowse, TXT_BROWSE_2, true});
+        items.push_back({Command::kBrowse, TXT_BROWSE_2, true});
     }
     return items;
 }
 
-QKeySequence MovieMenuShortcut(int id) { return KeyForCommand(id); }
+QKeySequence MovieMenuShortcut(Command command) { return KeyForCommand(command); }
 
 CMovieMenu::CMovieMenu(const std::vector<MovieMenuItem>& items, QWidget* parent) : QMenu(parent)
 {
@@ -66,16 +65,16 @@ CMovieMenu::CMovieMenu(const std::vector<MovieMenuItem>& items, QWidget* parent)
             addSeparator();
             continue;
         }
+        const Command chosen = *item.command;
         QAction* action = addAction(text(item.textId));
         action->setEnabled(item.enabled);
-        action->setData(item.id);
+        action->setData(QVariant::fromValue(chosen));
         // Shown beside the text only: the window's own key handling runs the command, so the
         // menu must not take the key while it is open.
-        action->setShortcut(MovieMenuShortcut(item.id));
+        action->setShortcut(MovieMenuShortcut(chosen));
         action->setShortcutContext(Qt::WidgetShortcut);
         action->setShortcutVisibleInContextMenu(true);
-        const int id = item.id;
-        connect(action, &QAction::triggered, this, [this, id] { Q_EMIT command(id); });
+        connect(action, &QAction::triggered, this, [this, chosen] { Q_EMIT command(chosen); });
     }
 }
 

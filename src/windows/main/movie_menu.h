@@ -1,17 +1,21 @@
 #pragma once
 // CMovieMenu: the context menu of the main video surface. Its items follow the main camera's
-// play state; its commands go to the main window as command ids.
+// play state; its commands go to the main window.
+#include "windows/main/command.h"
+
 #include <QKeySequence>
 #include <QMenu>
+
+#include <optional>
 #include <vector>
 
 namespace ravir {
 
 struct MovieMenuItem {
-    int id = 0;       // command id; 0 for a separator
-    int textId = -1;  // UI text; -1 for a separator
+    std::optional<Command> command;  // none for a separator
+    int textId = -1;                 // UI text; -1 for a separator
     bool enabled = true;
-    bool separator() const { return id == 0; }
+    bool separator() const { return !command; }
 };
 
 // The items for a play state (PlayStateCode of the player; a slot that is not open counts as
@@ -21,7 +25,7 @@ std::vector<MovieMenuItem> MovieMenuItems(int playState, int rateCode, bool full
                                           bool aspectKeep);
 
 // The key of a command from the window's key table, shown beside its item (none for the others).
-QKeySequence MovieMenuShortcut(int id);
+QKeySequence MovieMenuShortcut(Command command);
 
 class CMovieMenu : public QMenu {
     Q_OBJECT
@@ -29,7 +33,7 @@ public:
     CMovieMenu(const std::vector<MovieMenuItem>& items, QWidget* parent = nullptr);
 
 Q_SIGNALS:
-    void command(int id);
+    void command(Command command);
 };
 
 }  // namespace ravir

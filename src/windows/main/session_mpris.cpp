@@ -1,6 +1,5 @@
 #include "windows/main/session_mpris.h"
 
-#include "windows/main/main_layout.h"
 #include "windows/main/recording_session.h"
 #include "playback/placement.h"
 #include "playback/player.h"
@@ -37,18 +36,18 @@ MprisState SessionMpris::mprisState() const
 void SessionMpris::mprisPlay()
 {
     if (!session_.playing())
-        hooks_.dispatch(cmd::kPlay);
+        hooks_.dispatch(Command::kPlay);
 }
 
 void SessionMpris::mprisPause()
 {
     if (session_.playing())
-        hooks_.dispatch(cmd::kPlay);
+        hooks_.dispatch(Command::kPlay);
 }
 
-void SessionMpris::mprisStop() { hooks_.dispatch(cmd::kStop); }
-void SessionMpris::mprisNext() { hooks_.dispatch(cmd::kNext); }
-void SessionMpris::mprisPrevious() { hooks_.dispatch(cmd::kPrevious); }
+void SessionMpris::mprisStop() { hooks_.dispatch(Command::kStop); }
+void SessionMpris::mprisNext() { hooks_.dispatch(Command::kNext); }
+void SessionMpris::mprisPrevious() { hooks_.dispatch(Command::kPrevious); }
 
 void SessionMpris::mprisSeek(qint64 positionUs)
 {

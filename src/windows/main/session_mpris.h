@@ -2,6 +2,7 @@
 // The desktop's media controls over the recording session: what they show is read from the
 // session, and what they ask for goes down the window's one command path, so that a command the
 // window's buttons forbid is refused here too.
+#include "windows/main/command.h"
 #include "windows/main/mpris_service.h"
 
 #include <functional>
@@ -13,7 +14,7 @@ class RecordingSession;
 class SessionMpris : public MprisTarget {
 public:
     struct Hooks {
-        std::function<void(int command)> dispatch;  // the window's command path
+        std::function<void(Command command)> dispatch;  // the window's command path
         std::function<int()> volume;                // 0 .. 65535
         std::function<void(int volume)> setVolume;
         std::function<void()> raise;

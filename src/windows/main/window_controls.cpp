@@ -22,7 +22,7 @@ struct TransportSpec {
     int tooltip;  // followed by the command's key from the key table
 };
 
-// Index i is command 38000 + i.
+// Index i is TransportCommand(i).
 constexpr std::array<TransportSpec, kTransportButtonCount> kTransport{{
     {"btn_first", TXT_FIRST},
     {"btn_previous", TXT_PREVIOUS},
@@ -40,13 +40,12 @@ constexpr std::array<TransportSpec, kTransportButtonCount> kTransport{{
     {"btn_map", TXT_SWITCH_MAP},
 }};
 
-QString withKey(const QString& tooltip, int command)
+QString withKey(const QString& tooltip, Command command)
 {
     const QString key = KeyNameForCommand(command);
     return key.isEmpty() ? tooltip : QStringLiteral("%1 (%2)").arg(tooltip, key);
 }
 
-constexpr int kFirstTransportId = 38000;
 constexpr int kPositionSliderId = 38100;
 constexpr int kVolumeSliderId = 38101;
 
@@ -62,40 +61,38 @@ WindowControls::WindowControls(QWidget& window, int volume, bool thumbnail)
 
     for (int i = 0; i < kTransportButtonCount; ++i) {
         const TransportSpec& spec = kTransport[static_cast<size_t>(i)];
-        auto* b = new CSkinButton(&window_, kFirstTransportId + i);
-        b->setObjectName(QStringLiteral("button%1").arg(kFirstTransportId + i));
-        b->setImage(QString::fromLatin1(spec.image), withKey(text(spec.tooltip), kFirstTransportId + i));
-        b->setCommandName(text(spec.tooltip), i == 2 ? text(TXT_PAUSE) : QString());
-        b->setKeyName(KeyNameForCommand(kFirstTransportId + i));
-        connect(b, &CSkinButton::command, this, &WindowControls::command);
+        const Command command = TransportCommand(i);
+        auto* b = commandButton(command);
+        b->setObjectName(QStringLiteral("button%1").arg(b->commandId()));
+        b->setImage(QString::fromLatin1(spec.image), withKey(text(spec.tooltip), command));
+        b->setCommandName(text(spec.tooltip), command == Command::kPlay ? text(TXT_PAUSE) : QString());
+        b->setKeyName(KeyNameForCommand(command));
         buttons_[static_cast<size_t>(i)] = b;
     }
-    buttons_[cmd::kSwitchMap - cmd::kFirst]->setToggleSwitch(true);
-    buttons_[2]->setAlternateImage(QStringLiteral("btn_pause"), withKey(text(TXT_PAUSE), cmd::kPlay));
+    buttons_[TransportIndex(Command::kSwitchMap)]->setToggleSwitch(true);
+    buttons_[TransportIndex(Command::kPlay)]->setAlternateImage(QStringLiteral("btn_pause"),
+                                                                withKey(text(TXT_PAUSE), Command::kPlay));
 
     // The title-bar buttons run the window's commands through the dispatcher, as the keys do:
     // the control table applies and the command is announced.
-    close_ = new CSkinButton(&window_, cmd::kClose);
+    close_ = commandButton(Command::kClose);
     close_->setObjectName(QStringLiteral("titleClose"));
     close_->setImage(QStringLiteral("title_close"), text(TXT_CLOSE));
     close_->setCommandName(text(TXT_CLOSE));
-    connect(close_, &CSkinButton::command, this, &WindowControls::command);
 
-    maximise_ = new CSkinButton(&window_, cmd::kMaximise);
+    maximise_ = commandButton(Command::kMaximise);
     maximise_->setObjectName(QStringLiteral("titleMaximise"));
     maximise_->setImage(QStringLiteral("title_maximise"), text(TXT_ZOOM_IN));
     maximise_->setAlternateImage(QStringLiteral("title_restore"), text(TXT_ZOOM_OUT));
     maximise_->setCommandName(text(TXT_ZOOM_IN), text(TXT_ZOOM_OUT));
-    connect(maximise_, &CSkinButton::command, this, &WindowControls::command);
 
-    minimise_ = new CSkinButton(&window_, cmd::kMinimise);
+    minimise_ = commandButton(Command::kMinimise);
     minimise_->setObjectName(QStringLiteral("titleMinimise"));
     minimise_->setImage(QStringLiteral("title_minimise"), text(TXT_MINIMIZE));
     minimise_->setCommandName(text(TXT_MINIMIZE));
-    connect(minimise_, &CSkinButton::command, this, &WindowControls::command);
 
     // The thumbnail switch carries its text and shows itself held in while thumbnails are on.
-    thumbnail_ = new CSkinButton(&window_, cmd::kThumbnail);
+    thumbnail_ = commandButton(Command::kThumbnail);
     thumbnail_->setObjectName(QStringLiteral("titleThumbnail"));
     thumbnail_->setImage(QStringLiteral("title_thumbnail"), text(TXT_THUMBNAILS_SHOW));
     thumbnail_->setText(text(TXT_THUMBNAILS_SHOW));
@@ -103,7 +100,6 @@ WindowControls::WindowControls(QWidget& window, int volume, bool thumbnail)
     thumbnail_->setCommandName(text(TXT_THUMBNAILS_SHOW));
     thumbnail_->setToggleSwitch(true);
     thumbnail_->setPressedLook(thumbnail);
-    connect(thumbnail_, &CSkinButton::command, this, &WindowControls::command);
 
     position_ = new CSkinSliderCtrl(kPositionSliderId, CSkinSliderCtrl::positionPictures(), &window_);
     position_->setObjectName(QStringLiteral("positionSliderCtrl"));
@@ -135,6 +131,15 @@ WindowControls::WindowControls(QWidget& window, int volume, bool thumbnail)
     progress_->setObjectName(QStringLiteral("progressBarCtrl"));
     progress_->setRange(0, 100);
     progress_->hide();
+}
+
+CSkinButton* WindowControls::commandButton(Command command)
+{
+    // The kit's button carries a plain int id; the window's buttons carry their command's value.
+    auto* b = new CSkinButton(&window_, static_cast<int>(command));
+    connect(b, &CSkinButton::command, this,
+            [this](int id) { Q_EMIT this->command(static_cast<Command>(id)); });
+    return b;
 }
 
 void WindowControls::place(const MainLayout& layout)
@@ -171,11 +176,14 @@ void WindowControls::applyEnables(const ControlEnables& enables)
         b->setEnabled(enables.titleBar);
 }
 
-void WindowControls::setPlaying(bool playing) { buttons_[2]->setAlternate(playing); }
+void WindowControls::setPlaying(bool playing)
+{
+    buttons_[TransportIndex(Command::kPlay)]->setAlternate(playing);
+}
 
 void WindowControls::setMapPressed(bool pressed)
 {
-    buttons_[cmd::kSwitchMap - cmd::kFirst]->setPressedLook(pressed);
+    buttons_[TransportIndex(Command::kSwitchMap)]->setPressedLook(pressed);
 }
 
 void WindowControls::setThumbnailPressed(bool pressed) { thumbnail_->setPressedLook(pressed); }

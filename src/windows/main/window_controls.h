@@ -3,6 +3,7 @@
 // position and volume sliders, the progress bar of the background task and the window frame.
 // They are children of the window; what they are asked for comes out as signals, and the window
 // tells them what to show (enables, the play/pause picture, the pressed switches, the frame).
+#include "windows/main/command.h"
 #include "windows/main/control_refresh.h"
 #include "windows/main/main_layout.h"
 
@@ -38,14 +39,17 @@ public:
     CSkinProgressBarCtrl* progressBar() const { return progress_; }
 
 Q_SIGNALS:
-    void command(int id);                        // a button pressed
+    void command(Command command);               // a button pressed
     void positionSlider(int phase, int position);  // 0 pressed, 1 moving, 2 released
     void volumeMoved(int volume);                // pressed or moving
     void volumeReleased(int volume);
 
 private:
+    // A skinned button of `command` on the window, its presses sent out as command().
+    CSkinButton* commandButton(Command command);
+
     QWidget& window_;
-    std::array<CSkinButton*, kTransportButtonCount> buttons_{};  // index = command id - 38000
+    std::array<CSkinButton*, kTransportButtonCount> buttons_{};  // index = TransportIndex(command)
     CSkinButton* close_ = nullptr;
     CSkinButton* maximise_ = nullptr;
     CSkinButton* minimise_ = nullptr;

@@ -36,16 +36,28 @@ bool WindowInput::takeKey(QKeyEvent* event)
         Q_EMIT closeRequested();
         return true;
     }
-    const int id = CommandForKey(event->key(), event->modifiers());
-    if (id == key_action::kFullScreen)
+    const std::optional<KeyEffect> effect = EffectOfKey(event->key(), event->modifiers());
+    if (!effect)
+        return false;
+    if (const Command* command = std::get_if<Command>(&*effect)) {
+        Q_EMIT commandKey(*command);
+        return true;
+    }
+    switch (std::get<KeyAction>(*effect)) {
+    case KeyAction::kFullScreen:
         Q_EMIT fullScreenToggled();
-    else if (id == key_action::kFrameBack || id == key_action::kFrameForward)
-        Q_EMIT framesStepped(id == key_action::kFrameBack ? -1 : 1);
-    else if (id == key_action::kEscape)
+        break;
+    case KeyAction::kFrameBack:
+        Q_EMIT framesStepped(-1);
+        break;
+    case KeyAction::kFrameForward:
+        Q_EMIT framesStepped(1);
+        break;
+    case KeyAction::kEscape:
         Q_EMIT escapePressed();
-    else if (id != 0)
-        Q_EMIT commandKey(id);
-    return id != 0;
+        break;
+    }
+    return true;
 }
 
 bool WindowInput::eventFilter(QObject* watched, QEvent* event)
@@ -56,7 +68,7 @@ bool WindowInput::eventFilter(QObject* watched, QEvent* event)
         auto* target = static_cast<QWidget*>(watched);
         auto* key = static_cast<QKeyEvent*>(event);
         if (target->window() == &window_ && !target->testAttribute(Qt::WA_InputMethodEnabled) &&
-            (CommandForKey(key->key(), key->modifiers()) != 0 ||
+            (EffectOfKey(key->key(), key->modifiers()) ||
              key->matches(QKeySequence::Close) || key->matches(QKeySequence::Quit))) {
             takeKey(key);
             return true;

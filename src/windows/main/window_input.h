@@ -3,6 +3,8 @@
 // wherever the focus rests inside it (text fields keep theirs); a left click on the picture is
 // reported once the double-click time has passed, a double click asks for full screen and a
 // right click for the video menu. What was asked for comes out as signals.
+#include "windows/main/command.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QTimer>
@@ -30,7 +32,7 @@ public:
 
 Q_SIGNALS:
     void closeRequested();
-    void commandKey(int id);
+    void commandKey(Command command);
     void fullScreenToggled();
     void framesStepped(int delta);
     void escapePressed();

@@ -2,6 +2,8 @@
 // The desktop's media controls of the main window: the session's state on the bus, and what
 // the bus asks for sent down the window's one command path. Without a session bus the service
 // stays off and the viewer carries on without it.
+#include "windows/main/command.h"
+
 #include <QObject>
 
 #include <functional>
@@ -20,7 +22,7 @@ class WindowMpris : public QObject {
     Q_OBJECT
 public:
     struct Hooks {
-        std::function<void(int command)> dispatch;  // the window's command path
+        std::function<void(Command command)> dispatch;  // the window's command path
         std::function<int()> volume;                // 0 .. 65535
         std::function<void(int volume)> setVolume;
     };

@@ -133,28 +133,30 @@ TEST(ControlRefresh, EveryCommandFollowsItsControlInEveryState)
         ControlState settled = s;
         settled.opening = false;
         for (int i = 0; i < kTransportButtonCount; ++i) {
-            const int id = cmd::kFirst + i;
+            const Command id = TransportCommand(i);
             // Previous and next are kept while a recording opens, as the list allows.
-            const bool kept = s.opening && !s.taskRunning && (id == cmd::kPrevious || id == cmd::kNext);
+            const bool kept =
+                s.opening && !s.taskRunning && (id == Command::kPrevious || id == Command::kNext);
             const ControlEnables& table = kept ? RefreshControls(settled) : e;
             EXPECT_EQ(CommandEnabled(s, id), table.transport[static_cast<size_t>(i)]) << i;
         }
-        for (int id : {cmd::kClose, cmd::kMaximise, cmd::kMinimise, cmd::kThumbnail})
-            EXPECT_EQ(CommandEnabled(s, id), e.titleBar) << id;
+        for (Command id : {Command::kClose, Command::kMaximise, Command::kMinimise, Command::kThumbnail})
+            EXPECT_EQ(CommandEnabled(s, id), e.titleBar) << static_cast<int>(id);
         const bool free = s.telemetryLoaded && !s.opening && !s.taskRunning && !s.nearEndBlocked;
-        for (int id : {cmd::kAspect, cmd::kSwitchDisplay, cmd::kReport, cmd::kEvidence})
-            EXPECT_EQ(CommandEnabled(s, id), free) << id;
-        EXPECT_FALSE(CommandEnabled(s, cmd::kPositionSlider));
+        for (Command id : {Command::kAspect, Command::kSwitchDisplay, Command::kReport, Command::kEvidence})
+            EXPECT_EQ(CommandEnabled(s, id), free) << static_cast<int>(id);
+        // An id of a skinned control that runs no command (the position slider's).
+        EXPECT_FALSE(CommandEnabled(s, static_cast<Command>(38100)));
     }
     // The cases that went wrong from the keys: delete on a single file, the joined save and the
     // CSV export on a folder.
     ControlState single = cardWithRows(1, 0);
     single.sourceMode = 3;
     single.telemetryLoaded = true;
-    EXPECT_FALSE(CommandEnabled(single, cmd::kDelete));
+    EXPECT_FALSE(CommandEnabled(single, Command::kDelete));
     ControlState folder = cardWithRows(3, 0);
     folder.sourceMode = 2;
     folder.csvAvailable = true;
-    EXPECT_FALSE(CommandEnabled(folder, cmd::kSaveJoined));
-    EXPECT_FALSE(CommandEnabled(folder, cmd::kCsv));
+    EXPECT_FALSE(CommandEnabled(folder, Command::kSaveJoined));
+    EXPECT_FALSE(CommandEnabled(folder, Command::kCsv));
 }

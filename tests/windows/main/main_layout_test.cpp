@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace ravir;
 
 namespace {
@@ -234,45 +236,45 @@ TEST(MainLayout, MapOrPlaceholderAndTheParkingNames)
 }
 
 namespace {
-std::vector<std::pair<int, int>> Shape(const std::vector<MovieMenuItem>& items)
+using P = std::pair<std::optional<Command>, int>;
+std::vector<P> Shape(const std::vector<MovieMenuItem>& items)
 {
-    std::vector<std::pair<int, int>> out;
+    std::vector<P> out;
     for (const MovieMenuItem& i : items)
-        out.emplace_back(i.id, i.textId);
+        out.emplace_back(i.command, i.textId);
     return out;
 }
-using P = std::pair<int, int>;
-const P kSep{0, -1};
+const P kSep{std::nullopt, -1};
 }  // namespace
 
 TEST(MovieMenu, ItemsFollowThePlayStateRateAndFullScreen)
 {
-    const std::vector<P> closed{{cmd::kSettings, TXT_SETTINGS_2}, kSep, {cmd::kBrowse, TXT_BROWSE_2}};
+    const std::vector<P> closed{{Command::kSettings, TXT_SETTINGS_2}, kSep, {Command::kBrowse, TXT_BROWSE_2}};
     EXPECT_EQ(Shape(MovieMenuItems(kNoMovie, 1, false, true)), closed);
     EXPECT_EQ(Shape(MovieMenuItems(kNoMovie, 1, true, true)), closed);
 
-    const std::vector<P> tail{kSep, {cmd::kStillImage, TXT_STILL_IMAGE_2},
-                              {cmd::kReport, TXT_REPORT},
-                              {cmd::kEvidence, TXT_EVIDENCE},
-                              {cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY},
-                              {cmd::kSettings, TXT_SETTINGS_2}, kSep, {cmd::kBrowse, TXT_BROWSE_2}};
-    std::vector<P> stopped{{cmd::kPlay, TXT_PLAY_2}};
+    const std::vector<P> tail{kSep, {Command::kStillImage, TXT_STILL_IMAGE_2},
+                              {Command::kReport, TXT_REPORT},
+                              {Command::kEvidence, TXT_EVIDENCE},
+                              {Command::kSwitchDisplay, TXT_SWITCH_DISPLAY},
+                              {Command::kSettings, TXT_SETTINGS_2}, kSep, {Command::kBrowse, TXT_BROWSE_2}};
+    std::vector<P> stopped{{Command::kPlay, TXT_PLAY_2}};
     stopped.insert(stopped.end(), tail.begin(), tail.end());
     EXPECT_EQ(Shape(MovieMenuItems(kStopped, 1, false, true)), stopped);
 
     EXPECT_EQ(Shape(MovieMenuItems(kPaused, 1, true, true)),
-              (std::vector<P>{{cmd::kPlay, TXT_PLAY_2}, {cmd::kStop, TXT_STOP},
-                              {cmd::kSwitchDisplay, TXT_SWITCH_DISPLAY},
-                              {cmd::kAspect, TXT_FULLSCREEN_STRETCH}}));
+              (std::vector<P>{{Command::kPlay, TXT_PLAY_2}, {Command::kStop, TXT_STOP},
+                              {Command::kSwitchDisplay, TXT_SWITCH_DISPLAY},
+                              {Command::kAspect, TXT_FULLSCREEN_STRETCH}}));
     EXPECT_EQ(Shape(MovieMenuItems(kPaused, 1, true, false)).back(),
-              P(cmd::kAspect, TXT_FULLSCREEN_KEEP_ASPECT));
+              P(Command::kAspect, TXT_FULLSCREEN_KEEP_ASPECT));
 
     const auto playing = MovieMenuItems(kPlaying, 1, false, true);
     ASSERT_GE(playing.size(), 4u);
-    EXPECT_EQ(Shape(playing)[0], P(cmd::kPlay, TXT_PAUSE_2));
-    EXPECT_EQ(Shape(playing)[1], P(cmd::kStop, TXT_STOP));
-    EXPECT_EQ(Shape(playing)[2], P(cmd::kFastForward, TXT_FAST_FORWARD_2));
-    EXPECT_EQ(Shape(playing)[3], P(cmd::kSlow, TXT_SLOW_2));
+    EXPECT_EQ(Shape(playing)[0], P(Command::kPlay, TXT_PAUSE_2));
+    EXPECT_EQ(Shape(playing)[1], P(Command::kStop, TXT_STOP));
+    EXPECT_EQ(Shape(playing)[2], P(Command::kFastForward, TXT_FAST_FORWARD_2));
+    EXPECT_EQ(Shape(playing)[3], P(Command::kSlow, TXT_SLOW_2));
     EXPECT_EQ(playing.size(), 4 + tail.size());
     // Greyed: fast forward at rate code 2 or more, slow below 0.
     for (const auto& [rate, ff, slow] : {std::tuple{1, true, true}, {2, false, true},

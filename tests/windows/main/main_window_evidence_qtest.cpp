@@ -11,7 +11,7 @@
 #include "windows/main/dedorade_dlg.h"
 #include "windows/main/evidence_dialog.h"
 #include "windows/main/evidence_flow.h"
-#include "windows/main/main_layout.h"
+#include "windows/main/command.h"
 #include "windows/main/movie_menu.h"
 #include "windows/main/task_runner.h"
 #include "playback/player.h"
@@ -175,8 +175,8 @@ TEST_F(MainWindowEvidence, KeyEProposesTheSpanCancelWritesNothingOkWritesTheFold
     CMsgBox::takeShown();
     // While it runs, every control but the stop waits, the key E included.
     const auto [ok, written] = runToEnd(*w, dlg, [&] {
-        EXPECT_FALSE(w->isCommandEnabled(cmd::kEvidence));
-        EXPECT_TRUE(w->isCommandEnabled(cmd::kStop));
+        EXPECT_FALSE(w->isCommandEnabled(Command::kEvidence));
+        EXPECT_TRUE(w->isCommandEnabled(Command::kStop));
         key(w.get(), Qt::Key_E);
         EXPECT_FALSE(w->evidence()->dialog());
     });
@@ -231,7 +231,7 @@ TEST_F(MainWindowEvidence, StopLeavesNoFolder)
     EXPECT_TRUE(CMsgBox::takeShown().isEmpty());
     EXPECT_TRUE(entries(out_.path()).isEmpty()) << entries(out_.path()).join(',').toStdString();
     EXPECT_FALSE(w->backgroundTaskRunning());
-    EXPECT_TRUE(w->isCommandEnabled(cmd::kEvidence));
+    EXPECT_TRUE(w->isCommandEnabled(Command::kEvidence));
     w->Shutdown();
 }
 
@@ -296,15 +296,15 @@ TEST_F(MainWindowEvidence, NothingWithoutAMovie)
 {
     auto w = startWindow(QString());
     ASSERT_FALSE(w->session()->ready());
-    EXPECT_FALSE(w->isCommandEnabled(cmd::kEvidence));
-    EXPECT_FALSE(w->isCommandEnabled(cmd::kStillImage));
+    EXPECT_FALSE(w->isCommandEnabled(Command::kEvidence));
+    EXPECT_FALSE(w->isCommandEnabled(Command::kStillImage));
     key(w.get(), Qt::Key_E);
-    w->DispatchCommand(cmd::kEvidence);
+    w->DispatchCommand(Command::kEvidence);
     EXPECT_FALSE(w->evidence()->dialog());
     EXPECT_FALSE(w->backgroundTaskRunning());
     const Player* main = w->session()->player(0);
     for (const MovieMenuItem& item : MovieMenuItems(main ? main->state().playState : kNoMovie, 1, false, true))
-        EXPECT_NE(item.id, cmd::kEvidence);
+        EXPECT_NE(item.command, Command::kEvidence);
     EXPECT_TRUE(entries(out_.path()).isEmpty());
     w->Shutdown();
 }

@@ -347,9 +347,9 @@ TEST_F(MainWindowModes, TitleBarButtonsRunTheWindowsCommands)
 {
     auto w = startWindow();
     const QRect normal = w->geometry();
-    std::vector<int> dispatched;
+    std::vector<Command> dispatched;
     QObject::connect(w.get(), &CdedoradeDlg::commandDispatched,
-                     [&](int id) { dispatched.push_back(id); });
+                     [&](Command command) { dispatched.push_back(command); });
     const auto click = [&](const char* name) {
         auto* b = w->findChild<CSkinButton*>(QString::fromLatin1(name));
         ASSERT_NE(b, nullptr) << name;
@@ -373,8 +373,8 @@ TEST_F(MainWindowModes, TitleBarButtonsRunTheWindowsCommands)
     EXPECT_TRUE(w->thumbnailMode());
     click("titleClose");
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(dispatched, (std::vector<int>{cmd::kMaximise, cmd::kMaximise, cmd::kMinimise,
-                                            cmd::kThumbnail, cmd::kClose}));
+    EXPECT_EQ(dispatched, (std::vector<Command>{Command::kMaximise, Command::kMaximise, Command::kMinimise,
+                                                Command::kThumbnail, Command::kClose}));
 }
 
 TEST_F(MainWindowModes, AnotherMonitorRebuildsScaleFontsAndLayoutKeepingTheFactors)
@@ -448,7 +448,7 @@ TEST_F(MainWindowModes, ThumbnailSwitchMapWindowAndUpdateCheck)
     EXPECT_FALSE(map->placeholder()->noInternet());
     map->move(10, 500);  // it keeps its own position afterwards
     // On an empty folder the map button is off, and so is its key M.
-    EXPECT_FALSE(w->isCommandEnabled(38013));
+    EXPECT_FALSE(w->isCommandEnabled(Command::kSwitchMap));
     QKeyEvent m(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier, "m");
     QApplication::sendEvent(w.get(), &m);
     EXPECT_TRUE(map->isVisible());
@@ -479,7 +479,7 @@ TEST_F(MainWindowModes, NoUpdateCheckWithoutHost)
     auto w = startWindow();
     EXPECT_FALSE(w->updateCheck()->started());
     EXPECT_FALSE(w->thumbnailMode());
-    EXPECT_FALSE(w->isCommandEnabled(38012));  // CSV: not for a folder source
+    EXPECT_FALSE(w->isCommandEnabled(Command::kCsv));  // CSV: not for a folder source
     w->Shutdown();
 }
 
@@ -509,7 +509,7 @@ TEST_F(MainWindowModes, WholeSessionOnASampleCard)
     ASSERT_FALSE(record.path.isEmpty());
     ASSERT_EQ(w->OpenRecording(record), 1);
     ASSERT_TRUE(waitUntil([&] { return w->session()->ready() && w->session()->telemetryReady(); }, 15000));
-    EXPECT_TRUE(w->isCommandEnabled(38012));  // CSV: a card with recordings
+    EXPECT_TRUE(w->isCommandEnabled(Command::kCsv));  // CSV: a card with recordings
     Player& main = *w->session()->player(0);
     ASSERT_TRUE(main.WaitSeekDone(5000));
     ASSERT_GT(main.GetFrameCount(), 20);
@@ -624,15 +624,15 @@ TEST_F(MainWindowModes, KeysRunOnlyTheCommandsTheirButtonsAllow)
         int mode;
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
-        int command;
+        Command command;
     };
     const Row rows[] = {
-        {card + "/Normal/" + movies.front(), 3, Qt::Key_Delete, Qt::NoModifier, 38010},
-        {card + "/Normal", 2, Qt::Key_J, Qt::ControlModifier, 38007},
-        {card + "/Normal", 2, Qt::Key_E, Qt::ControlModifier, 38012},
+        {card + "/Normal/" + movies.front(), 3, Qt::Key_Delete, Qt::NoModifier, Command::kDelete},
+        {card + "/Normal", 2, Qt::Key_J, Qt::ControlModifier, Command::kSaveJoined},
+        {card + "/Normal", 2, Qt::Key_E, Qt::ControlModifier, Command::kCsv},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.command);
+        SCOPED_TRACE(static_cast<int>(row.command));
         auto w = startWindow(row.source);
         ASSERT_EQ(static_cast<int>(w->catalogue().mode()), row.mode);
         ASSERT_TRUE(waitUntil([&] { return w->browser()->rowCount() > 0; }, 5000));
@@ -648,8 +648,8 @@ TEST_F(MainWindowModes, KeysRunOnlyTheCommandsTheirButtonsAllow)
         });
         closer.start(20);
         int dispatched = 0;
-        QObject::connect(w.get(), &CdedoradeDlg::commandDispatched, [&](int id) {
-            dispatched += id == row.command;
+        QObject::connect(w.get(), &CdedoradeDlg::commandDispatched, [&](Command command) {
+            dispatched += command == row.command;
         });
         QKeyEvent press(QEvent::KeyPress, row.key, row.modifiers);
         QApplication::sendEvent(w.get(), &press);

@@ -502,8 +502,9 @@ TEST(MainWindowRandom, RandomUseOnADamagedCardChangesNothingAndMediaControlsAnsw
         mpris.start();
 
         std::vector<CSkinButton*> buttons;
-        for (int id = cmd::kFirst; id < cmd::kFirst + kTransportButtonCount; ++id)
-            if (auto* b = w.findChild<CSkinButton*>(QStringLiteral("button%1").arg(id)))
+        for (int i = 0; i < kTransportButtonCount; ++i)
+            if (auto* b = w.findChild<CSkinButton*>(
+                    QStringLiteral("button%1").arg(static_cast<int>(TransportCommand(i)))))
                 buttons.push_back(b);
         for (const char* name : {"titleMaximise", "titleThumbnail"})
             if (auto* b = w.findChild<CSkinButton*>(QString::fromLatin1(name)))
@@ -521,8 +522,10 @@ TEST(MainWindowRandom, RandomUseOnADamagedCardChangesNothingAndMediaControlsAnsw
         // own objects with the wrong size (new-delete-type-mismatch inside libQt6WebEngineCore),
         // which AddressSanitizer reports and cannot suppress for one library. The ordinary build
         // opens it.
-        std::erase_if(keys, [](const KeyBinding& k) { return k.command == cmd::kSwitchMap; });
-        std::erase_if(buttons, [](const CSkinButton* b) { return b->commandId() == cmd::kSwitchMap; });
+        std::erase_if(keys, [](const KeyBinding& k) { return k.effect == KeyEffect{Command::kSwitchMap}; });
+        std::erase_if(buttons, [](const CSkinButton* b) {
+            return b->commandId() == static_cast<int>(Command::kSwitchMap);
+        });
 #endif
 
         auto pick = [&](int n) { return int(rng() % quint32(n)); };

@@ -298,7 +298,7 @@ TEST_F(MainWindowSequence, PulledCardWhilePlayingAndWhileATaskRunsClearsEverythi
         EXPECT_NE(main.state().playState, kPlaying);
         EXPECT_TRUE(w->isVisible());  // the program was not on the card: it stays
         // The transport is off; the window goes on answering.
-        EXPECT_FALSE(w->isCommandEnabled(38002));
+        EXPECT_FALSE(w->isCommandEnabled(Command::kPlay));
         QApplication::sendEvent(w.get(), &space);
         QKeyEvent pageDown(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
         QApplication::sendEvent(w.get(), &pageDown);
@@ -387,9 +387,9 @@ TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunT
             dialog->reject();
     });
     cancel.start(50);
-    QList<int> dispatched;
-    QObject::connect(w.get(), &CdedoradeDlg::commandDispatched, [&](int id) { dispatched << id; });
-    std::vector<int> ids;
+    QList<Command> dispatched;
+    QObject::connect(w.get(), &CdedoradeDlg::commandDispatched, [&](Command c) { dispatched << c; });
+    std::vector<Command> ids;
     for (int state : {kStopped, kPaused, kPlaying}) {
         for (bool full : {false, true}) {
             const std::vector<MovieMenuItem> items = MovieMenuItems(state, 1, full, true);
@@ -397,29 +397,29 @@ TEST_F(MainWindowSequence, SliderSeeksOnReleaseMapFollowsTheStateAndMenuKeysRunT
             for (QAction* action : menu.actions()) {
                 if (action->isSeparator())
                     continue;
-                const int id = action->data().toInt();
-                EXPECT_EQ(action->shortcut(), MovieMenuShortcut(id)) << id;
+                const Command id = action->data().value<Command>();
+                EXPECT_EQ(action->shortcut(), MovieMenuShortcut(id)) << static_cast<int>(id);
                 if (!action->shortcut().isEmpty() && std::find(ids.begin(), ids.end(), id) == ids.end())
                     ids.push_back(id);
             }
         }
     }
     // The source dialog last: it closes the recording.
-    std::stable_partition(ids.begin(), ids.end(), [](int id) { return id != cmd::kBrowse; });
+    std::stable_partition(ids.begin(), ids.end(), [](Command id) { return id != Command::kBrowse; });
     ASSERT_GE(ids.size(), 6u);
-    for (int id : ids) {
+    for (Command id : ids) {
         const QKeyCombination k = MovieMenuShortcut(id)[0];
         // Slower and faster act while playing only, as their buttons do.
-        const bool whilePlaying = id == cmd::kSlow || id == cmd::kFastForward;
+        const bool whilePlaying = id == Command::kSlow || id == Command::kFastForward;
         if (whilePlaying && main.state().playState != kPlaying)
             key(w.get(), Qt::Key_Space);
         dispatched.clear();
         key(w.get(), k.key(), k.keyboardModifiers());
-        EXPECT_EQ(dispatched, QList<int>{id}) << id << " " << MovieMenuShortcut(id).toString().toStdString();
+        EXPECT_EQ(dispatched, QList<Command>{id}) << static_cast<int>(id) << " " << MovieMenuShortcut(id).toString().toStdString();
         if (whilePlaying)
             key(w.get(), Qt::Key_Space);
     }
-    EXPECT_EQ(dispatched, QList<int>{cmd::kBrowse});
+    EXPECT_EQ(dispatched, QList<Command>{Command::kBrowse});
     cancel.stop();
     w->Shutdown();
 }
@@ -560,7 +560,7 @@ TEST_F(MainWindowSequence, TasksComeBackWhereTheyWereStopCleanlyAndADeletionStar
     EXPECT_TRUE(w->sequencer()->holdFlag());
     EXPECT_NE(main.state().playState, kPlaying);
     EXPECT_EQ(w->session()->shownFrame(), 0);
-    EXPECT_EQ(w->isCommandEnabled(38012),
+    EXPECT_EQ(w->isCommandEnabled(Command::kCsv),
               w->catalogue().mode() == SourceMode::Drive && !w->catalogue().shownRecords().empty());
     if (qEnvironmentVariableIsSet("RAVIR_SHOT_DIR"))
         w->grab().save(qEnvironmentVariable("RAVIR_SHOT_DIR") + QStringLiteral("/after_deletion.png"));

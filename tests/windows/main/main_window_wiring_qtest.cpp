@@ -13,7 +13,7 @@
 #include "windows/main/window_mpris.h"
 #include "windows/main/window_report.h"
 #include "playback/report_picture.h"
-#include "windows/main/main_layout.h"
+#include "windows/main/command.h"
 #include "windows/main/movie_menu.h"
 #include "windows/kit/skin_button.h"
 #include "windows/kit/skin_progress.h"
@@ -281,7 +281,7 @@ TEST_F(MainWindowWiring, AnEmptiedListStopsPlaybackAndClearsThePanes)
     EXPECT_TRUE(w->session()->currentPath().isEmpty());
     EXPECT_EQ(w->session()->shownFrame(), -1);
     EXPECT_FALSE(w->graphView()->telemetry());
-    EXPECT_FALSE(w->isCommandEnabled(38002));
+    EXPECT_FALSE(w->isCommandEnabled(Command::kPlay));
     waitUntil([] { return false; }, 300);
     EXPECT_NE(main.state().playState, kPlaying);
 
@@ -486,8 +486,8 @@ TEST_F(MainWindowWiring, PulledCardEndsTheCsvExportWithoutPlaceholdersOrCompleti
 TEST_F(MainWindowWiring, PulledCardDuringADeletionOrAJoinedSaveSaysHowFarItGot)
 {
     CMsgBox::setAutoAnswer(CMsgBox::kIdOk);
-    for (const int command : {CListCommands::kCmdDelete, CListCommands::kCmdJoin}) {
-        SCOPED_TRACE(command);
+    for (const Command command : {Command::kDelete, Command::kSaveJoined}) {
+        SCOPED_TRACE(static_cast<int>(command));
         QTemporaryDir copy, out;
         ASSERT_TRUE(copy.isValid() && out.isValid());
         const QString card = copy.path() + "/card";
@@ -522,7 +522,7 @@ TEST_F(MainWindowWiring, PulledCardDuringADeletionOrAJoinedSaveSaysHowFarItGot)
         }, 5000);
         EXPECT_TRUE(shown.contains(text(TXT_MSG_SOURCE_GONE))) << shown.join('|').toStdString();
         EXPECT_FALSE(shown.contains(text(TXT_DONE))) << shown.join('|').toStdString();
-        if (command == CListCommands::kCmdDelete) {
+        if (command == Command::kDelete) {
             const QString report = text(TXT_MSG_DELETE_FAILED) + QLatin1Char('\n') + text(TXT_MSG_DELETE_COUNTS).arg(0).arg(3);
             EXPECT_TRUE(shown.contains(report)) << shown.join('|').toStdString();
         } else {
@@ -542,13 +542,13 @@ TEST_F(MainWindowWiring, ClosingDuringASaveAsksAndNeverLeavesACutFile)
 {
     const QKeyCombination closeKey = QKeySequence::keyBindings(QKeySequence::Close).value(0)[0];
     const struct {
-        int command;
+        Command command;
         bool byKey;
         int answer;
-    } cases[] = {{cmd::kSaveJoined, true, CMsgBox::kIdCancel}, {cmd::kSaveJoined, false, CMsgBox::kIdOk},
-                 {cmd::kCsv, false, CMsgBox::kIdCancel}, {cmd::kCsv, true, CMsgBox::kIdOk}};
+    } cases[] = {{Command::kSaveJoined, true, CMsgBox::kIdCancel}, {Command::kSaveJoined, false, CMsgBox::kIdOk},
+                 {Command::kCsv, false, CMsgBox::kIdCancel}, {Command::kCsv, true, CMsgBox::kIdOk}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.command << (c.byKey ? " key " : " close ") << c.answer);
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.command) << (c.byKey ? " key " : " close ") << c.answer);
         QTemporaryDir out;
         std::atomic<bool> held{false}, letGo{false};
         std::atomic<qint64> total{0};
@@ -600,8 +600,8 @@ TEST_F(MainWindowWiring, ClosingDuringASaveAsksAndNeverLeavesACutFile)
             ASSERT_TRUE(waitUntil([&] { return finished; }, 30000));
             // The export alone, or the joined movie with its telemetry file.
             const QStringList left = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
-            ASSERT_EQ(left.size(), c.command == cmd::kCsv ? 1 : 2) << left.join(' ').toStdString();
-            if (c.command == cmd::kCsv) {
+            ASSERT_EQ(left.size(), c.command == Command::kCsv ? 1 : 2) << left.join(' ').toStdString();
+            if (c.command == Command::kCsv) {
                 QFile csv(QDir(out.path()).filePath(left[0]));
                 ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
                 EXPECT_EQ(csv.readAll().count('\n'), 1 + total.load());
@@ -701,7 +701,7 @@ TEST_F(MainWindowWiring, ContextMenuReportItemWritesTheReport)
             if (a->isSeparator())
                 continue;
             seen << a->text() + u'|' + a->shortcut().toString(QKeySequence::PortableText);
-            if (a->data().toInt() == cmd::kReport)
+            if (a->data().value<Command>() == Command::kReport)
                 report = a;
         }
         chose = true;

@@ -1,7 +1,6 @@
 // The main window's keys and the mouse on its video surface: a key of the window is taken from
 // whichever child has the focus (text fields keep theirs, other windows too), a left click is
 // reported only once the double-click time has passed, a double click asks for full screen.
-#include "windows/main/main_layout.h"
 #include "windows/main/window_input.h"
 
 #include "gui_app.h"
@@ -24,6 +23,8 @@ namespace {
 
 QApplication* app() { return test::guiApp(); }
 
+std::string CommandLog(Command command) { return "command " + std::to_string(static_cast<int>(command)); }
+
 // A window with a video pane, a picture drawn over part of it, a button and a text field; a
 // second window with a button of its own. Every signal of the input goes into `log`.
 struct Fixture {
@@ -43,7 +44,7 @@ struct Fixture {
         input->watchSurface(picture);
         QObject::connect(input.get(), &WindowInput::closeRequested, [this] { log.push_back("close"); });
         QObject::connect(input.get(), &WindowInput::commandKey,
-                         [this](int id) { log.push_back("command " + std::to_string(id)); });
+                         [this](Command command) { log.push_back(CommandLog(command)); });
         QObject::connect(input.get(), &WindowInput::fullScreenToggled,
                          [this] { log.push_back("full screen"); });
         QObject::connect(input.get(), &WindowInput::framesStepped,
@@ -98,12 +99,12 @@ TEST(WindowInput, KeysOfTheWindowAreTakenFromTheFocusedChildOnly)
         bool buttonGetsIt;  // the button saw the key (Space presses it)
     };
     const Case cases[] = {
-        {"space plays", Qt::Key_Space, Qt::NoModifier, false, {"command " + std::to_string(cmd::kPlay)}, false},
+        {"space plays", Qt::Key_Space, Qt::NoModifier, false, {CommandLog(Command::kPlay)}, false},
         {"left steps back", Qt::Key_Left, Qt::NoModifier, false, {"step -1"}, false},
         {"right steps on", Qt::Key_Right, Qt::NoModifier, false, {"step 1"}, false},
         {"F full screen", Qt::Key_F, Qt::NoModifier, false, {"full screen"}, false},
         {"escape", Qt::Key_Escape, Qt::NoModifier, false, {"escape"}, false},
-        {"ctrl+O browses", Qt::Key_O, Qt::ControlModifier, false, {"command " + std::to_string(cmd::kBrowse)}, false},
+        {"ctrl+O browses", Qt::Key_O, Qt::ControlModifier, false, {CommandLog(Command::kBrowse)}, false},
         {"O alone is no key of the window", Qt::Key_O, Qt::NoModifier, false, {}, false},
         {"another window keeps its keys", Qt::Key_Space, Qt::NoModifier, true, {}, true},
     };
@@ -137,7 +138,7 @@ TEST(WindowInput, KeysOfTheWindowAreTakenFromTheFocusedChildOnly)
     EXPECT_TRUE(f.input->takeKey(&home));
     QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
     EXPECT_FALSE(f.input->takeKey(&a));
-    EXPECT_EQ(f.log, std::vector<std::string>{"command " + std::to_string(cmd::kStop)});
+    EXPECT_EQ(f.log, std::vector<std::string>{CommandLog(Command::kStop)});
 }
 
 TEST(WindowInput, ClickWaitsForTheDoubleClickTimeAndIsGivenInVideoCoordinates)
