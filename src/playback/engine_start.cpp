@@ -1,5 +1,6 @@
 #include "playback/engine_start.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QThreadPool>
 
@@ -15,6 +16,19 @@ struct EngineStart::Shared {
     std::vector<MpvEngine> engines;
     size_t left = 0;
 };
+
+QThreadPool& EngineStart::pool()
+{
+    // Not Qt's global pool: Qt scales and converts images on that one, and a window that draws
+    // its artwork while an engine starts would wait for it.
+    static QThreadPool* const threads = [] {
+        auto* p = new QThreadPool(QCoreApplication::instance());
+        p->setObjectName(QStringLiteral("engine start"));
+        p->setMaxThreadCount(4);
+        return p;
+    }();
+    return *threads;
+}
 
 EngineStart::EngineStart(QObject* parent) : QObject(parent) {}
 
@@ -37,7 +51,7 @@ EngineStart::~EngineStart()
     for (const MpvEngine& e : *ending)
         any = any || e != nullptr;
     if (any)
-        QThreadPool::globalInstance()->start([ending] { ending->clear(); });
+        pool().start([ending] { ending->clear(); });
 }
 
 void EngineStart::start(std::vector<MpvOptions> engines, EngineMaker maker)
@@ -56,7 +70,7 @@ void EngineStart::start(std::vector<MpvOptions> engines, EngineMaker maker)
         return;
     }
     for (size_t i = 0; i < engines.size(); ++i) {
-        QThreadPool::globalInstance()->start(
+        pool().start(
             [shared = shared_, maker, i, options = std::move(engines[i])] {
                 MpvEngine engine = maker(static_cast<int>(i), options);
                 std::unique_lock lock(shared->mutex);

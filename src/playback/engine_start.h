@@ -1,12 +1,14 @@
 #pragma once
 // The camera players' engines made off the caller's thread: libmpv's start (mpv_create, the
-// options, mpv_initialize) runs on worker threads of the global thread pool, one engine each,
-// and the engines come back on the owner's thread with ready(). The caller's thread never waits
-// for them. Engines still being made when the object goes are given up: each is destroyed on its
-// worker once made (the application waits for the global pool before it ends).
+// options, mpv_initialize) runs on worker threads of a pool of its own (pool()), one engine
+// each, and the engines come back on the owner's thread with ready(). The caller's thread never
+// waits for them. Engines still being made when the object goes are given up: each is destroyed
+// on its worker once made; the pool belongs to the application, which waits for it as it ends.
 #include "playback/mpv_handle.h"
 
 #include <QObject>
+
+class QThreadPool;
 
 #include <functional>
 #include <memory>
@@ -32,6 +34,8 @@ public:
     bool running() const { return running_; }
     // After ready(): the engines in the order of their options, null for one that failed.
     std::vector<MpvEngine> take();
+    // The workers' threads (made with the first start; a child of the application).
+    static QThreadPool& pool();
 
 Q_SIGNALS:
     void ready();
