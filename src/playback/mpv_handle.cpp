@@ -13,12 +13,19 @@ MpvHandle::MpvHandle(QObject* parent) : QObject(parent) {}
 
 MpvHandle::~MpvHandle() { destroy(); }
 
-bool MpvHandle::create(const std::vector<std::pair<QString, QString>>& options)
+void MpvEngineEnd::operator()(mpv_handle* engine) const
 {
-    destroy();
-    mpv_handle* h = mpv_create();
-    if (!h)
-        return false;
+    if (engine)
+        mpv_terminate_destroy(engine);
+}
+
+bool MpvHandle::create(const MpvOptions& options) { return adopt(start(options)); }
+
+MpvEngine MpvHandle::start(const MpvOptions& options)
+{
+    MpvEngine engine(mpv_create());
+    if (!engine)
+        return {};
     // Every engine of the program starts from the same base, which the caller's options may
     // override: no user configuration or scripts (the program alone drives the engine), and an
     // audio output chosen among the sound servers and ALSA, else none. The automatic choice
@@ -32,22 +39,25 @@ bool MpvHandle::create(const std::vector<std::pair<QString, QString>>& options)
         {"audio-fallback-to-null", "yes"},
     };
     for (const auto& [name, value] : kBase) {
-        if (mpv_set_option_string(h, name, value) < 0) {
-            mpv_terminate_destroy(h);
-            return false;
-        }
+        if (mpv_set_option_string(engine.get(), name, value) < 0)
+            return {};
     }
     for (const auto& [name, value] : options) {
-        if (mpv_set_option_string(h, name.toUtf8().constData(), value.toUtf8().constData()) < 0) {
-            mpv_terminate_destroy(h);
-            return false;
-        }
+        if (mpv_set_option_string(engine.get(), name.toUtf8().constData(),
+                                  value.toUtf8().constData()) < 0)
+            return {};
     }
-    if (mpv_initialize(h) < 0) {
-        mpv_terminate_destroy(h);
+    if (mpv_initialize(engine.get()) < 0)
+        return {};
+    return engine;
+}
+
+bool MpvHandle::adopt(MpvEngine engine)
+{
+    destroy();
+    if (!engine)
         return false;
-    }
-    handle_ = h;
+    handle_ = engine.release();
     mpv_set_wakeup_callback(handle_, &MpvHandle::wakeup, this);
     return true;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -14,6 +15,15 @@ struct mpv_handle;
 struct mpv_event;
 
 namespace ravir {
+
+// Engine options as (name, value) pairs, in the order they are set.
+using MpvOptions = std::vector<std::pair<QString, QString>>;
+
+// An initialised engine that no MpvHandle has taken yet; ending it destroys the engine.
+struct MpvEngineEnd {
+    void operator()(mpv_handle* engine) const;
+};
+using MpvEngine = std::unique_ptr<mpv_handle, MpvEngineEnd>;
 
 class MpvHandle : public QObject {
     Q_OBJECT
@@ -25,7 +35,12 @@ public:
 
     // Creates and initialises the handle with the given options (name, value). False when
     // libmpv refuses any of them.
-    bool create(const std::vector<std::pair<QString, QString>>& options);
+    bool create(const MpvOptions& options);
+    // Creates and initialises an engine with the program's base options followed by options;
+    // null when libmpv refuses any step. Touches no Qt object: any thread may call it.
+    static MpvEngine start(const MpvOptions& options);
+    // Takes an engine made by start() (on any thread); false, and no engine, for a null one.
+    bool adopt(MpvEngine engine);
     void destroy();
     bool isValid() const { return handle_ != nullptr; }
     mpv_handle* raw() const { return handle_; }

@@ -33,9 +33,8 @@ MpvPlayerBase::~MpvPlayerBase()
     destroyEngine();
 }
 
-bool MpvPlayerBase::createEngine(const Options& extra, VideoPresenter* presenter)
+MpvPlayerBase::Options MpvPlayerBase::engineOptions(const Options& extra)
 {
-    destroyEngine();
     // What every player of the program asks of the engine besides MpvHandle's base: no terminal,
     // on-screen controls or web loaders; an engine that waits paused and idle for the program's
     // commands, keeps the last picture at the end, and leaves the placement of the picture and
@@ -54,8 +53,20 @@ bool MpvPlayerBase::createEngine(const Options& extra, VideoPresenter* presenter
         {"audio-file-auto", "no"},
     };
     options.insert(options.end(), extra.begin(), extra.end());
+    return options;
+}
+
+bool MpvPlayerBase::createEngine(const Options& extra, VideoPresenter* presenter)
+{
+    destroyEngine();
+    return adoptEngine(MpvHandle::start(engineOptions(extra)), presenter);
+}
+
+bool MpvPlayerBase::adoptEngine(MpvEngine engine, VideoPresenter* presenter)
+{
+    destroyEngine();
     auto* mpv = new MpvHandle(this);
-    if (!mpv->create(options) || (presenter && !presenter->attach(mpv))) {
+    if (!mpv->adopt(std::move(engine)) || (presenter && !presenter->attach(mpv))) {
         delete mpv;
         return false;
     }

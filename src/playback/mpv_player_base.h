@@ -8,6 +8,7 @@
 // and come out as the hooks below; what the hooks tell the outside they tell through post(),
 // so that a notice queued for a movie that has since been closed or replaced is dropped.
 #include "playback/movie_load.h"
+#include "playback/mpv_handle.h"
 
 #include <QObject>
 #include <QPointer>
@@ -47,12 +48,17 @@ Q_SIGNALS:
     void openFailed();
 
 protected:
-    using Options = std::vector<std::pair<QString, QString>>;
+    using Options = MpvOptions;
 
-    // Creates the engine with the shared options followed by extra (which may override them);
-    // with a presenter the engine draws into it (mpv's "libmpv" output, which extra must ask
-    // for), otherwise extra chooses the output. False, and no engine, when either step fails.
+    // The shared options followed by extra (which may override them): what an engine of this
+    // player is started with (MpvHandle::start, on any thread).
+    static Options engineOptions(const Options& extra);
+    // Creates the engine with engineOptions(extra) and takes it (adoptEngine).
     bool createEngine(const Options& extra, VideoPresenter* presenter);
+    // Takes an engine started with engineOptions(...); with a presenter the engine draws into
+    // it (mpv's "libmpv" output, which the options must ask for), otherwise the options chose
+    // the output. False, and no engine, when the engine is null or the presenter refuses it.
+    bool adoptEngine(MpvEngine engine, VideoPresenter* presenter);
     // Detaches the presenter and ends the engine; the movie must be closed already.
     void destroyEngine();
 

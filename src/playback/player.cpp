@@ -25,8 +25,33 @@ Player::Player(QObject* parent) : MpvPlayerBase(parent) {}
 
 Player::~Player() { ShutdownPlayer(); }
 
+MpvOptions Player::EngineOptions(int slot, bool withPresenter, const PlayerOptions& options)
+{
+    Options mpvOptions = {
+        {"hr-seek", "yes"},  // every seek lands on the exact frame
+        {"hr-seek-framedrop", "no"},
+        {"audio-display", "no"},
+        {"hwdec", "no"},
+        {"vo", withPresenter ? "libmpv" : "null"},
+    };
+    if (!options.audioOutput.isEmpty())
+        mpvOptions.emplace_back("ao", options.audioOutput);
+    // The sub camera is never heard: its sound is not even decoded, so that its pictures run on
+    // the system clock and follow a speed change at once (the camera sync's nudges).
+    if (slot == 1)
+        mpvOptions.emplace_back("aid", "no");
+    return engineOptions(mpvOptions);
+}
+
 bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& fontFace,
                         const PlayerOptions& options, Player* mainPlayer)
+{
+    return InitPlayer(MpvHandle::start(EngineOptions(slot, presenter != nullptr, options)), slot,
+                      presenter, fontFace, options, mainPlayer);
+}
+
+bool Player::InitPlayer(MpvEngine engine, int slot, VideoPresenter* presenter,
+                        const QString& fontFace, const PlayerOptions& options, Player* mainPlayer)
 {
     ShutdownPlayer();
     std::lock_guard lock(state_.telemetry.viewsLock);
@@ -39,21 +64,7 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
     state_.fontFace = fontFace;
     state_.frameCount = 0;
     setTimeLimits(options_.openWaitMs, options_.seekWaitMs);
-
-    Options mpvOptions = {
-        {"hr-seek", "yes"},  // every seek lands on the exact frame
-        {"hr-seek-framedrop", "no"},
-        {"audio-display", "no"},
-        {"hwdec", "no"},
-        {"vo", presenter ? "libmpv" : "null"},
-    };
-    if (!options_.audioOutput.isEmpty())
-        mpvOptions.emplace_back("ao", options_.audioOutput);
-    // The sub camera is never heard: its sound is not even decoded, so that its pictures run on
-    // the system clock and follow a speed change at once (the camera sync's nudges).
-    if (slot == 1)
-        mpvOptions.emplace_back("aid", "no");
-    if (!createEngine(mpvOptions, presenter))
+    if (!adoptEngine(std::move(engine), presenter))
         return false;
     // The decoder's error messages tell a picture that failed to decode (CaptureFrame).
     mpv_request_log_messages(mpv_->raw(), "error");
@@ -61,6 +72,27 @@ bool Player::InitPlayer(int slot, VideoPresenter* presenter, const QString& font
     state_.initialised = 1;
     state_.telemetry.initialised = true;
     return true;
+}
+
+namespace {
+
+// The box check of an open; the movie's timing when it can be opened.
+int checkMovie(const QString& path, std::optional<MovieTiming>& timing)
+{
+    if (!ravir::IsMp4File(path))
+        return kOpenFailed;
+    timing = ProbeMovieTiming(path);
+    if (timing && timing->tooShort)
+        return kTooShort;
+    return timing ? kOpened : kOpenFailed;
+}
+
+}  // namespace
+
+int Player::CheckMovie(const QString& path)
+{
+    std::optional<MovieTiming> timing;
+    return checkMovie(path, timing);
 }
 
 void Player::ShutdownPlayer()
@@ -118,13 +150,9 @@ int Player::OpenMovie(const QString& path)
     std::lock_guard lock(state_.telemetry.viewsLock);
     if (!state_.initialised || !mpv_)
         return kOpenFailed;
-    if (!ravir::IsMp4File(path))
-        return kOpenFailed;
-    const std::optional<MovieTiming> timing = ProbeMovieTiming(path);
-    if (timing && timing->tooShort)
-        return kTooShort;
-    if (!timing)
-        return kOpenFailed;
+    std::optional<MovieTiming> timing;
+    if (const int checked = checkMovie(path, timing); checked != kOpened)
+        return checked;
     CloseMovie();
     // The current reader starts empty with each movie; loads know the frame duration.
     state_.telemetry.current.clear();

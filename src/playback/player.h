@@ -69,8 +69,18 @@ public:
 
     // slot 0 is the main camera; presenter null gives a player without window. mainPlayer is
     // the main camera's player (itself for slot 0).
+    // The engine is started here, on the caller's thread.
     bool InitPlayer(int slot, VideoPresenter* presenter, const QString& fontFace,
                     const PlayerOptions& options = {}, Player* mainPlayer = nullptr);
+    // The same with an engine started elsewhere (on any thread) from EngineOptions(slot,
+    // presenter != nullptr, options); a null engine fails and leaves the slot uninitialised.
+    bool InitPlayer(MpvEngine engine, int slot, VideoPresenter* presenter, const QString& fontFace,
+                    const PlayerOptions& options = {}, Player* mainPlayer = nullptr);
+    // What the engine of a slot is started with, with or without a presenter.
+    static MpvOptions EngineOptions(int slot, bool withPresenter, const PlayerOptions& options = {});
+    // The check OpenMovie makes from the movie's own boxes before it asks the engine: kOpened,
+    // kTooShort or kOpenFailed. Needs no engine.
+    static int CheckMovie(const QString& path);
     void ShutdownPlayer();
     bool IsMp4File(const QString& path);
     // 0 failed, 1 opened, 2 too short to play, decided from the movie's boxes. On 1 the frame

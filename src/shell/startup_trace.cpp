@@ -63,6 +63,8 @@ const char* StartupStepName(StartupStep step)
         return "skin loaded";
     case StartupStep::WindowShown:
         return "window shown";
+    case StartupStep::EnginesReady:
+        return "engines ready";
     case StartupStep::CardScanned:
         return "card scanned";
     case StartupStep::FirstRecordingOpened:

@@ -17,6 +17,7 @@ enum class StartupStep {
     ApplicationMade,
     SkinLoaded,
     WindowShown,
+    EnginesReady,
     CardScanned,
     FirstRecordingOpened,
     FirstFramePresented,

@@ -89,7 +89,8 @@ TEST(StartupTraceTest, LineHoldsTheTimeAndTheStep)
               QByteArray("ravir-viewer: startup   2048.0 ms  first recording opened\n"));
     const StartupStep all[] = {StartupStep::MainEntered, StartupStep::ApplicationMade,
                                StartupStep::SkinLoaded, StartupStep::WindowShown,
-                               StartupStep::CardScanned, StartupStep::FirstRecordingOpened,
+                               StartupStep::EnginesReady, StartupStep::CardScanned,
+                               StartupStep::FirstRecordingOpened,
                                StartupStep::FirstFramePresented};
     std::set<std::string> names;
     for (const StartupStep step : all)

@@ -88,6 +88,9 @@ QFrame* CdedoradeDlg::makePane(const QString& name)
 
 void CdedoradeDlg::InitDialog()
 {
+    // The engines start first, on workers: they are made while the window is built.
+    session_ = new RecordingSession(this);
+    session_->StartEngines(true, true, options_.engineMaker);
     // The UI text row comes first: every text set below is read from it. It follows the
     // locale unless the configuration file names a language; the unit of speeds comes with it.
     const QString configFolder = ViewerConfigFolderPath();
@@ -213,9 +216,9 @@ void CdedoradeDlg::InitPlayers()
     for (QWidget* w : {static_cast<QWidget*>(surface_), static_cast<QWidget*>(presenter_),
                        static_cast<QWidget*>(surface_->subPresenter())})
         input_->watchSurface(w);
-    session_ = new RecordingSession(this);
     session_->InitPlayers(presenter_, surface_->subPresenter(), text(TXT_FONT_FACE), hwDecode_,
                            volume_, aspectKeep_);
+    connect(session_, &RecordingSession::enginesReady, this, &CdedoradeDlg::OnEnginesReady);
     // The session reports from the event loop; the window never waits for the engines.
     connect(session_, &RecordingSession::mainMovieOpened, this, &CdedoradeDlg::OnMovieOpened);
     connect(session_, &RecordingSession::openFailed, this, [this] {
@@ -239,8 +242,7 @@ void CdedoradeDlg::InitPlayers()
         if (!shutDown_)
             RefreshControlStates();
     });
-    surface_->setPlayers(session_->player(0), session_->slotReady(1) ? session_->player(1) : nullptr);
-    catalogue_.setEnginesReady(session_->slotReady(0));
+    surface_->setPlayers(session_->player(0), nullptr);
 
     // The map window's state follows the session; event icons ask for a seek.
     mapState_ = new MapState(*session_, *movieDialog_, this);
@@ -315,6 +317,17 @@ void CdedoradeDlg::InitParts()
     still_ = new CStillCapture(this, this);
     still_->setWindowHooks([this] { session_->PauseIfPlaying(); },
                             [this] { RefreshControlStates(); });
+}
+
+void CdedoradeDlg::OnEnginesReady(bool mainStarted)
+{
+    surface_->setPlayers(session_->player(0), session_->slotReady(1) ? session_->player(1) : nullptr);
+    catalogue_.setEnginesReady(mainStarted);
+    // Without the main camera's engine nothing is listable: a source listed meanwhile is
+    // listed again.
+    if (!mainStarted && started_ && !shutDown_ && catalogue_.mode() != SourceMode::None)
+        source_->openPath(catalogue_.mode() == SourceMode::File ? catalogue_.singleFile()
+                                                                : catalogue_.sourcePath());
 }
 
 void CdedoradeDlg::OnListEmptied()

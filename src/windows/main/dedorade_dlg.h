@@ -58,6 +58,7 @@ class CdedoradeDlg : public QWidget {
 public:
     struct Options {
         QString source;  // a card, folder or movie given on the command line
+        EngineMaker engineMaker;  // replaces libmpv's start of the engines (tests)
     };
     explicit CdedoradeDlg(Options options, QWidget* parent = nullptr);
     ~CdedoradeDlg() override;
@@ -196,6 +197,7 @@ private:
     void ApplyNewScale();
     QFrame* makePane(const QString& name);
     void InitPlayers();
+    void OnEnginesReady(bool mainStarted);
     void OnMovieOpened();
     void OnFrameShown(int frame);   // the slider and the views follow the session's frame
     void OnTelemetryChanged();      // the graph and the panel take the session's snapshot

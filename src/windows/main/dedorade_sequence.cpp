@@ -111,7 +111,7 @@ bool CdedoradeDlg::StartBackgroundTask(std::function<void()> work)
 
 int CdedoradeDlg::OpenRecording(const RecordingRecord& record)
 {
-    if (!session_->slotReady(0) || shutDown_ || !sequencer_)
+    if ((!session_->slotReady(0) && !session_->enginesStarting()) || shutDown_ || !sequencer_)
         return 0;
     return sequencer_->openNow(record);
 }

@@ -6,7 +6,9 @@
 #include "windows/main/views_follow.h"
 #include "playback/camera_sync.h"
 #include "playback/player.h"
+#include "playback/video_presenter.h"
 #include "playback/telemetry_slots.h"
+#include "shell/startup_trace.h"
 
 #include <QFileInfo>
 
@@ -44,13 +46,14 @@ void RecordingSession::InitPlayers(VideoPresenter* mainSurface, VideoPresenter* 
                                    bool aspectKeep)
 {
     volume_ = volume;
-    for (int slot = 0; slot < 2; ++slot) {
-        auto player = std::make_unique<Player>(this);
-        const bool ok = player->InitPlayer(slot, slot == 0 ? mainSurface : subSurface, fontFace, {},
-                                           slot == 0 ? nullptr : players_[0].get());
-        slotReady_[static_cast<size_t>(slot)] = ok;
-        players_[static_cast<size_t>(slot)] = std::move(player);
-    }
+    aspectKeep_ = aspectKeep;
+    hardwareDecode_ = hardwareDecode;
+    fontFace_ = fontFace;
+    surfaces_ = {mainSurface, subSurface};
+    if (!engines_ && !slotReady_[0] && !slotReady_[1])
+        StartEngines(mainSurface != nullptr, subSurface != nullptr);
+    for (int slot = 0; slot < 2; ++slot)
+        players_[static_cast<size_t>(slot)] = std::make_unique<Player>(this);
     // The players report from the event loop; nobody waits for them.
     connect(players_[0].get(), &Player::movieOpened, this, [this] {
         if (!shutDown_ && slotReady_[0])
@@ -68,13 +71,67 @@ void RecordingSession::InitPlayers(VideoPresenter* mainSurface, VideoPresenter* 
             Q_EMIT presentationEnded();
     });
     sync_ = new CameraSync(this);
+    // Engines that were made before the players were are taken now.
+    if (engines_ && !engines_->running())
+        TakeEngines();
+}
+
+void RecordingSession::StartEngines(bool mainDraws, bool subDraws, EngineMaker maker)
+{
+    if (engines_ || shutDown_)
+        return;
+    withSurface_ = {mainDraws, subDraws};
+    // libmpv's start takes a while: it runs on workers while the window goes on.
+    engines_ = new EngineStart(this);
+    connect(engines_, &EngineStart::ready, this, [this] {
+        if (players_[0])
+            TakeEngines();
+    });
+    engines_->start({Player::EngineOptions(0, mainDraws), Player::EngineOptions(1, subDraws)},
+                    std::move(maker));
+}
+
+void RecordingSession::TakeEngines()
+{
+    std::vector<MpvEngine> engines = engines_->take();
+    engines.resize(2);
+    engines_->deleteLater();
+    engines_ = nullptr;
+    if (shutDown_)
+        return;
+    for (int slot = 0; slot < 2; ++slot) {
+        const auto i = static_cast<size_t>(slot);
+        VideoPresenter* surface = surfaces_[i];
+        // A surface that went meanwhile leaves its slot off: the engine was made to draw there.
+        const bool ok = (surface || !withSurface_[i]) &&
+                        players_[i]->InitPlayer(std::move(engines[i]), slot, surface, fontFace_, {},
+                                                slot == 0 ? nullptr : players_[0].get());
+        slotReady_[i] = ok;
+    }
     if (slotReady_[1])
         sync_->setPlayers(players_[0].get(), players_[1].get());
     if (slotReady_[0]) {
-        main().SetHardwareDecode(hardwareDecode ? 1 : 0);
+        main().SetHardwareDecode(hardwareDecode_ ? 1 : 0);
         main().SetVolume(volume_);
     }
-    SetAspectKeep(aspectKeep);
+    SetAspectKeep(aspectKeep_);
+    TraceStartup(StartupStep::EnginesReady);
+    Q_EMIT enginesReady(slotReady_[0]);
+    // The open asked for meanwhile (unless the window closed it on the news above).
+    if (!std::exchange(openPending_, false) || shutDown_)
+        return;
+    const RecordingRecord record = std::exchange(pendingRecord_, {});
+    if (!slotReady_[0]) {
+        opening_ = false;
+        currentPath_.clear();
+        return;
+    }
+    if (OpenBoth(record) != kOpened) {
+        // The movie changed since its boxes were checked: the engine cannot load it.
+        SetReady(false);
+        opening_ = false;
+        Q_EMIT openFailed();
+    }
 }
 
 void RecordingSession::Shutdown()
@@ -83,6 +140,10 @@ void RecordingSession::Shutdown()
         return;
     shutDown_ = true;
     playClock_.stop();
+    // Engines still being started end on their workers.
+    delete engines_;
+    engines_ = nullptr;
+    openPending_ = false;
     if (slotReady_[0])
         ravir::StopPrefetch(main().state().telemetry);
     for (int slot = 0; slot < 2; ++slot) {
@@ -303,6 +364,7 @@ void RecordingSession::SetAspectKeep(bool keep)
 
 void RecordingSession::SetHardwareDecode(bool on)
 {
+    hardwareDecode_ = on;
     if (slotReady_[0])
         main().SetHardwareDecode(on ? 1 : 0);
 }
@@ -348,6 +410,22 @@ void RecordingSession::BeginOpen(bool clearTelemetry)
 
 int RecordingSession::OpenBoth(const RecordingRecord& record)
 {
+    if (enginesStarting() && !shutDown_) {
+        // The engines are not there yet: the movie's boxes decide now, the load follows when
+        // the engines are (TakeEngines).
+        const int result = Player::CheckMovie(record.path);
+        openPending_ = result == kOpened;
+        if (!openPending_) {
+            SetReady(false);
+            currentPath_.clear();
+            return result;
+        }
+        pendingRecord_ = record;
+        opening_ = true;
+        currentPath_ = record.path;
+        currentRecord_ = record;
+        return result;
+    }
     if (!slotReady_[0] || shutDown_)
         return 0;
     const int result = main().OpenMovie(record.path);
@@ -466,6 +544,7 @@ void RecordingSession::FreeTelemetry()
 void RecordingSession::Close()
 {
     playClock_.stop();
+    openPending_ = false;
     const bool hadTelemetry = telemetryReady_ || snapshot_;
     telemetryReady_ = false;
     snapshot_.reset();

@@ -10,9 +10,11 @@
 // engine has reached it, and after a pause, a step or a seek has settled, the engine's own
 // position read once more, so that the numbers next to the picture belong to the picture.
 #include "catalogue/recording_record.h"
+#include "playback/engine_start.h"
 #include "windows/views/recording_telemetry.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -36,10 +38,18 @@ public:
     explicit RecordingSession(QObject* parent = nullptr);
     ~RecordingSession() override;
 
-    // Starts the two engines: slot 0 draws on mainSurface, slot 1 on subSurface and keeps to
-    // slot 0's time. A slot whose engine cannot start stays off and is skipped from then on.
+    // Starts making the two engines on workers and returns at once; mainDraws and subDraws say
+    // whether InitPlayers will give the slot a surface. maker replaces libmpv's start (tests).
+    void StartEngines(bool mainDraws, bool subDraws, EngineMaker maker = {});
+    // The players: slot 0 draws on mainSurface, slot 1 on subSurface and keeps to slot 0's time.
+    // Their engines (StartEngines, called here unless it was before) come later, with
+    // enginesReady(); a slot whose engine cannot start stays off and is skipped from then on.
+    // An open asked for before then is checked against the movie's boxes at once and carried
+    // out when the engines are there.
     void InitPlayers(VideoPresenter* mainSurface, VideoPresenter* subSurface, const QString& fontFace,
                      bool hardwareDecode, int volume, bool aspectKeep);
+    // The engines are being made (slotReady is false for both until they are there).
+    bool enginesStarting() const { return engines_ != nullptr; }
     // Pause, stop and release both engines; nothing is published afterwards. Safe to repeat.
     void Shutdown();
 
@@ -126,6 +136,8 @@ Q_SIGNALS:
     void mainMovieOpened();           // the main camera reported its movie ready
     void openFailed();                // the main camera could not open its movie
     void presentationEnded();         // the main camera reached the end of its movie
+    // The engines were started (InitPlayers); mainStarted is slotReady(0).
+    void enginesReady(bool mainStarted);
 
 private:
     void Tick();
@@ -134,8 +146,18 @@ private:
     void SeekEngines(int frame);
     void OnSubMovieOpened();
     void SetReady(bool ready);
+    void TakeEngines();
 
     std::array<std::unique_ptr<Player>, 2> players_;
+    // The engines' start, and what the players are set up with once the engines are there.
+    EngineStart* engines_ = nullptr;
+    std::array<QPointer<VideoPresenter>, 2> surfaces_;
+    std::array<bool, 2> withSurface_{false, false};
+    QString fontFace_;
+    bool hardwareDecode_ = false;
+    // The open asked for while the engines were being started, carried out when they are.
+    bool openPending_ = false;
+    RecordingRecord pendingRecord_;
     std::array<bool, 2> slotReady_{false, false};
     CameraSync* sync_ = nullptr;
     QTimer playClock_;          // 30 ms: the views follow the main camera's frame

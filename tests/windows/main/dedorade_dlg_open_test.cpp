@@ -59,7 +59,8 @@ TEST(MainWindowOpen, ReturnsAtOnceAndShowsTheFirstFrameWhenReady)
         CdedoradeDlg::Options options;
         options.source = dir.path();  // an empty folder: nothing opens by itself
         CdedoradeDlg window(options);
-        ASSERT_TRUE(window.session()->slotReady(0));
+        // The engines are made on workers and come through the event loop.
+        ASSERT_TRUE(waitUntil([&] { return window.session()->slotReady(0); }, 10000));
         int ready = 0;
         QObject::connect(&window, &CdedoradeDlg::movieReady, [&] { ++ready; });
         waitUntil([] { return false; }, 100);  // the deferred start

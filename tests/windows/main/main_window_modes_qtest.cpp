@@ -493,7 +493,7 @@ TEST_F(MainWindowModes, WholeSessionOnASampleCard)
     const QString card = test::sampleCard("mainwindow-session", o, &error);
     ASSERT_FALSE(card.isEmpty()) << error.toStdString();
     auto w = startWindow(card);
-    ASSERT_TRUE(w->session()->slotReady(0));
+    ASSERT_TRUE(waitUntil([&] { return w->session()->slotReady(0); }, 10000));
     ASSERT_GT(w->browser()->rowCount(), 0);
     // A main camera recording long enough to play (the card also holds very short ones).
     RecordingRecord record;
