@@ -34,6 +34,10 @@ MpvOptions Player::EngineOptions(int slot, bool withPresenter, const PlayerOptio
         {"hwdec", "no"},
         {"vo", withPresenter ? "libmpv" : "null"},
     };
+    // A frame reaches the presenter at its display time, not up to 50 ms ahead with the render
+    // call then waiting for that time: the render runs on the window thread, which never waits.
+    if (withPresenter)
+        mpvOptions.emplace_back("video-timing-offset", "0");
     if (!options.audioOutput.isEmpty())
         mpvOptions.emplace_back("ao", options.audioOutput);
     // The sub camera is never heard: its sound is not even decoded, so that its pictures run on
