@@ -198,7 +198,16 @@ def viewer_frames_text(before, after):
                   ("frame_drop_count", "vo_delayed_frame_count", "decoder_frame_drop_count")]
         parts.append("%s %s / %s (decoder %s)" % ((name,) + tuple(
             "-" if v is None else str(v) for v in values)))
-    return "viewer dropped / late frames: " + ", ".join(parts)
+    shown = []
+    for slot, name in ((0, "main"), (1, "sub")):
+        b, a = before["players"].get(slot), after["players"].get(slot)
+        if not b or not a or "frames_shown" not in a or b.get("movie") != a.get("movie"):
+            shown.append("%s -" % name)
+            continue
+        shown.append("%s %d drawn, %d on screen" % (name, a["frames_rendered"] - b["frames_rendered"],
+                                                   a["frames_shown"] - b["frames_shown"]))
+    return ("viewer dropped / late frames: " + ", ".join(parts)
+            + "\nviewer frames in the measured time: " + ", ".join(shown))
 
 
 BUCKETS = ("<5", "5-10", "10-20", "20-50", "50-100", ">100")
@@ -449,7 +458,8 @@ def round_(display, bus, card, movies, frame_ms, recording_s, busy):
               % (cores[viewer.pid], mpv_total, cores[viewer.pid] / mpv_total if mpv_total else 0))
         print("mpv dropped / late frames: main %d / %d, sub %d / %d"
               % (drops[0][0], drops[0][1], drops[1][0], drops[1][1]))
-        print(viewer_frames_text(snap_before, snap_after))
+        print(viewer_frames_text(snap_before, snap_after)
+              + " (the main movie has %.0f frames in %.0f s)" % (SECONDS * 1000.0 / frame_ms[0], SECONDS))
         print(stall_text(snap_before, snap_after))
         print("camera offset, sub minus main, in main-camera frames (screen captures of the inset):")
         print(offsets_text(offsets))

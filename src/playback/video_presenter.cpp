@@ -169,6 +169,7 @@ protected:
             f->glBlitFramebuffer(sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1, GL_COLOR_BUFFER_BIT,
                                  GL_LINEAR);
             f->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+            owner_->noteFrameShown();
             TraceStartup(StartupStep::FirstFramePresented);
         }
         QPainter painter(this);
@@ -228,6 +229,8 @@ bool VideoPresenter::attach(MpvHandle* handle)
         return false;
     handle_ = handle;
     framesRendered_ = 0;
+    framesShown_ = 0;
+    renderedWhenShown_ = 0;
     const bool wantGl = backend_ != Backend::Software && openGlAvailable();
     if (backend_ == Backend::OpenGL && !wantGl) {
         handle_ = nullptr;
@@ -564,8 +567,17 @@ void VideoPresenter::paintSoftwareFrame(QPainter& painter)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRectF(target), frame_, source);
     painter.restore();
+    noteFrameShown();
     TraceStartup(StartupStep::FirstFramePresented);
     paintDecorations(painter);
+}
+
+void VideoPresenter::noteFrameShown()
+{
+    if (renderedWhenShown_ == framesRendered_)
+        return;
+    renderedWhenShown_ = framesRendered_;
+    ++framesShown_;
 }
 
 void VideoPresenter::paintEvent(QPaintEvent*)

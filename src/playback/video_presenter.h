@@ -61,8 +61,10 @@ public:
     void clearOverlay();
     bool hasOverlay() const { return !overlay_.isNull(); }
 
-    // Frames drawn since attach (for the benchmarks).
+    // Frames drawn since attach, and of those the ones painted onto the window (for the
+    // benchmarks): a frame drawn over before the window was painted never reached the screen.
     long long framesRendered() const { return framesRendered_; }
+    long long framesShown() const { return framesShown_; }
 
     // Draws a pending frame now; the players call it while they wait for the decoder.
     void serviceRender();
@@ -104,6 +106,9 @@ private:
     QImage overlay_;
     NormRect overlayWhere_;
     long long framesRendered_ = 0;
+    long long framesShown_ = 0;
+    long long renderedWhenShown_ = 0;
+    void noteFrameShown();
 };
 
 }  // namespace ravir

@@ -94,7 +94,9 @@ TEST_P(PresenterScreen, SoughtAndPlayedFramesReachTheScreen)
         seekAndWait(player_, frame);
         EXPECT_EQ(awaitFrame(frame), frame) << "seek to " << frame;
     }
-    // Playing moves the picture on screen too.
+    // Playing moves the picture on screen too, and the frames painted onto the window are
+    // counted among those drawn.
+    const long long shownBefore = presenter_->framesShown();
     player_.Play();
     spin(600);
     player_.Pause();
@@ -102,6 +104,8 @@ TEST_P(PresenterScreen, SoughtAndPlayedFramesReachTheScreen)
     const int now = player_.GetCurrentFrame();
     EXPECT_GT(now, 17);
     EXPECT_EQ(awaitFrame(now), now);
+    EXPECT_GT(presenter_->framesShown(), shownBefore);
+    EXPECT_LE(presenter_->framesShown(), presenter_->framesRendered());
     // A window resized after the movie opened still shows it.
     window_->resize(480, 360);
     presenter_->setGeometry(0, 0, 480, 360);

@@ -56,6 +56,9 @@ QJsonObject WindowPlaybackStats::playerLine(int slot) const
     // Where the picture is on the screen, in device pixels: its place in the presenter, which
     // covers its area of the surface (null while the view hides it).
     VideoPresenter* presenter = slot == 0 ? surface_.mainPresenter() : surface_.subPresenter();
+    // The frames the presenter drew, and those of them that were painted onto the window.
+    line.insert(QStringLiteral("frames_rendered"), presenter ? presenter->framesRendered() : -1);
+    line.insert(QStringLiteral("frames_shown"), presenter ? presenter->framesShown() : -1);
     const QRect area = slot == 0 ? surface_.mainArea() : surface_.subArea();
     const IntRect& dest = player->state().destination;
     if (presenter && !area.isNull() && dest.width() > 0 && dest.height() > 0) {
