@@ -393,7 +393,12 @@ void CdedoradeDlg::DeferredStart()
     frame_.keepShownPosition();
     // The map window is placed beside the main window when it is first shown: by then the
     // window manager has put the main window where it stays.
+    // The first recording opens at once: no row was chosen, so the open delay serves nothing.
+    if (sequencer_)
+        sequencer_->setOpenWithoutDelay(true);
     source_->openAtStart(options_.source);
+    if (sequencer_)
+        sequencer_->setOpenWithoutDelay(false);
     TraceStartup(StartupStep::CardScanned);
     session_->SetAspectKeep(aspectKeep_);
     session_->RelayoutAll();

@@ -106,7 +106,7 @@ void RecordingSequencer::beginOpen(bool resetGraph)
     openDelayTimer_.stop();
     waiting_ = true;
     openTimeoutTimer_.start();
-    openDelayTimer_.start();
+    openDelayTimer_.start(openWithoutDelay_ ? 0 : openDelayMs_);
     Q_EMIT openStarted(record_.path);
 }
 

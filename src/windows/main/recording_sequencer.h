@@ -116,6 +116,12 @@ public:
     bool reopen(int restoreFrame);
     // Waits for the loader worker (shutdown).
     void waitForLoader();
+    // While set, an open begins at once instead of after the open delay: the delay lets the
+    // user go down the list without opening every row passed, which does not apply to the
+    // first recording of a source the program opens itself.
+    void setOpenWithoutDelay(bool on) { openWithoutDelay_ = on; }
+    // The open delay in ms (tests shorten it).
+    void setOpenDelayMs(int ms) { openDelayMs_ = ms; }
 
     // ---- State ----------------------------------------------------------------------------
     int currentRow() const { return row_; }
@@ -159,6 +165,8 @@ private:
 
     SequencerHost& host_;
     QTimer openDelayTimer_;    // 500 ms after a row is chosen: the movies are opened
+    int openDelayMs_ = kOpenDelayMs;
+    bool openWithoutDelay_ = false;
     QTimer openTimeoutTimer_;  // 5000 ms after an open began: the wait state ends regardless
     RecordingRecord record_;
     int row_ = -1;

@@ -19,6 +19,7 @@
 #include "windows/kit/skin_progress.h"
 #include "windows/kit/skin_slider.h"
 #include "windows/main/recording_sequencer.h"
+#include "windows/main/recording_session.h"
 #include "windows/main/task_runner.h"
 #include "playback/dual_surface.h"
 #include "playback/player.h"
@@ -376,9 +377,15 @@ TEST_F(MainWindowWiring, EveryPageKeyPressMovesOnOneRecording)
     ASSERT_GE(w->browser()->rowCount(), 6);
     const int start = w->sequencer()->currentRow();
     ASSERT_EQ(start, 0);
+    // The start-up opened row 0 without the open delay; rows chosen by the user wait for it,
+    // so that passing over a row does not open it.
+    EXPECT_EQ(w->sequencer()->openDelayTimer().interval(), 0);
+    int moviesOpened = 0;
+    QObject::connect(w->session(), &RecordingSession::mainMovieOpened, [&] { ++moviesOpened; });
     for (const auto& [keyCode, target] : {std::pair{Qt::Key_PageDown, start + 5}, std::pair{Qt::Key_PageUp, start}}) {
         SCOPED_TRACE(keyCode == Qt::Key_PageDown ? "PageDown" : "PageUp");
         ASSERT_TRUE(waitUntil([&] { return w->session()->telemetryReady() && !w->sequencer()->isOpening(); }, 15000));
+        moviesOpened = 0;
         for (int press = 0; press < 5; ++press) {
             if (press > 0)
                 waitUntil([] { return false; }, 140);
@@ -393,6 +400,8 @@ TEST_F(MainWindowWiring, EveryPageKeyPressMovesOnOneRecording)
         EXPECT_EQ(w->session()->currentPath(), expected);
         EXPECT_EQ(w->sequencer()->currentRow(), target);
         EXPECT_EQ(w->browser()->listCtrl()->playingRow(), target);
+        EXPECT_EQ(w->sequencer()->openDelayTimer().interval(), RecordingSequencer::kOpenDelayMs);
+        EXPECT_EQ(moviesOpened, 1) << "the rows passed over were opened too";
     }
     w->Shutdown();
 }

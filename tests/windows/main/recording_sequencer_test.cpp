@@ -109,7 +109,7 @@ protected:
             test::guiApp();
         seq = std::make_unique<RecordingSequencer>(host);
         host.seq = seq.get();
-        seq->openDelayTimer().setInterval(20);
+        seq->setOpenDelayMs(20);
     }
     void TearDown() override { seq.reset(); }
     bool readyOn(const QString& name)
