@@ -383,20 +383,22 @@ def run_viewer(display, bus, card, tmp):
     viewer = subprocess.Popen([VIEWER, card], env=env, stdout=subprocess.DEVNULL,
                               stderr=subprocess.PIPE, text=True)
     steps = {}
-    opened = threading.Event()
+    opened = threading.Event()  # the recording is open and its first picture shown
+    seen = set()
 
     def read():
         for line in viewer.stderr:
             if " ms  " in line and "startup" in line:
                 ms, step = line.split("startup", 1)[1].split(" ms  ", 1)
                 steps[step.strip()] = float(ms)
-                if step.strip() == "first recording opened":
+                seen.add(step.strip())
+                if {"first recording opened", "first frame presented"} <= seen:
                     opened.set()
     threading.Thread(target=read, daemon=True).start()
     if not opened.wait(30):
         viewer.kill()
         raise RuntimeError("the viewer did not open a recording")
-    time.sleep(0.3)  # the telemetry loader makes the recording ready
+    time.sleep(0.5)  # the telemetry loader makes the recording ready, the sub camera opens
     # Both cameras on screen: the "switch display" key twice gives the main camera with the sub
     # camera as an inset.
     window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",
