@@ -5,6 +5,7 @@
 #include "playback/dual_surface.h"
 #include "playback/player.h"
 #include "playback_fixture.h"
+#include "test_support.h"
 
 #include <cmath>
 #include <cstdio>
@@ -61,7 +62,7 @@ protected:
         return mainFrame >= 0 && subFrame >= 0 && framePatternOf(c) == mainFrame;
     }
 
-#if defined(__SANITIZE_ADDRESS__)
+#if RAVIR_TEST_UNDER_ASAN
     // The sanitizer build paints both pictures on the window thread at a fraction of the
     // speed; at x2 on two cores one picture may be a frame late on screen. It checks memory
     // here, and the plain build holds the lock to one frame.

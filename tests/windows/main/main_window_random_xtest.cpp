@@ -17,6 +17,7 @@
 #include "windows/catalogue/folder_tree_ctrl.h"
 #include "catalogue/recording_name.h"
 #include "gui_app.h"
+#include "test_support.h"
 #include "windows/main/dedorade_dlg.h"
 #include "windows/main/window_mpris.h"
 #include "windows/main/key_table.h"
@@ -58,17 +59,6 @@ using namespace ravir;
 using test::waitUntil;
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-#define RAVIR_TEST_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define RAVIR_TEST_UNDER_ASAN 1
-#endif
-#endif
-#ifndef RAVIR_TEST_UNDER_ASAN
-#define RAVIR_TEST_UNDER_ASAN 0
-#endif
 
 constexpr quint32 kDefaultSeed = 20261209;
 constexpr int kDefaultSeconds = 60;
