@@ -172,8 +172,12 @@ protected:
             owner_->noteFrameShown();
             TraceStartup(StartupStep::FirstFramePresented);
         }
-        QPainter painter(this);
-        owner_->paintDecorations(painter);
+        // The clear above already made the strips around the picture black: a painter (whose
+        // begin and end reset the context's whole state) is only needed for the overlay.
+        if (owner_->hasOverlay()) {
+            QPainter painter(this);
+            owner_->paintDecorations(painter);
+        }
     }
 
 private:
