@@ -16,6 +16,8 @@ DualVideoSurface::DualVideoSurface(QWidget* parent, VideoPresenter::Backend back
     main_->setGeometry(rect());
     sub_->setGeometry(rect());
     sub_->hide();
+    main_->setComposePartner(sub_);
+    sub_->setComposePartner(main_);
 }
 
 void DualVideoSurface::setPlayers(Player* main, Player* sub)

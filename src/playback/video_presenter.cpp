@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -172,8 +173,12 @@ protected:
             owner_->noteFrameShown();
             TraceStartup(StartupStep::FirstFramePresented);
         }
-        QPainter painter(this);
-        owner_->paintDecorations(painter);
+        // The clear above already made the strips around the picture black: a painter (whose
+        // begin and end reset the context's whole state) is only needed for the overlay.
+        if (owner_->hasOverlay()) {
+            QPainter painter(this);
+            owner_->paintDecorations(painter);
+        }
     }
 
 private:
@@ -360,11 +365,49 @@ void VideoPresenter::serviceRender()
     if (usesOpenGL()) {
         if (glView_->renderFrame()) {
             ++framesRendered_;
-            glView_->update();
+            showNewFrame();
         }
     } else {
         renderSoftware();
     }
+}
+
+void VideoPresenter::showNewFrame()
+{
+    VideoPresenter* other = partner_;
+    const bool paired = other && other->usesOpenGL() && usesOpenGL() && isVisible() &&
+                        other->isVisible();
+    if (!paired) {
+        releaseHeldFrame();
+        glView_->update();
+        return;
+    }
+    if (other->frameHeld_ || frameHeld_) {
+        // The partner's frame waits (or this one waited already): both go on screen now.
+        other->releaseHeldFrame();
+        releaseHeldFrame();
+        glView_->update();
+        return;
+    }
+    frameHeld_ = true;
+    if (!holdTimer_) {
+        holdTimer_ = new QTimer(this);
+        holdTimer_->setSingleShot(true);
+        holdTimer_->setTimerType(Qt::PreciseTimer);
+        connect(holdTimer_, &QTimer::timeout, this, [this] { releaseHeldFrame(); });
+    }
+    holdTimer_->start(kPairWaitMs);
+}
+
+void VideoPresenter::releaseHeldFrame()
+{
+    if (!frameHeld_)
+        return;
+    frameHeld_ = false;
+    if (holdTimer_)
+        holdTimer_->stop();
+    if (glView_)
+        glView_->update();
 }
 
 QSize VideoPresenter::renderSize() const

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QPointer>
 #include <QSize>
 #include <QWidget>
 #include <atomic>
@@ -69,6 +70,12 @@ public:
     // Draws a pending frame now; the players call it while they wait for the decoder.
     void serviceRender();
 
+    // Another presenter on the same window (the other camera). While both are shown, a new
+    // frame of one waits up to kPairWaitMs for the other's, so that the window composes the
+    // pair once instead of twice: every composition redraws the whole window.
+    static constexpr int kPairWaitMs = 10;
+    void setComposePartner(VideoPresenter* partner) { partner_ = partner; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -109,6 +116,11 @@ private:
     long long framesShown_ = 0;
     long long renderedWhenShown_ = 0;
     void noteFrameShown();
+    void showNewFrame();
+    void releaseHeldFrame();
+    QPointer<VideoPresenter> partner_;
+    bool frameHeld_ = false;  // drawn, waiting for the partner's frame to be shown with it
+    class QTimer* holdTimer_ = nullptr;
 };
 
 }  // namespace ravir

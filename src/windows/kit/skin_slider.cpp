@@ -72,9 +72,20 @@ void CSkinSliderCtrl::setPosition(int position)
     const int p = std::clamp(position, min_, max_);
     if (p == pos_)
         return;
+    // While playing the position moves on every frame, but the picture only changes when the
+    // end of the played part or the thumb moves by a pixel.
+    const int splitBefore = playedWidth();
+    const int thumbBefore = thumbX();
     pos_ = p;
-    redraw();
+    if (buffer_.isNull() || playedWidth() != splitBefore || thumbX() != thumbBefore)
+        redraw();
     announceValue();
+}
+
+int CSkinSliderCtrl::playedWidth() const
+{
+    const long long span = static_cast<long long>(max_) - min_ + 1;
+    return static_cast<int>(static_cast<long long>(pos_ - min_) * trackRect().width() / span);
 }
 
 void CSkinSliderCtrl::announceValue()
@@ -173,8 +184,7 @@ void CSkinSliderCtrl::redraw()
         const double s = skin::scale();
         const int trackH = std::min(height(), static_cast<int>(skin::designSize(pictures_.played).height() * s));
         const int y = (height() - trackH) / 2;
-        const long long span = static_cast<long long>(max_) - min_ + 1;
-        const int split = static_cast<int>(static_cast<long long>(pos_ - min_) * t.width() / span);
+        const int split = playedWidth();
         const QPixmap played = skin::render(pictures_.played, QSize(t.width(), trackH));
         const QPixmap remaining = skin::render(pictures_.remaining, QSize(t.width(), trackH));
         if (split > 0)

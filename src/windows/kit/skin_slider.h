@@ -55,6 +55,7 @@ public:
 
     int thumbWidth() const;
     int thumbX() const;  // left edge of the thumb on the track
+    int playedWidth() const;  // pixels of the track drawn as played
 
     // The position for a widget x coordinate (the band mapped to the ends).
     int positionAt(int x) const;

@@ -27,6 +27,7 @@ inline constexpr int kGraphLabelColumn = 41;  // design units
 
 struct GraphLabels {
     QString top, centre, bottom;
+    bool operator==(const GraphLabels&) const = default;
 };
 // The three range labels of a range code; codes outside 0..3 show the 1 G labels.
 GraphLabels RangeLabels(int rangeCode);
@@ -59,10 +60,12 @@ struct GraphState {
 
 struct GraphSegment {
     int x1, y1, x2, y2;
+    bool operator==(const GraphSegment&) const = default;
 };
 struct GraphMarker {
     int x;
     int type;
+    bool operator==(const GraphMarker&) const = default;
 };
 
 struct GraphPlot {
@@ -71,6 +74,7 @@ struct GraphPlot {
     std::vector<GraphMarker> markers;                 // in drawing order, x >= left margin
     int cursorX = 0;
     bool traced = false;  // the trace pass ran
+    bool operator==(const GraphPlot&) const = default;
 };
 
 // Computes one paint. The telemetry may be null (then only labels and the cursor).

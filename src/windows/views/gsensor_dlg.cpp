@@ -97,7 +97,16 @@ void CGSensorDlg::setFrame(int frame)
         return;
     state_.currentPosition = frame;
     announce();
+    // While playing, a new frame often moves neither the traces nor the cursor by a pixel.
+    if (paintedValid_ && plotNow() == painted_)
+        return;
     update();
+}
+
+GraphPlot CGSensorDlg::plotNow() const
+{
+    const GraphGeometry g{layoutScale_, fontScale_, width(), height()};
+    return ComputeGraphPlot(g, state_, telemetry_.get(), kinds_);
 }
 
 void CGSensorDlg::setAxisKindShown(int kind, bool on)
@@ -159,7 +168,9 @@ const QImage& CGSensorDlg::renderFrame()
     }
     p.drawImage(QPoint(0, 0), background_);
 
-    const GraphPlot plot = ComputeGraphPlot(g, state_, telemetry_.get(), kinds_);
+    const GraphPlot plot = plotNow();
+    painted_ = plot;
+    paintedValid_ = true;
 
     p.setPen(Qt::white);
     p.setFont(labelFont_);

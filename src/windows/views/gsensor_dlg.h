@@ -70,6 +70,7 @@ protected:
 private:
     void setKindShown(int kind, bool on);
     void ensureBackground();
+    GraphPlot plotNow() const;  // the plot of the current state at the current size
     void announce();  // tells assistive technology when the spoken description changed
 
     TelemetrySnapshot telemetry_;
@@ -80,6 +81,8 @@ private:
     QFont labelFont_;
     QImage background_;  // the background artwork at the scaled size
     QImage buffer_;
+    GraphPlot painted_;  // what the back buffer shows (valid while paintedValid_)
+    bool paintedValid_ = false;
     SpokenText spoken_;
 };
 

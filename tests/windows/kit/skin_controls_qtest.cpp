@@ -46,6 +46,21 @@ void sendLeave(QWidget* w)
     QApplication::sendEvent(w, &e);
 }
 
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
 }  // namespace
 
 class SkinControlsTest : public QObject {
@@ -56,6 +71,7 @@ private Q_SLOTS:
     void buttonStatesImagesAndSignals();
     void checkButtonAndListFollowTheMouse();
     void sliderBandAndSignalSequence();
+    void sliderRepaintsOnlyWhenItsPictureMoves();
     void progressTextTakesTheOtherColour();
     void messageDialogTextCaptionAndAnswers();
     void messageDialogIgnoresEscapeAndEnter();
@@ -294,6 +310,44 @@ void SkinControlsTest::sliderBandAndSignalSequence()
     const QColor remaining = image.pixelColor(t.right() - 40, t.height() / 2);
     QVERIFY2(played.blue() > 150 && played.red() < 150, qPrintable(played.name()));
     QVERIFY2(remaining.blue() < 100, qPrintable(remaining.name()));
+}
+
+void SkinControlsTest::sliderRepaintsOnlyWhenItsPictureMoves()
+{
+    // A long recording: ten positions for every pixel of the track, as while playing.
+    QWidget host;
+    host.resize(400, 60);
+    CSkinSliderCtrl slider(38100, CSkinSliderCtrl::positionPictures(), &host);
+    slider.setTrackGeometry(QRect(50, 20, 300, 10));
+    slider.setRange(0, 2999);
+    slider.setPosition(1000);
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    QApplication::processEvents();
+    PaintCounter paints(&slider);
+
+    int previousPlayed = slider.playedWidth();
+    int previousThumb = slider.thumbX();
+    int stepsThatMoved = 0;
+    for (int p = 1001; p <= 1040; ++p) {
+        const int before = paints.count;
+        slider.setPosition(p);
+        QApplication::processEvents();
+        const bool moved = slider.playedWidth() != previousPlayed || slider.thumbX() != previousThumb;
+        previousPlayed = slider.playedWidth();
+        previousThumb = slider.thumbX();
+        stepsThatMoved += moved ? 1 : 0;
+        QVERIFY2((paints.count > before) == moved, qPrintable(QStringLiteral("position %1").arg(p)));
+        QCOMPARE(slider.position(), p);
+    }
+    // Forty positions cross four pixels of the track: a handful of repaints, not forty.
+    QVERIFY2(stepsThatMoved >= 4 && stepsThatMoved <= 10, qPrintable(QString::number(stepsThatMoved)));
+
+    // The picture after the skipped steps is the one drawn afresh at that position.
+    const QImage stepped = slider.grab().toImage();
+    slider.setTrackGeometry(QRect(50, 20, 300, 10));  // draws the whole picture again
+    QCOMPARE(slider.position(), 1040);
+    QCOMPARE(stepped, slider.grab().toImage());
 }
 
 void SkinControlsTest::progressTextTakesTheOtherColour()

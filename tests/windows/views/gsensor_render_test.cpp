@@ -217,6 +217,51 @@ TEST(GSensorGraph, LongRecordingScrollsWithThePlayPosition)
     }
 }
 
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        count += e->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    int count = 0;
+};
+
+TEST(GSensorGraph, RepaintsOnlyWhenTheCursorOrTheTracesMove)
+{
+    // A long, quiet recording: the scrolled traces look the same at every frame, and the
+    // cursor moves one pixel every 33 frames or so.
+    const int n = 20000;
+    Graph g;
+    g.graph.setTelemetry(test::MakeRecording(test::QuietRecords(n), n), n - 1);
+    g.graph.setFrame(1000);
+    g.graph.show();
+    QApplication::processEvents();
+    PaintCounter paints(&g.graph);
+    auto cursorOf = [&](int position) {
+        return static_cast<int>(static_cast<float>(position) *
+                                (static_cast<float>(kWidth - kLm) / static_cast<float>(n - 1)));
+    };
+    int columns = 0;
+    for (int frame = 1001; frame <= 1100; ++frame) {
+        g.graph.setFrame(frame);
+        QApplication::processEvents();
+        columns += cursorOf(frame) != cursorOf(frame - 1) ? 1 : 0;
+    }
+    EXPECT_EQ(g.graph.currentFrame(), 1100);
+    EXPECT_GE(columns, 2);
+    EXPECT_EQ(paints.count, columns);
+    // A frame that moves the cursor is painted at once.
+    int frame = 1101;
+    while (cursorOf(frame) == cursorOf(1100))
+        ++frame;
+    g.graph.setFrame(frame);
+    QApplication::processEvents();
+    EXPECT_EQ(paints.count, columns + 1);
+    g.graph.hide();
+}
+
 TEST(GSensorGraph, NoTelemetryOrPositionPastTheIndexDrawsNoTraces)
 {
     std::vector<test::RecordFields> r = test::QuietRecords(30);
