@@ -25,6 +25,7 @@ QThreadPool& EngineStart::pool()
         auto* p = new QThreadPool(QCoreApplication::instance());
         p->setObjectName(QStringLiteral("engine start"));
         p->setMaxThreadCount(4);
+        p->setExpiryTimeout(-1);
         return p;
     }();
     return *threads;

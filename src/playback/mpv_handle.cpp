@@ -42,6 +42,14 @@ MpvEngine MpvHandle::start(const MpvOptions& options)
         if (mpv_set_option_string(engine.get(), name, value) < 0)
             return {};
     }
+    // The engine's own built-in scripts (statistics page, console, profile conditions) are not
+    // "load-scripts": each has a switch of its own. None of them serves the program, and each
+    // costs a Lua interpreter and its thread per engine. Where an engine lacks a switch, the
+    // script merely stays.
+    static const char* const kBuiltinScripts[] = {"load-stats-overlay", "load-osd-console",
+                                                  "load-auto-profiles"};
+    for (const char* name : kBuiltinScripts)
+        mpv_set_option_string(engine.get(), name, "no");
     for (const auto& [name, value] : options) {
         if (mpv_set_option_string(engine.get(), name.toUtf8().constData(),
                                   value.toUtf8().constData()) < 0)
