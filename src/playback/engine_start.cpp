@@ -25,6 +25,9 @@ QThreadPool& EngineStart::pool()
         auto* p = new QThreadPool(QCoreApplication::instance());
         p->setObjectName(QStringLiteral("engine start"));
         p->setMaxThreadCount(4);
+        // The workers stay until the program ends: starting an engine leaves some of libmpv's
+        // memory with the thread that started it, which a worker that expires would leave
+        // behind.
         p->setExpiryTimeout(-1);
         return p;
     }();
