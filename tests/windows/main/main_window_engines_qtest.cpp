@@ -3,7 +3,7 @@
 // they are made goes without waiting for them, and an engine that cannot start leaves its slot
 // off. The engines are held back by a gate the test opens, so that nothing depends on how fast
 // libmpv starts.
-#include "gui_app.h"
+#include "window_card_test.h"
 #include "playback/mpv_handle.h"
 #include "playback/player.h"
 #include "sample_data.h"
@@ -59,22 +59,13 @@ struct EngineGate {
     }
 };
 
-class MainWindowEngines : public testing::Test {
+class MainWindowEngines : public test::WindowCardTest {
 protected:
-    void SetUp() override
-    {
-        guiApp();
-        ASSERT_TRUE(config_.isValid());
-        qputenv("RAVIR_CONFIG_DIR", config_.path().toLocal8Bit());
-        QString error;
-        card_ = test::windowTestCard(&error);
-        ASSERT_FALSE(card_.isEmpty()) << error.toStdString();
-    }
     void TearDown() override
     {
         // Every engine made for a test has ended before the next one starts.
         EngineStart::pool().waitForDone();
-        qunsetenv("RAVIR_CONFIG_DIR");
+        WindowCardTest::TearDown();
     }
 
     std::unique_ptr<CdedoradeDlg> startWindow(const std::shared_ptr<EngineGate>& gate)
@@ -90,8 +81,6 @@ protected:
         return w;
     }
 
-    QTemporaryDir config_;
-    QString card_;
 };
 
 }  // namespace

@@ -3,7 +3,7 @@
 // locale. Checked on what the window shows: the transport buttons' tooltips, the panel's speed
 // unit and the settings dialog's buttons; and the settings dialog writes both keys. A program of
 // its own (GoogleTest with its own main) on Qt's offscreen platform.
-#include "gui_app.h"
+#include "window_card_test.h"
 #include "windows/main/dedorade_dlg.h"
 #include "windows/kit/skin_button.h"
 #include "windows/kit/skin_slider.h"
@@ -53,20 +53,11 @@ private:
     std::vector<std::pair<const char*, QByteArray>> saved_;
 };
 
-class MainWindowLanguage : public testing::Test {
+class MainWindowLanguage : public test::WindowCardTest {
 protected:
-    void SetUp() override
-    {
-        guiApp();
-        ASSERT_TRUE(config_.isValid());
-        qputenv("RAVIR_CONFIG_DIR", config_.path().toLocal8Bit());
-        QString error;
-        card_ = test::windowTestCard(&error);
-        ASSERT_FALSE(card_.isEmpty()) << error.toStdString();
-    }
     void TearDown() override
     {
-        qunsetenv("RAVIR_CONFIG_DIR");
+        WindowCardTest::TearDown();
         chooseUiTextRow(MessageLanguage::Japanese);
         setSpeedUnit(SpeedUnit::Kmh);
     }
@@ -104,8 +95,6 @@ protected:
         return false;
     }
 
-    QTemporaryDir config_;
-    QString card_;
 };
 
 }  // namespace

@@ -3,7 +3,7 @@
 // the telemetry record of the picture's frame, worked out here from the telemetry file itself.
 // Also the panel's playback-speed caption and its stretch with the window's width. A program of
 // its own (GoogleTest with its own main) on Qt's offscreen platform.
-#include "gui_app.h"
+#include "window_card_test.h"
 #include "ada_records.h"
 #include "windows/catalogue/file_list_ctrl.h"
 #include "windows/catalogue/filer_container_dlg.h"
@@ -63,19 +63,8 @@ QString ExpectedAccel(int thousandths)
     return QString::asprintf("%.2fG", static_cast<int>(v * 100.0) / 100.0);
 }
 
-class MainWindowViews : public testing::Test {
+class MainWindowViews : public test::WindowCardTest {
 protected:
-    void SetUp() override
-    {
-        guiApp();
-        ASSERT_TRUE(config_.isValid());
-        qputenv("RAVIR_CONFIG_DIR", config_.path().toLocal8Bit());
-        QString error;
-        card_ = test::windowTestCard(&error);
-        ASSERT_FALSE(card_.isEmpty()) << error.toStdString();
-    }
-    void TearDown() override { qunsetenv("RAVIR_CONFIG_DIR"); }
-
     std::unique_ptr<CdedoradeDlg> startWindow()
     {
         CdedoradeDlg::Options o;
@@ -87,8 +76,6 @@ protected:
         return w;
     }
 
-    QTemporaryDir config_;
-    QString card_;
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The main window with its parts connected, end to end on a sample card: the play clock moves
 // the position slider with the main camera's frame, and the keys and transport buttons drive
 // both cameras. A program of its own (GoogleTest with its own main) on Qt's offscreen platform.
-#include "gui_app.h"
+#include "window_card_test.h"
 #include "windows/catalogue/file_list_ctrl.h"
 #include "windows/catalogue/folder_tree_ctrl.h"
 #include "windows/catalogue/file_select_dlg.h"
@@ -57,19 +57,8 @@ void key(QWidget* w, int k, Qt::KeyboardModifiers mods = Qt::NoModifier)
     QApplication::sendEvent(w, &press);
 }
 
-class MainWindowWiring : public testing::Test {
+class MainWindowWiring : public test::WindowCardTest {
 protected:
-    void SetUp() override
-    {
-        guiApp();
-        ASSERT_TRUE(config_.isValid());
-        qputenv("RAVIR_CONFIG_DIR", config_.path().toLocal8Bit());
-        QString error;
-        card_ = test::windowTestCard(&error);
-        ASSERT_FALSE(card_.isEmpty()) << error.toStdString();
-    }
-    void TearDown() override { qunsetenv("RAVIR_CONFIG_DIR"); }
-
     // A copy of the shared card that a test may change.
     void useCopyOfCard()
     {
@@ -96,9 +85,7 @@ protected:
         return w;
     }
 
-    QTemporaryDir config_;
     QTemporaryDir copy_;
-    QString card_;
 };
 
 }  // namespace
