@@ -680,10 +680,8 @@ double Player::engineSpeed() const { return mpv_ ? mpv_->getDouble("speed").valu
 
 long long Player::droppedFrames() const
 {
-    if (!mpv_)
-        return 0;
-    return mpv_->getInt("frame-drop-count").value_or(0) +
-           mpv_->getInt("decoder-frame-drop-count").value_or(0);
+    const FrameCounts counts = frameCounts();
+    return std::max(0LL, counts.outputDropped) + std::max(0LL, counts.decoderDropped);
 }
 
 Player::FrameCounts Player::frameCounts() const

@@ -120,7 +120,7 @@ void RecordingSession::TakeEngines()
     // The open asked for meanwhile (unless the window closed it on the news above).
     if (!std::exchange(openPending_, false) || shutDown_)
         return;
-    const RecordingRecord record = std::exchange(pendingRecord_, {});
+    const RecordingRecord record = currentRecord_;
     if (!slotReady_[0]) {
         opening_ = false;
         currentPath_.clear();
@@ -420,7 +420,6 @@ int RecordingSession::OpenBoth(const RecordingRecord& record)
             currentPath_.clear();
             return result;
         }
-        pendingRecord_ = record;
         opening_ = true;
         currentPath_ = record.path;
         currentRecord_ = record;

@@ -155,9 +155,9 @@ private:
     std::array<bool, 2> withSurface_{false, false};
     QString fontFace_;
     bool hardwareDecode_ = false;
-    // The open asked for while the engines were being started, carried out when they are.
+    // The open asked for while the engines were being started (currentRecord_), carried out
+    // when they are.
     bool openPending_ = false;
-    RecordingRecord pendingRecord_;
     std::array<bool, 2> slotReady_{false, false};
     CameraSync* sync_ = nullptr;
     QTimer playClock_;          // 30 ms: the views follow the main camera's frame
