@@ -16,8 +16,6 @@ DualVideoSurface::DualVideoSurface(QWidget* parent, VideoPresenter::Backend back
     main_->setGeometry(rect());
     sub_->setGeometry(rect());
     sub_->hide();
-    main_->setComposePartner(sub_);
-    sub_->setComposePartner(main_);
 }
 
 void DualVideoSurface::setPlayers(Player* main, Player* sub)
@@ -158,7 +156,7 @@ void DualVideoSurface::relayout()
         main_->show();
         sub_->setGeometry(inset);
         sub_->show();
-        sub_->raise();
+        RaiseWithNativeWindow(*sub_);
         break;
     }
     if (mainPlayer_ && mainPlayer_->GetFrameCount() > 0)

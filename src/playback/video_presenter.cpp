@@ -3,16 +3,17 @@
 #include "playback/mpv_handle.h"
 #include "shell/startup_trace.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
-#include <QOpenGLWidget>
+#include <QOpenGLPaintDevice>
+#include <QWindow>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QTimer>
 #include <algorithm>
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -20,83 +21,43 @@
 
 namespace ravir {
 
-// The OpenGL surface: mpv renders each frame into a framebuffer object of the render size,
-// which is then blitted into the destination rectangle (turned when asked).
+// The OpenGL surface: a native window of its own inside the presenter, with its own context.
+// mpv renders each frame into a framebuffer object of the render size, which is then blitted
+// into the destination rectangle (turned when asked) and swapped onto that window alone.
 //
-// The widget's OpenGL context can only show on screen when it is created after its window is
-// shown: the window's compositor shares textures only with contexts made from its own, and a
-// context made earlier (for instance by grabbing the widget while hidden) draws into a texture
-// the screen never sees (black on screen while grabs look right). So the presenter starts with
-// mpv's software renderer and moves to OpenGL in initializeGL, once Qt creates the context for
-// the shown window; when that context cannot reach the screen or mpv refuses it, the software
-// renderer stays and the OpenGL surface is removed.
-class GlVideoView : public QOpenGLWidget {
+// A native window rather than an OpenGL widget: a window holding OpenGL widgets is composed whole
+// with OpenGL for every frame (every button, the graph and the panel drawn again as a texture),
+// which with a software OpenGL costs more than drawing the video itself. In a window of its own
+// the frame reaches the screen by itself and the rest of the main window stays on plain raster
+// painting. The window takes no input: clicks and the wheel go through to the presenter below.
+//
+// The context is made with the surface, before any movie loads, so that mpv's renderer never
+// changes under a movie; when it cannot be made, or mpv refuses it, the presenter keeps mpv's
+// software renderer and has no surface.
+class GlVideoView : public QWindow {
 public:
-    explicit GlVideoView(VideoPresenter* owner) : QOpenGLWidget(owner), owner_(owner)
+    explicit GlVideoView(VideoPresenter* owner) : owner_(owner)
     {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setSurfaceType(QSurface::OpenGLSurface);
+        setFlag(Qt::WindowTransparentForInput);
+        // The window thread draws both cameras: a swap never waits for the display's refresh.
+        QSurfaceFormat f = QSurfaceFormat::defaultFormat();
+        f.setSwapInterval(0);
+        setFormat(f);
     }
-    ~GlVideoView() override
-    {
-        // The base class destroys the context after this body: its aboutToBeDestroyed must not
-        // reach this object any more, whose members are gone by then.
-        QObject::disconnect(contextGone_);
-        release();
-    }
+    ~GlVideoView() override { release(); }
 
-    bool ready() const { return owner_->render_ != nullptr && owner_->renderIsGl_; }
-
-    // Frees the OpenGL render context (the software one is the presenter's to free).
-    void release()
+    // Makes the context and mpv's OpenGL renderer; false (nothing made) when either fails.
+    bool start()
     {
-        if (!ready() || !context())
-            return;
-        makeCurrent();
-        owner_->freeRenderContext();
-        fbo_.reset();
-        doneCurrent();
-    }
-
-    bool renderFrame()
-    {
-        if (!ready())
+        if (qEnvironmentVariableIsSet("RAVIR_NO_OPENGL_VIDEO"))
             return false;
-        makeCurrent();
-        const QSize size = owner_->renderSize();
-        if (!fbo_ || fbo_->size() != size)
-            fbo_ = std::make_unique<QOpenGLFramebufferObject>(size);
-        mpv_opengl_fbo target{static_cast<int>(fbo_->handle()), size.width(), size.height(), 0};
-        int flip = 0;
-        mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
-                                     {MPV_RENDER_PARAM_FLIP_Y, &flip},
-                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
-        mpv_render_context_render(owner_->render_, params);
-        doneCurrent();
-        return true;
-    }
-
-    // The frame as drawn: mpv wrote its top row first, which toImage() takes for the bottom.
-    QImage grab()
-    {
-        if (!fbo_ || !ready())
-            return QImage();
-        makeCurrent();
-        QImage image = fbo_->toImage().mirrored(false, true);
-        doneCurrent();
-        return image;
-    }
-
-protected:
-    void initializeGL() override
-    {
-        if (ready() || !owner_->handle_)
-            return;
-        // Without a context shared with the window's compositor nothing drawn here reaches the
-        // screen: keep the software renderer.
-        if (!context() || !context()->shareContext() ||
-            qEnvironmentVariableIsSet("RAVIR_NO_OPENGL_VIDEO")) {
-            owner_->dropOpenGL();
-            return;
+        create();
+        context_ = std::make_unique<QOpenGLContext>();
+        context_->setFormat(requestedFormat());
+        if (!context_->create() || !context_->makeCurrent(this)) {
+            context_.reset();
+            return false;
         }
         mpv_opengl_init_params gl{
             [](void*, const char* name) -> void* {
@@ -110,46 +71,75 @@ protected:
             {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &gl},
             {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
             {MPV_RENDER_PARAM_INVALID, nullptr}};
-        owner_->freeRenderContext();
-        mpv_render_context* glRender = nullptr;
-        if (mpv_render_context_create(&glRender, owner_->handle_->raw(), params) < 0) {
-            owner_->createSoftwareContext();
-            owner_->dropOpenGL();
-            return;
+        const bool made =
+            mpv_render_context_create(&owner_->render_, owner_->handle_->raw(), params) >= 0;
+        context_->doneCurrent();
+        if (!made) {
+            owner_->render_ = nullptr;
+            context_.reset();
+            return false;
         }
-        owner_->render_ = glRender;
         owner_->renderIsGl_ = true;
-        // Moved to another window (full screen in a window of its own, say), the widget gets a
-        // new context: mpv's render context goes with the old one, the software renderer
-        // stands in, and initializeGL takes over again in the new context.
-        contextGone_ = connect(
-            context(), &QOpenGLContext::aboutToBeDestroyed, this,
-            [this] {
-                if (!ready())
-                    return;
-                release();
-                owner_->createSoftwareContext();
-            },
-            Qt::DirectConnection);
         mpv_render_context_set_update_callback(owner_->render_, &VideoPresenter::onMpvUpdate,
                                                owner_);
-        owner_->afterRendererChange();
+        return true;
     }
 
-    void paintGL() override
+    bool ready() const { return context_ && owner_->render_ != nullptr && owner_->renderIsGl_; }
+
+    // Frees mpv's OpenGL renderer and the context.
+    void release()
     {
-        QOpenGLExtraFunctions* f = context()->extraFunctions();
+        if (!context_)
+            return;
+        context_->makeCurrent(this);
+        if (ready())
+            owner_->freeRenderContext();
+        fbo_.reset();
+        context_->doneCurrent();
+        context_.reset();
+    }
+
+    bool renderFrame()
+    {
+        if (!ready() || !context_->makeCurrent(this))
+            return false;
+        const QSize size = owner_->renderSize();
+        if (!fbo_ || fbo_->size() != size)
+            fbo_ = std::make_unique<QOpenGLFramebufferObject>(size);
+        mpv_opengl_fbo target{static_cast<int>(fbo_->handle()), size.width(), size.height(), 0};
+        int flip = 0;
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
+                                     {MPV_RENDER_PARAM_FLIP_Y, &flip},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+        mpv_render_context_render(owner_->render_, params);
+        context_->doneCurrent();
+        return true;
+    }
+
+    // The frame as drawn: mpv wrote its top row first, which toImage() takes for the bottom.
+    QImage grab()
+    {
+        if (!fbo_ || !ready() || !context_->makeCurrent(this))
+            return QImage();
+        QImage image = fbo_->toImage().mirrored(false, true);
+        context_->doneCurrent();
+        return image;
+    }
+
+    // Puts the last frame on the window, when it is on screen.
+    void present()
+    {
+        if (!isExposed() || !context_ || !context_->makeCurrent(this))
+            return;
+        QOpenGLExtraFunctions* f = context_->extraFunctions();
+        const qreal dpr = devicePixelRatio();
+        const QSize pixels = size() * dpr;
+        f->glViewport(0, 0, pixels.width(), pixels.height());
         f->glClearColor(0, 0, 0, 1);
         f->glClear(GL_COLOR_BUFFER_BIT);
-        if (!ready()) {
-            // Still on the software renderer (or leaving OpenGL): its frame, drawn by Qt.
-            QPainter painter(this);
-            owner_->paintSoftwareFrame(painter);
-            return;
-        }
-        if (fbo_ && owner_->native_.isValid() && owner_->destSet_) {
-            const qreal dpr = devicePixelRatioF();
-            const int height = static_cast<int>(this->height() * dpr);
+        const GLuint screen = context_->defaultFramebufferObject();
+        if (fbo_ && ready() && owner_->native_.isValid() && owner_->destSet_) {
             const IntRect d = owner_->dest_;
             const QSize s = fbo_->size();
             const NormRect& src = owner_->source_;
@@ -159,32 +149,48 @@ protected:
             int sy1 = static_cast<int>(src.bottom * s.height());
             // Frame row 0 is the top of the picture; the window's row 0 is its bottom.
             int dx0 = static_cast<int>(d.left * dpr), dx1 = static_cast<int>(d.right * dpr);
-            int dy0 = height - static_cast<int>(d.top * dpr);
-            int dy1 = height - static_cast<int>(d.bottom * dpr);
+            int dy0 = pixels.height() - static_cast<int>(d.top * dpr);
+            int dy1 = pixels.height() - static_cast<int>(d.bottom * dpr);
             if (owner_->rotate180_) {
                 std::swap(dx0, dx1);
                 std::swap(dy0, dy1);
             }
             f->glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_->handle());
-            f->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, defaultFramebufferObject());
+            f->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, screen);
             f->glBlitFramebuffer(sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1, GL_COLOR_BUFFER_BIT,
                                  GL_LINEAR);
-            f->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+            f->glBindFramebuffer(GL_FRAMEBUFFER, screen);
             owner_->noteFrameShown();
             TraceStartup(StartupStep::FirstFramePresented);
+            // The clear above already made the strips around the picture black: a painter is
+            // only needed for the overlay.
+            if (owner_->hasOverlay()) {
+                QOpenGLPaintDevice device(pixels);
+                device.setDevicePixelRatio(dpr);
+                QPainter painter(&device);
+                owner_->paintDecorations(painter);
+            }
         }
-        // The clear above already made the strips around the picture black: a painter (whose
-        // begin and end reset the context's whole state) is only needed for the overlay.
-        if (owner_->hasOverlay()) {
-            QPainter painter(this);
-            owner_->paintDecorations(painter);
+        context_->swapBuffers(this);
+        context_->doneCurrent();
+    }
+
+protected:
+    void exposeEvent(QExposeEvent*) override { present(); }
+    void resizeEvent(QResizeEvent*) override { requestUpdate(); }
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::UpdateRequest) {
+            present();
+            return true;
         }
+        return QWindow::event(e);
     }
 
 private:
     VideoPresenter* owner_;
+    std::unique_ptr<QOpenGLContext> context_;
     std::unique_ptr<QOpenGLFramebufferObject> fbo_;
-    QMetaObject::Connection contextGone_;  // the context's aboutToBeDestroyed, while this lives
 };
 
 namespace {
@@ -215,6 +221,22 @@ bool openGlAvailable()
 
 }  // namespace
 
+void NativeWindowAlone(QWidget& widget)
+{
+    // By default Qt makes every sibling of a native widget native too, and the siblings' later
+    // children (hidden dialogs included, which then show up to screen readers as windows).
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    widget.setAttribute(Qt::WA_DontCreateNativeAncestors);
+    widget.setAttribute(Qt::WA_NativeWindow);
+}
+
+void RaiseWithNativeWindow(QWidget& widget)
+{
+    widget.raise();
+    if (QWindow* native = widget.windowHandle())
+        native->raise();
+}
+
 VideoPresenter::VideoPresenter(QWidget* parent, Backend backend)
     : QWidget(parent), backend_(backend)
 {
@@ -241,16 +263,33 @@ bool VideoPresenter::attach(MpvHandle* handle)
         handle_ = nullptr;
         return false;
     }
-    // mpv's video output needs a render context before the first movie loads: the software one
-    // serves until the OpenGL surface is shown on screen.
+    // mpv's video output needs a render context before the first movie loads: OpenGL when the
+    // surface can be made, mpv's software renderer otherwise.
+    if (wantGl) {
+        // A native window of its own, so that it stacks with the other camera's (the inset)
+        // and with the busy bar.
+        NativeWindowAlone(*this);
+        auto* view = new GlVideoView(this);
+        if (view->start()) {
+            glView_ = view;
+            glHost_ = QWidget::createWindowContainer(glView_, this);
+            // A native container keeps the surface inside the presenter's window, so that it
+            // stacks as the presenter does (a plain one hangs it on the top-level window).
+            NativeWindowAlone(*glHost_);
+            glHost_->setAttribute(Qt::WA_TransparentForMouseEvents);
+            glHost_->setGeometry(rect());
+            glHost_->show();
+            return true;
+        }
+        delete view;
+        if (backend_ == Backend::OpenGL) {
+            handle_ = nullptr;
+            return false;
+        }
+    }
     if (!createSoftwareContext()) {
         handle_ = nullptr;
         return false;
-    }
-    if (wantGl) {
-        glView_ = new GlVideoView(this);
-        glView_->setGeometry(rect());
-        glView_->show();
     }
     return true;
 }
@@ -316,26 +355,13 @@ void VideoPresenter::afterRendererChange()
         QMetaObject::invokeMethod(this, [this] { serviceRender(); }, Qt::QueuedConnection);
 }
 
-void VideoPresenter::dropOpenGL()
-{
-    if (!glView_)
-        return;
-    // Removed from the event loop: this runs inside the surface's own initializeGL.
-    GlVideoView* view = glView_;
-    glView_ = nullptr;
-    view->hide();
-    view->deleteLater();
-    if (!render_)
-        createSoftwareContext();
-    update();
-}
-
 void VideoPresenter::detach()
 {
     if (glView_) {
         glView_->release();
-        delete glView_;
+        delete glHost_;  // and the surface it holds
         glView_ = nullptr;
+        glHost_ = nullptr;
     }
     freeRenderContext();
     handle_ = nullptr;
@@ -365,49 +391,11 @@ void VideoPresenter::serviceRender()
     if (usesOpenGL()) {
         if (glView_->renderFrame()) {
             ++framesRendered_;
-            showNewFrame();
+            glView_->present();
         }
     } else {
         renderSoftware();
     }
-}
-
-void VideoPresenter::showNewFrame()
-{
-    VideoPresenter* other = partner_;
-    const bool paired = other && other->usesOpenGL() && usesOpenGL() && isVisible() &&
-                        other->isVisible();
-    if (!paired) {
-        releaseHeldFrame();
-        glView_->update();
-        return;
-    }
-    if (other->frameHeld_ || frameHeld_) {
-        // The partner's frame waits (or this one waited already): both go on screen now.
-        other->releaseHeldFrame();
-        releaseHeldFrame();
-        glView_->update();
-        return;
-    }
-    frameHeld_ = true;
-    if (!holdTimer_) {
-        holdTimer_ = new QTimer(this);
-        holdTimer_->setSingleShot(true);
-        holdTimer_->setTimerType(Qt::PreciseTimer);
-        connect(holdTimer_, &QTimer::timeout, this, [this] { releaseHeldFrame(); });
-    }
-    holdTimer_->start(kPairWaitMs);
-}
-
-void VideoPresenter::releaseHeldFrame()
-{
-    if (!frameHeld_)
-        return;
-    frameHeld_ = false;
-    if (holdTimer_)
-        holdTimer_->stop();
-    if (glView_)
-        glView_->update();
 }
 
 QSize VideoPresenter::renderSize() const
@@ -440,8 +428,6 @@ void VideoPresenter::renderSoftware()
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     if (mpv_render_context_render(render_, params) >= 0)
         ++framesRendered_;
-    if (glView_)
-        glView_->update();
     update();
 }
 
@@ -484,7 +470,7 @@ PresenterStatus VideoPresenter::RepaintVideo()
     if (native_.isValid()) {
         if (usesOpenGL()) {
             glView_->renderFrame();
-            glView_->update();
+            glView_->requestUpdate();
         } else {
             renderSoftware();
         }
@@ -545,7 +531,7 @@ void VideoPresenter::setRotate180(bool on)
         return;
     rotate180_ = on;
     if (glView_)
-        glView_->update();
+        glView_->requestUpdate();
     update();
 }
 
@@ -554,7 +540,7 @@ void VideoPresenter::setOverlay(const QImage& bitmap, const NormRect& where)
     overlay_ = bitmap;
     overlayWhere_ = where;
     if (glView_)
-        glView_->update();
+        glView_->requestUpdate();
     update();
 }
 
@@ -562,18 +548,18 @@ void VideoPresenter::clearOverlay()
 {
     overlay_ = QImage();
     if (glView_)
-        glView_->update();
+        glView_->requestUpdate();
     update();
 }
 
 void VideoPresenter::resizeEvent(QResizeEvent* event)
 {
-    if (glView_)
-        glView_->setGeometry(QRect(QPoint(0, 0), event->size()));
+    if (glHost_)
+        glHost_->setGeometry(QRect(QPoint(0, 0), event->size()));
     QWidget::resizeEvent(event);
 }
 
-void VideoPresenter::paintDecorations(QPainter& painter)
+void VideoPresenter::paintDecorations(QPainter& painter) const
 {
     if (!native_.isValid() || !destSet_) {
         if (!glView_)
@@ -592,14 +578,22 @@ void VideoPresenter::paintDecorations(QPainter& painter)
 
 void VideoPresenter::paintSoftwareFrame(QPainter& painter)
 {
-    if (frame_.isNull() || !native_.isValid() || !destSet_) {
+    if (paintFrame(painter, frame_)) {
+        noteFrameShown();
+        TraceStartup(StartupStep::FirstFramePresented);
+    }
+}
+
+bool VideoPresenter::paintFrame(QPainter& painter, const QImage& frame) const
+{
+    if (frame.isNull() || !native_.isValid() || !destSet_) {
         painter.fillRect(rect(), Qt::black);
-        return;
+        return false;
     }
     const QRect target(dest_.left, dest_.top, dest_.width(), dest_.height());
-    const QRectF source(source_.left * frame_.width(), source_.top * frame_.height(),
-                        (source_.right - source_.left) * frame_.width(),
-                        (source_.bottom - source_.top) * frame_.height());
+    const QRectF source(source_.left * frame.width(), source_.top * frame.height(),
+                        (source_.right - source_.left) * frame.width(),
+                        (source_.bottom - source_.top) * frame.height());
     painter.save();
     if (rotate180_) {
         const QPointF centre = QRectF(target).center();
@@ -608,11 +602,10 @@ void VideoPresenter::paintSoftwareFrame(QPainter& painter)
         painter.translate(-centre);
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRectF(target), frame_, source);
+    painter.drawImage(QRectF(target), frame, source);
     painter.restore();
-    noteFrameShown();
-    TraceStartup(StartupStep::FirstFramePresented);
     paintDecorations(painter);
+    return true;
 }
 
 void VideoPresenter::noteFrameShown()
@@ -625,9 +618,14 @@ void VideoPresenter::noteFrameShown()
 
 void VideoPresenter::paintEvent(QPaintEvent*)
 {
-    if (glView_)
-        return;
     QPainter painter(this);
+    if (usesOpenGL()) {
+        // On screen the surface's own window covers this; a picture of the window taken with
+        // grab() (the report's, a screenshot) sees only this, so the frame is read back for it.
+        // This paints on a resize or a move of the picture, never per frame.
+        paintFrame(painter, glView_->grab());
+        return;
+    }
     paintSoftwareFrame(painter);
 }
 

@@ -24,6 +24,14 @@ class GlVideoView;
 
 enum class PresenterStatus { Ok, InvalidArgument, ShutDown, UnsupportedRate };
 
+// Gives the widget a native window of its own, leaving its parents and siblings plain widgets
+// drawn into their window's one raster surface.
+void NativeWindowAlone(QWidget& widget);
+// Raises the widget above its siblings, and its native window (if it has one) above the other
+// native windows of its window: QWidget::raise() alone does nothing to the native window of a
+// widget that already is its parent's last child, whatever the native order is.
+void RaiseWithNativeWindow(QWidget& widget);
+
 class VideoPresenter : public QWidget {
     Q_OBJECT
 public:
@@ -36,9 +44,9 @@ public:
     bool attach(MpvHandle* handle);
     void detach();
     bool isAttached() const;
-    // True once frames are drawn through OpenGL: after the surface was shown on screen.
+    // Frames are drawn through OpenGL, in a native window of the presenter's own.
     bool usesOpenGL() const { return glView_ != nullptr && renderIsGl_; }
-    // The OpenGL surface exists and waits to be shown (or draws already).
+    // The OpenGL surface exists (made at attach, it draws from the first frame on).
     bool wantsOpenGL() const { return glView_ != nullptr; }
 
     PresenterStatus SetVideoPosition(const NormRect& source, const IntRect& dest);
@@ -70,12 +78,6 @@ public:
     // Draws a pending frame now; the players call it while they wait for the decoder.
     void serviceRender();
 
-    // Another presenter on the same window (the other camera). While both are shown, a new
-    // frame of one waits up to kPairWaitMs for the other's, so that the window composes the
-    // pair once instead of twice: every composition redraws the whole window.
-    static constexpr int kPairWaitMs = 10;
-    void setComposePartner(VideoPresenter* partner) { partner_ = partner; }
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -86,12 +88,14 @@ private:
     static void onMpvUpdate(void* self);
     void renderSoftware();
     QSize renderSize() const;
-    void paintDecorations(class QPainter& painter);
+    void paintDecorations(class QPainter& painter) const;
     void paintSoftwareFrame(class QPainter& painter);
+    // The frame into the destination, turned when asked, with the decorations; false (and
+    // black) when there is nothing to show.
+    bool paintFrame(class QPainter& painter, const QImage& frame) const;
     bool createSoftwareContext();
     void freeRenderContext();
     void afterRendererChange();
-    void dropOpenGL();
 
     Backend backend_;
     MpvHandle* handle_ = nullptr;
@@ -99,7 +103,8 @@ private:
     bool renderIsGl_ = false;
     QByteArray videoTrack_;  // the video track while the render context changes
     bool audioOff_ = false;  // the movie plays without sound: restored after the change
-    GlVideoView* glView_ = nullptr;
+    GlVideoView* glView_ = nullptr;  // the OpenGL surface's window, held by glHost_
+    QWidget* glHost_ = nullptr;
     std::atomic<bool> updatePending_{false};
     std::atomic<bool> renderQueued_{false};
     QImage frame_;
@@ -116,11 +121,6 @@ private:
     long long framesShown_ = 0;
     long long renderedWhenShown_ = 0;
     void noteFrameShown();
-    void showNewFrame();
-    void releaseHeldFrame();
-    QPointer<VideoPresenter> partner_;
-    bool frameHeld_ = false;  // drawn, waiting for the partner's frame to be shown with it
-    class QTimer* holdTimer_ = nullptr;
 };
 
 }  // namespace ravir

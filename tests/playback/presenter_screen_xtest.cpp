@@ -114,6 +114,30 @@ TEST_P(PresenterScreen, SoughtAndPlayedFramesReachTheScreen)
     EXPECT_EQ(awaitFrame(33), 33);
 }
 
+// The OpenGL surface is a native window of its own: the screen shows its frames, and a picture
+// of the widget taken with grab() (the report's picture of the window, --screenshot) shows the
+// same frame, turned when the picture is.
+TEST_P(PresenterScreen, GrabbedPictureShowsTheFrameOnScreen)
+{
+    EXPECT_EQ(presenter_->usesOpenGL(), GetParam() == VideoPresenter::Backend::Automatic);
+    seekAndWait(player_, 52);
+    EXPECT_EQ(awaitFrame(52), 52);
+    QImage image;
+    ASSERT_EQ(presenter_->GetCurrentImage(image), PresenterStatus::Ok);
+    EXPECT_EQ(framePatternOf(image), 52);
+    const auto grabbed = [&] { return presenter_->grab().toImage().copy(0, 0, 640, 480); };
+    EXPECT_EQ(framePatternOf(grabbed()), 52);
+    ASSERT_TRUE(player_.SetRotate180(true));
+    long turned = -3;
+    EXPECT_TRUE(waitUntil([&] { return (turned = framePatternOf(grabbed().mirrored(true, true))) == 52; }, 3000))
+        << turned;
+    const auto onScreenTurned = [&] {
+        const QRect area(presenter_->mapToGlobal(QPoint(0, 0)), QSize(640, 480));
+        return framePatternOf(captureScreen().copy(area).mirrored(true, true));
+    };
+    EXPECT_TRUE(waitUntil([&] { return (turned = onScreenTurned()) == 52; }, 4000)) << turned;
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, PresenterScreen,
                          ::testing::Values(VideoPresenter::Backend::Automatic,
                                            VideoPresenter::Backend::Software),
@@ -176,5 +200,58 @@ TEST(DualSurfaceScreen, EachViewShowsItsCameraOnScreen)
     seekAndWait(main, 41);
     EXPECT_TRUE(waitUntil([&] { return (got = shownIn(full)) == 41; }, 4000)) << got;
     sub.ShutdownPlayer();
+    main.ShutdownPlayer();
+}
+
+// A widget made native alone (the main window's busy bar) shows above the cameras' native
+// windows once raised, although it already is its parent's last child; its plain siblings stay
+// without native windows.
+TEST(DualSurfaceScreen, ANativeSiblingRaisedCoversThePicture)
+{
+    screenApp();
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") || !screenCaptureAvailable()) {
+        if (qEnvironmentVariableIsSet("RAVIR_REQUIRE_SCREEN"))
+            FAIL() << "no display or no ImageMagick import; see scripts/setup";
+        GTEST_SKIP() << "needs a display and ImageMagick's import (run under xvfb-run)";
+    }
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    window.setGeometry(20, 20, 480, 270);
+    auto* surface = new DualVideoSurface(&window);
+    surface->setGeometry(0, 0, 480, 270);
+    auto* plain = new QWidget(&window);
+    plain->setGeometry(0, 0, 10, 10);
+    auto* bar = new QWidget(&window);
+    bar->setAutoFillBackground(true);
+    QPalette green = bar->palette();
+    green.setColor(QPalette::Window, QColor(0, 255, 0));
+    bar->setPalette(green);
+    NativeWindowAlone(*bar);
+    Player main;
+    PlayerOptions o;
+    o.audioOutput = "null";
+    ASSERT_TRUE(main.InitPlayer(0, surface->mainPresenter(), QString(), o));
+    surface->setPlayers(&main, nullptr);
+    ASSERT_EQ(openAndWait(main, smallMovie("screen_main", 30, 3, 30, 480, 270)), kOpened);
+    ASSERT_TRUE(surface->mainPresenter()->usesOpenGL());
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }, 3000));
+    seekAndWait(main, 40);
+    const QRect band(0, 200, 480, 40);
+    bar->setGeometry(band);
+    bar->show();
+    RaiseWithNativeWindow(*bar);
+    auto greenShare = [&] {
+        const QImage shot = captureScreen().copy(QRect(window.mapToGlobal(band.topLeft()), band.size()));
+        int hits = 0;
+        for (int y = 0; y < shot.height(); y += 4)
+            for (int x = 0; x < shot.width(); x += 4)
+                hits += shot.pixelColor(x, y) == QColor(0, 255, 0);
+        return hits * 16.0 / (shot.width() * shot.height());
+    };
+    double share = 0;
+    EXPECT_TRUE(waitUntil([&] { return (share = greenShare()) > 0.95; }, 4000)) << share;
+    EXPECT_EQ(plain->internalWinId(), WId(0));
+    EXPECT_EQ(surface->internalWinId(), WId(0));
+    EXPECT_NE(surface->mainPresenter()->internalWinId(), WId(0));
     main.ShutdownPlayer();
 }

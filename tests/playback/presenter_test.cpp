@@ -300,41 +300,6 @@ TEST(PreviewPlayer, FailsOnADamagedMovie)
     EXPECT_TRUE(preview.WaitForReady(5000));
 }
 
-// With a display that offers OpenGL (e.g. under xvfb-run with QT_QPA_PLATFORM=xcb) the
-// presenter draws through mpv's OpenGL renderer; elsewhere the test is skipped.
-TEST(OpenGLPresenter, ShowsTheSoughtFrame)
-{
-    playbackApp();
-    // The players are set up before the window is shown.
-    QWidget window;
-    window.resize(640, 480);
-    VideoPresenter presenter(&window, VideoPresenter::Backend::OpenGL);
-    presenter.resize(640, 480);
-    Player player;
-    PlayerOptions o;
-    o.audioOutput = "null";
-    if (!player.InitPlayer(0, &presenter, QString(), o))
-        GTEST_SKIP() << "no OpenGL on this platform";
-    ASSERT_TRUE(presenter.wantsOpenGL());
-    ASSERT_EQ(openAndWait(player, smallMovie("pb_30fps_3s", 30, 3)), kOpened);
-    window.show();
-    // OpenGL takes over from the software renderer once the surface is on screen.
-    ASSERT_TRUE(waitUntil([&] { return presenter.usesOpenGL(); }, 3000));
-    EXPECT_EQ(player.state().destination, (IntRect{0, 0, 640, 481}));
-    seekAndWait(player, 52);
-    QImage image;
-    ASSERT_EQ(presenter.GetCurrentImage(image), PresenterStatus::Ok);
-    EXPECT_EQ(framePatternOf(image), 52);
-    spin(100);
-    const QImage shown = presenter.grab().toImage();
-    EXPECT_EQ(framePatternOf(shown.copy(0, 0, 640, 480)), 52);
-    ASSERT_TRUE(player.SetRotate180(true));
-    spin(100);
-    EXPECT_EQ(framePatternOf(presenter.grab().toImage().copy(0, 0, 640, 480).mirrored(true, true)),
-              52);
-    player.ShutdownPlayer();
-}
-
 TEST_F(PresenterTest, PlayerOutlivesItsPresenter)
 {
     seekAndWait(player_, 8);

@@ -1,6 +1,7 @@
 #include "windows/main/list_task_flow.h"
 
 #include "catalogue/catalogue.h"
+#include "playback/video_presenter.h"
 #include "windows/catalogue/filer_container_dlg.h"
 #include "windows/catalogue/list_commands.h"
 #include "windows/kit/msg_dlg.h"
@@ -50,7 +51,7 @@ ListTaskFlow::ListTaskFlow(QWidget& window, Catalogue& catalogue, RecordingSessi
             return;
         bar_->setPosition(total > 0 ? static_cast<int>(std::clamp<qint64>(done * 100 / total, 0, 100))
                                      : 100);
-        bar_->raise();
+        RaiseWithNativeWindow(*bar_);
     });
     connect(tasks_, &TaskRunner::finished, this, [this] {
         if (bar_) {
@@ -104,7 +105,7 @@ void ListTaskFlow::onStarted()
         bar_->setPosition(0);
         bar_->setGeometry(hooks_.barRect(true));
         bar_->show();
-        bar_->raise();
+        RaiseWithNativeWindow(*bar_);
     }
     Q_EMIT stateChanged();
 }

@@ -1,5 +1,7 @@
 #include "windows/main/window_controls.h"
 
+#include "playback/video_presenter.h"
+
 #include "windows/kit/accessible_controls.h"
 #include "windows/main/key_table.h"
 #include "windows/kit/skin_artwork.h"
@@ -129,6 +131,10 @@ WindowControls::WindowControls(QWidget& window, int volume, bool thumbnail)
 
     progress_ = new CSkinProgressBarCtrl(&window_);
     progress_->setObjectName(QStringLiteral("progressBarCtrl"));
+    // While a task runs the bar lies over the bottom of the picture, whose cameras draw in
+    // native windows of their own: a native window itself, it can be raised above them. Its
+    // siblings stay plain widgets (see NativeWindowAlone).
+    NativeWindowAlone(*progress_);
     progress_->setRange(0, 100);
     progress_->hide();
 }
@@ -163,7 +169,7 @@ void WindowControls::place(const MainLayout& layout)
     volume_->setTrackGeometry(l.volumeSlider, inner);
 
     progress_->setGeometry(progress_->isVisible() ? l.progressBarBusy : l.progressBarIdle);
-    progress_->raise();
+    RaiseWithNativeWindow(*progress_);
     frame_->setGeometry(window_.rect());
     frame_->raise();
 }
