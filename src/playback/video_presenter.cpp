@@ -468,14 +468,12 @@ PresenterStatus VideoPresenter::RepaintVideo()
     if (!handle_)
         return PresenterStatus::ShutDown;
     if (native_.isValid()) {
-        if (usesOpenGL()) {
+        if (usesOpenGL())
             glView_->renderFrame();
-            glView_->requestUpdate();
-        } else {
+        else
             renderSoftware();
-        }
     }
-    update();
+    refresh();
     return PresenterStatus::Ok;
 }
 
@@ -522,7 +520,7 @@ void VideoPresenter::setNativeSize(const QSize& size)
     native_ = size;
     if (!size.isValid())
         frame_ = QImage();
-    update();
+    refresh();
 }
 
 void VideoPresenter::setRotate180(bool on)
@@ -530,26 +528,29 @@ void VideoPresenter::setRotate180(bool on)
     if (rotate180_ == on)
         return;
     rotate180_ = on;
-    if (glView_)
-        glView_->requestUpdate();
-    update();
+    refresh();
 }
 
 void VideoPresenter::setOverlay(const QImage& bitmap, const NormRect& where)
 {
     overlay_ = bitmap;
     overlayWhere_ = where;
-    if (glView_)
-        glView_->requestUpdate();
-    update();
+    refresh();
 }
 
 void VideoPresenter::clearOverlay()
 {
     overlay_ = QImage();
+    refresh();
+}
+
+void VideoPresenter::refresh()
+{
+    // The OpenGL surface covers the widget, whose own painting only serves grab().
     if (glView_)
         glView_->requestUpdate();
-    update();
+    else
+        update();
 }
 
 void VideoPresenter::resizeEvent(QResizeEvent* event)

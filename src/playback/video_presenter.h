@@ -121,6 +121,8 @@ private:
     long long framesShown_ = 0;
     long long renderedWhenShown_ = 0;
     void noteFrameShown();
+    // Shows a change of the placement, rotation or overlay on screen.
+    void refresh();
 };
 
 }  // namespace ravir
