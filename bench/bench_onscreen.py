@@ -141,12 +141,28 @@ class MpvIpc:
                 time.sleep(0.01)
         return False
 
-    def get(self, name):
-        self.sock.sendall((json.dumps({"command": ["get_property", name]}) + "\n").encode())
+    def command(self, *args):
+        self.sock.sendall((json.dumps({"command": list(args)}) + "\n").encode())
         while True:
             reply = json.loads(self.file.readline())
             if "event" not in reply:
                 return reply.get("data") if reply.get("error") == "success" else None
+
+    def get(self, name):
+        return self.command("get_property", name)
+
+
+def mpv_at_speed(ipcs, speed, seconds):
+    """Both mpv windows play at that speed for a while: the frames each dropped or showed late,
+    and how many it decoded, as the peer's figure for what two cores decode at that rate."""
+    for i in ipcs:
+        i.command("set_property", "speed", speed)
+    before = [(i.get("frame-drop-count") or 0, i.get("vo-delayed-frame-count") or 0,
+               i.get("estimated-frame-number") or 0) for i in ipcs]
+    time.sleep(seconds)
+    after = [(i.get("frame-drop-count") or 0, i.get("vo-delayed-frame-count") or 0,
+              i.get("estimated-frame-number") or 0) for i in ipcs]
+    return [tuple(a[k] - b[k] for k in range(3)) for a, b in zip(after, before)]
 
 
 # ---- The viewer's own statistics (RAVIR_PLAYBACK_STATS) ----
@@ -449,6 +465,9 @@ def round_(display, bus, card, movies, frame_ms, recording_s, busy):
         mpv_cores, mpv_threads = measure([p.pid for p in procs], SECONDS)
         drops = [((i.get("frame-drop-count") or 0) - b[0], (i.get("vo-delayed-frame-count") or 0) - b[1])
                  for i, b in zip(ipcs, drops_before)]
+        for i in ipcs:  # from the start again, so that the fast run does not reach the end
+            i.command("seek", 0, "absolute")
+        fast = mpv_at_speed(ipcs, 4, 2.0)
         stop(procs)
         mpv_total = sum(mpv_cores.values())
         label = "busy (one core taken)" if busy else "idle"
@@ -463,6 +482,8 @@ def round_(display, bus, card, movies, frame_ms, recording_s, busy):
         print(viewer_frames_text(snap_before, snap_after)
               + " (the main movie has %.0f frames in %.0f s)" % (SECONDS * 1000.0 / frame_ms[0], SECONDS))
         print(stall_text(snap_before, snap_after))
+        print("mpv at x4 for 2 s (the peer for x4): main %d dropped, %d late of %d frames, sub %d dropped,"
+              " %d late of %d frames" % (fast[0] + fast[1]))
         print("camera offset, sub minus main, in main-camera frames (screen captures of the inset):")
         print(offsets_text(offsets))
         print("first picture: viewer %.2f s (%s), mpv main %.2f s: %.2f x"
