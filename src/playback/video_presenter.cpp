@@ -176,16 +176,10 @@ public:
     }
 
 protected:
+    // Put on screen at once, not through an update request: a request still pending from an
+    // earlier change swallows a later one, and the first picture waited for the next frame.
     void exposeEvent(QExposeEvent*) override { present(); }
-    void resizeEvent(QResizeEvent*) override { requestUpdate(); }
-    bool event(QEvent* e) override
-    {
-        if (e->type() == QEvent::UpdateRequest) {
-            present();
-            return true;
-        }
-        return QWindow::event(e);
-    }
+    void resizeEvent(QResizeEvent*) override { present(); }
 
 private:
     VideoPresenter* owner_;
@@ -548,7 +542,7 @@ void VideoPresenter::refresh()
 {
     // The OpenGL surface covers the widget, whose own painting only serves grab().
     if (glView_)
-        glView_->requestUpdate();
+        glView_->present();
     else
         update();
 }
