@@ -218,9 +218,9 @@ bool openGlAvailable()
 void NativeWindowAlone(QWidget& widget)
 {
     // By default Qt makes every sibling of a native widget native too, and the siblings' later
-    // children (hidden dialogs included, which then show up to screen readers as windows).
+    // children (hidden dialogs included, which then show up to screen readers as windows). The
+    // parents do become native: a native window under plain parents is not moved when they are.
     QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
-    widget.setAttribute(Qt::WA_DontCreateNativeAncestors);
     widget.setAttribute(Qt::WA_NativeWindow);
 }
 

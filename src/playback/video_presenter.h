@@ -24,8 +24,8 @@ class GlVideoView;
 
 enum class PresenterStatus { Ok, InvalidArgument, ShutDown, UnsupportedRate };
 
-// Gives the widget a native window of its own, leaving its parents and siblings plain widgets
-// drawn into their window's one raster surface.
+// Gives the widget (and its parents) a native window of its own, leaving their siblings plain
+// widgets drawn into their window's one raster surface.
 void NativeWindowAlone(QWidget& widget);
 // Raises the widget above its siblings, and its native window (if it has one) above the other
 // native windows of its window: QWidget::raise() alone does nothing to the native window of a
