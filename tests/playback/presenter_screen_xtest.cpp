@@ -147,16 +147,24 @@ INSTANTIATE_TEST_SUITE_P(Backends, PresenterScreen,
                                         : std::string("Automatic");
                          });
 
+// The surface tests need the screen as the presenter tests do.
+class DualSurfaceScreen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        screenApp();
+        if (QGuiApplication::platformName() == QLatin1String("offscreen") || !screenCaptureAvailable()) {
+            if (qEnvironmentVariableIsSet("RAVIR_REQUIRE_SCREEN"))
+                FAIL() << "no display or no ImageMagick import; see scripts/setup";
+            GTEST_SKIP() << "needs a display and ImageMagick's import (run under xvfb-run)";
+        }
+    }
+};
+
 // The three views of "switch display" as the screen shows them: the main camera, the sub
 // camera, and the main camera with the sub camera's inset at the lower right.
-TEST(DualSurfaceScreen, EachViewShowsItsCameraOnScreen)
+TEST_F(DualSurfaceScreen, EachViewShowsItsCameraOnScreen)
 {
-    screenApp();
-    if (QGuiApplication::platformName() == QLatin1String("offscreen") || !screenCaptureAvailable()) {
-        if (qEnvironmentVariableIsSet("RAVIR_REQUIRE_SCREEN"))
-            FAIL() << "no display or no ImageMagick import; see scripts/setup";
-        GTEST_SKIP() << "needs a display and ImageMagick's import (run under xvfb-run)";
-    }
     QWidget window(nullptr, Qt::FramelessWindowHint);
     window.setGeometry(20, 20, 720, 405);
     auto* surface = new DualVideoSurface(&window);
@@ -207,14 +215,8 @@ TEST(DualSurfaceScreen, EachViewShowsItsCameraOnScreen)
 // windows once raised, although it already is its parent's last child, and its plain siblings
 // stay without native windows. The picture stays where its surface is when the surface lies
 // inside another pane, as in the main window.
-TEST(DualSurfaceScreen, ANativeSiblingRaisedCoversThePicture)
+TEST_F(DualSurfaceScreen, ANativeSiblingRaisedCoversThePicture)
 {
-    screenApp();
-    if (QGuiApplication::platformName() == QLatin1String("offscreen") || !screenCaptureAvailable()) {
-        if (qEnvironmentVariableIsSet("RAVIR_REQUIRE_SCREEN"))
-            FAIL() << "no display or no ImageMagick import; see scripts/setup";
-        GTEST_SKIP() << "needs a display and ImageMagick's import (run under xvfb-run)";
-    }
     QWidget window(nullptr, Qt::FramelessWindowHint);
     window.setGeometry(20, 20, 520, 320);
     auto* pane = new QWidget(&window);
