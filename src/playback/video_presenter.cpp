@@ -3,9 +3,9 @@
 #include "playback/mpv_handle.h"
 #include "shell/startup_trace.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
@@ -55,7 +55,10 @@ public:
         create();
         context_ = std::make_unique<QOpenGLContext>();
         context_->setFormat(requestedFormat());
-        if (!context_->create() || !context_->makeCurrent(this)) {
+        // The frame is blitted from mpv's framebuffer onto the window.
+        if (!context_->create() || !context_->makeCurrent(this) ||
+            (context_->format().majorVersion() < 3 &&
+             !context_->hasExtension("GL_EXT_framebuffer_blit"))) {
             context_.reset();
             return false;
         }
@@ -187,34 +190,6 @@ private:
     std::unique_ptr<QOpenGLFramebufferObject> fbo_;
 };
 
-namespace {
-
-// Whether OpenGL can draw the video: a context can be made and blits framebuffers. Asked of a
-// throw-away context, once per process (the answer is the platform's; both cameras' presenters
-// and every later attach reuse it).
-bool probeOpenGl()
-{
-    QOpenGLContext probe;
-    if (!probe.create())
-        return false;
-    QOffscreenSurface surface;
-    surface.create();
-    if (!probe.makeCurrent(&surface))
-        return false;
-    const bool blit = probe.format().majorVersion() >= 3 ||
-                      probe.hasExtension("GL_EXT_framebuffer_blit");
-    probe.doneCurrent();
-    return blit;
-}
-
-bool openGlAvailable()
-{
-    static const bool available = probeOpenGl();
-    return available;
-}
-
-}  // namespace
-
 void NativeWindowAlone(QWidget& widget)
 {
     // By default Qt makes every sibling of a native widget native too, and the siblings' later
@@ -252,23 +227,16 @@ bool VideoPresenter::attach(MpvHandle* handle)
     framesRendered_ = 0;
     framesShown_ = 0;
     renderedWhenShown_ = 0;
-    const bool wantGl = backend_ != Backend::Software && openGlAvailable();
-    if (backend_ == Backend::OpenGL && !wantGl) {
-        handle_ = nullptr;
-        return false;
-    }
     // mpv's video output needs a render context before the first movie loads: OpenGL when the
     // surface can be made, mpv's software renderer otherwise.
-    if (wantGl) {
-        // A native window of its own, so that it stacks with the other camera's (the inset)
-        // and with the busy bar.
-        NativeWindowAlone(*this);
+    if (backend_ != Backend::Software) {
         auto* view = new GlVideoView(this);
         if (view->start()) {
             glView_ = view;
             glHost_ = QWidget::createWindowContainer(glView_, this);
-            // A native container keeps the surface inside the presenter's window, so that it
-            // stacks as the presenter does (a plain one hangs it on the top-level window).
+            // A native container, and with it a native presenter: the surface stays inside the
+            // presenter's window and stacks as the presenter does, with the other camera's (the
+            // inset) and with the busy bar. A plain container hangs it on the top-level window.
             NativeWindowAlone(*glHost_);
             glHost_->setAttribute(Qt::WA_TransparentForMouseEvents);
             glHost_->setGeometry(rect());
@@ -299,7 +267,6 @@ bool VideoPresenter::createSoftwareContext()
     }
     renderIsGl_ = false;
     mpv_render_context_set_update_callback(render_, &VideoPresenter::onMpvUpdate, this);
-    afterRendererChange();
     return true;
 }
 
@@ -307,46 +274,27 @@ void VideoPresenter::freeRenderContext()
 {
     if (!render_)
         return;
-    videoTrack_.clear();
-    audioOff_ = false;
     if (handle_) {
+        // The player keeps its movie when its presenter goes. A movie played without its sound
+        // (the sub camera) would end when its video goes: its sound, silent at volume 0, is
+        // taken on.
+        QByteArray videoTrack;
+        bool audioOff = false;
         if (char* vid = mpv_get_property_string(handle_->raw(), "vid")) {
-            videoTrack_ = vid;
+            videoTrack = vid;
             mpv_free(vid);
         }
-        // A movie played without its sound (the sub camera) would end when its video goes:
-        // its sound, silent at volume 0, is taken on until the video is back.
         if (char* aid = mpv_get_property_string(handle_->raw(), "aid")) {
-            audioOff_ = qstrcmp(aid, "no") == 0;
+            audioOff = qstrcmp(aid, "no") == 0;
             mpv_free(aid);
         }
-        if (audioOff_ && !videoTrack_.isEmpty() && videoTrack_ != "no")
+        if (audioOff && !videoTrack.isEmpty() && videoTrack != "no")
             mpv_set_property_string(handle_->raw(), "aid", "auto");
-        else
-            audioOff_ = false;
     }
     mpv_render_context_set_update_callback(render_, nullptr, nullptr);
     mpv_render_context_free(render_);
     render_ = nullptr;
     renderIsGl_ = false;
-}
-
-void VideoPresenter::afterRendererChange()
-{
-    // Freeing the old context while a movie was loaded took its video track off (mpv drops the
-    // video when its output goes away): select the track again, then draw the current frame.
-    bool numbered = false;
-    videoTrack_.toInt(&numbered);
-    if (!handle_ || !numbered)
-        return;
-    mpv_set_property_string(handle_->raw(), "vid", videoTrack_.constData());
-    if (audioOff_)
-        mpv_set_property_string(handle_->raw(), "aid", "no");
-    audioOff_ = false;
-    videoTrack_.clear();
-    updatePending_.store(true);
-    if (!renderQueued_.exchange(true))
-        QMetaObject::invokeMethod(this, [this] { serviceRender(); }, Qt::QueuedConnection);
 }
 
 void VideoPresenter::detach()

@@ -6,9 +6,7 @@
 // applied on top of the picture.
 #include "playback/placement.h"
 
-#include <QByteArray>
 #include <QImage>
-#include <QPointer>
 #include <QSize>
 #include <QWidget>
 #include <atomic>
@@ -46,8 +44,6 @@ public:
     bool isAttached() const;
     // Frames are drawn through OpenGL, in a native window of the presenter's own.
     bool usesOpenGL() const { return glView_ != nullptr && renderIsGl_; }
-    // The OpenGL surface exists (made at attach, it draws from the first frame on).
-    bool wantsOpenGL() const { return glView_ != nullptr; }
 
     PresenterStatus SetVideoPosition(const NormRect& source, const IntRect& dest);
     PresenterStatus GetVideoPosition(NormRect& source, IntRect& dest) const;
@@ -95,14 +91,11 @@ private:
     bool paintFrame(class QPainter& painter, const QImage& frame) const;
     bool createSoftwareContext();
     void freeRenderContext();
-    void afterRendererChange();
 
     Backend backend_;
     MpvHandle* handle_ = nullptr;
     mpv_render_context* render_ = nullptr;
     bool renderIsGl_ = false;
-    QByteArray videoTrack_;  // the video track while the render context changes
-    bool audioOff_ = false;  // the movie plays without sound: restored after the change
     GlVideoView* glView_ = nullptr;  // the OpenGL surface's window, held by glHost_
     QWidget* glHost_ = nullptr;
     std::atomic<bool> updatePending_{false};

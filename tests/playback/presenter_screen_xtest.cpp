@@ -88,7 +88,7 @@ TEST_P(PresenterScreen, SoughtAndPlayedFramesReachTheScreen)
     if (GetParam() == VideoPresenter::Backend::Automatic)
         EXPECT_TRUE(waitUntil([&] { return presenter_->usesOpenGL(); }, 3000));
     else
-        EXPECT_FALSE(presenter_->wantsOpenGL());
+        EXPECT_FALSE(presenter_->usesOpenGL());
     EXPECT_EQ(player_.state().destination, (IntRect{0, 0, 640, 481}));
     for (int frame : {52, 17}) {
         seekAndWait(player_, frame);
