@@ -5,9 +5,9 @@
 #include "catalogue/output_guard.h"
 #include "cli/command.h"
 #include "cli/decoding_commands.h"
+#include "cli/still_engine.h"
 #include "cli/stop_signal.h"
 #include "exports/evidence_export.h"
-#include "playback/player.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -20,7 +20,7 @@
 namespace ravir::cli {
 namespace {
 
-// One playback engine per movie (set up as `ravir still` sets up its own), opened on its first
+// One playback engine per movie (OpenStillEngine, as `ravir still` has), opened on its first
 // still; a still that fails is taken once more by a fresh engine before the export gives up.
 class StillTaker {
 public:
@@ -36,22 +36,10 @@ private:
     bool takeWith(std::unique_ptr<Player>& slot, const QString& movie, int64_t frame, const QString& out,
                   QString* why)
     {
-        if (!slot) {
-            slot = std::make_unique<Player>();
-            PlayerOptions options;
-            options.audioOutput = "null";
-            if (!slot->InitPlayer(1, nullptr, QString(), options,
-                                  slot.get())) {
-                *why = QStringLiteral("the playback engine could not be started");
-                return false;
-            }
-            if (slot->OpenMovie(movie) != kOpened || !slot->WaitForReady(options.openWaitMs)) {
-                *why = QStringLiteral("cannot be opened for its stills");
-                return false;
-            }
-        }
-        if (frame >= slot->GetFrameCount()) {
-            *why = QStringLiteral("beyond the movie (%1 frames)").arg(slot->GetFrameCount());
+        if (!slot && !(slot = OpenStillEngine(movie, 1, why)))
+            return false;
+        if (QString beyond = FrameBeyondMovie(frame, *slot); !beyond.isEmpty()) {
+            *why = std::move(beyond);
             return false;
         }
         const QImage still = slot->SeekAndCaptureFrame(static_cast<int>(frame), why);

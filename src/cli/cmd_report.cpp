@@ -8,6 +8,7 @@
 #include "catalogue/recording_name.h"
 #include "cli/command.h"
 #include "cli/decoding_commands.h"
+#include "cli/still_engine.h"
 #include "cli/stop_signal.h"
 #include "container/telemetry_timeline.h"
 #include "exports/report_workbook.h"
@@ -35,28 +36,12 @@ std::optional<ReportJson> MakeReport(const QString& movie, int frame, const QStr
                                      const ReportNames& names, const std::atomic<bool>& stop,
                                      QString& why)
 {
-    PlayerOptions options;
-    options.audioOutput = "null";
-    Player main;
-    if (!main.InitPlayer(0, nullptr, QString(), options, &main)) {
-        why = "the playback engine could not be started";
+    const std::unique_ptr<Player> mainEngine = OpenStillEngine(movie, 0, &why);
+    if (!mainEngine)
         return std::nullopt;
-    }
-    switch (main.OpenMovie(movie)) {
-    case kOpened:
-        if (main.WaitForReady(options.openWaitMs))
-            break;
-        why = QString("%1: cannot be opened").arg(movie);
-        return std::nullopt;
-    case kTooShort:
-        why = QString("%1: too short to play").arg(movie);
-        return std::nullopt;
-    default:
-        why = QString("%1: cannot be opened").arg(movie);
-        return std::nullopt;
-    }
-    if (frame >= main.GetFrameCount()) {
-        why = QString("frame %1 is beyond the movie (%2 frames)").arg(frame).arg(main.GetFrameCount());
+    Player& main = *mainEngine;
+    if (QString beyond = FrameBeyondMovie(frame, main); !beyond.isEmpty()) {
+        why = std::move(beyond);
         return std::nullopt;
     }
     if (stop)
@@ -76,13 +61,12 @@ std::optional<ReportJson> MakeReport(const QString& movie, int frame, const QStr
         DetectLayout(card.absolutePath());
     const QString subMovie = PairedPathOf(movie);
     if (!stop && !subMovie.isEmpty() && subMovie != movie && QFileInfo(subMovie).isFile()) {
-        Player sub;
-        if (sub.InitPlayer(1, nullptr, QString(), options, &main) &&
-            sub.OpenMovie(subMovie) == kOpened && sub.WaitForReady(options.openWaitMs)) {
-            const double ratio = sub.GetFrameMs() > 0 ? main.GetFrameMs() / sub.GetFrameMs() : 1;
+        QString subWhy;
+        if (const std::unique_ptr<Player> sub = OpenStillEngine(subMovie, 1, &subWhy, &main)) {
+            const double ratio = sub->GetFrameMs() > 0 ? main.GetFrameMs() / sub->GetFrameMs() : 1;
             const int subFrame = int(std::min<long long>(std::lround(frame * ratio),
-                                                         sub.GetFrameCount() - 1));
-            subStill = sub.SeekAndCaptureFrame(std::max(0, subFrame));
+                                                         sub->GetFrameCount() - 1));
+            subStill = sub->SeekAndCaptureFrame(std::max(0, subFrame));
         }
     }
     if (stop)

@@ -5,7 +5,7 @@
 #include "catalogue/output_guard.h"
 #include "cli/command.h"
 #include "cli/decoding_commands.h"
-#include "playback/player.h"
+#include "cli/still_engine.h"
 
 #include <QFileInfo>
 
@@ -30,27 +30,14 @@ int runStill(const QStringList& args)
     if (const QString refusal = OutputRefusal(out, RecordingFilesOf(movie)); !refusal.isEmpty())
         return failure(refusal);
 
-    Player player;
-    PlayerOptions options;
-    options.audioOutput = "null";
-    if (!player.InitPlayer(1, nullptr, QString(), options, &player))
-        return failure("the playback engine could not be started");
-    switch (player.OpenMovie(movie)) {
-    case kOpened:
-        if (player.WaitForReady(options.openWaitMs))
-            break;
-        return failure(QString("%1: cannot be opened").arg(movie));
-    case kTooShort:
-        return failure(QString("%1: too short to play").arg(movie));
-    default:
-        return failure(QString("%1: cannot be opened").arg(movie));
-    }
-    const long long frames = player.GetFrameCount();
-    if (frame >= frames)
-        return failure(QString("frame %1 is beyond the movie (%2 frames)").arg(frame).arg(frames));
-    // Saved only when the engine shows exactly frame N, decoded (Player::CaptureFrame).
     QString why;
-    const QImage still = player.SeekAndCaptureFrame(frame, &why);
+    const std::unique_ptr<Player> player = OpenStillEngine(movie, 1, &why);
+    if (!player)
+        return failure(why);
+    if (const QString beyond = FrameBeyondMovie(frame, *player); !beyond.isEmpty())
+        return failure(beyond);
+    // Saved only when the engine shows exactly frame N, decoded (Player::CaptureFrame).
+    const QImage still = player->SeekAndCaptureFrame(frame, &why);
     if (still.isNull())
         return failure(QString("%1: %2; nothing was saved").arg(movie, why));
     if (!SaveStill(still, out, &why))
