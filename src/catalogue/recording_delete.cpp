@@ -49,8 +49,9 @@ bool renameNoReplace(const QString& from, const QString& to, QString* error)
     return false;
 }
 
-// Hides a file where the filesystem keeps DOS attributes; elsewhere there is no attribute to
-// set and nothing to do.
+// Hides a file where the filesystem keeps DOS attributes that can be reached; elsewhere (an
+// exFAT driver without the FAT ioctls included) there is no attribute to set and nothing to do:
+// the deleted forms are told by their names, as the recorder tells them.
 bool hide(const QString& path, QString* error)
 {
     if (!HasDosAttributes(path))

@@ -50,8 +50,7 @@ int DosHiddenAttribute(int fd)
 
 bool HasDosAttributes(const QString& path)
 {
-    const UniqueFd fd = openEntry(path);
-    return fd.get() >= 0 && OnDosFilesystem(fd.get());
+    return DosHiddenAttribute(openEntry(path).get()) >= 0;
 }
 
 bool SetHiddenAttribute(const QString& path)

@@ -1,7 +1,9 @@
 #pragma once
-// The hidden file attribute. On FAT and exFAT it is the real DOS attribute, reached through
-// the FAT ioctls; elsewhere a name that starts with a dot counts as hidden, and setting the
-// attribute does nothing (the name cannot change).
+// The hidden file attribute. On FAT it is the real DOS attribute, reached through the FAT
+// ioctls, and on exFAT too where the kernel's exFAT driver answers those ioctls (older drivers,
+// such as Linux 6.1's, do not: there the attribute cannot be reached at all). Elsewhere a name
+// that starts with a dot counts as hidden, and setting the attribute does nothing (the name
+// cannot change).
 #include <QString>
 
 namespace ravir {
@@ -15,10 +17,12 @@ bool SetHiddenAttribute(const QString& path);
 // attribute, when the name starts with a dot.
 bool IsHidden(const QString& path);
 
-// True when `path` lies on a filesystem that keeps DOS attributes (vfat, msdos, exfat).
+// True when `path` lies on a filesystem that keeps DOS attributes (vfat, msdos, exfat) and its
+// driver lets them be read; false on an exFAT driver without the FAT ioctls.
 bool HasDosAttributes(const QString& path);
 
-// The same two questions about an entry the caller already opened.
+// Whether the open entry lies on a filesystem that keeps DOS attributes (whether or not its
+// driver lets them be reached).
 bool OnDosFilesystem(int fd);
 // The DOS hidden attribute of the open entry: 1 or 0, -1 where there is none or it cannot be read.
 int DosHiddenAttribute(int fd);

@@ -196,42 +196,6 @@ TEST_F(DeleteTest, TakenDeletedNamesFailBeforeAnythingIsRenamed)
     EXPECT_TRUE(exists(telemetry));
 }
 
-// On a real FAT card the deleted forms carry the DOS hidden attribute. Needs mkfs.vfat and a
-// kernel that mounts vfat through a loop device; skipped otherwise.
-TEST_F(DeleteTest, OnAFatCardTheDeletedFormsAreHidden)
-{
-    const QString image = dir.path() + "/card.img";
-    const QString mountPoint = dir.path() + "/fat";
-    QDir().mkpath(mountPoint);
-    if (QProcess::execute("mkfs.vfat", {"-C", image, "8192"}) != 0)
-        GTEST_SKIP() << "mkfs.vfat is not available";
-    if (QProcess::execute("mount", {"-o", "loop", image, mountPoint}) != 0)
-        GTEST_SKIP() << "cannot mount a FAT image here";
-    struct Unmount {
-        QString path;
-        ~Unmount() { QProcess::execute("umount", {path}); }
-    } unmount{mountPoint};
-
-    makeCard(mountPoint, 0);
-    const QString movie = mountPoint + "/Normal/" + kStem + "M.MOV";
-    const QString sub = mountPoint + "/Normal/" + kStem + "S.MOV";
-    writeFile(movie);
-    writeFile(sub);
-    writeFile(mountPoint + "/_NData/" + kStem + "D.ADA");
-    ASSERT_TRUE(HasDosAttributes(movie));
-    // The card is found from the path's own drive, the mount point.
-    EXPECT_EQ(DriveRootOf(movie), mountPoint);
-    DeleteReport report;
-    ASSERT_TRUE(DeleteRecording(movie, QString(), &report)) << report.error.toStdString();
-    const QString dmy = mountPoint + "/Normal/" + kStem + "M.DMY";
-    const QString tda = mountPoint + "/_NData/" + kStem + "D.TDA";
-    ASSERT_TRUE(exists(dmy));
-    ASSERT_TRUE(exists(tda));
-    EXPECT_TRUE(IsHidden(dmy));
-    EXPECT_TRUE(IsHidden(tda));
-    EXPECT_FALSE(IsHidden(sub));
-}
-
 // Without an explicit root the card is probed at the mount point that holds the movie (a small
 // tmpfs stands in for the card's filesystem); skipped where mounting is not allowed.
 TEST_F(DeleteTest, CardIsProbedAtTheMountPointOfTheMovie)
