@@ -63,6 +63,21 @@ bool hide(const QString& path, QString* error)
     return false;
 }
 
+// Writes everything the file system of `path` holds for its card to the card (syncfs).
+bool syncCard(const QString& path, QString* error)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::syncfs(fd) == 0;
+    const int err = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced && error)
+        *error = QStringLiteral("the card did not take the change (%1): %2")
+                     .arg(QFile::decodeName(folder), QString::fromLocal8Bit(std::strerror(err)));
+    return synced;
+}
+
 bool fail(DeleteReport* report, const QString& error)
 {
     if (report) {
@@ -330,6 +345,14 @@ bool DeleteByRename(const QString& path, int layout, DeleteReport* report)
     for (auto it = todo.rbegin(); it != todo.rend(); ++it) {
         if (!hide(it->deleted, &error))
             return rollBack();
+    }
+    // On the card before it counts as deleted: a card pulled right after must hold what the
+    // report says. A card that does not take the change gets the renames undone (as far as it
+    // still takes anything).
+    if (!syncCard(todo.front().deleted, &error)) {
+        rollBack();
+        syncCard(todo.front().live, nullptr);
+        return false;
     }
 
     if (report) {

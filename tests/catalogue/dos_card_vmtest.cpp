@@ -1,6 +1,7 @@
 // On real FAT32 and exFAT cards, mounted by the kernel's own drivers: the recorder's hidden
 // telemetry files are found, a deleted recording takes its hidden deleted forms and leaves the
-// catalogue, and the settings file stays hidden after every write.
+// catalogue, the settings file stays hidden after every write, and a card pulled while a task
+// reads or changes it ends the task with a failure and leaves nothing half done.
 //
 // The machine that runs the tests may have neither driver nor allow a loop mount, so on the
 // host this program makes the sample card and runs itself again inside a small virtual machine
@@ -10,6 +11,8 @@
 #include "catalogue/folder_listing.h"
 #include "catalogue/recording_delete.h"
 #include "catalogue/recording_name.h"
+#include "container/movie_join.h"
+#include "exports/recording_csv.h"
 #include "shell/hidden_attribute.h"
 #include "shell/ini_file.h"
 #include "sample_data.h"
@@ -19,15 +22,24 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <linux/msdos_fs.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/sysmacros.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <utility>
 #include <cstdlib>
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -92,12 +104,93 @@ std::set<QString> Listed(const QString& source)
     return names;
 }
 
+bool WriteText(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+}
+
+// Everything written reaches the card and the page cache forgets the card's files, so that a
+// task reads them from the card itself.
+void SyncAndForget()
+{
+    ::sync();
+    ASSERT_TRUE(WriteText("/proc/sys/vm/drop_caches", "3"));
+}
+
+// A card in the machine's reader: its disk can be pulled from under the mount, as a card is
+// pulled from a reader (what the page cache holds still reads, nothing else does), and put back.
+// The machine gives the FAT card SCSI id 0 and the exFAT card id 1 (run_on_dos_cards).
+class CardReader {
+public:
+    explicit CardReader(const QString& card) : card_(card), exfat_(card.endsWith("/exfat")) {}
+
+    void pull()
+    {
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(card_).constData(), &st), 0);
+        const QString remove = QStringLiteral("/sys/dev/block/%1:%2/device/delete")
+                                   .arg(major(st.st_dev)).arg(minor(st.st_dev));
+        ASSERT_TRUE(WriteText(remove, "1")) << remove.toStdString();
+    }
+
+    // The card back in the reader, mounted where it was.
+    void putBack()
+    {
+        ::umount2(QFile::encodeName(card_).constData(), MNT_DETACH);
+        for (const QString& host : QDir("/sys/class/scsi_host").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            WriteText("/sys/class/scsi_host/" + host + "/scan", "- - -");
+        const QString devices = QStringLiteral("/sys/bus/scsi/devices/0:0:%1:0/block").arg(exfat_ ? 1 : 0);
+        QString disk;
+        for (int i = 0; i < 100 && disk.isEmpty(); ++i) {
+            const QStringList found = QDir(devices).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+            if (!found.isEmpty() && QFileInfo::exists("/dev/" + found.first()))
+                disk = "/dev/" + found.first();
+            else
+                QThread::msleep(50);
+        }
+        ASSERT_FALSE(disk.isEmpty()) << "the card did not come back";
+        ASSERT_EQ(::mount(QFile::encodeName(disk).constData(), QFile::encodeName(card_).constData(),
+                          exfat_ ? "exfat" : "vfat", 0, exfat_ ? "" : "utf8,shortname=mixed"),
+                  0)
+            << std::strerror(errno);
+    }
+
+private:
+    QString card_;
+    bool exfat_;
+};
+
+// Consecutive recordings of the card's Normal folder with their telemetry files, oldest first.
+std::vector<JoinInput> NormalRecordings(const QString& card, int count)
+{
+    QStringList movies = QDir(card + "/Normal").entryList({"A___-*M.MOV"}, QDir::Files, QDir::Name);
+    std::vector<JoinInput> inputs;
+    for (const QString& name : movies) {
+        const QString stem = name.chopped(5);
+        const QString telemetry = card + "/_NData/" + stem + "D.ADA";
+        if (QFileInfo::exists(telemetry) && static_cast<int>(inputs.size()) < count)
+            inputs.push_back({card + "/Normal/" + name, telemetry});
+    }
+    return inputs;
+}
+
+QStringList FilesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
 class DosCards : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_EQ(Cards().size(), 2) << "no cards: run through tests/vm/run_on_dos_cards";
         for (const QString& card : Cards()) {
+            // A mount of its own, not a folder of the machine's root.
+            struct stat self {}, parent {};
+            ASSERT_EQ(::stat(QFile::encodeName(card).constData(), &self), 0);
+            ASSERT_EQ(::stat(QFile::encodeName(card + "/..").constData(), &parent), 0);
+            ASSERT_NE(self.st_dev, parent.st_dev) << card.toStdString() << " is not mounted";
             EmptyCard(card);
             // Linux's FAT driver gives the attributes; the machine's exFAT driver does not.
             EXPECT_EQ(DriverReachesAttributes(card), card.endsWith(QLatin1String("/fat")));
@@ -195,6 +288,108 @@ TEST_F(DosCards, TheSettingsFileIsHiddenAfterEveryWrite)
             listed = listed || entry.name == QLatin1String(kConfigFileName);
         EXPECT_EQ(listed, !hides);
         setStartupFolder(QString());
+    }
+}
+
+// The card is pulled as each task gets going: the joined save and the CSV export, which read the
+// card and write to another disk, and the delete, which changes the card.
+TEST_F(DosCards, APulledCardEndsEachTaskWithAFailureAndLeavesNothingHalfDone)
+{
+    for (const QString& card : Cards()) {
+        SCOPED_TRACE(card.toStdString());
+        CardReader reader(card);
+
+        // Joined save onto another disk: failed, and nothing in the output folder.
+        CopyRecorderCard(card);
+        SyncAndForget();
+        QTemporaryDir out;
+        JoinRequest join;
+        for (const JoinInput& input : NormalRecordings(card, 3))
+            join.inputs.push_back(input);
+        ASSERT_EQ(join.inputs.size(), 3u);
+        join.outputPath = out.filePath("joined.MOV");
+        join.telemetryPath = out.filePath("joined.ADA");
+        // Pulled half way through, while the media data is copied.
+        bool pulled = false;
+        join.progress = [&](int64_t done, int64_t total) {
+            if (done * 2 >= total && done < total && !std::exchange(pulled, true))
+                reader.pull();
+        };
+        const JoinResult joined = SaveJoinedMovie(join);
+        EXPECT_TRUE(pulled);
+        EXPECT_FALSE(joined.ok);
+        EXPECT_EQ(FilesIn(out.path()), QStringList());
+        reader.putBack();
+
+        // CSV export onto another disk: it ends as a stop ends, with the whole rows it read.
+        EmptyCard(card);
+        CopyRecorderCard(card);
+        SyncAndForget();
+        QStringList movies;
+        for (const JoinInput& input : NormalRecordings(card, 6))
+            movies << input.movie;
+        ASSERT_EQ(movies.size(), 6);
+        CsvExportOptions csv;
+        csv.folder = out.path();
+        csv.sourceRoot = card;
+        pulled = false;
+        csv.progress = [&](int, int) {
+            if (!std::exchange(pulled, true))
+                reader.pull();
+        };
+        const CsvExportResult exported = ExportRecordingCsv(movies, csv);
+        EXPECT_EQ(exported.status, CsvExportStatus::SourceGone) << CsvExportStatusName(exported.status).toStdString();
+        EXPECT_GE(exported.rows, 1);
+        EXPECT_LT(exported.rows, movies.size());
+        ASSERT_EQ(FilesIn(out.path()), QStringList{QFileInfo(exported.path).fileName()});
+        QFile file(exported.path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray content = file.readAll();
+        EXPECT_EQ(content.count('\n'), exported.rows + 1);  // the header and whole rows only
+        EXPECT_TRUE(content.endsWith('\n'));
+        reader.putBack();
+
+        // Delete of three recordings, the card pulled after the first: each is deleted whole or
+        // left whole, never half, and the card holds what the task reported.
+        EmptyCard(card);
+        CopyRecorderCard(card);
+        SyncAndForget();
+        const std::vector<JoinInput> chosen = NormalRecordings(card, 3);
+        QStringList paths;
+        for (const JoinInput& input : chosen)
+            paths << input.movie;
+        const std::set<QString> before = Listed(card);
+        DeleteTaskOptions options;
+        pulled = false;
+        options.progress = [&](int, int) {
+            if (!std::exchange(pulled, true))
+                reader.pull();
+        };
+        const DeleteTaskResult deleted = RunDeleteTask(paths, options);
+        EXPECT_TRUE(pulled);
+        EXPECT_NE(deleted.status, DeleteTaskStatus::Completed);
+        // The pulled card reads as what is left of it: nothing it did not hold.
+        for (const QString& name : Listed(card))
+            EXPECT_TRUE(before.count(name)) << name.toStdString();
+        ASSERT_FALSE(deleted.deleted.empty());
+        reader.putBack();
+        for (size_t i = 0; i < chosen.size(); ++i) {
+            const JoinInput& input = chosen[i];
+            const QString stem = QFileInfo(input.movie).completeBaseName().chopped(1);
+            const bool movieLive = QFileInfo::exists(input.movie);
+            const bool telemetryLive = QFileInfo::exists(input.telemetry);
+            const bool movieDeleted = QFileInfo::exists(card + "/Normal/" + stem + "M.DMY");
+            const bool telemetryDeleted = QFileInfo::exists(card + "/_NData/" + stem + "D.TDA");
+            SCOPED_TRACE(stem.toStdString());
+            EXPECT_NE(movieLive, movieDeleted);
+            EXPECT_NE(telemetryLive, telemetryDeleted);
+            EXPECT_EQ(movieLive, telemetryLive);
+            EXPECT_TRUE(QFileInfo::exists(card + "/Normal/" + stem + "S.MOV"));
+            // What the task reported deleted was on the card before the card went.
+            const bool reported = std::count(deleted.deleted.begin(), deleted.deleted.end(),
+                                             static_cast<int>(i)) > 0;
+            EXPECT_EQ(movieDeleted, reported);
+        }
     }
 }
 
