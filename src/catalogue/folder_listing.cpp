@@ -100,7 +100,9 @@ FolderListing ListFolder(const QString& folder, SkipList* skipped)
     }
     out.device = self.st_dev;
     out.inode = self.st_ino;
-    const bool dos = OnDosFilesystem(fd);
+    // DOS attributes that can be read: on FAT, and on exFAT only where the kernel's driver
+    // answers the FAT ioctls (asked once of the folder, not of every file).
+    const bool dos = DosHiddenAttribute(fd) >= 0;
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
         out.error = errno;
