@@ -12,6 +12,7 @@
 #include "catalogue/recording_delete.h"
 #include "catalogue/recording_name.h"
 #include "container/movie_join.h"
+#include "exports/evidence_export.h"
 #include "exports/recording_csv.h"
 #include "shell/hidden_attribute.h"
 #include "shell/ini_file.h"
@@ -291,8 +292,8 @@ TEST_F(DosCards, TheSettingsFileIsHiddenAfterEveryWrite)
     }
 }
 
-// The card is pulled as each task gets going: the joined save and the CSV export, which read the
-// card and write to another disk, and the delete, which changes the card.
+// The card is pulled as each task gets going: the joined save, the evidence export and the CSV
+// export, which read the card and write to another disk, and the delete, which changes the card.
 TEST_F(DosCards, APulledCardEndsEachTaskWithAFailureAndLeavesNothingHalfDone)
 {
     for (const QString& card : Cards()) {
@@ -319,6 +320,31 @@ TEST_F(DosCards, APulledCardEndsEachTaskWithAFailureAndLeavesNothingHalfDone)
         EXPECT_TRUE(pulled);
         EXPECT_FALSE(joined.ok);
         EXPECT_EQ(FilesIn(out.path()), QStringList());
+        reader.putBack();
+
+        // Evidence export onto another disk: failed, and no folder, whole or part, left.
+        EmptyCard(card);
+        CopyRecorderCard(card);
+        SyncAndForget();
+        QTemporaryDir evidenceOut;
+        EvidenceRequest evidence;
+        evidence.movie = NormalRecordings(card, 1).front().movie;
+        FillEvidenceCompanions(evidence);
+        ASSERT_FALSE(evidence.subMovie.isEmpty());
+        evidence.fromFrame = 10;
+        evidence.toFrame = 100;
+        evidence.shownFrame = 50;
+        evidence.outDir = evidenceOut.filePath("evidence");
+        pulled = false;
+        evidence.progress = [&](int64_t done, int64_t total) {
+            if (done * 2 >= total && !std::exchange(pulled, true))
+                reader.pull();
+        };
+        const EvidenceResult written = WriteEvidence(evidence);
+        EXPECT_TRUE(pulled);
+        EXPECT_FALSE(written.ok);
+        EXPECT_EQ(QDir(evidenceOut.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList());
         reader.putBack();
 
         // CSV export onto another disk: it ends as a stop ends, with the whole rows it read.
