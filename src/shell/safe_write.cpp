@@ -3,11 +3,14 @@
 #include <QFile>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -208,6 +211,7 @@ bool SafeWriter::open(const QString& target, const SafeWriteOptions& options)
         return false;
     }
     const QByteArray prefix = '.' + namePrefix(name_) + '.';
+    removeStaleTemps(prefix);
     for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
         char number[16];
         std::snprintf(number, sizeof number, "%08x", nextTempNumber());
@@ -217,6 +221,10 @@ bool SafeWriter::open(const QString& target, const SafeWriteOptions& options)
         if (fd >= 0) {
             fd_ = fd;
             temp_ = temp;
+            // The lock belongs to the open file, which a second descriptor keeps open after
+            // the checked close of fd_ until the rename.
+            static_cast<void>(::flock(fd_, LOCK_EX | LOCK_NB));
+            lockFd_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
             break;
         }
         if (errno != EEXIST && errno != EINTR) {
@@ -392,6 +400,39 @@ bool SafeWriter::rename()
     return true;
 }
 
+// Removes the temporary files of this target that no writer holds: names of the writer's own
+// form (the prefix, 8 hex digits, ".tmp"), regular files, whose lock can be taken at once.
+void SafeWriter::removeStaleTemps(const QByteArray& prefix) const
+{
+    const int listFd = ::openat(dirFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        const QByteArray rest = name.mid(prefix.size());
+        if (!name.startsWith(prefix) || rest.size() != 12 || !rest.endsWith(".tmp"))
+            continue;
+        bool hex = true;
+        for (qsizetype i = 0; i < 8 && hex; ++i)
+            hex = std::isxdigit(static_cast<unsigned char>(rest[i])) != 0;
+        if (!hex)
+            continue;
+        const int fd = ::openat(dirFd_, name.constData(),
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(dirFd_, name.constData(), 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
 void SafeWriter::cancel()
 {
     if (fd_ >= 0 || !temp_.isEmpty())
@@ -415,6 +456,10 @@ void SafeWriter::discard()
         if (dirFd_ >= 0)
             ::unlinkat(dirFd_, temp_.constData(), 0);
         temp_.clear();
+    }
+    if (lockFd_ >= 0) {
+        ::close(lockFd_);
+        lockFd_ = -1;
     }
     if (dirFd_ >= 0) {
         ::close(dirFd_);

@@ -8,7 +8,10 @@
 // then does the temporary file take the target's name by a rename, which either replaces an
 // existing file or, when replacing is not allowed, fails if a file of that name exists at that
 // moment. Any failure, and a writer dropped before its commit, removes the temporary file: the
-// target then still holds what it held before, or nothing if it did not exist. A symbolic link
+// target then still holds what it held before, or nothing if it did not exist. A writer holds
+// a lock on its temporary file until the rename; one that could not remove its file (the
+// program was killed, the card was pulled and put back) leaves it unlocked, and the next write
+// of the same target removes it. A symbolic link
 // of the target's name is replaced by the new file, never followed. A target that exists and is
 // neither a regular file nor a symbolic link (a device, a FIFO, a socket, a folder) is never
 // replaced: the write fails with NotRegular before anything is created.
@@ -93,6 +96,7 @@ private:
     void fail(SafeWriteStep step, int error);
     void discard();
     bool rename();
+    void removeStaleTemps(const QByteArray& prefix) const;
 
     QString target_;
     QByteArray folder_;  // native folder of the target
@@ -101,6 +105,7 @@ private:
     SafeWriteOptions options_;
     int dirFd_ = -1;
     int fd_ = -1;
+    int lockFd_ = -1;  // holds the temporary file's lock from the open to the rename
     qint64 written_ = 0;
     bool committed_ = false;
     SafeWriteError error_;

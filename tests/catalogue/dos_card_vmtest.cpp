@@ -22,6 +22,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
@@ -313,7 +314,7 @@ TEST_F(DosCards, APulledCardEndsEachTaskWithAFailureAndLeavesNothingHalfDone)
         // Pulled half way through, while the media data is copied.
         bool pulled = false;
         join.progress = [&](int64_t done, int64_t total) {
-            if (done * 2 >= total && done < total && !std::exchange(pulled, true))
+            if (done * 2 > total && done < total && !std::exchange(pulled, true))
                 reader.pull();
         };
         const JoinResult joined = SaveJoinedMovie(join);
@@ -321,6 +322,32 @@ TEST_F(DosCards, APulledCardEndsEachTaskWithAFailureAndLeavesNothingHalfDone)
         EXPECT_FALSE(joined.ok);
         EXPECT_EQ(FilesIn(out.path()), QStringList());
         reader.putBack();
+
+        // Joined save onto the card itself, pulled half way after part of it reached the card:
+        // the part left there goes with the next save of that name.
+        EmptyCard(card);
+        CopyRecorderCard(card);
+        SyncAndForget();
+        const QString joinedFolder = card + "/Saved";
+        ASSERT_TRUE(QDir().mkpath(joinedFolder));
+        join.outputPath = joinedFolder + "/joined.MOV";
+        join.telemetryPath = joinedFolder + "/joined.ADA";
+        pulled = false;
+        join.progress = [&](int64_t done, int64_t total) {
+            if (done * 2 > total && done < total && !std::exchange(pulled, true)) {
+                ::sync();
+                reader.pull();
+            }
+        };
+        EXPECT_FALSE(SaveJoinedMovie(join).ok);
+        EXPECT_TRUE(pulled);
+        reader.putBack();
+        const QStringList leftovers = FilesIn(joinedFolder).filter(QRegularExpression("^\\..*\\.tmp$"));
+        ASSERT_FALSE(leftovers.isEmpty()) << "the pull left nothing to clear";
+        join.progress = nullptr;
+        const JoinResult again = SaveJoinedMovie(join);
+        ASSERT_TRUE(again.ok) << again.detail.toStdString();
+        EXPECT_EQ(FilesIn(joinedFolder), (QStringList{"joined.ADA", "joined.MOV"}));
 
         // Evidence export onto another disk: failed, and no folder, whole or part, left.
         EmptyCard(card);

@@ -214,6 +214,42 @@ TEST(SafeWrite, NoReplaceNeverReplacesEvenWhereTheFilesystemLacksTheRename)
     EXPECT_EQ(filesIn(dir.path()), (QStringList{"t0", "t1", "t2"}));
 }
 
+// A temporary file that its writer could not remove (the program killed, the card pulled and put
+// back) goes with the next write of the same target; a writer's file that is still open, other
+// targets' files and names of another form stay.
+TEST(SafeWrite, LeftoversOfTheSameTargetGoWithTheNextWrite)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString target = dir.filePath("joined.MOV");
+    const QStringList kept = {".joined.MOV.1234abcd.tmp.bak", ".joined.MOV.notatemp.tmp",
+                              ".other.MOV.0badf00d.tmp", "joined.MOV.0badf00d.tmp"};
+    for (const QString& name : kept)
+        writePlain(dir.filePath(name), "someone else's");
+    writePlain(dir.filePath(".joined.MOV.0badf00d.tmp"), "left by a killed writer");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(".joined.MOV.feedf00d.tmp"));  // not a file: stays
+
+    SafeWriter live;  // a writer of the same target at work
+    ASSERT_TRUE(live.open(target));
+    ASSERT_TRUE(live.write("first"));
+    const QString liveTemp = QFileInfo(live.temporaryPath()).fileName();
+
+    ASSERT_FALSE(SafeWriteFile(target, "second").failed());
+    EXPECT_EQ(readAll(target), "second");
+    QStringList expected = kept;
+    expected << liveTemp << ".joined.MOV.feedf00d.tmp" << "joined.MOV";
+    expected.sort();
+    QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    EXPECT_EQ(left, expected);
+
+    // The writer at work is untouched by the other write and by its own finish before commit.
+    ASSERT_TRUE(live.finish());
+    ASSERT_FALSE(SafeWriteFile(dir.filePath("joined.MOV"), "third").failed());
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(liveTemp)));
+    ASSERT_TRUE(live.commit());
+    EXPECT_EQ(readAll(target), "first");
+}
+
 TEST(SafeWrite, LongNamesKeepTheTemporaryNameWithinTheLimit)
 {
     QTemporaryDir dir;
