@@ -240,7 +240,7 @@ constexpr const char16_t* kEnglishTexts[kUiTextFilled] = {
     u"Date",  // 42 TXT_DATE
     u"Delete",  // 43 TXT_DELETE_2
     u"Done.",  // 44 TXT_DONE
-    u"Exit",  // 45 TXT_EXIT
+    u"Finished",  // 45 TXT_EXIT
     u"File name",  // 46 TXT_FILE_NAME
     u"File size",  // 47 TXT_FILE_SIZE
     u"ID",  // 48 TXT_ID
@@ -409,6 +409,7 @@ constexpr const char16_t* kOwnTexts[kUiTextOwnCount] = {
     u"証拠を書き出しました:\n%1",  // 207 TXT_MSG_EVIDENCE_DONE
     u"証拠を書き出せませんでした:\n%1",  // 208 TXT_MSG_EVIDENCE_FAILED
     u"%1 は既にあります。新しいフォルダ名を指定してください。",  // 209 TXT_MSG_EVIDENCE_FOLDER_EXISTS
+    u"%d個",  // 210 TXT_COUNT_ONE_FMT
 };
 
 // The same in English; a slot left out here shows its row-0 text.
@@ -445,6 +446,7 @@ constexpr const char16_t* kOwnEnglishTexts[kUiTextOwnCount] = {
     u"The evidence was written to:\n%1",  // 207 TXT_MSG_EVIDENCE_DONE
     u"The evidence could not be written:\n%1",  // 208 TXT_MSG_EVIDENCE_FAILED
     u"%1 exists already. Choose a new folder name.",  // 209 TXT_MSG_EVIDENCE_FOLDER_EXISTS
+    u"%d item",  // 210 TXT_COUNT_ONE_FMT
 };
 
 using Row = std::array<QString, kUiTextSlots>;

@@ -15,7 +15,7 @@ namespace ravir {
 inline constexpr int kUiTextRows = 2;
 inline constexpr int kUiTextSlots = 260;   // slots per row; a slot is row * 260 + index
 inline constexpr int kUiTextFilled = 178;  // slots 0 to 177 hold the viewer's texts
-inline constexpr int kUiTextOwnCount = 32;  // slots 178 on: this program's own texts
+inline constexpr int kUiTextOwnCount = 33;  // slots 178 on: this program's own texts
 inline constexpr int kUiTextEnd = kUiTextFilled + kUiTextOwnCount;  // first empty slot
 
 enum TextId : int {
@@ -232,6 +232,7 @@ enum TextId : int {
     TXT_MSG_EVIDENCE_DONE = 207,      // The evidence was written to: %1
     TXT_MSG_EVIDENCE_FAILED = 208,    // The evidence could not be written: %1 (the reason)
     TXT_MSG_EVIDENCE_FOLDER_EXISTS = 209, // %1 exists already: choose a new folder
+    TXT_COUNT_ONE_FMT = 210,          // %d item (the count format for one)
     // Add new slots here, before this line, and raise kUiTextOwnCount.
 };
 

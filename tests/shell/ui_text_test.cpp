@@ -243,7 +243,8 @@ TEST(UiText, EverySlotOfBothRowsHoldsItsText)
                             {TXT_EVIDENCE_FOLDER, 206, "保存先フォルダ:"},
                             {TXT_MSG_EVIDENCE_DONE, 207, "証拠を書き出しました:\n%1"},
                             {TXT_MSG_EVIDENCE_FAILED, 208, "証拠を書き出せませんでした:\n%1"},
-                            {TXT_MSG_EVIDENCE_FOLDER_EXISTS, 209, "%1 は既にあります。新しいフォルダ名を指定してください。"}};
+                            {TXT_MSG_EVIDENCE_FOLDER_EXISTS, 209, "%1 は既にあります。新しいフォルダ名を指定してください。"},
+                            {TXT_COUNT_ONE_FMT, 210, "%d個"}};
     ASSERT_EQ(std::size(own), static_cast<size_t>(kUiTextOwnCount));
     for (size_t i = 0; i < std::size(own); ++i) {
         EXPECT_EQ(own[i].id, own[i].slot);
@@ -388,6 +389,8 @@ TEST(UiText, EnglishRowKeepsTheMarkersAndIsEnglish)
     EXPECT_EQ(textAt(1, TXT_CSV_DATE), QStringLiteral("Date,"));
     EXPECT_EQ(textAt(1, TXT_CSV_SUB_DATA_SIZE).back(), u'e');  // the last heading has no comma
     EXPECT_EQ(textAt(1, TXT_COUNT_FMT), QStringLiteral("%d items"));
+    EXPECT_EQ(textAt(1, TXT_COUNT_ONE_FMT), QStringLiteral("%d item"));
+    EXPECT_EQ(textAt(1, TXT_EXIT), QStringLiteral("Finished"));  // the caption of "Completed."
     EXPECT_EQ(textAt(1, TXT_UPDATE_AVAILABLE).count(QStringLiteral("\r\n")), 1);
     EXPECT_EQ(textAt(1, TXT_MSG_ZOOM_MODE).split(u'\n').size(), 4);
     EXPECT_TRUE(textAt(1, TXT_MSG_ZOOM_MODE).split(u'\n')[1].isEmpty());

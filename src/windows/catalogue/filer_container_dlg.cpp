@@ -219,7 +219,9 @@ void CFilerContainerDlg::setBrowserEnabled(bool on)
 
 QString CFilerContainerDlg::countText() const
 {
-    return QString(text(TXT_COUNT_FMT)).replace(QLatin1String("%d"), QString::number(list_->rowCount()));
+    const int rows = list_->rowCount();
+    return QString(text(rows == 1 ? TXT_COUNT_ONE_FMT : TXT_COUNT_FMT))
+        .replace(QLatin1String("%d"), QString::number(rows));
 }
 
 void CFilerContainerDlg::relayout()
