@@ -36,12 +36,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <utility>
-#include <cstdlib>
-#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -127,6 +125,19 @@ class CardReader {
 public:
     explicit CardReader(const QString& card) : card_(card), exfat_(card.endsWith("/exfat")) {}
 
+    // Pulls the card the first time `now` is true (after writing back what the cache holds,
+    // with `written`), so that a task's progress can say when.
+    void pullOnce(bool now, bool written = false)
+    {
+        if (!now || pulled_)
+            return;
+        pulled_ = true;
+        if (written)
+            ::sync();
+        pull();
+    }
+    bool pulled() const { return pulled_; }
+
     void pull()
     {
         struct stat st {};
@@ -139,6 +150,7 @@ public:
     // The card back in the reader, mounted where it was.
     void putBack()
     {
+        pulled_ = false;
         ::umount2(QFile::encodeName(card_).constData(), MNT_DETACH);
         for (const QString& host : QDir("/sys/class/scsi_host").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
             WriteText("/sys/class/scsi_host/" + host + "/scan", "- - -");
@@ -158,9 +170,18 @@ public:
             << std::strerror(errno);
     }
 
+    // The recorder's card on it again, all of it on the card and none of it in the cache.
+    void freshCard()
+    {
+        EmptyCard(card_);
+        CopyRecorderCard(card_);
+        SyncAndForget();
+    }
+
 private:
     QString card_;
     bool exfat_;
+    bool pulled_ = false;
 };
 
 // Consecutive recordings of the card's Normal folder with their telemetry files, oldest first.
@@ -175,11 +196,6 @@ std::vector<JoinInput> NormalRecordings(const QString& card, int count)
             inputs.push_back({card + "/Normal/" + name, telemetry});
     }
     return inputs;
-}
-
-QStringList FilesIn(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
 
 class DosCards : public ::testing::Test {
@@ -294,107 +310,81 @@ TEST_F(DosCards, TheSettingsFileIsHiddenAfterEveryWrite)
 }
 
 // The card is pulled as each task gets going: the joined save, the evidence export and the CSV
-// export, which read the card and write to another disk, and the delete, which changes the card.
+// export, which read the card and write to another disk, the joined save onto the card, and the
+// delete, which changes the card.
 TEST_F(DosCards, APulledCardEndsEachTaskWithAFailureAndLeavesNothingHalfDone)
 {
     for (const QString& card : Cards()) {
         SCOPED_TRACE(card.toStdString());
         CardReader reader(card);
-
-        // Joined save onto another disk: failed, and nothing in the output folder.
-        CopyRecorderCard(card);
-        SyncAndForget();
         QTemporaryDir out;
+        auto leftIn = [](const QString& folder) {
+            return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        };
+
+        // Joined save onto another disk, pulled while the media data is copied: failed, and
+        // nothing in the output folder.
+        reader.freshCard();
         JoinRequest join;
-        for (const JoinInput& input : NormalRecordings(card, 3))
-            join.inputs.push_back(input);
+        join.inputs = NormalRecordings(card, 3);
         ASSERT_EQ(join.inputs.size(), 3u);
         join.outputPath = out.filePath("joined.MOV");
         join.telemetryPath = out.filePath("joined.ADA");
-        // Pulled half way through, while the media data is copied.
-        bool pulled = false;
-        join.progress = [&](int64_t done, int64_t total) {
-            if (done * 2 > total && done < total && !std::exchange(pulled, true))
-                reader.pull();
-        };
-        const JoinResult joined = SaveJoinedMovie(join);
-        EXPECT_TRUE(pulled);
-        EXPECT_FALSE(joined.ok);
-        EXPECT_EQ(FilesIn(out.path()), QStringList());
+        join.progress = [&](int64_t done, int64_t total) { reader.pullOnce(done * 2 > total && done < total); };
+        EXPECT_FALSE(SaveJoinedMovie(join).ok);
+        EXPECT_TRUE(reader.pulled());
+        EXPECT_EQ(leftIn(out.path()), QStringList());
         reader.putBack();
 
-        // Joined save onto the card itself, pulled half way after part of it reached the card:
-        // the part left there goes with the next save of that name.
-        EmptyCard(card);
-        CopyRecorderCard(card);
-        SyncAndForget();
-        const QString joinedFolder = card + "/Saved";
-        ASSERT_TRUE(QDir().mkpath(joinedFolder));
-        join.outputPath = joinedFolder + "/joined.MOV";
-        join.telemetryPath = joinedFolder + "/joined.ADA";
-        pulled = false;
-        join.progress = [&](int64_t done, int64_t total) {
-            if (done * 2 > total && done < total && !std::exchange(pulled, true)) {
-                ::sync();
-                reader.pull();
-            }
-        };
+        // The same onto the card itself, after part of it reached the card: the part left there
+        // goes with the next save of that name.
+        reader.freshCard();
+        const QString saved = card + "/Saved";
+        ASSERT_TRUE(QDir().mkpath(saved));
+        join.outputPath = saved + "/joined.MOV";
+        join.telemetryPath = saved + "/joined.ADA";
+        join.progress = [&](int64_t done, int64_t total) { reader.pullOnce(done * 2 > total && done < total, true); };
         EXPECT_FALSE(SaveJoinedMovie(join).ok);
-        EXPECT_TRUE(pulled);
+        EXPECT_TRUE(reader.pulled());
         reader.putBack();
-        const QStringList leftovers = FilesIn(joinedFolder).filter(QRegularExpression("^\\..*\\.tmp$"));
-        ASSERT_FALSE(leftovers.isEmpty()) << "the pull left nothing to clear";
+        ASSERT_FALSE(leftIn(saved).filter(QRegularExpression("^\\..*\\.tmp$")).isEmpty()) << "nothing to clear";
         join.progress = nullptr;
         const JoinResult again = SaveJoinedMovie(join);
         ASSERT_TRUE(again.ok) << again.detail.toStdString();
-        EXPECT_EQ(FilesIn(joinedFolder), (QStringList{"joined.ADA", "joined.MOV"}));
+        EXPECT_EQ(leftIn(saved), (QStringList{"joined.ADA", "joined.MOV"}));
 
         // Evidence export onto another disk: failed, and no folder, whole or part, left.
-        EmptyCard(card);
-        CopyRecorderCard(card);
-        SyncAndForget();
+        reader.freshCard();
         QTemporaryDir evidenceOut;
         EvidenceRequest evidence;
-        evidence.movie = NormalRecordings(card, 1).front().movie;
+        evidence.movie = join.inputs.front().movie;
         FillEvidenceCompanions(evidence);
         ASSERT_FALSE(evidence.subMovie.isEmpty());
         evidence.fromFrame = 10;
         evidence.toFrame = 100;
         evidence.shownFrame = 50;
         evidence.outDir = evidenceOut.filePath("evidence");
-        pulled = false;
-        evidence.progress = [&](int64_t done, int64_t total) {
-            if (done * 2 >= total && !std::exchange(pulled, true))
-                reader.pull();
-        };
-        const EvidenceResult written = WriteEvidence(evidence);
-        EXPECT_TRUE(pulled);
-        EXPECT_FALSE(written.ok);
-        EXPECT_EQ(QDir(evidenceOut.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                  QStringList());
+        evidence.progress = [&](int64_t done, int64_t total) { reader.pullOnce(done * 2 >= total); };
+        EXPECT_FALSE(WriteEvidence(evidence).ok);
+        EXPECT_TRUE(reader.pulled());
+        EXPECT_EQ(leftIn(evidenceOut.path()), QStringList());
         reader.putBack();
 
         // CSV export onto another disk: it ends as a stop ends, with the whole rows it read.
-        EmptyCard(card);
-        CopyRecorderCard(card);
-        SyncAndForget();
+        reader.freshCard();
         QStringList movies;
         for (const JoinInput& input : NormalRecordings(card, 6))
             movies << input.movie;
         ASSERT_EQ(movies.size(), 6);
         CsvExportOptions csv;
-        csv.folder = out.path();
+        csv.folder = evidenceOut.path();
         csv.sourceRoot = card;
-        pulled = false;
-        csv.progress = [&](int, int) {
-            if (!std::exchange(pulled, true))
-                reader.pull();
-        };
+        csv.progress = [&](int, int) { reader.pullOnce(true); };
         const CsvExportResult exported = ExportRecordingCsv(movies, csv);
         EXPECT_EQ(exported.status, CsvExportStatus::SourceGone) << CsvExportStatusName(exported.status).toStdString();
         EXPECT_GE(exported.rows, 1);
         EXPECT_LT(exported.rows, movies.size());
-        ASSERT_EQ(FilesIn(out.path()), QStringList{QFileInfo(exported.path).fileName()});
+        ASSERT_EQ(leftIn(evidenceOut.path()), QStringList{QFileInfo(exported.path).fileName()});
         QFile file(exported.path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray content = file.readAll();
@@ -404,39 +394,29 @@ TEST_F(DosCards, APulledCardEndsEachTaskWithAFailureAndLeavesNothingHalfDone)
 
         // Delete of three recordings, the card pulled after the first: each is deleted whole or
         // left whole, never half, and the card holds what the task reported.
-        EmptyCard(card);
-        CopyRecorderCard(card);
-        SyncAndForget();
-        const std::vector<JoinInput> chosen = NormalRecordings(card, 3);
+        reader.freshCard();
         QStringList paths;
-        for (const JoinInput& input : chosen)
+        for (const JoinInput& input : join.inputs)
             paths << input.movie;
         const std::set<QString> before = Listed(card);
         DeleteTaskOptions options;
-        pulled = false;
-        options.progress = [&](int, int) {
-            if (!std::exchange(pulled, true))
-                reader.pull();
-        };
+        options.progress = [&](int, int) { reader.pullOnce(true); };
         const DeleteTaskResult deleted = RunDeleteTask(paths, options);
-        EXPECT_TRUE(pulled);
+        EXPECT_TRUE(reader.pulled());
         EXPECT_NE(deleted.status, DeleteTaskStatus::Completed);
+        ASSERT_FALSE(deleted.deleted.empty());
         // The pulled card reads as what is left of it: nothing it did not hold.
         for (const QString& name : Listed(card))
             EXPECT_TRUE(before.count(name)) << name.toStdString();
-        ASSERT_FALSE(deleted.deleted.empty());
         reader.putBack();
-        for (size_t i = 0; i < chosen.size(); ++i) {
-            const JoinInput& input = chosen[i];
+        for (size_t i = 0; i < join.inputs.size(); ++i) {
+            const JoinInput& input = join.inputs[i];
             const QString stem = QFileInfo(input.movie).completeBaseName().chopped(1);
-            const bool movieLive = QFileInfo::exists(input.movie);
-            const bool telemetryLive = QFileInfo::exists(input.telemetry);
-            const bool movieDeleted = QFileInfo::exists(card + "/Normal/" + stem + "M.DMY");
-            const bool telemetryDeleted = QFileInfo::exists(card + "/_NData/" + stem + "D.TDA");
             SCOPED_TRACE(stem.toStdString());
-            EXPECT_NE(movieLive, movieDeleted);
-            EXPECT_NE(telemetryLive, telemetryDeleted);
-            EXPECT_EQ(movieLive, telemetryLive);
+            const bool movieDeleted = QFileInfo::exists(card + "/Normal/" + stem + "M.DMY");
+            EXPECT_NE(QFileInfo::exists(input.movie), movieDeleted);
+            EXPECT_NE(QFileInfo::exists(input.telemetry), movieDeleted);
+            EXPECT_EQ(QFileInfo::exists(card + "/_NData/" + stem + "D.TDA"), movieDeleted);
             EXPECT_TRUE(QFileInfo::exists(card + "/Normal/" + stem + "S.MOV"));
             // What the task reported deleted was on the card before the card went.
             const bool reported = std::count(deleted.deleted.begin(), deleted.deleted.end(),
