@@ -1,5 +1,7 @@
 // The evidence folder: clips, telemetry span, stills, evidence.json and SHA256SUMS, written
-// under a temporary name and renamed when complete.
+// under a temporary name and renamed when complete. The export holds a lock on its partial
+// folder; one that no export holds is what a killed export or a pulled card left, and the next
+// export of the same name removes it.
 #include "exports/evidence_export.h"
 
 #include "catalogue/recording_name.h"
@@ -24,6 +26,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +76,24 @@ void ProposeEvidenceSpan(int64_t shownFrame, int64_t frameCount, double frameMs,
 }
 
 namespace {
+
+// The partial folders of earlier exports of the same name that no export holds: left by an
+// export that could not remove its own (the program killed, the card pulled part way and put
+// back). Only names of the export's own form (the prefix and six characters of mkdtemp).
+void RemoveStalePartials(const QString& parent, const QString& prefix)
+{
+    const QStringList names = QDir(parent).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        if (!name.startsWith(prefix) || name.size() != prefix.size() + 6)
+            continue;
+        const QString path = parent + QLatin1Char('/') + name;
+        const UniqueFd folder(::open(QFile::encodeName(path).constData(),
+                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (folder.valid() && ::flock(folder.get(), LOCK_EX | LOCK_NB) == 0)
+            QDir(path).removeRecursively();
+    }
+}
+
 
 QString errnoText(int error) { return ErrnoText(error); }
 
@@ -139,6 +160,7 @@ private:
     const EvidenceRequest& r_;
     EvidenceResult result_;
     QString parent_, temp_;
+    UniqueFd tempLock_;  // held on the partial folder while this export writes it
     std::vector<Source> sources_;
     QString mainClip_, subClip_;
     MovieCutResult mainCut_, subCut_;
@@ -187,11 +209,15 @@ bool EvidenceWriter::prepare()
             return fail(EvidenceError::OpenFailed, QStringLiteral("%1: %2").arg(path, file.why()));
         sources_.push_back({role, QFileInfo(path).absoluteFilePath(), file.st, {}});
     }
-    QByteArray pattern = QFile::encodeName(parent_ + QStringLiteral("/.") + out.fileName().left(64)
-                                           + QStringLiteral(".partial-XXXXXX"));
+    const QString partialPrefix = QStringLiteral(".") + out.fileName().left(64) + QStringLiteral(".partial-");
+    RemoveStalePartials(parent_, partialPrefix);
+    QByteArray pattern = QFile::encodeName(parent_ + QLatin1Char('/') + partialPrefix + QStringLiteral("XXXXXX"));
     if (!::mkdtemp(pattern.data()))
         return fail(EvidenceError::WriteFailed, QStringLiteral("%1: %2").arg(parent_, errnoText(errno)));
     temp_ = QFile::decodeName(pattern);
+    tempLock_ = UniqueFd(::open(pattern.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (tempLock_.valid())
+        static_cast<void>(::flock(tempLock_.get(), LOCK_EX | LOCK_NB));
     // mkdtemp makes the folder private; the finished folder gets the mode any new folder gets.
     ::chmod(pattern.constData(), 0777 & ~processUmask());
     return true;

@@ -310,8 +310,8 @@ TEST_F(DosCards, TheSettingsFileIsHiddenAfterEveryWrite)
 }
 
 // The card is pulled as each task gets going: the joined save, the evidence export and the CSV
-// export, which read the card and write to another disk, the joined save onto the card, and the
-// delete, which changes the card.
+// export, which read the card and write to another disk, the joined save and the evidence export
+// onto the card, and the delete, which changes the card.
 TEST_F(DosCards, APulledCardEndsEachTaskWithAFailureAndLeavesNothingHalfDone)
 {
     for (const QString& card : Cards()) {
@@ -369,6 +369,21 @@ TEST_F(DosCards, APulledCardEndsEachTaskWithAFailureAndLeavesNothingHalfDone)
         EXPECT_TRUE(reader.pulled());
         EXPECT_EQ(leftIn(evidenceOut.path()), QStringList());
         reader.putBack();
+
+        // The same onto the card itself, after part of it reached the card: the partial folder
+        // goes with the next export of that name.
+        reader.freshCard();
+        evidence.outDir = saved + "/evidence";
+        ASSERT_TRUE(QDir().mkpath(saved));
+        evidence.progress = [&](int64_t done, int64_t total) { reader.pullOnce(done * 2 >= total, true); };
+        EXPECT_FALSE(WriteEvidence(evidence).ok);
+        EXPECT_TRUE(reader.pulled());
+        reader.putBack();
+        ASSERT_EQ(leftIn(saved).filter(QRegularExpression("^\\.evidence\\.partial-")).size(), 1) << "nothing to clear";
+        evidence.progress = nullptr;
+        const EvidenceResult written = WriteEvidence(evidence);
+        ASSERT_TRUE(written.ok) << written.detail.toStdString();
+        EXPECT_EQ(leftIn(saved), QStringList{"evidence"});
 
         // CSV export onto another disk: it ends as a stop ends, with the whole rows it read.
         reader.freshCard();
