@@ -94,7 +94,6 @@ void RemoveStalePartials(const QString& parent, const QString& prefix)
     }
 }
 
-
 QString errnoText(int error) { return ErrnoText(error); }
 
 // The process's umask, read without changing it (umask(2) would, for every thread).
